@@ -1,0 +1,67 @@
+// The station's event log: one line per entry (time, level, module, line,
+// function, message) appended to a file that outlives the process, so that
+// opening the database and saving samples can be traced afterwards.
+#pragma once
+
+#include "framework/CString.h"
+
+#include <cstdint>
+
+// Levels of an entry. The library itself logs every entry at level 4
+// (LOGG_DEBUG, a step of an operation); every level is recorded.
+enum LoggType : int32_t {
+    LOGG_CRITICAL = 0,
+    LOGG_ERROR = 1,
+    LOGG_WARNING = 2,
+    LOGG_INFO = 3,
+    LOGG_DEBUG = 4,
+    LOGG_TRACE = 5,
+};
+
+// Appends one entry to the event log file and flushes it. sourceFile is the
+// logging module ("database", "databaseobjects", "recordsets"), line the
+// source line, function the qualified function name; nullptr texts count as
+// empty. Line breaks in the message are written as "\n" so that every entry
+// is one line:
+//   2024-05-06 14:03:17.042 [4 debug] database:57 CZENDatabase::OpenDatabase: Opening Database...
+// The file is the one named in the station configuration (section "Log", key
+// "File"; a relative name is taken from the working folder), else
+// $XDG_STATE_HOME (default ~/.local/state) / Korvane / ZEN.log; missing folders
+// are created. Never throws: returns 1 when the entry was written, 0 when it
+// could not be (callers ignore the result).
+int Log_Event(LoggType level, const char* message, const char* sourceFile, int32_t line,
+              const char* function);
+
+// Log_Event with a printf-style message.
+int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const char* function,
+                    const char* format, ...) __attribute__((format(printf, 5, 6)));
+
+// One-line logging for library code: level 4, the given module, this source
+// line and the given qualified function name, printf-style message:
+//   ZEN_LOG_EVENT("database", "CZENDatabase::OpenDatabase", "Database to open:%s", path.GetString());
+#define ZEN_LOG_EVENT(module, function, ...) \
+    Log_EventFormat(LOGG_DEBUG, (module), static_cast<int32_t>(__LINE__), (function), __VA_ARGS__)
+
+// The file the next entry goes to (configuration or default, see Log_Event).
+CString GetEventLogPath();
+// Closes the open log file; the next entry opens it again (for instance after
+// the file was moved away by log rotation).
+void CloseEventLog();
+
+// A record of the event-log settings: the log file path in a fixed buffer of
+// PathBufferSize bytes (NUL-terminated), two 32-bit settings and a module
+// name. Copying and assignment are member-wise.
+class CEventLogManager {
+public:
+    static constexpr int PathBufferSize = 260;
+
+    CEventLogManager();
+    CEventLogManager(const CEventLogManager& other);
+    CEventLogManager& operator=(const CEventLogManager& other);
+    ~CEventLogManager();
+
+    char m_szLogFile[PathBufferSize];
+    int32_t m_nLogLevel;
+    int32_t m_nMaxFileSizeKB;
+    CString m_strModuleName;
+};
