@@ -1,0 +1,122 @@
+// CDatabase: one connection to the station's database, opened from an
+// ODBC-style connection string. The engine behind it is chosen from that
+// string (DBQ=<file> -> the SQLite file engine); nothing above this class
+// needs to know which engine it talks to.
+#pragma once
+
+#include "framework/CObject.h"
+#include "framework/CString.h"
+#include "framework/Types.h"
+#include "framework/sql/FieldInfo.h"
+
+#include <memory>
+#include <vector>
+
+class CRecordset;
+class CSqlConnection; // the engine driver's connection (framework/sql/internal)
+
+class CDatabase : public CObject {
+    DECLARE_DYNAMIC(CDatabase)
+public:
+    // Options of OpenEx. noOdbcDialog, forceOdbcDialog and useCursorLib are
+    // accepted and have no effect (no engine shows a dialog).
+    enum DbOpenOptions : DWORD {
+        openExclusive = 0x0001,
+        openReadOnly = 0x0002,
+        useCursorLib = 0x0004,
+        noOdbcDialog = 0x0008,
+        forceOdbcDialog = 0x0010,
+    };
+
+    // Seconds an operation waits for another connection's lock before it
+    // fails with "database is locked" (SetQueryTimeout changes it).
+    static constexpr DWORD DefaultQueryTimeout = 5;
+
+    CDatabase();
+    // Closes the connection (and every recordset still open on it).
+    ~CDatabase() override;
+    CDatabase(const CDatabase&) = delete;
+    CDatabase& operator=(const CDatabase&) = delete;
+
+    // Opens the connection. The string holds "KEY=value;" pairs (keys are
+    // case-blind, a leading "ODBC;" is skipped, values may be put in {...}):
+    //   DBQ=<path>        the database file (SQLite engine); the file must
+    //                     exist: a missing file is never created;
+    //   ENGINE=sqlite     optional; ENGINE=postgres (or a postgresql:// URI as
+    //                     the whole string) selects PostgreSQL;
+    //   READONLY=1        the same as the openReadOnly option.
+    // DRIVER, DSN and other keys are accepted and ignored, so
+    // "Driver={Microsoft Access Driver (*.mdb)};Dbq=C:\x\ZEN.mdb;" opens the
+    // file C:\x\ZEN.mdb. Returns TRUE when open; throws CDBException (the
+    // reason in m_strError) when the file is missing, is not a database of the
+    // engine (an Access file, for example), or the engine is unavailable.
+    // Calling it on an open connection throws.
+    virtual BOOL OpenEx(const char* lpszConnectString, DWORD dwOptions = 0);
+    // The older form: lpszConnect is the connection string, the DSN is ignored.
+    virtual BOOL Open(const char* lpszDSN, BOOL bExclusive = FALSE, BOOL bReadOnly = FALSE,
+                      const char* lpszConnect = "ODBC;", BOOL bUseCursorLib = TRUE);
+    // Closes every recordset still open on the connection, rolls back an open
+    // transaction and closes the connection. Does nothing when not open.
+    virtual void Close();
+
+    BOOL IsOpen() const;
+    // FALSE when opened read-only or when the engine cannot write the database
+    // (file or folder write-protected: checked by a real write attempt that is
+    // rolled back, made when the connection is opened). FALSE when not open.
+    BOOL CanUpdate() const;
+    // TRUE when open: both engines support transactions.
+    BOOL CanTransact() const;
+    // The connection string as passed to OpenEx.
+    const CString& GetConnect() const { return m_strConnect; }
+
+    // Runs one statement that returns no rows (the statement is translated
+    // first, see TranslateSql). A write outside a transaction is committed
+    // when the call returns. Throws CDBException (engine text and statement)
+    // on failure, and for text that holds more than one statement.
+    void ExecuteSQL(const char* lpszSQL);
+
+    // BEGIN IMMEDIATE: takes the write lock at once (waiting up to the query
+    // timeout for another connection). Throws CDBException on failure (also
+    // when a transaction is already open); returns TRUE.
+    BOOL BeginTrans();
+    // COMMIT; throws CDBException on failure (the transaction then stays open
+    // and may be rolled back). Returns TRUE.
+    BOOL CommitTrans();
+    // ROLLBACK; TRUE when a transaction was rolled back, FALSE when none was open.
+    BOOL Rollback();
+    // TRUE between BeginTrans and CommitTrans/Rollback.
+    BOOL IsInTransaction() const;
+
+    // Seconds to wait for another connection's lock (0 = do not wait); applies
+    // at once when open and to later opens.
+    void SetQueryTimeout(DWORD dwSeconds);
+    // Accepted for compatibility; opening a file never waits for a login.
+    void SetLoginTimeout(DWORD dwSeconds) { m_dwLoginTimeout = dwSeconds; }
+
+    // Hook through which the connection reports a failure of its own (the
+    // return code is one of the AFX_SQL_ERROR_* values or SQL_ERROR): throws
+    // CDBException with a text for the code. Derived classes may add to it
+    // but must throw.
+    virtual void ThrowDBException(RETCODE nRetCode);
+
+    // Creates a new, empty database for the engine named by the connection
+    // string (the DBQ file for SQLite). Throws CDBException when the file
+    // exists already or cannot be created. For setup tools and tests.
+    static void CreateDatabase(const char* lpszConnectString);
+
+    // The engine driver's connection; nullptr when not open. For the SQL layer.
+    CSqlConnection* GetSqlConnection() const { return m_pConnection.get(); }
+
+    // Recordsets register while open so that Close can close them first.
+    void RegisterRecordset(CRecordset* pSet);
+    void UnregisterRecordset(CRecordset* pSet);
+
+private:
+    void CloseConnection() noexcept;
+
+    std::unique_ptr<CSqlConnection> m_pConnection;
+    CString m_strConnect;
+    DWORD m_dwQueryTimeout = DefaultQueryTimeout;
+    DWORD m_dwLoginTimeout = 15;
+    std::vector<CRecordset*> m_recordsets;
+};
