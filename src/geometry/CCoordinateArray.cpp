@@ -18,26 +18,43 @@ IMPLEMENT_DYNAMIC(CCoordinateArray, CObject)
 namespace {
 
 // CRC-32 with the reflected polynomial 0xEDB88320, initial value and final
-// XOR 0xFFFFFFFF (the check value of "123456789" is 0xCBF43926).
-constexpr std::array<uint32_t, 256> MakeCrcTable()
+// XOR 0xFFFFFFFF (the check value of "123456789" is 0xCBF43926). Eight bytes
+// are folded per step with eight tables (slicing-by-8): table k maps a byte to
+// its contribution k positions further on, which breaks the byte-by-byte
+// dependency chain that would otherwise dominate storing and loading.
+using CrcTables = std::array<std::array<uint32_t, 256>, 8>;
+
+constexpr CrcTables MakeCrcTables()
 {
-    std::array<uint32_t, 256> table{};
+    CrcTables tables{};
     for (uint32_t n = 0; n < 256; ++n) {
         uint32_t c = n;
         for (int k = 0; k < 8; ++k)
             c = (c & 1u) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
+        tables[0][n] = c;
     }
-    return table;
+    for (size_t k = 1; k < 8; ++k) {
+        for (uint32_t n = 0; n < 256; ++n)
+            tables[k][n] = (tables[k - 1][n] >> 8) ^ tables[0][tables[k - 1][n] & 0xFFu];
+    }
+    return tables;
 }
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
+constexpr CrcTables kCrc = MakeCrcTables();
 
 class CCrc32 {
 public:
     void Add(const BYTE* data, size_t size)
     {
-        for (size_t i = 0; i < size; ++i)
-            m_state = kCrcTable[(m_state ^ data[i]) & 0xFFu] ^ (m_state >> 8);
+        uint32_t c = m_state;
+        for (; size >= 8; data += 8, size -= 8) {
+            const uint32_t lo = c ^ (static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+                                     static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24);
+            c = kCrc[7][lo & 0xFFu] ^ kCrc[6][(lo >> 8) & 0xFFu] ^ kCrc[5][(lo >> 16) & 0xFFu] ^ kCrc[4][lo >> 24] ^
+                kCrc[3][data[4]] ^ kCrc[2][data[5]] ^ kCrc[1][data[6]] ^ kCrc[0][data[7]];
+        }
+        for (; size > 0; ++data, --size)
+            c = kCrc[0][(c ^ *data) & 0xFFu] ^ (c >> 8);
+        m_state = c;
     }
     uint32_t Value() const { return m_state ^ 0xFFFFFFFFu; }
 
@@ -48,24 +65,34 @@ private:
 // Builds the stored image byte by byte.
 class CImageWriter {
 public:
-    explicit CImageWriter(size_t size) { m_bytes.reserve(size); }
-    void Byte(BYTE value) { m_bytes.push_back(value); }
+    explicit CImageWriter(size_t size) : m_bytes(size) {}
+    void Byte(BYTE value) { m_bytes[m_nUsed++] = value; }
     void U32(uint32_t value)
     {
         for (int i = 0; i < 4; ++i)
-            m_bytes.push_back(static_cast<BYTE>(value >> (8 * i)));
+            m_bytes[m_nUsed++] = static_cast<BYTE>(value >> (8 * i));
     }
     void F64(double value)
     {
         const auto bits = std::bit_cast<uint64_t>(value);
         for (int i = 0; i < 8; ++i)
-            m_bytes.push_back(static_cast<BYTE>(bits >> (8 * i)));
+            m_bytes[m_nUsed++] = static_cast<BYTE>(bits >> (8 * i));
     }
-    std::vector<BYTE>& Bytes() { return m_bytes; }
+    const BYTE* Data() const { return m_bytes.data(); }
+    size_t Used() const { return m_nUsed; }
 
 private:
     std::vector<BYTE> m_bytes;
+    size_t m_nUsed = 0;
 };
+
+double DecodeF64(const BYTE* b)
+{
+    uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i)
+        bits = bits << 8 | b[i];
+    return std::bit_cast<double>(bits);
+}
 
 // Reads fixed-width values from the archive, feeding every byte to the checksum.
 class CImageReader {
@@ -95,10 +122,7 @@ public:
     {
         BYTE b[8];
         Raw(b, 8);
-        uint64_t bits = 0;
-        for (int i = 7; i >= 0; --i)
-            bits = bits << 8 | b[i];
-        return std::bit_cast<double>(bits);
+        return DecodeF64(b);
     }
     // Throws endOfFile unless at least `needed` bytes are still to be read.
     void Require(uint64_t needed) const
@@ -250,9 +274,9 @@ void CCoordinateArray::Store(CArchive& ar, int nMaxBytes) const
         }
     }
     CCrc32 crc;
-    crc.Add(image.Bytes().data(), image.Bytes().size());
+    crc.Add(image.Data(), image.Used());
     image.U32(crc.Value());
-    ar.Write(image.Bytes().data(), static_cast<UINT>(image.Bytes().size()));
+    ar.Write(image.Data(), static_cast<UINT>(image.Used()));
 }
 
 void CCoordinateArray::Load(CArchive& ar)
@@ -280,11 +304,14 @@ void CCoordinateArray::Load(CArchive& ar)
         totalPoints += pointCount;
         if (totalPoints > std::numeric_limits<uint32_t>::max())
             AfxThrowArchiveException(CArchiveException::genericException);
+        // The whole trace in one read; its size was checked against the data above.
+        std::vector<BYTE> raw(static_cast<size_t>(kBytesPerPoint * pointCount));
+        in.Raw(raw.data(), static_cast<UINT>(raw.size()));
         Trace& trace = loaded.m_Traces[t];
         trace.reserve(pointCount);
-        for (uint32_t p = 0; p < pointCount; ++p) {
-            const double x = in.F64();
-            const double y = in.F64();
+        for (size_t offset = 0; offset < raw.size(); offset += kBytesPerPoint) {
+            const double x = DecodeF64(raw.data() + offset);
+            const double y = DecodeF64(raw.data() + offset + 8);
             if (!std::isfinite(x) || !std::isfinite(y))
                 AfxThrowArchiveException(CArchiveException::genericException);
             trace.emplace_back(x, y);

@@ -146,7 +146,8 @@ TEST(CoordinateArray, ByteLayoutOfOnePoint)
                                     1, 0, 0, 0,                           // one trace
                                     1, 0, 0, 0,                           // one point
                                     0, 0, 0, 0, 0, 0, 0xF0, 0x3F,         // 1.0
-                                    0, 0, 0, 0, 0, 0, 0x00, 0xC0};        // -2.0
+                                    0, 0, 0, 0, 0, 0, 0x00, 0xC0,         // -2.0
+                                    0xB2, 0xD6, 0x43, 0xFA};              // CRC-32 (zlib's) of the above
     EXPECT_EQ(std::vector<BYTE>(block.begin(), block.begin() + head.size()), head);
     EXPECT_EQ(std::vector<BYTE>(block.begin() + 47, block.end()), std::vector<BYTE>(kBlockSize - 47, 0));
 }
