@@ -1,0 +1,109 @@
+// Tests of the event log: entries appended to the real file in the state
+// folder or the configured file, one line each, and no failure reaching the
+// caller; plus the member-wise copy of the settings record.
+#include "companions/EventLog.h"
+
+#include "EnvSetting.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class EventLogTest : public ::testing::Test {
+protected:
+    void TearDown() override { CloseEventLog(); }
+    zentest::CTempDir m_dir;
+    CEnvSetting m_config{"ZEN_CONFIG", m_dir.File("ZEN.ini")};
+    CEnvSetting m_state{"XDG_STATE_HOME", m_dir.File("state")};
+};
+
+TEST_F(EventLogTest, EntriesAreAppendedToTheStateFolderLog)
+{
+    const std::string path = m_dir.File("state/Korvane/ZEN.log");
+    EXPECT_EQ(GetEventLogPath(), path);
+    zentest::WriteFileText(m_dir.File("keep.txt"), "");
+    std::filesystem::create_directories(m_dir.Path() / "state/Korvane");
+    zentest::WriteFileText(path, "earlier entry\n");
+
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "Opening Database...", "database", 57, "CZENDatabase::OpenDatabase"), 1);
+    const int line = __LINE__ + 1;
+    ZEN_LOG_EVENT("recordsets", "CZENDB_SamplesRecordset::GetSample", "Trace size:%d of %s", 42, "S-7");
+    Log_Event(LOGG_ERROR, "first\nsecond", nullptr, -1, nullptr);
+
+    const std::vector<std::string> lines = Lines(zentest::ReadFileText(path));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "earlier entry");
+    const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
+    for (size_t i = 1; i < lines.size(); ++i)
+        EXPECT_TRUE(std::regex_search(lines[i], stamp)) << lines[i];
+    EXPECT_EQ(lines[1].substr(24), "[4 debug] database:57 CZENDatabase::OpenDatabase: Opening Database...");
+    EXPECT_EQ(lines[2].substr(24), "[4 debug] recordsets:" + std::to_string(line) +
+                                       " CZENDB_SamplesRecordset::GetSample: Trace size:42 of S-7");
+    EXPECT_EQ(lines[3].substr(24), "[1 error] :-1 : first\\nsecond");
+}
+
+TEST_F(EventLogTest, ConfiguredFileIsUsedAndFoldersAreCreated)
+{
+    const std::string path = m_dir.File("logs/deep/station.log");
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + path + "\n");
+    EXPECT_EQ(GetEventLogPath(), path);
+    EXPECT_EQ(Log_Event(LOGG_INFO, "to the configured file", "database", 1, "f"), 1);
+    EXPECT_NE(zentest::ReadFileText(path).find("[3 info] database:1 f: to the configured file"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("state/Korvane/ZEN.log")));
+
+    // The configuration changes: the next entry goes to the new file.
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "");
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "back to default", "database", 2, "f"), 1);
+    EXPECT_NE(zentest::ReadFileText(m_dir.File("state/Korvane/ZEN.log")).find("back to default"), std::string::npos);
+}
+
+TEST_F(EventLogTest, AFileThatCannotBeWrittenDoesNotReachTheCaller)
+{
+    // The log path is a folder: opening it fails; the caller only sees 0.
+    std::filesystem::create_directories(m_dir.Path() / "blocked.log");
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + m_dir.File("blocked.log") + "\n");
+    int result = -1;
+    EXPECT_NO_THROW(result = Log_Event(LOGG_DEBUG, "lost", "database", 3, "f"));
+    EXPECT_EQ(result, 0);
+    EXPECT_NO_THROW(ZEN_LOG_EVENT("database", "f", "%s", "lost too"));
+}
+
+TEST(EventLogManager, CopiesMemberWise)
+{
+    CEventLogManager a;
+    EXPECT_EQ(a.m_szLogFile[0], '\0');
+    std::strcpy(a.m_szLogFile, "/var/log/zen.log");
+    a.m_nLogLevel = 4;
+    a.m_nMaxFileSizeKB = 1024;
+    a.m_strModuleName = "database";
+
+    CEventLogManager b(a);
+    CEventLogManager c;
+    c = a;
+    for (const CEventLogManager* m : {&b, &c}) {
+        EXPECT_STREQ(m->m_szLogFile, "/var/log/zen.log");
+        EXPECT_EQ(m->m_nLogLevel, 4);
+        EXPECT_EQ(m->m_nMaxFileSizeKB, 1024);
+        EXPECT_EQ(m->m_strModuleName, "database");
+    }
+    static_assert(sizeof(a.m_szLogFile) == 260);
+}
+
+} // namespace
