@@ -1,0 +1,212 @@
+// Test patterns and planned indents: construction, assignment and the
+// settings blocks as records.
+
+#include "databaseobjects/CZENDB_Pattern.h"
+
+CZENDB_Pattern::CZENDB_Pattern(CDatabase* database)
+    : CZENDB_Object(database), PatternID(-1), Deleted(FALSE), PatternType(0), SpacingType(0),
+      ZigZagSpacing(0.0), NrOfIndents(0), SpacingBetweenIndents(0.0), TotalTraverse(0.0),
+      XOffset(0.0), YOffset(0.0), TestLoadMethod(0), TestLoad(0.0), NrOfLines(0),
+      LineSpacing(0.0), AutomaticallyEdgeAlignment(FALSE), FocusStrategy(0),
+      FocusAfterEvery(0.0), MakeAndMeasureStrategy(0), StopXindentsAfterECD(0), Standard(0),
+      ECD1At(0), ECD2At(0), ECD3At(0), ECD4At(0), ECDAtUnitConv(0), ECD2AtUnitConv(0),
+      CalcECD1(FALSE), CalcECD2(FALSE), CalcCoreHardness(FALSE), DIN50190Part2ECDMethod(0),
+      DIN50190Part2SurfacePercentage(0.0), DIN50190Part2FixHardness(0),
+      DIN50190Part2FixHardnessUnitConv(0), DIN50190Part3AddToCore(0), CoreHardnessNofIndents(0),
+      MultilaneAverageMethod(0), CurveType(0), GaussianIgnoreSoftDueToCarbonLoss(FALSE),
+      GaussianIgnoreIndentOverHardnessLimit(FALSE), GaussianIgnoreIndentIfOutlier(FALSE),
+      GaussianHardnessLimitInputUnit(0), GaussianHardnessLimit(0), GaussianOutlierLimit(0),
+      DiagramXAxisUnit(0), DiagramXAutomatic(FALSE), DiagramYAutomatic(FALSE), DiagramXMin(0.0),
+      DiagramYMin(0), DiagramXMax(0.0), DiagramYMax(0), DiagramShowIndentHardness(FALSE),
+      DiagramShowShowAsRockwell(FALSE), DiagramShowResults(FALSE),
+      DiagramShowECDTolerances(FALSE), ECDToleranceMin(0.0), ECDToleranceMax(0.0),
+      TestloadUnit(0)
+{
+}
+
+CZENDB_Pattern::CZENDB_Pattern(CDatabase* database, int layout) : CZENDB_Pattern(database)
+{
+    TestLoad = 1000.0;
+    NrOfIndents = 11;
+    NrOfLines = 1;
+    if (layout != 0) {
+        ZigZagSpacing = 0.1;
+        SpacingBetweenIndents = 0.1;
+        TotalTraverse = 1.05;
+        XOffset = 0.05;
+        LineSpacing = 0.25;
+    } else {
+        ZigZagSpacing = 10.0 / 25.4;
+        SpacingBetweenIndents = 5.0 / 25.4;
+        TotalTraverse = 55.0 / 25.4;
+        XOffset = 5.0 / 25.4;
+        LineSpacing = 5.0 / 25.4;
+    }
+}
+
+CZENDB_Pattern& CZENDB_Pattern::operator=(const CZENDB_Pattern& other)
+{
+    if (this == &other)
+        return *this;
+    CZENDB_Object::operator=(other);
+    if (!KeepKey)
+        PatternID = other.PatternID;
+    Name = other.Name;
+    Comment = other.Comment;
+    Deleted = other.Deleted;
+    PatternType = other.PatternType;
+    SpacingType = other.SpacingType;
+    ZigZagSpacing = other.ZigZagSpacing;
+    NrOfIndents = other.NrOfIndents;
+    SpacingBetweenIndents = other.SpacingBetweenIndents;
+    TotalTraverse = other.TotalTraverse;
+    XOffset = other.XOffset;
+    YOffset = other.YOffset;
+    TestLoadMethod = other.TestLoadMethod;
+    TestLoad = other.TestLoad;
+    NrOfLines = other.NrOfLines;
+    LineSpacing = other.LineSpacing;
+    AutomaticallyEdgeAlignment = other.AutomaticallyEdgeAlignment;
+    SetStrategySettings(other.GetStrategySettings());
+    SetCalculationSettings(other.GetCalculationSettings());
+    SetDiagramSettings(other.GetDiagramSettings());
+    return *this;
+}
+
+ProfileCalculationSettings CZENDB_Pattern::GetCalculationSettings() const
+{
+    ProfileCalculationSettings s;
+    s.Standard = Standard;
+    s.ECD1At = ECD1At;
+    s.ECD2At = ECD2At;
+    s.ECD3At = ECD3At;
+    s.ECD4At = ECD4At;
+    s.ECDAtUnitConv = ECDAtUnitConv;
+    s.ECD2AtUnitConv = ECD2AtUnitConv;
+    s.CalcECD1 = CalcECD1;
+    s.CalcECD2 = CalcECD2;
+    s.CalcCoreHardness = CalcCoreHardness;
+    s.DIN50190Part2ECDMethod = DIN50190Part2ECDMethod;
+    s.DIN50190Part2SurfacePercentage = DIN50190Part2SurfacePercentage;
+    s.DIN50190Part2FixHardness = DIN50190Part2FixHardness;
+    s.DIN50190Part2FixHardnessUnitConv = DIN50190Part2FixHardnessUnitConv;
+    s.DIN50190Part3AddToCore = DIN50190Part3AddToCore;
+    s.CoreHardnessNofIndents = CoreHardnessNofIndents;
+    s.MultilaneAverageMethod = MultilaneAverageMethod;
+    s.CurveType = CurveType;
+    s.GaussianIgnoreSoftDueToCarbonLoss = GaussianIgnoreSoftDueToCarbonLoss;
+    s.GaussianIgnoreIndentOverHardnessLimit = GaussianIgnoreIndentOverHardnessLimit;
+    s.GaussianIgnoreIndentIfOutlier = GaussianIgnoreIndentIfOutlier;
+    s.GaussianHardnessLimitInputUnit = GaussianHardnessLimitInputUnit;
+    s.GaussianHardnessLimit = GaussianHardnessLimit;
+    s.GaussianOutlierLimit = GaussianOutlierLimit;
+    return s;
+}
+
+void CZENDB_Pattern::SetCalculationSettings(const ProfileCalculationSettings& s)
+{
+    Standard = s.Standard;
+    ECD1At = s.ECD1At;
+    ECD2At = s.ECD2At;
+    ECD3At = s.ECD3At;
+    ECD4At = s.ECD4At;
+    ECDAtUnitConv = s.ECDAtUnitConv;
+    ECD2AtUnitConv = s.ECD2AtUnitConv;
+    CalcECD1 = s.CalcECD1;
+    CalcECD2 = s.CalcECD2;
+    CalcCoreHardness = s.CalcCoreHardness;
+    DIN50190Part2ECDMethod = s.DIN50190Part2ECDMethod;
+    DIN50190Part2SurfacePercentage = s.DIN50190Part2SurfacePercentage;
+    DIN50190Part2FixHardness = s.DIN50190Part2FixHardness;
+    DIN50190Part2FixHardnessUnitConv = s.DIN50190Part2FixHardnessUnitConv;
+    DIN50190Part3AddToCore = s.DIN50190Part3AddToCore;
+    CoreHardnessNofIndents = s.CoreHardnessNofIndents;
+    MultilaneAverageMethod = s.MultilaneAverageMethod;
+    CurveType = s.CurveType;
+    GaussianIgnoreSoftDueToCarbonLoss = s.GaussianIgnoreSoftDueToCarbonLoss;
+    GaussianIgnoreIndentOverHardnessLimit = s.GaussianIgnoreIndentOverHardnessLimit;
+    GaussianIgnoreIndentIfOutlier = s.GaussianIgnoreIndentIfOutlier;
+    GaussianHardnessLimitInputUnit = s.GaussianHardnessLimitInputUnit;
+    GaussianHardnessLimit = s.GaussianHardnessLimit;
+    GaussianOutlierLimit = s.GaussianOutlierLimit;
+}
+
+ProfileStrategySettings CZENDB_Pattern::GetStrategySettings() const
+{
+    ProfileStrategySettings s;
+    s.FocusStrategy = FocusStrategy;
+    s.FocusAfterEvery = FocusAfterEvery;
+    s.MakeAndMeasureStrategy = MakeAndMeasureStrategy;
+    s.StopXindentsAfterECD = StopXindentsAfterECD;
+    return s;
+}
+
+void CZENDB_Pattern::SetStrategySettings(const ProfileStrategySettings& s)
+{
+    FocusStrategy = s.FocusStrategy;
+    FocusAfterEvery = s.FocusAfterEvery;
+    MakeAndMeasureStrategy = s.MakeAndMeasureStrategy;
+    StopXindentsAfterECD = s.StopXindentsAfterECD;
+}
+
+ProfileDiagramSettings CZENDB_Pattern::GetDiagramSettings() const
+{
+    ProfileDiagramSettings s;
+    s.DiagramXAxisUnit = DiagramXAxisUnit;
+    s.DiagramXAutomatic = DiagramXAutomatic;
+    s.DiagramYAutomatic = DiagramYAutomatic;
+    s.DiagramXMin = DiagramXMin;
+    s.DiagramYMin = DiagramYMin;
+    s.DiagramXMax = DiagramXMax;
+    s.DiagramYMax = DiagramYMax;
+    s.DiagramShowIndentHardness = DiagramShowIndentHardness;
+    s.DiagramShowShowAsRockwell = DiagramShowShowAsRockwell;
+    s.DiagramShowResults = DiagramShowResults;
+    s.DiagramShowECDTolerances = DiagramShowECDTolerances;
+    s.ECDToleranceMin = ECDToleranceMin;
+    s.ECDToleranceMax = ECDToleranceMax;
+    s.TestloadUnit = TestloadUnit;
+    return s;
+}
+
+void CZENDB_Pattern::SetDiagramSettings(const ProfileDiagramSettings& s)
+{
+    DiagramXAxisUnit = s.DiagramXAxisUnit;
+    DiagramXAutomatic = s.DiagramXAutomatic;
+    DiagramYAutomatic = s.DiagramYAutomatic;
+    DiagramXMin = s.DiagramXMin;
+    DiagramYMin = s.DiagramYMin;
+    DiagramXMax = s.DiagramXMax;
+    DiagramYMax = s.DiagramYMax;
+    DiagramShowIndentHardness = s.DiagramShowIndentHardness;
+    DiagramShowShowAsRockwell = s.DiagramShowShowAsRockwell;
+    DiagramShowResults = s.DiagramShowResults;
+    DiagramShowECDTolerances = s.DiagramShowECDTolerances;
+    ECDToleranceMin = s.ECDToleranceMin;
+    ECDToleranceMax = s.ECDToleranceMax;
+    TestloadUnit = s.TestloadUnit;
+}
+
+CZENDB_IndentType::CZENDB_IndentType(CDatabase* database)
+    : CZENDB_IndentType(database, 0.0, 0.0, 100.0)
+{
+}
+
+CZENDB_IndentType::CZENDB_IndentType(CDatabase* database, double xPos, double yPos,
+                                     double testLoad)
+    : CZENDB_Object(database), PatternID(-1), XPos(xPos), YPos(yPos), TestLoad(testLoad)
+{
+}
+
+CZENDB_IndentType& CZENDB_IndentType::operator=(const CZENDB_IndentType& other)
+{
+    if (this == &other)
+        return *this;
+    CZENDB_Object::operator=(other);
+    if (!KeepKey)
+        PatternID = other.PatternID;
+    XPos = other.XPos;
+    YPos = other.YPos;
+    TestLoad = other.TestLoad;
+    return *this;
+}
