@@ -1,6 +1,8 @@
 // Formatting, searching, replacing and trimming of CString.
 #include "framework/CString.h"
 
+#include "framework/StringTable.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -59,6 +61,11 @@ void CString::AppendFormat(const char* format, ...)
     va_start(args, format);
     m_s += FormatToString(format, args);
     va_end(args);
+}
+
+BOOL CString::LoadString(UINT id)
+{
+    return ZenLookupString(id, *this) ? TRUE : FALSE;
 }
 
 CString CString::Left(int count) const
