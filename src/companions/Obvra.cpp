@@ -160,6 +160,8 @@ CString Obvra_decode(const CString& stored)
     if (form.GetLength() < static_cast<int>(kMarkerLength) || form.Left(static_cast<int>(kMarkerLength)) != kVersionMarker)
         return CString();
     const std::string body = form.Mid(static_cast<int>(kMarkerLength)).Str();
+    if (body.empty())
+        return CString();
 
     std::vector<unsigned char> sealed(body.size());  // base64 never decodes longer than its text
     size_t sealedLength = 0;

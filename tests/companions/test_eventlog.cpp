@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,7 +38,6 @@ TEST_F(EventLogTest, EntriesAreAppendedToTheStateFolderLog)
 {
     const std::string path = m_dir.File("state/Korvane/ZEN.log");
     EXPECT_EQ(GetEventLogPath(), path);
-    zentest::WriteFileText(m_dir.File("keep.txt"), "");
     std::filesystem::create_directories(m_dir.Path() / "state/Korvane");
     zentest::WriteFileText(path, "earlier entry\n");
 
@@ -46,17 +45,24 @@ TEST_F(EventLogTest, EntriesAreAppendedToTheStateFolderLog)
     const int line = __LINE__ + 1;
     ZEN_LOG_EVENT("recordsets", "CZENDB_SamplesRecordset::GetSample", "Trace size:%d of %s", 42, "S-7");
     Log_Event(LOGG_ERROR, "first\nsecond", nullptr, -1, nullptr);
+    Log_Event(LOGG_TRACE, "braces {} {0} and %s stay", "database", 9, "f");
 
     const std::vector<std::string> lines = Lines(zentest::ReadFileText(path));
-    ASSERT_EQ(lines.size(), 4u);
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "earlier entry");
-    const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
-    for (size_t i = 1; i < lines.size(); ++i)
-        EXPECT_TRUE(std::regex_search(lines[i], stamp)) << lines[i];
+    // Time stamp "YYYY-MM-DD hh:mm:ss.mmm " ahead of each entry.
+    const std::string shape = "dddd-dd-dd dd:dd:dd.ddd ";
+    for (size_t i = 1; i < lines.size(); ++i) {
+        ASSERT_GT(lines[i].size(), shape.size());
+        for (size_t k = 0; k < shape.size(); ++k)
+            EXPECT_TRUE(shape[k] == 'd' ? isdigit(static_cast<unsigned char>(lines[i][k])) != 0 : lines[i][k] == shape[k])
+                << lines[i];
+    }
     EXPECT_EQ(lines[1].substr(24), "[4 debug] database:57 CZENDatabase::OpenDatabase: Opening Database...");
     EXPECT_EQ(lines[2].substr(24), "[4 debug] recordsets:" + std::to_string(line) +
                                        " CZENDB_SamplesRecordset::GetSample: Trace size:42 of S-7");
     EXPECT_EQ(lines[3].substr(24), "[1 error] :-1 : first\\nsecond");
+    EXPECT_EQ(lines[4].substr(24), "[5 trace] database:9 f: braces {} {0} and %s stay");
 }
 
 TEST_F(EventLogTest, ConfiguredFileIsUsedAndFoldersAreCreated)
