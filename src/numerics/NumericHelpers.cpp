@@ -111,7 +111,9 @@ double round(double x, int digits)
     // product means the precision asked for exceeds the double's.
     if (!std::isfinite(scaled) || std::fabs(scaled) >= 4503599627370496.0)
         return x;
-    return std::round(scaled) / p;
+    const double r = std::round(scaled);
+    // A value that rounds to zero is +0.0, never -0.0 (which prints "-0.00").
+    return r == 0.0 ? 0.0 : r / p;
 }
 
 double NormalizeAngle(double a)

@@ -81,6 +81,7 @@ TEST(NumericHelpers, RoundToDecimals)
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(round(c.x, c.digits), c.expected) << c.x << " to " << c.digits;
+    EXPECT_FALSE(std::signbit(round(-0.004, 2)));  // zero without a sign
 }
 
 TEST(NumericHelpers, Angles)
