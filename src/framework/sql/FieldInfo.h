@@ -121,6 +121,7 @@ public:
 
     // Setters used by the SQL layer; each frees the previous value first.
     void SetBool(BOOL value);
+    void SetUChar(unsigned char value);
     void SetShort(short value);
     void SetLong(int32_t value);
     void SetSingle(float value);

@@ -1,0 +1,166 @@
+// CDatabase: connection string -> engine driver, statements without rows,
+// transactions, and closing the recordsets that still use the connection.
+#include "framework/sql/Database.h"
+
+#include "framework/sql/Dialect.h"
+#include "framework/sql/Recordset.h"
+#include "framework/sql/internal/SqlConnection.h"
+#include "framework/sql/internal/SqlErrors.h"
+
+#include <algorithm>
+
+IMPLEMENT_DYNAMIC(CDatabase, CObject)
+
+namespace {
+
+const char* RetCodeText(RETCODE code)
+{
+    switch (code) {
+    case AFX_SQL_ERROR_CONNECT_FAIL: return "The connection to the database failed.";
+    case AFX_SQL_ERROR_RECORDSET_FORWARD_ONLY: return "The recordset only moves forward.";
+    case AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH: return "The columns of the result do not match the bound fields.";
+    case AFX_SQL_ERROR_ILLEGAL_MODE: return "Update was called without AddNew or Edit.";
+    case AFX_SQL_ERROR_NO_CURRENT_RECORD: return "No current record.";
+    case AFX_SQL_ERROR_NO_ROWS_AFFECTED: return "No rows were affected by the update or delete operation.";
+    case AFX_SQL_ERROR_RECORDSET_READONLY: return "The recordset is read-only.";
+    case AFX_SQL_ERROR_NO_DATA_FOUND: return "No data found: the recordset has no row there.";
+    default: return "The database reported an error.";
+    }
+}
+
+} // namespace
+
+CDatabase::CDatabase() = default;
+
+CDatabase::~CDatabase()
+{
+    CloseConnection();
+}
+
+BOOL CDatabase::OpenEx(const char* lpszConnectString, DWORD dwOptions)
+{
+    if (IsOpen())
+        ThrowSqlLayerError(AFX_SQL_ERROR_CONNECT_FAIL, "The database connection is open already.");
+    const CString connect = lpszConnectString ? lpszConnectString : "";
+    CSqlConnectParams params = ParseConnectString(connect);
+    if (dwOptions & openReadOnly)
+        params.readOnly = true;
+    m_pConnection = OpenSqlConnection(params, static_cast<int>(m_dwQueryTimeout * 1000));
+    m_strConnect = connect;
+    return TRUE;
+}
+
+BOOL CDatabase::Open(const char* /*lpszDSN*/, BOOL /*bExclusive*/, BOOL bReadOnly, const char* lpszConnect,
+                     BOOL /*bUseCursorLib*/)
+{
+    return OpenEx(lpszConnect, bReadOnly ? static_cast<DWORD>(openReadOnly) : 0u);
+}
+
+void CDatabase::Close()
+{
+    CloseConnection();
+}
+
+void CDatabase::CloseConnection() noexcept
+{
+    // Recordsets first: their statements must end before the connection.
+    while (!m_recordsets.empty()) {
+        CRecordset* set = m_recordsets.back();
+        m_recordsets.pop_back();
+        try {
+            set->Close();
+        } catch (...) {
+            // Closing never fails for our recordsets; a derived Close that
+            // throws must not keep the connection open.
+        }
+    }
+    if (m_pConnection) {
+        try {
+            m_pConnection->RollbackTransaction();
+        } catch (...) {
+            // The engine rolls back what is left when the handle is closed.
+        }
+    }
+    m_pConnection.reset();
+    m_strConnect.Empty();
+}
+
+BOOL CDatabase::IsOpen() const
+{
+    return m_pConnection ? TRUE : FALSE;
+}
+
+BOOL CDatabase::CanUpdate() const
+{
+    return m_pConnection && m_pConnection->CanUpdate() ? TRUE : FALSE;
+}
+
+BOOL CDatabase::CanTransact() const
+{
+    return IsOpen();
+}
+
+void CDatabase::ExecuteSQL(const char* lpszSQL)
+{
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    const CString shown = lpszSQL ? lpszSQL : "";
+    const CString engineSql = TranslateSql(shown, m_pConnection->GetDialect());
+    m_pConnection->Execute(engineSql, shown);
+}
+
+BOOL CDatabase::BeginTrans()
+{
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    m_pConnection->BeginTransaction();
+    return TRUE;
+}
+
+BOOL CDatabase::CommitTrans()
+{
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    m_pConnection->CommitTransaction();
+    return TRUE;
+}
+
+BOOL CDatabase::Rollback()
+{
+    if (!m_pConnection)
+        return FALSE;
+    return m_pConnection->RollbackTransaction() ? TRUE : FALSE;
+}
+
+BOOL CDatabase::IsInTransaction() const
+{
+    return m_pConnection && m_pConnection->InTransaction() ? TRUE : FALSE;
+}
+
+void CDatabase::SetQueryTimeout(DWORD dwSeconds)
+{
+    m_dwQueryTimeout = dwSeconds;
+    if (m_pConnection)
+        m_pConnection->SetBusyTimeout(static_cast<int>(dwSeconds * 1000));
+}
+
+void CDatabase::ThrowDBException(RETCODE nRetCode)
+{
+    ThrowSqlLayerError(nRetCode, RetCodeText(nRetCode));
+}
+
+void CDatabase::CreateDatabase(const char* lpszConnectString)
+{
+    CreateSqlDatabase(ParseConnectString(lpszConnectString ? lpszConnectString : ""));
+}
+
+void CDatabase::RegisterRecordset(CRecordset* pSet)
+{
+    if (std::find(m_recordsets.begin(), m_recordsets.end(), pSet) == m_recordsets.end())
+        m_recordsets.push_back(pSet);
+}
+
+void CDatabase::UnregisterRecordset(CRecordset* pSet)
+{
+    m_recordsets.erase(std::remove(m_recordsets.begin(), m_recordsets.end(), pSet), m_recordsets.end());
+}

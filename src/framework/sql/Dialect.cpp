@@ -1,0 +1,335 @@
+// Translation of the library's SQL text into the engine's dialect: token by
+// token (names, dates, flags), then the column types of schema statements,
+// then the SELECT TOP rewrite, which needs the statement's clauses.
+#include "framework/sql/Dialect.h"
+
+#include "framework/sql/FieldInfo.h"
+#include "framework/sql/internal/SqlDates.h"
+#include "framework/sql/internal/SqlErrors.h"
+#include "framework/sql/internal/SqlTokens.h"
+
+#include <cctype>
+
+namespace {
+
+std::string QuoteName(const std::string& name, SqlDialect dialect)
+{
+    // PostgreSQL folds unquoted names to lower case; the library mixes
+    // bracketed and plain spellings of the same names, so a bracketed name is
+    // folded the same way before it is quoted.
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"')
+            out += '"';
+        out += dialect == SqlDialect::PostgreSql ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : c;
+    }
+    return out + "\"";
+}
+
+std::string Trim(const std::string& s)
+{
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+        ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+        --e;
+    return s.substr(b, e - b);
+}
+
+// Index of the ')' that closes the '(' at open, or end when unbalanced.
+size_t MatchParen(const CSqlTokens& t, size_t open, size_t end)
+{
+    int depth = 0;
+    for (size_t i = open; i < end; ++i) {
+        if (t[i].IsSymbol("("))
+            ++depth;
+        else if (t[i].IsSymbol(")") && --depth == 0)
+            return i;
+    }
+    return end;
+}
+
+std::string DateLiteral(std::string_view text, const CString& sql)
+{
+    CDateParts parts;
+    if (!ParseDateLiteral(text, parts))
+        ThrowSqlLayerError(SQL_ERROR, CString("Invalid date '") + CString(std::string(text)) + "' in the statement.",
+                           sql);
+    return "'" + FormatStoredDateTime(parts) + "'";
+}
+
+// Names, date literals, CDATE('...') and TRUE/FALSE.
+CSqlTokens TranslateTokens(const CSqlTokens& in, SqlDialect dialect, const CString& sql)
+{
+    CSqlTokens out;
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+        const CSqlToken& t = in[i];
+        switch (t.kind) {
+        case SqlTokenKind::BracketName:
+            out.push_back({SqlTokenKind::QuotedName, QuoteName(TokenName(t), dialect)});
+            break;
+        case SqlTokenKind::HashDate:
+            out.push_back({SqlTokenKind::String,
+                           DateLiteral(std::string_view(t.text).substr(1, t.text.size() - 2), sql)});
+            break;
+        case SqlTokenKind::Word:
+            if (t.IsWord("TRUE") || t.IsWord("FALSE")) {
+                out.push_back({SqlTokenKind::Number, t.IsWord("TRUE") ? "1" : "0"});
+                break;
+            }
+            if (t.IsWord("CDATE")) {
+                const size_t open = NextSignificant(in, i + 1);
+                const size_t arg = open < in.size() && in[open].IsSymbol("(") ? NextSignificant(in, open + 1) : in.size();
+                const size_t close = arg < in.size() && in[arg].kind == SqlTokenKind::String
+                                         ? NextSignificant(in, arg + 1)
+                                         : in.size();
+                if (close < in.size() && in[close].IsSymbol(")")) {
+                    const std::string& text = in[arg].text;
+                    // the literal's content without its quotes ('' stands for ')
+                    std::string content;
+                    for (size_t k = 1; k + 1 < text.size(); ++k) {
+                        content += text[k];
+                        if (text[k] == '\'' && k + 2 < text.size() && text[k + 1] == '\'')
+                            ++k;
+                    }
+                    CDateParts parts;
+                    if (!ParseStoredDateTime(content, parts) && !ParseDateLiteral(content, parts))
+                        ThrowSqlLayerError(SQL_ERROR,
+                                           CString("Invalid date '") + CString(content) + "' in CDATE of the statement.",
+                                           sql);
+                    out.push_back({SqlTokenKind::String, "'" + FormatStoredDateTime(parts) + "'"});
+                    i = close;
+                    break;
+                }
+            }
+            out.push_back(t);
+            break;
+        default:
+            out.push_back(t);
+            break;
+        }
+    }
+    return out;
+}
+
+// Column type of a schema statement at t[typeIndex] (a word), its column
+// definition ending before defEnd.
+void MapColumnType(CSqlTokens& t, size_t typeIndex, size_t defEnd, SqlDialect dialect)
+{
+    CSqlToken& type = t[typeIndex];
+    const size_t after = NextSignificant(t, typeIndex + 1);
+    const bool hasLength = after < defEnd && t[after].IsSymbol("(");
+    const bool pg = dialect == SqlDialect::PostgreSql;
+    bool autoNumber = false;
+    if (type.IsWord("COUNTER") || type.IsWord("AUTOINCREMENT")) {
+        type.text = pg ? "SERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY AUTOINCREMENT";
+        autoNumber = true;
+    } else if (type.IsWord("IMAGE") || type.IsWord("LONGBINARY") || type.IsWord("OLEOBJECT") ||
+               type.IsWord("GENERAL")) {
+        type.text = pg ? "BYTEA" : "BLOB";
+    } else if (pg && (type.IsWord("BLOB") || type.IsWord("VARBINARY") || type.IsWord("BINARY"))) {
+        type.text = "BYTEA";
+    } else if (type.IsWord("LONG")) {
+        type.text = "INTEGER";
+    } else if (type.IsWord("SHORT")) {
+        type.text = "SMALLINT";
+    } else if (type.IsWord("BYTE") || (pg && type.IsWord("TINYINT"))) {
+        type.text = pg ? "SMALLINT" : "TINYINT";
+    } else if (type.IsWord("SINGLE")) {
+        type.text = "REAL";
+    } else if (type.IsWord("YESNO") || type.IsWord("LOGICAL") || type.IsWord("LOGICAL1") ||
+               (pg && (type.IsWord("BIT") || type.IsWord("BOOLEAN")))) {
+        type.text = pg ? "SMALLINT" : "BIT";
+    } else if (type.IsWord("MEMO") || type.IsWord("LONGCHAR") || type.IsWord("NOTE") ||
+               (pg && type.IsWord("LONGTEXT"))) {
+        type.text = pg ? "TEXT" : "LONGTEXT";
+    } else if (type.IsWord("CURRENCY") || type.IsWord("MONEY")) {
+        type.text = "NUMERIC(19,4)";
+    } else if (pg && type.IsWord("DATETIME")) {
+        type.text = "TIMESTAMP";
+    } else if (pg && type.IsWord("DOUBLE") && !(after < defEnd && t[after].IsWord("PRECISION"))) {
+        type.text = "DOUBLE PRECISION";
+    } else if (pg && type.IsWord("TEXT") && hasLength) {
+        type.text = "VARCHAR";
+    }
+    if (!autoNumber)
+        return;
+    // Seed and step of the auto-number, and a PRIMARY KEY of the same
+    // column, are covered by the replacement.
+    size_t i = after;
+    if (hasLength) {
+        const size_t close = MatchParen(t, after, defEnd);
+        for (size_t k = after; k <= close && k < defEnd; ++k)
+            t[k].text.clear();
+        i = close + 1;
+    }
+    for (; i < defEnd; ++i) {
+        if (t[i].IsWord("CONSTRAINT")) {
+            const size_t name = NextSignificant(t, i + 1);
+            const size_t next = name < defEnd ? NextSignificant(t, name + 1) : defEnd;
+            if (next < defEnd && t[next].IsWord("PRIMARY")) {
+                t[i].text.clear();
+                t[name].text.clear();
+            }
+        } else if (t[i].IsWord("PRIMARY")) {
+            const size_t key = NextSignificant(t, i + 1);
+            if (key < defEnd && t[key].IsWord("KEY")) {
+                t[i].text.clear();
+                t[key].text.clear();
+            }
+        }
+    }
+}
+
+bool IsNameToken(const CSqlToken& t)
+{
+    return t.kind == SqlTokenKind::Word || t.kind == SqlTokenKind::QuotedName || t.kind == SqlTokenKind::BracketName;
+}
+
+// CREATE TABLE name (col type ..., ...) and ALTER TABLE name ADD [COLUMN] col type.
+void TranslateSchema(CSqlTokens& t, SqlDialect dialect)
+{
+    const size_t n = t.size();
+    const size_t first = NextSignificant(t, 0);
+    const size_t second = first < n ? NextSignificant(t, first + 1) : n;
+    if (second >= n || !t[second].IsWord("TABLE"))
+        return;
+    if (t[first].IsWord("ALTER")) {
+        for (size_t i = second + 1; i < n; ++i) {
+            if (!t[i].IsWord("ADD"))
+                continue;
+            size_t name = NextSignificant(t, i + 1);
+            if (name < n && t[name].IsWord("COLUMN"))
+                name = NextSignificant(t, name + 1);
+            const size_t type = name < n ? NextSignificant(t, name + 1) : n;
+            if (type < n && t[type].kind == SqlTokenKind::Word && IsNameToken(t[name]))
+                MapColumnType(t, type, n, dialect);
+            return;
+        }
+    } else if (t[first].IsWord("CREATE")) {
+        size_t open = second + 1;
+        while (open < n && !t[open].IsSymbol("("))
+            ++open;
+        if (open >= n)
+            return;
+        const size_t close = MatchParen(t, open, n);
+        size_t defBegin = open + 1;
+        while (defBegin < close) {
+            // end of this definition: the next ',' at depth 1
+            size_t defEnd = defBegin;
+            int depth = 0;
+            for (; defEnd < close; ++defEnd) {
+                if (t[defEnd].IsSymbol("("))
+                    ++depth;
+                else if (t[defEnd].IsSymbol(")"))
+                    --depth;
+                else if (depth == 0 && t[defEnd].IsSymbol(","))
+                    break;
+            }
+            const size_t name = NextSignificant(t, defBegin);
+            const bool constraint = name < defEnd && (t[name].IsWord("CONSTRAINT") || t[name].IsWord("PRIMARY") ||
+                                                      t[name].IsWord("UNIQUE") || t[name].IsWord("FOREIGN") ||
+                                                      t[name].IsWord("CHECK"));
+            if (!constraint && name < defEnd && IsNameToken(t[name])) {
+                const size_t type = NextSignificant(t, name + 1);
+                if (type < defEnd && t[type].kind == SqlTokenKind::Word)
+                    MapColumnType(t, type, defEnd, dialect);
+            }
+            defBegin = defEnd + 1;
+        }
+    }
+}
+
+std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql);
+
+// Copies tokens [b, e), translating every parenthesised part on its own
+// (a sub-select may hold a TOP of its own).
+std::string Plain(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
+{
+    std::string out;
+    for (size_t i = b; i < e; ++i) {
+        if (t[i].IsSymbol("(")) {
+            const size_t close = MatchParen(t, i, e);
+            out += "(" + Rewrite(t, i + 1, close, sql);
+            if (close < e)
+                out += ")";
+            i = close;
+        } else {
+            out += t[i].text;
+        }
+    }
+    return out;
+}
+
+// One SELECT (or any other text) in [b, e): SELECT TOP n becomes a rank
+// filter (with ORDER BY) or a LIMIT (without).
+std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
+{
+    const size_t select = NextSignificant(t, b);
+    if (select >= e || !t[select].IsWord("SELECT"))
+        return Plain(t, b, e, sql);
+    size_t i = NextSignificant(t, select + 1);
+    std::string quantifier;
+    if (i < e && (t[i].IsWord("DISTINCT") || t[i].IsWord("DISTINCTROW") || t[i].IsWord("ALL"))) {
+        quantifier = t[i].IsWord("ALL") ? "ALL " : "DISTINCT ";
+        i = NextSignificant(t, i + 1);
+    }
+    if (i >= e || !t[i].IsWord("TOP"))
+        return Plain(t, b, e, sql);
+    const size_t count = NextSignificant(t, i + 1);
+    if (count >= e || t[count].kind != SqlTokenKind::Number ||
+        t[count].text.find_first_not_of("0123456789") != std::string::npos)
+        ThrowSqlLayerError(SQL_ERROR, "SELECT TOP must be followed by a whole number of rows.", sql);
+    const size_t listBegin = NextSignificant(t, count + 1);
+    if (listBegin < e && t[listBegin].IsWord("PERCENT"))
+        ThrowSqlLayerError(SQL_ERROR, "SELECT TOP ... PERCENT is not supported.", sql);
+
+    size_t from = e;
+    size_t order = e;
+    int depth = 0;
+    for (size_t k = listBegin; k < e; ++k) {
+        if (t[k].IsSymbol("("))
+            ++depth;
+        else if (t[k].IsSymbol(")"))
+            --depth;
+        else if (depth == 0 && t[k].IsWord("FROM") && from == e)
+            from = k;
+        else if (depth == 0 && t[k].IsWord("ORDER")) {
+            const size_t by = NextSignificant(t, k + 1);
+            if (by < e && t[by].IsWord("BY"))
+                order = k;
+        }
+    }
+    const std::string lead = JoinSqlTokens(t, b, select);
+    const std::string& n = t[count].text;
+    if (order == e)
+        return lead + "SELECT " + quantifier + Trim(Plain(t, listBegin, e, sql)) + " LIMIT " + n;
+
+    const size_t listEnd = from < order ? from : order;
+    const std::string list = Trim(Plain(t, listBegin, listEnd, sql));
+    const std::string source = Trim(Plain(t, listEnd, order, sql));
+    const std::string keys = Trim(Plain(t, NextSignificant(t, order + 1) + 1, e, sql));
+    return lead + "SELECT * FROM (SELECT " + quantifier + list + ", RANK() OVER (ORDER BY " + keys +
+           ") AS __zen_rank" + (source.empty() ? "" : " " + source) + ") AS __zen_top WHERE __zen_rank <= " + n +
+           " ORDER BY __zen_rank";
+}
+
+} // namespace
+
+CString TranslateSql(const CString& sql, SqlDialect dialect)
+{
+    CSqlTokens tokens = TokenizeSql(sql.Str());
+    // A trailing ';' and the blanks around it end the statement, nothing more.
+    while (!tokens.empty() && tokens.back().kind == SqlTokenKind::Space)
+        tokens.pop_back();
+    if (!tokens.empty() && tokens.back().IsSymbol(";")) {
+        tokens.pop_back();
+        while (!tokens.empty() && tokens.back().kind == SqlTokenKind::Space)
+            tokens.pop_back();
+    }
+    tokens = TranslateTokens(tokens, dialect, sql);
+    TranslateSchema(tokens, dialect);
+    return CString(Rewrite(tokens, 0, tokens.size(), sql));
+}

@@ -1,0 +1,270 @@
+// Field exchange: what each pass does with one bound variable of each kind
+// (read the row into it, set it to its pseudo-null, copy it, compare it with
+// its copy and turn it into the value to write).
+#include "framework/sql/FieldExchange.h"
+
+#include "framework/sql/Recordset.h"
+#include "framework/sql/SqlText.h"
+#include "framework/sql/internal/RecordsetState.h"
+#include "framework/sql/internal/SqlConvert.h"
+#include "framework/sql/internal/SqlDates.h"
+#include "framework/sql/internal/SqlErrors.h"
+#include "framework/sql/internal/SqlTokens.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+using Kind = CFieldExchange::Kind;
+
+uint64_t DoubleBits(double d)
+{
+    uint64_t bits = 0;
+    std::memcpy(&bits, &d, sizeof bits);
+    return bits;
+}
+
+double BitsDouble(uint64_t bits)
+{
+    double d = 0.0;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
+const double kDoublePseudoNull = std::numeric_limits<double>::quiet_NaN();
+
+// The column a field writes: the last name of "[Table].[Column]".
+CString ColumnOf(const char* name)
+{
+    const CSqlTokens tokens = TokenizeSql(name ? name : "");
+    for (auto it = tokens.rbegin(); it != tokens.rend(); ++it)
+        if (it->kind == SqlTokenKind::BracketName || it->kind == SqlTokenKind::QuotedName ||
+            it->kind == SqlTokenKind::Word)
+            return CString(TokenName(*it));
+    return CString(name ? name : "");
+}
+
+[[noreturn]] void BadValue(const CBoundField& field, const CSqlValue& value, const char* what)
+{
+    CString reason;
+    reason.Format("The value '%s' of column %s %s.", CutToCharacters(SqlValueToText(value), 64).c_str(),
+                  field.name.GetString(), what);
+    ThrowSqlLayerError(SQL_ERROR, reason);
+}
+
+int32_t ReadInt32(const CBoundField& field, const CSqlValue& value)
+{
+    int64_t v = 0;
+    if (!SqlValueToInt64(value, v))
+        BadValue(field, value, "is not a number");
+    if (v < INT32_MIN || v > INT32_MAX)
+        BadValue(field, value, "does not fit a 32-bit integer");
+    return static_cast<int32_t>(v);
+}
+
+void ReadInto(const CBoundField& field, const CSqlValue& value, void* p)
+{
+    switch (field.kind) {
+    case Kind::Long: *static_cast<int32_t*>(p) = ReadInt32(field, value); break;
+    case Kind::Int: *static_cast<int*>(p) = ReadInt32(field, value); break;
+    case Kind::Bool: {
+        int64_t v = 0;
+        if (!SqlValueToInt64(value, v))
+            BadValue(field, value, "is not a flag");
+        *static_cast<BOOL*>(p) = v != 0 ? TRUE : FALSE;
+        break;
+    }
+    case Kind::Double: *static_cast<double*>(p) = SqlValueToDouble(value); break;
+    case Kind::Text:
+        *static_cast<CString*>(p) = CString(CutToCharacters(SqlValueToText(value), field.maxLength));
+        break;
+    case Kind::Date: {
+        CTime& t = *static_cast<CTime*>(p);
+        if (value.IsNull()) {
+            t = CTime(0);
+            break;
+        }
+        CDateParts parts;
+        if (value.GetType() != CSqlValue::Type::Text || !ParseStoredDateTime(value.GetText(), parts))
+            BadValue(field, value, "is not a date");
+        t = CTime(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
+        break;
+    }
+    case Kind::Binary: {
+        std::vector<uint8_t> bytes = SqlValueToBytes(value);
+        if (field.maxLength > 0 && bytes.size() > static_cast<size_t>(field.maxLength))
+            bytes.resize(static_cast<size_t>(field.maxLength));
+        static_cast<CByteArray*>(p)->Vector() = std::move(bytes);
+        break;
+    }
+    }
+}
+
+void SetPseudoNull(Kind kind, void* p)
+{
+    switch (kind) {
+    case Kind::Long: *static_cast<int32_t*>(p) = AFX_RFX_LONG_PSEUDO_NULL; break;
+    case Kind::Int: *static_cast<int*>(p) = AFX_RFX_INT_PSEUDO_NULL; break;
+    case Kind::Bool: *static_cast<BOOL*>(p) = AFX_RFX_BOOL_PSEUDO_NULL; break;
+    case Kind::Double: *static_cast<double*>(p) = kDoublePseudoNull; break;
+    case Kind::Text: static_cast<CString*>(p)->Empty(); break;
+    case Kind::Date: *static_cast<CTime*>(p) = CTime(0); break;
+    case Kind::Binary: static_cast<CByteArray*>(p)->RemoveAll(); break;
+    }
+}
+
+CFieldCopy Copy(Kind kind, const void* p)
+{
+    switch (kind) {
+    case Kind::Long: return *static_cast<const int32_t*>(p);
+    case Kind::Int: return static_cast<int32_t>(*static_cast<const int*>(p));
+    case Kind::Bool: return static_cast<int32_t>(*static_cast<const BOOL*>(p));
+    case Kind::Double: return DoubleBits(*static_cast<const double*>(p));
+    case Kind::Text: return static_cast<const CString*>(p)->Str();
+    case Kind::Date: return static_cast<int64_t>(static_cast<const CTime*>(p)->GetTime());
+    case Kind::Binary: return static_cast<const CByteArray*>(p)->Vector();
+    }
+    return int32_t{0};
+}
+
+void Restore(Kind kind, void* p, const CFieldCopy& copy)
+{
+    switch (kind) {
+    case Kind::Long: *static_cast<int32_t*>(p) = std::get<int32_t>(copy); break;
+    case Kind::Int: *static_cast<int*>(p) = std::get<int32_t>(copy); break;
+    case Kind::Bool: *static_cast<BOOL*>(p) = std::get<int32_t>(copy); break;
+    case Kind::Double: *static_cast<double*>(p) = BitsDouble(std::get<uint64_t>(copy)); break;
+    case Kind::Text: *static_cast<CString*>(p) = CString(std::get<std::string>(copy)); break;
+    case Kind::Date: *static_cast<CTime*>(p) = CTime(std::get<int64_t>(copy)); break;
+    case Kind::Binary: static_cast<CByteArray*>(p)->Vector() = std::get<std::vector<uint8_t>>(copy); break;
+    }
+}
+
+// The value written for a variable: CTime 0, NaN and an empty byte array
+// stand for NULL.
+CSqlValue ToSqlValue(Kind kind, const void* p)
+{
+    switch (kind) {
+    case Kind::Long: return CSqlValue::Integer(*static_cast<const int32_t*>(p));
+    case Kind::Int: return CSqlValue::Integer(*static_cast<const int*>(p));
+    case Kind::Bool: return CSqlValue::Integer(*static_cast<const BOOL*>(p) != 0 ? 1 : 0);
+    case Kind::Double: {
+        const double d = *static_cast<const double*>(p);
+        return std::isnan(d) ? CSqlValue() : CSqlValue::Real(d);
+    }
+    case Kind::Text: return CSqlValue::Text(static_cast<const CString*>(p)->Str());
+    case Kind::Date: {
+        const CTime& t = *static_cast<const CTime*>(p);
+        return t.GetTime() == 0 ? CSqlValue() : CSqlValue::Text(SqlDateTimeText(t).Str());
+    }
+    case Kind::Binary: {
+        const auto& bytes = static_cast<const CByteArray*>(p)->Vector();
+        return bytes.empty() ? CSqlValue() : CSqlValue::Blob(bytes);
+    }
+    }
+    return CSqlValue();
+}
+
+CFieldCopy PseudoNullCopy(Kind kind)
+{
+    switch (kind) {
+    case Kind::Long:
+    case Kind::Int:
+    case Kind::Bool: return int32_t{INT32_MIN};
+    case Kind::Double: return DoubleBits(kDoublePseudoNull);
+    case Kind::Text: return std::string();
+    case Kind::Date: return int64_t{0};
+    case Kind::Binary: return std::vector<uint8_t>();
+    }
+    return int32_t{0};
+}
+
+} // namespace
+
+CFieldExchange::CFieldExchange(UINT nOperation, CRecordset* prs, CFieldExchangeContext* pContext)
+    : m_nOperation(nOperation), m_prs(prs), m_pContext(pContext)
+{
+}
+
+void CFieldExchange::Exchange(const char* szName, Kind kind, void* pValue, int nMaxLength)
+{
+    if (m_nFieldType == param || m_nFieldType == inoutParam || m_nFieldType == outputParam)
+        return; // parameters are not supported; only output columns are bound
+    const size_t index = static_cast<size_t>(m_nFieldIndex++);
+    CRecordsetState& st = m_pContext->state;
+    if (m_nOperation == Name) {
+        st.fields.push_back({CString(szName ? szName : ""), ColumnOf(szName), kind, nMaxLength, false});
+        return;
+    }
+    if (index >= st.fields.size() || st.fields[index].kind != kind)
+        ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH,
+                           "DoFieldExchange named other columns than when the recordset was opened.");
+    CBoundField& field = st.fields[index];
+    switch (m_nOperation) {
+    case Fixup: {
+        const CSqlValue& value = st.row.at(static_cast<size_t>(st.visible.at(index)));
+        field.isNull = value.IsNull();
+        ReadInto(field, value, pValue);
+        break;
+    }
+    case SetFieldNull:
+        SetPseudoNull(kind, pValue);
+        field.isNull = true;
+        break;
+    case StoreField: m_pContext->buffer->at(index) = Copy(kind, pValue); break;
+    case LoadField: Restore(kind, pValue, m_pContext->buffer->at(index)); break;
+    case MarkForUpdate:
+        if (Copy(kind, pValue) != m_pContext->buffer->at(index)) {
+            m_pContext->changedColumns->push_back(field.column);
+            m_pContext->changedValues->push_back(ToSqlValue(kind, pValue));
+        }
+        break;
+    case IsFieldNull:
+        if (pValue == m_pContext->target || m_pContext->target == nullptr) {
+            const bool isNull = st.mode == CRecordsetState::Mode::AddNew ? Copy(kind, pValue) == PseudoNullCopy(kind)
+                                                                         : field.isNull;
+            m_pContext->targetFound = true;
+            m_pContext->targetNull = m_pContext->targetNull || isNull;
+        }
+        break;
+    default: break;
+    }
+}
+
+void RFX_Long(CFieldExchange* pFX, const char* szName, int32_t& value)
+{
+    pFX->Exchange(szName, CFieldExchange::Kind::Long, &value, 0);
+}
+
+void RFX_Int(CFieldExchange* pFX, const char* szName, int& value)
+{
+    pFX->Exchange(szName, CFieldExchange::Kind::Int, &value, 0);
+}
+
+void RFX_Double(CFieldExchange* pFX, const char* szName, double& value)
+{
+    pFX->Exchange(szName, CFieldExchange::Kind::Double, &value, 0);
+}
+
+void RFX_Bool(CFieldExchange* pFX, const char* szName, BOOL& value)
+{
+    pFX->Exchange(szName, CFieldExchange::Kind::Bool, &value, 0);
+}
+
+void RFX_Text(CFieldExchange* pFX, const char* szName, CString& value, int nMaxLength, int /*nColumnType*/,
+              short /*nScale*/)
+{
+    pFX->Exchange(szName, CFieldExchange::Kind::Text, &value, nMaxLength);
+}
+
+void RFX_Date(CFieldExchange* pFX, const char* szName, CTime& value)
+{
+    pFX->Exchange(szName, CFieldExchange::Kind::Date, &value, 0);
+}
+
+void RFX_Binary(CFieldExchange* pFX, const char* szName, CByteArray& value, int nMaxLength)
+{
+    pFX->Exchange(szName, CFieldExchange::Kind::Binary, &value, nMaxLength);
+}

@@ -1,0 +1,711 @@
+// CRecordset: opening (statement completion, row identity, translation),
+// the forward walk with the rows added through the recordset after the
+// query's own, moves back by running the query again, and row changes by
+// row identity.
+#include "framework/sql/Recordset.h"
+
+#include "framework/sql/Dialect.h"
+#include "framework/sql/SqlText.h"
+#include "framework/sql/internal/RecordsetState.h"
+#include "framework/sql/internal/SqlConvert.h"
+#include "framework/sql/internal/SqlDates.h"
+#include "framework/sql/internal/SqlErrors.h"
+#include "framework/sql/internal/SqlTokens.h"
+
+#include <algorithm>
+#include <cctype>
+
+IMPLEMENT_DYNAMIC(CRecordset, CObject)
+
+namespace {
+
+const char kRowIdAlias[] = "__zen_rowid";
+const char kInternalPrefix[] = "__zen_";
+
+std::string TrimRight(std::string s)
+{
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.pop_back();
+    return s;
+}
+
+// A table name alone becomes a SELECT of the bound columns; m_strFilter and
+// m_strSort are added as WHERE (or AND) and ORDER BY.
+CString CompleteStatement(const CString& sql, const std::vector<CBoundField>& fields, const CString& filter,
+                          const CString& sort)
+{
+    CSqlTokens tokens = TokenizeSql(sql.Str());
+    const size_t first = NextSignificant(tokens, 0);
+    std::string text = sql.Str();
+    if (first < tokens.size() && !tokens[first].IsWord("SELECT") && NextSignificant(tokens, first + 1) == tokens.size() &&
+        (tokens[first].kind == SqlTokenKind::Word || tokens[first].kind == SqlTokenKind::BracketName ||
+         tokens[first].kind == SqlTokenKind::QuotedName)) {
+        std::string list;
+        for (const CBoundField& f : fields)
+            list += (list.empty() ? "" : ", ") + f.name.Str();
+        text = "SELECT " + (list.empty() ? std::string("*") : list) + " FROM " + tokens[first].text;
+        tokens = TokenizeSql(text);
+    }
+    if (filter.IsEmpty() && sort.IsEmpty())
+        return CString(text);
+    const CSelectShape shape = AnalyzeSelect(tokens);
+    std::string head = TrimRight(JoinSqlTokens(tokens, 0, shape.orderIndex));
+    std::string tail = JoinSqlTokens(tokens, shape.orderIndex, tokens.size());
+    if (!filter.IsEmpty())
+        head += shape.whereIndex < tokens.size() ? " AND (" + filter.Str() + ")" : " WHERE " + filter.Str();
+    if (!sort.IsEmpty())
+        tail = tail.empty() ? " ORDER BY " + sort.Str() : TrimRight(tail) + ", " + sort.Str();
+    else if (!tail.empty())
+        tail = " " + tail;
+    return CString(head + tail);
+}
+
+[[noreturn]] void ThrowNoCurrentRecord()
+{
+    ThrowSqlLayerError(AFX_SQL_ERROR_NO_CURRENT_RECORD, "No current record.");
+}
+
+void RunPass(CRecordset& rs, CFieldExchangeContext& ctx, UINT operation)
+{
+    CFieldExchange fx(operation, &rs, &ctx);
+    rs.DoFieldExchange(&fx);
+}
+
+void Fixup(CRecordset& rs, CRecordsetState& st)
+{
+    if (st.fields.empty() || !st.hasRow)
+        return;
+    CFieldExchangeContext ctx(st);
+    RunPass(rs, ctx, CFieldExchange::Fixup);
+}
+
+void StoreFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& buffer)
+{
+    buffer.assign(st.fields.size(), CFieldCopy());
+    CFieldExchangeContext ctx(st);
+    ctx.buffer = &buffer;
+    RunPass(rs, ctx, CFieldExchange::StoreField);
+}
+
+void LoadFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& buffer)
+{
+    if (buffer.size() != st.fields.size())
+        return;
+    CFieldExchangeContext ctx(st);
+    ctx.buffer = &buffer;
+    RunPass(rs, ctx, CFieldExchange::LoadField);
+}
+
+void ReadRow(const CSqlStatement& statement, int columns, std::vector<CSqlValue>& out)
+{
+    out.resize(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c)
+        out[static_cast<size_t>(c)] = statement.GetValue(c);
+}
+
+// Next row of the query's own walk, skipping rows that were added or changed
+// through this recordset (the engine may or may not show them again).
+bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
+{
+    const int columns = st.statement->GetColumnCount();
+    while (st.statement->Step()) {
+        if (st.rowIdColumn >= 0) {
+            const CSqlValue id = st.statement->GetValue(st.rowIdColumn);
+            if (st.addedIds.count(id) || st.editedIds.count(id))
+                continue;
+        }
+        ReadRow(*st.statement, columns, buffer);
+        return true;
+    }
+    st.statement->Reset(); // releases the engine's read lock
+    return false;
+}
+
+// The row with the given identity, laid out like the query's rows (the
+// identity first, then the select list); false when it is gone.
+bool Reselect(CRecordsetState& st, const CSqlValue& id, std::vector<CSqlValue>& buffer)
+{
+    if (!st.reselect)
+        st.reselect = st.connection->Prepare(st.reselectSql, st.shownSql);
+    CSqlStatement& s = *st.reselect;
+    s.Reset();
+    s.Bind(1, id);
+    const bool found = s.Step();
+    if (found) {
+        buffer.assign(static_cast<size_t>(st.statement->GetColumnCount()), CSqlValue());
+        const int columns = std::min(s.GetColumnCount(), st.statement->GetColumnCount());
+        for (int c = 0; c < columns; ++c)
+            buffer[static_cast<size_t>(c)] = s.GetValue(c);
+    }
+    s.Reset();
+    return found;
+}
+
+bool FetchNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
+{
+    if (!st.scanDone) {
+        if (ScanNext(st, buffer))
+            return true;
+        st.scanDone = true;
+        st.nextAppended = 0;
+    }
+    while (st.nextAppended < st.appended.size()) {
+        const CSqlValue id = st.appended[st.nextAppended++];
+        if (Reselect(st, id, buffer))
+            return true;
+    }
+    return false;
+}
+
+// Makes buffer the current row (without filling the variables).
+void TakeRow(CRecordsetState& st, std::vector<CSqlValue>& buffer)
+{
+    st.row.swap(buffer);
+    st.rowId = st.rowIdColumn >= 0 ? st.row[static_cast<size_t>(st.rowIdColumn)] : CSqlValue();
+    st.hasRow = true;
+    st.deleted = false;
+    st.bof = st.eof = false;
+    st.position = st.nextOrdinal++;
+    st.recordCount = std::max<int32_t>(st.recordCount, static_cast<int32_t>(st.position + 1));
+}
+
+void Rerun(CRecordsetState& st)
+{
+    st.statement->Reset();
+    st.scanDone = false;
+    st.nextAppended = 0;
+    st.editedIds.clear();
+    st.nextOrdinal = 0;
+    st.position = -1;
+    st.hasRow = false;
+    st.deleted = false;
+}
+
+void SetEmptyOrEnd(CRecordsetState& st)
+{
+    st.hasRow = false;
+    st.deleted = false;
+    if (st.nextOrdinal == 0) {
+        st.bof = st.eof = true;
+        st.position = -1;
+    } else {
+        st.eof = true;
+        st.position = st.nextOrdinal;
+    }
+}
+
+// Runs the query again and stands on the row of the given ordinal (or the
+// last one there is).
+void WalkTo(CRecordset& rs, CRecordsetState& st, int64_t ordinal)
+{
+    Rerun(st);
+    std::vector<CSqlValue> buffer;
+    while (st.position < ordinal && FetchNext(st, buffer))
+        TakeRow(st, buffer);
+    if (st.hasRow)
+        Fixup(rs, st);
+    else
+        SetEmptyOrEnd(st);
+}
+
+} // namespace
+
+CRecordset::CRecordset(CDatabase* pDatabase) : m_pDatabase(pDatabase) {}
+
+CRecordset::~CRecordset()
+{
+    CloseCursor();
+}
+
+CString CRecordset::GetDefaultConnect()
+{
+    return "ODBC;";
+}
+
+CString CRecordset::GetDefaultSQL()
+{
+    return CString();
+}
+
+void CRecordset::DoFieldExchange(CFieldExchange* /*pFX*/) {}
+
+BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
+{
+    if (IsOpen())
+        Close();
+    CDatabase* db = m_pDatabase;
+    if (db == nullptr) {
+        if (!m_pOwnDatabase)
+            m_pOwnDatabase = std::make_unique<CDatabase>();
+        if (!m_pOwnDatabase->IsOpen())
+            m_pOwnDatabase->OpenEx(GetDefaultConnect(), CDatabase::noOdbcDialog);
+        db = m_pOwnDatabase.get();
+    }
+    if (!db->IsOpen() || db->GetSqlConnection() == nullptr)
+        ThrowSqlLayerError(AFX_SQL_ERROR_CONNECT_FAIL, "The recordset's database connection is not open.");
+
+    auto state = std::make_unique<CRecordsetState>();
+    CRecordsetState& st = *state;
+    st.database = db;
+    st.connection = db->GetSqlConnection();
+    st.openType = nOpenType == AFX_DB_USE_DEFAULT_TYPE ? m_nDefaultType : nOpenType;
+    st.options = dwOptions;
+    {
+        CFieldExchangeContext ctx(st);
+        RunPass(*this, ctx, CFieldExchange::Name);
+    }
+    if (m_nFields != 0 && st.fields.size() != m_nFields) {
+        CString reason;
+        reason.Format("DoFieldExchange names %d columns, but the recordset declares %u (m_nFields).",
+                      static_cast<int>(st.fields.size()), m_nFields);
+        ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH, reason);
+    }
+
+    const CString given = lpszSQL && *lpszSQL ? CString(lpszSQL) : GetDefaultSQL();
+    const CString sql = CompleteStatement(given, st.fields, m_strFilter, m_strSort);
+    if (CString(sql).Trim().IsEmpty())
+        ThrowSqlLayerError(SQL_ERROR, "The recordset has no SQL statement.");
+    st.shownSql = sql;
+    const CSqlTokens tokens = TokenizeSql(sql.Str());
+    const CSelectShape shape = AnalyzeSelect(tokens);
+    const SqlDialect dialect = st.connection->GetDialect();
+
+    // A read of one table also selects each row's identity, by which a row is
+    // changed, deleted or read again. Tables without one (views) stay read-only.
+    if (shape.singleTable) {
+        const std::string rowId = st.connection->GetRowIdExpression().Str();
+        const std::string withId = JoinSqlTokens(tokens, 0, shape.listBegin) + rowId + " AS " + kRowIdAlias +
+                                   ", " + JoinSqlTokens(tokens, shape.listBegin, tokens.size());
+        try {
+            st.statement = st.connection->Prepare(TranslateSql(CString(withId), dialect), sql);
+        } catch (const CDBException&) {
+            st.statement.reset();
+        }
+        if (st.statement) {
+            const std::string list = TrimRight(JoinSqlTokens(tokens, shape.listBegin, shape.fromIndex));
+            const std::string from = TrimRight(JoinSqlTokens(tokens, shape.fromIndex, shape.fromEnd));
+            st.reselectSql = TranslateSql(CString("SELECT " + rowId + " AS " + kRowIdAlias + ", " + list + " " +
+                                                  from + " WHERE " + rowId + " = " +
+                                                  st.connection->GetParameterMarker(1).Str()),
+                                          dialect);
+        }
+    }
+    if (!st.statement)
+        st.statement = st.connection->Prepare(TranslateSql(sql, dialect), sql);
+
+    const int columns = st.statement->GetColumnCount();
+    for (int c = 0; c < columns; ++c) {
+        const CString name = st.statement->GetColumnName(c);
+        if (name.Left(static_cast<int>(sizeof kInternalPrefix - 1)) == kInternalPrefix) {
+            if (name == kRowIdAlias && !st.reselectSql.IsEmpty())
+                st.rowIdColumn = c;
+            continue;
+        }
+        st.visible.push_back(c);
+    }
+    if (st.visible.size() < st.fields.size()) {
+        CString reason;
+        reason.Format("The statement returns %d columns, but the recordset binds %d.",
+                      static_cast<int>(st.visible.size()), static_cast<int>(st.fields.size()));
+        ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH, reason, sql);
+    }
+    st.singleTable = st.rowIdColumn >= 0;
+    st.table = st.singleTable ? CString(shape.table) : CString();
+
+    // Stand on the first row.
+    std::vector<CSqlValue> buffer;
+    if (FetchNext(st, buffer))
+        TakeRow(st, buffer);
+    else
+        SetEmptyOrEnd(st);
+
+    m_strSQL = sql;
+    m_strTableName = st.table;
+    m_pState = std::move(state);
+    db->RegisterRecordset(this);
+    try {
+        Fixup(*this, *m_pState);
+    } catch (...) {
+        CloseCursor();
+        throw;
+    }
+    return TRUE;
+}
+
+void CRecordset::Close()
+{
+    CloseCursor();
+}
+
+void CRecordset::CloseCursor() noexcept
+{
+    if (!m_pState)
+        return;
+    if (m_pState->database)
+        m_pState->database->UnregisterRecordset(this);
+    m_pState.reset(); // finalizes the statements, which releases their locks
+}
+
+BOOL CRecordset::Requery()
+{
+    if (!m_pState)
+        ThrowSqlLayerError(AFX_SQL_ERROR_ILLEGAL_MODE, "Requery needs an open recordset.");
+    CRecordsetState& st = *m_pState;
+    st.mode = CRecordsetState::Mode::None;
+    st.appended.clear();
+    st.addedIds.clear();
+    st.recordCount = 0;
+    Rerun(st);
+    std::vector<CSqlValue> buffer;
+    if (FetchNext(st, buffer)) {
+        TakeRow(st, buffer);
+        Fixup(*this, st);
+    } else {
+        SetEmptyOrEnd(st);
+    }
+    return TRUE;
+}
+
+BOOL CRecordset::IsOpen() const
+{
+    return m_pState ? TRUE : FALSE;
+}
+
+BOOL CRecordset::IsEOF() const
+{
+    return !m_pState || m_pState->eof ? TRUE : FALSE;
+}
+
+BOOL CRecordset::IsBOF() const
+{
+    return !m_pState || m_pState->bof ? TRUE : FALSE;
+}
+
+BOOL CRecordset::IsDeleted() const
+{
+    return m_pState && m_pState->hasRow && m_pState->deleted ? TRUE : FALSE;
+}
+
+void CRecordset::MoveNext()
+{
+    if (!m_pState)
+        ThrowNoCurrentRecord();
+    CRecordsetState& st = *m_pState;
+    st.mode = CRecordsetState::Mode::None;
+    std::vector<CSqlValue> buffer;
+    if (FetchNext(st, buffer)) {
+        TakeRow(st, buffer);
+        Fixup(*this, st);
+        return;
+    }
+    if (st.eof)
+        ThrowSqlLayerError(AFX_SQL_ERROR_NO_DATA_FOUND, "Attempt to move past the end of the recordset.");
+    SetEmptyOrEnd(st);
+}
+
+void CRecordset::MovePrev()
+{
+    if (!m_pState)
+        ThrowNoCurrentRecord();
+    CRecordsetState& st = *m_pState;
+    if (st.bof)
+        ThrowSqlLayerError(AFX_SQL_ERROR_NO_DATA_FOUND, "Attempt to move before the beginning of the recordset.");
+    if (st.openType == forwardOnly)
+        ThrowSqlLayerError(AFX_SQL_ERROR_RECORDSET_FORWARD_ONLY, "The recordset only moves forward.");
+    st.mode = CRecordsetState::Mode::None;
+    const int64_t target = st.hasRow ? st.position - 1 : st.nextOrdinal - 1;
+    if (target < 0) {
+        Rerun(st);
+        st.bof = true;
+        st.eof = false;
+        return;
+    }
+    WalkTo(*this, st, target);
+}
+
+void CRecordset::MoveFirst()
+{
+    if (!m_pState)
+        ThrowNoCurrentRecord();
+    CRecordsetState& st = *m_pState;
+    st.mode = CRecordsetState::Mode::None;
+    if (st.hasRow && st.position == 0 && !st.deleted)
+        return;
+    if (st.openType == forwardOnly && st.nextOrdinal > 0)
+        ThrowSqlLayerError(AFX_SQL_ERROR_RECORDSET_FORWARD_ONLY, "The recordset only moves forward.");
+    WalkTo(*this, st, 0);
+}
+
+void CRecordset::MoveLast()
+{
+    if (!m_pState)
+        ThrowNoCurrentRecord();
+    CRecordsetState& st = *m_pState;
+    st.mode = CRecordsetState::Mode::None;
+    std::vector<CSqlValue> buffer;
+    bool moved = false;
+    while (FetchNext(st, buffer)) {
+        TakeRow(st, buffer);
+        moved = true;
+    }
+    if (moved) {
+        Fixup(*this, st);
+    } else if (!st.hasRow || st.deleted) {
+        if (st.nextOrdinal > 0)
+            WalkTo(*this, st, st.nextOrdinal - 1);
+        else
+            SetEmptyOrEnd(st);
+    }
+}
+
+void CRecordset::AddNew()
+{
+    if (!CanAppend())
+        ThrowSqlLayerError(AFX_SQL_ERROR_RECORDSET_READONLY,
+                           m_pState ? "The recordset cannot add rows (read-only, or not a read of one table)."
+                                    : "AddNew needs an open recordset.",
+                           m_strSQL);
+    CRecordsetState& st = *m_pState;
+    if (st.mode != CRecordsetState::Mode::None)
+        CancelUpdate();
+    StoreFields(*this, st, st.saved);
+    {
+        CFieldExchangeContext ctx(st);
+        RunPass(*this, ctx, CFieldExchange::SetFieldNull);
+    }
+    StoreFields(*this, st, st.snapshot);
+    st.mode = CRecordsetState::Mode::AddNew;
+}
+
+void CRecordset::Edit()
+{
+    if (!CanUpdate())
+        ThrowSqlLayerError(AFX_SQL_ERROR_RECORDSET_READONLY,
+                           m_pState ? "The recordset cannot change rows (read-only, or not a read of one table)."
+                                    : "Edit needs an open recordset.",
+                           m_strSQL);
+    CRecordsetState& st = *m_pState;
+    if (!st.hasRow || st.deleted)
+        ThrowNoCurrentRecord();
+    if (st.mode != CRecordsetState::Mode::None)
+        CancelUpdate();
+    StoreFields(*this, st, st.snapshot);
+    st.saved = st.snapshot;
+    st.mode = CRecordsetState::Mode::Edit;
+}
+
+BOOL CRecordset::Update()
+{
+    if (!m_pState || m_pState->mode == CRecordsetState::Mode::None)
+        ThrowSqlLayerError(AFX_SQL_ERROR_ILLEGAL_MODE, "Update was called without AddNew or Edit.");
+    CRecordsetState& st = *m_pState;
+    std::vector<CString> columns;
+    std::vector<CSqlValue> values;
+    {
+        CFieldExchangeContext ctx(st);
+        ctx.buffer = &st.snapshot;
+        ctx.changedColumns = &columns;
+        ctx.changedValues = &values;
+        RunPass(*this, ctx, CFieldExchange::MarkForUpdate);
+    }
+    if (st.mode == CRecordsetState::Mode::AddNew) {
+        const CSqlValue id = st.connection->InsertRow(st.table, columns, values);
+        st.appended.push_back(id);
+        st.addedIds.insert(id);
+        st.mode = CRecordsetState::Mode::None;
+        LoadFields(*this, st, st.saved);
+        return TRUE;
+    }
+    if (columns.empty()) {
+        st.mode = CRecordsetState::Mode::None;
+        return FALSE;
+    }
+    if (st.connection->UpdateRow(st.table, st.rowId, columns, values) == 0)
+        ThrowSqlLayerError(AFX_SQL_ERROR_NO_ROWS_AFFECTED, "The row being edited no longer exists.", m_strSQL);
+    st.mode = CRecordsetState::Mode::None;
+    st.editedIds.insert(st.rowId);
+    std::vector<CSqlValue> buffer;
+    if (Reselect(st, st.rowId, buffer)) {
+        st.row.swap(buffer);
+        Fixup(*this, st);
+    }
+    return TRUE;
+}
+
+void CRecordset::Delete()
+{
+    if (!CanUpdate())
+        ThrowSqlLayerError(AFX_SQL_ERROR_RECORDSET_READONLY,
+                           m_pState ? "The recordset cannot delete rows (read-only, or not a read of one table)."
+                                    : "Delete needs an open recordset.",
+                           m_strSQL);
+    CRecordsetState& st = *m_pState;
+    if (!st.hasRow || st.deleted)
+        ThrowNoCurrentRecord();
+    if (st.mode != CRecordsetState::Mode::None)
+        CancelUpdate();
+    if (st.connection->DeleteRow(st.table, st.rowId) == 0)
+        ThrowSqlLayerError(AFX_SQL_ERROR_NO_ROWS_AFFECTED, "The current row no longer exists.", m_strSQL);
+    st.deleted = true;
+    --st.nextOrdinal; // the rows after it move up by one
+}
+
+void CRecordset::CancelUpdate()
+{
+    if (!m_pState || m_pState->mode == CRecordsetState::Mode::None)
+        return;
+    m_pState->mode = CRecordsetState::Mode::None;
+    LoadFields(*this, *m_pState, m_pState->saved);
+}
+
+int32_t CRecordset::GetRecordCount() const
+{
+    return m_pState ? m_pState->recordCount : 0;
+}
+
+short CRecordset::GetODBCFieldCount() const
+{
+    return m_pState ? static_cast<short>(m_pState->visible.size()) : 0;
+}
+
+void CRecordset::GetODBCFieldInfo(short nIndex, CODBCFieldInfo& fieldinfo) const
+{
+    if (!m_pState || nIndex < 0 || static_cast<size_t>(nIndex) >= m_pState->visible.size()) {
+        CString reason;
+        reason.Format("There is no result column %d.", nIndex);
+        ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH, reason, m_strSQL);
+    }
+    fieldinfo = m_pState->statement->DescribeColumn(m_pState->visible[static_cast<size_t>(nIndex)]);
+}
+
+namespace {
+
+short FindColumn(const CRecordsetState* st, const char* name, const CString& sql)
+{
+    if (st && name) {
+        for (size_t i = 0; i < st->visible.size(); ++i)
+            if (st->statement->GetColumnName(st->visible[i]).CompareNoCase(name) == 0)
+                return static_cast<short>(i);
+    }
+    ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH,
+                       CString("There is no result column named '") + (name ? name : "") + "'.", sql);
+}
+
+} // namespace
+
+void CRecordset::GetODBCFieldInfo(const char* lpszName, CODBCFieldInfo& fieldinfo) const
+{
+    GetODBCFieldInfo(FindColumn(m_pState.get(), lpszName, m_strSQL), fieldinfo);
+}
+
+void CRecordset::GetFieldValue(const char* lpszName, CDBVariant& varValue, short nFieldType) const
+{
+    GetFieldValue(FindColumn(m_pState.get(), lpszName, m_strSQL), varValue, nFieldType);
+}
+
+void CRecordset::GetFieldValue(short nIndex, CDBVariant& varValue, short /*nFieldType*/) const
+{
+    if (!m_pState || !m_pState->hasRow)
+        ThrowNoCurrentRecord();
+    CODBCFieldInfo info;
+    GetODBCFieldInfo(nIndex, info);
+    const CRecordsetState& st = *m_pState;
+    const CSqlValue& value = st.row[static_cast<size_t>(st.visible[static_cast<size_t>(nIndex)])];
+    if (value.IsNull()) {
+        varValue.Clear();
+        return;
+    }
+    auto integer = [&](int64_t& v) {
+        if (!SqlValueToInt64(value, v))
+            ThrowSqlLayerError(SQL_ERROR, CString("The value of column ") + info.m_strName + " is not a number.");
+    };
+    int64_t v = 0;
+    switch (info.m_nSQLType) {
+    case SQL_BIT: integer(v); varValue.SetBool(v != 0 ? TRUE : FALSE); return;
+    case SQL_TINYINT: integer(v); varValue.SetUChar(static_cast<unsigned char>(v)); return;
+    case SQL_SMALLINT: integer(v); varValue.SetShort(static_cast<short>(v)); return;
+    case SQL_INTEGER:
+        integer(v);
+        if (v >= INT32_MIN && v <= INT32_MAX)
+            varValue.SetLong(static_cast<int32_t>(v));
+        else
+            varValue.SetDouble(static_cast<double>(v));
+        return;
+    case SQL_REAL: varValue.SetSingle(static_cast<float>(SqlValueToDouble(value))); return;
+    case SQL_DOUBLE:
+    case SQL_FLOAT:
+    case SQL_NUMERIC:
+    case SQL_DECIMAL: varValue.SetDouble(SqlValueToDouble(value)); return;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME: {
+        CDateParts parts;
+        if (value.GetType() != CSqlValue::Type::Text || !ParseStoredDateTime(value.GetText(), parts))
+            ThrowSqlLayerError(SQL_ERROR, CString("The value '") + CString(SqlValueToText(value)) +
+                                              "' of column " + info.m_strName + " is not a date.");
+        TIMESTAMP_STRUCT ts;
+        ts.year = static_cast<int16_t>(parts.year);
+        ts.month = static_cast<uint16_t>(parts.month);
+        ts.day = static_cast<uint16_t>(parts.day);
+        ts.hour = static_cast<uint16_t>(parts.hour);
+        ts.minute = static_cast<uint16_t>(parts.minute);
+        ts.second = static_cast<uint16_t>(parts.second);
+        varValue.SetDate(ts);
+        return;
+    }
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY: {
+        CByteArray bytes;
+        bytes.Vector() = SqlValueToBytes(value);
+        varValue.SetBinary(bytes);
+        return;
+    }
+    default: varValue.SetString(CString(SqlValueToText(value))); return;
+    }
+}
+
+void CRecordset::GetFieldValue(const char* lpszName, CString& strValue) const
+{
+    const short index = FindColumn(m_pState.get(), lpszName, m_strSQL);
+    if (!m_pState->hasRow)
+        ThrowNoCurrentRecord();
+    const CRecordsetState& st = *m_pState;
+    strValue = CString(SqlValueToText(st.row[static_cast<size_t>(st.visible[static_cast<size_t>(index)])]));
+}
+
+BOOL CRecordset::IsFieldNull(const void* pv)
+{
+    if (!m_pState)
+        return FALSE;
+    CFieldExchangeContext ctx(*m_pState);
+    ctx.target = pv;
+    RunPass(*this, ctx, CFieldExchange::IsFieldNull);
+    return ctx.targetFound && ctx.targetNull ? TRUE : FALSE;
+}
+
+BOOL CRecordset::CanUpdate() const
+{
+    return m_pState && m_pState->singleTable && !(m_pState->options & (readOnly | appendOnly)) &&
+                   m_pState->database->CanUpdate()
+               ? TRUE
+               : FALSE;
+}
+
+BOOL CRecordset::CanAppend() const
+{
+    return m_pState && m_pState->singleTable && !(m_pState->options & readOnly) && m_pState->database->CanUpdate()
+               ? TRUE
+               : FALSE;
+}
+
+BOOL CRecordset::CanScroll() const
+{
+    return m_pState && m_pState->openType != forwardOnly ? TRUE : FALSE;
+}
+
+BOOL CRecordset::CanTransact() const
+{
+    return m_pState && m_pState->database->CanTransact() ? TRUE : FALSE;
+}

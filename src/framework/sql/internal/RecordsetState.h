@@ -1,0 +1,84 @@
+// The inner state of an open CRecordset and of one field-exchange pass:
+// the bound fields, the running statement, the current row, the rows added
+// through the recordset, and the copies of the bound variables taken at
+// AddNew/Edit.
+#pragma once
+
+#include "framework/CString.h"
+#include "framework/CTime.h"
+#include "framework/sql/FieldExchange.h"
+#include "framework/sql/internal/SqlConnection.h"
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <variant>
+#include <vector>
+
+class CDatabase;
+
+struct CBoundField {
+    CString name;   // as DoFieldExchange names it ("[Samples].[SampleID]")
+    CString column; // the column written ("SampleID")
+    CFieldExchange::Kind kind;
+    int maxLength = 0;
+    bool isNull = false; // the column was NULL in the current row
+};
+
+// Copy of one bound variable: int32 (long, int, BOOL), the bits of a double,
+// text, seconds of a CTime, bytes.
+using CFieldCopy = std::variant<int32_t, uint64_t, std::string, int64_t, std::vector<uint8_t>>;
+
+struct CRecordsetState {
+    CDatabase* database = nullptr;
+    CSqlConnection* connection = nullptr;
+    UINT openType = 0;
+    DWORD options = 0;
+    std::vector<CBoundField> fields;
+
+    std::unique_ptr<CSqlStatement> statement; // the query, stepped forward
+    std::unique_ptr<CSqlStatement> reselect;  // one row by identity, prepared when needed
+    CString reselectSql;                      // its text in the engine's dialect
+    CString shownSql;                         // the query as the caller wrote it
+    std::vector<int> visible;                 // result position of each visible column
+    int rowIdColumn = -1;                     // result position of the row identity
+    bool singleTable = false;                 // rows can be written (identity known)
+    CString table;
+
+    // Current row: every result column; its identity.
+    std::vector<CSqlValue> row;
+    CSqlValue rowId;
+    bool hasRow = false;
+    bool bof = true;
+    bool eof = true;
+    bool deleted = false;
+    int64_t position = -1;   // ordinal of the current row
+    int64_t nextOrdinal = 0; // ordinal the next fetched row gets
+    int32_t recordCount = 0; // rows reached so far
+
+    // The query's rows come first, then the rows added through the recordset
+    // (by identity), which the query's own walk skips.
+    bool scanDone = false;
+    size_t nextAppended = 0;
+    std::vector<CSqlValue> appended;
+    std::set<CSqlValue> addedIds;
+    std::set<CSqlValue> editedIds; // changed rows that the walk may meet again
+
+    enum class Mode { None, AddNew, Edit };
+    Mode mode = Mode::None;
+    std::vector<CFieldCopy> saved;    // variables before AddNew/Edit
+    std::vector<CFieldCopy> snapshot; // variables when AddNew/Edit began
+};
+
+// What one field-exchange pass reads or fills.
+struct CFieldExchangeContext {
+    explicit CFieldExchangeContext(CRecordsetState& s) : state(s) {}
+    CRecordsetState& state;
+    std::vector<CFieldCopy>* buffer = nullptr;      // StoreField, LoadField, MarkForUpdate
+    std::vector<CString>* changedColumns = nullptr; // MarkForUpdate
+    std::vector<CSqlValue>* changedValues = nullptr;
+    const void* target = nullptr; // IsFieldNull
+    bool targetFound = false;
+    bool targetNull = false;
+};

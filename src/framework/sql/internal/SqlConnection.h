@@ -1,0 +1,68 @@
+// Engine driver interface, part 1: one connection. CDatabase owns one; the
+// recordsets reach it through CDatabase::GetSqlConnection(). Every call
+// throws CDBException (engine text, statement) on failure.
+#pragma once
+
+#include "framework/CString.h"
+#include "framework/sql/Dialect.h"
+#include "framework/sql/internal/SqlStatement.h"
+#include "framework/sql/internal/SqlValue.h"
+
+#include <memory>
+#include <vector>
+
+class CSqlConnection {
+public:
+    virtual ~CSqlConnection() = default;
+
+    virtual SqlDialect GetDialect() const = 0;
+    // False when the database cannot be written through this connection.
+    virtual bool CanUpdate() const = 0;
+    // Milliseconds to wait for another connection's lock.
+    virtual void SetBusyTimeout(int milliseconds) = 0;
+
+    // Prepares one statement in the engine's dialect; shown is the text the
+    // caller wrote (used in error texts). Text after the first statement is
+    // refused.
+    virtual std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) = 0;
+    // Runs one statement to its end; returns the number of rows it changed.
+    virtual int Execute(const CString& engineSql, const CString& shown) = 0;
+
+    virtual void BeginTransaction() = 0;
+    virtual void CommitTransaction() = 0;
+    // Rolls back the open transaction; false when none was open.
+    virtual bool RollbackTransaction() = 0;
+    virtual bool InTransaction() const = 0;
+
+    // Expression that selects a row's identity in a single-table SELECT.
+    virtual CString GetRowIdExpression() const = 0;
+    // Parameter marker number index (1-based) in the engine's dialect.
+    virtual CString GetParameterMarker(int index) const = 0;
+
+    // Row changes of the recordsets, by row identity. columns are plain
+    // column names (not quoted). InsertRow returns the new row's identity.
+    virtual CSqlValue InsertRow(const CString& table, const std::vector<CString>& columns,
+                                const std::vector<CSqlValue>& values) = 0;
+    virtual int UpdateRow(const CString& table, const CSqlValue& rowId, const std::vector<CString>& columns,
+                          const std::vector<CSqlValue>& values) = 0;
+    virtual int DeleteRow(const CString& table, const CSqlValue& rowId) = 0;
+};
+
+// Connection parameters taken from a connection string.
+struct CSqlConnectParams {
+    enum class Engine { None, Sqlite, PostgreSql };
+    Engine engine = Engine::None;
+    CString path;      // SQLite: the database file
+    CString uri;       // PostgreSQL: the connection URI or keyword string
+    bool readOnly = false;
+};
+
+// Parses "KEY=value;..." (see CDatabase::OpenEx). Throws CDBException when the
+// string names no database.
+CSqlConnectParams ParseConnectString(const CString& connect);
+
+// Opens a connection for the parameters; throws CDBException on failure.
+std::unique_ptr<CSqlConnection> OpenSqlConnection(const CSqlConnectParams& params, int busyTimeoutMs);
+
+// Creates an empty database; throws CDBException when it exists or on failure.
+void CreateSqlDatabase(const CSqlConnectParams& params);

@@ -1,0 +1,13 @@
+// Building the CDBException of the SQL layer: the reason, then the statement
+// on a line of its own, so that a message box shows both.
+#pragma once
+
+#include "framework/CString.h"
+#include "framework/Exceptions.h"
+
+// retCode: SQL_ERROR for engine failures, AFX_SQL_ERROR_* for misuse found by
+// the layer; state: the "State:..,Native:..,Origin:.." text.
+CDBException MakeSqlException(int retCode, const CString& reason, const CString& sql,
+                              const CString& state = CString());
+
+[[noreturn]] void ThrowSqlLayerError(int retCode, const CString& reason, const CString& sql = CString());

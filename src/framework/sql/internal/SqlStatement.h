@@ -1,0 +1,33 @@
+// Engine driver interface, part 2: one prepared statement and its cursor.
+// Implemented per engine (SqliteStatement.h); failures are thrown as
+// CDBException carrying the engine's text and the statement.
+#pragma once
+
+#include "framework/CString.h"
+#include "framework/sql/FieldInfo.h"
+#include "framework/sql/internal/SqlValue.h"
+
+class CSqlStatement {
+public:
+    virtual ~CSqlStatement() = default;
+
+    // Result columns (all of them, internal "__zen_" columns included).
+    virtual int GetColumnCount() const = 0;
+    virtual CString GetColumnName(int column) const = 0;
+    // Name, ODBC type, precision, scale and nullability of a result column,
+    // from its declared type (or, for an expression, the current value).
+    virtual CODBCFieldInfo DescribeColumn(int column) const = 0;
+
+    // Sets parameter index (1-based); the statement must be reset.
+    virtual void Bind(int index, const CSqlValue& value) = 0;
+    // Advances to the next row: true when there is one, false at the end (the
+    // engine's read lock is then released).
+    virtual bool Step() = 0;
+    // Value of a column of the current row.
+    virtual CSqlValue GetValue(int column) const = 0;
+    // Back to before the first row, parameters kept; releases the engine's
+    // read lock. Never fails.
+    virtual void Reset() noexcept = 0;
+    // The statement as the caller wrote it, for error texts.
+    virtual const CString& GetShownSql() const = 0;
+};

@@ -1,0 +1,107 @@
+// SQLite statement: stepping, values, and the description of result columns
+// from their declared types and the table's column metadata.
+#include "framework/sql/internal/SqliteStatement.h"
+
+#include "framework/sql/internal/SqlColumnTypes.h"
+
+#include <strings.h>
+
+CSqliteStatement::CSqliteStatement(const CSqliteConnection& connection, CSqliteStmtHandle stmt, const CString& shown)
+    : m_connection(connection), m_stmt(std::move(stmt)), m_strShown(shown)
+{
+}
+
+int CSqliteStatement::GetColumnCount() const
+{
+    return sqlite3_column_count(m_stmt.get());
+}
+
+CString CSqliteStatement::GetColumnName(int column) const
+{
+    const char* name = sqlite3_column_name(m_stmt.get(), column);
+    return name ? CString(name) : CString();
+}
+
+CODBCFieldInfo CSqliteStatement::DescribeColumn(int column) const
+{
+    sqlite3_stmt* s = m_stmt.get();
+    CODBCFieldInfo info;
+    info.m_strName = GetColumnName(column);
+    const char* declared = sqlite3_column_decltype(s, column);
+    if (!declared || !DescribeDeclaredType(declared, info)) {
+        // An expression: class it by the value it holds now.
+        const int type = m_bHasRow ? sqlite3_column_type(s, column) : SQLITE_NULL;
+        switch (type) {
+        case SQLITE_INTEGER: info.m_nSQLType = SQL_INTEGER; info.m_nPrecision = 10; break;
+        case SQLITE_FLOAT: info.m_nSQLType = SQL_DOUBLE; info.m_nPrecision = 15; break;
+        case SQLITE_BLOB: info.m_nSQLType = SQL_LONGVARBINARY; info.m_nPrecision = LongColumnPrecision; break;
+        default: info.m_nSQLType = SQL_VARCHAR; info.m_nPrecision = 255; break;
+        }
+    }
+    const char* database = sqlite3_column_database_name(s, column);
+    const char* table = sqlite3_column_table_name(s, column);
+    const char* origin = sqlite3_column_origin_name(s, column);
+    info.m_nNullability = SQL_NULLABLE_UNKNOWN;
+    if (table && origin) {
+        const char* type = nullptr;
+        const char* collation = nullptr;
+        int notNull = 0;
+        int primaryKey = 0;
+        int autoIncrement = 0;
+        if (sqlite3_table_column_metadata(m_connection.Handle(), database, table, origin, &type, &collation,
+                                          &notNull, &primaryKey, &autoIncrement) == SQLITE_OK) {
+            // An INTEGER PRIMARY KEY is the row's identity and never NULL.
+            const bool rowIdAlias = primaryKey && type && strcasecmp(type, "INTEGER") == 0;
+            info.m_nNullability = notNull || autoIncrement || rowIdAlias ? SQL_NO_NULLS : SQL_NULLABLE;
+        }
+    }
+    return info;
+}
+
+void CSqliteStatement::Bind(int index, const CSqlValue& value)
+{
+    if (const int rc = BindSqliteValue(m_stmt.get(), index, value); rc != SQLITE_OK)
+        m_connection.ThrowError(rc, m_strShown);
+}
+
+bool CSqliteStatement::Step()
+{
+    const int rc = sqlite3_step(m_stmt.get());
+    if (rc == SQLITE_ROW) {
+        m_bHasRow = true;
+        return true;
+    }
+    m_bHasRow = false;
+    if (rc == SQLITE_DONE)
+        return false;
+    // Take the engine's text before the reset, which releases the locks.
+    CDBException e = m_connection.MakeError(rc, m_strShown);
+    sqlite3_reset(m_stmt.get());
+    throw e;
+}
+
+CSqlValue CSqliteStatement::GetValue(int column) const
+{
+    sqlite3_stmt* s = m_stmt.get();
+    switch (sqlite3_column_type(s, column)) {
+    case SQLITE_INTEGER: return CSqlValue::Integer(sqlite3_column_int64(s, column));
+    case SQLITE_FLOAT: return CSqlValue::Real(sqlite3_column_double(s, column));
+    case SQLITE_TEXT: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+        const int n = sqlite3_column_bytes(s, column);
+        return CSqlValue::Text(p ? std::string(p, static_cast<size_t>(n)) : std::string());
+    }
+    case SQLITE_BLOB: {
+        const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(s, column));
+        const int n = sqlite3_column_bytes(s, column);
+        return CSqlValue::Blob(p ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>());
+    }
+    default: return CSqlValue();
+    }
+}
+
+void CSqliteStatement::Reset() noexcept
+{
+    sqlite3_reset(m_stmt.get());
+    m_bHasRow = false;
+}
