@@ -31,6 +31,29 @@ double FormulaHKToHRC(double x)
     return 1.13729e-5 * (x * x) + (0.00759497 * x + 64.3102) - 11751.5 / x;
 }
 
+// The candidate h of the grid first, first + 0.5, ... (h < bound) whose
+// formula(h) lies nearest to value: minimises |value - formula(h)|, replacing
+// the best only on a strictly smaller difference so that ties keep the lower
+// candidate; -1.0 unless the best difference is below 10.0. A template so
+// that the formula is inlined into the loop.
+template <typename Formula>
+double SearchHalfGrid(double value, double first, double bound, Formula formula)
+{
+    double bestDifference = 1000.0;
+    double bestCandidate = 0.0;
+    for (int step = 0;; ++step) {
+        const double h = first + 0.5 * step;  // exact: halves of small integers
+        if (!(h < bound))
+            break;
+        const double difference = std::fabs(value - formula(h));
+        if (difference < bestDifference) {
+            bestDifference = difference;
+            bestCandidate = h;
+        }
+    }
+    return bestDifference < 10.0 ? bestCandidate : -1.0;
+}
+
 // Knoop numbers below this load (gf) have no Rockwell equivalent.
 constexpr double kKnoopMinLoad = 500.0;
 
@@ -125,42 +148,13 @@ double CHardnessValue::ConvertToHVHK(double value, IndentorType indentor, Hardne
 
     // Candidates h = first, first + 0.5, ... while h < bound. The Vickers HRC
     // grid starts at 238.0, two units below its forward range.
-    double (*formula)(double) = nullptr;
-    double first = 0.0;
-    double bound = 0.0;
-    if (indentor == Vickers && type == HRB) {
-        formula = FormulaHVToHRB;
-        first = 100.0;
-        bound = 240.0;
-    } else if (indentor == Vickers) {
-        formula = FormulaHVToHRC;
-        first = 238.0;
-        bound = 940.0;
-    } else if (type == HRB) {
-        formula = FormulaHKToHRB;
-        first = 87.0;
-        bound = 251.0;
-    } else {
-        formula = FormulaHKToHRC;
-        first = 251.0;
-        bound = 920.0;
-    }
-
-    // Minimise |value - formula(h)|; only a strictly smaller difference
-    // replaces the best, so ties keep the lower candidate.
-    double bestDifference = 1000.0;
-    double bestCandidate = 0.0;
-    for (int step = 0;; ++step) {
-        const double h = first + 0.5 * step;  // exact: halves of small integers
-        if (!(h < bound))
-            break;
-        const double difference = std::fabs(value - formula(h));
-        if (difference < bestDifference) {
-            bestDifference = difference;
-            bestCandidate = h;
-        }
-    }
-    return bestDifference < 10.0 ? bestCandidate : -1.0;
+    if (indentor == Vickers && type == HRB)
+        return SearchHalfGrid(value, 100.0, 240.0, [](double h) { return FormulaHVToHRB(h); });
+    if (indentor == Vickers)
+        return SearchHalfGrid(value, 238.0, 940.0, [](double h) { return FormulaHVToHRC(h); });
+    if (type == HRB)
+        return SearchHalfGrid(value, 87.0, 251.0, [](double h) { return FormulaHKToHRB(h); });
+    return SearchHalfGrid(value, 251.0, 920.0, [](double h) { return FormulaHKToHRC(h); });
 }
 
 CString CHardnessValue::GetHardnessString(double value, IndentorType indentor, HardnessType* type)
