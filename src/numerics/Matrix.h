@@ -15,13 +15,15 @@ struct matrix {
 };
 
 // Status of the matrix routines: 0 success, 0x1000 size error or unsupported.
+// A null record, or null data behind a non-empty size, is also refused with
+// MATRIX_ERROR, silently (check with matrix_invalid first to tell them apart).
 constexpr int MATRIX_OK = 0;
 constexpr int MATRIX_ERROR = 0x1000;
 
 // 1 if m is null, its data is null, or rows or cols is below 1; else 0.
 int matrix_invalid(const matrix* m);
 
-// All rows*cols elements to 0.0. Returns 0 (MATRIX_ERROR for a null record or data).
+// All rows*cols elements to 0.0. Returns 0.
 int mzero(matrix* m);
 
 // m to the identity. Not square: "\nmid error - matrix must be square" on
