@@ -1,0 +1,139 @@
+// Translation of the library's statements into the SQLite dialect, text in and
+// text out: names, date literals, CDATE, TRUE/FALSE, SELECT TOP with and
+// without ORDER BY, schema types; refusals; the quoting and date helpers.
+#include "framework/Exceptions.h"
+#include "framework/sql/Dialect.h"
+#include "framework/sql/SqlText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TranslationCase {
+    const char* input;
+    const char* sqlite;
+};
+
+const TranslationCase kCases[] = {
+    // Names in brackets become quoted names; plain names stay.
+    {"SELECT [Field0], [Field1], [Field2] FROM Table1", "SELECT \"Field0\", \"Field1\", \"Field2\" FROM Table1"},
+    {"SELECT [IndentID], [Actual distance from edge] FROM IndentsRun WHERE ProfileID=3 ORDER BY [Actual distance from edge], [IndentID] ",
+     "SELECT \"IndentID\", \"Actual distance from edge\" FROM IndentsRun WHERE ProfileID=3 ORDER BY \"Actual distance from edge\", \"IndentID\""},
+    {"SELECT [ProfileID] FROM [SampleProfilesRun] WHERE ProfileID=7", "SELECT \"ProfileID\" FROM \"SampleProfilesRun\" WHERE ProfileID=7"},
+    {"SELECT [Samples].[SampleID] FROM Samples  WHERE [Samples].[SampleID]=42",
+     "SELECT \"Samples\".\"SampleID\" FROM Samples  WHERE \"Samples\".\"SampleID\"=42"},
+    // Flags.
+    {"SELECT [Signed] FROM Samples WHERE [Signed] = FALSE ORDER BY [Samples].[SampleID]",
+     "SELECT \"Signed\" FROM Samples WHERE \"Signed\" = 0 ORDER BY \"Samples\".\"SampleID\""},
+    {"WHERE [Signed] = TRUE", "WHERE \"Signed\" = 1"},
+    {"UPDATE Patterns SET Deleted = 0", "UPDATE Patterns SET Deleted = 0"},
+    // Date literals: blanks, no blank before the year, two-digit year, time.
+    {"WHERE [MeasuredDate] > # 3 / 5 / 2014 #", "WHERE \"MeasuredDate\" > '2014-03-05 00:00:00'"},
+    {"WHERE [MeasuredDate] >= # 3 / 5 / 2014 # AND [MeasuredDate] < # 3 / 8 /2014 #",
+     "WHERE \"MeasuredDate\" >= '2014-03-05 00:00:00' AND \"MeasuredDate\" < '2014-03-08 00:00:00'"},
+    {"WHERE d < #12/31/99#", "WHERE d < '1999-12-31 00:00:00'"},
+    {"WHERE d < #1/2/05 3:04 PM#", "WHERE d < '2005-01-02 15:04:00'"},
+    {"WHERE d < #2014-05-01 07:08:09#", "WHERE d < '2014-05-01 07:08:09'"},
+    {"WHERE [MeasuredDate] < CDATE('2014-05-01 00:00:00')", "WHERE \"MeasuredDate\" < '2014-05-01 00:00:00'"},
+    {"WHERE d < cdate ( '5/1/2014' )", "WHERE d < '2014-05-01 00:00:00'"},
+    // Nothing inside string literals or comments changes.
+    {"WHERE [WorkOrder] LIKE '%[A]#1/2/2014# TRUE%'", "WHERE \"WorkOrder\" LIKE '%[A]#1/2/2014# TRUE%'"},
+    {"WHERE Field0='it''s [x] TRUE' -- [y] TRUE", "WHERE Field0='it''s [x] TRUE' -- [y] TRUE"},
+    {"UPDATE Registration SET DisplayOrder=3 WHERE Control='CustomField7'",
+     "UPDATE Registration SET DisplayOrder=3 WHERE Control='CustomField7'"},
+    // TOP with ORDER BY keeps the rows that tie with the n-th.
+    {"SELECT TOP 1 [Samples].[SampleID],[UserSampleID],[RegistrationDate] FROM Samples  ORDER BY [RegistrationDate] DESC",
+     "SELECT * FROM (SELECT \"Samples\".\"SampleID\",\"UserSampleID\",\"RegistrationDate\", RANK() OVER (ORDER BY "
+     "\"RegistrationDate\" DESC) AS __zen_rank FROM Samples) AS __zen_top WHERE __zen_rank <= 1 ORDER BY __zen_rank"},
+    {"SELECT TOP 5000 [Samples].[SampleID],[Trace] FROM Samples  ORDER BY SampleID",
+     "SELECT * FROM (SELECT \"Samples\".\"SampleID\",\"Trace\", RANK() OVER (ORDER BY SampleID) AS __zen_rank FROM "
+     "Samples) AS __zen_top WHERE __zen_rank <= 5000 ORDER BY __zen_rank"},
+    // TOP without ORDER BY: the first n rows.
+    {"SELECT TOP 5000 [SampleID] FROM Samples ", "SELECT \"SampleID\" FROM Samples LIMIT 5000"},
+    {"SELECT DISTINCT TOP 2 Name FROM Patterns", "SELECT DISTINCT Name FROM Patterns LIMIT 2"},
+    // A TOP inside a sub-select is rewritten there.
+    {"SELECT a FROM t WHERE b IN (SELECT TOP 3 b FROM u)", "SELECT a FROM t WHERE b IN (SELECT b FROM u LIMIT 3)"},
+    // Schema statements: types the engine would not know.
+    {"ALTER TABLE Samples ADD Trace IMAGE", "ALTER TABLE Samples ADD Trace BLOB"},
+    {"ALTER TABLE Patterns ADD AutomaticallyEdgeAlignment BIT", "ALTER TABLE Patterns ADD AutomaticallyEdgeAlignment BIT"},
+    {"ALTER TABLE RoutineTypes ADD COLUMN Deleted YESNO", "ALTER TABLE RoutineTypes ADD COLUMN Deleted BIT"},
+    {"CREATE TABLE T (ID COUNTER PRIMARY KEY, N LONG NOT NULL, S TEXT(50), M MEMO, P IMAGE, CONSTRAINT u UNIQUE (N))",
+     "CREATE TABLE T (ID INTEGER PRIMARY KEY AUTOINCREMENT  , N INTEGER NOT NULL, S TEXT(50), M LONGTEXT, P BLOB, "
+     "CONSTRAINT u UNIQUE (N))"},
+    // A trailing ';' ends the statement.
+    {"SELECT 1 ; ", "SELECT 1"},
+    // The short sample list's nested joins are understood as they are.
+    {"SELECT [Patterns].[Name] FROM ((Samples LEFT JOIN DefaultProfileToUse ON [Samples].[SampleID] = "
+     "[DefaultProfileToUse].[SampleID]) LEFT JOIN Patterns ON [DefaultProfileToUse].[UseProfileTypeID] = "
+     "[Patterns].[PatternID] ) ",
+     "SELECT \"Patterns\".\"Name\" FROM ((Samples LEFT JOIN DefaultProfileToUse ON \"Samples\".\"SampleID\" = "
+     "\"DefaultProfileToUse\".\"SampleID\") LEFT JOIN Patterns ON \"DefaultProfileToUse\".\"UseProfileTypeID\" = "
+     "\"Patterns\".\"PatternID\" )"},
+};
+
+TEST(SqlDialect, TranslatesTheLibrarysStatementsForSqlite)
+{
+    for (const TranslationCase& c : kCases)
+        EXPECT_EQ(TranslateSql(c.input, SqlDialect::Sqlite), CString(c.sqlite)) << c.input;
+}
+
+TEST(SqlDialect, PostgreSqlFoldsBracketedNamesAndMapsTypes)
+{
+    EXPECT_EQ(TranslateSql("SELECT [Samples].[SampleID] FROM Samples", SqlDialect::PostgreSql),
+              CString("SELECT \"samples\".\"sampleid\" FROM Samples"));
+    EXPECT_EQ(TranslateSql("ALTER TABLE Samples ADD Trace IMAGE", SqlDialect::PostgreSql),
+              CString("ALTER TABLE Samples ADD Trace BYTEA"));
+    EXPECT_EQ(TranslateSql("ALTER TABLE Patterns ADD Deleted BIT", SqlDialect::PostgreSql),
+              CString("ALTER TABLE Patterns ADD Deleted SMALLINT"));
+}
+
+TEST(SqlDialect, RefusesInvalidDatesAndTopPercent)
+{
+    const char* const refused[] = {
+        "WHERE d < # 2 / 30 / 2014 #",  // no such day
+        "WHERE d < # 13 / 1 / 2014 #",  // no such month
+        "WHERE d < CDATE('')",          // what an invalid date formats to
+        "WHERE d < CDATE('Invalid DateTime')",
+        "WHERE d < #1/2/2014 25:00#",
+        "SELECT TOP 10 PERCENT a FROM t ORDER BY a",
+    };
+    for (const char* sql : refused) {
+        try {
+            TranslateSql(sql, SqlDialect::Sqlite);
+            ADD_FAILURE() << "accepted: " << sql;
+        } catch (const CDBException& e) {
+            EXPECT_EQ(e.m_strSQL, CString(sql));
+            EXPECT_NE(e.m_strError.Find("Statement: "), -1);
+        }
+    }
+    // Leap day of a leap year is a date.
+    EXPECT_EQ(TranslateSql("# 2 / 29 / 2016 #", SqlDialect::Sqlite), CString("'2016-02-29 00:00:00'"));
+}
+
+TEST(SqlDialect, QuoteDoublesSingleQuotes)
+{
+    EXPECT_EQ(SqlQuote("O'Brien"), CString("O''Brien"));
+    EXPECT_EQ(SqlQuote("''"), CString("''''"));
+    EXPECT_EQ(SqlQuote("plain µm"), CString("plain µm"));
+}
+
+TEST(SqlDialect, StoredDateTextRoundTrip)
+{
+    const CTime t(2014, 3, 5, 7, 8, 9);
+    EXPECT_EQ(SqlDateTimeText(t), CString("2014-03-05 07:08:09"));
+    EXPECT_EQ(SqlDateTimeText(CTime(0)), CString(""));
+    CTime back;
+    ASSERT_TRUE(ParseSqlDateTimeText("2014-03-05 07:08:09", back));
+    EXPECT_EQ(back, t);
+    ASSERT_TRUE(ParseSqlDateTimeText("2014-03-05", back));
+    EXPECT_EQ(back, CTime(2014, 3, 5, 0, 0, 0));
+    ASSERT_TRUE(ParseSqlDateTimeText("2014-03-05T07:08:09.250", back));
+    EXPECT_EQ(back, t);
+    for (const char* bad : {"", "2014-02-30", "2014-3-5", "05/03/2014", "2014-03-05 24:00:00", "2014-03-05x"}) {
+        CTime untouched(7);
+        EXPECT_FALSE(ParseSqlDateTimeText(bad, untouched)) << bad;
+        EXPECT_EQ(untouched.GetTime(), 7);
+    }
+}
+
+} // namespace
