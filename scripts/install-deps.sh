@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev libsodium-dev libspdlog-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev tzdata
+  qt6-base-dev xvfb xauth libcairo2-dev fonts-dejavu-core
 )
 
 missing=()
