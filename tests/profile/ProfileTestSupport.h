@@ -82,6 +82,7 @@ struct MergedList {
 // Opens the protected steps and counts the fits made through the virtual table.
 class CProfileProbe : public CProfile {
 public:
+    using CProfile::operator=;
     using CProfile::CalcGaussianCHD;
     using CProfile::CreateCompatibleHardnessValue;
     using CProfile::GetECDAtValue;

@@ -168,8 +168,9 @@ TEST(CaseDepthLimits, CompatibleValueFollowsTheProfileScale)
         merged.list.AddTail(new CAverageIndent(0.1, 500.0, Vickers, HV, 1000.0));
         const CHardnessValue v = profile.CreateCompatibleHardnessValue(c.value, c.conv, &merged.list);
         EXPECT_EQ(v.GetOriginalHardnessType(), c.original);
-        if (c.hvhk > -1.5)
+        if (c.hvhk > -1.5) {
             EXPECT_NEAR(v.GetHVHKHardness(), c.hvhk, 1e-9);
+        }
         EXPECT_TRUE(v.HasRockwellHardness() || c.original == HV);
     }
     // From HRB on a list without a common HRB scale: the HV number of 90 HRB.
