@@ -347,47 +347,4 @@ TEST(SampleRegistrationField, ConstructorsCopyTheDefinitionWithItsConnection)
     EXPECT_EQ(range.IsText, FALSE);
 }
 
-TEST(ProfileSettings, PatternAndRunExchangeTheSharedBlocksFieldForField)
-{
-    ProfileCalculationSettings calc;
-    calc.Standard = 2;
-    calc.ECD3At = 450;
-    calc.CalcECD2 = TRUE;
-    calc.DIN50190Part2SurfacePercentage = 85.0;
-    calc.GaussianOutlierLimit = 4;
-    ProfileStrategySettings strategy;
-    strategy.FocusStrategy = 1;
-    strategy.FocusAfterEvery = 3.0;
-    strategy.StopXindentsAfterECD = 5;
-    ProfileDiagramSettings diagram;
-    diagram.DiagramXAxisUnit = 1;
-    diagram.DiagramXMax = 2.5;
-    diagram.DiagramYMin = 200;
-    diagram.DiagramShowECDTolerances = TRUE;
-    diagram.TestloadUnit = 3;
-
-    CZENDB_Pattern pattern;
-    pattern.SetCalculationSettings(calc);
-    pattern.SetStrategySettings(strategy);
-    pattern.SetDiagramSettings(diagram);
-    EXPECT_EQ(pattern.Standard, 2);
-    EXPECT_EQ(pattern.ECD3At, 450);
-    EXPECT_EQ(pattern.CalcECD2, TRUE);
-    EXPECT_EQ(pattern.FocusAfterEvery, 3.0);
-    EXPECT_EQ(pattern.StopXindentsAfterECD, 5);
-    EXPECT_EQ(pattern.DiagramYMin, 200);
-    EXPECT_EQ(pattern.TestloadUnit, 3);
-    EXPECT_EQ(pattern.GetStrategySettings().FocusStrategy, 1);
-
-    CZENDB_SampleProfileRun run;
-    run.SetCalculationSettings(pattern.GetCalculationSettings());
-    run.SetDiagramSettings(pattern.GetDiagramSettings());
-    EXPECT_EQ(run.DIN50190Part2SurfacePercentage, 85.0);
-    EXPECT_EQ(run.GaussianOutlierLimit, 4);
-    EXPECT_EQ(run.DiagramXMax, 2.5);
-    EXPECT_EQ(run.DiagramShowECDTolerances, TRUE);
-    EXPECT_EQ(run.GetDiagramSettings().DiagramXAxisUnit, 1);
-    EXPECT_EQ(run.GetCalculationSettings().ECD3At, 450);
-}
-
 } // namespace
