@@ -130,7 +130,8 @@ public:
     // of a bound variable; nullptr asks whether any field is NULL.
     BOOL IsFieldNull(const void* pv);
 
-    // The statement as given to Open (before translation, filter and sort added).
+    // The statement as run, before its translation for the engine: the SQL
+    // given to Open (or GetDefaultSQL()) with m_strFilter and m_strSort added.
     const CString& GetSQL() const { return m_strSQL; }
     // The single table the statement reads; empty for other statements.
     const CString& GetTableName() const { return m_strTableName; }

@@ -229,8 +229,12 @@ void CSqliteConnection::Create(const CString& path)
     const char* const setup = "PRAGMA journal_mode = DELETE; PRAGMA user_version = 0; "
                               "BEGIN IMMEDIATE; CREATE TABLE __zen_init(x); DROP TABLE __zen_init; COMMIT;";
     const int setupRc = sqlite3_exec(raw, setup, nullptr, nullptr, nullptr);
-    if (setupRc != SQLITE_OK)
-        throw MakeSqliteException(raw, setupRc, CString("create database"), 0);
+    if (setupRc != SQLITE_OK) {
+        CDBException e = MakeSqliteException(raw, setupRc, CString("create database"), 0);
+        db.reset();
+        ::unlink(path); // no half-made file stays behind
+        throw e;
+    }
 }
 
 void CSqliteConnection::SetBusyTimeout(int milliseconds)
