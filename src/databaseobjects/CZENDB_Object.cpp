@@ -18,3 +18,8 @@ CZENDB_Object& CZENDB_Object::operator=(const CZENDB_Object& other)
         Database = other.Database;
     return *this;
 }
+
+bool CZENDB_Object::Save()
+{
+    return Database != nullptr;
+}

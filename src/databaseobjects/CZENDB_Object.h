@@ -17,6 +17,11 @@ public:
     CZENDB_Object(const CZENDB_Object& other);
     ~CZENDB_Object() override = default;
 
+    // Stores the record in its table. Every persistent class supplies its own;
+    // the base's body (reachable only by a qualified call) reports whether the
+    // record has a connection.
+    virtual bool Save() = 0;
+
     // Copies the connection unless KeepConnection is set on this object; copies
     // nothing else (the flags are never copied). Subclasses call this first from
     // their own assignment.

@@ -1,7 +1,10 @@
-// Test patterns and planned indents: construction, assignment and the
-// settings blocks as records.
+// Test patterns and planned indents: construction, assignment, the settings
+// blocks as records, and their database operations.
 
 #include "databaseobjects/CZENDB_Pattern.h"
+
+#include "databaseobjects/internal/RecordOps.h"
+#include "recordsets/CZENDB_PatternRecordsets.h"
 
 CZENDB_Pattern::CZENDB_Pattern(CDatabase* database)
     : CZENDB_Object(database), PatternID(-1), Deleted(FALSE), PatternType(0), SpacingType(0),
@@ -209,4 +212,77 @@ CZENDB_IndentType& CZENDB_IndentType::operator=(const CZENDB_IndentType& other)
     YPos = other.YPos;
     TestLoad = other.TestLoad;
     return *this;
+}
+
+bool CZENDB_Pattern::Save()
+{
+    return zendb_ops::SaveByKey(*this, &CZENDB_PatternsRecordset::m_Pattern,
+                                &CZENDB_Pattern::PatternID);
+}
+
+void CZENDB_Pattern::CreateAsTeachInPattern()
+{
+    Name.Empty();
+    Comment.Empty();
+    PatternType = 1;
+    SpacingType = 2;
+    TestLoadMethod = 2;
+}
+
+bool CZENDB_Pattern::Load(int32_t patternID)
+{
+    return zendb_ops::LoadByKey(*this, &CZENDB_PatternsRecordset::m_Pattern,
+                                &CZENDB_Pattern::PatternID, patternID);
+}
+
+bool CZENDB_Pattern::Delete()
+{
+    return zendb_ops::MarkDeletedByKey(*this, &CZENDB_PatternsRecordset::m_Pattern, PatternID);
+}
+
+bool CZENDB_Pattern::AddIndent(double xPos, double yPos, double testLoad)
+{
+    if (Database == nullptr)
+        return false;
+    CZENDB_IndentType indent(Database, xPos, yPos, testLoad);
+    indent.PatternID = PatternID;
+    return indent.Save();
+}
+
+bool CZENDB_Pattern::DeleteAllIndentTypes()
+{
+    CString sql;
+    sql.Format("%s WHERE PatternID=%d", CZENDB_IndentTypeRecordset().GetDefaultSQL().GetString(),
+               PatternID);
+    return zendb_ops::DeleteAllRows<CZENDB_IndentTypeRecordset>(Database, sql);
+}
+
+bool CZENDB_Pattern::GetAllIndentTypes(CObList& indents)
+{
+    CString sql;
+    sql.Format("%s WHERE PatternID=%d ORDER BY [XPos]",
+               CZENDB_IndentTypeRecordset().GetDefaultSQL().GetString(), PatternID);
+    return zendb_ops::ListRows(Database, sql, &CZENDB_IndentTypeRecordset::m_IndentType, indents,
+                               true);
+}
+
+bool CZENDB_IndentType::Save()
+{
+    if (Database == nullptr || PatternID < 1)
+        return false;
+    try {
+        CZENDB_IndentTypeRecordset rs(Database);
+        if (!zendb_ops::OpenDynaset(rs, rs.GetDefaultSQL()))
+            return false;
+        rs.AddNew();
+        rs.m_IndentType.KeepKey = false;
+        rs.m_IndentType = *this;
+        rs.Update();
+        rs.Close();
+        return true;
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
 }

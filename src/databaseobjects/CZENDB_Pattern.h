@@ -2,10 +2,13 @@
 // stored plan for one hardness-depth profile with its layout, load, strategy,
 // evaluation and diagram settings; CZENDB_IndentType (table IndentType) is one
 // planned indent of a pattern. Lengths are in the unit of the pattern's layout.
+// Patterns are never removed: deleting one marks it, and access by key passes
+// over marked rows.
 #pragma once
 
 #include "databaseobjects/CZENDB_Object.h"
 #include "databaseobjects/ProfileSettings.h"
+#include "framework/CObList.h"
 #include "framework/CString.h"
 
 #include <cstdint>
@@ -22,10 +25,37 @@ public:
     CZENDB_Pattern(const CZENDB_Pattern& other) = default;
     ~CZENDB_Pattern() override = default;
 
+    // The database operations return false at once without a connection; a
+    // database error is shown with its error text in a message box and the
+    // operation returns false.
+
+    // Updates the pattern's row when PatternID is positive and its row exists
+    // unmarked; otherwise inserts a new row (Deleted as the object holds it)
+    // and PatternID takes the key the database assigned.
+    bool Save() override;
+
     using CZENDB_Object::operator=;
     // Connection unless KeepConnection, key unless KeepKey, then every other
     // field including Deleted.
     virtual CZENDB_Pattern& operator=(const CZENDB_Pattern& other);
+
+    // Makes the object a teach-in pattern in memory: empty name and comment,
+    // PatternType 1, SpacingType 2, TestLoadMethod 2; the key stays.
+    virtual void CreateAsTeachInPattern();
+    // Loads the pattern with that key unless it is marked deleted; sets
+    // KeepConnection. false, with the object unchanged, when not found.
+    virtual bool Load(int32_t patternID);
+    // Marks the pattern's row deleted (the row and its indent types stay; the
+    // object's own Deleted is not changed). false when there is no unmarked row.
+    virtual bool Delete();
+    // Stores one planned indent (position, test load in gf) for this pattern.
+    // false for a pattern not stored yet.
+    virtual bool AddIndent(double xPos, double yPos, double testLoad);
+    // Deletes every planned indent of this pattern.
+    virtual bool DeleteAllIndentTypes();
+    // Appends a new indent type (owned by the caller, KeepConnection set) for
+    // every planned indent of this pattern, in ascending XPos.
+    virtual bool GetAllIndentTypes(CObList& indents);
 
     // The settings blocks as records (copies of the fields of the same names).
     ProfileCalculationSettings GetCalculationSettings() const;
@@ -109,6 +139,11 @@ public:
     CZENDB_IndentType(CDatabase* database, double xPos, double yPos, double testLoad);
     CZENDB_IndentType(const CZENDB_IndentType& other) = default;
     ~CZENDB_IndentType() override = default;
+
+    // Adds this planned indent as a new row (every call adds one). false
+    // without a connection, when PatternID is below 1, or on a database error
+    // (shown in a message box).
+    bool Save() override;
 
     using CZENDB_Object::operator=;
     // Connection unless KeepConnection, PatternID unless KeepKey, then XPos,

@@ -1,7 +1,10 @@
 // Registration field definitions and per-sample registration values:
-// construction and assignment.
+// construction, assignment and the definitions' database operations.
 
 #include "databaseobjects/CZENDB_RegistrationField.h"
+
+#include "databaseobjects/internal/RecordOps.h"
+#include "recordsets/CZENDB_SystemRecordsets.h"
 
 CZENDB_RegistrationField::CZENDB_RegistrationField() : CZENDB_RegistrationField(nullptr)
 {
@@ -21,6 +24,97 @@ CZENDB_RegistrationField& CZENDB_RegistrationField::operator=(const CZENDB_Regis
     Visible = other.Visible;
     DisplayOrder = other.DisplayOrder;
     return *this;
+}
+
+bool CZENDB_RegistrationField::Save()
+{
+    if (Database == nullptr)
+        return false;
+    try {
+        CZENDB_RegistrationRecordset rs(Database);
+        if (!zendb_ops::OpenDynaset(rs, zendb_ops::KeySql(rs, Control)))
+            return false;
+        bool saved = false;
+        if (!Control.IsEmpty() && !rs.IsEOF()) {
+            rs.Edit();
+            rs.m_RegistrationField.Visible = Visible;
+            rs.Update();
+            saved = true;
+        }
+        rs.Close();
+        return saved;
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
+}
+
+bool CZENDB_RegistrationField::Load(const CString& control)
+{
+    if (Database == nullptr)
+        return false;
+    // A copy: the argument may be this field's own Control, which the row
+    // overwrites.
+    const CString wanted = control;
+    bool loaded = false;
+    try {
+        CZENDB_RegistrationRecordset rs(Database);
+        if (zendb_ops::OpenDynaset(rs, zendb_ops::KeySql(rs, wanted)) && !rs.IsEOF()) {
+            KeepConnection = true;
+            *this = rs.m_RegistrationField;
+            Control = wanted;
+            loaded = true;
+        }
+        rs.Close();
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+    }
+    return loaded;
+}
+
+CString CZENDB_RegistrationField::GetDescription()
+{
+    if (Database == nullptr)
+        return CString();
+    CString description = Control;
+    try {
+        CZENDB_RegistrationDescriptionsRecordset rs(Database);
+        if (zendb_ops::OpenDynaset(rs, zendb_ops::KeySql(rs, Control)) && !rs.IsEOF())
+            description = rs.m_Description;
+        rs.Close();
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return CString();
+    }
+    description.TrimRight();
+    return description;
+}
+
+bool CZENDB_RegistrationField::SetDescription(const CString& description)
+{
+    if (Database == nullptr)
+        return false;
+    try {
+        CZENDB_RegistrationDescriptionsRecordset rs(Database);
+        if (!zendb_ops::OpenDynaset(rs, zendb_ops::KeySql(rs, Control)))
+            return false;
+        bool saved = false;
+        if (!Control.IsEmpty() && !rs.IsEOF()) {
+            rs.Edit();
+            rs.m_Description = description;
+            rs.Update();
+            saved = true;
+        }
+        rs.Close();
+        return saved;
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
 }
 
 CSampleRegistrationField::CSampleRegistrationField(int32_t sampleID,

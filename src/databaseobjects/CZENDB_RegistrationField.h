@@ -18,10 +18,29 @@ public:
     CZENDB_RegistrationField(const CZENDB_RegistrationField& other) = default;
     ~CZENDB_RegistrationField() override = default;
 
+    // The database operations return false (GetDescription: an empty text) at
+    // once without a connection; a database error is shown with its error text
+    // in a message box and gives the same result.
+
+    // Stores the field's Visible flag into its existing row; nothing else is
+    // written and no row is added. false when Control is empty or names no row.
+    bool Save() override;
+
     using CZENDB_Object::operator=;
     // Connection unless KeepConnection, then all three fields (KeepKey does not
     // apply: Control identifies the field).
     virtual CZENDB_RegistrationField& operator=(const CZENDB_RegistrationField& other);
+
+    // Loads the definition whose Control equals the text; Control becomes the
+    // text and KeepConnection is set. false, with the object unchanged, when
+    // there is none.
+    virtual bool Load(const CString& control);
+    // The field's description, or its control name when it has none; trailing
+    // white space removed.
+    virtual CString GetDescription();
+    // Replaces the text of the field's existing description row. false when
+    // Control is empty or has no description row (none is added).
+    virtual bool SetDescription(const CString& description);
 
     CString Control;            // name of the Samples column the field fills
     BOOL Visible;               // whether the dialogs show the field

@@ -1,6 +1,159 @@
-// The sample record: construction and assignment.
+// The sample record: construction, assignment, save/load/delete with the
+// event-log trail of the save, the default pattern or routine, and the
+// operations on the sample's profile runs and registration data.
 
 #include "databaseobjects/CZENDB_Sample.h"
+
+#include "companions/EventLog.h"
+#include "databaseobjects/CZENDB_RegistrationField.h"
+#include "databaseobjects/CZENDB_SampleProfileRun.h"
+#include "databaseobjects/internal/RecordOps.h"
+#include "framework/sql/FieldInfo.h"
+#include "framework/sql/SqlText.h"
+#include "recordsets/CZENDB_PatternRecordsets.h"
+#include "recordsets/CZENDB_SamplesRecordset.h"
+#include "recordsets/CZENDB_SystemRecordsets.h"
+
+#include <memory>
+
+using zendb_ops::OpenDynaset;
+using zendb_ops::ShowDatabaseError;
+
+namespace {
+
+constexpr const char* kModule = "databaseobjects";
+constexpr const char* kSave = "CZENDB_Sample::Save";
+
+// Rolls back a transaction that was begun here and not committed: on an
+// explicit Rollback() and, for any exception the handlers do not catch, on
+// destruction, so the shared connection is never left inside it.
+class CTransactionScope {
+public:
+    explicit CTransactionScope(CDatabase* database) : m_pDatabase(database) {}
+    ~CTransactionScope() { Rollback(); }
+    CTransactionScope(const CTransactionScope&) = delete;
+    CTransactionScope& operator=(const CTransactionScope&) = delete;
+
+    void Begin()
+    {
+        m_pDatabase->BeginTrans();
+        m_bOpen = true;
+    }
+    void Commit()
+    {
+        m_pDatabase->CommitTrans();
+        m_bOpen = false;
+    }
+    void Rollback() noexcept
+    {
+        if (!m_bOpen)
+            return;
+        m_bOpen = false;
+        try {
+            m_pDatabase->Rollback();
+        } catch (...) {
+            // Nothing more can be done for a connection that cannot roll back;
+            // the failure that led here is the one to report.
+        }
+    }
+
+private:
+    CDatabase* m_pDatabase;
+    bool m_bOpen = false;
+};
+
+// Deletes the first row of a default-test table that belongs to the sample.
+template <class TSet>
+void DeleteDefaultRow(TSet& rs, int32_t sampleID)
+{
+    if (OpenDynaset(rs, zendb_ops::KeySql(rs, sampleID)) && !rs.IsEOF())
+        rs.Delete();
+    rs.Close();
+}
+
+// Writes id into the sample's row of a default-test table (added when the
+// sample has none). false when the open was refused.
+template <class TSet>
+bool WriteDefaultRow(CDatabase* database, int32_t sampleID, int32_t id, int32_t TSet::*idColumn)
+{
+    TSet rs(database);
+    if (!OpenDynaset(rs, zendb_ops::KeySql(rs, sampleID)))
+        return false;
+    if (rs.IsEOF()) {
+        rs.AddNew();
+        rs.m_SampleID = sampleID;
+    } else {
+        rs.Edit();
+    }
+    rs.*idColumn = id;
+    rs.Update();
+    rs.Close();
+    return true;
+}
+
+// The 27 registration fields by control name, in index order: the date fields
+// RegistrationDate (5) and DueDate (7), texts everywhere else.
+struct RegistrationTarget {
+    const char* control;
+    CString CZENDB_Sample::*text;
+    CTime CZENDB_Sample::*date;
+};
+
+const RegistrationTarget kRegistrationTargets[] = {
+    {"WorkOrder", &CZENDB_Sample::WorkOrder, nullptr},
+    {"PartNo", &CZENDB_Sample::PartNo, nullptr},
+    {"Detail", &CZENDB_Sample::Detail, nullptr},
+    {"Customer", &CZENDB_Sample::Customer, nullptr},
+    {"Material", &CZENDB_Sample::Material, nullptr},
+    {"RegistrationDate", nullptr, &CZENDB_Sample::RegistrationDate},
+    {"RegisteredBy", &CZENDB_Sample::RegisteredBy, nullptr},
+    {"DueDate", nullptr, &CZENDB_Sample::DueDate},
+    {"CustomField1", &CZENDB_Sample::CustomField1, nullptr},
+    {"CustomField2", &CZENDB_Sample::CustomField2, nullptr},
+    {"CustomField3", &CZENDB_Sample::CustomField3, nullptr},
+    {"CustomField4", &CZENDB_Sample::CustomField4, nullptr},
+    {"CustomField5", &CZENDB_Sample::CustomField5, nullptr},
+    {"CustomField6", &CZENDB_Sample::CustomField6, nullptr},
+    {"CustomField7", &CZENDB_Sample::CustomField7, nullptr},
+    {"CustomField8", &CZENDB_Sample::CustomField8, nullptr},
+    {"CustomField9", &CZENDB_Sample::CustomField9, nullptr},
+    {"CustomField10", &CZENDB_Sample::CustomField10, nullptr},
+    {"CustomField11", &CZENDB_Sample::CustomField11, nullptr},
+    {"CustomField12", &CZENDB_Sample::CustomField12, nullptr},
+    {"CustomField13", &CZENDB_Sample::CustomField13, nullptr},
+    {"CustomField14", &CZENDB_Sample::CustomField14, nullptr},
+    {"CustomField15", &CZENDB_Sample::CustomField15, nullptr},
+    {"CustomField16", &CZENDB_Sample::CustomField16, nullptr},
+    {"CustomField17", &CZENDB_Sample::CustomField17, nullptr},
+    {"CustomField18", &CZENDB_Sample::CustomField18, nullptr},
+    {"CustomField19", &CZENDB_Sample::CustomField19, nullptr},
+};
+
+// A registration value read from the Samples row as a list element: dates
+// become local CTime values, texts stay texts; anything else (NULL among
+// others) is an empty value of the field's kind.
+std::unique_ptr<CSampleRegistrationField> MakeRegistrationElement(int32_t sampleID,
+                                                                  const CZENDB_RegistrationField& field,
+                                                                  const CDBVariant& value)
+{
+    switch (value.m_dwType) {
+    case DBVT_DATE: {
+        const TIMESTAMP_STRUCT& d = *value.m_pdate;
+        const CTime date(d.year, d.month, d.day, d.hour, d.minute, d.second);
+        return std::make_unique<CSampleRegistrationField>(sampleID, field, date);
+    }
+    case DBVT_STRING:
+    case DBVT_ASTRING:
+    case DBVT_WSTRING:
+        return std::make_unique<CSampleRegistrationField>(sampleID, field, *value.m_pstring);
+    default:
+        if (field.Control == "RegistrationDate" || field.Control == "DueDate")
+            return std::make_unique<CSampleRegistrationField>(sampleID, field, CTime(0));
+        return std::make_unique<CSampleRegistrationField>(sampleID, field, CString());
+    }
+}
+
+} // namespace
 
 CZENDB_Sample::CZENDB_Sample(CDatabase* database)
     : CZENDB_Object(database), SampleID(-1), RegistrationDate(0), DueDate(0), MeasuredDate(0),
@@ -57,4 +210,270 @@ CZENDB_Sample& CZENDB_Sample::operator=(const CZENDB_Sample& other)
     CustomField19 = other.CustomField19;
     Trace = other.Trace;
     return *this;
+}
+
+bool CZENDB_Sample::Save()
+{
+    if (Database == nullptr)
+        return false;
+    try {
+        ZEN_LOG_EVENT(kModule, kSave, "Creating CZENDB_SamplesRecordset...");
+        CZENDB_SamplesRecordset rs(Database);
+        ZEN_LOG_EVENT(kModule, kSave, "Formating the SQL string to be used...");
+        const CString sql = zendb_ops::KeySql(rs, SampleID);
+        ZEN_LOG_EVENT(kModule, kSave, "SQL string is equal to '%s'. Opening recordset...",
+                      sql.GetString());
+        if (!OpenDynaset(rs, sql))
+            return false;
+        ZEN_LOG_EVENT(kModule, kSave, "Successfully opened recordset!");
+        if (SampleID > 0 && !rs.IsEOF()) {
+            ZEN_LOG_EVENT(kModule, kSave,
+                          "Sample already existed in DB, trying to update existing record...");
+            rs.Edit();
+            rs.SetSample(*this, false);
+            rs.Update();
+            ZEN_LOG_EVENT(kModule, kSave, "Updated recordset successfully!");
+        } else {
+            ZEN_LOG_EVENT(kModule, kSave, "Sample did not exist, creating a new record...");
+            rs.AddNew();
+            rs.SetSample(*this, true);
+            rs.Update();
+            // Rows added through the recordset come after the statement's rows.
+            rs.MoveLast();
+            if (rs.IsEOF())
+                return false;
+            SampleID = rs.GetSampleID();
+            ZEN_LOG_EVENT(kModule, kSave, "Added new recordset successfully!");
+        }
+        rs.Close();
+        return true;
+    } catch (CDBException& e) {
+        ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
+}
+
+bool CZENDB_Sample::Load(const CString& userSampleID)
+{
+    if (Database == nullptr)
+        return false;
+    // A copy: the argument may be this sample's own UserSampleID, which the
+    // row overwrites.
+    const CString wanted = userSampleID;
+    bool loaded = false;
+    try {
+        CZENDB_SamplesRecordset rs(Database);
+        CString sql;
+        sql.Format("%s WHERE UserSampleID = '%s'", rs.GetDefaultSQL().GetString(),
+                   SqlQuote(wanted).GetString());
+        if (OpenDynaset(rs, sql) && !rs.IsEOF()) {
+            KeepConnection = true;
+            rs.GetSample(*this);
+            UserSampleID = wanted;
+            loaded = true;
+        }
+        rs.Close();
+    } catch (CDBException& e) {
+        ShowDatabaseError(e);
+        e.Delete();
+    }
+    return loaded;
+}
+
+bool CZENDB_Sample::Load(int32_t sampleID)
+{
+    if (Database == nullptr)
+        return false;
+    bool loaded = false;
+    try {
+        CZENDB_SamplesRecordset rs(Database);
+        if (OpenDynaset(rs, zendb_ops::KeySql(rs, sampleID)) && !rs.IsEOF()) {
+            KeepConnection = true;
+            rs.GetSample(*this);
+            SampleID = sampleID;
+            loaded = true;
+        }
+        rs.Close();
+    } catch (CDBException& e) {
+        ShowDatabaseError(e);
+        e.Delete();
+    }
+    return loaded;
+}
+
+bool CZENDB_Sample::Delete()
+{
+    if (Database == nullptr)
+        return false;
+    bool deleted = false;
+    CTransactionScope transaction(Database);
+    try {
+        CZENDB_SamplesRecordset samples(Database);
+        CZENDB_DefaultProfileToUseRecordset defaultPatterns(Database);
+        CZENDB_DefaultRoutineToUseRecordset defaultRoutines(Database);
+        transaction.Begin();
+        DeleteDefaultRow(defaultPatterns, SampleID);
+        DeleteDefaultRow(defaultRoutines, SampleID);
+        if (OpenDynaset(samples, zendb_ops::KeySql(samples, SampleID)) && !samples.IsEOF()) {
+            samples.Delete();
+            deleted = true;
+        }
+        samples.Close();
+        transaction.Commit();
+    } catch (CDBException& e) {
+        transaction.Rollback();
+        ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    } catch (CException& e) {
+        transaction.Rollback();
+        e.Delete();
+        return false;
+    }
+    if (deleted)
+        *this = CZENDB_Sample(Database);
+    return deleted;
+}
+
+bool CZENDB_Sample::DeleteAllSampleProfilesRun()
+{
+    CString sql;
+    sql.Format("%s WHERE SampleID=%d", CZENDB_SampleProfilesRunRecordset().GetDefaultSQL().GetString(),
+               SampleID);
+    return zendb_ops::DeleteAllRows<CZENDB_SampleProfilesRunRecordset>(Database, sql);
+}
+
+bool CZENDB_Sample::GetProfiles(int32_t sampleID, CObList& runs)
+{
+    CString sql;
+    sql.Format("%s WHERE SampleID=%d", CZENDB_SampleProfilesRunRecordset().GetDefaultSQL().GetString(),
+               sampleID);
+    return zendb_ops::ListRows(Database, sql, &CZENDB_SampleProfilesRunRecordset::m_ProfileRun, runs,
+                               true);
+}
+
+bool CZENDB_Sample::GetDefaultProfileOrRoutine(bool& isRoutine, int32_t& id)
+{
+    if (Database == nullptr)
+        return false;
+    bool found = false;
+    {
+        CZENDB_DefaultProfileToUseRecordset rs(Database);
+        if (OpenDynaset(rs, zendb_ops::KeySql(rs, SampleID))) {
+            if (!rs.IsEOF()) {
+                id = rs.m_UseProfileTypeID;
+                isRoutine = false;
+                found = true;
+            }
+            rs.Close();
+        }
+    }
+    if (!found) {
+        CZENDB_DefaultRoutineToUseRecordset rs(Database);
+        if (OpenDynaset(rs, zendb_ops::KeySql(rs, SampleID))) {
+            if (!rs.IsEOF()) {
+                id = rs.m_UseRoutineTypeID;
+                isRoutine = true;
+                found = true;
+            }
+            rs.Close();
+        }
+    }
+    return found;
+}
+
+bool CZENDB_Sample::SetDefaultProfileOrRoutine(bool isRoutine, int32_t id)
+{
+    // A sample not stored yet has no key to file the default under: a row
+    // under -1 would become the default of every other unsaved sample.
+    if (Database == nullptr || SampleID < 1)
+        return false;
+    if (isRoutine)
+        return WriteDefaultRow(Database, SampleID, id,
+                               &CZENDB_DefaultRoutineToUseRecordset::m_UseRoutineTypeID);
+    return WriteDefaultRow(Database, SampleID, id,
+                           &CZENDB_DefaultProfileToUseRecordset::m_UseProfileTypeID);
+}
+
+bool CZENDB_Sample::GetSampleRegistrationData(CObList& fields)
+{
+    if (Database == nullptr)
+        return false;
+    try {
+        CZENDB_SamplesRecordset samples(Database);
+        CZENDB_RegistrationRecordset definitions(Database);
+        if (!OpenDynaset(samples, zendb_ops::KeySql(samples, SampleID)) || samples.IsEOF())
+            return false;
+        CString sql;
+        sql.Format("%s ORDER BY DisplayOrder", definitions.GetDefaultSQL().GetString());
+        if (!OpenDynaset(definitions, sql))
+            return false;
+        while (!definitions.IsEOF()) {
+            CZENDB_RegistrationField field = definitions.m_RegistrationField;
+            field.Control.TrimRight();
+            CDBVariant value;
+            samples.GetFieldValue(field.Control.GetString(), value);
+            std::unique_ptr<CSampleRegistrationField> element =
+                MakeRegistrationElement(SampleID, field, value);
+            element->Field.Database = Database;
+            fields.AddTail(element.release());
+            definitions.MoveNext();
+        }
+        definitions.Close();
+        samples.Close();
+        return true;
+    } catch (CDBException& e) {
+        e.Delete();
+        return false;
+    }
+}
+
+bool CZENDB_Sample::SetSampleRegistrationData(CObList& fields)
+{
+    POSITION pos = fields.GetHeadPosition();
+    while (pos != nullptr) {
+        const auto* element = dynamic_cast<const CSampleRegistrationField*>(fields.GetNext(pos));
+        if (element == nullptr)
+            continue;
+        for (const RegistrationTarget& target : kRegistrationTargets) {
+            if (element->Field.Control != target.control)
+                continue;
+            if (target.date != nullptr)
+                this->*target.date = element->Date;
+            else
+                this->*target.text = element->Text;
+            break;
+        }
+    }
+    return true;
+}
+
+bool CZENDB_Sample::GetHasIndentData(int& hasData)
+{
+    if (Database == nullptr)
+        return false;
+    hasData = 0;
+    CObList runs(10);
+    // The runs belong to this operation whatever happens below.
+    struct CRunsOwner {
+        CObList& list;
+        ~CRunsOwner()
+        {
+            POSITION pos = list.GetHeadPosition();
+            while (pos != nullptr)
+                delete list.GetNext(pos);
+            list.RemoveAll();
+        }
+    } owner{runs};
+    if (GetProfiles(SampleID, runs)) {
+        POSITION pos = runs.GetHeadPosition();
+        while (pos != nullptr) {
+            auto* run = dynamic_cast<CZENDB_SampleProfileRun*>(runs.GetNext(pos));
+            int hasIndents = 0;
+            if (run != nullptr && run->GetHasMadeIndents(hasIndents) && hasIndents != 0)
+                hasData = 1;
+        }
+    }
+    return true;
 }

@@ -1,9 +1,12 @@
 // The sample record: one specimen registered for testing, with its registration
 // data (standard and nineteen free fields), its measuring and sign-off state and
-// its stored trace. Fields carry the names of the Samples table's columns.
+// its stored trace. Fields carry the names of the Samples table's columns. The
+// sample loads, saves and deletes itself, keeps its default test (a pattern or
+// a routine) and reaches its profile runs and its registration data.
 #pragma once
 
 #include "databaseobjects/CZENDB_Object.h"
+#include "framework/CObList.h"
 #include "framework/CString.h"
 #include "framework/CTime.h"
 #include "geometry/CCoordinateArray.h"
@@ -20,10 +23,64 @@ public:
     CZENDB_Sample(const CZENDB_Sample& other) = default;
     ~CZENDB_Sample() override = default;
 
+    // Every operation below returns false at once, touching nothing, when the
+    // sample has no connection. Unless stated otherwise a database error
+    // (CDBException) is shown with its error text in a message box and the
+    // operation returns false.
+
+    // Inserts the sample as a new row when SampleID is not positive or its row
+    // is gone (SampleID then holds the key the database assigned), otherwise
+    // updates its row; the trace goes into the 10000-byte Trace block. Writes
+    // each step to the event log. A trace too long for the block raises
+    // CFileException, which passes to the caller (nothing is written).
+    bool Save() override;
+
     using CZENDB_Object::operator=;
     // Connection unless KeepConnection, key unless KeepKey, then every other
     // field including the trace and the two listing-only names.
     virtual CZENDB_Sample& operator=(const CZENDB_Sample& other);
+
+    // Replaces the content with the first row whose UserSampleID equals the
+    // text (any characters, quotes included); UserSampleID becomes the text and
+    // KeepConnection is set. false, with the sample unchanged, when none exists.
+    virtual bool Load(const CString& userSampleID);
+    // The same for the row with the given key.
+    virtual bool Load(int32_t sampleID);
+    // Deletes the sample's row and its default-test rows in one transaction on
+    // the connection; true when the sample's row was deleted, and the object
+    // then reads as a new sample on the same connection. Profile runs and made
+    // indents stay. On any failure the transaction is rolled back (database
+    // errors are shown) and the result is false. A transaction already open
+    // on the connection is left alone and the delete fails.
+    virtual bool Delete();
+    // Deletes every profile run row of this sample (their made indents stay).
+    virtual bool DeleteAllSampleProfilesRun();
+    // Appends a new run (owned by the caller, KeepConnection set) for every
+    // profile run of the sample with key sampleID (not necessarily this one).
+    virtual bool GetProfiles(int32_t sampleID, CObList& runs);
+    // true when the sample has a default test: isRoutine tells whether id is a
+    // routine key or a pattern key; a default pattern wins over a default
+    // routine. Outputs untouched when false. Database errors pass to the caller.
+    virtual bool GetDefaultProfileOrRoutine(bool& isRoutine, int32_t& id);
+    // Records id as the sample's default routine (isRoutine) or pattern, in
+    // the sample's one row of that table; the other table is not touched.
+    // false for a sample not stored yet (SampleID < 1): nothing is written.
+    // Database errors pass to the caller.
+    virtual bool SetDefaultProfileOrRoutine(bool isRoutine, int32_t id);
+    // Appends a CSampleRegistrationField (owned by the caller) for every
+    // registration field definition, in display order, with the stored value
+    // of this sample's row (the stored row, not the fields in memory). false
+    // when the row does not exist (list unchanged) or on a database error,
+    // which is not shown; elements appended before it stay in the list.
+    virtual bool GetSampleRegistrationData(CObList& fields);
+    // Copies the values of a list of CSampleRegistrationField into the fields
+    // named by their control names (exact, case-sensitive; dates for
+    // RegistrationDate and DueDate, texts otherwise; unknown names skipped, a
+    // later element wins). Memory only; returns true.
+    virtual bool SetSampleRegistrationData(CObList& fields);
+    // hasData = 1 when any profile run of this sample has a made indent, else
+    // 0; true also when the runs could not be listed (hasData 0 then).
+    virtual bool GetHasIndentData(int& hasData);
 
     int32_t SampleID;           // key assigned by the database; -1: not stored yet
     CString UserSampleID;       // the identifier that operators see and type

@@ -1,7 +1,23 @@
-// Profile runs and made indents: construction, assignment and the settings
-// blocks as records.
+// Profile runs and made indents: construction, assignment, the settings
+// blocks as records, and their database operations.
 
 #include "databaseobjects/CZENDB_SampleProfileRun.h"
+
+#include "databaseobjects/internal/RecordOps.h"
+#include "recordsets/CZENDB_PatternRecordsets.h"
+
+namespace {
+
+// The made indents of one run, with the given tail (ordering) appended.
+CString MadeIndentsSql(int32_t profileID, const char* tail)
+{
+    CString sql;
+    sql.Format("%s WHERE ProfileID=%d%s", CZENDB_IndentsRunRecordset().GetDefaultSQL().GetString(),
+               profileID, tail);
+    return sql;
+}
+
+} // namespace
 
 CZENDB_SampleProfileRun::CZENDB_SampleProfileRun(CDatabase* database)
     : CZENDB_Object(database), ProfileID(-1), SampleID(-1), ProfileNr(-1), StagePosX(0.0),
@@ -160,4 +176,56 @@ CZENDB_MadeIndent& CZENDB_MadeIndent::operator=(const CZENDB_MadeIndent& other)
     Objective = other.Objective;
     CalibrationData = other.CalibrationData;
     return *this;
+}
+
+bool CZENDB_SampleProfileRun::Save()
+{
+    return zendb_ops::SaveByKey(*this, &CZENDB_SampleProfilesRunRecordset::m_ProfileRun,
+                                &CZENDB_SampleProfileRun::ProfileID);
+}
+
+bool CZENDB_SampleProfileRun::Load(int32_t profileID)
+{
+    return zendb_ops::LoadByKey(*this, &CZENDB_SampleProfilesRunRecordset::m_ProfileRun,
+                                &CZENDB_SampleProfileRun::ProfileID, profileID);
+}
+
+bool CZENDB_SampleProfileRun::DeleteAllMadeIndents()
+{
+    return zendb_ops::DeleteAllRows<CZENDB_IndentsRunRecordset>(Database,
+                                                                MadeIndentsSql(ProfileID, ""));
+}
+
+bool CZENDB_SampleProfileRun::GetAllMadeIndents(CObList& indents, int byDistance)
+{
+    const CString sql =
+        MadeIndentsSql(ProfileID, byDistance != 0 ? " ORDER BY [Actual distance from edge], [IndentID] "
+                                                  : " ORDER BY [IndentID] ");
+    return zendb_ops::ListRows(Database, sql, &CZENDB_IndentsRunRecordset::m_MadeIndent, indents, true);
+}
+
+bool CZENDB_SampleProfileRun::GetHasMadeIndents(int& hasIndents)
+{
+    if (Database == nullptr)
+        return false;
+    hasIndents = 0;
+    try {
+        CZENDB_IndentsRunRecordset rs(Database);
+        if (!zendb_ops::OpenDynaset(rs, MadeIndentsSql(ProfileID, " ORDER BY [Actual distance from edge]")))
+            return false;
+        if (!rs.IsEOF())
+            hasIndents = 1;
+        rs.Close();
+        return true;
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
+}
+
+bool CZENDB_MadeIndent::Save()
+{
+    return zendb_ops::SaveByKey(*this, &CZENDB_IndentsRunRecordset::m_MadeIndent,
+                                &CZENDB_MadeIndent::IndentID);
 }

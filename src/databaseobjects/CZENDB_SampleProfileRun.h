@@ -2,10 +2,15 @@
 // a sample, where it was placed and the evaluation and diagram settings it
 // carries; and made indents (table IndentsRun): one indent actually made along
 // that profile with its measured diagonals (µm) and test load (gf).
+// Every database operation returns false at once without a connection; a
+// database error is shown with its error text in a message box and the
+// operation returns false (rows already deleted stay deleted, records already
+// appended to a caller's list stay there).
 #pragma once
 
 #include "databaseobjects/CZENDB_Object.h"
 #include "databaseobjects/ProfileSettings.h"
+#include "framework/CObList.h"
 #include "framework/CString.h"
 
 #include <cstdint>
@@ -17,10 +22,27 @@ public:
     CZENDB_SampleProfileRun(const CZENDB_SampleProfileRun& other) = default;
     ~CZENDB_SampleProfileRun() override = default;
 
+    // Updates the run's row when ProfileID is positive and the row exists;
+    // otherwise inserts a new row and ProfileID takes the key the database
+    // assigned.
+    bool Save() override;
+
     using CZENDB_Object::operator=;
     // Connection unless KeepConnection, ProfileID unless KeepKey, then every
     // other field.
     virtual CZENDB_SampleProfileRun& operator=(const CZENDB_SampleProfileRun& other);
+
+    // Loads the run with that key; sets KeepConnection. false, with the object
+    // unchanged, when not found.
+    virtual bool Load(int32_t profileID);
+    // Deletes every made indent of this run.
+    virtual bool DeleteAllMadeIndents();
+    // Appends a new made indent (owned by the caller, KeepConnection set) for
+    // every made indent of this run: byDistance non-zero orders them by
+    // distance from the edge, then IndentID; zero by IndentID.
+    virtual bool GetAllMadeIndents(CObList& indents, int byDistance);
+    // hasIndents = 1 when the run has at least one made indent, else 0.
+    virtual bool GetHasMadeIndents(int& hasIndents);
 
     // The settings blocks as records (copies of the fields of the same names).
     ProfileCalculationSettings GetCalculationSettings() const;
@@ -87,6 +109,12 @@ public:
     explicit CZENDB_MadeIndent(CDatabase* database = nullptr);
     CZENDB_MadeIndent(const CZENDB_MadeIndent& other) = default;
     ~CZENDB_MadeIndent() override = default;
+
+    // Updates the indent's row when IndentID is positive and the row exists
+    // (its Hardness and Hardness unit stay as stored); otherwise inserts a new
+    // row (those two left unset) and IndentID takes the key the database
+    // assigned.
+    bool Save() override;
 
     using CZENDB_Object::operator=;
     // Connection unless KeepConnection, IndentID unless KeepKey, then the other

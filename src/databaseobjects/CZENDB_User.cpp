@@ -1,6 +1,9 @@
-// A user record: construction and assignment.
+// A user record: construction, assignment and save.
 
 #include "databaseobjects/CZENDB_User.h"
+
+#include "databaseobjects/internal/RecordOps.h"
+#include "recordsets/CZENDB_SystemRecordsets.h"
 
 CZENDB_User::CZENDB_User(CDatabase* database) : CZENDB_Object(database), Field2(-1)
 {
@@ -15,4 +18,27 @@ CZENDB_User& CZENDB_User::operator=(const CZENDB_User& other)
     Field1 = other.Field1;
     Field2 = other.Field2;
     return *this;
+}
+
+bool CZENDB_User::Save()
+{
+    if (Database == nullptr)
+        return false;
+    try {
+        CZENDB_UserTableRecordset rs(Database);
+        if (!zendb_ops::OpenDynaset(rs, zendb_ops::KeySql(rs, Field0)))
+            return false;
+        if (!Field0.IsEmpty() && !rs.IsEOF())
+            rs.Edit();
+        else
+            rs.AddNew();
+        rs.m_User = *this;
+        rs.Update();
+        rs.Close();
+        return true;
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
 }

@@ -13,6 +13,11 @@ public:
     CZENDB_User(const CZENDB_User& other) = default;
     ~CZENDB_User() override = default;
 
+    // Updates the row whose stored name equals Field0 (password and role), or
+    // adds a new row when there is none or Field0 is empty. false without a
+    // connection or on a database error (shown in a message box).
+    bool Save() override;
+
     using CZENDB_Object::operator=;
     // Connection unless KeepConnection, then all three fields (KeepKey does not
     // apply: the user has no numeric key).

@@ -1,0 +1,500 @@
+// Database operations of the sample record over a real database file: save
+// (insert, update, event-log trail), load by key and by identifier, delete in
+// a transaction, the default pattern or routine, its profile runs and its
+// registration data.
+
+#include "OpsTestSupport.h"
+
+#include "companions/EventLog.h"
+#include "databaseobjects/CZENDB_RegistrationField.h"
+#include "databaseobjects/CZENDB_Sample.h"
+#include "databaseobjects/CZENDB_SampleProfileRun.h"
+#include "framework/Exceptions.h"
+#include "recordsets/CZENDB_SamplesRecordset.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using opstest::COpsTest;
+using opstest::COwnedList;
+using opstest::Elements;
+
+// A sample with a distinct value in every stored field and a two-trace trace.
+CZENDB_Sample MakeSample(CDatabase* db, const char* userSampleID)
+{
+    CZENDB_Sample sample(db, userSampleID);
+    sample.WorkOrder = "WO-17";
+    sample.PartNo = "P-4711";
+    sample.Detail = "gear, tooth 3";
+    sample.Material = "16MnCr5";
+    sample.RegistrationDate = CTime(2014, 3, 5, 10, 20, 30);
+    sample.DueDate = CTime(2014, 3, 7, 0, 0, 0);
+    sample.RegisteredBy = "ana";
+    sample.MeasuredBy = "luis";
+    sample.Customer = "Talleres Ruiz";
+    sample.MeasuredDate = CTime(2014, 3, 6, 8, 0, 5);
+    sample.Signed = TRUE;
+    sample.Signature = "LR";
+    sample.CustomField1 = "first";
+    sample.CustomField19 = "last";
+    sample.Trace.AddPoint({1.0, 2.0});
+    sample.Trace.AddPoint({3.5, -4.25});
+    sample.Trace.AddTrace();
+    sample.Trace.AddPoint({7.0, 8.0});
+    return sample;
+}
+
+void ExpectSameStoredFields(const CZENDB_Sample& actual, const CZENDB_Sample& expected)
+{
+    EXPECT_EQ(actual.SampleID, expected.SampleID);
+    EXPECT_EQ(actual.UserSampleID, expected.UserSampleID);
+    EXPECT_EQ(actual.WorkOrder, expected.WorkOrder);
+    EXPECT_EQ(actual.PartNo, expected.PartNo);
+    EXPECT_EQ(actual.Detail, expected.Detail);
+    EXPECT_EQ(actual.Material, expected.Material);
+    EXPECT_EQ(actual.RegistrationDate.GetTime(), expected.RegistrationDate.GetTime());
+    EXPECT_EQ(actual.DueDate.GetTime(), expected.DueDate.GetTime());
+    EXPECT_EQ(actual.RegisteredBy, expected.RegisteredBy);
+    EXPECT_EQ(actual.MeasuredBy, expected.MeasuredBy);
+    EXPECT_EQ(actual.Customer, expected.Customer);
+    EXPECT_EQ(actual.MeasuredDate.GetTime(), expected.MeasuredDate.GetTime());
+    EXPECT_EQ(actual.Signed, expected.Signed);
+    EXPECT_EQ(actual.Signature, expected.Signature);
+    EXPECT_EQ(actual.CustomField1, expected.CustomField1);
+    EXPECT_EQ(actual.CustomField19, expected.CustomField19);
+    EXPECT_TRUE(actual.Trace == expected.Trace);
+}
+
+// Messages of the event-log entries of CZENDB_Sample::Save written after
+// `offset` bytes of the log file, each checked for level 4 and its module.
+std::vector<std::string> SaveLogMessagesSince(std::streamoff offset)
+{
+    std::ifstream in(GetEventLogPath().GetString());
+    in.seekg(offset);
+    std::vector<std::string> messages;
+    const std::string marker = " CZENDB_Sample::Save: ";
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t at = line.find(marker);
+        if (at == std::string::npos)
+            continue;
+        EXPECT_NE(line.find("[4 "), std::string::npos) << line;
+        EXPECT_NE(line.find(" databaseobjects:"), std::string::npos) << line;
+        messages.push_back(line.substr(at + marker.size()));
+    }
+    return messages;
+}
+
+// The statement by which Save reaches a sample's row.
+std::string SaveSql(int32_t sampleID)
+{
+    CZENDB_SamplesRecordset rs;
+    return std::string(rs.GetDefaultSQL().GetString()) + "  WHERE [Samples].[SampleID]=" +
+           std::to_string(sampleID);
+}
+
+std::streamoff LogSize()
+{
+    std::ifstream in(GetEventLogPath().GetString(), std::ios::ate);
+    return in ? static_cast<std::streamoff>(in.tellg()) : 0;
+}
+
+using SampleOps = COpsTest;
+
+TEST_F(SampleOps, SaveInsertsForEveryUnstoredKeyThenUpdatesTheSameRow)
+{
+    // A stale positive key (its row is gone) inserts as well.
+    CZENDB_Sample gone = MakeSample(&m_db, "GONE");
+    ASSERT_TRUE(gone.Save());
+    const int32_t staleKey = gone.SampleID;
+    ASSERT_TRUE(gone.Delete());
+
+    for (const int32_t initialKey : {-1, 0, staleKey}) {
+        SCOPED_TRACE(initialKey);
+        CZENDB_Sample sample = MakeSample(&m_db, "S-1");
+        sample.SampleID = initialKey;
+        const int32_t before = Count("Samples");
+        ASSERT_TRUE(sample.Save());
+        EXPECT_GT(sample.SampleID, staleKey) << "the key the database assigned";
+        EXPECT_EQ(Count("Samples"), before + 1);
+
+        CZENDB_Sample stored(&m_db);
+        ASSERT_TRUE(stored.Load(sample.SampleID));
+        ExpectSameStoredFields(stored, sample);
+
+        sample.WorkOrder = "WO-18";
+        sample.Trace.AddPoint({9.0, 9.5});
+        const int32_t key = sample.SampleID;
+        ASSERT_TRUE(sample.Save());
+        EXPECT_EQ(sample.SampleID, key);
+        EXPECT_EQ(Count("Samples"), before + 1);
+        ASSERT_TRUE(stored.Load(key));
+        ExpectSameStoredFields(stored, sample);
+    }
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(SampleOps, SaveWritesItsStepsToTheEventLog)
+{
+    CZENDB_Sample sample = MakeSample(&m_db, "LOG-1");
+    std::streamoff offset = LogSize();
+    ASSERT_TRUE(sample.Save());
+    std::vector<std::string> expected = {
+        "Creating CZENDB_SamplesRecordset...",
+        "Formating the SQL string to be used...",
+        "SQL string is equal to '" + SaveSql(-1) + "'. Opening recordset...",
+        "Successfully opened recordset!",
+        "Sample did not exist, creating a new record...",
+        "Added new recordset successfully!",
+    };
+    EXPECT_EQ(SaveLogMessagesSince(offset), expected);
+
+    offset = LogSize();
+    ASSERT_TRUE(sample.Save());
+    expected[2] = "SQL string is equal to '" + SaveSql(sample.SampleID) + "'. Opening recordset...";
+    expected[4] = "Sample already existed in DB, trying to update existing record...";
+    expected[5] = "Updated recordset successfully!";
+    EXPECT_EQ(SaveLogMessagesSince(offset), expected);
+}
+
+TEST_F(SampleOps, SaveLetsATraceTooLongForItsBlockPassAndWritesNothing)
+{
+    CZENDB_Sample sample(&m_db, "LONG");
+    for (int i = 0; i < 700; ++i)
+        sample.Trace.AddPoint({double(i), double(-i)});
+    EXPECT_THROW(sample.Save(), CFileException);
+    EXPECT_EQ(Count("Samples"), 0);
+    EXPECT_EQ(sample.SampleID, -1);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(SampleOps, LoadByKeyAndByIdentifierIncludingQuotes)
+{
+    CZENDB_Sample saved = MakeSample(&m_db, "O'Brien-7");
+    ASSERT_TRUE(saved.Save());
+    CZENDB_Sample other(&m_db, "B-2");
+    ASSERT_TRUE(other.Save());
+
+    CZENDB_Sample byKey(&m_db);
+    ASSERT_TRUE(byKey.Load(saved.SampleID));
+    EXPECT_TRUE(byKey.KeepConnection);
+    ExpectSameStoredFields(byKey, saved);
+
+    // The identifier is found as typed, quotes and all, never an SQL error;
+    // also when the argument is the object's own field.
+    CZENDB_Sample byName(&m_db);
+    byName.UserSampleID = "O'Brien-7";
+    ASSERT_TRUE(byName.Load(byName.UserSampleID));
+    ExpectSameStoredFields(byName, saved);
+    EXPECT_TRUE(byName.KeepConnection);
+
+    CZENDB_Sample missing(&m_db, "untouched");
+    for (const char* id : {"O'Brien", "'; DROP TABLE Samples; --", "b-2"})
+        EXPECT_FALSE(missing.Load(CString(id))) << id;
+    EXPECT_FALSE(missing.Load(999999));
+    EXPECT_EQ(missing.UserSampleID, "untouched");
+    EXPECT_EQ(missing.SampleID, -1);
+    EXPECT_FALSE(missing.KeepConnection);
+    EXPECT_EQ(Count("Samples"), 2);
+    EXPECT_TRUE(Messages().empty());
+
+    CZENDB_Sample unconnected;
+    EXPECT_FALSE(unconnected.Load(saved.SampleID));
+    EXPECT_FALSE(unconnected.Load(CString("O'Brien-7")));
+    EXPECT_FALSE(unconnected.Save());
+    EXPECT_FALSE(unconnected.Delete());
+}
+
+TEST_F(SampleOps, LoadedSampleKeepsItsConnectionThroughLaterAssignments)
+{
+    CZENDB_Sample saved(&m_db, "K-1");
+    ASSERT_TRUE(saved.Save());
+    CZENDB_Sample loaded(&m_db);
+    ASSERT_TRUE(loaded.Load(saved.SampleID));
+    loaded = CZENDB_Sample(nullptr, "other");
+    EXPECT_EQ(loaded.Database, &m_db);
+    EXPECT_EQ(loaded.UserSampleID, "other");
+}
+
+TEST_F(SampleOps, DeleteRemovesTheRowAndItsDefaultsAndResetsTheObject)
+{
+    CZENDB_Sample keep(&m_db, "KEEP");
+    ASSERT_TRUE(keep.Save());
+    ASSERT_TRUE(keep.SetDefaultProfileOrRoutine(false, 5));
+    CZENDB_Sample sample = MakeSample(&m_db, "DEL");
+    ASSERT_TRUE(sample.Save());
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(false, 3));
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(true, 4));
+
+    ASSERT_TRUE(sample.Delete());
+    EXPECT_FALSE(m_db.IsInTransaction());
+    EXPECT_EQ(Count("Samples"), 1);
+    EXPECT_EQ(Count("DefaultProfileToUse"), 1) << "the other sample's default stays";
+    EXPECT_EQ(Count("DefaultRoutineToUse"), 0);
+    EXPECT_EQ(sample.SampleID, -1);
+    EXPECT_TRUE(sample.UserSampleID.IsEmpty());
+    EXPECT_TRUE(sample.WorkOrder.IsEmpty());
+    EXPECT_EQ(sample.RegistrationDate.GetTime(), 0);
+    EXPECT_EQ(sample.Trace.GetTotalNumberOfPoints(), 0u);
+    EXPECT_EQ(sample.Database, &m_db);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(SampleOps, DeleteOfAMissingRowStillCommitsTheDefaultsRemoval)
+{
+    CZENDB_Sample sample(&m_db, "GONE");
+    ASSERT_TRUE(sample.Save());
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(true, 8));
+    m_db.ExecuteSQL("DELETE FROM Samples");
+
+    EXPECT_FALSE(sample.Delete());
+    EXPECT_FALSE(m_db.IsInTransaction());
+    EXPECT_EQ(Count("DefaultRoutineToUse"), 0);
+    EXPECT_EQ(sample.UserSampleID, "GONE") << "the object stays as it was";
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(SampleOps, DeleteRollsBackWhenTheSampleRowCannotBeDeleted)
+{
+    CZENDB_Sample sample(&m_db, "LOCKED");
+    ASSERT_TRUE(sample.Save());
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(false, 3));
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(true, 4));
+    m_db.ExecuteSQL("CREATE TRIGGER RefuseSampleDelete BEFORE DELETE ON Samples "
+                    "BEGIN SELECT RAISE(ABORT, 'sample rows are locked'); END");
+
+    EXPECT_FALSE(sample.Delete());
+    EXPECT_FALSE(m_db.IsInTransaction());
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].find("sample rows are locked"), std::string::npos) << Messages()[0];
+    // The default rows deleted inside the transaction are back.
+    EXPECT_EQ(Count("Samples"), 1);
+    EXPECT_EQ(Count("DefaultProfileToUse"), 1);
+    EXPECT_EQ(Count("DefaultRoutineToUse"), 1);
+    EXPECT_EQ(sample.UserSampleID, "LOCKED");
+}
+
+TEST_F(SampleOps, DeleteInsideTheCallersTransactionFailsAndLeavesItAlone)
+{
+    CZENDB_Sample sample(&m_db, "BUSY");
+    ASSERT_TRUE(sample.Save());
+    m_db.BeginTrans();
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(false, 3));
+
+    EXPECT_FALSE(sample.Delete());
+    EXPECT_EQ(Messages().size(), 1u);
+    EXPECT_TRUE(m_db.IsInTransaction()) << "the caller's transaction is not rolled back";
+    EXPECT_EQ(Count("DefaultProfileToUse"), 1);
+    m_db.Rollback();
+    EXPECT_EQ(Count("DefaultProfileToUse"), 0);
+    EXPECT_EQ(Count("Samples"), 1);
+}
+
+TEST_F(SampleOps, DefaultPatternWinsOverDefaultRoutine)
+{
+    CZENDB_Sample sample(&m_db, "DEF");
+    ASSERT_TRUE(sample.Save());
+    bool isRoutine = true;
+    int32_t id = 77;
+    EXPECT_FALSE(sample.GetDefaultProfileOrRoutine(isRoutine, id));
+    EXPECT_TRUE(isRoutine);
+    EXPECT_EQ(id, 77);
+
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(true, 12));
+    ASSERT_TRUE(sample.GetDefaultProfileOrRoutine(isRoutine, id));
+    EXPECT_TRUE(isRoutine);
+    EXPECT_EQ(id, 12);
+
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(false, 5));
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(true, 13));
+    ASSERT_TRUE(sample.GetDefaultProfileOrRoutine(isRoutine, id));
+    EXPECT_FALSE(isRoutine);
+    EXPECT_EQ(id, 5);
+
+    // Setting a kind again updates its one row.
+    ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(false, 6));
+    EXPECT_EQ(Count("DefaultProfileToUse"), 1);
+    EXPECT_EQ(Count("DefaultRoutineToUse"), 1);
+    EXPECT_EQ(Scalar("SELECT UseProfileTypeID FROM DefaultProfileToUse"), 6);
+    EXPECT_EQ(Scalar("SELECT UseRoutineTypeID FROM DefaultRoutineToUse"), 13);
+
+    // An unsaved sample has no key to file a default under.
+    CZENDB_Sample unsaved(&m_db, "NEW");
+    EXPECT_FALSE(unsaved.SetDefaultProfileOrRoutine(false, 1));
+    EXPECT_FALSE(unsaved.GetDefaultProfileOrRoutine(isRoutine, id));
+    EXPECT_EQ(Count("DefaultProfileToUse"), 1);
+    EXPECT_FALSE(CZENDB_Sample().SetDefaultProfileOrRoutine(false, 1));
+}
+
+// Three samples' runs: a sample with runs 1..3 of which only the second has
+// made indents, a sample with one run without indents, and an empty one.
+class SampleRuns : public COpsTest {
+protected:
+    void SetUp() override
+    {
+        for (CZENDB_Sample* sample : {&m_a, &m_b, &m_empty})
+            ASSERT_TRUE(sample->Save());
+        for (int nr = 1; nr <= 3; ++nr)
+            m_runsOfA.push_back(AddRun(m_a, nr));
+        AddRun(m_b, 1);
+        for (double edge : {0.05, 0.10}) {
+            CZENDB_MadeIndent indent(&m_db);
+            indent.ProfileID = m_runsOfA[1];
+            indent.ActualDistanceFromEdge = edge;
+            ASSERT_TRUE(indent.Save());
+        }
+    }
+
+    int32_t AddRun(const CZENDB_Sample& sample, int nr)
+    {
+        CZENDB_SampleProfileRun run(&m_db);
+        run.SampleID = sample.SampleID;
+        run.ProfileNr = nr;
+        EXPECT_TRUE(run.Save());
+        return run.ProfileID;
+    }
+
+    CZENDB_Sample m_a{&m_db, "A"};
+    CZENDB_Sample m_b{&m_db, "B"};
+    CZENDB_Sample m_empty{&m_db, "E"};
+    std::vector<int32_t> m_runsOfA;
+};
+
+TEST_F(SampleRuns, GetProfilesListsTheRunsOfTheGivenKey)
+{
+    COwnedList runs;
+    ASSERT_TRUE(m_a.GetProfiles(m_b.SampleID, runs));
+    const auto listed = Elements<CZENDB_SampleProfileRun>(runs);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0]->SampleID, m_b.SampleID);
+    EXPECT_EQ(listed[0]->Database, &m_db);
+    EXPECT_TRUE(listed[0]->KeepConnection);
+
+    ASSERT_TRUE(m_b.GetProfiles(m_a.SampleID, runs));
+    EXPECT_EQ(runs.GetCount(), 4) << "appended to what the list held";
+    EXPECT_EQ(Elements<CZENDB_SampleProfileRun>(runs)[3]->ProfileNr, 3);
+}
+
+TEST_F(SampleRuns, GetHasIndentDataLooksAtEveryRun)
+{
+    const struct {
+        CZENDB_Sample* sample;
+        int expected;
+    } cases[] = {{&m_a, 1}, {&m_b, 0}, {&m_empty, 0}};
+    for (const auto& c : cases) {
+        int hasData = -5;
+        ASSERT_TRUE(c.sample->GetHasIndentData(hasData)) << c.sample->UserSampleID.GetString();
+        EXPECT_EQ(hasData, c.expected) << c.sample->UserSampleID.GetString();
+    }
+    EXPECT_EQ(Count("SampleProfilesRun"), 4) << "only the listed objects are freed";
+    int hasData = -5;
+    EXPECT_FALSE(CZENDB_Sample().GetHasIndentData(hasData));
+}
+
+TEST_F(SampleRuns, DeleteAllSampleProfilesRunLeavesTheMadeIndents)
+{
+    ASSERT_TRUE(m_a.DeleteAllSampleProfilesRun());
+    EXPECT_EQ(Count("SampleProfilesRun"), 1) << "the other sample's run stays";
+    EXPECT_EQ(Count("IndentsRun"), 2);
+    CZENDB_SampleProfileRun oldRun(&m_db);
+    oldRun.ProfileID = m_runsOfA[1];
+    int hasIndents = 0;
+    ASSERT_TRUE(oldRun.GetHasMadeIndents(hasIndents));
+    EXPECT_EQ(hasIndents, 1);
+    int hasData = -1;
+    ASSERT_TRUE(m_a.GetHasIndentData(hasData));
+    EXPECT_EQ(hasData, 0);
+}
+
+using SampleRegistration = COpsTest;
+
+TEST_F(SampleRegistration, StoredValuesComeBackAsFieldsInDisplayOrder)
+{
+    CZENDB_Sample sample = MakeSample(&m_db, "REG");
+    sample.DueDate = CTime(0);
+    sample.CustomField1.Empty();
+    ASSERT_TRUE(sample.Save());
+    m_db.ExecuteSQL("UPDATE Registration SET Control='PartNo   ' WHERE Control='PartNo'");
+
+    COwnedList fields;
+    ASSERT_TRUE(sample.GetSampleRegistrationData(fields));
+    const auto elements = Elements<CSampleRegistrationField>(fields);
+    ASSERT_EQ(elements.size(), 27u);
+    const char* const controls[] = {"WorkOrder", "PartNo", "Detail", "Customer", "Material",
+                                    "RegistrationDate", "DueDate", "RegisteredBy"};
+    for (size_t i = 0; i < elements.size(); ++i) {
+        const CSampleRegistrationField& e = *elements[i];
+        const std::string control =
+            i < 8 ? controls[i] : "CustomField" + std::to_string(i - 7);
+        SCOPED_TRACE(control);
+        EXPECT_EQ(e.Field.Control, control.c_str());
+        EXPECT_EQ(e.Field.DisplayOrder, int32_t(i));
+        EXPECT_EQ(e.Field.Visible, i < 8 ? TRUE : FALSE);
+        EXPECT_EQ(e.Field.Database, &m_db);
+        EXPECT_EQ(e.SampleID, sample.SampleID);
+        EXPECT_EQ(e.IsText, (i == 5 || i == 6) ? FALSE : TRUE);
+    }
+    EXPECT_EQ(elements[1]->Text, "P-4711") << "trailing blanks of the stored name are cut";
+    EXPECT_EQ(elements[3]->Text, "Talleres Ruiz");
+    EXPECT_EQ(elements[5]->Date.GetTime(), sample.RegistrationDate.GetTime());
+    EXPECT_EQ(elements[6]->Date.GetTime(), 0) << "NULL due date";
+    EXPECT_TRUE(elements[8]->Text.IsEmpty()) << "NULL custom field";
+    EXPECT_EQ(elements[26]->Text, "last");
+
+    // Read into another sample, the list carries every registration value.
+    CZENDB_Sample copy(&m_db, "COPY");
+    ASSERT_TRUE(copy.SetSampleRegistrationData(fields));
+    EXPECT_EQ(copy.WorkOrder, sample.WorkOrder);
+    EXPECT_EQ(copy.Customer, sample.Customer);
+    EXPECT_EQ(copy.RegistrationDate.GetTime(), sample.RegistrationDate.GetTime());
+    EXPECT_EQ(copy.CustomField19, "last");
+    EXPECT_EQ(copy.UserSampleID, "COPY");
+}
+
+TEST_F(SampleRegistration, AMissingRowOrConnectionLeavesTheListUnchanged)
+{
+    CZENDB_Sample sample(&m_db, "NONE");
+    sample.SampleID = 4242;
+    COwnedList fields;
+    EXPECT_FALSE(sample.GetSampleRegistrationData(fields));
+    EXPECT_FALSE(CZENDB_Sample().GetSampleRegistrationData(fields));
+    EXPECT_EQ(fields.GetCount(), 0);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(SampleRegistration, SetMatchesControlNamesExactlyAndLetsTheLastWin)
+{
+    CZENDB_RegistrationField custom1;
+    custom1.Control = "CustomField1";
+    CZENDB_RegistrationField wrongCase;
+    wrongCase.Control = "customfield1";
+    CZENDB_RegistrationField regDate;
+    regDate.Control = "RegistrationDate";
+    CZENDB_RegistrationField due;
+    due.Control = "DueDate";
+    CZENDB_RegistrationField unknown;
+    unknown.Control = "Signature";
+
+    CZENDB_Sample sample(&m_db);
+    sample.RegistrationDate = CTime(2014, 1, 1, 0, 0, 0);
+    sample.Signature = "kept";
+    COwnedList fields;
+    fields.AddTail(new CSampleRegistrationField(-1, wrongCase, CString("ignored")));
+    fields.AddTail(new CSampleRegistrationField(-1, unknown, CString("ignored")));
+    fields.AddTail(new CSampleRegistrationField(-1, custom1, CString("one")));
+    fields.AddTail(new CSampleRegistrationField(-1, custom1, CString("two")));
+    fields.AddTail(new CSampleRegistrationField(-1, regDate, CString("a text")));
+    fields.AddTail(new CSampleRegistrationField(-1, due, CTime(2015, 2, 3, 0, 0, 0),
+                                                CTime(2015, 2, 9, 0, 0, 0)));
+    ASSERT_TRUE(sample.SetSampleRegistrationData(fields));
+    EXPECT_EQ(sample.CustomField1, "two");
+    EXPECT_EQ(sample.RegistrationDate.GetTime(), 0) << "the text element's Date";
+    EXPECT_EQ(sample.DueDate.GetTime(), CTime(2015, 2, 3, 0, 0, 0).GetTime());
+    EXPECT_EQ(sample.Signature, "kept");
+}
+
+} // namespace
