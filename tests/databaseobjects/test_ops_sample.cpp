@@ -14,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -69,11 +71,42 @@ void ExpectSameStoredFields(const CZENDB_Sample& actual, const CZENDB_Sample& ex
     EXPECT_TRUE(actual.Trace == expected.Trace);
 }
 
+// Sends the event log to a file of its own for the lifetime of the object
+// (through a station configuration named by ZEN_CONFIG), so that entries of
+// test programs running at the same time do not mix with this test's.
+class CPrivateEventLog {
+public:
+    explicit CPrivateEventLog(const zentest::CTempDir& dir)
+        : m_log(dir.File("private.log")), m_config(dir.File("private.ini"))
+    {
+        zentest::WriteFileText(m_config, "[Log]\nFile=" + m_log + "\n");
+        if (const char* previous = std::getenv("ZEN_CONFIG"))
+            m_previous = previous;
+        setenv("ZEN_CONFIG", m_config.c_str(), 1);
+    }
+    ~CPrivateEventLog()
+    {
+        if (m_previous)
+            setenv("ZEN_CONFIG", m_previous->c_str(), 1);
+        else
+            unsetenv("ZEN_CONFIG");
+    }
+    CPrivateEventLog(const CPrivateEventLog&) = delete;
+    CPrivateEventLog& operator=(const CPrivateEventLog&) = delete;
+
+    const std::string& Path() const { return m_log; }
+
+private:
+    std::string m_log;
+    std::string m_config;
+    std::optional<std::string> m_previous;
+};
+
 // Messages of the event-log entries of CZENDB_Sample::Save written after
 // `offset` bytes of the log file, each checked for level 4 and its module.
-std::vector<std::string> SaveLogMessagesSince(std::streamoff offset)
+std::vector<std::string> SaveLogMessagesSince(const std::string& path, std::streamoff offset)
 {
-    std::ifstream in(GetEventLogPath().GetString());
+    std::ifstream in(path);
     in.seekg(offset);
     std::vector<std::string> messages;
     const std::string marker = " CZENDB_Sample::Save: ";
@@ -97,9 +130,9 @@ std::string SaveSql(int32_t sampleID)
            std::to_string(sampleID);
 }
 
-std::streamoff LogSize()
+std::streamoff LogSize(const std::string& path)
 {
-    std::ifstream in(GetEventLogPath().GetString(), std::ios::ate);
+    std::ifstream in(path, std::ios::ate);
     return in ? static_cast<std::streamoff>(in.tellg()) : 0;
 }
 
@@ -140,8 +173,10 @@ TEST_F(SampleOps, SaveInsertsForEveryUnstoredKeyThenUpdatesTheSameRow)
 
 TEST_F(SampleOps, SaveWritesItsStepsToTheEventLog)
 {
+    const CPrivateEventLog log(m_dir);
+    ASSERT_EQ(GetEventLogPath(), log.Path().c_str());
     CZENDB_Sample sample = MakeSample(&m_db, "LOG-1");
-    std::streamoff offset = LogSize();
+    std::streamoff offset = LogSize(log.Path());
     ASSERT_TRUE(sample.Save());
     std::vector<std::string> expected = {
         "Creating CZENDB_SamplesRecordset...",
@@ -151,14 +186,14 @@ TEST_F(SampleOps, SaveWritesItsStepsToTheEventLog)
         "Sample did not exist, creating a new record...",
         "Added new recordset successfully!",
     };
-    EXPECT_EQ(SaveLogMessagesSince(offset), expected);
+    EXPECT_EQ(SaveLogMessagesSince(log.Path(), offset), expected);
 
-    offset = LogSize();
+    offset = LogSize(log.Path());
     ASSERT_TRUE(sample.Save());
     expected[2] = "SQL string is equal to '" + SaveSql(sample.SampleID) + "'. Opening recordset...";
     expected[4] = "Sample already existed in DB, trying to update existing record...";
     expected[5] = "Updated recordset successfully!";
-    EXPECT_EQ(SaveLogMessagesSince(offset), expected);
+    EXPECT_EQ(SaveLogMessagesSince(log.Path(), offset), expected);
 }
 
 TEST_F(SampleOps, SaveLetsATraceTooLongForItsBlockPassAndWritesNothing)
