@@ -23,6 +23,13 @@ public:
     // found by its key.
     virtual CString GetWhereSQL(int32_t patternID);
 
+    // Upgrade 1.7 -> 1.8: adds AutomaticallyEdgeAlignment (cleared in every
+    // row). 0 after any error, without a message.
+    int UpdateToVer18() override;
+    // Upgrade 1.8 -> 1.9: adds Deleted (cleared in every row). 0 after a
+    // database error, shown as "Failed to upgrade: <error>".
+    int UpdateToVer19() override;
+
     CZENDB_Pattern m_Pattern;
 };
 
@@ -47,6 +54,10 @@ public:
     void DoFieldExchange(CFieldExchange* pFX) override;
     // " WHERE RoutineTypeID=<key>" (finds deleted routines too).
     virtual CString GetWhereSQL(int32_t routineTypeID);
+
+    // Upgrade 1.8 -> 1.9: adds Deleted (cleared in every row). 0 after a
+    // database error, shown as "Failed to upgrade: <error>".
+    int UpdateToVer19() override;
 
     CZENDB_Routine m_Routine;
 };

@@ -38,6 +38,10 @@ public:
     // " WHERE [Samples].[SampleID]=<key>".
     virtual CString GetWhereSQL(int32_t sampleID);
 
+    // Upgrade 1.6 -> 1.7: adds the Trace column. 0 after an error, whose
+    // text is shown in an OK message box.
+    int UpdateToVer17() override;
+
     // On the current row: restores the bound sample's trace from the Trace
     // block (a missing, one-byte or damaged block gives an empty trace, without
     // an error) and assigns the bound sample to `sample`. Logs its steps.

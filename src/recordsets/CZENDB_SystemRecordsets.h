@@ -20,6 +20,14 @@ public:
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
 
+    // The version steps 1.6 -> 1.7, 1.7 -> 1.8 and 1.8 -> 1.9: each sets the
+    // minor version of the first row when that row holds the step's source
+    // version, and returns 1; 0 (nothing written) for any other version, an
+    // empty table or a statement that reports failure. Database errors pass.
+    int UpdateToVer19() override;
+    int UpdateToVer18() override;
+    int UpdateToVer17() override;
+
     int m_MajorVersion;
     int m_MinorVersion;
 };
