@@ -1,0 +1,228 @@
+// CZENDatabase: the one object through which the station's application reaches
+// its database. It is the connection (every recordset and record takes it as
+// its CDatabase), opens and upgrades the file, logs the user in, and answers
+// the queries and administrative writes that concern the database as a whole.
+#pragma once
+
+#include "databaseobjects/ProfileSettings.h"
+#include "framework/CMapStringToPtr.h"
+#include "framework/CObList.h"
+#include "framework/COleDateTime.h"
+#include "framework/CString.h"
+#include "framework/CStringList.h"
+#include "framework/Types.h"
+#include "framework/sql/Database.h"
+#include "recordsets/SampleSearch.h"
+
+#include <cstdint>
+
+class CPropertySheet;
+
+// Role of the logged-in user. Only -1 has a meaning of its own; every other
+// value is the integer that the user table holds for the user, stored and
+// handed back unchanged.
+enum UserRoleType : int32_t {
+    UserRoleNobody = -1, // nobody is logged in
+};
+
+// The thirteen tables, indexing the facade's table configurations.
+enum ZENRecordsets : int32_t {
+    ZENRS_DefaultProfileToUse = 0,
+    ZENRS_DefaultRoutineToUse = 1,
+    ZENRS_IndentsRun = 2,
+    ZENRS_IndentType = 3,
+    ZENRS_Patterns = 4,
+    ZENRS_RegistrationDescriptions = 5,
+    ZENRS_Registration = 6,
+    ZENRS_RoutineProfile = 7,
+    ZENRS_RoutineTypes = 8,
+    ZENRS_SampleProfilesRun = 9,
+    ZENRS_Samples = 10,
+    ZENRS_SystemTable = 11,
+    ZENRS_UserTable = 12,
+};
+constexpr int ZENRS_Count = 13;
+
+// The schema version that this library works with (1.9).
+constexpr int ZEN_SCHEMA_MAJOR = 1;
+constexpr int ZEN_SCHEMA_MINOR = 9;
+
+class CZENDatabase : public CDatabase {
+    DECLARE_DYNAMIC(CZENDatabase)
+public:
+    // Not connected, nobody logged in, empty names, empty table configurations.
+    CZENDatabase();
+    // Frees the column records of the table configurations; the base closes a
+    // connection that is still open.
+    ~CZENDatabase() override;
+
+    // --- Sample queries -------------------------------------------------
+    // True when a sample has the identifier; sampleID then receives its key,
+    // otherwise it is left unchanged. A database error is shown and gives false.
+    virtual bool SampleExist(const CString& userSampleID, int32_t& sampleID);
+    // The identifier that follows the most recently registered one (its first
+    // number increased, every occurrence of it replaced: "B7-7" -> "B8-8", a
+    // text without a number gets "1" appended); empty when no sample has an
+    // identifier or the query failed (its error shown).
+    virtual CString GetNextUserSampleID();
+
+    // --- Catalogue lists: each appends new records (created on this facade,
+    // KeepConnection set) to the caller's list, which owns them. Database
+    // errors pass to the caller as CDBException; records appended before it
+    // stay in the list.
+    // Users, in descending order of the stored (encoded) name.
+    virtual void GetAllUsers(CObList& list);
+    // Patterns not marked deleted, in the table's order.
+    virtual void GetAllPatterns(CObList& list);
+    // Routines not marked deleted, by name.
+    virtual void GetAllRoutines(CObList& list);
+    // Every routine profile, in the table's order.
+    virtual void GetAllRoutineProfiles(CObList& list);
+    // Every registration field, in display order.
+    virtual void GetAllRegistrationFields(CObList& list);
+
+    // --- Sample lists: new CZENDB_Sample records appended (caller owns them).
+    // The 5000 samples with the smallest keys, in key order. Errors pass.
+    virtual void GetFirst5000Samples(CObList& list);
+    // Samples measured before the start of date's day (none without a measured
+    // date). An invalid or null date gives a database error, which passes.
+    virtual void GetSamplesBefore(CObList& list, COleDateTime date);
+    // The samples of a list view, newest first (criteria read only for
+    // SampleViewSearch; may be null otherwise). Returns the number appended;
+    // 0 after an error, which is reported in a message box (samples appended
+    // before it stay in the list).
+    virtual int GetSamples(SampleViewTypeType view, CMapStringToPtr* criteria, CObList& list);
+    // Samples not signed, in key order; only key, identifier, the three dates
+    // and the names of the default pattern and routine are filled. Errors pass.
+    virtual void GetUnsignedSamples(CObList& list);
+
+    // --- User administration ---------------------------------------------
+    // Inserts a user (name and password stored encoded; no test for a user of
+    // the same name). 1 when inserted, 0 when the table could not be opened.
+    // Database and credential errors pass to the caller.
+    virtual int AddUser(CString name, CString password, UserRoleType role);
+    // Deletes the first user stored under the name. 1 when deleted, 0 when the
+    // table could not be opened; a name that is not stored raises CDBException.
+    virtual int DeleteUser(CString name);
+
+    // --- Registration fields ----------------------------------------------
+    // The number of registration fields, counted once per opened database and
+    // then kept until the database is closed or opened again. 0 when the
+    // table could not be read.
+    virtual short GetNofRegistrationFields();
+    // Appends the field names (trailing blanks removed) in display order;
+    // false after a database error (names read so far stay appended).
+    virtual bool GetRegistrationFieldNames(CStringList& names);
+    // Moves a field to a display position (clamped to 0 .. count-1) and
+    // renumbers the fields in between, keeping positions 0 .. count-1 without
+    // gaps. Moving a field to its own position runs no statement. False when
+    // no field has that name (nothing changed) or after a database error
+    // (updates already executed stay).
+    virtual bool SetRegistrationFieldDisplayNumber(const CString& control, short position);
+
+    // --- Dialog entry points (defined with the dialogs) -------------------
+    virtual bool RegisterNewSampleByDialog(CMapStringToOb& values);
+    virtual bool EditSampleByDialog(int32_t sampleID);
+    virtual bool GetSearchCriteriaByDialog(CMapStringToPtr* criteria);
+    virtual int AddSampleSettingsPage(CPropertySheet* sheet);
+    virtual bool StoreSampleSettingsPage(CPropertySheet* sheet, int pageIndex);
+
+    // --- Schema version and upgrade ----------------------------------------
+    // Reads the version row of SystemTable: 1 and both numbers written, or 0
+    // with nothing written when the table cannot be opened or holds no row.
+    // Database errors pass to the caller.
+    virtual int GetVersion(int& major, int& minor);
+    // Writes the given settings into every pattern and every profile run
+    // (strategy into patterns only). 1 on success; 0 unless the database is
+    // at least 1.5, or after an error (rows already written stay written).
+    virtual int SetVer15DefaultProperties(const ProfileCalculationSettings& calc,
+                                          const ProfileStrategySettings& strategy,
+                                          const ProfileDiagramSettings& diagram);
+    // One step each (UpdateToVerN is the step to 1.(N-10)): runs the step
+    // below first, then, when the database is exactly at 1.(N-11), upgrades
+    // it (UpdateTablesTo); 0 otherwise. UpdateToVer13 .. UpdateToVer15 always
+    // give 0; a database at 1.6 .. 1.8 is carried all the way to 1.9.
+    virtual int UpdateToVer19();
+    virtual int UpdateToVer18();
+    virtual int UpdateToVer17();
+    virtual int UpdateToVer16();
+    virtual int UpdateToVer15();
+    virtual int UpdateToVer14();
+    virtual int UpdateToVer13();
+
+    // --- Table configurations ----------------------------------------------
+    // Refills the thirteen column maps from the tables' statements (a column
+    // already known gets a fresh record). Always 1; a table that cannot be
+    // read shows its error and keeps what its map held.
+    virtual int ScanTableConfigurations();
+    // The column map of one table (column name -> CODBCFieldInfo*), owned by
+    // the facade; empty until ScanTableConfigurations ran. which: 0 .. 12.
+    virtual CMapStringToPtr* GetTableConfiguration(ZENRecordsets which);
+
+    // --- Session -------------------------------------------------------------
+    // Shows the login dialog pre-filled with userName; on OK takes the typed
+    // name and password over as the session's (not checked here) and
+    // returns 1; on Cancel returns 0 and changes nothing.
+    virtual int AskForNameAndPassword(const CString& userName);
+    // The logged-in user's role; UserRoleNobody when nobody is logged in.
+    virtual UserRoleType GetUserType();
+    // The session's user name and password in plain text, as passed or typed.
+    virtual CString GetUserNameA();
+    virtual CString GetUserPassword();
+    // Opens the database file named by the station configuration (section
+    // "Database", key "DatabaseFile"; default <ProgramData>/Korvane/ZEN.mdb,
+    // or <XDG data home>/Korvane/ZEN.mdb without ProgramData), logs the user
+    // in when bLogin is non-zero (the given credentials first, then the login
+    // dialog), refuses a database that cannot be written, and upgrades 1.6 ..
+    // 1.8 to 1.9. Returns 1 when open, logged in and at 1.9; 0 otherwise,
+    // with the connection closed - except for a database older than 1.6,
+    // which is refused with the connection left open. Every refusal is shown
+    // in a message box; strErrorMessage receives the text when the file could
+    // not be opened or the version could not be read, and is untouched
+    // otherwise. Errors while reading the user table close the connection
+    // and pass to the caller.
+    virtual int OpenDatabase(int bLogin, CString strUserName, CString strPassword,
+                             CString& strErrorMessage);
+    // Closes an open connection and forgets the logged-in role; from then on
+    // an empty password always brings up the login dialog first. Does
+    // nothing when not open. Always 1.
+    virtual int CloseDatabase();
+    // The database file path resolved by the last OpenDatabase; empty before.
+    virtual CString GetDatabaseName();
+
+    // The string-table text of a standard Samples field ("WorkOrder" ->
+    // "Orden de trabajo"); false and text unchanged for any other name (the
+    // comparison is exact and case-sensitive).
+    static bool GetLocalizedStandardFieldName(const CString& fieldName, CString& text);
+
+    // The file that OpenDatabase opens when the configuration names none.
+    static CString GetDefaultDatabasePath();
+
+protected:
+    // Carries every table from the database's current version 1.6 .. 1.8 to
+    // 1.9, table by table with the system table last. 0 at once unless
+    // major is 1 and minor lies in 6 .. 9, or when the current version cannot
+    // be read or its major is not 1; otherwise 1 when every step succeeded,
+    // 0 after the first failed one (statements already run stay).
+    virtual int UpdateTablesTo(int major, int minor);
+
+private:
+    // Checks m_strUserName / m_strPassword against the user table; on
+    // success stores the user's role. Errors pass to the caller.
+    bool TryLogin();
+    // The rule of the one-step upgrades: UpdateTablesTo(1, sourceMinor + 1)
+    // when the database is exactly at 1.sourceMinor, else 0.
+    int UpgradeFrom(int sourceMinor);
+    void FreeTableConfigurations() noexcept;
+    void ForgetRegistrationFieldCount();
+
+    CMapStringToPtr m_TableConfigurations[ZENRS_Count];
+    CString m_strPassword;
+    CString m_strDatabaseName;
+    CString m_strUserName;
+    UserRoleType m_eUserRole;
+    BOOL m_bWasClosed;
+    // The registration-field count of the open database, once known.
+    short m_nRegistrationFieldCount;
+    bool m_bRegistrationFieldCountKnown;
+};

@@ -1,0 +1,248 @@
+// The facade's catalogue lists (users, patterns, routines, routine profiles,
+// registration fields), user administration, the registration-field order,
+// and the texts of the standard sample fields.
+
+#include "database/ZENDatabase.h"
+
+#include "companions/Obvra.h"
+#include "databaseobjects/CZENDB_Pattern.h"
+#include "databaseobjects/CZENDB_RegistrationField.h"
+#include "databaseobjects/CZENDB_Routine.h"
+#include "databaseobjects/CZENDB_User.h"
+#include "framework/Exceptions.h"
+#include "framework/sql/Recordset.h"
+#include "framework/sql/SqlText.h"
+#include "recordsets/CZENDB_PatternRecordsets.h"
+#include "recordsets/CZENDB_SystemRecordsets.h"
+
+#include <memory>
+
+namespace {
+
+// Opens rs with sql and appends one new TRecord per row: created on the
+// facade, KeepConnection set, then assigned from the recordset's bound
+// record of the row. A record is put into the list only once it is complete.
+template <class TRecord>
+void AppendRecords(CZENDatabase* database, CRecordset& rs, const CString& sql, const TRecord& bound,
+                   CObList& list)
+{
+    if (!rs.Open(CRecordset::dynaset, sql, CRecordset::none))
+        return;
+    while (!rs.IsEOF()) {
+        auto record = std::make_unique<TRecord>(database);
+        record->KeepConnection = true;
+        *record = bound;
+        list.AddTail(record.release());
+        rs.MoveNext();
+    }
+    rs.Close();
+}
+
+struct StandardFieldName {
+    const char* name;
+    UINT stringId;
+};
+
+constexpr StandardFieldName kStandardFieldNames[] = {
+    {"SampleID", 13010},     {"UserSampleID", 13011},     {"WorkOrder", 13012},
+    {"PartNo", 13013},       {"Detail", 13014},           {"Material", 13015},
+    {"Customer", 13016},     {"DueDate", 13018},          {"RegistrationDate", 13019},
+    {"RegisteredBy", 13020}, {"MeasuredBy", 13024},       {"MeasuredDate", 13026},
+    {"Signature", 13027},
+};
+
+} // namespace
+
+void CZENDatabase::GetAllUsers(CObList& list)
+{
+    CZENDB_UserTableRecordset users(this);
+    CString sql;
+    sql.Format("%s ORDER BY Field0 DESC", users.GetDefaultSQL().GetString());
+    AppendRecords(this, users, sql, users.m_User, list);
+}
+
+void CZENDatabase::GetAllPatterns(CObList& list)
+{
+    CZENDB_PatternsRecordset patterns(this);
+    AppendRecords(this, patterns, patterns.GetDefaultSQL() + " WHERE Deleted = 0", patterns.m_Pattern, list);
+}
+
+void CZENDatabase::GetAllRoutines(CObList& list)
+{
+    CZENDB_RoutineTypesRecordset routines(this);
+    CString sql;
+    sql.Format("%s WHERE Deleted = 0 ORDER BY Name", routines.GetDefaultSQL().GetString());
+    AppendRecords(this, routines, sql, routines.m_Routine, list);
+}
+
+void CZENDatabase::GetAllRoutineProfiles(CObList& list)
+{
+    CZENDB_RoutineProfileRecordset profiles(this);
+    AppendRecords(this, profiles, profiles.GetDefaultSQL(), profiles.m_RoutineProfile, list);
+}
+
+void CZENDatabase::GetAllRegistrationFields(CObList& list)
+{
+    CZENDB_RegistrationRecordset fields(this);
+    CString sql;
+    sql.Format("%s ORDER BY DisplayOrder", fields.GetDefaultSQL().GetString());
+    AppendRecords(this, fields, sql, fields.m_RegistrationField, list);
+}
+
+int CZENDatabase::AddUser(CString name, CString password, UserRoleType role)
+{
+    const CString storedName = Obvra_encode(name);
+    const CString storedPassword = Obvra_encode(password);
+    CZENDB_UserTableRecordset users(this);
+    if (!users.Open(CRecordset::dynaset, users.GetDefaultSQL(), CRecordset::none)) {
+        users.Close();
+        return 0;
+    }
+    users.AddNew();
+    users.m_User.Field0 = storedName;
+    users.m_User.Field1 = storedPassword;
+    users.m_User.Field2 = role;
+    users.Update();
+    users.Close();
+    return 1;
+}
+
+int CZENDatabase::DeleteUser(CString name)
+{
+    const CString storedName = Obvra_encode(name);
+    CZENDB_UserTableRecordset users(this);
+    CString sql;
+    sql.Format("%s %s", users.GetDefaultSQL().GetString(), users.GetWhereSQL(storedName).GetString());
+    if (!users.Open(CRecordset::dynaset, sql, CRecordset::none))
+        return 0;
+    // Only the first row with the name goes; without one, Delete raises the
+    // database error that tells the caller so.
+    users.Delete();
+    users.Close();
+    return 1;
+}
+
+short CZENDatabase::GetNofRegistrationFields()
+{
+    if (m_bRegistrationFieldCountKnown)
+        return m_nRegistrationFieldCount;
+    try {
+        CRecordset fields(this);
+        short count = 0;
+        if (fields.Open(CRecordset::dynaset, "SELECT Control FROM Registration", CRecordset::none)) {
+            // The record count covers the rows the cursor has passed.
+            if (!fields.IsEOF()) {
+                fields.MoveFirst();
+                while (!fields.IsEOF())
+                    fields.MoveNext();
+            }
+            count = static_cast<short>(fields.GetRecordCount());
+            fields.Close();
+        }
+        m_nRegistrationFieldCount = count;
+        m_bRegistrationFieldCountKnown = true;
+        return count;
+    } catch (CException& e) {
+        // Not kept: the next call tries again.
+        e.Delete();
+        return m_nRegistrationFieldCount;
+    }
+}
+
+bool CZENDatabase::GetRegistrationFieldNames(CStringList& names)
+{
+    try {
+        CZENDB_RegistrationRecordset fields(this);
+        CString sql;
+        sql.Format("%s ORDER BY DisplayOrder", fields.GetDefaultSQL().GetString());
+        if (fields.Open(CRecordset::dynaset, sql, CRecordset::none)) {
+            while (!fields.IsEOF()) {
+                CString control = fields.m_RegistrationField.Control;
+                control.TrimRight();
+                names.AddTail(control);
+                fields.MoveNext();
+            }
+            fields.Close();
+        }
+        return true;
+    } catch (CException& e) {
+        e.Delete();
+        return false;
+    }
+}
+
+bool CZENDatabase::SetRegistrationFieldDisplayNumber(const CString& control, short position)
+{
+    const short maxPos = static_cast<short>(GetNofRegistrationFields() - 1);
+    short target = position;
+    if (target < 0)
+        target = 0;
+    if (target > maxPos)
+        target = maxPos;
+
+    // The renumbering runs in one transaction when the caller has none open,
+    // so that a failure half-way cannot leave two fields at one position.
+    const bool ownTransaction = IsOpen() && !IsInTransaction();
+    try {
+        short current = 0;
+        bool found = false;
+        {
+            CZENDB_RegistrationRecordset fields(this);
+            CString sql;
+            sql.Format("%s %s", fields.GetDefaultSQL().GetString(), fields.GetWhereSQL(control).GetString());
+            if (fields.Open(CRecordset::dynaset, sql, CRecordset::none)) {
+                if (!fields.IsEOF()) {
+                    current = static_cast<short>(fields.m_RegistrationField.DisplayOrder);
+                    found = true;
+                }
+                fields.Close();
+            }
+        }
+        // Renumbering around a field that does not exist would leave two
+        // fields at one position.
+        if (!found)
+            return false;
+        if (current == target)
+            return true;
+
+        if (ownTransaction)
+            BeginTrans();
+        CString sql;
+        // Each statement moves only the row that still holds p, beginning next
+        // to the field's old position.
+        if (current > target) {
+            for (int p = current - 1; p >= target; --p) {
+                sql.Format("UPDATE Registration SET DisplayOrder=%d WHERE DisplayOrder=%d", p + 1, p);
+                ExecuteSQL(sql);
+            }
+        } else {
+            for (int p = current + 1; p <= target; ++p) {
+                sql.Format("UPDATE Registration SET DisplayOrder=%d WHERE DisplayOrder=%d", p - 1, p);
+                ExecuteSQL(sql);
+            }
+        }
+        sql.Format("UPDATE Registration SET DisplayOrder=%d WHERE Control='%s'", static_cast<int>(target),
+                   SqlQuote(control).GetString());
+        ExecuteSQL(sql);
+        if (ownTransaction)
+            CommitTrans();
+        return true;
+    } catch (CException& e) {
+        if (ownTransaction && IsInTransaction())
+            Rollback();
+        e.Delete();
+        return false;
+    }
+}
+
+bool CZENDatabase::GetLocalizedStandardFieldName(const CString& fieldName, CString& text)
+{
+    for (const StandardFieldName& field : kStandardFieldNames) {
+        if (fieldName == field.name) {
+            text.LoadString(field.stringId);
+            text.TrimRight();
+            return true;
+        }
+    }
+    return false;
+}
