@@ -1,0 +1,33 @@
+// The login dialog, and the facade's AskForNameAndPassword that runs it (the
+// facade's database layer knows no dialog, so this entry point lives here).
+
+#include "dialogs/LoginDlg.h"
+
+#include "database/ZENDatabase.h"
+#include "framework/Types.h"
+
+IMPLEMENT_DYNAMIC(CLoginDlg, CDialog)
+
+CLoginDlg::CLoginDlg(CDialog* pParent)
+    : CDialog(IDD_LOGIN, pParent), m_nReserved(-1), m_bReserved(FALSE), m_nFocusControl(0)
+{
+}
+
+BOOL CLoginDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    // The name is usually known already: the cursor waits for the password.
+    m_nFocusControl = IDC_LOGIN_PASSWORD;
+    return FALSE;
+}
+
+int CZENDatabase::AskForNameAndPassword(const CString& userName)
+{
+    CLoginDlg dlg(nullptr);
+    dlg.m_strUserName = userName;
+    if (dlg.DoModal() != IDOK)
+        return 0;
+    m_strUserName = dlg.m_strUserName;
+    m_strPassword = dlg.m_strPassword;
+    return 1;
+}
