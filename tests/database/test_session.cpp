@@ -1,0 +1,397 @@
+// Tests of the facade's session: the database path and its log lines, the
+// login rules against a real user table, refusals of files that cannot be
+// used (missing, not a database, read-only), and closing.
+
+#include "FacadeTestSupport.h"
+
+#include "companions/Obvra.h"
+#include "dialogs/LoginDlg.h"
+#include "framework/Exceptions.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+
+namespace {
+
+using factest::CFacadeTest;
+
+// A dialog script that types a name and a password and presses OK; it checks
+// what the dialog showed when it opened.
+CScriptedUIHost::DialogScript TypeLogin(std::string name, std::string password,
+                                        std::optional<std::string> expectPrefilled = std::nullopt)
+{
+    return [=](CDialog& dialog) -> INT_PTR {
+        auto& login = static_cast<CLoginDlg&>(dialog);
+        EXPECT_EQ(dialog.GetTemplateId(), IDD_LOGIN);
+        EXPECT_EQ(login.GetFocusControl(), IDC_LOGIN_PASSWORD);
+        EXPECT_TRUE(login.m_strPassword.IsEmpty());
+        if (expectPrefilled) {
+            EXPECT_EQ(login.m_strUserName.Str(), *expectPrefilled);
+        }
+        login.m_strUserName = name.c_str();
+        login.m_strPassword = password.c_str();
+        return IDOK;
+    };
+}
+
+class SessionLogin : public CFacadeTest {
+protected:
+    void SetUp() override
+    {
+        CFacadeTest::SetUp();
+        CreateDatabase();
+        CZENDatabase admin;
+        ASSERT_EQ(OpenPlainOn(admin), 1);
+        admin.AddUser("admin", "secret", static_cast<UserRoleType>(7));
+        admin.AddUser("operator", "", static_cast<UserRoleType>(2));
+    }
+
+    static int OpenPlainOn(CZENDatabase& facade)
+    {
+        CString error;
+        return facade.OpenDatabase(0, "", "", error);
+    }
+
+    int Login(const char* name, const char* password)
+    {
+        CString error;
+        return m_facade.OpenDatabase(1, name, password, error);
+    }
+
+    size_t QuestionsAsked() const
+    {
+        size_t count = 0;
+        for (const auto& message : m_host.GetMessages())
+            if (message.text.Str() == factest::Text(13025) && message.style == MB_YESNO)
+                ++count;
+        return count;
+    }
+};
+
+TEST_F(SessionLogin, GivenCredentialsLogInWithoutDialog)
+{
+    EXPECT_EQ(Login("admin", "secret"), 1);
+    EXPECT_EQ(m_facade.GetUserType(), 7);
+    EXPECT_EQ(m_facade.GetUserNameA(), "admin");
+    EXPECT_EQ(m_facade.GetUserPassword(), "secret");
+    EXPECT_TRUE(m_host.GetDialogs().empty());
+    EXPECT_TRUE(m_host.GetMessages().empty());
+}
+
+TEST_F(SessionLogin, EmptyCredentialsOnFreshFacadeRetryQuietlyOnce)
+{
+    m_host.QueueDialogScript(TypeLogin("admin", "wrong", ""));
+    m_host.QueueDialogScript(TypeLogin("admin", "wrong too", ""));
+    m_host.QueueMessageAnswer(IDNO);
+    EXPECT_EQ(Login("", ""), 0);
+    EXPECT_EQ(m_host.GetDialogs().size(), 2u);
+    EXPECT_EQ(QuestionsAsked(), 1u);
+    EXPECT_FALSE(m_facade.IsOpen());
+    EXPECT_EQ(m_facade.GetUserType(), UserRoleNobody);
+}
+
+TEST_F(SessionLogin, NameWithEmptyPasswordIsTriedFirstThenDialogPrefilled)
+{
+    // "operator" has the empty password: no dialog at all.
+    EXPECT_EQ(Login("operator", ""), 1);
+    EXPECT_EQ(m_facade.GetUserType(), 2);
+    EXPECT_TRUE(m_host.GetDialogs().empty());
+    m_facade.CloseDatabase();
+
+    // A fresh facade and a name whose password is not empty: the silent try
+    // fails, the dialog comes pre-filled, without any question.
+    CZENDatabase fresh;
+    m_host.QueueDialogScript(TypeLogin("admin", "secret", "admin"));
+    CString error;
+    EXPECT_EQ(fresh.OpenDatabase(1, "admin", "", error), 1);
+    EXPECT_EQ(m_host.GetDialogs().size(), 1u);
+    EXPECT_EQ(QuestionsAsked(), 0u);
+    EXPECT_EQ(fresh.GetUserType(), 7);
+}
+
+TEST_F(SessionLogin, AfterCloseTheDialogComesFirstAndFailuresAreAsked)
+{
+    ASSERT_EQ(Login("admin", "secret"), 1);
+    EXPECT_EQ(m_facade.CloseDatabase(), 1);
+    EXPECT_EQ(m_facade.GetUserType(), UserRoleNobody);
+    EXPECT_EQ(m_facade.GetUserNameA(), "admin");
+
+    m_host.QueueDialogScript(TypeLogin("operator", "bad", "operator"));
+    m_host.QueueMessageAnswer(IDYES);
+    m_host.QueueDialogScript(TypeLogin("operator", "", "operator"));
+    EXPECT_EQ(Login("operator", ""), 1);
+    EXPECT_EQ(m_host.GetDialogs().size(), 2u);
+    EXPECT_EQ(QuestionsAsked(), 1u);
+    EXPECT_EQ(m_facade.GetUserType(), 2);
+}
+
+TEST_F(SessionLogin, WrongPasswordAsksAtOnceAndYesShowsDialogWithEmptyPassword)
+{
+    m_host.QueueMessageAnswer(IDYES);
+    m_host.QueueDialogAnswer(IDCANCEL);
+    EXPECT_EQ(Login("admin", "wrong"), 0);
+    ASSERT_EQ(m_host.GetMessages().size(), 1u);
+    EXPECT_EQ(QuestionsAsked(), 1u);
+    ASSERT_EQ(m_host.GetDialogs().size(), 1u);
+    EXPECT_EQ(m_host.GetDialogs()[0].result, IDCANCEL);
+    EXPECT_FALSE(m_facade.IsOpen());
+    // Cancel leaves the session's credentials as they were.
+    EXPECT_EQ(m_facade.GetUserNameA(), "admin");
+    EXPECT_EQ(m_facade.GetUserPassword(), "wrong");
+}
+
+TEST_F(SessionLogin, FirstRowWithTheNameDecides)
+{
+    {
+        CZENDatabase admin;
+        ASSERT_EQ(OpenPlainOn(admin), 1);
+        admin.AddUser("twin", "first", static_cast<UserRoleType>(1));
+        admin.AddUser("twin", "second", static_cast<UserRoleType>(2));
+    }
+    m_host.QueueMessageAnswer(IDNO);
+    EXPECT_EQ(Login("twin", "second"), 0);
+    EXPECT_EQ(QuestionsAsked(), 1u);
+    EXPECT_EQ(Login("twin", "first"), 1);
+    EXPECT_EQ(m_facade.GetUserType(), 1);
+}
+
+TEST_F(SessionLogin, StoredFormsAreRightTrimmedButOtherwiseExact)
+{
+    factest::Exec(m_path, {"DELETE FROM Table1",
+                           "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" +
+                               Obvra_encode("Ana").Str() + "   ', '" + Obvra_encode("pw").Str() + "  ', 4)"});
+    EXPECT_EQ(Login("Ana", "pw"), 1);
+    EXPECT_EQ(m_facade.GetUserType(), 4);
+
+    struct {
+        const char* name;
+        const char* password;
+    } const refused[] = {{"ana", "pw"}, {" Ana", "pw"}, {"Ana", "PW"}, {"Ana", "pw "}};
+    for (const auto& attempt : refused) {
+        CZENDatabase other;
+        m_host.QueueMessageAnswer(IDNO);
+        CString error;
+        EXPECT_EQ(other.OpenDatabase(1, attempt.name, attempt.password, error), 0)
+            << attempt.name << "/" << attempt.password;
+    }
+}
+
+TEST_F(SessionLogin, DamagedRowNeverLetsEmptyCredentialsIn)
+{
+    factest::Exec(m_path, {"DELETE FROM Table1",
+                           "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('garbage', 'garbage', 9)"});
+    m_host.QueueDialogScript(TypeLogin("", ""));
+    m_host.QueueDialogScript(TypeLogin("", ""));
+    m_host.QueueMessageAnswer(IDNO);
+    EXPECT_EQ(Login("", ""), 0);
+    EXPECT_EQ(m_facade.GetUserType(), UserRoleNobody);
+}
+
+TEST_F(SessionLogin, WithoutLoginTheRoleStaysUnset)
+{
+    CString error;
+    EXPECT_EQ(m_facade.OpenDatabase(0, "admin", "", error), 1);
+    EXPECT_EQ(m_facade.GetUserType(), UserRoleNobody);
+    EXPECT_EQ(m_facade.GetUserNameA(), "admin");
+    EXPECT_TRUE(error.IsEmpty());
+}
+
+TEST_F(SessionLogin, CloseOnUnopenedFacadeKeepsTheFreshRules)
+{
+    EXPECT_EQ(m_facade.CloseDatabase(), 1);
+    // Still fresh: the name is tried silently with the empty password.
+    EXPECT_EQ(Login("operator", ""), 1);
+    EXPECT_TRUE(m_host.GetDialogs().empty());
+}
+
+TEST_F(SessionLogin, ApostrophesInNamesAreOrdinaryText)
+{
+    {
+        CZENDatabase admin;
+        ASSERT_EQ(OpenPlainOn(admin), 1);
+        admin.AddUser("O'Brien", "it's", static_cast<UserRoleType>(3));
+    }
+    EXPECT_EQ(Login("O'Brien", "it's"), 1);
+    EXPECT_EQ(m_facade.DeleteUser("O'Brien"), 1);
+    EXPECT_THROW(m_facade.DeleteUser("O'Brien"), CDBException);
+}
+
+// --- Path, connection string and log ------------------------------------
+
+class SessionPath : public CFacadeTest {};
+
+TEST_F(SessionPath, DefaultPathFollowsProgramDataOrDataHome)
+{
+    // No configuration file: the default path decides.
+    factest::CEnvGuard noConfig("ZEN_CONFIG", (m_dir.Path() / "none.ini").c_str());
+    const std::string programData = (m_dir.Path() / "pd").string();
+    const std::string dataHome = (m_dir.Path() / "xdg").string();
+    factest::CEnvGuard xdg("XDG_DATA_HOME", dataHome.c_str());
+    struct {
+        const char* programData;
+        std::string expected;
+    } const cases[] = {
+        {programData.c_str(), programData + "/Korvane/ZEN.mdb"},
+        {nullptr, dataHome + "/Korvane/ZEN.mdb"},
+    };
+    for (const auto& c : cases) {
+        factest::CEnvGuard env("ProgramData", c.programData);
+        EXPECT_EQ(CZENDatabase::GetDefaultDatabasePath().Str(), c.expected);
+        CZENDatabase facade;
+        CString error;
+        m_host.Reset();
+        EXPECT_EQ(facade.OpenDatabase(0, "", "", error), 0);
+        EXPECT_EQ(facade.GetDatabaseName().Str(), c.expected);
+        CString expectedMessage;
+        expectedMessage.Format(factest::Text(13037).c_str(), c.expected.c_str());
+        EXPECT_EQ(error, expectedMessage);
+        ASSERT_EQ(m_host.GetMessages().size(), 1u);
+        EXPECT_EQ(m_host.GetMessages()[0].text, expectedMessage);
+        EXPECT_EQ(m_host.GetMessages()[0].style, MB_OK);
+        // A missing file is never created.
+        EXPECT_FALSE(std::filesystem::exists(c.expected));
+        EXPECT_FALSE(facade.IsOpen());
+    }
+}
+
+TEST_F(SessionPath, ConfigurationOverridesDefaultAndEveryStepIsLogged)
+{
+    CreateDatabase();
+    factest::CEnvGuard env("ProgramData", "/nowhere");
+    EXPECT_EQ(OpenPlain(), 1);
+    EXPECT_EQ(m_facade.GetDatabaseName().Str(), m_path);
+    const std::string log = zentest::ReadFileText(m_logPath);
+    const std::string expected[] = {
+        "database:",
+        "CZENDatabase::OpenDatabase: Opening Database...",
+        "CZENDatabase::OpenDatabase: Environment ProgramData is:/nowhere",
+        "CZENDatabase::OpenDatabase: Complete Database Path:/nowhere/Korvane/ZEN.mdb",
+        "CZENDatabase::OpenDatabase: Database to open:" + m_path,
+        "CZENDatabase::OpenDatabase: Connection string:Driver={Microsoft Access Driver (*.mdb)};Dbq=" + m_path +
+            ";",
+    };
+    size_t from = 0;
+    for (const std::string& line : expected) {
+        const size_t at = log.find(line, from);
+        EXPECT_NE(at, std::string::npos) << line;
+        if (at != std::string::npos)
+            from = at;
+    }
+}
+
+TEST_F(SessionPath, UnsetProgramDataIsLoggedEmpty)
+{
+    CreateDatabase();
+    factest::CEnvGuard env("ProgramData", nullptr);
+    EXPECT_EQ(OpenPlain(), 1);
+    EXPECT_NE(zentest::ReadFileText(m_logPath).find("Environment ProgramData is:\n"), std::string::npos);
+}
+
+// --- Files that cannot be used ---------------------------------------------
+
+TEST_F(CFacadeTest, FilesThatAreNotDatabasesAreRefusedWithTheirPath)
+{
+    struct {
+        const char* name;
+        std::string content;
+    } const files[] = {
+        {"random bytes", std::string("\x13\x99\xfe\x00\x42 random bytes that are no database", 40)},
+        {"desktop database", std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20) + std::string(4000, '\0')},
+        {"empty text", "hello\n"},
+    };
+    for (const auto& file : files) {
+        zentest::WriteFileText(m_path, file.content);
+        m_host.Reset();
+        CString error;
+        CZENDatabase facade;
+        EXPECT_EQ(facade.OpenDatabase(1, "admin", "secret", error), 0) << file.name;
+        CString expected;
+        expected.Format(factest::Text(13037).c_str(), m_path.c_str());
+        EXPECT_EQ(error, expected) << file.name;
+        ASSERT_EQ(m_host.GetMessages().size(), 1u) << file.name;
+        EXPECT_EQ(m_host.GetMessages()[0].text, expected);
+        EXPECT_FALSE(facade.IsOpen());
+        EXPECT_EQ(zentest::ReadFileText(m_path), file.content) << "the file is left as it was";
+    }
+}
+
+TEST_F(CFacadeTest, SqliteFileWithoutOurTablesShowsTheEngineError)
+{
+    CDatabase::CreateDatabase((CString("DBQ=") + m_path.c_str() + ";").GetString());
+    CString error;
+    EXPECT_EQ(m_facade.OpenDatabase(0, "", "", error), 0);
+    EXPECT_NE(error.Find("SystemTable"), -1) << error.GetString();
+    EXPECT_FALSE(m_facade.IsOpen());
+}
+
+// Opens the database as the process's current user and tells how it went:
+// 0 refused with 13034 and closed, other values name what went wrong.
+int OpenReadOnlyAndReport()
+{
+    CScriptedUIHost host;
+    CUIHostScope scope(&host);
+    CZENDatabase facade;
+    CString error;
+    const int result = facade.OpenDatabase(0, "", "", error);
+    if (result != 0)
+        return 10;
+    if (facade.IsOpen())
+        return 11;
+    if (host.GetMessages().size() != 1)
+        return 12;
+    if (host.GetMessages()[0].text.Str() != factest::Text(13034))
+        return 13;
+    if (host.GetMessages()[0].style != (MB_OK | MB_ICONERROR))
+        return 14;
+    return 0;
+}
+
+TEST_F(CFacadeTest, ReadOnlyFileIsRefused)
+{
+    if (geteuid() != 0) {
+        CreateDatabase();
+        ASSERT_EQ(chmod(m_path.c_str(), 0444), 0);
+        if (access(m_path.c_str(), W_OK) == 0)
+            GTEST_SKIP() << "the file stays writable for this user";
+        EXPECT_EQ(OpenReadOnlyAndReport(), 0);
+        return;
+    }
+    // Root writes whatever the permissions say: an unprivileged child opens a
+    // write-protected copy in a folder that it can read but not write.
+    char folderTemplate[] = "/tmp/zen-readonly-XXXXXX";
+    ASSERT_NE(mkdtemp(folderTemplate), nullptr);
+    const std::filesystem::path folder(folderTemplate);
+    const std::string database = (folder / "ZEN.mdb").string();
+    const std::string config = (folder / "zen.ini").string();
+    CString error;
+    ASSERT_TRUE(ZenCreateDatabaseFile(database.c_str(), 1, 9, &error)) << error.GetString();
+    zentest::WriteFileText(config, "[Database]\nDatabaseFile=" + database + "\n");
+    chmod(database.c_str(), 0444);
+    chmod(config.c_str(), 0444);
+    chmod(folder.c_str(), 0755);
+
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        setenv("ZEN_CONFIG", config.c_str(), 1);
+        const gid_t nogroup = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(65534) != 0)
+            _exit(20);
+        if (access(database.c_str(), W_OK) == 0)
+            _exit(21);
+        _exit(OpenReadOnlyAndReport());
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+} // namespace

@@ -1,0 +1,316 @@
+// Tests of the version check and the schema upgrade: opening files of every
+// version, the statements each step runs and their order across the tables,
+// interrupted upgrades, the one-step operations, the version 1.5 settings
+// filler and the table configurations.
+
+#include "FacadeTestSupport.h"
+
+#include "framework/Exceptions.h"
+#include "framework/sql/FieldInfo.h"
+
+#include <algorithm>
+
+namespace {
+
+using factest::CFacadeTest;
+using factest::Column;
+using factest::ColumnNames;
+using factest::Text;
+
+// The facade with its protected upgrade walk reachable.
+class CUpgradableFacade : public CZENDatabase {
+public:
+    using CZENDatabase::UpdateTablesTo;
+};
+
+bool Has(const std::vector<std::string>& names, const std::string& name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string Last(const std::vector<std::string>& names, size_t fromEnd)
+{
+    return names.size() > fromEnd ? names[names.size() - 1 - fromEnd] : std::string();
+}
+
+class Upgrade : public CFacadeTest {
+protected:
+    // Opens the file as a plain connection, without the version check.
+    void Connect(CZENDatabase& facade)
+    {
+        facade.OpenEx((CString("DBQ=") + m_path.c_str() + ";").GetString(), CDatabase::noOdbcDialog);
+    }
+};
+
+TEST_F(Upgrade, OpeningFilesOfEveryVersion)
+{
+    struct Case {
+        int createdMinor;
+        int major, minor;
+        int result;
+        bool openAfterwards;
+        std::vector<std::string> messages;
+    };
+    CString refusal;
+    refusal.Format("This software can only upgrade database versions newer with version 1.6 and higher!\n"
+                   "Your database version is %d.%d\nPlease use an older version of ZEN to upgrade to at least 1.6",
+                   1, 5);
+    CString upgraded;
+    upgraded.Format(Text(13036).c_str(), 1, 9);
+    const Case cases[] = {
+        {9, 1, 5, 0, true, {refusal.Str()}},
+        {6, 1, 6, 1, true, {upgraded.Str()}},
+        {7, 1, 7, 1, true, {upgraded.Str()}},
+        {8, 1, 8, 1, true, {upgraded.Str()}},
+        {9, 1, 9, 1, true, {}},
+        {9, 1, 10, 0, false, {}},
+        {9, 2, 0, 0, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor));
+        std::filesystem::remove(m_path);
+        CreateDatabase(c.createdMinor, std::make_pair(c.major, c.minor));
+        m_host.Reset();
+        CZENDatabase facade;
+        CString error;
+        EXPECT_EQ(facade.OpenDatabase(0, "", "", error), c.result);
+        EXPECT_EQ(facade.IsOpen() != FALSE, c.openAfterwards);
+        EXPECT_EQ(MessageTexts(), c.messages);
+        EXPECT_TRUE(error.IsEmpty());
+        for (const auto& message : m_host.GetMessages()) {
+            if (c.result == 1) {
+                EXPECT_EQ(message.style, MB_OK | MB_ICONINFORMATION);
+            }
+        }
+        facade.CloseDatabase();
+        const std::string expectedVersion =
+            c.result == 1 ? "1.9" : std::to_string(c.major) + "." + std::to_string(c.minor);
+        EXPECT_EQ(factest::Version(m_path), expectedVersion);
+    }
+}
+
+TEST_F(Upgrade, VersionSixBecomesNineWithEveryColumnInPlace)
+{
+    CreateDatabase(6);
+    factest::Exec(m_path, {"INSERT INTO Patterns (Name) VALUES ('P1')", "INSERT INTO Patterns (Name) VALUES ('P2')",
+                           "INSERT INTO RoutineTypes (Name) VALUES ('R1')"});
+    EXPECT_EQ(OpenPlain(), 1);
+    m_facade.CloseDatabase();
+
+    const auto samples = ColumnNames(m_path, "Samples");
+    const auto patterns = ColumnNames(m_path, "Patterns");
+    const auto routines = ColumnNames(m_path, "RoutineTypes");
+    EXPECT_EQ(Last(samples, 0), "Trace");
+    EXPECT_EQ(Last(patterns, 1), "AutomaticallyEdgeAlignment");
+    EXPECT_EQ(Last(patterns, 0), "Deleted");
+    EXPECT_EQ(Last(routines, 0), "Deleted");
+    EXPECT_EQ(Column(m_path, "SELECT AutomaticallyEdgeAlignment FROM Patterns"),
+              (std::vector<std::string>{"0", "0"}));
+    EXPECT_EQ(Column(m_path, "SELECT Deleted FROM Patterns"), (std::vector<std::string>{"0", "0"}));
+    EXPECT_EQ(Column(m_path, "SELECT Deleted FROM RoutineTypes"), (std::vector<std::string>{"0"}));
+    // An upgraded file and a new one have the same layout.
+    const std::string fresh = m_dir.File("fresh.mdb");
+    ASSERT_TRUE(ZenCreateDatabaseFile(fresh.c_str(), 1, 9));
+    for (const char* table : {"Samples", "Patterns", "RoutineTypes"})
+        EXPECT_EQ(ColumnNames(m_path, table), ColumnNames(fresh, table)) << table;
+}
+
+TEST_F(Upgrade, EightRunsOnlyTheLastStep)
+{
+    CreateDatabase(8);
+    const auto samplesBefore = ColumnNames(m_path, "Samples");
+    const auto patternsBefore = ColumnNames(m_path, "Patterns");
+    EXPECT_EQ(OpenPlain(), 1);
+    m_facade.CloseDatabase();
+    EXPECT_EQ(ColumnNames(m_path, "Samples"), samplesBefore);
+    auto patternsAfter = ColumnNames(m_path, "Patterns");
+    ASSERT_EQ(patternsAfter.size(), patternsBefore.size() + 1);
+    EXPECT_EQ(Last(patternsAfter, 0), "Deleted");
+}
+
+// The first statement of the walk fails (a Trace column already there): its
+// error is shown, nothing else runs, the version stays, and every later
+// opening fails the same way.
+TEST_F(Upgrade, InterruptedUpgradeStopsAtItsFirstFailure)
+{
+    CreateDatabase(7, std::make_pair(1, 6));
+    const auto patternsBefore = ColumnNames(m_path, "Patterns");
+    const auto routinesBefore = ColumnNames(m_path, "RoutineTypes");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        m_host.Reset();
+        CZENDatabase facade;
+        CString error;
+        EXPECT_EQ(facade.OpenDatabase(0, "", "", error), 0);
+        EXPECT_FALSE(facade.IsOpen());
+        ASSERT_EQ(m_host.GetMessages().size(), 2u);
+        EXPECT_NE(m_host.GetMessages()[0].text.Find("Trace"), -1) << m_host.GetMessages()[0].text.GetString();
+        EXPECT_EQ(m_host.GetMessages()[0].style, MB_OK);
+        EXPECT_EQ(m_host.GetMessages()[1].text.Str(), Text(13035));
+        EXPECT_EQ(m_host.GetMessages()[1].style, MB_OK | MB_ICONERROR);
+        EXPECT_EQ(factest::Version(m_path), "1.6");
+        EXPECT_EQ(ColumnNames(m_path, "Patterns"), patternsBefore);
+        EXPECT_EQ(ColumnNames(m_path, "RoutineTypes"), routinesBefore);
+    }
+}
+
+// Where the walk stops tells the order: Samples before Patterns before
+// RoutineTypes, and the version only after all of them.
+TEST_F(Upgrade, TablesAreUpgradedInOrderWithTheVersionLast)
+{
+    // The step to 1.8 of Patterns fails silently: Samples has already changed.
+    CreateDatabase(6);
+    factest::Exec(m_path, {"ALTER TABLE Patterns ADD AutomaticallyEdgeAlignment BIT"});
+    EXPECT_EQ(OpenPlain(), 0);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{Text(13035)});
+    EXPECT_TRUE(Has(ColumnNames(m_path, "Samples"), "Trace"));
+    EXPECT_FALSE(Has(ColumnNames(m_path, "Patterns"), "Deleted"));
+    EXPECT_FALSE(Has(ColumnNames(m_path, "RoutineTypes"), "Deleted"));
+    EXPECT_EQ(factest::Version(m_path), "1.6");
+
+    // The step to 1.9 of RoutineTypes fails loudly: Patterns has already changed.
+    std::filesystem::remove(m_path);
+    CreateDatabase(8);
+    factest::Exec(m_path, {"ALTER TABLE RoutineTypes ADD Deleted BIT"});
+    m_host.Reset();
+    CZENDatabase facade;
+    CString error;
+    EXPECT_EQ(facade.OpenDatabase(0, "", "", error), 0);
+    ASSERT_EQ(m_host.GetMessages().size(), 2u);
+    EXPECT_EQ(m_host.GetMessages()[0].text.Find("Failed to upgrade: "), 0)
+        << m_host.GetMessages()[0].text.GetString();
+    EXPECT_EQ(m_host.GetMessages()[1].text.Str(), Text(13035));
+    EXPECT_TRUE(Has(ColumnNames(m_path, "Patterns"), "Deleted"));
+    EXPECT_EQ(factest::Version(m_path), "1.8");
+}
+
+TEST_F(Upgrade, WalkRefusesTargetsAndVersionsOutsideItsRange)
+{
+    CreateDatabase(6);
+    CUpgradableFacade facade;
+    Connect(facade);
+    const auto samplesBefore = ColumnNames(m_path, "Samples");
+    EXPECT_EQ(facade.UpdateTablesTo(1, 5), 0);
+    EXPECT_EQ(facade.UpdateTablesTo(2, 9), 0);
+    EXPECT_EQ(facade.UpdateTablesTo(1, 10), 0);
+    EXPECT_EQ(ColumnNames(m_path, "Samples"), samplesBefore);
+    EXPECT_EQ(factest::Version(m_path), "1.6");
+    // Any target in range carries the file all the way to 1.9.
+    EXPECT_EQ(facade.UpdateTablesTo(1, 7), 1);
+    EXPECT_EQ(factest::Version(m_path), "1.9");
+    EXPECT_EQ(facade.UpdateTablesTo(1, 9), 1);
+
+    // A version of another generation is never touched.
+    facade.Close();
+    std::filesystem::remove(m_path);
+    CreateDatabase(6, std::make_pair(2, 7));
+    Connect(facade);
+    const auto patternsBefore = ColumnNames(m_path, "Patterns");
+    EXPECT_EQ(facade.UpdateTablesTo(1, 9), 0);
+    EXPECT_EQ(ColumnNames(m_path, "Patterns"), patternsBefore);
+}
+
+TEST_F(Upgrade, SystemTableWithoutRowHasNoVersion)
+{
+    CreateDatabase(6);
+    factest::Exec(m_path, {"DELETE FROM SystemTable"});
+    {
+        CUpgradableFacade facade;
+        Connect(facade);
+        int major = 77;
+        int minor = 77;
+        EXPECT_EQ(facade.GetVersion(major, minor), 0);
+        EXPECT_EQ(major, 77);
+        EXPECT_EQ(minor, 77);
+        const auto samplesBefore = ColumnNames(m_path, "Samples");
+        EXPECT_EQ(facade.UpdateTablesTo(1, 9), 0);
+        EXPECT_EQ(ColumnNames(m_path, "Samples"), samplesBefore);
+    }
+    EXPECT_EQ(OpenPlain(), 0);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{Text(13032)});
+    EXPECT_EQ(m_host.GetMessages()[0].style, MB_OK | MB_ICONERROR);
+    EXPECT_FALSE(m_facade.IsOpen());
+}
+
+TEST_F(Upgrade, OneStepOperations)
+{
+    struct Case {
+        int minor;
+        int (CZENDatabase::*step)();
+        int result;
+        const char* versionAfter;
+    };
+    const Case cases[] = {
+        {5, &CZENDatabase::UpdateToVer13, 0, "1.5"}, {5, &CZENDatabase::UpdateToVer14, 0, "1.5"},
+        {5, &CZENDatabase::UpdateToVer15, 0, "1.5"}, {5, &CZENDatabase::UpdateToVer16, 1, "1.5"},
+        {6, &CZENDatabase::UpdateToVer17, 1, "1.9"}, {6, &CZENDatabase::UpdateToVer19, 0, "1.9"},
+        {7, &CZENDatabase::UpdateToVer18, 1, "1.9"}, {8, &CZENDatabase::UpdateToVer19, 1, "1.9"},
+        {9, &CZENDatabase::UpdateToVer19, 0, "1.9"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(m_path);
+        CreateDatabase(c.minor < 6 ? 6 : c.minor, std::make_pair(1, c.minor));
+        CZENDatabase facade;
+        Connect(facade);
+        EXPECT_EQ((facade.*c.step)(), c.result) << "from 1." << c.minor;
+        EXPECT_EQ(factest::Version(m_path), c.versionAfter) << "from 1." << c.minor;
+    }
+}
+
+TEST_F(Upgrade, VersionFifteenDefaultsOverwriteEveryPatternAndRun)
+{
+    CreateDatabase(9);
+    factest::Exec(m_path, {"INSERT INTO Patterns (Name, FocusStrategy, Standard, TestloadUnit) VALUES ('P1', 1, 1, 1)",
+                           "INSERT INTO Patterns (Name, FocusStrategy, Standard, TestloadUnit) VALUES ('P2', 2, 2, 2)",
+                           "INSERT INTO SampleProfilesRun (SampleID, Standard, TestloadUnit) VALUES (1, 5, 5)"});
+    ProfileCalculationSettings calc;
+    calc.Standard = 3;
+    calc.CurveType = 2;
+    ProfileStrategySettings strategy;
+    strategy.FocusStrategy = 4;
+    strategy.FocusAfterEvery = 2.5;
+    ProfileDiagramSettings diagram;
+    diagram.TestloadUnit = 6;
+    diagram.ECDToleranceMax = 0.75;
+
+    CZENDatabase facade;
+    Connect(facade);
+    EXPECT_EQ(facade.SetVer15DefaultProperties(calc, strategy, diagram), 1);
+    EXPECT_EQ(Column(m_path, "SELECT FocusStrategy FROM Patterns"), (std::vector<std::string>{"4", "4"}));
+    EXPECT_EQ(Column(m_path, "SELECT Standard FROM Patterns"), (std::vector<std::string>{"3", "3"}));
+    EXPECT_EQ(Column(m_path, "SELECT TestloadUnit FROM Patterns"), (std::vector<std::string>{"6", "6"}));
+    EXPECT_EQ(Column(m_path, "SELECT Standard FROM SampleProfilesRun"), std::vector<std::string>{"3"});
+    EXPECT_EQ(Column(m_path, "SELECT ECDToleranceMax FROM SampleProfilesRun"), std::vector<std::string>{"0.75"});
+
+    facade.Close();
+    factest::Exec(m_path, {"UPDATE SystemTable SET MinorVersion=4", "UPDATE Patterns SET Standard=9"});
+    Connect(facade);
+    EXPECT_EQ(facade.SetVer15DefaultProperties(calc, strategy, diagram), 0);
+    EXPECT_EQ(Column(m_path, "SELECT Standard FROM Patterns"), (std::vector<std::string>{"9", "9"}));
+}
+
+TEST_F(Upgrade, ScanningTwiceKeepsOneRecordPerColumn)
+{
+    CreateDatabase(9);
+    ASSERT_EQ(OpenPlain(), 1);
+    for (int table = 0; table < ZENRS_Count; ++table)
+        EXPECT_EQ(m_facade.GetTableConfiguration(static_cast<ZENRecordsets>(table))->GetCount(), 0);
+    EXPECT_EQ(m_facade.ScanTableConfigurations(), 1);
+    std::vector<int> counts;
+    for (int table = 0; table < ZENRS_Count; ++table)
+        counts.push_back(m_facade.GetTableConfiguration(static_cast<ZENRecordsets>(table))->GetCount());
+    EXPECT_EQ(counts[ZENRS_Samples], 34);
+    EXPECT_EQ(counts[ZENRS_SystemTable], 2);
+    EXPECT_EQ(counts[ZENRS_UserTable], 3);
+    EXPECT_EQ(counts[ZENRS_Patterns], 59);
+    EXPECT_EQ(m_facade.ScanTableConfigurations(), 1);
+    for (int table = 0; table < ZENRS_Count; ++table)
+        EXPECT_EQ(m_facade.GetTableConfiguration(static_cast<ZENRecordsets>(table))->GetCount(), counts[table]);
+    void* info = nullptr;
+    ASSERT_TRUE(m_facade.GetTableConfiguration(ZENRS_Samples)->Lookup("UserSampleID", info));
+    EXPECT_EQ(static_cast<CODBCFieldInfo*>(info)->m_nSQLType, SQL_VARCHAR);
+    // Closing keeps the configurations.
+    m_facade.CloseDatabase();
+    EXPECT_EQ(m_facade.GetTableConfiguration(ZENRS_Samples)->GetCount(), 34);
+}
+
+} // namespace

@@ -1,0 +1,65 @@
+// Tests of the login dialog and of the facade's AskForNameAndPassword that
+// runs it through the scripted UI host.
+
+#include "database/ZENDatabase.h"
+#include "dialogs/LoginDlg.h"
+#include "framework/UIHost.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(LoginDialog, OpensCentredWithTheCursorInThePasswordField)
+{
+    CScriptedUIHost host;
+    CUIHostScope scope(&host);
+    CLoginDlg dialog;
+    EXPECT_TRUE(dialog.m_strUserName.IsEmpty());
+    EXPECT_TRUE(dialog.m_strPassword.IsEmpty());
+    dialog.m_strUserName = "admin";
+    bool checked = false;
+    host.QueueDialogScript([&](CDialog& d) -> INT_PTR {
+        auto& login = static_cast<CLoginDlg&>(d);
+        EXPECT_EQ(login.m_strUserName, "admin");
+        EXPECT_EQ(login.GetFocusControl(), IDC_LOGIN_PASSWORD);
+        checked = true;
+        return IDCANCEL;
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_TRUE(checked);
+    ASSERT_EQ(host.GetDialogs().size(), 1u);
+    EXPECT_EQ(host.GetDialogs()[0].templateId, IDD_LOGIN);
+    EXPECT_EQ(host.GetDialogs()[0].caption, "Iniciar sesión");
+}
+
+TEST(LoginDialog, AskForNameAndPasswordTakesOverOnlyWhatOkConfirms)
+{
+    CScriptedUIHost host;
+    CUIHostScope scope(&host);
+    CZENDatabase facade;
+
+    host.QueueDialogScript([](CDialog& d) -> INT_PTR {
+        auto& login = static_cast<CLoginDlg&>(d);
+        EXPECT_EQ(login.m_strUserName, "pre");
+        login.m_strUserName = "typed";
+        login.m_strPassword = "secret";
+        return IDOK;
+    });
+    EXPECT_EQ(facade.AskForNameAndPassword("pre"), 1);
+    EXPECT_EQ(facade.GetUserNameA(), "typed");
+    EXPECT_EQ(facade.GetUserPassword(), "secret");
+
+    host.QueueDialogScript([](CDialog& d) -> INT_PTR {
+        auto& login = static_cast<CLoginDlg&>(d);
+        login.m_strUserName = "other";
+        login.m_strPassword = "other";
+        return IDCANCEL;
+    });
+    EXPECT_EQ(facade.AskForNameAndPassword("x"), 0);
+    EXPECT_EQ(facade.GetUserNameA(), "typed");
+    EXPECT_EQ(facade.GetUserPassword(), "secret");
+    // The credentials are not checked here: nobody is logged in.
+    EXPECT_EQ(facade.GetUserType(), UserRoleNobody);
+}
+
+} // namespace
