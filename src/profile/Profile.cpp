@@ -7,7 +7,6 @@
 #include "hardness/Indent.h"
 #include "profile/ProfileTemplate.h"
 #include "profile/internal/OwnedObList.h"
-#include "profile/internal/RecordCalls.h"
 
 #include "databaseobjects/CZENDB_Sample.h"
 
@@ -186,12 +185,12 @@ int CProfile::GetIndentorType(IndentorType& type)
 int CProfile::LoadFromDB(int32_t profileID, CDatabase* db)
 {
     m_ProfileRun.Database = db;
-    if (!zen::profile::LoadRecord(m_ProfileRun, profileID))
+    if (!m_ProfileRun.Load(profileID))
         return 0;
 
     DeleteIndents();
     COwnedObList made;
-    if (!zen::profile::GetAllMadeIndents(m_ProfileRun, made, 1))
+    if (!m_ProfileRun.GetAllMadeIndents(made, 1))
         return 0;  // a partly read profile is never evaluated
     while (!made.IsEmpty()) {
         CObject* record = made.RemoveHead();
@@ -204,10 +203,10 @@ int CProfile::LoadFromDB(int32_t profileID, CDatabase* db)
 int CProfile::LoadFromDB(int32_t sampleID, int32_t profileNr, CDatabase* db)
 {
     CZENDB_Sample sample(db);
-    if (!zen::profile::LoadRecord(sample, sampleID))
+    if (!sample.Load(sampleID))
         return 0;
     COwnedObList runs;
-    if (!zen::profile::GetProfiles(sample, sampleID, runs))
+    if (!sample.GetProfiles(sampleID, runs))
         return 0;
     POSITION pos = runs.GetHeadPosition();
     while (pos != nullptr) {

@@ -5,7 +5,6 @@
 #include "profile/ProfileTemplate.h"
 
 #include "profile/internal/OwnedObList.h"
-#include "profile/internal/RecordCalls.h"
 
 using zen::profile::COwnedObList;
 
@@ -62,7 +61,7 @@ CProfileTemplate& CProfileTemplate::operator=(const CProfileTemplate& other)
 int CProfileTemplate::LoadFromDB(int32_t patternID, CDatabase* db)
 {
     m_Pattern.Database = db;
-    if (!zen::profile::LoadRecord(m_Pattern, patternID))
+    if (!m_Pattern.Load(patternID))
         return 0;
 
     DeleteIndentTypes();
@@ -85,7 +84,7 @@ int CProfileTemplate::LoadFromDB(int32_t patternID, CDatabase* db)
 
     // Teach-in pattern: the stored positions, ordered by XPos.
     COwnedObList stored;
-    if (!zen::profile::GetAllIndentTypes(m_Pattern, stored))
+    if (!m_Pattern.GetAllIndentTypes(stored))
         return 0;  // an incomplete set of positions is never handed on
     int k = 0;
     POSITION pos = stored.GetHeadPosition();
@@ -114,12 +113,12 @@ int CProfileTemplate::LoadFromDB(int32_t patternID, CDatabase* db)
 int CProfileTemplate::SaveToDB(CDatabase* db)
 {
     m_Pattern.Database = db;
-    if (!zen::profile::SaveRecord(m_Pattern))
+    if (!m_Pattern.Save())
         return 0;
 
     // The stored set is replaced as a whole; adding to a set that could not be
     // cleared would store every position twice.
-    if (!zen::profile::DeleteAllIndentTypes(m_Pattern))
+    if (!m_Pattern.DeleteAllIndentTypes())
         return 0;
 
     if (m_Pattern.PatternType == kTeachInPattern) {
@@ -128,7 +127,7 @@ int CProfileTemplate::SaveToDB(CDatabase* db)
             auto* type = static_cast<CZENDB_IndentType*>(m_IndentList.GetNext(pos));
             type->Database = db;
             type->PatternID = m_Pattern.PatternID;
-            if (!zen::profile::SaveRecord(*type))
+            if (!type->Save())
                 return 0;
         }
     }
