@@ -106,6 +106,13 @@ CPropertyPage* CPropertySheet::GetPage(int nPage) const
     return m_pages[static_cast<size_t>(nPage)].page;
 }
 
+BOOL CPropertySheet::IsPageOwned(int nPage) const
+{
+    if (nPage < 0 || nPage >= GetPageCount())
+        return FALSE;
+    return m_pages[static_cast<size_t>(nPage)].owned ? TRUE : FALSE;
+}
+
 int CPropertySheet::GetPageIndex(const CPropertyPage* pPage) const
 {
     for (int i = 0; i < GetPageCount(); ++i) {

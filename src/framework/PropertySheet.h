@@ -63,6 +63,8 @@ public:
     // nullptr for a bad index.
     CPropertyPage* GetPage(int nPage) const;
     int GetPageIndex(const CPropertyPage* pPage) const;
+    // Whether the sheet owns the page at that index (added as unique_ptr).
+    BOOL IsPageOwned(int nPage) const;
     // Index of the active page; -1 before the sheet opened or without pages.
     int GetActiveIndex() const { return m_nActive; }
     CPropertyPage* GetActivePage() const { return GetPage(m_nActive); }

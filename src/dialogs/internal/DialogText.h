@@ -1,0 +1,24 @@
+// Internal helpers of the sample dialogs: message texts of the string table
+// with their "%s" fields filled, and the labels of registration fields.
+#pragma once
+
+#include "framework/CString.h"
+#include "framework/StringTable.h"
+
+#include <initializer_list>
+
+namespace zendlg {
+
+// The string-table text of id with each "%s" replaced, in order, by the next
+// argument (missing arguments leave "%s"; "%%" becomes "%"). No printf: the
+// arguments may hold any character, '%' included.
+CString FormatText(UINT id, std::initializer_list<const char*> args);
+
+// The label of a registration field: its standard label when the text is the
+// name of a standard field ("WorkOrder" -> "Orden de trabajo"), else the text.
+CString FieldLabel(const CString& description);
+
+// True when name ends in "Date": the field is a date field.
+bool IsDateFieldName(const CString& name);
+
+} // namespace zendlg
