@@ -7,7 +7,6 @@
 #include "databaseobjects/CZENDB_Sample.h"
 #include "framework/Exceptions.h"
 #include "framework/UIHost.h"
-#include "framework/sql/SqlText.h"
 #include "recordsets/CZENDB_SamplesRecordset.h"
 
 #include <memory>
@@ -79,22 +78,11 @@ CString ProposeNextIdentifier(const CString& id)
 
 bool CZENDatabase::SampleExist(const CString& userSampleID, int32_t& sampleID)
 {
-    // The identifier is quoted, so any text is looked up as it stands.
-    CZENDB_SamplesRecordset samples(this);
-    try {
-        CString sql;
-        sql.Format("%s WHERE UserSampleID = '%s'", samples.GetDefaultSQL().GetString(),
-                   SqlQuote(userSampleID).GetString());
-        if (!samples.Open(CRecordset::dynaset, sql, CRecordset::none) || samples.IsEOF())
-            return false;
-        sampleID = samples.GetSampleID();
-        samples.Close();
-        return true;
-    } catch (CDBException& e) {
-        AfxMessageBox(e.m_strError);
-        e.Delete();
+    CZENDB_Sample sample(this);
+    if (!sample.Load(userSampleID))
         return false;
-    }
+    sampleID = sample.SampleID;
+    return true;
 }
 
 CString CZENDatabase::GetNextUserSampleID()

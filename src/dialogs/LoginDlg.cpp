@@ -8,16 +8,16 @@
 
 IMPLEMENT_DYNAMIC(CLoginDlg, CDialog)
 
-CLoginDlg::CLoginDlg(CDialog* pParent)
-    : CDialog(IDD_LOGIN, pParent), m_nReserved(-1), m_bReserved(FALSE), m_nFocusControl(0)
+CLoginDlg::CLoginDlg(CWnd* pParent) : CDialog(IDD_LOGIN, pParent), m_nReserved(-1), m_bReserved(FALSE)
 {
 }
 
 BOOL CLoginDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    CenterWindow();
     // The name is usually known already: the cursor waits for the password.
-    m_nFocusControl = IDC_LOGIN_PASSWORD;
+    GotoDlgCtrl(GetDlgItem(IDC_LOGIN_PASSWORD));
     return FALSE;
 }
 

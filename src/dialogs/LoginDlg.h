@@ -15,22 +15,20 @@ class CLoginDlg : public CDialog {
     DECLARE_DYNAMIC(CLoginDlg)
 public:
     // Both texts empty. pParent may be nullptr (centred on the screen).
-    explicit CLoginDlg(CDialog* pParent = nullptr);
+    explicit CLoginDlg(CWnd* pParent = nullptr);
 
     // Centres the dialog and puts the input focus into the password edit.
-    // Returns FALSE: the focus is placed here. OK and Cancel are the base's;
-    // the two members are the dialog's data.
+    // Returns FALSE: the focus is placed here. OK and Cancel are the base's.
     BOOL OnInitDialog() override;
 
-    // The control that has the input focus (0 before the dialog opened).
-    int GetFocusControl() const { return m_nFocusControl; }
-
-    CString m_strPassword;      // exchanged with edit 13050
-    CString m_strUserName;      // exchanged with edit 13049
+    // The dialog's data. The two members are what the dialog hands over; the
+    // edits 13049 and 13050 are not exchanged with them yet (a
+    // DoDataExchange with DDX_Text for each will do it).
+    CString m_strPassword;
+    CString m_strUserName;
 
 private:
     // Kept with the dialog's data, never read.
     int m_nReserved;
     BOOL m_bReserved;
-    int m_nFocusControl;
 };

@@ -29,7 +29,11 @@ CScriptedUIHost::DialogScript TypeLogin(std::string name, std::string password,
     return [=](CDialog& dialog) -> INT_PTR {
         auto& login = static_cast<CLoginDlg&>(dialog);
         EXPECT_EQ(dialog.GetTemplateId(), IDD_LOGIN);
-        EXPECT_EQ(login.GetFocusControl(), IDC_LOGIN_PASSWORD);
+        EXPECT_TRUE(login.IsCentered());
+        EXPECT_NE(login.GetFocusCtrl(), nullptr);
+        if (login.GetFocusCtrl() != nullptr) {
+            EXPECT_EQ(login.GetFocusCtrl()->GetDlgCtrlID(), IDC_LOGIN_PASSWORD);
+        }
         EXPECT_TRUE(login.m_strPassword.IsEmpty());
         if (expectPrefilled) {
             EXPECT_EQ(login.m_strUserName.Str(), *expectPrefilled);

@@ -21,7 +21,11 @@ TEST(LoginDialog, OpensCentredWithTheCursorInThePasswordField)
     host.QueueDialogScript([&](CDialog& d) -> INT_PTR {
         auto& login = static_cast<CLoginDlg&>(d);
         EXPECT_EQ(login.m_strUserName, "admin");
-        EXPECT_EQ(login.GetFocusControl(), IDC_LOGIN_PASSWORD);
+        EXPECT_TRUE(login.IsCentered());
+        EXPECT_NE(login.GetFocusCtrl(), nullptr);
+        if (login.GetFocusCtrl() != nullptr) {
+            EXPECT_EQ(login.GetFocusCtrl()->GetDlgCtrlID(), IDC_LOGIN_PASSWORD);
+        }
         checked = true;
         return IDCANCEL;
     });
