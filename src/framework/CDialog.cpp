@@ -78,7 +78,8 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParent) : m_nIDTemplate(nIDTemplate)
 {
     m_pParentWnd = pParent;
     m_pOwnerDialog = this;
-    m_strText = LoadDialogCaption(nIDTemplate);
+    const ZenDialogTemplate* dialogTemplate = ZenFindDialogTemplate(nIDTemplate);
+    m_strText = dialogTemplate != nullptr ? dialogTemplate->caption : LoadDialogCaption(nIDTemplate);
 }
 
 CDialog::~CDialog()

@@ -65,7 +65,8 @@ public:
     using ChangeObserver = std::function<void(CWnd& wnd, ZenWndChange what)>;
 
     // A dialog of template nIDTemplate; the caption starts as the template's
-    // (LoadDialogCaption). pParent may be nullptr (centred on the screen).
+    // (LoadDialogCaption for a template that is not known). pParent may be
+    // nullptr (centred on the screen).
     explicit CDialog(UINT nIDTemplate = 0, CWnd* pParent = nullptr);
     ~CDialog() override;
 

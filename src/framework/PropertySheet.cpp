@@ -88,7 +88,7 @@ void CPropertySheet::RemoveEntry(int nPage, bool deleteOwned)
     it->page->m_pSheet = nullptr;
     m_pages.erase(it);
     if (m_nActive == nPage)
-        m_nActive = GetPageCount() > 0 && IsRunning() ? 0 : -1;
+        m_nActive = GetPageCount() > 0 ? 0 : -1;
     else if (m_nActive > nPage)
         --m_nActive;
     // owned (if still held) is deleted here, after the page left the list.
@@ -126,7 +126,7 @@ BOOL CPropertySheet::SetActivePage(int nPage)
 {
     if (nPage < 0 || nPage >= GetPageCount())
         return FALSE;
-    if (!IsRunning() || m_nActive < 0) {
+    if (m_nActive < 0) {
         m_nStartPage = static_cast<UINT>(nPage);
         return TRUE;
     }

@@ -69,7 +69,8 @@ public:
     int GetActiveIndex() const { return m_nActive; }
     CPropertyPage* GetActivePage() const { return GetPage(m_nActive); }
     // Makes that page active: the old one's OnKillActive, then the new one's
-    // OnSetActive. Before the sheet opened, only chooses the start page.
+    // OnSetActive. Before the sheet was initialised (OnInitDialog), only
+    // chooses the start page.
     // FALSE when a page refused or the index is bad.
     BOOL SetActivePage(int nPage);
 
