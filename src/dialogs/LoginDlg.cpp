@@ -12,6 +12,13 @@ CLoginDlg::CLoginDlg(CWnd* pParent) : CDialog(IDD_LOGIN, pParent), m_nReserved(-
 {
 }
 
+void CLoginDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_LOGIN_USERNAME, m_strUserName);
+    DDX_Text(pDX, IDC_LOGIN_PASSWORD, m_strPassword);
+}
+
 BOOL CLoginDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();

@@ -17,13 +17,14 @@ public:
     // Both texts empty. pParent may be nullptr (centred on the screen).
     explicit CLoginDlg(CWnd* pParent = nullptr);
 
-    // Centres the dialog and puts the input focus into the password edit.
-    // Returns FALSE: the focus is placed here. OK and Cancel are the base's.
+    // Shows the two members in their edits, centres the dialog and puts the
+    // input focus into the password edit. Returns FALSE: the focus is placed
+    // here. OK (the edits into the members) and Cancel are the base's.
     BOOL OnInitDialog() override;
+    // User name <-> edit 13049, password <-> edit 13050.
+    void DoDataExchange(CDataExchange* pDX) override;
 
-    // The dialog's data. The two members are what the dialog hands over; the
-    // edits 13049 and 13050 are not exchanged with them yet (a
-    // DoDataExchange with DDX_Text for each will do it).
+    // The dialog's data, exchanged with the edits.
     CString m_strPassword;
     CString m_strUserName;
 

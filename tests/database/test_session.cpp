@@ -34,12 +34,12 @@ CScriptedUIHost::DialogScript TypeLogin(std::string name, std::string password,
         if (login.GetFocusCtrl() != nullptr) {
             EXPECT_EQ(login.GetFocusCtrl()->GetDlgCtrlID(), IDC_LOGIN_PASSWORD);
         }
-        EXPECT_TRUE(login.m_strPassword.IsEmpty());
+        EXPECT_TRUE(login.GetDlgItemText(IDC_LOGIN_PASSWORD).IsEmpty());
         if (expectPrefilled) {
-            EXPECT_EQ(login.m_strUserName.Str(), *expectPrefilled);
+            EXPECT_EQ(login.GetDlgItemText(IDC_LOGIN_USERNAME).Str(), *expectPrefilled);
         }
-        login.m_strUserName = name.c_str();
-        login.m_strPassword = password.c_str();
+        login.SetDlgItemText(IDC_LOGIN_USERNAME, name.c_str());
+        login.SetDlgItemText(IDC_LOGIN_PASSWORD, password.c_str());
         return IDOK;
     };
 }

@@ -44,9 +44,10 @@ TEST(LoginDialog, AskForNameAndPasswordTakesOverOnlyWhatOkConfirms)
 
     host.QueueDialogScript([](CDialog& d) -> INT_PTR {
         auto& login = static_cast<CLoginDlg&>(d);
-        EXPECT_EQ(login.m_strUserName, "pre");
-        login.m_strUserName = "typed";
-        login.m_strPassword = "secret";
+        EXPECT_EQ(login.GetDlgItemText(IDC_LOGIN_USERNAME), "pre");
+        EXPECT_EQ(login.GetDlgItemAs<CEdit>(IDC_LOGIN_PASSWORD)->GetStyle() & ES_PASSWORD, ES_PASSWORD);
+        login.SetDlgItemText(IDC_LOGIN_USERNAME, "typed");
+        login.SetDlgItemText(IDC_LOGIN_PASSWORD, "secret");
         return IDOK;
     });
     EXPECT_EQ(facade.AskForNameAndPassword("pre"), 1);
@@ -55,8 +56,8 @@ TEST(LoginDialog, AskForNameAndPasswordTakesOverOnlyWhatOkConfirms)
 
     host.QueueDialogScript([](CDialog& d) -> INT_PTR {
         auto& login = static_cast<CLoginDlg&>(d);
-        login.m_strUserName = "other";
-        login.m_strPassword = "other";
+        login.SetDlgItemText(IDC_LOGIN_USERNAME, "other");
+        login.SetDlgItemText(IDC_LOGIN_PASSWORD, "other");
         return IDCANCEL;
     });
     EXPECT_EQ(facade.AskForNameAndPassword("x"), 0);
