@@ -10,6 +10,8 @@
 #include "framework/UIHost.h"
 #include "framework/sql/FieldInfo.h"
 
+#include <algorithm>
+
 IMPLEMENT_DYNAMIC(CSampleDlg, CDialog)
 
 CSampleDlg::CSampleDlg(UINT nIDTemplate, CZENDatabase* pDatabase, CWnd* pParent) : CDialog(nIDTemplate, pParent)
@@ -152,4 +154,40 @@ void CSampleDlg::LayOutRows()
         if (shown)
             LayoutFieldRow(i, row++);
     }
+    CloseUpBelowRows(row);
+}
+
+void CSampleDlg::CloseUpBelowRows(int shownRows)
+{
+    const ZenDialogTemplate* dialogTemplate = ZenFindDialogTemplate(GetTemplateId());
+    const ZenControlTemplate* first = dialogTemplate != nullptr ? dialogTemplate->FindControl(IDC_FIELD_INPUT_FIRST) : nullptr;
+    if (first == nullptr)
+        return;
+    // Rows of one column: those that stand where the first row stands.
+    int rowsPerColumn = 0;
+    while (rowsPerColumn < ZEN_FIELD_ROWS) {
+        const ZenControlTemplate* input = dialogTemplate->FindControl(IDC_FIELD_INPUT_FIRST + rowsPerColumn);
+        if (input == nullptr || input->x != first->x)
+            break;
+        ++rowsPerColumn;
+    }
+    if (rowsPerColumn == 0)
+        return;
+    const int usedRows = std::clamp(shownRows, 1, rowsPerColumn);
+    const ZenControlTemplate* lastRow = dialogTemplate->FindControl(IDC_FIELD_INPUT_FIRST + rowsPerColumn - 1);
+    const ZenControlTemplate* lastUsed = dialogTemplate->FindControl(IDC_FIELD_INPUT_FIRST + usedRows - 1);
+    const int rowsBottom = lastRow->y + lastRow->cy;
+    const int unused = lastRow->y - lastUsed->y;
+    // Everything below the rows moves up by the rows left empty, frames
+    // around the rows shrink, and so does the dialog.
+    for (const ZenControlTemplate& place : dialogTemplate->controls) {
+        CWnd* wnd = place.id != IDC_STATIC ? GetDlgItem(place.id) : nullptr;
+        if (wnd == nullptr)
+            continue;
+        if (place.y >= rowsBottom)
+            wnd->MoveWindow(place.x, place.y - unused, place.cx, place.cy);
+        else if (place.kind == ZenControlKind::GroupBox && place.y + place.cy >= rowsBottom)
+            wnd->MoveWindow(place.x, place.y, place.cx, place.cy - unused);
+    }
+    MoveWindow(0, 0, dialogTemplate->cx, dialogTemplate->cy - unused);
 }

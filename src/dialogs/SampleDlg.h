@@ -75,6 +75,9 @@ protected:
     void DeleteRegistrationFields();
     // Hides the rows of fields not shown and places the shown ones in order.
     void LayOutRows();
+    // With fewer shown rows than a column holds, moves the controls below
+    // the rows up and shrinks the dialog by the empty rows.
+    void CloseUpBelowRows(int shownRows);
 
     CZENDatabase* m_pDatabase = nullptr;
     CMapStringToPtr* m_pSamplesConfiguration = nullptr;

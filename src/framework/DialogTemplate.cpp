@@ -34,10 +34,10 @@ ZenControlTemplate Ctl(K kind, int id, const char* text, int x, int y, int cx, i
 constexpr int kFieldRows = 27;
 constexpr int kRowsPerColumn = 14;
 constexpr int kRowPitch = 16;
-constexpr int kLabelWidth = 80;
-constexpr int kInputWidth = 110;
-constexpr int kColumnPitch = 204;
-constexpr int kPickerWidth = 54;
+constexpr int kLabelWidth = 92;
+constexpr int kInputWidth = 130;
+constexpr int kColumnPitch = 232;
+constexpr int kPickerWidth = 64;
 
 bool IsDatePosition(int i)
 {
@@ -71,45 +71,46 @@ ZenDialogTemplate RegisterSampleTemplate()
 {
     ZenDialogTemplate t;
     t.id = IDD_REGISTER_SAMPLE;  // caption set at opening
-    t.cx = 420;
+    t.cx = 490;
     t.cy = 309;
     auto& c = t.controls;
     c.push_back(Ctl(K::Static, 13200, "", 14, 20, kLabelWidth, 8));
-    c.push_back(Ctl(K::Edit, 43000, "", 96, 18, kInputWidth, 12));
+    c.push_back(Ctl(K::Edit, 43000, "", 14 + kLabelWidth + 2, 18, kInputWidth, 12));
     AddFieldRows(c, 14, 38, false);
     c.push_back(Ctl(K::Static, 13228, "Perfil o rutina:", 14, 264, kLabelWidth, 8));
-    c.push_back(Ctl(K::ComboBox, 43028, "", 96, 262, kInputWidth, 12, CBS_DROPDOWN | CBS_SORT));
-    c.push_back(Ctl(K::PushButton, 13058, "Muestra de registro", 7, 288, 82, 14));
-    c.push_back(Ctl(K::PushButton, 13059, "Muestras de registro de lote...", 93, 288, 112, 14));
-    c.push_back(Ctl(K::PushButton, 13025, "Borrar todos los campos", 209, 288, 92, 14));
-    c.push_back(Ctl(K::PushButton, 1, "Aceptar", 308, 288, 50, 14, BS_DEFPUSHBUTTON));
-    c.push_back(Ctl(K::PushButton, 2, "Cancelar", 363, 288, 50, 14));
-    c.push_back(Ctl(K::GroupBox, 13002, "Información de la muestra", 7, 6, 406, 276));
+    c.push_back(Ctl(K::ComboBox, 43028, "", 14 + kLabelWidth + 2, 262, kInputWidth, 12, CBS_DROPDOWN | CBS_SORT));
+    c.push_back(Ctl(K::PushButton, 13058, "Muestra de registro", 7, 288, 90, 14));
+    c.push_back(Ctl(K::PushButton, 13059, "Muestras de registro de lote...", 101, 288, 120, 14));
+    c.push_back(Ctl(K::PushButton, 13025, "Borrar todos los campos", 225, 288, 100, 14));
+    c.push_back(Ctl(K::PushButton, 1, "Aceptar", 378, 288, 50, 14, BS_DEFPUSHBUTTON));
+    c.push_back(Ctl(K::PushButton, 2, "Cancelar", 433, 288, 50, 14));
+    c.push_back(Ctl(K::GroupBox, 13002, "Información de la muestra", 7, 6, 476, 276));
     return t;
 }
 
 ZenDialogTemplate SearchSamplesTemplate()
 {
+    constexpr int input = 14 + kLabelWidth + 2;
     ZenDialogTemplate t;
     t.id = IDD_SEARCH_SAMPLES;
     t.caption = "Buscar muestras";
-    t.cx = 420;
+    t.cx = 490;
     t.cy = 357;
     auto& c = t.controls;
     c.push_back(Ctl(K::Static, 13200, "", 14, 16, kLabelWidth, 8));
-    c.push_back(Ctl(K::Edit, 43000, "", 96, 14, kInputWidth, 12));
+    c.push_back(Ctl(K::Edit, 43000, "", input, 14, kInputWidth, 12));
     c.push_back(Ctl(K::Static, 13229, "", 14, 32, kLabelWidth, 8));
-    c.push_back(Ctl(K::Edit, 43029, "", 96, 30, kInputWidth, 12));
+    c.push_back(Ctl(K::Edit, 43029, "", input, 30, kInputWidth, 12));
     c.push_back(Ctl(K::Static, 13230, "", 14, 48, kLabelWidth, 8));
-    c.push_back(Ctl(K::Edit, 43030, "", 96, 46, kInputWidth, 12));
+    c.push_back(Ctl(K::Edit, 43030, "", input, 46, kInputWidth, 12));
     c.push_back(Ctl(K::Static, 13231, "", 14, 64, kLabelWidth, 8));
-    c.push_back(Ctl(K::DateTimePicker, 43031, "", 96, 62, kPickerWidth, 12, DTS_SHOWNONE));
-    c.push_back(Ctl(K::DateTimePicker, 43032, "", 152, 62, kPickerWidth, 12, DTS_SHOWNONE));
+    c.push_back(Ctl(K::DateTimePicker, 43031, "", input, 62, kPickerWidth, 12, DTS_SHOWNONE));
+    c.push_back(Ctl(K::DateTimePicker, 43032, "", input + kPickerWidth + 2, 62, kPickerWidth, 12, DTS_SHOWNONE));
     AddFieldRows(c, 14, 86, true);
     c.push_back(Ctl(K::Static, 13228, "Perfil o rutina:", 14, 314, kLabelWidth, 8));
-    c.push_back(Ctl(K::ComboBox, 43028, "", 96, 312, kInputWidth, 12, CBS_DROPDOWN | CBS_SORT));
-    c.push_back(Ctl(K::PushButton, 1, "Aceptar", 308, 336, 50, 14, BS_DEFPUSHBUTTON));
-    c.push_back(Ctl(K::PushButton, 2, "Cancelar", 363, 336, 50, 14));
+    c.push_back(Ctl(K::ComboBox, 43028, "", input, 312, kInputWidth, 12, CBS_DROPDOWN | CBS_SORT));
+    c.push_back(Ctl(K::PushButton, 1, "Aceptar", 378, 336, 50, 14, BS_DEFPUSHBUTTON));
+    c.push_back(Ctl(K::PushButton, 2, "Cancelar", 433, 336, 50, 14));
     return t;
 }
 
