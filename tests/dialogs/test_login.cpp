@@ -2,6 +2,7 @@
 // runs it through the scripted UI host.
 
 #include "database/ZENDatabase.h"
+#include "dialogs/AdminUserCtl.h"
 #include "dialogs/LoginDlg.h"
 #include "framework/UIHost.h"
 
@@ -65,6 +66,17 @@ TEST(LoginDialog, AskForNameAndPasswordTakesOverOnlyWhatOkConfirms)
     EXPECT_EQ(facade.GetUserPassword(), "secret");
     // The credentials are not checked here: nobody is logged in.
     EXPECT_EQ(facade.GetUserType(), UserRoleNobody);
+}
+
+TEST(AdminUserControl, CreationFailsCleanlyWithoutAnAutomationHost)
+{
+    CAdminUserCtl control;
+    EXPECT_FALSE(control.Create("admin", 0, CRect{0, 0, 100, 50}, nullptr, 1));
+    EXPECT_FALSE(control.IsCreated());
+    EXPECT_FALSE(control.Invoke60030002("a", "b", 1));
+    EXPECT_TRUE(control.GetProperty68030000().IsEmpty());
+    control.Disable();
+    EXPECT_FALSE(control.IsWindowEnabled());
 }
 
 } // namespace
