@@ -359,10 +359,13 @@ void ControlBinder::MirrorAll(CControlWnd& control, QWidget& widget)
 void ControlBinder::Mirror(CWnd& wnd, ZenWndChange what)
 {
     if (&wnd == &m_model) {
-        if (what == ZenWndChange::Text) {
-            if (auto* dialog = qobject_cast<QDialog*>(&m_container))
-                dialog->setWindowTitle(PlainCaption(m_model.GetCaption()));
-        }
+        auto* dialog = qobject_cast<QDialog*>(&m_container);
+        if (what == ZenWndChange::Text && dialog != nullptr)
+            dialog->setWindowTitle(PlainCaption(m_model.GetCaption()));
+        // A dialog that changes its size; a sheet sizes itself by its pages.
+        const CRect& size = m_model.GetWindowRect();
+        if (what == ZenWndChange::Place && size.Width() > 0 && size.Height() > 0 && m_model.GetControlCount() > 0)
+            m_container.setFixedSize(m_scale.X(size.Width()), m_scale.Y(size.Height()));
         return;
     }
     if (&wnd == m_pFromWidget)
