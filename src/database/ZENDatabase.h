@@ -121,10 +121,25 @@ public:
     virtual bool SetRegistrationFieldDisplayNumber(const CString& control, short position);
 
     // --- Dialog entry points (defined with the dialogs) -------------------
+    // Runs the registration dialog for new samples; values (field name ->
+    // CSampleRegistrationField*, not taken over) replace the fields' first
+    // values. True when it was closed with OK (samples are saved by its
+    // register and batch buttons, not by OK).
     virtual bool RegisterNewSampleByDialog(CMapStringToOb& values);
+    // Runs the registration dialog on the stored sample with that key; true
+    // when OK saved it.
     virtual bool EditSampleByDialog(int32_t sampleID);
+    // Runs the search dialog showing the criteria in the map. On OK the map's
+    // records leave it without being deleted (the caller still owns them) and
+    // the new criteria (SampleSearchCriterion*, the caller's from then on)
+    // take their place; true. Cancel, or a null map: false, map unchanged.
     virtual bool GetSearchCriteriaByDialog(CMapStringToPtr* criteria);
+    // Adds the sample settings page, loaded from this database and owned by
+    // the sheet; returns its index (-1 for a null sheet).
     virtual int AddSampleSettingsPage(CPropertySheet* sheet);
+    // Lets the settings page at pageIndex store itself and removes it from
+    // the sheet (deleting it). False, nothing changed, for a null sheet, an
+    // index out of 0 .. count-1, or a page that is not the settings page.
     virtual bool StoreSampleSettingsPage(CPropertySheet* sheet, int pageIndex);
 
     // --- Schema version and upgrade ----------------------------------------
