@@ -1,26 +1,72 @@
 // zendb: command-line entry point. Parses the command line and dispatches to
-// the subcommands; exit status 0 on success, 1 on a failed operation, 2 on a
-// usage error.
+// the subcommands; exit status 0 on success, 1 on a failed operation (one
+// line on stderr), 2 on a usage error.
+#include "Tool.h"
+
 #include "ZENDatabase.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 
+using namespace zendb;
+
 int main(int argc, char** argv)
 {
-    CLI::App app{"zendb - database and evaluation tool of the micro-hardness testing station"};
+    CLI::App app{"zendb - database, evaluation and report tool of the micro-hardness testing station.\n"
+                 "Without --db the database is the file the station configuration names "
+                 "(section Database, key DatabaseFile).",
+                 "zendb"};
     app.set_version_flag("--version", std::string("zendb ") + ZEN_VERSION_STRING);
-    app.require_subcommand(0);
+    app.fallthrough();
+    app.require_subcommand(0, 1);
+    AddGlobalOptions(app);
+
+    RegisterDatabaseCommands(app);
+    RegisterAdminCommands(app);
+    RegisterSampleCommands(app);
+    RegisterCatalogueCommands(app);
+    RegisterRunCommands(app);
+    RegisterReportCommands(app);
+    RegisterDemoCommand(app);
+    RegisterGuiCommand(app);
+
+    // The library's message boxes are collected (stderr), never on stdout.
+    CUIHostScope host(&CToolUIHost::Instance());
+
+    int status = 0;
+    std::string error;
     try {
         app.parse(argc, argv);
+        if (argc == 1)
+            std::fputs(app.help().c_str(), stdout);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
-        return e.get_exit_code() == 0 ? 0 : (code == 0 ? 0 : 2);
+        status = (e.get_exit_code() == 0 || code == 0) ? 0 : 2;
+    } catch (const CUsageError& e) {
+        std::fprintf(stderr, "zendb: %s\n", e.what());
+        status = 2;
+    } catch (const CToolError& e) {
+        error = e.what();
+        status = 1;
+    } catch (const CException& e) {
+        error = ToStd(e.GetMessageText());
+        status = 1;
+    } catch (const std::exception& e) {
+        error = e.what();
+        status = 1;
     }
-    if (argc == 1) {
-        std::fputs(app.help().c_str(), stdout);
-        return 0;
+    if (status == 1) {
+        // Messages the library showed on the way to the failure explain it;
+        // they go into the same line.
+        std::string line = Flatten(error);
+        for (const std::string& message : CToolUIHost::Instance().TakeMessages())
+            if (!message.empty() && line.find(message) == std::string::npos)
+                line += (line.empty() ? "" : "; ") + message;
+        std::fprintf(stderr, "zendb: %s\n", line.c_str());
+    } else {
+        FlushNotes();
     }
-    return 0;
+    std::fflush(stdout);
+    return status;
 }

@@ -1,0 +1,218 @@
+// zendb commands on the database file as a whole: init (a new file at a
+// schema version, optionally with a first administrator), info (path,
+// version, counts) and upgrade (opening carries 1.6 .. 1.8 to 1.9).
+#include "SqlQuery.h"
+#include "Tool.h"
+
+#include <filesystem>
+
+namespace zendb {
+
+namespace {
+
+struct CInitArgs {
+    std::string file;
+    std::string schemaVersion = "1.9";
+    std::string admin;
+    std::optional<std::string> password;
+};
+
+// The admin's password: --password of init, else the global one, else
+// $ZEN_PASSWORD, else asked twice on a terminal.
+std::string AdminPassword(const CInitArgs& args)
+{
+    if (args.password)
+        return *args.password;
+    if (auto given = ObtainPasswordWithoutPrompt())
+        return *given;
+    const auto first = PromptHidden("Password for the new administrator '" + args.admin + "': ");
+    if (!first)
+        throw CUsageError("--admin needs a password: give --password PW or set ZEN_PASSWORD");
+    const auto second = PromptHidden("Repeat the password: ");
+    if (!second || *first != *second)
+        throw CToolError("the two passwords differ; nothing was created");
+    return *first;
+}
+
+void RunInit(const CInitArgs& args)
+{
+    const size_t dot = args.schemaVersion.find('.');
+    const int minor = std::stoi(args.schemaVersion.substr(dot + 1));
+    std::string password;
+    if (!args.admin.empty()) {
+        password = AdminPassword(args);
+        if (args.admin.size() > static_cast<size_t>(OBVRA_MAX_TEXT_LENGTH) ||
+            password.size() > static_cast<size_t>(OBVRA_MAX_TEXT_LENGTH))
+            throw CUsageError("user names and passwords hold at most " + std::to_string(OBVRA_MAX_TEXT_LENGTH) +
+                              " bytes");
+    } else if (args.password) {
+        throw CUsageError("--password of init is the password of --admin; give --admin NAME as well");
+    }
+
+    CString error;
+    if (!ZenCreateDatabaseFile(args.file.c_str(), 1, minor, &error))
+        throw CToolError("cannot create '" + args.file + "': " + ToStd(error));
+
+    if (!args.admin.empty()) {
+        // The first user goes in without the facade: opening through it would
+        // upgrade a file created at an older version on the spot.
+        try {
+            CDatabase db;
+            db.OpenEx(SqlConnectString(args.file).c_str(), CDatabase::noOdbcDialog);
+            CZENDB_User user(&db);
+            user.Field0 = Obvra_encode(CString(args.admin));
+            user.Field1 = Obvra_encode(CString(password));
+            user.Field2 = kRoleAdministrator;
+            if (!user.Save())
+                throw CToolError("cannot store the administrator");
+            db.Close();
+        } catch (...) {
+            std::remove(args.file.c_str());
+            throw;
+        }
+    }
+
+    if (OutputFormat() == EOutputFormat::Json) {
+        PrintJson({{"Path", std::filesystem::absolute(args.file).string()},
+                   {"SchemaVersion", args.schemaVersion},
+                   {"Administrator", args.admin.empty() ? nlohmann::json(nullptr) : nlohmann::json(args.admin)}});
+        return;
+    }
+    std::string line = "created " + args.file + " (schema " + args.schemaVersion + ")";
+    if (!args.admin.empty())
+        line += " with administrator '" + args.admin + "'";
+    PrintLine(line);
+}
+
+void RunInfo()
+{
+    CSession session;
+    CZENDatabase& db = session.Db();
+    int major = 0;
+    int minor = 0;
+    db.GetVersion(major, minor);
+
+    struct CCount {
+        const char* name;
+        const char* label;
+        const char* sql;
+    };
+    static const CCount counts[] = {
+        {"Samples", "samples", "SELECT COUNT(*) AS N FROM Samples"},
+        {"MeasuredSamples", "measured", "SELECT COUNT(*) AS N FROM Samples WHERE MeasuredDate IS NOT NULL"},
+        {"SignedSamples", "signed", "SELECT COUNT(*) AS N FROM Samples WHERE Signed = TRUE"},
+        {"Patterns", "patterns", "SELECT COUNT(*) AS N FROM Patterns WHERE Deleted = 0"},
+        {"Routines", "routines", "SELECT COUNT(*) AS N FROM RoutineTypes WHERE Deleted = 0"},
+        {"ProfileRuns", "profile runs", "SELECT COUNT(*) AS N FROM SampleProfilesRun"},
+        {"MadeIndents", "made indents", "SELECT COUNT(*) AS N FROM IndentsRun"},
+        {"Users", "users", "SELECT COUNT(*) AS N FROM Table1"},
+        {"RegistrationFields", "registration fields", "SELECT COUNT(*) AS N FROM Registration"},
+        {"VisibleRegistrationFields", "visible fields", "SELECT COUNT(*) AS N FROM Registration WHERE Visible = TRUE"},
+    };
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(session.Path(), ec);
+    const std::string version = std::to_string(major) + "." + std::to_string(minor);
+
+    nlohmann::json info = {{"Path", session.Path()},
+                           {"SchemaVersion", version},
+                           {"FileSize", ec ? nlohmann::json(nullptr) : nlohmann::json(size)},
+                           {"EventLog", ToStd(GetEventLogPath())}};
+    std::vector<std::pair<std::string, int64_t>> values;
+    for (const CCount& count : counts) {
+        const int64_t value = QueryCount(db, count.sql);
+        info[count.name] = value;
+        values.emplace_back(count.label, value);
+    }
+    if (!session.UserName().empty()) {
+        info["User"] = session.UserName();
+        info["Role"] = RoleName(session.Role());
+    }
+
+    switch (OutputFormat()) {
+    case EOutputFormat::Json:
+        PrintJson(info);
+        return;
+    case EOutputFormat::Csv: {
+        COutputTable table;
+        for (auto it = info.begin(); it != info.end(); ++it)
+            table.AddColumn(it.key());
+        std::vector<CCell> row;
+        for (auto it = info.begin(); it != info.end(); ++it) {
+            if (it->is_number_integer())
+                row.emplace_back(it->get<int64_t>());
+            else if (it->is_string())
+                row.emplace_back(it->get<std::string>());
+            else
+                row.emplace_back();
+        }
+        table.AddRow(std::move(row));
+        table.Print(EOutputFormat::Csv, stdout);
+        return;
+    }
+    case EOutputFormat::Table:
+        break;
+    }
+    PrintLine("database       " + session.Path());
+    PrintLine("schema version " + version);
+    if (!ec)
+        PrintLine("file size      " + std::to_string(size / 1024) + " KiB");
+    PrintLine("event log      " + ToStd(GetEventLogPath()));
+    if (!session.UserName().empty())
+        PrintLine("logged in as   " + session.UserName() + " (" + RoleName(session.Role()) + ")");
+    PrintLine("");
+    COutputTable table;
+    table.AddColumn("What");
+    table.AddColumn("Count");
+    for (const auto& [label, value] : values)
+        table.AddRow({CCell(label), CCell(value)});
+    table.Print(EOutputFormat::Table, stdout);
+}
+
+void RunUpgrade()
+{
+    const std::string path = ResolveDatabasePath();
+    const auto before = ReadSchemaVersion(path);
+    int major = 0;
+    int minor = 0;
+    {
+        CSession session;
+        session.Db().GetVersion(major, minor);
+    }
+    // The facade's own note of the upgrade is replaced by the line below.
+    CToolUIHost::Instance().TakeMessages();
+    const std::string was = before ? std::to_string(before->first) + "." + std::to_string(before->second) : "?";
+    const std::string now = std::to_string(major) + "." + std::to_string(minor);
+    if (OutputFormat() == EOutputFormat::Json) {
+        PrintJson({{"Path", path}, {"PreviousSchemaVersion", was}, {"SchemaVersion", now}, {"Upgraded", was != now}});
+        return;
+    }
+    if (was == now)
+        PrintLine(path + ": schema " + now + ", nothing to upgrade");
+    else
+        PrintLine(path + ": upgraded schema " + was + " -> " + now);
+}
+
+} // namespace
+
+void RegisterDatabaseCommands(CLI::App& app)
+{
+    auto args = std::make_shared<CInitArgs>();
+    CLI::App* init = app.add_subcommand("init", "Create a new, empty database file");
+    init->add_option("FILE", args->file, "The new database file (an existing file is never overwritten)")
+        ->required();
+    init->add_option("--schema-version", args->schemaVersion, "Schema version of the new file")
+        ->check(CLI::IsMember({"1.6", "1.7", "1.8", "1.9"}));
+    init->add_option("--admin", args->admin, "Add a first user with the role administrator")->type_name("NAME");
+    init->add_option_function<std::string>(
+            "--password", [args](const std::string& value) { args->password = value; },
+            "Password of --admin (else $ZEN_PASSWORD, else a prompt)")
+        ->type_name("PW");
+    init->callback([args] { RunInit(*args); });
+
+    app.add_subcommand("info", "Show the database file, its schema version and what it holds")
+        ->callback(RunInfo);
+    app.add_subcommand("upgrade", "Open the database and so upgrade a file of schema 1.6 .. 1.8 to 1.9")
+        ->callback(RunUpgrade);
+}
+
+} // namespace zendb

@@ -1,0 +1,89 @@
+// zendb report: the test report of a sample (registration data, and for each
+// profile run its hardness-depth diagram and results) as PDF, SVG or PNG, or
+// the diagrams alone.
+#include "Fields.h"
+#include "Progress.h"
+#include "ReportDrawing.h"
+#include "Tool.h"
+
+namespace zendb {
+
+CReportSample ReportSampleOf(CZENDatabase& db, const CZENDB_Sample& sample)
+{
+    CReportSample report;
+    report.id = ToStd(sample.UserSampleID);
+    for (const CFieldDef& field : LoadFieldDefs(db)) {
+        if (!field.visible)
+            continue;
+        std::string value = SampleFieldText(sample, field.control);
+        if (field.isDate)
+            value = FormatDate(SampleFieldDate(sample, field.control));
+        report.fields.emplace_back(field.Label(), value);
+    }
+    report.measuredBy = SampleFieldText(sample, "MeasuredBy");
+    report.measured = FormatDate(sample.MeasuredDate);
+    if (sample.Signed)
+        report.signature = sample.Signature.IsEmpty() ? std::string("signed") : SampleFieldText(sample, "Signature");
+    return report;
+}
+
+std::vector<CRunEvaluation> EvaluateSampleRuns(CZENDatabase& db, const CZENDB_Sample& sample, int number)
+{
+    const auto runs = LoadRuns(db, sample);
+    std::vector<CRunEvaluation> results;
+    for (const auto& run : runs)
+        if (number <= 0 || run->ProfileNr == number)
+            results.push_back(EvaluateRun(db, run->ProfileID));
+    if (number > 0 && results.empty())
+        throw CToolError("sample '" + ToStd(sample.UserSampleID) + "' has no run " + std::to_string(number));
+    return results;
+}
+
+namespace {
+
+struct CReportArgs {
+    std::string sample;
+    std::string out;
+    int run = 0;
+    bool diagramOnly = false;
+};
+
+void RunReport(const CReportArgs& args)
+{
+    ImageFormatOf(args.out);   // a wrong extension is a usage error before any work
+    CSession session;
+    CZENDatabase& db = session.Db();
+    const auto sample = LoadSample(db, args.sample);
+    const auto runs = EvaluateSampleRuns(db, *sample, args.run);
+    if (args.diagramOnly) {
+        if (runs.empty())
+            throw CToolError("sample '" + args.sample + "' has no profile runs to draw");
+        WriteDiagrams(args.out, ToStd(sample->UserSampleID), runs);
+    } else {
+        CProgressBar progress("drawing", runs.size() > 3 ? runs.size() : 0);
+        WriteReport(args.out, ReportSampleOf(db, *sample), runs, [&progress] { progress.Step(); });
+    }
+    if (OutputFormat() == EOutputFormat::Json) {
+        PrintJson({{"UserSampleID", ToStd(sample->UserSampleID)}, {"File", args.out}, {"Runs", runs.size()}});
+        return;
+    }
+    PrintLine("wrote " + args.out + " (" + std::to_string(runs.size()) + " run" + (runs.size() == 1 ? "" : "s") + ")");
+}
+
+} // namespace
+
+void RegisterReportCommands(CLI::App& app)
+{
+    auto args = std::make_shared<CReportArgs>();
+    CLI::App* report = app.add_subcommand(
+        "report", "Write a sample's test report (registration data, diagram and results of each run)");
+    report->add_option("SAMPLE", args->sample, "Sample identifier")->required();
+    report->add_option("--out", args->out, "Output file: .pdf (A4 pages), .svg or .png (pages one below the other)")
+        ->type_name("FILE")
+        ->required();
+    report->add_option("--run", args->run, "Only this run number")->type_name("N")->check(CLI::PositiveNumber);
+    report->add_flag("--diagram-only", args->diagramOnly, "Only the hardness-depth diagrams");
+    report->callback([args] { RunReport(*args); });
+}
+
+} // namespace zendb

@@ -1,0 +1,222 @@
+// zendb commands on profile runs: import a run from a CSV of made indents
+// (with the pattern's evaluation settings copied into it), list and delete a
+// sample's runs, and evaluate them.
+#include "CsvImport.h"
+#include "Evaluation.h"
+#include "Progress.h"
+#include "Tool.h"
+
+#include <algorithm>
+
+namespace zendb {
+
+namespace {
+
+std::string Trim(const CString& text)
+{
+    CString copy = text;
+    copy.Trim();
+    return ToStd(copy);
+}
+
+struct CImportArgs {
+    std::string sample;
+    std::string pattern;
+    std::string file;
+    std::string position;
+    std::string measuredDate;
+    bool force = false;
+};
+
+void RunImport(const CImportArgs& args)
+{
+    // The file is checked completely before the database is touched.
+    const CCsvResult csv = ReadIndentCsv(args.file);
+    if (!csv.problems.empty()) {
+        std::string text;
+        const size_t shown = std::min<size_t>(csv.problems.size(), 10);
+        for (size_t i = 0; i < shown; ++i) {
+            const CCsvProblem& problem = csv.problems[i];
+            text += (i ? "; " : "") + (problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "") +
+                    problem.text;
+        }
+        if (csv.problems.size() > shown)
+            text += "; and " + std::to_string(csv.problems.size() - shown) + " more";
+        const size_t bad = csv.problems.size();
+        throw CToolError(args.file + ": " + (csv.problems.front().line > 0 ? std::to_string(bad) + " bad row" +
+                                                                                 (bad == 1 ? "" : "s") + ", "
+                                                                           : std::string()) +
+                         "nothing imported: " + text);
+    }
+    const CTime measured = args.measuredDate.empty() ? CTime::GetCurrentTime() : ParseDate(args.measuredDate);
+
+    CSession session;
+    CZENDatabase& db = session.Db();
+    auto sample = LoadSample(db, args.sample);
+    if (sample->Signed && !args.force)
+        throw CToolError("sample '" + args.sample + "' is signed; importing into it needs --force");
+    auto pattern = RequirePattern(db, args.pattern);
+    const auto runs = LoadRuns(db, *sample);
+    int32_t number = 1;
+    for (const auto& run : runs)
+        number = std::max(number, run->ProfileNr + 1);
+
+    CTransaction transaction(db);
+    CZENDB_SampleProfileRun run(&db);
+    run.SampleID = sample->SampleID;
+    run.ProfileNr = number;
+    run.ProfileName = pattern->Name;
+    run.ProfileName.Trim();
+    run.Position = CString(args.position);
+    run.SetCalculationSettings(pattern->GetCalculationSettings());
+    run.SetDiagramSettings(pattern->GetDiagramSettings());
+    if (!run.Save() || run.ProfileID < 1)
+        throw CToolError("cannot store the profile run");
+
+    CProgressBar progress("importing", csv.indents.size() > 200 ? csv.indents.size() : 0);
+    size_t done = 0;
+    for (const CCsvIndent& row : csv.indents) {
+        CZENDB_MadeIndent indent(&db);
+        indent.ProfileID = run.ProfileID;
+        indent.ActualDistanceFromEdge = row.depth;
+        indent.ActualDistanceFromAxis =
+            row.axis ? *row.axis : (row.lane > 0 ? (row.lane - 1) * pattern->LineSpacing : 0.0);
+        indent.D1 = row.d1;
+        indent.D2 = row.d2;
+        indent.ActualTypeOfIndentor = row.indentor;
+        indent.ActualTestload = row.load;
+        if (!indent.Save())
+            throw CToolError("cannot store the indent of line " + std::to_string(row.line));
+        progress.Update(++done);
+    }
+    sample->MeasuredDate = measured;
+    sample->MeasuredBy = CString(session.ActingUser());
+    if (!sample->Save())
+        throw CToolError("cannot store the measuring date of '" + args.sample + "'");
+    transaction.Commit();
+
+    if (OutputFormat() == EOutputFormat::Json) {
+        PrintJson({{"UserSampleID", ToStd(sample->UserSampleID)},
+                   {"ProfileID", run.ProfileID},
+                   {"ProfileNr", run.ProfileNr},
+                   {"Indents", csv.indents.size()}});
+        return;
+    }
+    PrintLine("imported " + std::to_string(csv.indents.size()) + " indents as run " + std::to_string(run.ProfileNr) +
+              " of " + ToStd(sample->UserSampleID) + " (pattern " + Trim(pattern->Name) + ")");
+}
+
+void RunList(const std::string& id)
+{
+    CSession session;
+    CZENDatabase& db = session.Db();
+    const auto sample = LoadSample(db, id);
+    COutputTable table;
+    table.AddColumn("ProfileID", "Key");
+    table.AddColumn("ProfileNr", "Run");
+    table.AddColumn("ProfileName", "Profile");
+    table.AddColumn("Position");
+    table.AddColumn("Indents");
+    table.AddColumn("Standard");
+    table.AddColumn("CurveType");
+    for (const auto& run : LoadRuns(db, *sample)) {
+        COwnedList<CZENDB_MadeIndent> indents;
+        run->GetAllMadeIndents(indents.List(), 0);
+        table.AddRow({CCell(static_cast<int>(run->ProfileID)), CCell(static_cast<int>(run->ProfileNr)),
+                      CCell(Trim(run->ProfileName)), CCell(Trim(run->Position)), CCell(indents.Count()),
+                      CCell(run->Standard), CCell(run->CurveType)});
+    }
+    table.Print(OutputFormat(), stdout, "no profile runs");
+}
+
+void RunDelete(const std::string& id, int number)
+{
+    CSession session;
+    CZENDatabase& db = session.Db();
+    const auto sample = LoadSample(db, id);
+    if (sample->Signed)
+        throw CToolError("sample '" + id + "' is signed; its runs are kept");
+    for (const auto& run : LoadRuns(db, *sample)) {
+        if (run->ProfileNr != number)
+            continue;
+        CTransaction transaction(db);
+        if (!run->DeleteAllMadeIndents())
+            throw CToolError("cannot delete the indents of run " + std::to_string(number));
+        // The run row itself: the library deletes runs only sample by sample,
+        // so this one goes by its key.
+        CString sql;
+        sql.Format("DELETE FROM SampleProfilesRun WHERE ProfileID=%d", static_cast<int>(run->ProfileID));
+        db.ExecuteSQL(sql);
+        transaction.Commit();
+        PrintLine("deleted run " + std::to_string(number) + " of " + id);
+        return;
+    }
+    throw CToolError("sample '" + id + "' has no run " + std::to_string(number));
+}
+
+void RunEvaluate(const std::string& id, int number)
+{
+    CSession session;
+    CZENDatabase& db = session.Db();
+    const auto sample = LoadSample(db, id);
+    const auto runs = LoadRuns(db, *sample);
+    std::vector<CRunEvaluation> results;
+    CProgressBar progress("evaluating", runs.size() > 5 ? runs.size() : 0);
+    for (const auto& run : runs) {
+        if (number > 0 && run->ProfileNr != number)
+            continue;
+        results.push_back(EvaluateRun(db, run->ProfileID));
+        progress.Step();
+    }
+    if (number > 0 && results.empty())
+        throw CToolError("sample '" + id + "' has no run " + std::to_string(number));
+    PrintEvaluations(*sample, results, OutputFormat());
+}
+
+} // namespace
+
+void RegisterRunCommands(CLI::App& app)
+{
+    CLI::App* runs = AddGroup(app, "runs", "Profile runs of a sample: import from CSV, list, delete");
+
+    auto import = std::make_shared<CImportArgs>();
+    CLI::App* importCmd = runs->add_subcommand(
+        "import", "Import a profile run from a CSV of made indents (every row is checked first; "
+                  "a bad row stores nothing)");
+    importCmd->add_option("SAMPLE", import->sample, "Sample identifier")->required();
+    importCmd->add_option("--pattern", import->pattern, "Pattern whose evaluation settings the run takes")
+        ->type_name("NAME")
+        ->required();
+    importCmd->add_option("--file", import->file,
+                          "CSV with the columns depth (mm), axis (mm), D1, D2 (\xC2\xB5m), indentor (Vickers/Knoop), "
+                          "load (gf) and optionally lane; a header line may name them in any order")
+        ->type_name("FILE.csv")
+        ->required();
+    importCmd->add_option("--position", import->position, "Position text of the run on the sample");
+    importCmd->add_option("--measured-date", import->measuredDate, "When it was measured (default: now)")
+        ->type_name("DATE");
+    importCmd->add_flag("--force", import->force, "Import into a signed sample");
+    importCmd->callback([import] { RunImport(*import); });
+
+    auto listId = std::make_shared<std::string>();
+    CLI::App* listCmd = runs->add_subcommand("list", "List the profile runs of a sample");
+    listCmd->add_option("SAMPLE", *listId, "Sample identifier")->required();
+    listCmd->callback([listId] { RunList(*listId); });
+
+    auto deleteId = std::make_shared<std::string>();
+    auto deleteNr = std::make_shared<int>(0);
+    CLI::App* deleteCmd = runs->add_subcommand("delete", "Delete one profile run and its made indents");
+    deleteCmd->add_option("SAMPLE", *deleteId, "Sample identifier")->required();
+    deleteCmd->add_option("RUN", *deleteNr, "Run number (see 'runs list')")->required();
+    deleteCmd->callback([deleteId, deleteNr] { RunDelete(*deleteId, *deleteNr); });
+
+    auto evalId = std::make_shared<std::string>();
+    auto evalNr = std::make_shared<int>(0);
+    CLI::App* evaluate = app.add_subcommand(
+        "evaluate", "Evaluate a sample's profile runs by their settings: case depths, core hardness, statistics");
+    evaluate->add_option("SAMPLE", *evalId, "Sample identifier")->required();
+    evaluate->add_option("--run", *evalNr, "Only this run number")->type_name("N")->check(CLI::PositiveNumber);
+    evaluate->callback([evalId, evalNr] { RunEvaluate(*evalId, *evalNr); });
+}
+
+} // namespace zendb

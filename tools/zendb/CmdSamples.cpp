@@ -1,0 +1,659 @@
+// zendb sample commands: list (views and search criteria), register (one
+// sample or a numbered batch), show, set, sign, delete and next-id.
+#include "Fields.h"
+#include "Progress.h"
+#include "Tool.h"
+
+#include <algorithm>
+#include <map>
+
+namespace zendb {
+
+namespace {
+
+// "FIELD=VALUE" split at the first '='.
+std::pair<std::string, std::string> SplitAssignment(const std::string& text)
+{
+    const size_t eq = text.find('=');
+    if (eq == std::string::npos || eq == 0)
+        throw CUsageError("'" + text + "' is not FIELD=VALUE");
+    return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
+// ---------------------------------------------------------------------------
+// list
+
+struct CListArgs {
+    std::string view = "all";
+    std::vector<std::string> where;
+    std::string measuredFrom;
+    std::string measuredTo;
+    int limit = 0;
+};
+
+SampleViewTypeType ParseView(const std::string& view)
+{
+    if (view == "last-week")
+        return SampleViewLastWeek;
+    if (view == "last-month")
+        return SampleViewLastMonth;
+    if (view == "unsigned")
+        return SampleViewUnsigned;
+    if (view == "signed")
+        return SampleViewSigned;
+    return SampleViewAll;
+}
+
+// Whether a sample belongs to a view (used when search criteria narrow a
+// view: the library's search covers the criteria alone). The recent views
+// take samples measured after the start of the day 7 or 31 days ago.
+bool InView(const CZENDB_Sample& sample, SampleViewTypeType view)
+{
+    switch (view) {
+    case SampleViewUnsigned:
+        return sample.Signed == FALSE;
+    case SampleViewSigned:
+        return sample.Signed != FALSE;
+    case SampleViewLastWeek:
+    case SampleViewLastMonth: {
+        const CTime back = CTime::GetCurrentTime() - CTimeSpan(view == SampleViewLastWeek ? 7 : 31, 0, 0, 0);
+        const CTime start(back.GetYear(), back.GetMonth(), back.GetDay(), 0, 0, 0);
+        return sample.MeasuredDate.GetTime() != 0 && sample.MeasuredDate > start;
+    }
+    default:
+        return true;
+    }
+}
+
+// Columns that a search may name besides the registration fields.
+const char* const kExtraSearchColumns[] = {"UserSampleID", "MeasuredBy", "Signature"};
+
+void RunList(const CListArgs& args)
+{
+    CSession session;
+    CZENDatabase& db = session.Db();
+    const auto fields = LoadFieldDefs(db);
+
+    std::vector<std::unique_ptr<SampleSearchCriterion>> owned;
+    CMapStringToPtr criteria;
+    auto addCriterion = [&](const std::string& column, std::unique_ptr<SampleSearchCriterion> criterion) {
+        void* present = nullptr;
+        if (criteria.Lookup(column.c_str(), present))
+            throw CUsageError("give each field only once in a search ('" + column + "')");
+        criteria.SetAt(column.c_str(), criterion.get());
+        owned.push_back(std::move(criterion));
+    };
+    for (const std::string& item : args.where) {
+        auto [name, text] = SplitAssignment(item);
+        std::string column;
+        for (const char* extra : kExtraSearchColumns)
+            if (Lower(name) == Lower(extra))
+                column = extra;
+        if (column.empty()) {
+            const CFieldDef& field = ResolveField(fields, name);
+            if (field.isDate)
+                throw CUsageError("search " + field.control + " by date is not offered; search text fields");
+            column = field.control;
+        }
+        // The search clause cannot hold a quote: the library would then
+        // drop every criterion and list all samples.
+        if (text.find('\'') != std::string::npos)
+            throw CUsageError("a search text cannot contain a single quote (')");
+        if (text.empty())
+            throw CUsageError("empty search text for " + column);
+        auto criterion = std::make_unique<SampleSearchCriterion>();
+        criterion->Text = CString(text);
+        criterion->IsText = true;
+        addCriterion(column, std::move(criterion));
+    }
+    if (!args.measuredFrom.empty() || !args.measuredTo.empty()) {
+        auto criterion = std::make_unique<SampleSearchCriterion>();
+        criterion->IsText = false;
+        if (!args.measuredFrom.empty())
+            criterion->From = ParseDate(args.measuredFrom);
+        if (!args.measuredTo.empty())
+            criterion->To = ParseDate(args.measuredTo);
+        if (!args.measuredFrom.empty() && !args.measuredTo.empty() && criterion->To < criterion->From)
+            throw CUsageError("--measured-to lies before --measured-from");
+        if (args.measuredFrom.empty()) {
+            // The library reads a lone end date as a start; "up to" is what
+            // people mean, so the range starts at the first possible day.
+            criterion->From = CTime(1970, 1, 2, 0, 0, 0);
+        }
+        addCriterion("MeasuredDate", std::move(criterion));
+    }
+
+    const SampleViewTypeType view = ParseView(args.view);
+    COwnedList<CZENDB_Sample> samples;
+    const bool search = !owned.empty();
+    db.GetSamples(search ? SampleViewSearch : view, search ? &criteria : nullptr, samples.List());
+    std::vector<CZENDB_Sample*> shown;
+    for (CZENDB_Sample* sample : samples.Items())
+        if (!search || InView(*sample, view))
+            shown.push_back(sample);
+    if (args.limit > 0 && shown.size() > static_cast<size_t>(args.limit))
+        shown.resize(static_cast<size_t>(args.limit));
+
+    COutputTable table;
+    if (OutputFormat() != EOutputFormat::Table) {
+        for (const std::string& name : SampleColumnNames())
+            table.AddColumn(name);
+        for (CZENDB_Sample* sample : shown)
+            table.AddRow(SampleCells(*sample));
+        table.Print(OutputFormat(), stdout);
+        return;
+    }
+    // For people: the identifier, the visible text fields in display order,
+    // the dates and the signature.
+    table.AddColumn("UserSampleID", "Sample ID");
+    std::vector<std::string> textFields;
+    for (const CFieldDef& field : fields)
+        if (field.visible && !field.isDate && field.control != "RegisteredBy") {
+            textFields.push_back(field.control);
+            table.AddColumn(field.control, field.Label());
+        }
+    table.AddColumn("RegistrationDate", "Registered");
+    table.AddColumn("MeasuredDate", "Measured");
+    table.AddColumn("Signature", "Signed by");
+    for (CZENDB_Sample* sample : shown) {
+        std::vector<CCell> row{CCell(SampleFieldText(*sample, "UserSampleID"))};
+        for (const std::string& control : textFields)
+            row.emplace_back(SampleFieldText(*sample, control));
+        row.emplace_back(FormatDate(sample->RegistrationDate));
+        row.emplace_back(FormatDate(sample->MeasuredDate));
+        std::string signature;
+        if (sample->Signed)
+            signature = sample->Signature.IsEmpty() ? std::string("yes") : SampleFieldText(*sample, "Signature");
+        row.emplace_back(signature);
+        table.AddRow(std::move(row));
+    }
+    table.Print(EOutputFormat::Table, stdout, "no samples");
+    if (!Options().quiet)
+        std::fprintf(stderr, "%zu sample%s\n", shown.size(), shown.size() == 1 ? "" : "s");
+}
+
+// ---------------------------------------------------------------------------
+// register
+
+struct CRegisterArgs {
+    std::vector<std::string> items;    // [ID] FIELD=VALUE ...
+    std::string pattern;
+    std::string routine;
+    int count = 1;
+    bool skipExisting = false;
+};
+
+bool Exists(CZENDatabase& db, const std::string& id, int32_t* key = nullptr)
+{
+    int32_t found = -1;
+    const bool exists = db.SampleExist(CString(id), found);
+    if (key != nullptr)
+        *key = exists ? found : -1;
+    return exists;
+}
+
+// The identifier the registration dialog would propose: the one after the
+// latest registration, moved on past every identifier already taken.
+std::string ProposeNextId(CZENDatabase& db)
+{
+    std::string id = ToStd(db.GetNextUserSampleID());
+    if (id.empty())
+        return id;
+    for (int guard = 0; guard < 100000 && Exists(db, id); ++guard)
+        id = ToStd(IncLastNumberInString(CString(id)));
+    return id;
+}
+
+// Registration values as the library's registration-field list: one entry
+// per field given on the command line, with the field's definition.
+class CRegistrationValues {
+public:
+    CRegistrationValues(CZENDatabase& db) { db.GetAllRegistrationFields(m_defs.List()); }
+    ~CRegistrationValues() { Clear(); }
+    CRegistrationValues(const CRegistrationValues&) = delete;
+    CRegistrationValues& operator=(const CRegistrationValues&) = delete;
+
+    void SetText(const std::string& control, const std::string& text)
+    {
+        m_values.AddTail(new CSampleRegistrationField(-1, Def(control), CString(text)));
+    }
+    void SetDate(const std::string& control, const CTime& date)
+    {
+        m_values.AddTail(new CSampleRegistrationField(-1, Def(control), date));
+    }
+    void ApplyTo(CZENDB_Sample& sample) { sample.SetSampleRegistrationData(m_values); }
+
+private:
+    const CZENDB_RegistrationField& Def(const std::string& control)
+    {
+        for (CZENDB_RegistrationField* def : m_defs.Items()) {
+            CString name = def->Control;
+            name.TrimRight();
+            if (ToStd(name) == control) {
+                def->Control = name;
+                return *def;
+            }
+        }
+        throw CToolError("the database has no registration field '" + control + "'");
+    }
+    void Clear()
+    {
+        while (!m_values.IsEmpty())
+            delete static_cast<CSampleRegistrationField*>(m_values.RemoveHead());
+    }
+
+    COwnedList<CZENDB_RegistrationField> m_defs;
+    CObList m_values;
+};
+
+// Puts FIELD=VALUE assignments into the values (registration fields) and
+// returns the rest (UserSampleID, MeasuredBy, MeasuredDate) by column.
+std::map<std::string, std::string> ApplyAssignments(const std::vector<std::pair<std::string, std::string>>& items,
+                                                    const std::vector<CFieldDef>& fields,
+                                                    CRegistrationValues& values)
+{
+    std::map<std::string, std::string> others;
+    std::vector<std::string> seen;
+    for (const auto& [name, value] : items) {
+        std::string column;
+        for (const char* extra : {"UserSampleID", "MeasuredBy", "MeasuredDate"})
+            if (Lower(name) == Lower(extra))
+                column = extra;
+        const CFieldDef* field = column.empty() ? &ResolveField(fields, name) : nullptr;
+        const std::string key = field ? field->control : column;
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            throw CUsageError("field " + key + " is given twice");
+        seen.push_back(key);
+        if (field == nullptr) {
+            others[column] = value;
+            continue;
+        }
+        if (field->isDate)
+            values.SetDate(field->control, value.empty() ? CTime() : ParseDate(value));
+        else
+            values.SetText(field->control, value);
+    }
+    return others;
+}
+
+void RunRegister(const CRegisterArgs& args)
+{
+    if (!args.pattern.empty() && !args.routine.empty())
+        throw CUsageError("give either --pattern or --routine, not both");
+    if (args.count < 1 || args.count > 10000)
+        throw CUsageError("--count must lie between 1 and 10000");
+    std::string id;
+    std::vector<std::pair<std::string, std::string>> assignments;
+    for (const std::string& item : args.items) {
+        if (item.find('=') == std::string::npos) {
+            if (!id.empty())
+                throw CUsageError("more than one sample identifier given ('" + id + "', '" + item + "')");
+            id = item;
+        } else {
+            assignments.push_back(SplitAssignment(item));
+        }
+    }
+
+    CSession session;
+    CZENDatabase& db = session.Db();
+    const auto fields = LoadFieldDefs(db);
+    CRegistrationValues values(db);
+    const auto others = ApplyAssignments(assignments, fields, values);
+    if (!others.empty())
+        throw CUsageError(others.begin()->first + " cannot be set at registration");
+    bool dateGiven = false;
+    bool byGiven = false;
+    for (const auto& [name, value] : assignments) {
+        dateGiven = dateGiven || Lower(name) == "registrationdate";
+        byGiven = byGiven || Lower(name) == "registeredby";
+    }
+    if (!dateGiven)
+        values.SetDate("RegistrationDate", CTime::GetCurrentTime());
+    if (!byGiven)
+        values.SetText("RegisteredBy", session.ActingUser());
+
+    std::unique_ptr<CZENDB_Pattern> pattern;
+    std::unique_ptr<CZENDB_Routine> routine;
+    if (!args.pattern.empty())
+        pattern = RequirePattern(db, args.pattern);
+    if (!args.routine.empty())
+        routine = RequireRoutine(db, args.routine);
+
+    if (id.empty()) {
+        id = ProposeNextId(db);
+        if (id.empty())
+            throw CUsageError("no sample is registered yet, so no identifier can be proposed: give one (e.g. S-0001)");
+    }
+    // The batch is numbered like the registration dialog's batch.
+    std::vector<std::string> ids;
+    std::vector<std::string> existing;
+    std::string name = id;
+    for (int i = 0; i < args.count; ++i) {
+        if (Exists(db, name))
+            existing.push_back(name);
+        else
+            ids.push_back(name);
+        name = ToStd(IncLastNumberInString(CString(name)));
+    }
+    if (!existing.empty() && !args.skipExisting) {
+        std::string list;
+        for (size_t i = 0; i < existing.size() && i < 10; ++i)
+            list += (i ? ", " : "") + existing[i];
+        if (existing.size() > 10)
+            list += ", ...";
+        throw CToolError("already registered: " + list +
+                         (args.count > 1 ? " (nothing registered; --skip-existing registers the others)" : ""));
+    }
+
+    nlohmann::json registered = nlohmann::json::array();
+    {
+        CTransaction transaction(db);
+        CProgressBar progress("registering", ids.size() > 20 ? ids.size() : 0);
+        size_t done = 0;
+        for (const std::string& sampleId : ids) {
+            CZENDB_Sample sample(&db, CString(sampleId));
+            values.ApplyTo(sample);
+            if (!sample.Save() || sample.SampleID < 1)
+                throw CToolError("cannot register sample '" + sampleId + "'");
+            if (pattern && !sample.SetDefaultProfileOrRoutine(false, pattern->PatternID))
+                throw CToolError("cannot record the default pattern of '" + sampleId + "'");
+            if (routine && !sample.SetDefaultProfileOrRoutine(true, routine->RoutineTypeID))
+                throw CToolError("cannot record the default routine of '" + sampleId + "'");
+            registered.push_back({{"UserSampleID", sampleId}, {"SampleID", sample.SampleID}});
+            if (ids.size() > 20)
+                progress.Update(++done);
+        }
+        transaction.Commit();
+    }
+
+    if (OutputFormat() == EOutputFormat::Json) {
+        PrintJson(registered);
+        return;
+    }
+    if (OutputFormat() == EOutputFormat::Csv) {
+        COutputTable table;
+        table.AddColumn("UserSampleID");
+        table.AddColumn("SampleID");
+        for (const auto& entry : registered)
+            table.AddRow({CCell(entry["UserSampleID"].get<std::string>()), CCell(entry["SampleID"].get<int>())});
+        table.Print(EOutputFormat::Csv, stdout);
+        return;
+    }
+    if (ids.size() == 1)
+        PrintLine("registered " + ids.front());
+    else if (!ids.empty())
+        PrintLine("registered " + std::to_string(ids.size()) + " samples, " + ids.front() + " .. " + ids.back());
+    if (!existing.empty())
+        PrintLine("skipped " + std::to_string(existing.size()) + " already registered");
+}
+
+// ---------------------------------------------------------------------------
+// show
+
+struct CRunSummary {
+    int32_t profileID;
+    int32_t profileNr;
+    std::string name;
+    int indents;
+};
+
+std::vector<CRunSummary> SummarizeRuns(CZENDatabase& db, const CZENDB_Sample& sample)
+{
+    std::vector<CRunSummary> result;
+    for (const auto& run : LoadRuns(db, sample)) {
+        COwnedList<CZENDB_MadeIndent> indents;
+        run->GetAllMadeIndents(indents.List(), 0);
+        CString name = run->ProfileName;
+        name.TrimRight();
+        result.push_back({run->ProfileID, run->ProfileNr, ToStd(name), indents.Count()});
+    }
+    return result;
+}
+
+void RunShow(const std::string& id, bool all)
+{
+    CSession session;
+    CZENDatabase& db = session.Db();
+    const auto sample = LoadSample(db, id);
+    const auto fields = LoadFieldDefs(db);
+
+    std::string defaultName;
+    std::string defaultKind;
+    bool isRoutine = false;
+    int32_t defaultKey = -1;
+    if (sample->GetDefaultProfileOrRoutine(isRoutine, defaultKey)) {
+        if (isRoutine) {
+            CZENDB_Routine routine(&db);
+            defaultKind = "routine";
+            defaultName = routine.Load(defaultKey) ? ToStd(routine.Name) : "#" + std::to_string(defaultKey);
+        } else {
+            CZENDB_Pattern pattern(&db);
+            defaultKind = "pattern";
+            defaultName = pattern.Load(defaultKey) ? ToStd(pattern.Name) : "#" + std::to_string(defaultKey);
+        }
+    }
+    const auto runs = SummarizeRuns(db, *sample);
+
+    if (OutputFormat() != EOutputFormat::Table) {
+        nlohmann::json object = SampleJson(*sample);
+        object["DefaultPattern"] = defaultKind == "pattern" ? nlohmann::json(defaultName) : nlohmann::json(nullptr);
+        object["DefaultRoutine"] = defaultKind == "routine" ? nlohmann::json(defaultName) : nlohmann::json(nullptr);
+        if (OutputFormat() == EOutputFormat::Csv) {
+            COutputTable table;
+            for (auto it = object.begin(); it != object.end(); ++it)
+                table.AddColumn(it.key());
+            std::vector<CCell> row;
+            for (auto it = object.begin(); it != object.end(); ++it) {
+                if (it->is_string())
+                    row.emplace_back(it->get<std::string>());
+                else if (it->is_boolean())
+                    row.push_back(CCell::Flag(it->get<bool>()));
+                else if (it->is_number_integer())
+                    row.emplace_back(it->get<int64_t>());
+                else
+                    row.emplace_back();
+            }
+            table.AddRow(std::move(row));
+            table.Print(EOutputFormat::Csv, stdout);
+            return;
+        }
+        nlohmann::json list = nlohmann::json::array();
+        for (const CRunSummary& run : runs)
+            list.push_back({{"ProfileID", run.profileID},
+                            {"ProfileNr", run.profileNr},
+                            {"ProfileName", run.name},
+                            {"Indents", run.indents}});
+        object["Runs"] = list;
+        PrintJson(object);
+        return;
+    }
+
+    COutputTable table;
+    table.AddColumn("Field");
+    table.AddColumn("Value");
+    table.AddRow({CCell("Sample ID"), CCell(ToStd(sample->UserSampleID))});
+    for (const CFieldDef& field : fields)
+        if (field.visible || all)
+            table.AddRow({CCell(field.Label() + (field.visible ? "" : " (hidden)")),
+                          CCell(SampleFieldText(*sample, field.control))});
+    table.AddRow({CCell("Measured by"), CCell(SampleFieldText(*sample, "MeasuredBy"))});
+    table.AddRow({CCell("Measured"), CCell(FormatDateTime(sample->MeasuredDate))});
+    table.AddRow({CCell("Signed by"),
+                  CCell(sample->Signed ? SampleFieldText(*sample, "Signature") : std::string("(not signed)"))});
+    if (!defaultKind.empty())
+        table.AddRow({CCell("Default " + defaultKind), CCell(defaultName)});
+    table.AddRow({CCell("Key"), CCell(static_cast<int>(sample->SampleID))});
+    table.Print(EOutputFormat::Table, stdout);
+    PrintLine("");
+    COutputTable runTable;
+    runTable.AddColumn("ProfileNr", "Run");
+    runTable.AddColumn("ProfileName", "Profile");
+    runTable.AddColumn("Indents");
+    for (const CRunSummary& run : runs)
+        runTable.AddRow({CCell(static_cast<int>(run.profileNr)), CCell(run.name), CCell(run.indents)});
+    runTable.Print(EOutputFormat::Table, stdout, "no profile runs");
+}
+
+// ---------------------------------------------------------------------------
+// set, sign, delete
+
+void RunSet(const std::string& id, const std::vector<std::string>& items, bool force)
+{
+    if (items.empty())
+        throw CUsageError("give at least one FIELD=VALUE");
+    std::vector<std::pair<std::string, std::string>> assignments;
+    for (const std::string& item : items)
+        assignments.push_back(SplitAssignment(item));
+    CSession session;
+    CZENDatabase& db = session.Db();
+    auto sample = LoadSample(db, id);
+    if (sample->Signed && !force)
+        throw CToolError("sample '" + id + "' is signed by " + SampleFieldText(*sample, "Signature") +
+                         "; changing it needs --force");
+    const auto fields = LoadFieldDefs(db);
+    CRegistrationValues values(db);
+    const auto others = ApplyAssignments(assignments, fields, values);
+    values.ApplyTo(*sample);
+    for (const auto& [column, value] : others) {
+        if (column == "UserSampleID") {
+            if (value.empty())
+                throw CUsageError("a sample identifier cannot be empty");
+            int32_t key = -1;
+            if (Exists(db, value, &key) && key != sample->SampleID)
+                throw CToolError("sample identifier '" + value + "' is taken");
+            sample->UserSampleID = CString(value);
+        } else if (column == "MeasuredBy") {
+            sample->MeasuredBy = CString(value);
+        } else if (column == "MeasuredDate") {
+            sample->MeasuredDate = value.empty() ? CTime() : ParseDate(value);
+        }
+    }
+    if (!sample->Save())
+        throw CToolError("cannot store sample '" + id + "'");
+    PrintLine("changed " + ToStd(sample->UserSampleID));
+}
+
+void RunSign(const std::string& id, std::string by, bool force)
+{
+    CSession session;
+    CZENDatabase& db = session.Db();
+    auto sample = LoadSample(db, id);
+    if (by.empty())
+        by = session.UserName();
+    if (by.empty())
+        throw CUsageError("who signs? give --by NAME (or log in with --user)");
+    if (sample->Signed && !force)
+        throw CToolError("sample '" + id + "' is signed already by " + SampleFieldText(*sample, "Signature") +
+                         " (--force signs again)");
+    int hasData = 0;
+    sample->GetHasIndentData(hasData);
+    if (!hasData && !force)
+        throw CToolError("sample '" + id + "' has no measured profile to sign (--force signs all the same)");
+    sample->Signed = TRUE;
+    sample->Signature = CString(by);
+    if (!sample->Save())
+        throw CToolError("cannot store the signature of '" + id + "'");
+    PrintLine("signed " + id + " by " + by);
+}
+
+void RunDelete(const std::string& id, bool withRuns)
+{
+    CSession session;
+    CZENDatabase& db = session.Db();
+    auto sample = LoadSample(db, id);
+    const auto runs = LoadRuns(db, *sample);
+    if (!runs.empty() && !withRuns)
+        throw CToolError("sample '" + id + "' has " + std::to_string(runs.size()) +
+                         " profile run(s); --with-runs deletes them with it");
+    if (!runs.empty()) {
+        CTransaction transaction(db);
+        for (const auto& run : runs)
+            if (!run->DeleteAllMadeIndents())
+                throw CToolError("cannot delete the indents of run " + std::to_string(run->ProfileNr));
+        if (!sample->DeleteAllSampleProfilesRun())
+            throw CToolError("cannot delete the profile runs of '" + id + "'");
+        transaction.Commit();
+    }
+    if (!sample->Delete())
+        throw CToolError("cannot delete sample '" + id + "'");
+    PrintLine("deleted " + id + (runs.empty() ? "" : " with " + std::to_string(runs.size()) + " profile run(s)"));
+}
+
+void RunNextId()
+{
+    CSession session;
+    const std::string id = ProposeNextId(session.Db());
+    if (OutputFormat() == EOutputFormat::Json) {
+        PrintJson({{"UserSampleID", id.empty() ? nlohmann::json(nullptr) : nlohmann::json(id)}});
+        return;
+    }
+    if (id.empty())
+        throw CToolError("no sample is registered yet, so no identifier can be proposed");
+    PrintLine(id);
+}
+
+} // namespace
+
+void RegisterSampleCommands(CLI::App& app)
+{
+    CLI::App* samples = AddGroup(app, "samples", "Register, find, show, change, sign and delete samples");
+
+    auto list = std::make_shared<CListArgs>();
+    CLI::App* listCmd = samples->add_subcommand("list", "List samples, newest first");
+    listCmd->add_option("--view", list->view, "Which samples: all, last-week, last-month (measured since), unsigned, signed")
+        ->check(CLI::IsMember({"all", "last-week", "last-month", "unsigned", "signed"}));
+    listCmd->add_option("--where", list->where, "Only samples whose FIELD contains TEXT (repeatable)")
+        ->type_name("FIELD=TEXT");
+    listCmd->add_option("--measured-from", list->measuredFrom, "Only samples measured on or after DATE")->type_name("DATE");
+    listCmd->add_option("--measured-to", list->measuredTo, "Only samples measured on or before DATE (whole day)")
+        ->type_name("DATE");
+    listCmd->add_option("--limit", list->limit, "Show at most N samples")->type_name("N")->check(CLI::NonNegativeNumber);
+    listCmd->callback([list] { RunList(*list); });
+
+    auto reg = std::make_shared<CRegisterArgs>();
+    CLI::App* regCmd = samples->add_subcommand(
+        "register", "Register a sample (or a numbered batch); without ID the next free identifier is used");
+    regCmd->add_option("ID_AND_FIELDS", reg->items, "[ID] [FIELD=VALUE ...], e.g. S-0100 WorkOrder=A-12 Customer=Acme")
+        ->type_name("[ID] FIELD=VALUE");
+    regCmd->add_option("--pattern", reg->pattern, "Default test pattern of the sample")->type_name("NAME");
+    regCmd->add_option("--routine", reg->routine, "Default routine of the sample")->type_name("NAME");
+    regCmd->add_option("--count", reg->count, "Register a batch of N samples numbered from ID")->type_name("N");
+    regCmd->add_flag("--skip-existing", reg->skipExisting, "In a batch, pass over identifiers already registered");
+    regCmd->callback([reg] { RunRegister(*reg); });
+
+    auto showId = std::make_shared<std::string>();
+    auto showAll = std::make_shared<bool>(false);
+    CLI::App* showCmd = samples->add_subcommand("show", "Show a sample's registration data and profile runs");
+    showCmd->add_option("ID", *showId, "Sample identifier (#KEY for a database key)")->required();
+    showCmd->add_flag("--all", *showAll, "Show hidden registration fields too");
+    showCmd->callback([showId, showAll] { RunShow(*showId, *showAll); });
+
+    auto setId = std::make_shared<std::string>();
+    auto setItems = std::make_shared<std::vector<std::string>>();
+    auto setForce = std::make_shared<bool>(false);
+    CLI::App* setCmd = samples->add_subcommand("set", "Change registration data (also UserSampleID, MeasuredBy, MeasuredDate)");
+    setCmd->add_option("ID", *setId, "Sample identifier")->required();
+    setCmd->add_option("FIELD=VALUE", *setItems, "New values; an empty VALUE clears the field")->required();
+    setCmd->add_flag("--force", *setForce, "Change a signed sample");
+    setCmd->callback([setId, setItems, setForce] { RunSet(*setId, *setItems, *setForce); });
+
+    auto signId = std::make_shared<std::string>();
+    auto signBy = std::make_shared<std::string>();
+    auto signForce = std::make_shared<bool>(false);
+    CLI::App* signCmd = samples->add_subcommand("sign", "Sign a measured sample off");
+    signCmd->add_option("ID", *signId, "Sample identifier")->required();
+    signCmd->add_option("--by", *signBy, "Who signs (default: the logged-in user)")->type_name("NAME");
+    signCmd->add_flag("--force", *signForce, "Sign again, or sign a sample without measured profile");
+    signCmd->callback([signId, signBy, signForce] { RunSign(*signId, *signBy, *signForce); });
+
+    auto deleteId = std::make_shared<std::string>();
+    auto deleteRuns = std::make_shared<bool>(false);
+    CLI::App* deleteCmd = samples->add_subcommand("delete", "Delete a sample");
+    deleteCmd->add_option("ID", *deleteId, "Sample identifier")->required();
+    deleteCmd->add_flag("--with-runs", *deleteRuns, "Delete its profile runs and made indents as well");
+    deleteCmd->callback([deleteId, deleteRuns] { RunDelete(*deleteId, *deleteRuns); });
+
+    samples->add_subcommand("next-id", "Print the identifier the next registration would get")->callback(RunNextId);
+}
+
+} // namespace zendb

@@ -1,0 +1,106 @@
+// Evaluation of stored profile runs for zendb: everything the library
+// computes for a run by its own settings (case depths with their limit
+// hardness, core hardness, extremes, mean, standard deviation, the Gaussian
+// fit) gathered into one record, plus the indents per lane and the merged
+// profile that the diagram draws. Depths are in mm, hardness in HV/HK with
+// the Rockwell equivalent where one exists (-1.0: none).
+#pragma once
+
+#include "Output.h"
+
+#include "ZENDatabase.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zendb {
+
+// One hardness number in the scale of the indentor and in Rockwell.
+struct CHardness {
+    double hvhk = -1.0;
+    HardnessType scale = HV;            // HV or HK
+    double rockwell = -1.0;
+    HardnessType rockwellScale = HV;    // HRB or HRC when rockwell >= 0
+
+    static CHardness From(const CHardnessValue& value);
+    bool Valid() const { return hvhk >= 0.0; }
+    bool HasRockwell() const { return rockwell >= 0.0; }
+    // "550 HV", "52.3 HRC"; empty when missing.
+    std::string Text(int decimals = 0) const;
+    std::string RockwellText(int decimals = 1) const;
+    nlohmann::json Json() const;
+};
+
+// "HV", "HK", "HRB", "HRC".
+std::string ScaleName(HardnessType type);
+
+struct CPlotIndent {
+    double depth = 0.0;         // mm
+    double axis = 0.0;          // mm
+    double d1 = 0.0;            // µm
+    double d2 = 0.0;
+    double load = 0.0;          // gf
+    IndentorType indentor = Vickers;
+    CHardness hardness;
+    int lane = 0;               // 0-based rank by distance from the axis at its depth
+};
+
+struct CMergedPoint {
+    double depth = 0.0;         // mm
+    CHardness hardness;
+};
+
+struct CCaseDepth {
+    int index = 0;              // 0-based limit number
+    CHardness limit;
+    double depth = -1.0;        // mm, in HV/HK; -1.0: not found
+    double depthRockwell = -1.0;// mm, found in the Rockwell scale; -1.0: not found or no scale
+};
+
+struct CRunEvaluation {
+    int32_t profileID = -1;
+    int32_t profileNr = -1;
+    std::string profileName;
+    std::string position;
+    ProfileCalculationSettings calc;
+    ProfileDiagramSettings diagram;
+    std::vector<CPlotIndent> indents;
+    std::vector<CMergedPoint> merged;
+    int lanes = 0;
+    bool hasIndentor = false;
+    IndentorType indentor = Vickers;
+    double testLoad = 0.0;      // gf of the first made indent
+    std::vector<CCaseDepth> caseDepths;
+    std::optional<CHardness> core;
+    CHardness minimum;
+    CHardness maximum;
+    CHardness mean;             // HV/HK; rockwell from the Rockwell mean
+    double stdDev = -1.0;       // HV/HK
+    double stdDevRockwell = -1.0;
+    bool rockwellScale = false; // every merged value has a common Rockwell scale
+    HardnessType commonRockwell = HV;
+    bool gaussian = false;      // a Gaussian was fitted (CurveType 1)
+    double gaussA = 0.0, gaussW = 0.0, gaussY0 = 0.0;           // HV/HK
+    bool gaussianRockwell = false;
+    double gaussRA = 0.0, gaussRW = 0.0, gaussRY0 = 0.0;        // Rockwell
+
+    // Whether the first case depth lies in the run's tolerance band (when it
+    // has one and the depth was found).
+    std::optional<bool> WithinTolerance() const;
+    nlohmann::json Json() const;
+};
+
+// Loads the run with its made indents and evaluates it. Throws CToolError
+// when the run cannot be loaded.
+CRunEvaluation EvaluateRun(CZENDatabase& db, int32_t profileID);
+
+// Renders the evaluations of a sample's runs for `evaluate`.
+void PrintEvaluations(const CZENDB_Sample& sample, const std::vector<CRunEvaluation>& runs, EOutputFormat format);
+// The result rows of one run as people read them (Result, Hardness,
+// Rockwell, Depth), shared by `evaluate` and the report.
+COutputTable ResultTable(const CRunEvaluation& run);
+// "HV1", "HK0.5": the scale with the test load in kgf.
+std::string ScaleWithLoad(const CRunEvaluation& run);
+
+} // namespace zendb

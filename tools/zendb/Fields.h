@@ -1,0 +1,48 @@
+// Registration fields as zendb handles them: the definitions of the open
+// database with their descriptions, how a name typed on the command line
+// (control name or description, any letter case) finds its field, and the
+// English labels of the standard fields.
+#pragma once
+
+#include "Tool.h"
+
+#include <string>
+#include <vector>
+
+namespace zendb {
+
+struct CFieldDef {
+    std::string control;        // Samples column, e.g. "WorkOrder", "CustomField3"
+    std::string description;    // the database's description text
+    bool visible = false;
+    int displayOrder = -1;
+    bool isDate = false;        // RegistrationDate, DueDate
+    // What people read: the description, or an English label for a standard
+    // field whose description is just its column name.
+    std::string Label() const;
+};
+
+// Every registration field of the database in display order.
+std::vector<CFieldDef> LoadFieldDefs(CZENDatabase& db);
+// The field a command-line name means (control name, then description,
+// ignoring letter case); CUsageError naming the known fields otherwise.
+const CFieldDef& ResolveField(const std::vector<CFieldDef>& fields, const std::string& name);
+// "Work order" for "WorkOrder" and the other standard Samples columns; the
+// name itself for any other.
+std::string StandardFieldLabel(const std::string& control);
+
+// The value of one registration field of a sample in memory, as text (dates
+// as "YYYY-MM-DD HH:MM:SS", empty for none).
+std::string SampleFieldText(const CZENDB_Sample& sample, const std::string& control);
+CTime SampleFieldDate(const CZENDB_Sample& sample, const std::string& control);
+
+// The columns of a sample in listings (JSON keys, CSV header): SampleID,
+// UserSampleID, the standard fields, the measuring and signing state and
+// CustomField1 .. CustomField19.
+const std::vector<std::string>& SampleColumnNames();
+// The cells of one sample in the order of SampleColumnNames().
+std::vector<CCell> SampleCells(const CZENDB_Sample& sample);
+// The sample as a JSON object with those keys.
+nlohmann::json SampleJson(const CZENDB_Sample& sample);
+
+} // namespace zendb

@@ -1,0 +1,53 @@
+// Drawing of zendb's test reports and hardness-depth diagrams with cairo:
+// one drawing code writes PDF (one A4 page per run), SVG and PNG (the pages
+// one below the other). The diagram follows the run's diagram settings:
+// axes, Rockwell scale, indent values, results, tolerance band.
+#pragma once
+
+#include "Evaluation.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+typedef struct _cairo cairo_t;
+
+namespace zendb {
+
+enum class EImageFormat { Pdf, Svg, Png };
+
+// The format named by the file's extension (.pdf, .svg, .png, any letter
+// case); CUsageError for any other.
+EImageFormat ImageFormatOf(const std::string& path);
+
+// What the report shows of the sample.
+struct CReportSample {
+    std::string id;                                             // UserSampleID
+    std::vector<std::pair<std::string, std::string>> fields;    // label, value (visible fields)
+    std::string measuredBy;
+    std::string measured;                                       // date text
+    std::string signature;                                      // empty: not signed
+};
+
+// Draws the hardness-depth diagram of a run into the rectangle (points).
+// title: drawn above the plot when not empty.
+void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, const CRunEvaluation& run,
+                 const std::string& title);
+
+// Writes the report: the sample's registration data, then per run the
+// diagram and the results table, and the lines to sign. progress is called
+// after each page. Throws CToolError when the file cannot be written.
+void WriteReport(const std::string& path, const CReportSample& sample, const std::vector<CRunEvaluation>& runs,
+                 const std::function<void()>& progress = {});
+// Writes the diagrams of the runs alone, one below the other.
+void WriteDiagrams(const std::string& path, const std::string& sampleId, const std::vector<CRunEvaluation>& runs);
+
+// The report's view of a sample: its visible registration fields with their
+// labels, who measured it and when, and its signature.
+CReportSample ReportSampleOf(CZENDatabase& db, const CZENDB_Sample& sample);
+// Evaluates the sample's runs (only run `number` when it is above 0);
+// CToolError when that run does not exist.
+std::vector<CRunEvaluation> EvaluateSampleRuns(CZENDatabase& db, const CZENDB_Sample& sample, int number = 0);
+
+} // namespace zendb

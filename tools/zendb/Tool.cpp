@@ -1,0 +1,574 @@
+// Shared machinery of the zendb commands: options, message host, database
+// session and helpers (see Tool.h).
+#include "Tool.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <pwd.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace zendb {
+
+CGlobalOptions& Options()
+{
+    static CGlobalOptions options;
+    return options;
+}
+
+EOutputFormat OutputFormat()
+{
+    const std::string& format = Options().format;
+    if (format == "json")
+        return EOutputFormat::Json;
+    if (format == "csv")
+        return EOutputFormat::Csv;
+    return EOutputFormat::Table;
+}
+
+void AddGlobalOptions(CLI::App& app)
+{
+    CGlobalOptions& options = Options();
+    app.add_option("--db", options.database,
+                   "Database file (default: the file the station configuration names, "
+                   "section Database, key DatabaseFile)")
+        ->type_name("FILE");
+    app.add_option("--user", options.user, "Log in as this user")->envname("ZEN_USER")->type_name("NAME");
+    app.add_option_function<std::string>(
+           "--password", [&options](const std::string& value) { options.password = value; },
+           "Password of --user (else $ZEN_PASSWORD, else a prompt on a terminal)")
+        ->type_name("PW");
+    app.add_option("--format", options.format, "Output of listings: table (for people), json or csv")
+        ->check(CLI::IsMember({"table", "json", "csv"}))
+        ->type_name("FORMAT");
+    app.add_flag("-q,--quiet", options.quiet, "No notes and no progress bar on stderr");
+}
+
+std::string RoleName(int role)
+{
+    switch (role) {
+    case kRoleOperator:
+        return "operator";
+    case kRoleSupervisor:
+        return "supervisor";
+    case kRoleAdministrator:
+        return "administrator";
+    default:
+        return std::to_string(role);
+    }
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+int ParseRole(const std::string& text)
+{
+    const std::string name = Lower(text);
+    if (name == "operator")
+        return kRoleOperator;
+    if (name == "supervisor")
+        return kRoleSupervisor;
+    if (name == "administrator" || name == "admin")
+        return kRoleAdministrator;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (!text.empty() && end != nullptr && *end == '\0' && errno == 0 && value >= 0 && value <= 1000)
+        return static_cast<int>(value);
+    throw CUsageError("unknown role '" + text + "' (operator, supervisor, administrator or a number)");
+}
+
+// ---------------------------------------------------------------------------
+// Message host
+
+std::string Flatten(const std::string& text)
+{
+    std::string line;
+    bool blank = false;
+    for (char c : text) {
+        if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
+            blank = !line.empty();
+            continue;
+        }
+        if (blank)
+            line += ' ';
+        blank = false;
+        line += c;
+    }
+    return line;
+}
+
+CToolUIHost& CToolUIHost::Instance()
+{
+    static CToolUIHost host;
+    return host;
+}
+
+int CToolUIHost::MessageBox(const CString& text, UINT style)
+{
+    m_messages.push_back(Flatten(ToStd(text)));
+    return CDefaultUIHost::DefaultAnswer(style);
+}
+
+INT_PTR CToolUIHost::RunModal(CDialog& dlg)
+{
+    ++m_dialogs;
+    CDefaultUIHost quiet;
+    return quiet.RunModal(dlg);
+}
+
+std::vector<std::string> CToolUIHost::TakeMessages()
+{
+    std::vector<std::string> messages;
+    messages.swap(m_messages);
+    return messages;
+}
+
+void FlushNotes()
+{
+    for (const std::string& message : CToolUIHost::Instance().TakeMessages())
+        if (!Options().quiet && !message.empty())
+            std::fprintf(stderr, "zendb: note: %s\n", message.c_str());
+}
+
+namespace {
+
+std::string JoinMessages(const std::vector<std::string>& messages)
+{
+    std::string text;
+    for (const std::string& message : messages) {
+        if (message.empty())
+            continue;
+        if (!text.empty())
+            text += "; ";
+        text += message;
+    }
+    return text;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Database file and configuration
+
+namespace {
+
+// The private configuration file; removed at exit.
+struct CConfigOverlay {
+    std::string path;
+    ~CConfigOverlay()
+    {
+        if (!path.empty())
+            std::remove(path.c_str());
+    }
+};
+
+CConfigOverlay& Overlay()
+{
+    static CConfigOverlay overlay;
+    return overlay;
+}
+
+} // namespace
+
+void UseDatabaseFile(const std::string& path)
+{
+    // The effective configuration merges the candidate files key by key
+    // (first non-empty value wins); the copy keeps that, so the event log and
+    // the credential key stay where the station has them.
+    CIniFile merged;
+    for (const CString& file : GetConfigFileCandidates()) {
+        CIniFile ini;
+        if (!ini.Load(file))
+            continue;
+        for (const CString& section : ini.GetSectionNames()) {
+            for (const CString& key : ini.GetKeys(section)) {
+                CString value;
+                CString present;
+                if (ini.Lookup(section, key, value) && !value.IsEmpty() &&
+                    !merged.Lookup(section, key, present))
+                    merged.SetString(section, key, value);
+            }
+        }
+    }
+    if (!merged.SetString("Database", "DatabaseFile", path.c_str()))
+        throw CToolError("the database file name '" + path + "' cannot be put into a configuration");
+
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zendb-config-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0)
+        throw CToolError("cannot create a temporary configuration file: " + std::string(std::strerror(errno)));
+    const std::string text = merged.ToText();
+    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fd);
+    if (!Overlay().path.empty())
+        std::remove(Overlay().path.c_str());
+    Overlay().path = name.data();
+    if (!written)
+        throw CToolError("cannot write a temporary configuration file");
+    setenv("ZEN_CONFIG", name.data(), 1);
+}
+
+std::string ResolveDatabasePath()
+{
+    namespace fs = std::filesystem;
+    std::string path;
+    std::string origin;
+    if (!Options().database.empty()) {
+        std::error_code ec;
+        path = fs::absolute(Options().database, ec).lexically_normal().string();
+        if (ec)
+            path = Options().database;
+        origin = "";
+    } else {
+        path = ToStd(GetStringFromConfigFile("Database", "DatabaseFile", CZENDatabase::GetDefaultDatabasePath()));
+        origin = " (the station configuration's database; choose another with --db FILE)";
+    }
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        throw CToolError("no database file '" + path + "'" + origin +
+                         "; create one with 'zendb init FILE'");
+    if (fs::is_directory(path, ec))
+        throw CToolError("'" + path + "' is a folder, not a database file");
+    return path;
+}
+
+// ---------------------------------------------------------------------------
+// Passwords
+
+std::optional<std::string> PromptHidden(const std::string& prompt)
+{
+    if (isatty(STDIN_FILENO) != 1)
+        return std::nullopt;
+    std::fputs(prompt.c_str(), stderr);
+    std::fflush(stderr);
+    termios saved{};
+    const bool restore = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (restore) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    int c;
+    while ((c = std::fgetc(stdin)) != EOF && c != '\n')
+        line += static_cast<char>(c);
+    if (restore)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::fputc('\n', stderr);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+std::optional<std::string> ObtainPasswordWithoutPrompt()
+{
+    if (Options().password)
+        return Options().password;
+    if (const char* env = std::getenv("ZEN_PASSWORD"); env != nullptr)
+        return std::string(env);
+    return std::nullopt;
+}
+
+std::optional<std::string> ObtainPassword(const std::string& prompt)
+{
+    if (auto given = ObtainPasswordWithoutPrompt())
+        return given;
+    return PromptHidden(prompt);
+}
+
+// ---------------------------------------------------------------------------
+// Session
+
+CSession::CSession(ELogin login)
+{
+    const std::string path = ResolveDatabasePath();
+    if (!Options().database.empty())
+        UseDatabaseFile(path);
+    m_path = path;
+
+    const std::string user = Options().user;
+    if (login == ELogin::Required && user.empty())
+        throw CUsageError("this command needs a login: give --user NAME");
+    std::string password;
+    if (!user.empty())
+        password = ObtainPassword("Password for " + user + ": ").value_or(std::string());
+
+    CToolUIHost& host = CToolUIHost::Instance();
+    host.TakeMessages();
+    const int dialogsBefore = host.DialogCount();
+    CString error;
+    int opened = 0;
+    try {
+        opened = m_db.OpenDatabase(user.empty() ? 0 : 1, CString(user), CString(password), error);
+    } catch (const CException& e) {
+        if (m_db.IsOpen())
+            m_db.CloseDatabase();
+        throw CToolError("cannot open database '" + path + "': " + Flatten(ToStd(e.GetMessageText())));
+    }
+    std::vector<std::string> messages = host.TakeMessages();
+    if (!opened) {
+        if (m_db.IsOpen())
+            m_db.CloseDatabase();
+        const CString loginFailed = LoadResString(13025);
+        const bool loginFailure =
+            !user.empty() &&
+            (host.DialogCount() != dialogsBefore ||
+             std::find(messages.begin(), messages.end(), Flatten(ToStd(loginFailed))) != messages.end());
+        if (loginFailure)
+            throw CToolError("login failed for user '" + user + "' (wrong name or password)");
+        std::string reason = JoinMessages(messages);
+        if (reason.empty())
+            reason = Flatten(ToStd(error));
+        if (reason.empty())
+            reason = "not a station database of a version this tool can open";
+        throw CToolError("cannot open database '" + path + "': " + reason);
+    }
+    // Notes such as a completed upgrade are shown when the command ends.
+    for (const std::string& message : messages)
+        host.MessageBox(CString(message), MB_OK);
+    const std::string resolved = ToStd(m_db.GetDatabaseName());
+    if (!resolved.empty())
+        m_path = resolved;
+    m_user = user;
+}
+
+CSession::~CSession()
+{
+    m_db.CloseDatabase();
+}
+
+int CSession::Role() const
+{
+    return static_cast<int>(const_cast<CZENDatabase&>(m_db).GetUserType());
+}
+
+std::string CSession::ActingUser() const
+{
+    if (!m_user.empty())
+        return m_user;
+    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_name != nullptr)
+        return entry->pw_name;
+    if (const char* env = std::getenv("USER"); env != nullptr)
+        return env;
+    return std::string();
+}
+
+void CSession::RequireAdministrator(const char* what)
+{
+    COwnedList<CZENDB_User> users;
+    m_db.GetAllUsers(users.List());
+    if (users.Count() == 0)
+        return;
+    if (m_user.empty())
+        throw CToolError(std::string(what) + " needs a login as administrator: give --user NAME");
+    if (Role() != kRoleAdministrator)
+        throw CToolError(std::string(what) + " needs the role administrator; user '" + m_user + "' is " +
+                         RoleName(Role()));
+}
+
+// ---------------------------------------------------------------------------
+// Command groups and transactions
+
+CLI::App* AddGroup(CLI::App& app, const char* name, const char* description)
+{
+    CLI::App* group = app.add_subcommand(name, description);
+    group->require_subcommand(0, 1);
+    group->callback([group] {
+        if (group->get_subcommands().empty())
+            std::fputs(group->help().c_str(), stdout);
+    });
+    return group;
+}
+
+CTransaction::CTransaction(CDatabase& db) : m_db(db), m_open(false)
+{
+    m_db.BeginTrans();
+    m_open = true;
+}
+
+CTransaction::~CTransaction()
+{
+    if (m_open)
+        m_db.Rollback();
+}
+
+void CTransaction::Commit()
+{
+    m_db.CommitTrans();
+    m_open = false;
+}
+
+// ---------------------------------------------------------------------------
+// Dates
+
+CTime ParseDate(const std::string& input)
+{
+    const std::string text = Lower(input);
+    if (text == "now")
+        return CTime::GetCurrentTime();
+    if (text == "today") {
+        const CTime now = CTime::GetCurrentTime();
+        return CTime(now.GetYear(), now.GetMonth(), now.GetDay(), 0, 0, 0);
+    }
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    char separator = ' ';
+    int consumed = 0;
+    const int fields = std::sscanf(text.c_str(), "%4d-%2d-%2d%n%c%2d:%2d:%2d", &year, &month, &day, &consumed,
+                                   &separator, &hour, &minute, &second);
+    bool valid = fields >= 3 && month >= 1 && month <= 12 && day >= 1 && day <= 31 && year >= 1970 &&
+                 year <= 3000;
+    if (valid && fields == 3)
+        valid = static_cast<size_t>(consumed) == text.size();
+    else if (valid)
+        valid = (separator == ' ' || separator == 't') && fields >= 6 && hour >= 0 && hour < 24 &&
+                minute >= 0 && minute < 60 && second >= 0 && second < 60;
+    if (!valid)
+        throw CUsageError("'" + input + "' is not a date (YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], today or now)");
+    const CTime time(year, month, day, hour, minute, second);
+    if (time.GetDay() != day)
+        throw CUsageError("'" + input + "' is not a date of the calendar");
+    return time;
+}
+
+std::string FormatDateTime(const CTime& time)
+{
+    if (time.GetTime() == 0)
+        return std::string();
+    return ToStd(time.Format("%Y-%m-%d %H:%M:%S"));
+}
+
+std::string FormatDate(const CTime& time)
+{
+    if (time.GetTime() == 0)
+        return std::string();
+    return ToStd(time.Format("%Y-%m-%d"));
+}
+
+CCell DateCell(const CTime& time)
+{
+    if (time.GetTime() == 0)
+        return CCell();
+    return CCell(FormatDateTime(time));
+}
+
+// ---------------------------------------------------------------------------
+// Lookups
+
+std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const std::string& id)
+{
+    auto sample = std::make_unique<CZENDB_Sample>(&db);
+    bool found = false;
+    if (id.size() > 1 && id[0] == '#' &&
+        std::all_of(id.begin() + 1, id.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) &&
+        id.size() < 11) {
+        found = sample->Load(static_cast<int32_t>(std::strtol(id.c_str() + 1, nullptr, 10)));
+    } else {
+        found = sample->Load(CString(id));
+    }
+    if (!found) {
+        std::string reason = JoinMessages(CToolUIHost::Instance().TakeMessages());
+        throw CToolError("no sample '" + id + "'" + (reason.empty() ? std::string() : ": " + reason));
+    }
+    return sample;
+}
+
+namespace {
+
+std::string Trimmed(const CString& text)
+{
+    CString copy = text;
+    copy.Trim();
+    return ToStd(copy);
+}
+
+} // namespace
+
+std::unique_ptr<CZENDB_Pattern> FindPattern(CZENDatabase& db, const std::string& name)
+{
+    COwnedList<CZENDB_Pattern> patterns;
+    db.GetAllPatterns(patterns.List());
+    CZENDB_Pattern* match = nullptr;
+    for (CZENDB_Pattern* pattern : patterns.Items())
+        if (Trimmed(pattern->Name) == name)
+            match = match ? match : pattern;
+    if (match == nullptr)
+        for (CZENDB_Pattern* pattern : patterns.Items())
+            if (Lower(Trimmed(pattern->Name)) == Lower(name))
+                match = match ? match : pattern;
+    if (match == nullptr)
+        return nullptr;
+    auto result = std::make_unique<CZENDB_Pattern>(&db);
+    result->KeepConnection = true;
+    *result = *match;
+    return result;
+}
+
+std::unique_ptr<CZENDB_Routine> FindRoutine(CZENDatabase& db, const std::string& name)
+{
+    COwnedList<CZENDB_Routine> routines;
+    db.GetAllRoutines(routines.List());
+    CZENDB_Routine* match = nullptr;
+    for (CZENDB_Routine* routine : routines.Items())
+        if (Trimmed(routine->Name) == name)
+            match = match ? match : routine;
+    if (match == nullptr)
+        for (CZENDB_Routine* routine : routines.Items())
+            if (Lower(Trimmed(routine->Name)) == Lower(name))
+                match = match ? match : routine;
+    if (match == nullptr)
+        return nullptr;
+    auto result = std::make_unique<CZENDB_Routine>(&db);
+    result->KeepConnection = true;
+    *result = *match;
+    return result;
+}
+
+std::unique_ptr<CZENDB_Pattern> RequirePattern(CZENDatabase& db, const std::string& name)
+{
+    auto pattern = FindPattern(db, name);
+    if (!pattern)
+        throw CToolError("no pattern '" + name + "' (see 'zendb patterns list')");
+    return pattern;
+}
+
+std::unique_ptr<CZENDB_Routine> RequireRoutine(CZENDatabase& db, const std::string& name)
+{
+    auto routine = FindRoutine(db, name);
+    if (!routine)
+        throw CToolError("no routine '" + name + "' (see 'zendb routines list')");
+    return routine;
+}
+
+std::vector<std::unique_ptr<CZENDB_SampleProfileRun>> LoadRuns(CZENDatabase& db, const CZENDB_Sample& sample)
+{
+    CZENDB_Sample query(&db);
+    COwnedList<CZENDB_SampleProfileRun> runs;
+    if (!query.GetProfiles(sample.SampleID, runs.List()))
+        throw CToolError("cannot list the profile runs of sample '" + ToStd(sample.UserSampleID) + "': " +
+                         JoinMessages(CToolUIHost::Instance().TakeMessages()));
+    std::vector<std::unique_ptr<CZENDB_SampleProfileRun>> result;
+    for (CZENDB_SampleProfileRun* run : runs.Items()) {
+        auto copy = std::make_unique<CZENDB_SampleProfileRun>(&db);
+        copy->KeepConnection = true;
+        *copy = *run;
+        result.push_back(std::move(copy));
+    }
+    std::stable_sort(result.begin(), result.end(), [](const auto& a, const auto& b) {
+        return a->ProfileNr != b->ProfileNr ? a->ProfileNr < b->ProfileNr : a->ProfileID < b->ProfileID;
+    });
+    return result;
+}
+
+} // namespace zendb

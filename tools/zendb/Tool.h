@@ -1,0 +1,218 @@
+// Shared machinery of the zendb commands: global options, the two kinds of
+// failure (exit 1 and exit 2), the message host that keeps the library's
+// message boxes off stdout, the database session (file, login) and small
+// helpers for dates, names and owned object lists.
+#pragma once
+
+#include "Output.h"
+
+#include "ZENDatabase.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zendb {
+
+// A failed operation: exit status 1, the text on stderr as one line.
+class CToolError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A command line that cannot be carried out as written: exit status 2.
+class CUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Options that every command understands.
+struct CGlobalOptions {
+    std::string database;                   // --db FILE; empty: the configured file
+    std::string user;                       // --user (or ZEN_USER); empty: no login
+    std::optional<std::string> password;    // --password
+    std::string format = "table";           // --format table|json|csv
+    bool quiet = false;                     // --quiet: no notes, no progress
+};
+
+CGlobalOptions& Options();
+EOutputFormat OutputFormat();
+// Registers --db, --user, --password, --format and --quiet on the app.
+void AddGlobalOptions(CLI::App& app);
+
+// Roles of users as this tool names them; the library stores the integers.
+constexpr int kRoleOperator = 0;
+constexpr int kRoleSupervisor = 1;
+constexpr int kRoleAdministrator = 2;   // the highest role
+// "operator", "supervisor", "administrator", or the number as text.
+std::string RoleName(int role);
+// A role from its name (any letter case) or its number; CUsageError otherwise.
+int ParseRole(const std::string& text);
+
+// The host through which the library shows its message boxes while zendb
+// runs. Messages are collected, never written to stdout: a failure reports
+// them in its one error line, anything left over is written to stderr as a
+// note when the command ends. Questions get the answer of the built-in
+// non-interactive host (No); modal dialogs go to the terminal host when one
+// is available, otherwise they are cancelled.
+class CToolUIHost : public CUIHost {
+public:
+    int MessageBox(const CString& text, UINT style) override;
+    INT_PTR RunModal(CDialog& dlg) override;
+
+    // The messages collected since the last call, each flattened to one line.
+    std::vector<std::string> TakeMessages();
+    // Number of dialogs the library asked for so far.
+    int DialogCount() const { return m_dialogs; }
+
+    static CToolUIHost& Instance();
+
+private:
+    std::vector<std::string> m_messages;
+    int m_dialogs = 0;
+};
+
+// Writes the collected library messages to stderr as notes (unless --quiet).
+void FlushNotes();
+// Text flattened to one line (line breaks become blanks, blanks collapsed).
+std::string Flatten(const std::string& text);
+
+// An open database for one command: resolves the file (--db or the station
+// configuration), logs in when --user is given and upgrades old files (the
+// facade's OpenDatabase does both). Throws CToolError when the file cannot
+// be opened or the login fails. Closes the database when destroyed.
+class CSession {
+public:
+    enum class ELogin { IfUserGiven, Required };
+    explicit CSession(ELogin login = ELogin::IfUserGiven);
+    ~CSession();
+    CSession(const CSession&) = delete;
+    CSession& operator=(const CSession&) = delete;
+
+    CZENDatabase& Db() { return m_db; }
+    // The database file that was opened.
+    std::string Path() const { return m_path; }
+    // The logged-in user's name (empty without login) and role (-1 without).
+    std::string UserName() const { return m_user; }
+    int Role() const;
+    // The name to record as the one who did something: the logged-in user,
+    // else the operating-system account.
+    std::string ActingUser() const;
+    // Refuses (CToolError) unless the logged-in user has the highest role;
+    // a database without any user lets everyone administer it.
+    void RequireAdministrator(const char* what);
+
+private:
+    CZENDatabase m_db;
+    std::string m_path;
+    std::string m_user;
+};
+
+// Points the library's station configuration at the given database file for
+// the rest of the process (a private copy of the configuration with
+// "Database"/"DatabaseFile" replaced; the other settings stay in force).
+// The copy is removed when the process ends.
+void UseDatabaseFile(const std::string& path);
+// The file --db names (absolute), or the configured one; checks that it exists.
+std::string ResolveDatabasePath();
+
+// Reads a password: --password, else ZEN_PASSWORD, else a prompt without
+// echo when stdin is a terminal; nullopt when none is available.
+std::optional<std::string> ObtainPassword(const std::string& prompt);
+// --password, else ZEN_PASSWORD; nullopt when neither is given.
+std::optional<std::string> ObtainPasswordWithoutPrompt();
+// Prompts on the terminal without echo; nullopt when stdin is no terminal.
+std::optional<std::string> PromptHidden(const std::string& prompt);
+
+// Dates on the command line: "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS]" (or with
+// 'T'), "today", "now"; local time. CUsageError otherwise.
+CTime ParseDate(const std::string& text);
+// "YYYY-MM-DD HH:MM:SS" in local time; empty for the "no date" value 0.
+std::string FormatDateTime(const CTime& time);
+// "YYYY-MM-DD"; empty for 0.
+std::string FormatDate(const CTime& time);
+// A cell holding the date text, or Null for 0.
+CCell DateCell(const CTime& time);
+
+inline std::string ToStd(const CString& text) { return text.Str(); }
+std::string Lower(std::string text);
+
+// Owner of the objects a library query appends to a CObList: deletes them
+// (as T) when it goes out of scope.
+template <class T>
+class COwnedList {
+public:
+    COwnedList() = default;
+    ~COwnedList() { Clear(); }
+    COwnedList(const COwnedList&) = delete;
+    COwnedList& operator=(const COwnedList&) = delete;
+
+    CObList& List() { return m_list; }
+    std::vector<T*> Items() const
+    {
+        std::vector<T*> items;
+        for (POSITION pos = m_list.GetHeadPosition(); pos != nullptr;)
+            items.push_back(static_cast<T*>(m_list.GetNext(pos)));
+        return items;
+    }
+    int Count() const { return m_list.GetCount(); }
+    void Clear()
+    {
+        while (!m_list.IsEmpty())
+            delete static_cast<T*>(m_list.RemoveHead());
+    }
+
+private:
+    CObList m_list;
+};
+
+// The sample with the operator's identifier ("#<key>" selects by database
+// key); CToolError when there is none.
+std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const std::string& id);
+// Patterns and routines by name (exact, then ignoring letter case), among
+// those not deleted; nullptr when none has the name.
+std::unique_ptr<CZENDB_Pattern> FindPattern(CZENDatabase& db, const std::string& name);
+std::unique_ptr<CZENDB_Routine> FindRoutine(CZENDatabase& db, const std::string& name);
+// The same, but CToolError when there is none.
+std::unique_ptr<CZENDB_Pattern> RequirePattern(CZENDatabase& db, const std::string& name);
+std::unique_ptr<CZENDB_Routine> RequireRoutine(CZENDatabase& db, const std::string& name);
+
+// The profile runs of a sample, ordered by profile number.
+std::vector<std::unique_ptr<CZENDB_SampleProfileRun>> LoadRuns(CZENDatabase& db,
+                                                               const CZENDB_Sample& sample);
+
+// A group of subcommands ("zendb samples ...") that prints its help when no
+// subcommand follows it.
+CLI::App* AddGroup(CLI::App& app, const char* name, const char* description);
+
+// A transaction on the session's connection that is rolled back unless
+// Commit was called (a failure half-way stores nothing).
+class CTransaction {
+public:
+    explicit CTransaction(CDatabase& db);
+    ~CTransaction();
+    CTransaction(const CTransaction&) = delete;
+    CTransaction& operator=(const CTransaction&) = delete;
+    void Commit();
+
+private:
+    CDatabase& m_db;
+    bool m_open;
+};
+
+// The per-command setup: every command registers its subcommands on the
+// main app through one of these.
+void RegisterDatabaseCommands(CLI::App& app);
+void RegisterAdminCommands(CLI::App& app);
+void RegisterSampleCommands(CLI::App& app);
+void RegisterCatalogueCommands(CLI::App& app);
+void RegisterRunCommands(CLI::App& app);
+void RegisterReportCommands(CLI::App& app);
+void RegisterDemoCommand(CLI::App& app);
+void RegisterGuiCommand(CLI::App& app);
+
+} // namespace zendb
