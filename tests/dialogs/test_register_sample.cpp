@@ -88,6 +88,14 @@ TEST_F(RegisterSampleDialog, IdentifierOfAnotherSampleAsksToLoadIt)
                 EXPECT_EQ(dlg.GetSampleKey(), key);
                 EXPECT_EQ(dlg.GetCaption(), Text(13009));
                 EXPECT_EQ(dlg.GetDlgItemText(43001), "WO-1");
+                // Registering the edited sample saves it and goes back to
+                // registering with the next free identifier.
+                dlg.SetDlgItemText(43002, "P-1");
+                EXPECT_TRUE(dlg.ClickDlgButton(IDC_REGISTER_SAMPLE));
+                EXPECT_FALSE(dlg.IsEditing());
+                EXPECT_EQ(dlg.GetCaption(), Text(13008));
+                EXPECT_EQ(dlg.GetDlgItemText(IDC_SAMPLE_ID), "S-2");
+                EXPECT_EQ(dlg.GetSample().SampleID, -1);
             } else {
                 EXPECT_FALSE(dlg.IsEditing());
                 EXPECT_EQ(dlg.GetCaption(), Text(13008));
@@ -100,7 +108,25 @@ TEST_F(RegisterSampleDialog, IdentifierOfAnotherSampleAsksToLoadIt)
         EXPECT_EQ(m_host.GetMessages()[0].style, MB_YESNO | MB_ICONWARNING);
         EXPECT_EQ(m_bed.SampleCount(), 1);
         EXPECT_EQ(m_bed.FindSample("S-1")->WorkOrder, "WO-1");
+        EXPECT_EQ(m_bed.FindSample("S-1")->PartNo, "P-1");  // saved in the Yes run, kept by the No run
     }
+}
+
+TEST_F(RegisterSampleDialog, EmptyOrQuotedIdentifiersAreRefused)
+{
+    for (const char* id : {"", "O'1"}) {
+        m_host.Reset();
+        RunRegistering([&](CRegisterSampleDlg& dlg) {
+            dlg.SetDlgItemText(IDC_SAMPLE_ID, id);
+            dlg.SetDlgItemText(43001, "kept");
+            EXPECT_TRUE(dlg.ClickDlgButton(IDC_REGISTER_SAMPLE));
+            EXPECT_EQ(dlg.GetDlgItemText(IDC_SAMPLE_ID), id);
+            EXPECT_EQ(dlg.GetDlgItemText(43001), "kept");
+        });
+        ASSERT_EQ(m_host.GetMessages().size(), 1u) << id;
+        EXPECT_EQ(m_host.GetMessages()[0].text, "Identificador de la muestra de usuario no válido");
+    }
+    EXPECT_EQ(m_bed.SampleCount(), 0);
 }
 
 TEST_F(RegisterSampleDialog, RegisterButtonSavesAndStaysOpenWithTheNextIdentifier)
