@@ -1,0 +1,183 @@
+// Local date-time conversion of CTime (the cached local midnights) against
+// the C runtime's mktime, minute by minute around changes of UTC offset in
+// several zones, a change of TZ without tzset, and the stored date texts of
+// the recordsets read back in a zone with daylight saving.
+#include "TestSupport.h"
+
+#include "framework/CTime.h"
+#include "framework/sql/Database.h"
+#include "framework/sql/Recordset.h"
+#include "framework/sql/SqlText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+namespace {
+
+// Runs a test with the process time zone set, restoring it afterwards.
+class SqlDates : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* tz = std::getenv("TZ");
+        m_hadTz = tz != nullptr;
+        m_saved = tz ? tz : "";
+    }
+    void TearDown() override
+    {
+        if (m_hadTz)
+            setenv("TZ", m_saved.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+    static time_t Reference(int y, int m, int d, int hh, int mm, int ss)
+    {
+        std::tm tm{};
+        tm.tm_year = y - 1900;
+        tm.tm_mon = m - 1;
+        tm.tm_mday = d;
+        tm.tm_hour = hh;
+        tm.tm_min = mm;
+        tm.tm_sec = ss;
+        tm.tm_isdst = -1;
+        return std::mktime(&tm);
+    }
+
+private:
+    bool m_hadTz = false;
+    std::string m_saved;
+};
+
+// Days with a change of offset, the days around them and ordinary days.
+struct ZoneDay {
+    const char* zone;
+    int year, month, day;
+};
+
+const ZoneDay kDays[] = {
+    {"Europe/Berlin", 2024, 3, 31},   // 02:00 -> 03:00
+    {"Europe/Berlin", 2024, 10, 27},  // 03:00 -> 02:00
+    {"Europe/Berlin", 2014, 7, 15},   // summer, no change
+    {"America/New_York", 2024, 3, 10},
+    {"America/New_York", 2024, 11, 3},
+    {"America/Santiago", 2024, 4, 7},  // 00:00 -> 23:00 of the day before
+    {"America/Santiago", 2024, 9, 8},  // 00:00 -> 01:00: the day starts at 01:00
+    {"Asia/Beirut", 2023, 10, 29},     // 00:00 -> 23:00 of the day before
+    {"America/Havana", 2024, 3, 10},
+    {"Australia/Lord_Howe", 2024, 4, 7}, // half an hour back
+    {"Pacific/Apia", 2011, 12, 30},      // a day that never happened
+    {"UTC", 2024, 3, 31},
+};
+
+TEST_F(SqlDates, LocalFieldsGiveWhatMktimeGives)
+{
+    for (const ZoneDay& z : kDays) {
+        setenv("TZ", z.zone, 1); // no tzset: the conversion must notice by itself
+        for (int offset = -2; offset <= 2; ++offset) {
+            for (int minute = 0; minute < 24 * 60; minute += 5) {
+                const int h = minute / 60;
+                const int mi = minute % 60;
+                // the day's number through mktime's own normalisation of day + offset
+                std::tm day{};
+                day.tm_year = z.year - 1900;
+                day.tm_mon = z.month - 1;
+                day.tm_mday = z.day + offset;
+                day.tm_hour = 12;
+                day.tm_isdst = -1;
+                std::mktime(&day);
+                const int y = day.tm_year + 1900;
+                const int m = day.tm_mon + 1;
+                const int d = day.tm_mday;
+                for (int s : {0, 59}) {
+                    // mktime starts its search from the offset of its previous
+                    // call, which decides between the two readings of a
+                    // repeated hour: lead it in from either side.
+                    Reference(y, m, d + (s == 0 ? 3 : -3), 12, 0, 0);
+                    const time_t expected = Reference(y, m, d, h, mi, s);
+                    const CTime t(y, m, d, h, mi, s);
+                    ASSERT_EQ(t.GetTime(), static_cast<ZTIME>(expected))
+                        << z.zone << " " << y << "-" << m << "-" << d << " " << h << ":" << mi << ":" << s;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(SqlDates, FieldsOutOfRangeAreNormalisedAsBefore)
+{
+    setenv("TZ", "Europe/Berlin", 1);
+    const struct {
+        int y, m, d, hh, mm, ss;
+    } cases[] = {{2024, 13, 1, 0, 0, 0}, {2024, 3, 32, 0, 0, 0}, {2024, 2, 30, 12, 0, 0}, {2024, 3, 31, 24, 0, 0},
+                 {2024, 3, 31, 1, 60, 0}, {2024, 3, 31, 2, 30, 60}, {2024, 1, 0, 0, 0, 0}, {1969, 12, 31, 23, 59, 59},
+                 {999, 1, 1, 0, 0, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CTime(c.y, c.m, c.d, c.hh, c.mm, c.ss).GetTime(), Reference(c.y, c.m, c.d, c.hh, c.mm, c.ss))
+            << c.y << "-" << c.m << "-" << c.d << " " << c.hh << ":" << c.mm << ":" << c.ss;
+}
+
+TEST_F(SqlDates, AChangeOfZoneIsSeenAtTheNextConversion)
+{
+    setenv("TZ", "Europe/Berlin", 1);
+    const ZTIME berlin = CTime(2024, 7, 1, 12, 0, 0).GetTime();
+    setenv("TZ", "America/New_York", 1);
+    const ZTIME newYork = CTime(2024, 7, 1, 12, 0, 0).GetTime();
+    EXPECT_EQ(newYork - berlin, 6 * 3600);
+    setenv("TZ", "Europe/Berlin", 1);
+    EXPECT_EQ(CTime(2024, 7, 1, 12, 0, 0).GetTime(), berlin);
+    unsetenv("TZ");
+    EXPECT_EQ(CTime(2024, 7, 1, 12, 0, 0).GetTime(), Reference(2024, 7, 1, 12, 0, 0));
+}
+
+class CStampSet : public CRecordset {
+public:
+    explicit CStampSet(CDatabase* db) : CRecordset(db) { m_nFields = 2; }
+    int32_t m_ID = 0;
+    CTime m_When;
+    CString GetDefaultSQL() override { return "SELECT [ID], [When] FROM Stamps ORDER BY ID"; }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CFieldExchange::outputColumn);
+        RFX_Long(pFX, "[ID]", m_ID);
+        RFX_Date(pFX, "[When]", m_When);
+    }
+};
+
+TEST_F(SqlDates, StoredTextsReadBackAcrossADaylightSavingChange)
+{
+    setenv("TZ", "Europe/Berlin", 1);
+    zentest::CTempDir dir;
+    const CString connect = CString("DBQ=") + dir.File("dates.db").c_str() + ";";
+    CDatabase::CreateDatabase(connect);
+    CDatabase db;
+    db.OpenEx(connect);
+    db.ExecuteSQL("CREATE TABLE Stamps (ID COUNTER PRIMARY KEY, [When] DATETIME)");
+    // Every 20 minutes over the autumn night, written as text and read back.
+    const char* const texts[] = {"2024-10-26 23:40:00", "2024-10-27 00:00:00", "2024-10-27 01:40:00",
+                                 "2024-10-27 02:00:00", "2024-10-27 02:20:00", "2024-10-27 02:40:00",
+                                 "2024-10-27 03:00:00", "2024-03-31 01:40:00", "2024-03-31 02:20:00",
+                                 "2024-03-31 03:00:00", "2024-12-31 23:59:59"};
+    for (const char* text : texts)
+        db.ExecuteSQL(CString("INSERT INTO Stamps ([When]) VALUES ('") + text + "')");
+    CStampSet rs(&db);
+    rs.Open();
+    for (const char* text : texts) {
+        ASSERT_FALSE(rs.IsEOF());
+        CTime expected;
+        ASSERT_TRUE(ParseSqlDateTimeText(text, expected));
+        EXPECT_EQ(rs.m_When.GetTime(), expected.GetTime()) << text;
+        int y, m, d, hh, mm, ss;
+        ASSERT_EQ(std::sscanf(text, "%d-%d-%d %d:%d:%d", &y, &m, &d, &hh, &mm, &ss), 6);
+        EXPECT_EQ(rs.m_When.GetTime(), Reference(y, m, d, hh, mm, ss)) << text;
+        rs.MoveNext();
+    }
+    EXPECT_TRUE(rs.IsEOF());
+}
+
+} // namespace
