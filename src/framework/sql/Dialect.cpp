@@ -7,6 +7,7 @@
 #include "framework/sql/internal/SqlDates.h"
 #include "framework/sql/internal/SqlErrors.h"
 #include "framework/sql/internal/SqlTokens.h"
+#include "framework/sql/internal/SqlTranslate.h"
 
 #include <cctype>
 
@@ -60,12 +61,12 @@ std::string DateLiteral(std::string_view text, const CString& sql)
 }
 
 // Names, date literals, CDATE('...') and TRUE/FALSE.
-CSqlTokens TranslateTokens(const CSqlTokens& in, SqlDialect dialect, const CString& sql)
+CSqlTokens TranslateTokens(CSqlTokens&& in, SqlDialect dialect, const CString& sql)
 {
     CSqlTokens out;
     out.reserve(in.size());
     for (size_t i = 0; i < in.size(); ++i) {
-        const CSqlToken& t = in[i];
+        CSqlToken& t = in[i];
         switch (t.kind) {
         case SqlTokenKind::BracketName:
             out.push_back({SqlTokenKind::QuotedName, QuoteName(TokenName(t), dialect)});
@@ -104,10 +105,10 @@ CSqlTokens TranslateTokens(const CSqlTokens& in, SqlDialect dialect, const CStri
                     break;
                 }
             }
-            out.push_back(t);
+            out.push_back(std::move(t));
             break;
         default:
-            out.push_back(t);
+            out.push_back(std::move(t));
             break;
         }
     }
@@ -320,7 +321,11 @@ std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
 
 CString TranslateSql(const CString& sql, SqlDialect dialect)
 {
-    CSqlTokens tokens = TokenizeSql(sql.Str());
+    return TranslateSqlTokens(TokenizeSql(sql.Str()), dialect, sql);
+}
+
+CString TranslateSqlTokens(CSqlTokens tokens, SqlDialect dialect, const CString& sql)
+{
     // A trailing ';' and the blanks around it end the statement, nothing more.
     while (!tokens.empty() && tokens.back().kind == SqlTokenKind::Space)
         tokens.pop_back();
@@ -329,7 +334,7 @@ CString TranslateSql(const CString& sql, SqlDialect dialect)
         while (!tokens.empty() && tokens.back().kind == SqlTokenKind::Space)
             tokens.pop_back();
     }
-    tokens = TranslateTokens(tokens, dialect, sql);
+    tokens = TranslateTokens(std::move(tokens), dialect, sql);
     TranslateSchema(tokens, dialect);
     return CString(Rewrite(tokens, 0, tokens.size(), sql));
 }

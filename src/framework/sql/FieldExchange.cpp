@@ -11,9 +11,11 @@
 #include "framework/sql/internal/SqlErrors.h"
 #include "framework/sql/internal/SqlTokens.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace {
 
@@ -38,6 +40,18 @@ const double kDoublePseudoNull = std::numeric_limits<double>::quiet_NaN();
 // The column a field writes: the last name of "[Table].[Column]".
 CString ColumnOf(const char* name)
 {
+    // The usual spellings "[Column]" and "[Table].[Column]" without a split.
+    const std::string_view text(name ? name : "");
+    const size_t open = text.size() >= 2 && text.back() == ']' ? text.rfind('[') : std::string_view::npos;
+    if (open != std::string_view::npos) {
+        const std::string_view inner = text.substr(open + 1, text.size() - open - 2);
+        const std::string_view head = text.substr(0, open);
+        const bool plainHead =
+            head.empty() || (head.size() >= 3 && head.front() == '[' && head.substr(head.size() - 2) == "]." &&
+                             head.find_first_of("[]", 1) == head.size() - 2);
+        if (inner.find_first_of("[]") == std::string_view::npos && plainHead)
+            return CString(inner);
+    }
     const CSqlTokens tokens = TokenizeSql(name ? name : "");
     for (auto it = tokens.rbegin(); it != tokens.rend(); ++it)
         if (it->kind == SqlTokenKind::BracketName || it->kind == SqlTokenKind::QuotedName ||
@@ -56,6 +70,9 @@ CString ColumnOf(const char* name)
 
 int32_t ReadInt32(const CBoundField& field, const CSqlValue& value)
 {
+    if (value.GetType() == CSqlValue::Type::Integer && value.GetInteger() >= INT32_MIN &&
+        value.GetInteger() <= INT32_MAX)
+        return static_cast<int32_t>(value.GetInteger());
     int64_t v = 0;
     if (!SqlValueToInt64(value, v))
         BadValue(field, value, "is not a number");
@@ -77,9 +94,16 @@ void ReadInto(const CBoundField& field, const CSqlValue& value, void* p)
         break;
     }
     case Kind::Double: *static_cast<double*>(p) = SqlValueToDouble(value); break;
-    case Kind::Text:
-        *static_cast<CString*>(p) = CString(CutToCharacters(SqlValueToText(value), field.maxLength));
+    case Kind::Text: {
+        std::string& target = static_cast<CString*>(p)->StdString();
+        if (value.GetType() != CSqlValue::Type::Text)
+            target = CutToCharacters(SqlValueToText(value), field.maxLength);
+        else if (field.maxLength <= 0 || value.GetText().size() <= static_cast<size_t>(field.maxLength))
+            target.assign(value.GetText()); // no more characters than bytes: nothing to cut
+        else
+            target = CutToCharacters(value.GetText(), field.maxLength);
         break;
+    }
     case Kind::Date: {
         CTime& t = *static_cast<CTime*>(p);
         if (value.IsNull()) {
@@ -93,10 +117,18 @@ void ReadInto(const CBoundField& field, const CSqlValue& value, void* p)
         break;
     }
     case Kind::Binary: {
+        std::vector<uint8_t>& target = static_cast<CByteArray*>(p)->Vector();
+        if (value.GetType() == CSqlValue::Type::Blob) {
+            const std::vector<uint8_t>& bytes = value.GetBlob();
+            const size_t n = field.maxLength > 0 ? std::min(bytes.size(), static_cast<size_t>(field.maxLength))
+                                                 : bytes.size();
+            target.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+            break;
+        }
         std::vector<uint8_t> bytes = SqlValueToBytes(value);
         if (field.maxLength > 0 && bytes.size() > static_cast<size_t>(field.maxLength))
             bytes.resize(static_cast<size_t>(field.maxLength));
-        static_cast<CByteArray*>(p)->Vector() = std::move(bytes);
+        target = std::move(bytes);
         break;
     }
     }

@@ -11,6 +11,7 @@
 #include "framework/sql/internal/SqlDates.h"
 #include "framework/sql/internal/SqlErrors.h"
 #include "framework/sql/internal/SqlTokens.h"
+#include "framework/sql/internal/SqlTranslate.h"
 
 #include <algorithm>
 #include <cctype>
@@ -30,11 +31,13 @@ std::string TrimRight(std::string s)
 }
 
 // A table name alone becomes a SELECT of the bound columns; m_strFilter and
-// m_strSort are added as WHERE (or AND) and ORDER BY.
+// m_strSort are added as WHERE (or AND) and ORDER BY. tokensOut: the tokens
+// of the returned text.
 CString CompleteStatement(const CString& sql, const std::vector<CBoundField>& fields, const CString& filter,
-                          const CString& sort)
+                          const CString& sort, CSqlTokens& tokensOut)
 {
-    CSqlTokens tokens = TokenizeSql(sql.Str());
+    CSqlTokens& tokens = tokensOut;
+    tokens = TokenizeSql(sql.Str());
     const size_t first = NextSignificant(tokens, 0);
     std::string text = sql.Str();
     if (first < tokens.size() && !tokens[first].IsWord("SELECT") && NextSignificant(tokens, first + 1) == tokens.size() &&
@@ -47,7 +50,7 @@ CString CompleteStatement(const CString& sql, const std::vector<CBoundField>& fi
         tokens = TokenizeSql(text);
     }
     if (filter.IsEmpty() && sort.IsEmpty())
-        return CString(text);
+        return CString(std::move(text));
     const CSelectShape shape = AnalyzeSelect(tokens);
     std::string head = TrimRight(JoinSqlTokens(tokens, 0, shape.orderIndex));
     std::string tail = JoinSqlTokens(tokens, shape.orderIndex, tokens.size());
@@ -57,7 +60,32 @@ CString CompleteStatement(const CString& sql, const std::vector<CBoundField>& fi
         tail = tail.empty() ? " ORDER BY " + sort.Str() : TrimRight(tail) + ", " + sort.Str();
     else if (!tail.empty())
         tail = " " + tail;
-    return CString(head + tail);
+    text = head + tail;
+    tokens = TokenizeSql(text);
+    return CString(std::move(text));
+}
+
+// The tokens of the statement with the row identity added in front of the
+// select list: "<rowId> AS __zen_rowid, ", as the text would split.
+CSqlTokens WithRowId(const CSqlTokens& tokens, const CSelectShape& shape, const std::string& rowId)
+{
+    const bool separate = shape.listBegin == 0 || !(tokens[shape.listBegin - 1].kind == SqlTokenKind::Word ||
+                                                    tokens[shape.listBegin - 1].kind == SqlTokenKind::Number);
+    if (!separate || rowId.find_first_not_of("abcdefghijklmnopqrstuvwxyz_") != std::string::npos)
+        return TokenizeSql(JoinSqlTokens(tokens, 0, shape.listBegin) + rowId + " AS " + kRowIdAlias + ", " +
+                           JoinSqlTokens(tokens, shape.listBegin, tokens.size()));
+    CSqlTokens out;
+    out.reserve(tokens.size() + 7);
+    out.insert(out.end(), tokens.begin(), tokens.begin() + static_cast<std::ptrdiff_t>(shape.listBegin));
+    out.push_back({SqlTokenKind::Word, rowId});
+    out.push_back({SqlTokenKind::Space, " "});
+    out.push_back({SqlTokenKind::Word, "AS"});
+    out.push_back({SqlTokenKind::Space, " "});
+    out.push_back({SqlTokenKind::Word, kRowIdAlias});
+    out.push_back({SqlTokenKind::Symbol, ","});
+    out.push_back({SqlTokenKind::Space, " "});
+    out.insert(out.end(), tokens.begin() + static_cast<std::ptrdiff_t>(shape.listBegin), tokens.end());
+    return out;
 }
 
 [[noreturn]] void ThrowNoCurrentRecord()
@@ -100,7 +128,7 @@ void ReadRow(const CSqlStatement& statement, int columns, std::vector<CSqlValue>
 {
     out.resize(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c)
-        out[static_cast<size_t>(c)] = statement.GetValue(c);
+        statement.ReadValue(c, out[static_cast<size_t>(c)]);
 }
 
 // Next row of the query's own walk, skipping rows that were added or changed
@@ -109,7 +137,7 @@ bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
 {
     const int columns = st.statement->GetColumnCount();
     while (st.statement->Step()) {
-        if (st.rowIdColumn >= 0) {
+        if (st.rowIdColumn >= 0 && !(st.addedIds.empty() && st.editedIds.empty())) {
             const CSqlValue id = st.statement->GetValue(st.rowIdColumn);
             if (st.addedIds.count(id) || st.editedIds.count(id))
                 continue;
@@ -126,7 +154,7 @@ bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
 bool Reselect(CRecordsetState& st, const CSqlValue& id, std::vector<CSqlValue>& buffer)
 {
     if (!st.reselect)
-        st.reselect = st.connection->Prepare(st.reselectSql, st.shownSql);
+        st.reselect = st.connection->Prepare(TranslateSql(st.reselectSql, st.connection->GetDialect()), st.shownSql);
     CSqlStatement& s = *st.reselect;
     s.Reset();
     s.Bind(1, id);
@@ -199,7 +227,7 @@ void SetEmptyOrEnd(CRecordsetState& st)
 void WalkTo(CRecordset& rs, CRecordsetState& st, int64_t ordinal)
 {
     Rerun(st);
-    std::vector<CSqlValue> buffer;
+    std::vector<CSqlValue>& buffer = st.spare;
     while (st.position < ordinal && FetchNext(st, buffer))
         TakeRow(st, buffer);
     if (st.hasRow)
@@ -250,6 +278,7 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     st.connection = db->GetSqlConnection();
     st.openType = nOpenType == AFX_DB_USE_DEFAULT_TYPE ? m_nDefaultType : nOpenType;
     st.options = dwOptions;
+    st.fields.reserve(m_nFields);
     {
         CFieldExchangeContext ctx(st);
         RunPass(*this, ctx, CFieldExchange::Name);
@@ -262,11 +291,11 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     }
 
     const CString given = lpszSQL && *lpszSQL ? CString(lpszSQL) : GetDefaultSQL();
-    const CString sql = CompleteStatement(given, st.fields, m_strFilter, m_strSort);
-    if (CString(sql).Trim().IsEmpty())
+    CSqlTokens tokens;
+    const CString sql = CompleteStatement(given, st.fields, m_strFilter, m_strSort, tokens);
+    if (sql.Str().find_first_not_of(" \t\r\n\v\f") == std::string::npos)
         ThrowSqlLayerError(SQL_ERROR, "The recordset has no SQL statement.");
     st.shownSql = sql;
-    const CSqlTokens tokens = TokenizeSql(sql.Str());
     const CSelectShape shape = AnalyzeSelect(tokens);
     const SqlDialect dialect = st.connection->GetDialect();
 
@@ -274,29 +303,27 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     // changed, deleted or read again. Tables without one (views) stay read-only.
     if (shape.singleTable) {
         const std::string rowId = st.connection->GetRowIdExpression().Str();
-        const std::string withId = JoinSqlTokens(tokens, 0, shape.listBegin) + rowId + " AS " + kRowIdAlias +
-                                   ", " + JoinSqlTokens(tokens, shape.listBegin, tokens.size());
         try {
-            st.statement = st.connection->Prepare(TranslateSql(CString(withId), dialect), sql);
+            st.statement = st.connection->Prepare(TranslateSqlTokens(WithRowId(tokens, shape, rowId), dialect, sql),
+                                                  sql);
         } catch (const CDBException&) {
             st.statement.reset();
         }
         if (st.statement) {
             const std::string list = TrimRight(JoinSqlTokens(tokens, shape.listBegin, shape.fromIndex));
             const std::string from = TrimRight(JoinSqlTokens(tokens, shape.fromIndex, shape.fromEnd));
-            st.reselectSql = TranslateSql(CString("SELECT " + rowId + " AS " + kRowIdAlias + ", " + list + " " +
-                                                  from + " WHERE " + rowId + " = " +
-                                                  st.connection->GetParameterMarker(1).Str()),
-                                          dialect);
+            // translated when first needed (rows added or changed)
+            st.reselectSql = CString("SELECT " + rowId + " AS " + kRowIdAlias + ", " + list + " " + from +
+                                     " WHERE " + rowId + " = " + st.connection->GetParameterMarker(1).Str());
         }
     }
     if (!st.statement)
-        st.statement = st.connection->Prepare(TranslateSql(sql, dialect), sql);
+        st.statement = st.connection->Prepare(TranslateSqlTokens(tokens, dialect, sql), sql);
 
     const int columns = st.statement->GetColumnCount();
     for (int c = 0; c < columns; ++c) {
         const CString name = st.statement->GetColumnName(c);
-        if (name.Left(static_cast<int>(sizeof kInternalPrefix - 1)) == kInternalPrefix) {
+        if (name.Str().compare(0, sizeof kInternalPrefix - 1, kInternalPrefix) == 0) {
             if (name == kRowIdAlias && !st.reselectSql.IsEmpty())
                 st.rowIdColumn = c;
             continue;
@@ -313,7 +340,7 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     st.table = st.singleTable ? CString(shape.table) : CString();
 
     // Stand on the first row.
-    std::vector<CSqlValue> buffer;
+    std::vector<CSqlValue>& buffer = st.spare;
     if (FetchNext(st, buffer))
         TakeRow(st, buffer);
     else
@@ -356,7 +383,7 @@ BOOL CRecordset::Requery()
     st.addedIds.clear();
     st.recordCount = 0;
     Rerun(st);
-    std::vector<CSqlValue> buffer;
+    std::vector<CSqlValue>& buffer = st.spare;
     if (FetchNext(st, buffer)) {
         TakeRow(st, buffer);
         Fixup(*this, st);
@@ -392,7 +419,7 @@ void CRecordset::MoveNext()
         ThrowNoCurrentRecord();
     CRecordsetState& st = *m_pState;
     st.mode = CRecordsetState::Mode::None;
-    std::vector<CSqlValue> buffer;
+    std::vector<CSqlValue>& buffer = st.spare;
     if (FetchNext(st, buffer)) {
         TakeRow(st, buffer);
         Fixup(*this, st);
@@ -442,7 +469,7 @@ void CRecordset::MoveLast()
         ThrowNoCurrentRecord();
     CRecordsetState& st = *m_pState;
     st.mode = CRecordsetState::Mode::None;
-    std::vector<CSqlValue> buffer;
+    std::vector<CSqlValue>& buffer = st.spare;
     bool moved = false;
     while (FetchNext(st, buffer)) {
         TakeRow(st, buffer);
@@ -489,8 +516,7 @@ void CRecordset::Edit()
         ThrowNoCurrentRecord();
     if (st.mode != CRecordsetState::Mode::None)
         CancelUpdate();
-    StoreFields(*this, st, st.snapshot);
-    st.saved = st.snapshot;
+    StoreFields(*this, st, st.snapshot); // also what CancelUpdate restores
     st.mode = CRecordsetState::Mode::Edit;
 }
 
@@ -554,8 +580,9 @@ void CRecordset::CancelUpdate()
 {
     if (!m_pState || m_pState->mode == CRecordsetState::Mode::None)
         return;
+    const bool edit = m_pState->mode == CRecordsetState::Mode::Edit;
     m_pState->mode = CRecordsetState::Mode::None;
-    LoadFields(*this, *m_pState, m_pState->saved);
+    LoadFields(*this, *m_pState, edit ? m_pState->snapshot : m_pState->saved);
 }
 
 int32_t CRecordset::GetRecordCount() const

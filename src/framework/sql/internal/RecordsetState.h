@@ -39,7 +39,7 @@ struct CRecordsetState {
 
     std::unique_ptr<CSqlStatement> statement; // the query, stepped forward
     std::unique_ptr<CSqlStatement> reselect;  // one row by identity, prepared when needed
-    CString reselectSql;                      // its text in the engine's dialect
+    CString reselectSql;                      // its text, translated when it is prepared
     CString shownSql;                         // the query as the caller wrote it
     std::vector<int> visible;                 // result position of each visible column
     int rowIdColumn = -1;                     // result position of the row identity
@@ -48,6 +48,7 @@ struct CRecordsetState {
 
     // Current row: every result column; its identity.
     std::vector<CSqlValue> row;
+    std::vector<CSqlValue> spare; // the next row is read here, then swapped with row
     CSqlValue rowId;
     bool hasRow = false;
     bool bof = true;
@@ -67,7 +68,7 @@ struct CRecordsetState {
 
     enum class Mode { None, AddNew, Edit };
     Mode mode = Mode::None;
-    std::vector<CFieldCopy> saved;    // variables before AddNew/Edit
+    std::vector<CFieldCopy> saved;    // variables before AddNew (after Edit: snapshot)
     std::vector<CFieldCopy> snapshot; // variables when AddNew/Edit began
 };
 

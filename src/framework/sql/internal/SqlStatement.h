@@ -25,6 +25,8 @@ public:
     virtual bool Step() = 0;
     // Value of a column of the current row.
     virtual CSqlValue GetValue(int column) const = 0;
+    // The same into an existing value, reusing its text or blob storage.
+    virtual void ReadValue(int column, CSqlValue& into) const { into = GetValue(column); }
     // Back to before the first row, parameters kept; releases the engine's
     // read lock. Never fails.
     virtual void Reset() noexcept = 0;

@@ -58,21 +58,28 @@ bool IsClauseEnd(const CSqlToken& t)
 
 bool CSqlToken::IsWord(const char* upperWord) const
 {
-    if (kind != SqlTokenKind::Word || text.size() != std::strlen(upperWord))
+    if (kind != SqlTokenKind::Word)
         return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != upperWord[i])
+    // ASCII case folding by hand: most tokens differ in the first letter.
+    size_t i = 0;
+    for (; i < text.size() && upperWord[i] != '\0'; ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperWord[i])
             return false;
-    return true;
+    }
+    return i == text.size() && upperWord[i] == '\0';
 }
 
 CSqlTokens TokenizeSql(std::string_view sql)
 {
     CSqlTokens tokens;
+    tokens.reserve(sql.size() / 4 + 8); // about one token in four characters
     size_t i = 0;
     const size_t n = sql.size();
     auto push = [&](SqlTokenKind kind, size_t length) {
-        tokens.push_back({kind, std::string(sql.substr(i, length))});
+        tokens.emplace_back(CSqlToken{kind, std::string(sql.data() + i, length)});
         i += length;
     };
     while (i < n) {
@@ -135,6 +142,10 @@ CSqlTokens TokenizeSql(std::string_view sql)
 std::string JoinSqlTokens(const CSqlTokens& tokens, size_t begin, size_t end)
 {
     std::string out;
+    size_t length = 0;
+    for (size_t i = begin; i < end && i < tokens.size(); ++i)
+        length += tokens[i].text.size();
+    out.reserve(length);
     for (size_t i = begin; i < end && i < tokens.size(); ++i)
         out += tokens[i].text;
     return out;

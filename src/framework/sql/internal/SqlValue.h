@@ -26,6 +26,26 @@ public:
     const std::string& GetText() const { return std::get<3>(m_value); }
     const std::vector<uint8_t>& GetBlob() const { return std::get<4>(m_value); }
 
+    // In-place setters: a text or blob value reuses the storage this value
+    // already holds (row buffers read row after row without allocating).
+    void SetNull() { m_value.emplace<0>(); }
+    void SetInteger(int64_t v) { m_value.emplace<1>(v); }
+    void SetReal(double v) { m_value.emplace<2>(v); }
+    void SetText(const char* p, size_t n)
+    {
+        if (m_value.index() == 3)
+            std::get<3>(m_value).assign(p, n);
+        else
+            m_value.emplace<3>(p, n);
+    }
+    void SetBlob(const uint8_t* p, size_t n)
+    {
+        if (m_value.index() == 4)
+            std::get<4>(m_value).assign(p, p + n);
+        else
+            m_value.emplace<4>(p, p + n);
+    }
+
     // Orders values of one kind (row identities kept in sets).
     bool operator<(const CSqlValue& other) const { return m_value < other.m_value; }
     bool operator==(const CSqlValue& other) const { return m_value == other.m_value; }

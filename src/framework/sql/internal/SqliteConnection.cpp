@@ -5,13 +5,16 @@
 
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/internal/SqlErrors.h"
+#include "framework/sql/internal/SqlLiterals.h"
 #include "framework/sql/internal/SqliteStatement.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -54,6 +57,45 @@ bool IsBlankTail(const char* p)
             return false;
         }
     }
+    return true;
+}
+
+// The first word of a statement (after blanks and comments), upper-cased.
+std::string FirstWord(const char* p)
+{
+    while (p && *p) {
+        if (std::isspace(static_cast<unsigned char>(*p))) {
+            ++p;
+        } else if (p[0] == '-' && p[1] == '-') {
+            while (*p && *p != '\n')
+                ++p;
+        } else if (p[0] == '/' && p[1] == '*') {
+            const char* end = std::strstr(p + 2, "*/");
+            if (!end)
+                return std::string();
+            p = end + 2;
+        } else {
+            break;
+        }
+    }
+    std::string word;
+    while (p && std::isalpha(static_cast<unsigned char>(*p)))
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(*p++)));
+    return word;
+}
+
+// Statements after which prepared statements may describe an old schema
+// (their column lists are only brought up to date when they next run):
+// everything but reading and writing rows and starting or ending a
+// transaction. A rollback may undo a schema change.
+bool MayChangeSchema(const char* sql)
+{
+    static const char* const keep[] = {"SELECT", "INSERT", "UPDATE", "DELETE", "REPLACE",
+                                       "BEGIN", "COMMIT", "END", "SAVEPOINT", "RELEASE"};
+    const std::string word = FirstWord(sql);
+    for (const char* k : keep)
+        if (word == k)
+            return false;
     return true;
 }
 
@@ -143,16 +185,53 @@ int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value)
     return SQLITE_MISUSE;
 }
 
+CSqliteStmtHandle CSqliteStatementCache::Take(const std::string& key)
+{
+    for (size_t i = m_entries.size(); i-- > 0;) {
+        if (m_entries[i].key == key) {
+            CSqliteStmtHandle stmt = std::move(m_entries[i].stmt);
+            m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(i));
+            return stmt;
+        }
+    }
+    return CSqliteStmtHandle();
+}
+
+void CSqliteStatementCache::Give(std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept
+{
+    if (generation != m_generation || !stmt)
+        return; // finalized here: it may describe an old schema
+    try {
+        m_entries.push_back({std::move(key), std::move(stmt)});
+    } catch (...) {
+        return; // no memory for the entry: the statement is finalized
+    }
+    if (m_entries.size() > Capacity)
+        m_entries.erase(m_entries.begin());
+}
+
+void CSqliteStatementCache::Clear() noexcept
+{
+    m_entries.clear();
+    ++m_generation;
+}
+
 CSqliteConnection::CSqliteConnection(CSqliteHandle db, int busyTimeoutMs)
     : m_db(std::move(db)), m_nBusyTimeoutMs(busyTimeoutMs)
 {
+}
+
+CSqliteConnection::~CSqliteConnection()
+{
+    m_cache.Clear();
 }
 
 std::unique_ptr<CSqliteConnection> CSqliteConnection::Open(const CString& path, bool readOnly, int busyTimeoutMs)
 {
     CheckDatabaseFile(path);
     sqlite3* raw = nullptr;
-    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_EXRESCODE;
+    const int flags =
+        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(path, &raw, flags, nullptr);
     CSqliteHandle db(raw);
     if (rc != SQLITE_OK) {
@@ -274,7 +353,50 @@ CSqliteStmtHandle CSqliteConnection::PrepareRaw(const CString& engineSql, const 
 
 std::unique_ptr<CSqlStatement> CSqliteConnection::Prepare(const CString& engineSql, const CString& shown)
 {
-    return std::make_unique<CSqliteStatement>(*this, PrepareRaw(engineSql, shown), shown);
+    if (FirstWord(engineSql) != "SELECT") {
+        CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
+        if (!sqlite3_stmt_readonly(stmt.get()))
+            m_cache.Clear(); // it may change the schema when it runs
+        return std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, std::string(), 0);
+    }
+    CParameterisedSql parameterised;
+    const bool hasParameters = ParameteriseLiterals(engineSql.Str(), '?', parameterised);
+    std::string key = hasParameters ? std::move(parameterised.text) : engineSql.Str();
+    CSqliteStmtHandle stmt = m_cache.Take(key);
+    if (!stmt) {
+        if (hasParameters) {
+            try {
+                stmt = PrepareRaw(CString(key), shown);
+            } catch (const CDBException&) {
+                // The statement as written decides: its own error, or (should
+                // only the parameterised text fail) a statement of its own.
+                return std::make_unique<CSqliteStatement>(*this, PrepareRaw(engineSql, shown), shown,
+                                                          std::string(), 0);
+            }
+        } else {
+            stmt = PrepareRaw(engineSql, shown);
+        }
+        if (!sqlite3_stmt_readonly(stmt.get())) {
+            m_cache.Clear();
+            key.clear(); // not kept for reuse
+        }
+    }
+    for (size_t i = 0; i < parameterised.values.size(); ++i)
+        if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(i + 1), parameterised.values[i]);
+            rc != SQLITE_OK)
+            ThrowError(rc, shown);
+    return std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, std::move(key), m_cache.Generation());
+}
+
+void CSqliteConnection::ReleaseStatement(std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept
+{
+    if (!stmt)
+        return;
+    sqlite3_reset(stmt.get());
+    if (key.empty())
+        return; // finalized by the handle
+    sqlite3_clear_bindings(stmt.get());
+    m_cache.Give(std::move(key), std::move(stmt), generation);
 }
 
 int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
@@ -292,6 +414,8 @@ int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
 
 int CSqliteConnection::Execute(const CString& engineSql, const CString& shown)
 {
+    if (MayChangeSchema(engineSql))
+        m_cache.Clear();
     CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
     return RunWrite(stmt.get(), shown);
 }
@@ -310,7 +434,7 @@ bool CSqliteConnection::RollbackTransaction()
 {
     if (!InTransaction())
         return false;
-    Execute("ROLLBACK", "ROLLBACK");
+    Execute("ROLLBACK", "ROLLBACK"); // also empties the statement cache
     return true;
 }
 

@@ -3,13 +3,21 @@
 // (synchronous FULL): a process killed at any moment leaves either the
 // committed state or a journal that the next connection rolls back, and
 // committed rows survive. Only this driver includes the engine's header.
+//
+// A connection and its statements are used by one thread at a time (the
+// library starts no threads of its own), so connections are opened without
+// the engine's per-connection mutex (SQLITE_OPEN_NOMUTEX): a caller that
+// shares one CDatabase between threads must serialise the calls itself.
 #pragma once
 
 #include "framework/Exceptions.h"
 #include "framework/sql/internal/SqlConnection.h"
 
+#include <cstdint>
 #include <memory>
 #include <sqlite3.h>
+#include <string>
+#include <vector>
 
 struct CSqliteCloser {
     void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
@@ -28,8 +36,36 @@ CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int 
 // Binds one value to parameter index (1-based); returns the engine's code.
 int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value);
 
+// Idle prepared statements of one connection, keyed by the text they were
+// prepared from (literals already replaced by parameters), the most recently
+// used last. A statement is here only while no recordset runs it: Take hands
+// it out and removes it, Give puts it back (reset, bindings cleared). The
+// oldest is finalized when more than Capacity are idle. Clear finalizes them
+// all and starts a new generation: statements handed out before it are
+// finalized when given back instead of being kept.
+class CSqliteStatementCache {
+public:
+    static constexpr size_t Capacity = 24;
+
+    CSqliteStmtHandle Take(const std::string& key);
+    void Give(std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept;
+    void Clear() noexcept;
+    uint64_t Generation() const { return m_generation; }
+    size_t IdleCount() const { return m_entries.size(); }
+
+private:
+    struct CEntry {
+        std::string key;
+        CSqliteStmtHandle stmt;
+    };
+    std::vector<CEntry> m_entries;
+    uint64_t m_generation = 0;
+};
+
 class CSqliteConnection : public CSqlConnection {
 public:
+    ~CSqliteConnection() override;
+
     // Opens an existing database file; see CDatabase::OpenEx for the checks.
     static std::unique_ptr<CSqliteConnection> Open(const CString& path, bool readOnly, int busyTimeoutMs);
     // Creates a new, empty database file (refuses an existing path).
@@ -39,6 +75,10 @@ public:
     bool CanUpdate() const override { return m_bCanUpdate; }
     void SetBusyTimeout(int milliseconds) override;
 
+    // SELECT statements come from the statement cache (see
+    // ParameteriseLiterals): the literals of their WHERE clauses are bound as
+    // parameters, and a statement that no recordset runs is reused for the
+    // same text. Errors are those of the statement as written.
     std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) override;
     int Execute(const CString& engineSql, const CString& shown) override;
 
@@ -57,6 +97,10 @@ public:
     int DeleteRow(const CString& table, const CSqlValue& rowId) override;
 
     sqlite3* Handle() const { return m_db.get(); }
+    // Takes back a statement handed out by Prepare (key empty: not cached).
+    // Resets it (releasing its locks) and clears its bindings.
+    void ReleaseStatement(std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept;
+    const CSqliteStatementCache& StatementCache() const { return m_cache; }
     [[noreturn]] void ThrowError(int rc, const CString& shown) const;
     CDBException MakeError(int rc, const CString& shown) const;
 
@@ -68,6 +112,7 @@ private:
     bool ProbeWritable(const CString& path);
 
     CSqliteHandle m_db;
+    CSqliteStatementCache m_cache; // declared after m_db: finalized before the handle closes
     int m_nBusyTimeoutMs;
     bool m_bCanUpdate = false;
 };

@@ -6,9 +6,16 @@
 
 #include <strings.h>
 
-CSqliteStatement::CSqliteStatement(const CSqliteConnection& connection, CSqliteStmtHandle stmt, const CString& shown)
-    : m_connection(connection), m_stmt(std::move(stmt)), m_strShown(shown)
+CSqliteStatement::CSqliteStatement(CSqliteConnection& connection, CSqliteStmtHandle stmt, const CString& shown,
+                                   std::string cacheKey, uint64_t generation)
+    : m_connection(connection), m_stmt(std::move(stmt)), m_strShown(shown), m_cacheKey(std::move(cacheKey)),
+      m_generation(generation)
 {
+}
+
+CSqliteStatement::~CSqliteStatement()
+{
+    m_connection.ReleaseStatement(std::move(m_cacheKey), std::move(m_stmt), m_generation);
 }
 
 int CSqliteStatement::GetColumnCount() const
@@ -97,6 +104,28 @@ CSqlValue CSqliteStatement::GetValue(int column) const
         return CSqlValue::Blob(p ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>());
     }
     default: return CSqlValue();
+    }
+}
+
+void CSqliteStatement::ReadValue(int column, CSqlValue& into) const
+{
+    sqlite3_stmt* s = m_stmt.get();
+    switch (sqlite3_column_type(s, column)) {
+    case SQLITE_INTEGER: into.SetInteger(sqlite3_column_int64(s, column)); return;
+    case SQLITE_FLOAT: into.SetReal(sqlite3_column_double(s, column)); return;
+    case SQLITE_TEXT: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+        const int n = sqlite3_column_bytes(s, column);
+        into.SetText(p ? p : "", p ? static_cast<size_t>(n) : 0);
+        return;
+    }
+    case SQLITE_BLOB: {
+        const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(s, column));
+        const int n = sqlite3_column_bytes(s, column);
+        into.SetBlob(p, p ? static_cast<size_t>(n) : 0);
+        return;
+    }
+    default: into.SetNull(); return;
     }
 }
 

@@ -1,12 +1,24 @@
-// The SQLite engine driver: one prepared statement, stepped row by row.
+// The SQLite engine driver: one prepared statement, stepped row by row. A
+// statement from the connection's cache goes back to it when this object is
+// destroyed (reset, bindings cleared).
 #pragma once
 
 #include "framework/sql/internal/SqlStatement.h"
 #include "framework/sql/internal/SqliteConnection.h"
 
+#include <cstdint>
+#include <string>
+
 class CSqliteStatement : public CSqlStatement {
 public:
-    CSqliteStatement(const CSqliteConnection& connection, CSqliteStmtHandle stmt, const CString& shown);
+    // cacheKey: the text under which the connection keeps the statement for
+    // reuse (empty: finalized on destruction); generation: the cache's
+    // generation when the statement was handed out.
+    CSqliteStatement(CSqliteConnection& connection, CSqliteStmtHandle stmt, const CString& shown,
+                     std::string cacheKey, uint64_t generation);
+    ~CSqliteStatement() override;
+    CSqliteStatement(const CSqliteStatement&) = delete;
+    CSqliteStatement& operator=(const CSqliteStatement&) = delete;
 
     int GetColumnCount() const override;
     CString GetColumnName(int column) const override;
@@ -14,12 +26,15 @@ public:
     void Bind(int index, const CSqlValue& value) override;
     bool Step() override;
     CSqlValue GetValue(int column) const override;
+    void ReadValue(int column, CSqlValue& into) const override;
     void Reset() noexcept override;
     const CString& GetShownSql() const override { return m_strShown; }
 
 private:
-    const CSqliteConnection& m_connection;
+    CSqliteConnection& m_connection;
     CSqliteStmtHandle m_stmt;
     CString m_strShown;
+    std::string m_cacheKey;
+    uint64_t m_generation;
     bool m_bHasRow = false;
 };

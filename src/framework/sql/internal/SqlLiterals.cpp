@@ -1,0 +1,167 @@
+// Literal parameterisation of WHERE clauses: a walk over the statement's
+// tokens that keeps, per parenthesis level, whether it is inside a WHERE
+// clause, inside an IN (...) list, or after a BETWEEN waiting for its AND.
+#include "framework/sql/internal/SqlLiterals.h"
+
+#include "framework/sql/internal/SqlTokens.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+struct CLevel {
+    bool inWhere = false;
+    bool inList = false;                    // the parenthesis opened an IN list
+    bool betweenOpen = false;               // after BETWEEN, before its AND
+    const CSqlToken* betweenAnd = nullptr; // the AND of the last BETWEEN
+};
+
+bool IsGlued(const CSqlToken& t)
+{
+    return t.kind == SqlTokenKind::Word || t.kind == SqlTokenKind::Number || t.kind == SqlTokenKind::String ||
+           t.kind == SqlTokenKind::QuotedName || t.kind == SqlTokenKind::BracketName ||
+           t.kind == SqlTokenKind::HashDate;
+}
+
+// The keyword a word token spells, upper-cased into buffer; empty for
+// words longer than any keyword looked for here.
+std::string_view Keyword(const CSqlToken& t, char (&buffer)[12])
+{
+    if (t.kind != SqlTokenKind::Word || t.text.size() >= sizeof buffer)
+        return std::string_view();
+    for (size_t i = 0; i < t.text.size(); ++i) {
+        const char c = t.text[i];
+        buffer[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return std::string_view(buffer, t.text.size());
+}
+
+// Words that end a WHERE clause at its own level.
+bool EndsWhere(std::string_view word)
+{
+    static const std::string_view words[] = {"GROUP",  "ORDER",     "LIMIT", "HAVING", "UNION", "EXCEPT", "INTERSECT",
+                                             "WINDOW", "RETURNING", "ON",    "SELECT", "SET",   "DO"};
+    for (std::string_view w : words)
+        if (word == w)
+            return true;
+    return false;
+}
+
+bool IsComparison(const CSqlToken& t)
+{
+    if (t.kind == SqlTokenKind::Symbol) {
+        static const std::string_view symbols[] = {"=", "==", "<>", "!=", "<", "<=", ">", ">="};
+        for (std::string_view s : symbols)
+            if (t.text == s)
+                return true;
+        return false;
+    }
+    char buffer[12];
+    const std::string_view word = Keyword(t, buffer);
+    return word == "LIKE" || word == "GLOB" || word == "IS" || word == "BETWEEN";
+}
+
+// The value of a '...' literal ('' stands for one quote); false when the
+// literal is not closed.
+bool TextValue(const std::string& token, std::string& value)
+{
+    if (token.size() < 2 || token.front() != '\'' || token.back() != '\'')
+        return false;
+    value.clear();
+    for (size_t i = 1; i + 1 < token.size(); ++i) {
+        if (token[i] == '\'') {
+            if (i + 2 >= token.size() || token[i + 1] != '\'')
+                return false;
+            ++i;
+        }
+        value += token[i];
+    }
+    return true;
+}
+
+bool IntegerValue(const std::string& token, int64_t& value)
+{
+    if (token.empty() || token.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(token.c_str(), &end, 10);
+    if (errno == ERANGE || end != token.c_str() + token.size())
+        return false;
+    value = v;
+    return true;
+}
+
+bool HasOwnParameters(const CSqlTokens& tokens)
+{
+    for (const CSqlToken& t : tokens)
+        if (t.IsSymbol("?") || t.IsSymbol(":") || t.IsSymbol("@") || t.IsSymbol("$"))
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterisedSql& out)
+{
+    CSqlTokens tokens = TokenizeSql(sql);
+    const size_t first = NextSignificant(tokens, 0);
+    if (first >= tokens.size() || !(tokens[first].IsWord("SELECT") || tokens[first].IsWord("INSERT") ||
+                                    tokens[first].IsWord("UPDATE") || tokens[first].IsWord("DELETE")))
+        return false;
+    if (HasOwnParameters(tokens))
+        return false;
+
+    std::vector<CSqlValue> values;
+    std::vector<CLevel> levels(1);
+    const CSqlToken* previous = nullptr; // previous significant token
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        CSqlToken& t = tokens[i];
+        if (!t.IsSignificant())
+            continue;
+        CLevel& level = levels.back();
+        char buffer[12];
+        const std::string_view word = Keyword(t, buffer);
+        if (t.IsSymbol("(")) {
+            CLevel inner;
+            inner.inWhere = level.inWhere;
+            inner.inList = previous && previous->IsWord("IN");
+            levels.push_back(inner);
+        } else if (t.IsSymbol(")")) {
+            if (levels.size() > 1)
+                levels.pop_back();
+        } else if (word == "WHERE") {
+            level = CLevel{true, level.inList, false, nullptr};
+        } else if (!word.empty() && EndsWhere(word)) {
+            level = CLevel{false, level.inList, false, nullptr};
+        } else if (word == "BETWEEN") {
+            level.betweenOpen = true;
+        } else if (word == "AND" && level.betweenOpen) {
+            level.betweenOpen = false;
+            level.betweenAnd = &t;
+        } else if ((t.kind == SqlTokenKind::String || t.kind == SqlTokenKind::Number) && level.inWhere && previous) {
+            const bool expressionPlace = IsComparison(*previous) || previous == level.betweenAnd ||
+                                         (level.inList && (previous->IsSymbol("(") || previous->IsSymbol(",")));
+            const bool glued =
+                (i > 0 && IsGlued(tokens[i - 1])) || (i + 1 < tokens.size() && IsGlued(tokens[i + 1]));
+            std::string text;
+            int64_t integer = 0;
+            if (!expressionPlace || glued) {
+                // stays as written
+            } else if (t.kind == SqlTokenKind::String && TextValue(t.text, text)) {
+                values.push_back(CSqlValue::Text(std::move(text)));
+                t.text = markerPrefix + std::to_string(values.size());
+            } else if (t.kind == SqlTokenKind::Number && IntegerValue(t.text, integer)) {
+                values.push_back(CSqlValue::Integer(integer));
+                t.text = markerPrefix + std::to_string(values.size());
+            }
+        }
+        previous = &t;
+    }
+    if (values.empty())
+        return false;
+    out.text = JoinSqlTokens(tokens, 0, tokens.size());
+    out.values = std::move(values);
+    return true;
+}

@@ -1,0 +1,31 @@
+// Literal parameterisation: the string and integer literals of a statement's
+// WHERE clauses become numbered parameters, so that statements that differ
+// only in such values share one prepared statement in the engine.
+#pragma once
+
+#include "framework/sql/internal/SqlValue.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct CParameterisedSql {
+    std::string text;              // the statement with markers in place of the literals
+    std::vector<CSqlValue> values; // the value of marker k + 1 at index k
+};
+
+// Replaces literals of a SELECT, INSERT, UPDATE or DELETE statement (in the
+// engine's dialect) by markerPrefix followed by the parameter's number
+// ("?1", "?2", ...). Only literals whose value a parameter carries exactly,
+// in places where any expression may stand, are replaced:
+// - inside a WHERE clause (also of a sub-select, up to the clause's end);
+// - right after a comparison (= == <> != < <= > >=), LIKE, GLOB, IS,
+//   BETWEEN or the AND of a BETWEEN, or as an element of an IN (...) list;
+// - a well-formed '...' text, or a whole number written with digits only
+//   that fits 64 bits (real numbers stay as written: the engine's own
+//   reading of them decides their last digit);
+// - not glued to a neighbouring word or number (X'00', 0x1F stay).
+// Select lists, ORDER BY / GROUP BY positions, LIMIT and schema statements
+// are never touched. A statement that has parameter markers of its own is
+// left as it is. Returns false (out untouched) when nothing was replaced.
+bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterisedSql& out);

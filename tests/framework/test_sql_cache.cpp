@@ -1,0 +1,273 @@
+// The statement cache of the SQLite connection and the literal
+// parameterisation behind it: which literals become parameters, lookups that
+// differ only in a literal, one statement text in two open recordsets,
+// quotes and translated dates in literals, no lock kept by a cached
+// statement, and a schema change reaching statements prepared before it.
+#include "TestSupport.h"
+
+#include "framework/Exceptions.h"
+#include "framework/sql/Database.h"
+#include "framework/sql/Recordset.h"
+#include "framework/sql/SqlText.h"
+#include "framework/sql/internal/SqlLiterals.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ParameterCase {
+    const char* sql;
+    const char* text;   // nullptr: left as it is
+    const char* values; // the bound values, "|"-separated, texts quoted
+};
+
+const ParameterCase kParameterCases[] = {
+    {"SELECT a FROM t WHERE b = 'x'", "SELECT a FROM t WHERE b = ?1", "'x'"},
+    {"SELECT a FROM t WHERE b='O''Brien' AND c <> 12", "SELECT a FROM t WHERE b=?1 AND c <> ?2", "'O'Brien'|12"},
+    {"SELECT a FROM t WHERE b LIKE 'x%' OR c IN (1, 'two', 3)", "SELECT a FROM t WHERE b LIKE ?1 OR c IN (?2, ?3, ?4)",
+     "'x%'|1|'two'|3"},
+    {"SELECT a FROM t WHERE b BETWEEN 5 AND 9 AND c >= '2014-03-05 00:00:00'",
+     "SELECT a FROM t WHERE b BETWEEN ?1 AND ?2 AND c >= ?3", "5|9|'2014-03-05 00:00:00'"},
+    {"SELECT a FROM t WHERE (b = 1 OR b = 2) ORDER BY 1 LIMIT 3", "SELECT a FROM t WHERE (b = ?1 OR b = ?2) ORDER BY 1 LIMIT 3",
+     "1|2"},
+    {"SELECT a FROM t WHERE b IN (SELECT c FROM u WHERE d = 'y' ORDER BY 2) AND e = 4",
+     "SELECT a FROM t WHERE b IN (SELECT c FROM u WHERE d = ?1 ORDER BY 2) AND e = ?2", "'y'|4"},
+    {"UPDATE t SET a = 5 WHERE b = 6", "UPDATE t SET a = 5 WHERE b = ?1", "6"},
+    {"DELETE FROM t WHERE b = ''", "DELETE FROM t WHERE b = ?1", "''"},
+    // Left as written: select lists, real numbers, too large integers, hex and
+    // blob literals, negative numbers, literals first in a comparison,
+    // statements with parameters of their own, schema statements.
+    {"SELECT 'x' = a, 5 FROM t", nullptr, ""},
+    {"SELECT a FROM t WHERE b = 1.5 OR b = 2e3 OR b = 9223372036854775808", nullptr, ""},
+    {"SELECT a FROM t WHERE b = 0x1F OR c = X'00' OR d = -4 OR 'x' = e", nullptr, ""},
+    {"SELECT a FROM t WHERE b = ?1 AND c = 'x'", nullptr, ""},
+    {"CREATE TABLE t (a VARCHAR(5) DEFAULT 'x' CHECK (a = 'x'))", nullptr, ""},
+    {"SELECT a FROM t WHERE b = 'open", nullptr, ""},
+};
+
+std::string Describe(const std::vector<CSqlValue>& values)
+{
+    std::string out;
+    for (const CSqlValue& v : values) {
+        out += out.empty() ? "" : "|";
+        out += v.GetType() == CSqlValue::Type::Text ? "'" + v.GetText() + "'" : std::to_string(v.GetInteger());
+    }
+    return out;
+}
+
+TEST(SqlLiterals, OnlyLiteralsInWhereExpressionsBecomeParameters)
+{
+    for (const ParameterCase& c : kParameterCases) {
+        SCOPED_TRACE(c.sql);
+        CParameterisedSql out;
+        const bool changed = ParameteriseLiterals(c.sql, '?', out);
+        ASSERT_EQ(changed, c.text != nullptr);
+        if (changed) {
+            EXPECT_EQ(out.text, c.text);
+            EXPECT_EQ(Describe(out.values), c.values);
+        }
+    }
+}
+
+class CNameSet : public CRecordset {
+public:
+    explicit CNameSet(CDatabase* db) : CRecordset(db) { m_nFields = 3; }
+    int32_t m_ID = 0;
+    CString m_Name;
+    CTime m_When;
+    CString GetDefaultSQL() override { return "SELECT [ID], [Name], [When] FROM Names"; }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CFieldExchange::outputColumn);
+        RFX_Long(pFX, "[ID]", m_ID);
+        RFX_Text(pFX, "[Name]", m_Name);
+        RFX_Date(pFX, "[When]", m_When);
+    }
+};
+
+class SqlCache : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CDatabase::CreateDatabase(Connect());
+        m_db.OpenEx(Connect());
+        m_db.ExecuteSQL("CREATE TABLE Names (ID COUNTER PRIMARY KEY, Name VARCHAR(50), [When] DATETIME, Grp LONG)");
+        m_db.ExecuteSQL("INSERT INTO Names (Name, [When], Grp) VALUES ('plain', #3/5/2014#, 1), "
+                        "('O''Brien', #3/5/2014 10:00#, 1), ('it''s ''quoted''', #3/6/2014#, 2), "
+                        "('', #3/7/2014#, 2), ('?1 -- /* not a comment */', #3/8/2014#, 2), ('x''', NULL, 3)");
+    }
+    CString Connect() const { return CString("DBQ=") + m_path.c_str() + ";"; }
+
+    // Names of the rows the statement finds, in ID order, ";"-separated.
+    std::string Names(const char* where)
+    {
+        CNameSet rs(&m_db);
+        rs.Open(CRecordset::snapshot, CString("SELECT [ID], [Name], [When] FROM Names WHERE ") + where + " ORDER BY ID");
+        std::string out;
+        for (; !rs.IsEOF(); rs.MoveNext())
+            out += rs.m_Name.Str() + ";";
+        return out;
+    }
+
+    zentest::CTempDir m_dir;
+    std::string m_path = m_dir.File("cache.db");
+    CDatabase m_db;
+};
+
+TEST_F(SqlCache, LiteralsWithQuotesAndDatesFindTheirRows)
+{
+    const struct {
+        const char* where;
+        const char* names;
+    } cases[] = {
+        {"Name = 'plain'", "plain;"},
+        {"Name = 'O''Brien'", "O'Brien;"},
+        {"Name = 'it''s ''quoted'''", "it's 'quoted';"},
+        {"Name = ''", ";"},
+        {"Name = '?1 -- /* not a comment */'", "?1 -- /* not a comment */;"},
+        {"Name = 'x'''", "x';"},
+        {"Name = 'x'", ""},
+        {"Name LIKE 'O%' OR Name IN ('plain', 'x''')", "plain;O'Brien;x';"},
+        {"Grp = 2 AND ID > 3", ";?1 -- /* not a comment */;"},
+        {"Grp = '2'", "it's 'quoted';;?1 -- /* not a comment */;"},
+        {"Grp BETWEEN 2 AND 3 AND Name <> ''", "it's 'quoted';?1 -- /* not a comment */;x';"},
+        {"[When] = #3/5/2014#", "plain;"},
+        {"[When] = #3/5/2014 10:00 AM#", "O'Brien;"},
+        {"[When] >= CDATE('2014-03-06 00:00:00') AND [When] < #3/8/2014#", "it's 'quoted';;"},
+        {"[When] > #3/7/2014# OR [When] IS NULL", "?1 -- /* not a comment */;x';"},
+        {"Grp = 1 OR 1 = 0", "plain;O'Brien;"},
+    };
+    // Twice: the second round runs on the cached statements.
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.where);
+            EXPECT_EQ(Names(c.where), c.names);
+        }
+    }
+}
+
+TEST_F(SqlCache, LookupsThatDifferInTheLiteralShareAStatement)
+{
+    CNameSet rs(&m_db);
+    for (int round = 0; round < 3; ++round) {
+        for (int id = 1; id <= 7; ++id) {
+            CString sql;
+            sql.Format("SELECT [ID], [Name], [When] FROM Names WHERE ID = %d", id);
+            rs.Open(CRecordset::dynaset, sql);
+            ASSERT_EQ(rs.IsEOF() != FALSE, id == 7) << id;
+            if (id < 7) {
+                EXPECT_EQ(rs.m_ID, id);
+            }
+            EXPECT_EQ(rs.GetSQL(), sql); // shown as written
+            rs.Close();
+        }
+    }
+    // A filter on top of a lookup, and a row changed through a cached statement.
+    rs.m_strFilter = "Grp = 1";
+    rs.Open(CRecordset::dynaset, "SELECT [ID], [Name], [When] FROM Names WHERE Name = 'plain'");
+    ASSERT_FALSE(rs.IsEOF());
+    rs.Edit();
+    rs.m_Name = "changed";
+    EXPECT_TRUE(rs.Update());
+    EXPECT_EQ(rs.m_Name, CString("changed"));
+    rs.Close();
+    rs.m_strFilter.Empty();
+    EXPECT_EQ(Names("Name = 'changed'"), "changed;");
+    EXPECT_EQ(Names("Name = 'plain'"), "");
+}
+
+TEST_F(SqlCache, TwoOpenRecordsetsOfOneStatementWalkOnTheirOwn)
+{
+    const char* sql = "SELECT [ID], [Name], [When] FROM Names WHERE Grp = 2 ORDER BY ID";
+    CNameSet first(&m_db);
+    CNameSet second(&m_db);
+    first.Open(CRecordset::dynaset, sql);
+    first.MoveNext();
+    second.Open(CRecordset::dynaset, sql); // the first one's statement is in use
+    EXPECT_EQ(first.m_ID, 4);
+    EXPECT_EQ(second.m_ID, 3);
+    second.MoveNext();
+    second.MoveNext();
+    EXPECT_EQ(second.m_ID, 5);
+    first.MoveNext();
+    EXPECT_EQ(first.m_ID, 5);
+    first.MoveNext();
+    EXPECT_TRUE(first.IsEOF());
+    first.Close();
+    // A third one takes the statement the first gave back, positioned at the start.
+    CNameSet third(&m_db);
+    third.Open(CRecordset::dynaset, "SELECT [ID], [Name], [When] FROM Names WHERE Grp = 1 ORDER BY ID");
+    EXPECT_EQ(third.m_ID, 1);
+    second.MoveFirst();
+    EXPECT_EQ(second.m_ID, 3);
+    third.MoveNext();
+    EXPECT_EQ(third.m_ID, 2);
+}
+
+TEST_F(SqlCache, AStatementGivenBackKeepsNoLock)
+{
+    CDatabase other;
+    other.SetQueryTimeout(0);
+    other.OpenEx(Connect());
+    for (int round = 0; round < 3; ++round) {
+        CNameSet rs(&m_db);
+        rs.Open(CRecordset::dynaset, "SELECT [ID], [Name], [When] FROM Names WHERE Grp = 2");
+        rs.MoveNext(); // mid-walk: the engine holds a read lock
+        EXPECT_THROW(other.ExecuteSQL("INSERT INTO Names (Name) VALUES ('blocked')"), CDBException);
+        rs.Close(); // the statement goes back to the cache
+        other.ExecuteSQL("INSERT INTO Names (Name, Grp) VALUES ('written', 9)");
+    }
+    EXPECT_EQ(Names("Grp = 9"), "written;written;written;");
+}
+
+TEST_F(SqlCache, SchemaChangesReachStatementsPreparedBefore)
+{
+    CRecordset rs(&m_db);
+    rs.Open(CRecordset::snapshot, "SELECT * FROM Names WHERE ID = 1");
+    EXPECT_EQ(rs.GetODBCFieldCount(), 4);
+    rs.Close();
+    m_db.ExecuteSQL("ALTER TABLE Names ADD Extra VARCHAR(10)");
+    rs.Open(CRecordset::snapshot, "SELECT * FROM Names WHERE ID = 1");
+    EXPECT_EQ(rs.GetODBCFieldCount(), 5);
+    rs.Close();
+    // Undone by a rollback: the statements prepared inside the transaction go.
+    m_db.BeginTrans();
+    m_db.ExecuteSQL("ALTER TABLE Names ADD Other LONG");
+    rs.Open(CRecordset::snapshot, "SELECT * FROM Names WHERE ID = 2");
+    EXPECT_EQ(rs.GetODBCFieldCount(), 6);
+    rs.Close();
+    m_db.Rollback();
+    rs.Open(CRecordset::snapshot, "SELECT * FROM Names WHERE ID = 2");
+    EXPECT_EQ(rs.GetODBCFieldCount(), 5);
+    CString name;
+    rs.GetFieldValue("Name", name);
+    EXPECT_EQ(name, CString("O'Brien"));
+}
+
+TEST_F(SqlCache, ErrorsAreThoseOfTheStatementAsWritten)
+{
+    CNameSet rs(&m_db);
+    try {
+        rs.Open(CRecordset::snapshot, "SELECT [ID], [Name], [When] FROM Names WHERE Nope = 'x'");
+        FAIL() << "no error";
+    } catch (const CDBException& e) {
+        EXPECT_NE(e.m_strError.Find("no such column: Nope"), -1) << e.m_strError.GetString();
+        EXPECT_NE(e.m_strError.Find("WHERE Nope = 'x'"), -1) << e.m_strError.GetString();
+    }
+    // More statement texts than the cache holds, each twice: every lookup right.
+    for (int i = 0; i < 80; ++i) {
+        CString sql;
+        sql.Format("SELECT [ID], [Name], [When] FROM Names WHERE (ID = %d AND Name <> '%s')", i % 7 + 1,
+                   SqlQuote(CString(std::to_string(i))).GetString());
+        for (int k = 0; k < i % 40; ++k)
+            sql += " OR ID = 0";
+        rs.Open(CRecordset::snapshot, sql);
+        EXPECT_EQ(rs.IsEOF() != FALSE, i % 7 + 1 == 7) << sql.GetString();
+        rs.Close();
+    }
+}
+
+} // namespace
