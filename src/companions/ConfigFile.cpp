@@ -5,9 +5,58 @@
 #include "framework/IniFile.h"
 #include "framework/XdgPaths.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
 
 namespace {
+
+// Parsed configuration files, kept while the file's size and modification
+// time stay the same: the event log asks for its path on every entry, and
+// reading and parsing the file each time would dominate long sample lists.
+struct CCachedIni {
+    off_t size = -1;
+    ino_t inode = 0;
+    struct timespec mtime {};
+    std::shared_ptr<const CIniFile> ini; // null: the file does not exist or cannot be read
+};
+
+std::mutex g_cacheMutex;
+std::map<std::string, CCachedIni> g_cache;
+
+std::shared_ptr<const CIniFile> LoadCached(const CString& path)
+{
+    struct stat st {};
+    const bool exists = ::stat(path.GetString(), &st) == 0;
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    CCachedIni& entry = g_cache[path.Str()];
+    if (!exists) {
+        entry = CCachedIni{};
+        return nullptr;
+    }
+    // A file changed within the last two seconds may change again without a
+    // visible change of its time stamp (coarse file-system clocks), so it is
+    // read again until it has been quiet for a while.
+    const bool settled = st.st_mtim.tv_sec + 2 < static_cast<time_t>(std::time(nullptr));
+    if (settled && entry.ini && entry.size == st.st_size && entry.inode == st.st_ino &&
+        entry.mtime.tv_sec == st.st_mtim.tv_sec && entry.mtime.tv_nsec == st.st_mtim.tv_nsec)
+        return entry.ini;
+    auto ini = std::make_shared<CIniFile>();
+    if (!ini->Load(path)) {
+        entry = CCachedIni{};
+        return nullptr;
+    }
+    entry.size = st.st_size;
+    entry.mtime = st.st_mtim;
+    entry.inode = st.st_ino;
+    entry.ini = std::move(ini);
+    return entry.ini;
+}
 
 CString StationFileIn(const CString& folder)
 {
@@ -30,9 +79,9 @@ std::vector<CString> GetConfigFileCandidates()
 CString GetStringFromConfigFile(const CString& section, const CString& key, const CString& defaultValue)
 {
     for (const CString& file : GetConfigFileCandidates()) {
-        CIniFile ini;
+        const std::shared_ptr<const CIniFile> ini = LoadCached(file);
         CString value;
-        if (ini.Load(file) && ini.Lookup(section, key, value) && !value.IsEmpty())
+        if (ini && ini->Lookup(section, key, value) && !value.IsEmpty())
             return value;
     }
     return defaultValue;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 namespace {
@@ -79,6 +80,37 @@ TEST_F(ConfigTest, SystemFolderDefaultsToEtcXdg)
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(files[0], Path("home/Korvane/ZEN.ini"));
     EXPECT_EQ(files[1], "/etc/xdg/Korvane/ZEN.ini");
+}
+
+} // namespace
+
+namespace {
+
+// Sets a file's modification time to the given number of seconds ago.
+void AgeFile(const std::string& path, int seconds)
+{
+    const auto when = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(seconds);
+    std::filesystem::last_write_time(path, when);
+}
+
+TEST_F(ConfigTest, ParsedFilesAreReusedOnlyWhileUnchanged)
+{
+    const std::string file = Path("home/Korvane/ZEN.ini");
+    zentest::WriteFileText(file, "[Log]\nFile=/first.log\n");
+    AgeFile(file, 60);
+    EXPECT_EQ(GetStringFromConfigFile("Log", "File", "dflt"), "/first.log");
+    EXPECT_EQ(GetStringFromConfigFile("Log", "File", "dflt"), "/first.log");
+
+    // Same size, rewritten: the new time stamp makes it read again.
+    zentest::WriteFileText(file, "[Log]\nFile=/other.log\n");
+    EXPECT_EQ(GetStringFromConfigFile("Log", "File", "dflt"), "/other.log");
+    // Rewritten and dated back to the very same old time: still seen, because
+    // the size differs.
+    zentest::WriteFileText(file, "[Log]\nFile=/third-file.log\n");
+    AgeFile(file, 60);
+    EXPECT_EQ(GetStringFromConfigFile("Log", "File", "dflt"), "/third-file.log");
+    std::filesystem::remove(file);
+    EXPECT_EQ(GetStringFromConfigFile("Log", "File", "dflt"), "dflt");
 }
 
 } // namespace
