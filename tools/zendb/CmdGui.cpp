@@ -1,30 +1,137 @@
-// zendb gui: the library's operator dialogs (register, edit, search, field
-// settings) in real windows. They need the Qt host of the dialogs, which this
-// build does not contain; the command says so instead of failing obscurely.
+// zendb gui: the library's operator dialogs in real windows through the Qt
+// host (ZENDatabaseQt): registration of new samples, editing one, the search
+// (whose result is listed like `samples list`) and the field settings page.
+#include "Fields.h"
 #include "Tool.h"
+
+#if ZENDB_WITH_QT
+#include "qt/QtUIHost.h"
+#endif
 
 namespace zendb {
 
 namespace {
 
+#if ZENDB_WITH_QT
+
+// The Qt host for the life of the command; the tool's own host returns
+// afterwards.
+class CQtHostScope {
+public:
+    CQtHostScope()
+    {
+        if (!ZenInstallQtUIHost())
+            throw CToolError("no display to show windows on (set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM)");
+    }
+    ~CQtHostScope()
+    {
+        ZenUninstallQtUIHost();
+        SetUIHost(&CToolUIHost::Instance());
+    }
+    CQtHostScope(const CQtHostScope&) = delete;
+    CQtHostScope& operator=(const CQtHostScope&) = delete;
+};
+
+void RunRegister()
+{
+    CQtHostScope qt;
+    CSession session;
+    CMapStringToOb presets;
+    const bool ok = session.Db().RegisterNewSampleByDialog(presets);
+    PrintLine(ok ? "registration dialog closed" : "registration dialog cancelled");
+}
+
+void RunEdit(const std::string& id)
+{
+    CQtHostScope qt;
+    CSession session;
+    const auto sample = LoadSample(session.Db(), id);
+    if (session.Db().EditSampleByDialog(sample->SampleID))
+        PrintLine("saved " + id);
+    else
+        PrintLine("not changed");
+}
+
+void RunSearch()
+{
+    COutputTable table;
+    {
+        CQtHostScope qt;
+        CSession session;
+        CZENDatabase& db = session.Db();
+        CMapStringToPtr criteria;
+        struct CCriteriaOwner {
+            CMapStringToPtr& map;
+            ~CCriteriaOwner()
+            {
+                for (POSITION pos = map.GetStartPosition(); pos != nullptr;) {
+                    CString key;
+                    void* value = nullptr;
+                    map.GetNextAssoc(pos, key, value);
+                    delete static_cast<SampleSearchCriterion*>(value);
+                }
+                map.RemoveAll();
+            }
+        } owner{criteria};
+        if (!db.GetSearchCriteriaByDialog(&criteria)) {
+            PrintLine("search cancelled");
+            return;
+        }
+        COwnedList<CZENDB_Sample> samples;
+        db.GetSamples(SampleViewSearch, &criteria, samples.List());
+        for (const std::string& name : SampleColumnNames())
+            table.AddColumn(name);
+        for (CZENDB_Sample* sample : samples.Items())
+            table.AddRow(SampleCells(*sample));
+    }
+    table.Print(OutputFormat(), stdout, "no samples");
+}
+
+void RunSettings()
+{
+    CQtHostScope qt;
+    CSession session;
+    CPropertySheet sheet("Settings");
+    const int index = session.Db().AddSampleSettingsPage(&sheet);
+    if (index < 0)
+        throw CToolError("cannot open the settings page");
+    if (sheet.DoModal() != IDOK) {
+        PrintLine("settings not changed");
+        return;
+    }
+    if (!session.Db().StoreSampleSettingsPage(&sheet, index))
+        throw CToolError("cannot store the field settings");
+    PrintLine("field settings stored");
+}
+
+#else
+
 [[noreturn]] void NoWindows()
 {
-    throw CToolError("the dialogs in windows need the Qt host (target ZENDatabaseQt), which this build of zendb "
+    throw CToolError("the dialogs in windows need the Qt host (ZENDatabaseQt), which this build of zendb "
                      "does not contain");
 }
+
+void RunRegister() { NoWindows(); }
+void RunEdit(const std::string&) { NoWindows(); }
+void RunSearch() { NoWindows(); }
+void RunSettings() { NoWindows(); }
+
+#endif
 
 } // namespace
 
 void RegisterGuiCommand(CLI::App& app)
 {
-    CLI::App* gui = AddGroup(app, "gui", "The operator dialogs in windows (needs the Qt host)");
-    gui->add_subcommand("register", "Register samples in the registration dialog")->callback(NoWindows);
+    CLI::App* gui = AddGroup(app, "gui", "The operator dialogs in windows (registration, editing, search, settings)");
+    gui->add_subcommand("register", "Register samples in the registration dialog")->callback(RunRegister);
     auto id = std::make_shared<std::string>();
     CLI::App* edit = gui->add_subcommand("edit", "Edit a sample in the registration dialog");
     edit->add_option("ID", *id, "Sample identifier")->required();
-    edit->callback(NoWindows);
-    gui->add_subcommand("search", "Search samples in the search dialog and list the result")->callback(NoWindows);
-    gui->add_subcommand("settings", "Choose the registration fields in the settings page")->callback(NoWindows);
+    edit->callback([id] { RunEdit(*id); });
+    gui->add_subcommand("search", "Search samples in the search dialog and list the result")->callback(RunSearch);
+    gui->add_subcommand("settings", "Choose the visible registration fields in the settings page")
+        ->callback(RunSettings);
 }
 
 } // namespace zendb

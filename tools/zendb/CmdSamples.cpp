@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unistd.h>
 
 namespace zendb {
 
@@ -168,7 +169,7 @@ void RunList(const CListArgs& args)
         table.AddRow(std::move(row));
     }
     table.Print(EOutputFormat::Table, stdout, "no samples");
-    if (!Options().quiet)
+    if (!Options().quiet && isatty(STDOUT_FILENO) == 1)
         std::fprintf(stderr, "%zu sample%s\n", shown.size(), shown.size() == 1 ? "" : "s");
 }
 

@@ -112,8 +112,23 @@ CToolUIHost& CToolUIHost::Instance()
     return host;
 }
 
+namespace {
+
+// A person at the terminal answers the library's questions and fills in its
+// dialogs (the login dialog after a wrong password, for one).
+bool AtTerminal()
+{
+    return isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1;
+}
+
+} // namespace
+
 int CToolUIHost::MessageBox(const CString& text, UINT style)
 {
+    if ((style & MB_TYPEMASK) != MB_OK && AtTerminal()) {
+        CTerminalUIHost terminal;
+        return terminal.MessageBox(text, style);
+    }
     m_messages.push_back(Flatten(ToStd(text)));
     return CDefaultUIHost::DefaultAnswer(style);
 }
@@ -121,6 +136,10 @@ int CToolUIHost::MessageBox(const CString& text, UINT style)
 INT_PTR CToolUIHost::RunModal(CDialog& dlg)
 {
     ++m_dialogs;
+    if (AtTerminal()) {
+        CTerminalUIHost terminal;
+        return terminal.RunModal(dlg);
+    }
     CDefaultUIHost quiet;
     return quiet.RunModal(dlg);
 }
@@ -331,6 +350,8 @@ CSession::CSession(ELogin login)
         std::string reason = JoinMessages(messages);
         if (reason.empty())
             reason = Flatten(ToStd(error));
+        if (reason.empty() && !user.empty())
+            throw CToolError("login as '" + user + "' failed or was cancelled");
         if (reason.empty())
             reason = "not a station database of a version this tool can open";
         throw CToolError("cannot open database '" + path + "': " + reason);

@@ -1,0 +1,53 @@
+// Helpers of the zendb tests: running the built zendb as a process with
+// captured stdout, stderr and exit status, in a temporary folder with a
+// database file, and small CSV and date helpers.
+#pragma once
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zentest {
+
+struct CRun {
+    int status = -1;        // exit status; 128 + signal when killed
+    std::string out;
+    std::string err;
+};
+
+// Runs zendb with the arguments. env: variables to set (a value of nullopt
+// removes the variable); stdin is empty (not a terminal).
+CRun RunZendb(const std::vector<std::string>& args,
+              const std::map<std::string, std::optional<std::string>>& env = {});
+
+// A temporary folder with a new database file (schema 1.9, no users) and a
+// runner that passes --db for it.
+class CToolFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    // zendb --db <file> args...
+    CRun Zendb(const std::vector<std::string>& args,
+               const std::map<std::string, std::optional<std::string>>& env = {}) const;
+    // The same, expecting exit status 0 (the failure shows stderr).
+    std::string Ok(const std::vector<std::string>& args) const;
+    // zendb --db <file> --format json args..., parsed.
+    nlohmann::json Json(const std::vector<std::string>& args) const;
+
+    CTempDir m_dir;
+    std::string m_db;
+};
+
+// "YYYY-MM-DD" of the local day `days` days from today (negative: before).
+std::string LocalDate(int days);
+// The diagonal (µm) of a Vickers indent of hardness hv at load gf, with
+// enough digits that the hardness computed back is exact to 1e-9.
+std::string VickersDiagonal(double hv, double load);
+
+} // namespace zentest

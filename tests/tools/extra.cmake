@@ -1,0 +1,11 @@
+# The tool tests run the built zendb as a process: its path is compiled in,
+# and building the tests builds zendb first.
+if(TARGET zendb)
+  target_compile_definitions(${target} PRIVATE ZENDB_PATH="$<TARGET_FILE:zendb>")
+  add_dependencies(${target} zendb)
+else()
+  target_compile_definitions(${target} PRIVATE ZENDB_PATH="")
+endif()
+find_package(nlohmann_json 3.2 REQUIRED)
+target_link_libraries(${target} PRIVATE nlohmann_json::nlohmann_json)
+target_compile_definitions(${target} PRIVATE ZEN_ARTIFACT_DIR="${CMAKE_BINARY_DIR}/artifacts")

@@ -1,0 +1,250 @@
+// zendb as a process: importing profile runs from CSV (bad rows store
+// nothing), evaluating them with known answers in every output format, and
+// writing reports and diagrams as PDF, SVG and PNG.
+#include "ToolTestSupport.h"
+
+#include <cmath>
+#include <filesystem>
+
+namespace zentest {
+namespace {
+
+// Depth (mm) and HV of a profile whose 550 HV crossing lies at
+// (560 - 550) / (560 - 500) * 0.2 + 0.5 = 0.53333 mm.
+const std::vector<std::pair<double, double>> kProfile = {
+    {0.1, 700.0}, {0.3, 650.0}, {0.5, 560.0}, {0.7, 500.0}, {0.9, 420.0}};
+
+std::string ProfileCsv(const std::vector<std::pair<double, double>>& points, int lanes = 1, double spread = 0.0)
+{
+    std::string csv = "# made indents, HV1\nDepth [mm],Axis [mm],D1 [um],D2 [um],Indentor,Load [gf],Lane\n";
+    for (const auto& [depth, hv] : points) {
+        for (int lane = 1; lane <= lanes; ++lane) {
+            const double value = lanes == 1 ? hv : hv + (lane == 1 ? spread : -spread);
+            const std::string d = VickersDiagonal(value, 1000.0);
+            csv += std::to_string(depth) + ",," + d + "," + d + ",Vickers,1000," + std::to_string(lane) + "\n";
+        }
+    }
+    return csv;
+}
+
+class ToolRuns : public CToolFixture {
+protected:
+    void SetUp() override
+    {
+        CToolFixture::SetUp();
+        Ok({"patterns", "add", "CHD", "--preset", "case-hardening"});
+        Ok({"samples", "register", "R-1"});
+    }
+    std::string Csv(const std::string& name, const std::string& text) const
+    {
+        const std::string path = m_dir.File(name);
+        WriteFileText(path, text);
+        return path;
+    }
+};
+
+TEST_F(ToolRuns, ImportAndEvaluateWithKnownAnswers)
+{
+    const std::string file = Csv("run.csv", ProfileCsv(kProfile));
+    EXPECT_EQ(Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", file}),
+              "imported 5 indents as run 1 of R-1 (pattern CHD)\n");
+
+    const auto result = Json({"evaluate", "R-1"});
+    ASSERT_EQ(result["Runs"].size(), 1u);
+    const auto& run = result["Runs"][0];
+    EXPECT_EQ(run["ProfileNr"], 1);
+    EXPECT_EQ(run["Indents"], 5);
+    EXPECT_EQ(run["Lanes"], 1);
+    EXPECT_EQ(run["Indentor"], "Vickers");
+    ASSERT_EQ(run["CaseDepths"].size(), 1u);
+    const auto& depth = run["CaseDepths"][0];
+    EXPECT_NEAR(depth["Limit"]["Value"].get<double>(), 550.0, 1e-9);
+    EXPECT_EQ(depth["Limit"]["RockwellScale"], "HRC");
+    EXPECT_NEAR(depth["Depth"].get<double>(), 0.5 + 0.2 / 6.0, 1e-6);
+    // Core: the three deepest, (560 + 500 + 420) / 3.
+    EXPECT_NEAR(run["CoreHardness"]["Value"].get<double>(), 1480.0 / 3.0, 1e-6);
+    EXPECT_NEAR(run["MinHardness"]["Value"].get<double>(), 420.0, 1e-6);
+    EXPECT_NEAR(run["MaxHardness"]["Value"].get<double>(), 700.0, 1e-6);
+    EXPECT_NEAR(run["MeanHardness"]["Value"].get<double>(), 566.0, 1e-6);
+    // Sample standard deviation: sqrt(50720 / 4).
+    EXPECT_NEAR(run["StandardDeviation"]["Value"].get<double>(), std::sqrt(12680.0), 1e-6);
+    EXPECT_EQ(run["WithinTolerance"], false);   // 0.533 mm against 0.6 .. 0.9 mm
+
+    // The sample now counts as measured.
+    const auto sample = Json({"samples", "show", "R-1"});
+    EXPECT_FALSE(sample["MeasuredDate"].is_null());
+    ASSERT_EQ(sample["Runs"].size(), 1u);
+    EXPECT_EQ(sample["Runs"][0]["Indents"], 5);
+
+    // CSV: one row per run under fixed column names.
+    const std::string csv = Ok({"--format", "csv", "evaluate", "R-1"});
+    EXPECT_EQ(csv.rfind("UserSampleID,SampleID,ProfileID,ProfileNr,ProfileName,Indents,Lanes,", 0), 0u) << csv;
+    EXPECT_NE(csv.find("ECD1Depth"), std::string::npos);
+    EXPECT_NE(csv.find(",0.5333333333,"), std::string::npos) << csv;
+    // For people.
+    const std::string table = Ok({"evaluate", "R-1"});
+    EXPECT_NE(table.find("0.533"), std::string::npos) << table;
+    EXPECT_NE(table.find("OUTSIDE the tolerance"), std::string::npos) << table;
+}
+
+TEST_F(ToolRuns, LanesAreMergedAndRunsNumbered)
+{
+    // Two lanes 10 HV above and below the profile: their mean is the profile.
+    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("one.csv", ProfileCsv(kProfile))});
+    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("two.csv", ProfileCsv(kProfile, 2, 10.0)),
+        "--position", "root"});
+    const auto result = Json({"evaluate", "R-1", "--run", "2"});
+    ASSERT_EQ(result["Runs"].size(), 1u);
+    const auto& run = result["Runs"][0];
+    EXPECT_EQ(run["ProfileNr"], 2);
+    EXPECT_EQ(run["Position"], "root");
+    EXPECT_EQ(run["Indents"], 10);
+    EXPECT_EQ(run["Lanes"], 2);
+    EXPECT_NEAR(run["CaseDepths"][0]["Depth"].get<double>(), 0.5 + 0.2 / 6.0, 1e-6);
+    EXPECT_NEAR(run["MaxHardness"]["Value"].get<double>(), 710.0, 1e-6);
+
+    const auto runs = Json({"runs", "list", "R-1"});
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1]["ProfileNr"], 2);
+    EXPECT_EQ(runs[1]["Indents"], 10);
+    EXPECT_EQ(Zendb({"evaluate", "R-1", "--run", "3"}).status, 1);
+
+    // A sample with runs is deleted only with them.
+    EXPECT_EQ(Zendb({"samples", "delete", "R-1"}).status, 1);
+    Ok({"runs", "delete", "R-1", "1"});
+    EXPECT_EQ(Json({"runs", "list", "R-1"}).size(), 1u);
+    Ok({"samples", "delete", "R-1", "--with-runs"});
+    EXPECT_EQ(Json({"info"})["MadeIndents"], 0);
+    EXPECT_EQ(Json({"info"})["ProfileRuns"], 0);
+}
+
+TEST_F(ToolRuns, NitridingDepthOnCorePlusFifty)
+{
+    Ok({"patterns", "add", "NHD", "--preset", "nitriding", "--set", "CurveType=0"});
+    // Core: (320 + 310 + 300) / 3 = 310; limit 360 between (0.2, 400) and (0.25, 320).
+    const std::vector<std::pair<double, double>> points = {{0.05, 800.0}, {0.10, 650.0}, {0.15, 500.0},
+                                                           {0.20, 400.0}, {0.25, 320.0}, {0.30, 310.0},
+                                                           {0.35, 300.0}};
+    Ok({"runs", "import", "R-1", "--pattern", "NHD", "--file", Csv("nhd.csv", ProfileCsv(points))});
+    const auto run = Json({"evaluate", "R-1"})["Runs"][0];
+    EXPECT_EQ(run["StandardName"], "DIN 50190-3");
+    EXPECT_NEAR(run["CaseDepths"][0]["Limit"]["Value"].get<double>(), 360.0, 1e-6);
+    EXPECT_NEAR(run["CaseDepths"][0]["Depth"].get<double>(), 0.225, 1e-6);
+    EXPECT_EQ(run["WithinTolerance"], false);
+}
+
+TEST_F(ToolRuns, BadRowsAreReportedByLineAndStoreNothing)
+{
+    const std::string good = VickersDiagonal(600.0, 1000.0);
+    const std::string text = "depth,axis,d1,d2,indentor,load\n"       // line 1
+                             "0.1,0," + good + "," + good + ",V,1000\n"  // line 2
+                             "0.2,0,abc," + good + ",V,1000\n"           // line 3: D1
+                             "# a comment\n"                             // line 4
+                             "0.3,0," + good + "," + good + ",Brinell,1000\n"  // line 5: indentor
+                             "0.4,0," + good + "," + good + ",V,-5\n";   // line 6: load
+    const CRun run = Zendb({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("bad.csv", text)});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("3 bad rows"), std::string::npos) << run.err;
+    for (const char* where : {"line 3: D1", "line 5: indentor", "line 6: load"})
+        EXPECT_NE(run.err.find(where), std::string::npos) << where << " in " << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_TRUE(Json({"runs", "list", "R-1"}).empty());
+    EXPECT_EQ(Json({"info"})["MadeIndents"], 0);
+
+    // A header naming an unknown column, an empty file, a missing file.
+    EXPECT_EQ(Zendb({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("h.csv", "depth,hardness\n")}).status, 1);
+    EXPECT_EQ(Zendb({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("e.csv", "# nothing\n")}).status, 1);
+    EXPECT_EQ(Zendb({"runs", "import", "R-1", "--pattern", "CHD", "--file", m_dir.File("none.csv")}).status, 1);
+    EXPECT_EQ(Json({"info"})["ProfileRuns"], 0);
+
+    // Without header, separated by ';' with decimal commas, Knoop without D2.
+    const std::string knoop = "0,1;0;60,5;;K;500\n0,2;0;66,1;;Knoop;500\n0,3;0;70,2;;HK;500\n";
+    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("k.csv", knoop)});
+    const auto result = Json({"evaluate", "R-1"})["Runs"][0];
+    EXPECT_EQ(result["Indentor"], "Knoop");
+    EXPECT_NEAR(result["MaxHardness"]["Value"].get<double>(), 14229.0 * 500.0 / (60.5 * 60.5), 1e-6);
+    EXPECT_EQ(result["MaxHardness"]["Scale"], "HK");
+}
+
+TEST_F(ToolRuns, ReportsInEveryFormat)
+{
+    Ok({"samples", "set", "R-1", "Customer=Acme Gears", "WorkOrder=WO-7"});
+    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("a.csv", ProfileCsv(kProfile, 2, 8.0))});
+    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("b.csv", ProfileCsv(kProfile))});
+    struct CCase {
+        const char* file;
+        std::vector<std::string> extra;
+    };
+    const CCase cases[] = {{"report.pdf", {}}, {"report.svg", {}}, {"report.png", {}},
+                           {"diagram.svg", {"--diagram-only", "--run", "1"}},
+                           {"diagram.png", {"--diagram-only", "--run", "1"}}};
+    for (const CCase& c : cases) {
+        std::vector<std::string> args = {"report", "R-1", "--out", m_dir.File(c.file)};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        Ok(args);
+        const std::string content = ReadFileText(m_dir.File(c.file));
+        EXPECT_GT(content.size(), 5000u) << c.file;
+        const std::string name = c.file;
+        if (name.ends_with(".pdf")) {
+            EXPECT_EQ(content.rfind("%PDF-", 0), 0u);
+            EXPECT_NE(content.find("%%EOF"), std::string::npos);
+            EXPECT_NE(content.find("/Count 2"), std::string::npos) << "one page per run";
+        } else if (name.ends_with(".svg")) {
+            EXPECT_EQ(content.rfind("<?xml", 0), 0u);
+            EXPECT_NE(content.find("<svg"), std::string::npos);
+            EXPECT_NE(content.find("</svg>"), std::string::npos);
+            EXPECT_EQ(std::count(content.begin(), content.end(), '<'), std::count(content.begin(), content.end(), '>'));
+        } else {
+            EXPECT_EQ(content.rfind("\x89PNG\r\n\x1a\n", 0), 0u);
+        }
+    }
+    // Kept for a look at the drawing.
+    std::filesystem::create_directories(ZEN_ARTIFACT_DIR);
+    std::filesystem::copy_file(m_dir.File("report.png"), std::string(ZEN_ARTIFACT_DIR) + "/zendb-report.png",
+                               std::filesystem::copy_options::overwrite_existing);
+
+    // A sample without runs still gets its page; diagrams alone need a run.
+    Ok({"samples", "register", "R-2"});
+    Ok({"report", "R-2", "--out", m_dir.File("empty.pdf")});
+    EXPECT_EQ(Zendb({"report", "R-2", "--out", m_dir.File("d.svg"), "--diagram-only"}).status, 1);
+    EXPECT_EQ(Zendb({"report", "R-1", "--out", m_dir.File("no/such/folder/r.pdf")}).status, 1);
+}
+
+TEST(ToolDemo, CompletesAndWritesItsReport)
+{
+    CTempDir dir;
+    const std::string folder = dir.File("demo");
+    const CRun run = RunZendb({"--format", "json", "demo", folder});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto summary = nlohmann::json::parse(run.out);
+    EXPECT_GE(summary["Samples"].get<int>(), 200);
+    EXPECT_GT(summary["ProfileRuns"].get<int>(), 100);
+    EXPECT_EQ(summary["Patterns"].size(), 5u);
+    const std::string report = summary["Report"].get<std::string>();
+    EXPECT_EQ(ReadFileText(report).rfind("%PDF-", 0), 0u) << report;
+    for (const auto& file : summary["Files"])
+        EXPECT_TRUE(std::filesystem::exists(file.get<std::string>())) << file;
+
+    // The demo's database answers the commands it suggests.
+    const std::string db = summary["Database"].get<std::string>();
+    const CRun login = RunZendb({"--db", db, "--user", "admin", "--password", "admin", "--format", "json", "info"});
+    ASSERT_EQ(login.status, 0) << login.err;
+    EXPECT_EQ(nlohmann::json::parse(login.out)["Role"], "administrator");
+    // A second demo into the same folder is refused.
+    EXPECT_EQ(RunZendb({"demo", folder}).status, 1);
+}
+
+TEST(ToolGui, WithoutDisplayFailsClearly)
+{
+    CTempDir dir;
+    const std::string db = dir.File("gui.db");
+    ASSERT_EQ(RunZendb({"init", db}).status, 0);
+    const CRun run = RunZendb({"--db", db, "gui", "register"},
+                              {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt},
+                               {"QT_QPA_PLATFORM", std::nullopt}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("display"), std::string::npos) << run.err;
+}
+
+} // namespace
+} // namespace zentest
