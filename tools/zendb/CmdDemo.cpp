@@ -76,6 +76,39 @@ std::string Number(int value, int width)
     return text;
 }
 
+// A path as people would type it here: relative when it lies below the
+// current folder.
+std::string Short(const fs::path& path)
+{
+    std::error_code ec;
+    const fs::path relative = fs::relative(path, fs::current_path(ec), ec);
+    if (ec || relative.empty() || *relative.begin() == "..")
+        return path.string();
+    return relative.string();
+}
+
+// This program's path when the search path does not lead to it (the
+// commands printed at the end then start with an alias); empty otherwise.
+std::string ProgramPathIfNotFound()
+{
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return std::string();
+    if (const char* path = std::getenv("PATH"); path != nullptr) {
+        std::string folders = path;
+        size_t start = 0;
+        while (start <= folders.size()) {
+            const size_t end = std::min(folders.find(':', start), folders.size());
+            const fs::path candidate = fs::path(folders.substr(start, end - start)) / "zendb";
+            if (fs::equivalent(candidate, self, ec))
+                return std::string();
+            start = end + 1;
+        }
+    }
+    return self.string();
+}
+
 fs::path ChooseFolder(const std::string& given)
 {
     if (!given.empty())
@@ -259,7 +292,7 @@ void RunDemo(const std::string& given)
                     run.SampleID = sample.SampleID;
                     run.ProfileNr = r;
                     run.ProfileName = pattern.name;
-                    run.Position = useRoutine ? (r == 1 ? "flank" : "root") : ("position " + std::to_string(r)).c_str();
+                    run.Position = useRoutine ? CString(r == 1 ? "flank" : "root") : CString("P" + std::to_string(r));
                     run.SetCalculationSettings(stored.GetCalculationSettings());
                     run.SetDiagramSettings(stored.GetDiagramSettings());
                     if (!run.Save())
@@ -395,8 +428,8 @@ void RunDemo(const std::string& given)
         table.Print(EOutputFormat::Csv, stdout);
         return;
     }
-    const std::string db_arg = "--db " + database.string();
-    PrintLine("Demo database " + database.string() + " (schema 1.9), made in " + FormatFixed(seconds, 1) + " s");
+    const std::string zendb = "zendb --db " + Short(database);
+    PrintLine("Demo database " + Short(database) + " (schema 1.9), made in " + FormatFixed(seconds, 1) + " s");
     PrintLine("  " + std::to_string(kSampleCount) + " samples registered, " + std::to_string(measuredCount) +
               " measured (" + std::to_string(runRefs.size()) + " profile runs, " + std::to_string(indentCount) +
               " indents), " + std::to_string(signedCount) + " signed");
@@ -405,23 +438,25 @@ void RunDemo(const std::string& given)
     table.Print(EOutputFormat::Table, stdout);
     PrintLine("");
     if (!written.empty()) {
-        PrintLine("Report:   " + written.front());
+        PrintLine("Report:   " + Short(written.front()));
         for (size_t i = 1; i < written.size(); ++i)
-            PrintLine(std::string(i == 1 ? "Diagrams: " : "          ") + written[i]);
+            PrintLine(std::string(i == 1 ? "Diagrams: " : "          ") + Short(written[i]));
         PrintLine("");
     }
     PrintLine("Look further:");
-    PrintLine("  zendb " + db_arg + " info");
-    PrintLine("  zendb " + db_arg + " samples list --view unsigned");
-    PrintLine("  zendb " + db_arg + " samples list --where Customer=Calder --measured-from " +
+    if (const std::string self = ProgramPathIfNotFound(); !self.empty())
+        PrintLine("  alias zendb=" + self);
+    PrintLine("  " + zendb + " info");
+    PrintLine("  " + zendb + " samples list --view unsigned");
+    PrintLine("  " + zendb + " samples list --where Customer=Calder --measured-from " +
               FormatDate(today - CTimeSpan(30, 0, 0, 0)));
     if (!reportSample.empty()) {
-        PrintLine("  zendb " + db_arg + " samples show " + reportSample);
-        PrintLine("  zendb " + db_arg + " evaluate " + reportSample);
-        PrintLine("  zendb " + db_arg + " report " + reportSample + " --out " + reportSample + ".png");
+        PrintLine("  " + zendb + " samples show " + reportSample);
+        PrintLine("  " + zendb + " evaluate " + reportSample);
+        PrintLine("  " + zendb + " report " + reportSample + " --out " + reportSample + ".png");
     }
-    PrintLine("  zendb " + db_arg + " patterns show \"Gear CHD 550 HV1\"");
-    PrintLine("  zendb " + db_arg + " --user admin users list");
+    PrintLine("  " + zendb + " patterns show \"Gear CHD 550 HV1\"");
+    PrintLine("  " + zendb + " --user admin users list");
 }
 
 } // namespace
