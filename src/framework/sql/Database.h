@@ -1,7 +1,10 @@
 // CDatabase: one connection to the station's database, opened from an
 // ODBC-style connection string. The engine behind it is chosen from that
 // string (DBQ=<file> -> the SQLite file engine); nothing above this class
-// needs to know which engine it talks to.
+// needs to know which engine it talks to. A connection and the recordsets on
+// it are used by one thread at a time (the engine's own per-connection lock
+// is switched off); callers that share one between threads serialise the
+// calls themselves.
 #pragma once
 
 #include "framework/CObject.h"

@@ -1,6 +1,7 @@
 // Literal parameterisation of WHERE clauses: a walk over the statement's
-// tokens that keeps, per parenthesis level, whether it is inside a WHERE
-// clause, inside an IN (...) list, or after a BETWEEN waiting for its AND.
+// tokens that keeps, per parenthesis level, the clause it is in (FROM, WHERE
+// or another), whether literals may change there at all, whether it is an
+// IN (...) list, and whether a BETWEEN waits for its AND.
 #include "framework/sql/internal/SqlLiterals.h"
 
 #include "framework/sql/internal/SqlTokens.h"
@@ -10,8 +11,13 @@
 
 namespace {
 
+enum class Clause { Other, From, Where };
+
 struct CLevel {
-    bool inWhere = false;
+    // A sub-select in a select list names its result column after its own
+    // text: only levels opened inside FROM and WHERE (or the top) may change.
+    bool allowed = true;
+    Clause clause = Clause::Other;
     bool inList = false;                    // the parenthesis opened an IN list
     bool betweenOpen = false;               // after BETWEEN, before its AND
     const CSqlToken* betweenAnd = nullptr; // the AND of the last BETWEEN
@@ -125,22 +131,26 @@ bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterise
         const std::string_view word = Keyword(t, buffer);
         if (t.IsSymbol("(")) {
             CLevel inner;
-            inner.inWhere = level.inWhere;
+            inner.allowed = level.allowed && (level.clause == Clause::Where || level.clause == Clause::From);
+            inner.clause = level.clause == Clause::Where ? Clause::Where : Clause::Other;
             inner.inList = previous && previous->IsWord("IN");
             levels.push_back(inner);
         } else if (t.IsSymbol(")")) {
             if (levels.size() > 1)
                 levels.pop_back();
         } else if (word == "WHERE") {
-            level = CLevel{true, level.inList, false, nullptr};
+            level = CLevel{level.allowed, Clause::Where, level.inList, false, nullptr};
+        } else if (word == "FROM" || word == "JOIN") {
+            level = CLevel{level.allowed, Clause::From, level.inList, false, nullptr};
         } else if (!word.empty() && EndsWhere(word)) {
-            level = CLevel{false, level.inList, false, nullptr};
+            level = CLevel{level.allowed, Clause::Other, level.inList, false, nullptr};
         } else if (word == "BETWEEN") {
             level.betweenOpen = true;
         } else if (word == "AND" && level.betweenOpen) {
             level.betweenOpen = false;
             level.betweenAnd = &t;
-        } else if ((t.kind == SqlTokenKind::String || t.kind == SqlTokenKind::Number) && level.inWhere && previous) {
+        } else if ((t.kind == SqlTokenKind::String || t.kind == SqlTokenKind::Number) && level.allowed &&
+                   level.clause == Clause::Where && previous) {
             const bool expressionPlace = IsComparison(*previous) || previous == level.betweenAnd ||
                                          (level.inList && (previous->IsSymbol("(") || previous->IsSymbol(",")));
             const bool glued =

@@ -18,7 +18,9 @@ struct CParameterisedSql {
 // engine's dialect) by markerPrefix followed by the parameter's number
 // ("?1", "?2", ...). Only literals whose value a parameter carries exactly,
 // in places where any expression may stand, are replaced:
-// - inside a WHERE clause (also of a sub-select, up to the clause's end);
+// - inside a WHERE clause, up to the clause's end, also of a sub-select in
+//   a WHERE or FROM clause (never of one in a select list, whose result
+//   column is named after its text);
 // - right after a comparison (= == <> != < <= > >=), LIKE, GLOB, IS,
 //   BETWEEN or the AND of a BETWEEN, or as an element of an IN (...) list;
 // - a well-formed '...' text, or a whole number written with digits only
