@@ -3,6 +3,8 @@
 
 #include "databaseobjects/CZENDB_SampleProfileRun.h"
 
+#include "databaseobjects/internal/SettingsFields.h"
+
 #include "databaseobjects/internal/RecordOps.h"
 #include "recordsets/CZENDB_PatternRecordsets.h"
 
@@ -59,97 +61,25 @@ CZENDB_SampleProfileRun& CZENDB_SampleProfileRun::operator=(const CZENDB_SampleP
 ProfileCalculationSettings CZENDB_SampleProfileRun::GetCalculationSettings() const
 {
     ProfileCalculationSettings s;
-    s.Standard = Standard;
-    s.ECD1At = ECD1At;
-    s.ECD2At = ECD2At;
-    s.ECD3At = ECD3At;
-    s.ECD4At = ECD4At;
-    s.ECDAtUnitConv = ECDAtUnitConv;
-    s.ECD2AtUnitConv = ECD2AtUnitConv;
-    s.CalcECD1 = CalcECD1;
-    s.CalcECD2 = CalcECD2;
-    s.CalcCoreHardness = CalcCoreHardness;
-    s.DIN50190Part2ECDMethod = DIN50190Part2ECDMethod;
-    s.DIN50190Part2SurfacePercentage = DIN50190Part2SurfacePercentage;
-    s.DIN50190Part2FixHardness = DIN50190Part2FixHardness;
-    s.DIN50190Part2FixHardnessUnitConv = DIN50190Part2FixHardnessUnitConv;
-    s.DIN50190Part3AddToCore = DIN50190Part3AddToCore;
-    s.CoreHardnessNofIndents = CoreHardnessNofIndents;
-    s.MultilaneAverageMethod = MultilaneAverageMethod;
-    s.CurveType = CurveType;
-    s.GaussianIgnoreSoftDueToCarbonLoss = GaussianIgnoreSoftDueToCarbonLoss;
-    s.GaussianIgnoreIndentOverHardnessLimit = GaussianIgnoreIndentOverHardnessLimit;
-    s.GaussianIgnoreIndentIfOutlier = GaussianIgnoreIndentIfOutlier;
-    s.GaussianHardnessLimitInputUnit = GaussianHardnessLimitInputUnit;
-    s.GaussianHardnessLimit = GaussianHardnessLimit;
-    s.GaussianOutlierLimit = GaussianOutlierLimit;
+    zen::records::PairCalculationFields(s, *this, zen::records::CAssignToSettings());
     return s;
 }
 
 void CZENDB_SampleProfileRun::SetCalculationSettings(const ProfileCalculationSettings& s)
 {
-    Standard = s.Standard;
-    ECD1At = s.ECD1At;
-    ECD2At = s.ECD2At;
-    ECD3At = s.ECD3At;
-    ECD4At = s.ECD4At;
-    ECDAtUnitConv = s.ECDAtUnitConv;
-    ECD2AtUnitConv = s.ECD2AtUnitConv;
-    CalcECD1 = s.CalcECD1;
-    CalcECD2 = s.CalcECD2;
-    CalcCoreHardness = s.CalcCoreHardness;
-    DIN50190Part2ECDMethod = s.DIN50190Part2ECDMethod;
-    DIN50190Part2SurfacePercentage = s.DIN50190Part2SurfacePercentage;
-    DIN50190Part2FixHardness = s.DIN50190Part2FixHardness;
-    DIN50190Part2FixHardnessUnitConv = s.DIN50190Part2FixHardnessUnitConv;
-    DIN50190Part3AddToCore = s.DIN50190Part3AddToCore;
-    CoreHardnessNofIndents = s.CoreHardnessNofIndents;
-    MultilaneAverageMethod = s.MultilaneAverageMethod;
-    CurveType = s.CurveType;
-    GaussianIgnoreSoftDueToCarbonLoss = s.GaussianIgnoreSoftDueToCarbonLoss;
-    GaussianIgnoreIndentOverHardnessLimit = s.GaussianIgnoreIndentOverHardnessLimit;
-    GaussianIgnoreIndentIfOutlier = s.GaussianIgnoreIndentIfOutlier;
-    GaussianHardnessLimitInputUnit = s.GaussianHardnessLimitInputUnit;
-    GaussianHardnessLimit = s.GaussianHardnessLimit;
-    GaussianOutlierLimit = s.GaussianOutlierLimit;
+    zen::records::PairCalculationFields(s, *this, zen::records::CAssignToRecord());
 }
 
 ProfileDiagramSettings CZENDB_SampleProfileRun::GetDiagramSettings() const
 {
     ProfileDiagramSettings s;
-    s.DiagramXAxisUnit = DiagramXAxisUnit;
-    s.DiagramXAutomatic = DiagramXAutomatic;
-    s.DiagramYAutomatic = DiagramYAutomatic;
-    s.DiagramXMin = DiagramXMin;
-    s.DiagramYMin = DiagramYMin;
-    s.DiagramXMax = DiagramXMax;
-    s.DiagramYMax = DiagramYMax;
-    s.DiagramShowIndentHardness = DiagramShowIndentHardness;
-    s.DiagramShowShowAsRockwell = DiagramShowShowAsRockwell;
-    s.DiagramShowResults = DiagramShowResults;
-    s.DiagramShowECDTolerances = DiagramShowECDTolerances;
-    s.ECDToleranceMin = ECDToleranceMin;
-    s.ECDToleranceMax = ECDToleranceMax;
-    s.TestloadUnit = TestloadUnit;
+    zen::records::PairDiagramFields(s, *this, zen::records::CAssignToSettings());
     return s;
 }
 
 void CZENDB_SampleProfileRun::SetDiagramSettings(const ProfileDiagramSettings& s)
 {
-    DiagramXAxisUnit = s.DiagramXAxisUnit;
-    DiagramXAutomatic = s.DiagramXAutomatic;
-    DiagramYAutomatic = s.DiagramYAutomatic;
-    DiagramXMin = s.DiagramXMin;
-    DiagramYMin = s.DiagramYMin;
-    DiagramXMax = s.DiagramXMax;
-    DiagramYMax = s.DiagramYMax;
-    DiagramShowIndentHardness = s.DiagramShowIndentHardness;
-    DiagramShowShowAsRockwell = s.DiagramShowShowAsRockwell;
-    DiagramShowResults = s.DiagramShowResults;
-    DiagramShowECDTolerances = s.DiagramShowECDTolerances;
-    ECDToleranceMin = s.ECDToleranceMin;
-    ECDToleranceMax = s.ECDToleranceMax;
-    TestloadUnit = s.TestloadUnit;
+    zen::records::PairDiagramFields(s, *this, zen::records::CAssignToRecord());
 }
 
 CZENDB_MadeIndent::CZENDB_MadeIndent(CDatabase* database)
