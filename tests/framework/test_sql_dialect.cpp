@@ -41,13 +41,43 @@ const TranslationCase kCases[] = {
     {"WHERE Field0='it''s [x] TRUE' -- [y] TRUE", "WHERE Field0='it''s [x] TRUE' -- [y] TRUE"},
     {"UPDATE Registration SET DisplayOrder=3 WHERE Control='CustomField7'",
      "UPDATE Registration SET DisplayOrder=3 WHERE Control='CustomField7'"},
-    // TOP with ORDER BY keeps the rows that tie with the n-th.
+    // TOP with one column as its key: the rows up to the n-th key (ties kept)
+    // plus the NULL-key rows when the first n keys hold a NULL, merged by key.
     {"SELECT TOP 1 [Samples].[SampleID],[UserSampleID],[RegistrationDate] FROM Samples  ORDER BY [RegistrationDate] DESC",
-     "SELECT * FROM (SELECT \"Samples\".\"SampleID\",\"UserSampleID\",\"RegistrationDate\", RANK() OVER (ORDER BY "
-     "\"RegistrationDate\" DESC) AS __zen_rank FROM Samples) AS __zen_top WHERE __zen_rank <= 1 ORDER BY __zen_rank"},
+     "SELECT \"Samples\".\"SampleID\",\"UserSampleID\",\"RegistrationDate\", \"RegistrationDate\" AS __zen_key FROM "
+     "Samples WHERE \"RegistrationDate\" >= (SELECT MIN(__zen_key) FROM (SELECT \"RegistrationDate\" AS __zen_key FROM "
+     "Samples ORDER BY \"RegistrationDate\" DESC LIMIT 1)) UNION ALL SELECT \"Samples\".\"SampleID\",\"UserSampleID\","
+     "\"RegistrationDate\", \"RegistrationDate\" AS __zen_key FROM Samples WHERE \"RegistrationDate\" IS NULL AND EXISTS "
+     "(SELECT 1 FROM (SELECT \"RegistrationDate\" AS __zen_key FROM Samples ORDER BY \"RegistrationDate\" DESC LIMIT 1) "
+     "WHERE __zen_key IS NULL) ORDER BY __zen_key DESC"},
     {"SELECT TOP 5000 [Samples].[SampleID],[Trace] FROM Samples  ORDER BY SampleID",
-     "SELECT * FROM (SELECT \"Samples\".\"SampleID\",\"Trace\", RANK() OVER (ORDER BY SampleID) AS __zen_rank FROM "
-     "Samples) AS __zen_top WHERE __zen_rank <= 5000 ORDER BY __zen_rank"},
+     "SELECT \"Samples\".\"SampleID\",\"Trace\", SampleID AS __zen_key FROM Samples WHERE SampleID <= (SELECT "
+     "MAX(__zen_key) FROM (SELECT SampleID AS __zen_key FROM Samples ORDER BY SampleID LIMIT 5000)) UNION ALL SELECT "
+     "\"Samples\".\"SampleID\",\"Trace\", SampleID AS __zen_key FROM Samples WHERE SampleID IS NULL AND EXISTS (SELECT 1 "
+     "FROM (SELECT SampleID AS __zen_key FROM Samples ORDER BY SampleID LIMIT 5000) WHERE __zen_key IS NULL) ORDER BY "
+     "__zen_key"},
+    // An existing WHERE is kept whole, in parentheses; a join is repeated.
+    {"SELECT TOP 2 a.x FROM a JOIN b ON a.id = b.id WHERE b.y = 1 OR b.y = 2 ORDER BY [a].[x] ASC",
+     "SELECT a.x, \"a\".\"x\" AS __zen_key FROM a JOIN b ON a.id = b.id WHERE (b.y = 1 OR b.y = 2) AND \"a\".\"x\" <= "
+     "(SELECT MAX(__zen_key) FROM (SELECT \"a\".\"x\" AS __zen_key FROM a JOIN b ON a.id = b.id WHERE b.y = 1 OR b.y = 2 "
+     "ORDER BY \"a\".\"x\" LIMIT 2)) UNION ALL SELECT a.x, \"a\".\"x\" AS __zen_key FROM a JOIN b ON a.id = b.id WHERE "
+     "(b.y = 1 OR b.y = 2) AND \"a\".\"x\" IS NULL AND EXISTS (SELECT 1 FROM (SELECT \"a\".\"x\" AS __zen_key FROM a "
+     "JOIN b ON a.id = b.id WHERE b.y = 1 OR b.y = 2 ORDER BY \"a\".\"x\" LIMIT 2) WHERE __zen_key IS NULL) ORDER BY "
+     "__zen_key"},
+    // Other TOPs with ORDER BY rank every row: several keys, an expression,
+    // DISTINCT, GROUP BY.
+    {"SELECT TOP 3 a FROM t ORDER BY b DESC, c",
+     "SELECT * FROM (SELECT a, RANK() OVER (ORDER BY b DESC, c) AS __zen_rank FROM t) AS __zen_top WHERE __zen_rank <= 3 "
+     "ORDER BY __zen_rank"},
+    {"SELECT TOP 3 a FROM t ORDER BY b + 1",
+     "SELECT * FROM (SELECT a, RANK() OVER (ORDER BY b + 1) AS __zen_rank FROM t) AS __zen_top WHERE __zen_rank <= 3 "
+     "ORDER BY __zen_rank"},
+    {"SELECT DISTINCT TOP 3 a FROM t ORDER BY a",
+     "SELECT * FROM (SELECT DISTINCT a, RANK() OVER (ORDER BY a) AS __zen_rank FROM t) AS __zen_top WHERE __zen_rank <= "
+     "3 ORDER BY __zen_rank"},
+    {"SELECT TOP 3 a, COUNT(*) FROM t GROUP BY a ORDER BY a",
+     "SELECT * FROM (SELECT a, COUNT(*), RANK() OVER (ORDER BY a) AS __zen_rank FROM t GROUP BY a) AS __zen_top WHERE "
+     "__zen_rank <= 3 ORDER BY __zen_rank"},
     // TOP without ORDER BY: the first n rows.
     {"SELECT TOP 5000 [SampleID] FROM Samples ", "SELECT \"SampleID\" FROM Samples LIMIT 5000"},
     {"SELECT DISTINCT TOP 2 Name FROM Patterns", "SELECT DISTINCT Name FROM Patterns LIMIT 2"},

@@ -244,6 +244,102 @@ void TranslateSchema(CSqlTokens& t, SqlDialect dialect)
 }
 
 std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql);
+std::string Plain(const CSqlTokens& t, size_t b, size_t e, const CString& sql);
+
+// The one ORDER BY key of a TOP that the index-friendly form can handle: a
+// plain column name, optionally qualified, optionally ASC or DESC.
+struct CTopKey {
+    std::string name; // as written (translated), e.g. "Samples"."SampleID"
+    bool descending = false;
+};
+
+bool ParseTopKey(const CSqlTokens& t, size_t b, size_t e, CTopKey& key)
+{
+    auto isName = [](const CSqlToken& tok) {
+        if (tok.kind == SqlTokenKind::QuotedName)
+            return true;
+        // words the engine reads as values, not as columns
+        return tok.kind == SqlTokenKind::Word && !tok.IsWord("NULL") && !tok.IsWord("CURRENT_DATE") &&
+               !tok.IsWord("CURRENT_TIME") && !tok.IsWord("CURRENT_TIMESTAMP") && !tok.IsWord("ASC") &&
+               !tok.IsWord("DESC") && !tok.IsWord("COLLATE") && !tok.IsWord("NULLS");
+    };
+    size_t i = NextSignificant(t, b);
+    if (i >= e || !isName(t[i]))
+        return false;
+    key.name = t[i].text;
+    i = NextSignificant(t, i + 1);
+    if (i < e && t[i].IsSymbol(".")) {
+        const size_t column = NextSignificant(t, i + 1);
+        if (column >= e || !isName(t[column]))
+            return false;
+        key.name += "." + t[column].text;
+        i = NextSignificant(t, column + 1);
+    }
+    key.descending = false;
+    if (i < e && (t[i].IsWord("ASC") || t[i].IsWord("DESC"))) {
+        key.descending = t[i].IsWord("DESC");
+        i = NextSignificant(t, i + 1);
+    }
+    return i >= e;
+}
+
+// SELECT TOP n list FROM ... [WHERE w] ORDER BY k [ASC|DESC], ties with the
+// n-th row included, in a form the engine can answer from an index on k and
+// stop early. With L = SELECT k AS __zen_key FROM ... [WHERE w] ORDER BY k d
+// LIMIT n (the first n keys in that order):
+//   rows with k at or before E = MIN(L) (DESC) / MAX(L) (ASC): E ignores
+//   NULL keys, so it is the n-th key, or the last non-NULL key when L holds
+//   NULLs (then every non-NULL key is in L), or NULL when L holds only NULLs;
+//   plus the rows with a NULL key when L holds a NULL: NULL keys tie with one
+//   another, so they are either all within the first n or all beyond.
+// This is the rank rule whichever end the engine sorts NULLs to, and gives
+// no rows for n = 0 or no rows at all. The two parts are a UNION ALL ordered
+// by the key (the hidden column __zen_key), which the engine merges.
+// Returns false (out untouched) for other shapes: DISTINCT, GROUP BY, HAVING,
+// compound statements, several keys, expressions, positions.
+bool IndexFriendlyTop(const CSqlTokens& t, const std::string& lead, const std::string& quantifier,
+                      const std::string& list, size_t from, size_t order, size_t e, const std::string& n,
+                      const CString& sql, std::string& out)
+{
+    if (!quantifier.empty() && quantifier != "ALL ")
+        return false;
+    if (from >= order || !t[from].IsWord("FROM"))
+        return false;
+    CTopKey key;
+    if (!ParseTopKey(t, NextSignificant(t, order + 1) + 1, e, key))
+        return false;
+    size_t where = order;
+    int depth = 0;
+    for (size_t k = from + 1; k < order; ++k) {
+        if (t[k].IsSymbol("("))
+            ++depth;
+        else if (t[k].IsSymbol(")"))
+            --depth;
+        else if (depth == 0 && t[k].kind == SqlTokenKind::Word) {
+            if (t[k].IsWord("WHERE") && where == order)
+                where = k;
+            else if (t[k].IsWord("GROUP") || t[k].IsWord("HAVING") || t[k].IsWord("WINDOW") ||
+                     t[k].IsWord("UNION") || t[k].IsWord("EXCEPT") || t[k].IsWord("INTERSECT") ||
+                     t[k].IsWord("LIMIT") || t[k].IsWord("OFFSET") || t[k].IsWord("WHERE"))
+                return false;
+        }
+        if (depth < 0)
+            return false;
+    }
+    const std::string source = Trim(Plain(t, from, where, sql));
+    const std::string filter = where < order ? Trim(Plain(t, where + 1, order, sql)) : std::string();
+    if (where < order && filter.empty())
+        return false;
+    const std::string& k = key.name;
+    const std::string firstN = "SELECT " + k + " AS __zen_key " + source + (filter.empty() ? "" : " WHERE " + filter) +
+                               " ORDER BY " + k + (key.descending ? " DESC" : "") + " LIMIT " + n;
+    const std::string head = "SELECT " + quantifier + list + ", " + k + " AS __zen_key " + source + " WHERE " +
+                             (filter.empty() ? "" : "(" + filter + ") AND ");
+    out = lead + head + k + (key.descending ? " >= (SELECT MIN(" : " <= (SELECT MAX(") + "__zen_key) FROM (" +
+          firstN + ")) UNION ALL " + head + k + " IS NULL AND EXISTS (SELECT 1 FROM (" + firstN +
+          ") WHERE __zen_key IS NULL) ORDER BY __zen_key" + (key.descending ? " DESC" : "");
+    return true;
+}
 
 // Copies tokens [b, e), translating every parenthesised part on its own
 // (a sub-select may hold a TOP of its own).
@@ -264,8 +360,9 @@ std::string Plain(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
     return out;
 }
 
-// One SELECT (or any other text) in [b, e): SELECT TOP n becomes a rank
-// filter (with ORDER BY) or a LIMIT (without).
+// One SELECT (or any other text) in [b, e): SELECT TOP n becomes the
+// index-friendly form above or a rank filter (with ORDER BY), or a LIMIT
+// (without).
 std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
 {
     const size_t select = NextSignificant(t, b);
@@ -310,6 +407,9 @@ std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
 
     const size_t listEnd = from < order ? from : order;
     const std::string list = Trim(Plain(t, listBegin, listEnd, sql));
+    std::string fast;
+    if (IndexFriendlyTop(t, lead, quantifier, list, listEnd, order, e, n, sql, fast))
+        return fast;
     const std::string source = Trim(Plain(t, listEnd, order, sql));
     const std::string keys = Trim(Plain(t, NextSignificant(t, order + 1) + 1, e, sql));
     return lead + "SELECT * FROM (SELECT " + quantifier + list + ", RANK() OVER (ORDER BY " + keys +

@@ -22,9 +22,19 @@ enum class SqlDialect {
 //   -> 'YYYY-MM-DD HH:MM:SS', the text form in which date columns are stored.
 // - TRUE / FALSE -> 1 / 0 (flags are stored as integers 0 and 1).
 // - SELECT [DISTINCT] TOP n ... ORDER BY keys: the rows whose rank in that
-//   order is at most n, ties with the n-th row included:
-//   SELECT * FROM (SELECT ..., RANK() OVER (ORDER BY keys) AS __zen_rank
-//   FROM ... WHERE ...) WHERE __zen_rank <= n ORDER BY __zen_rank.
+//   order is at most n, ties with the n-th row included (rows with a NULL
+//   key tie with one another, at the end where the engine sorts NULLs).
+//   With one key that is a column name (optionally qualified, ASC or DESC)
+//   and no DISTINCT, GROUP BY or HAVING, a form that an index on the key
+//   answers without reading the whole table (with L = the first n keys,
+//   SELECT k AS __zen_key FROM ... [WHERE w] ORDER BY k [DESC] LIMIT n):
+//   SELECT ..., k AS __zen_key FROM ... WHERE [(w) AND] k >= (SELECT
+//   MIN(__zen_key) FROM (L)) UNION ALL SELECT ..., k AS __zen_key FROM ...
+//   WHERE [(w) AND] k IS NULL AND EXISTS (SELECT 1 FROM (L) WHERE __zen_key
+//   IS NULL) ORDER BY __zen_key DESC (ascending: <= and MAX, no DESC).
+//   Otherwise: SELECT * FROM (SELECT ..., RANK() OVER (ORDER BY keys) AS
+//   __zen_rank FROM ... WHERE ...) WHERE __zen_rank <= n ORDER BY __zen_rank.
+//   Both add a result column, so such a TOP cannot stand in IN (...).
 //   The keys must name columns of the FROM tables (not select-list aliases
 //   or positions). Without ORDER BY: the first n rows (... LIMIT n).
 //   TOP n PERCENT is refused.
