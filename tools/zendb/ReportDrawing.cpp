@@ -9,6 +9,7 @@
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
@@ -615,6 +616,22 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
     cairo_restore(cr);
 }
 
+// Cairo keeps the fonts it looked up (and fontconfig's patterns behind them)
+// for the life of the process; they are handed back at exit so that leak
+// checkers see a clean process.
+struct CCairoCaches {
+    ~CCairoCaches()
+    {
+        cairo_debug_reset_static_data();
+        FcFini();
+    }
+};
+
+void KeepCachesUntilExit()
+{
+    static CCairoCaches caches;
+}
+
 // A cairo surface for the file; PDF pages are A4, SVG and PNG hold the pages
 // (or diagrams) one below the other.
 struct CSurface {
@@ -625,6 +642,7 @@ struct CSurface {
 
     CSurface(const std::string& file, double width, double height, EImageFormat kind) : format(kind), path(file)
     {
+        KeepCachesUntilExit();
         switch (format) {
         case EImageFormat::Pdf:
             surface = cairo_pdf_surface_create(file.c_str(), width, height);

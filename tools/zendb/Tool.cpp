@@ -300,12 +300,6 @@ std::optional<std::string> ObtainPasswordWithoutPrompt()
     return std::nullopt;
 }
 
-std::optional<std::string> ObtainPassword(const std::string& prompt)
-{
-    if (auto given = ObtainPasswordWithoutPrompt())
-        return given;
-    return PromptHidden(prompt);
-}
 
 // ---------------------------------------------------------------------------
 // Session
@@ -320,9 +314,12 @@ CSession::CSession(ELogin login)
     const std::string user = Options().user;
     if (login == ELogin::Required && user.empty())
         throw CUsageError("this command needs a login: give --user NAME");
+    // Without a given password the library tries the name with an empty one
+    // and then shows its login dialog: on a terminal the terminal host asks
+    // for the password there, elsewhere the dialog is cancelled.
     std::string password;
     if (!user.empty())
-        password = ObtainPassword("Password for " + user + ": ").value_or(std::string());
+        password = ObtainPasswordWithoutPrompt().value_or(std::string());
 
     CToolUIHost& host = CToolUIHost::Instance();
     host.TakeMessages();
@@ -362,7 +359,7 @@ CSession::CSession(ELogin login)
     const std::string resolved = ToStd(m_db.GetDatabaseName());
     if (!resolved.empty())
         m_path = resolved;
-    m_user = user;
+    m_user = user.empty() ? std::string() : ToStd(m_db.GetUserNameA());
 }
 
 CSession::~CSession()

@@ -120,9 +120,6 @@ void UseDatabaseFile(const std::string& path);
 // The file --db names (absolute), or the configured one; checks that it exists.
 std::string ResolveDatabasePath();
 
-// Reads a password: --password, else ZEN_PASSWORD, else a prompt without
-// echo when stdin is a terminal; nullopt when none is available.
-std::optional<std::string> ObtainPassword(const std::string& prompt);
 // --password, else ZEN_PASSWORD; nullopt when neither is given.
 std::optional<std::string> ObtainPasswordWithoutPrompt();
 // Prompts on the terminal without echo; nullopt when stdin is no terminal.
