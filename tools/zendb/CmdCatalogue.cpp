@@ -308,7 +308,12 @@ void RegisterCatalogueCommands(CLI::App& app)
     setCmd->add_option("NAME", set->name, "Pattern name")->required();
     setCmd->add_option("FIELD=VALUE", set->sets, "Fields to set, e.g. ECDToleranceMax=1.0");
     setCmd->add_option_function<std::string>(
-        "--comment", [set](const std::string& v) { set->comment = v, set->commentGiven = true; }, "New comment");
+        "--comment",
+        [set](const std::string& v) {
+            set->comment = v;
+            set->commentGiven = true;
+        },
+        "New comment");
     setCmd->callback([set] { RunPatternsSet(*set); });
 
     auto deleteName = std::make_shared<std::string>();

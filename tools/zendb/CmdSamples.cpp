@@ -127,7 +127,12 @@ void RunList(const CListArgs& args)
     const SampleViewTypeType view = ParseView(args.view);
     COwnedList<CZENDB_Sample> samples;
     const bool search = !owned.empty();
+    // The query reports its own errors in a message box and then lists
+    // nothing; that must not read as an empty result.
+    const size_t before = CToolUIHost::Instance().MessageCount();
     db.GetSamples(search ? SampleViewSearch : view, search ? &criteria : nullptr, samples.List());
+    if (CToolUIHost::Instance().MessageCount() != before)
+        throw CToolError("cannot list the samples");
     std::vector<CZENDB_Sample*> shown;
     for (CZENDB_Sample* sample : samples.Items())
         if (!search || InView(*sample, view))

@@ -66,6 +66,8 @@ public:
 
     // The messages collected since the last call, each flattened to one line.
     std::vector<std::string> TakeMessages();
+    // Number of messages collected and not yet taken.
+    size_t MessageCount() const { return m_messages.size(); }
     // Number of dialogs the library asked for so far.
     int DialogCount() const { return m_dialogs; }
 
