@@ -166,6 +166,47 @@ TEST_F(ToolRuns, BadRowsAreReportedByLineAndStoreNothing)
     EXPECT_EQ(result["MaxHardness"]["Scale"], "HK");
 }
 
+TEST_F(ToolRuns, CsvLayoutsAndTheirRefusals)
+{
+    const std::string d = VickersDiagonal(600.0, 1000.0);
+    struct CCase {
+        const char* what;
+        std::string text;
+        int indents;            // stored indents; -1: refused
+        const char* message;    // part of the error when refused
+    };
+    const CCase cases[] = {
+        {"columns in another order, units after '_'",
+         "load_gf,indentor,d2_um,d1_um,depth_mm\n1000,V," + d + "," + d + ",0.1\n1000,V," + d + "," + d + ",0.2\n",
+         2, ""},
+        {"long column names", "ActualDistanceFromEdge,ActualDistanceFromAxis,D1,D2,ActualTypeOfIndentor,"
+                              "ActualTestload\n0.1,0," + d + "," + d + ",1,1000\n", 1, ""},
+        {"tabs, CR LF and a byte-order mark",
+         "\xEF\xBB\xBF" "depth\taxis\tD1\tD2\tindentor\tload\r\n0.1\t0\t" + d + "\t" + d + "\tV\t1000\r\n", 1, ""},
+        {"quoted fields", "\"depth\",\"axis\",\"D1\",\"D2\",\"indentor\",\"load\"\n\"0.1\",\"\",\"" + d +
+                              "\",\"" + d + "\",\"Vickers\",\"1000\"\n", 1, ""},
+        {"no header, lane given", "0.1,0," + d + "," + d + ",V,1000,1\n0.1,0.25," + d + "," + d + ",V,1000,2\n", 2, ""},
+        {"too many fields", "0.1,0," + d + "," + d + ",V,1000,1,9\n", -1, "line 1: expected 6 or 7 fields"},
+        {"negative depth", "depth,D1,D2,indentor,load\n-0.1," + d + "," + d + ",V,1000\n", -1, "line 2: depth"},
+        {"Vickers without D2", "depth,D1,D2,indentor,load\n0.1," + d + ",,V,1000\n", -1, "line 2: D2"},
+        {"lane not a whole number", "0.1,0," + d + "," + d + ",V,1000,1.5\n", -1, "line 1: lane"},
+        {"column named twice", "depth,depth,D1,D2,indentor,load\n", -1, "named twice"},
+        {"header without load", "depth,D1,D2,indentor\n0.1," + d + "," + d + ",V\n", -1, "no column load"},
+    };
+    int stored = 0;
+    for (const CCase& c : cases) {
+        const CRun run = Zendb({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("case.csv", c.text)});
+        if (c.indents < 0) {
+            EXPECT_EQ(run.status, 1) << c.what;
+            EXPECT_NE(run.err.find(c.message), std::string::npos) << c.what << ": " << run.err;
+        } else {
+            EXPECT_EQ(run.status, 0) << c.what << ": " << run.err;
+            stored += c.indents;
+        }
+    }
+    EXPECT_EQ(Json({"info"})["MadeIndents"], stored);
+}
+
 TEST_F(ToolRuns, ReportsInEveryFormat)
 {
     Ok({"samples", "set", "R-1", "Customer=Acme Gears", "WorkOrder=WO-7"});

@@ -49,7 +49,7 @@ void RunPatternsList()
 void PrintPattern(const CZENDB_Pattern& pattern)
 {
     if (OutputFormat() == EOutputFormat::Json) {
-        nlohmann::json object = nlohmann::json::object();
+        nlohmann::ordered_json object = nlohmann::ordered_json::object();
         for (const CPatternField& field : PatternFields())
             object[field.name] = field.Get(pattern).Json();
         PrintJson(object);

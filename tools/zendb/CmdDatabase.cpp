@@ -75,7 +75,7 @@ void RunInit(const CInitArgs& args)
     if (OutputFormat() == EOutputFormat::Json) {
         PrintJson({{"Path", std::filesystem::absolute(args.file).string()},
                    {"SchemaVersion", args.schemaVersion},
-                   {"Administrator", args.admin.empty() ? nlohmann::json(nullptr) : nlohmann::json(args.admin)}});
+                   {"Administrator", args.admin.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(args.admin)}});
         return;
     }
     std::string line = "created " + args.file + " (schema " + args.schemaVersion + ")";
@@ -113,9 +113,9 @@ void RunInfo()
     const auto size = std::filesystem::file_size(session.Path(), ec);
     const std::string version = std::to_string(major) + "." + std::to_string(minor);
 
-    nlohmann::json info = {{"Path", session.Path()},
+    nlohmann::ordered_json info = {{"Path", session.Path()},
                            {"SchemaVersion", version},
-                           {"FileSize", ec ? nlohmann::json(nullptr) : nlohmann::json(size)},
+                           {"FileSize", ec ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(size)},
                            {"EventLog", ToStd(GetEventLogPath())}};
     std::vector<std::pair<std::string, int64_t>> values;
     for (const CCount& count : counts) {

@@ -419,7 +419,7 @@ void RunDemo(const std::string& given)
                    {"ProfileRuns", runRefs.size()},
                    {"MadeIndents", indentCount},
                    {"Patterns", table.ToJson()},
-                   {"Report", written.empty() ? nlohmann::json(nullptr) : nlohmann::json(written.front())},
+                   {"Report", written.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(written.front())},
                    {"Files", written},
                    {"Seconds", seconds}});
         return;

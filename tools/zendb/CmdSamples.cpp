@@ -351,7 +351,7 @@ void RunRegister(const CRegisterArgs& args)
                          (args.count > 1 ? " (nothing registered; --skip-existing registers the others)" : ""));
     }
 
-    nlohmann::json registered = nlohmann::json::array();
+    nlohmann::ordered_json registered = nlohmann::ordered_json::array();
     {
         CTransaction transaction(db);
         CProgressBar progress("registering", ids.size() > 20 ? ids.size() : 0);
@@ -441,9 +441,9 @@ void RunShow(const std::string& id, bool all)
     const auto runs = SummarizeRuns(db, *sample);
 
     if (OutputFormat() != EOutputFormat::Table) {
-        nlohmann::json object = SampleJson(*sample);
-        object["DefaultPattern"] = defaultKind == "pattern" ? nlohmann::json(defaultName) : nlohmann::json(nullptr);
-        object["DefaultRoutine"] = defaultKind == "routine" ? nlohmann::json(defaultName) : nlohmann::json(nullptr);
+        nlohmann::ordered_json object = SampleJson(*sample);
+        object["DefaultPattern"] = defaultKind == "pattern" ? nlohmann::ordered_json(defaultName) : nlohmann::ordered_json(nullptr);
+        object["DefaultRoutine"] = defaultKind == "routine" ? nlohmann::ordered_json(defaultName) : nlohmann::ordered_json(nullptr);
         if (OutputFormat() == EOutputFormat::Csv) {
             COutputTable table;
             for (auto it = object.begin(); it != object.end(); ++it)
@@ -463,7 +463,7 @@ void RunShow(const std::string& id, bool all)
             table.Print(EOutputFormat::Csv, stdout);
             return;
         }
-        nlohmann::json list = nlohmann::json::array();
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const CRunSummary& run : runs)
             list.push_back({{"ProfileID", run.profileID},
                             {"ProfileNr", run.profileNr},
@@ -590,7 +590,7 @@ void RunNextId()
     CSession session;
     const std::string id = ProposeNextId(session.Db());
     if (OutputFormat() == EOutputFormat::Json) {
-        PrintJson({{"UserSampleID", id.empty() ? nlohmann::json(nullptr) : nlohmann::json(id)}});
+        PrintJson({{"UserSampleID", id.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(id)}});
         return;
     }
     if (id.empty())

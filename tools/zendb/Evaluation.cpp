@@ -52,14 +52,14 @@ std::string CHardness::RockwellText(int decimals) const
     return FormatFixed(rockwell, decimals) + " " + ScaleName(rockwellScale);
 }
 
-nlohmann::json CHardness::Json() const
+nlohmann::ordered_json CHardness::Json() const
 {
     if (!Valid())
         return nullptr;
     return {{"Value", hvhk},
             {"Scale", ScaleName(scale)},
-            {"Rockwell", HasRockwell() ? nlohmann::json(rockwell) : nlohmann::json(nullptr)},
-            {"RockwellScale", HasRockwell() ? nlohmann::json(ScaleName(rockwellScale)) : nlohmann::json(nullptr)}};
+            {"Rockwell", HasRockwell() ? nlohmann::ordered_json(rockwell) : nlohmann::ordered_json(nullptr)},
+            {"RockwellScale", HasRockwell() ? nlohmann::ordered_json(ScaleName(rockwellScale)) : nlohmann::ordered_json(nullptr)}};
 }
 
 std::optional<bool> CRunEvaluation::WithinTolerance() const
@@ -79,9 +79,9 @@ std::string Trimmed(const CString& text)
     return ToStd(copy);
 }
 
-nlohmann::json DepthJson(double depth)
+nlohmann::ordered_json DepthJson(double depth)
 {
-    return depth >= 0.0 ? nlohmann::json(depth) : nlohmann::json(nullptr);
+    return depth >= 0.0 ? nlohmann::ordered_json(depth) : nlohmann::ordered_json(nullptr);
 }
 
 } // namespace
@@ -210,44 +210,44 @@ std::string ScaleWithLoad(const CRunEvaluation& run)
     return scale + text;
 }
 
-nlohmann::json CRunEvaluation::Json() const
+nlohmann::ordered_json CRunEvaluation::Json() const
 {
-    nlohmann::json depths = nlohmann::json::array();
+    nlohmann::ordered_json depths = nlohmann::ordered_json::array();
     for (const CCaseDepth& depth : caseDepths)
         depths.push_back({{"Index", depth.index + 1},
                           {"Limit", depth.limit.Json()},
                           {"Depth", DepthJson(depth.depth)},
                           {"DepthRockwell", DepthJson(depth.depthRockwell)}});
-    nlohmann::json object = {
+    nlohmann::ordered_json object = {
         {"ProfileID", profileID},
         {"ProfileNr", profileNr},
         {"ProfileName", profileName},
         {"Position", position},
         {"Indents", indents.size()},
         {"Lanes", lanes},
-        {"Indentor", hasIndentor ? (indentor == Knoop ? "Knoop" : "Vickers") : nlohmann::json(nullptr)},
+        {"Indentor", hasIndentor ? (indentor == Knoop ? "Knoop" : "Vickers") : nlohmann::ordered_json(nullptr)},
         {"TestLoad", testLoad},
         {"Standard", calc.Standard},
         {"StandardName", StandardName(calc.Standard)},
         {"CurveType", calc.CurveType},
         {"DepthUnit", "mm"},
         {"CaseDepths", depths},
-        {"CoreHardness", core ? core->Json() : nlohmann::json(nullptr)},
+        {"CoreHardness", core ? core->Json() : nlohmann::ordered_json(nullptr)},
         {"MinHardness", minimum.Json()},
         {"MaxHardness", maximum.Json()},
         {"MeanHardness", mean.Json()},
         {"StandardDeviation",
-         {{"Value", stdDev >= 0.0 ? nlohmann::json(stdDev) : nlohmann::json(nullptr)},
-          {"Rockwell", stdDevRockwell >= 0.0 ? nlohmann::json(stdDevRockwell) : nlohmann::json(nullptr)}}},
-        {"Gaussian", gaussian ? nlohmann::json({{"A", gaussA}, {"w", gaussW}, {"y0", gaussY0}})
-                              : nlohmann::json(nullptr)},
+         {{"Value", stdDev >= 0.0 ? nlohmann::ordered_json(stdDev) : nlohmann::ordered_json(nullptr)},
+          {"Rockwell", stdDevRockwell >= 0.0 ? nlohmann::ordered_json(stdDevRockwell) : nlohmann::ordered_json(nullptr)}}},
+        {"Gaussian", gaussian ? nlohmann::ordered_json({{"A", gaussA}, {"w", gaussW}, {"y0", gaussY0}})
+                              : nlohmann::ordered_json(nullptr)},
     };
     if (diagram.ECDToleranceMax > 0.0)
         object["Tolerance"] = {{"Min", diagram.ECDToleranceMin}, {"Max", diagram.ECDToleranceMax}};
     else
         object["Tolerance"] = nullptr;
     const auto within = WithinTolerance();
-    object["WithinTolerance"] = within ? nlohmann::json(*within) : nlohmann::json(nullptr);
+    object["WithinTolerance"] = within ? nlohmann::ordered_json(*within) : nlohmann::ordered_json(nullptr);
     return object;
 }
 
@@ -344,7 +344,7 @@ COutputTable CsvTable(const CZENDB_Sample& sample, const std::vector<CRunEvaluat
 void PrintEvaluations(const CZENDB_Sample& sample, const std::vector<CRunEvaluation>& runs, EOutputFormat format)
 {
     if (format == EOutputFormat::Json) {
-        nlohmann::json list = nlohmann::json::array();
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const CRunEvaluation& run : runs)
             list.push_back(run.Json());
         PrintJson({{"UserSampleID", ToStd(sample.UserSampleID)}, {"SampleID", sample.SampleID}, {"Runs", list}});

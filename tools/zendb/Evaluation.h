@@ -29,7 +29,7 @@ struct CHardness {
     // "550 HV", "52.3 HRC"; empty when missing.
     std::string Text(int decimals = 0) const;
     std::string RockwellText(int decimals = 1) const;
-    nlohmann::json Json() const;
+    nlohmann::ordered_json Json() const;
 };
 
 // "HV", "HK", "HRB", "HRC".
@@ -88,7 +88,7 @@ struct CRunEvaluation {
     // Whether the first case depth lies in the run's tolerance band (when it
     // has one and the depth was found).
     std::optional<bool> WithinTolerance() const;
-    nlohmann::json Json() const;
+    nlohmann::ordered_json Json() const;
 };
 
 // Loads the run with its made indents and evaluates it. Throws CToolError

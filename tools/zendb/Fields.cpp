@@ -151,9 +151,9 @@ std::vector<CCell> SampleCells(const CZENDB_Sample& sample)
     return cells;
 }
 
-nlohmann::json SampleJson(const CZENDB_Sample& sample)
+nlohmann::ordered_json SampleJson(const CZENDB_Sample& sample)
 {
-    nlohmann::json object = nlohmann::json::object();
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
     const auto cells = SampleCells(sample);
     for (size_t i = 0; i < cells.size(); ++i)
         object[SampleColumnNames()[i]] = cells[i].Json();

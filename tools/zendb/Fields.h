@@ -43,6 +43,6 @@ const std::vector<std::string>& SampleColumnNames();
 // The cells of one sample in the order of SampleColumnNames().
 std::vector<CCell> SampleCells(const CZENDB_Sample& sample);
 // The sample as a JSON object with those keys.
-nlohmann::json SampleJson(const CZENDB_Sample& sample);
+nlohmann::ordered_json SampleJson(const CZENDB_Sample& sample);
 
 } // namespace zendb

@@ -81,7 +81,7 @@ std::string CCell::CsvText() const
     return std::string();
 }
 
-nlohmann::json CCell::Json() const
+nlohmann::ordered_json CCell::Json() const
 {
     switch (m_kind) {
     case EKind::Null:
@@ -164,11 +164,11 @@ void COutputTable::AddRow(std::vector<CCell> row)
     m_rows.push_back(std::move(row));
 }
 
-nlohmann::json COutputTable::ToJson() const
+nlohmann::ordered_json COutputTable::ToJson() const
 {
-    nlohmann::json rows = nlohmann::json::array();
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const auto& row : m_rows) {
-        nlohmann::json object = nlohmann::json::object();
+        nlohmann::ordered_json object = nlohmann::ordered_json::object();
         for (size_t c = 0; c < m_names.size(); ++c)
             object[m_names[c]] = row[c].Json();
         rows.push_back(std::move(object));
@@ -239,7 +239,7 @@ void COutputTable::Print(EOutputFormat format, FILE* out, const char* emptyNote)
     std::string text;
     switch (format) {
     case EOutputFormat::Json:
-        text = ToJson().dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+        text = ToJson().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
         break;
     case EOutputFormat::Csv:
         text = ToCsv();
@@ -260,10 +260,10 @@ void PrintLine(const std::string& text)
     std::fputc('\n', stdout);
 }
 
-void PrintJson(const nlohmann::json& document)
+void PrintJson(const nlohmann::ordered_json& document)
 {
     // Texts from the database are not always valid UTF-8; such bytes become U+FFFD.
-    const std::string text = document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    const std::string text = document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     std::fputs(text.c_str(), stdout);
     std::fputc('\n', stdout);
 }

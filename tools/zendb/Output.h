@@ -38,7 +38,7 @@ public:
     std::string Display() const;
     // The text written to CSV (full precision, "true"/"false", "" for Null).
     std::string CsvText() const;
-    nlohmann::json Json() const;
+    nlohmann::ordered_json Json() const;
 
 private:
     EKind m_kind = EKind::Null;
@@ -60,7 +60,7 @@ public:
     size_t RowCount() const { return m_rows.size(); }
     const std::vector<std::string>& Columns() const { return m_names; }
 
-    nlohmann::json ToJson() const;
+    nlohmann::ordered_json ToJson() const;
     std::string ToCsv() const;
     // Aligned columns; cells longer than maxWidth characters are cut with "…".
     std::string ToText(size_t maxWidth = 40) const;
@@ -81,7 +81,7 @@ std::string CsvQuote(const std::string& text);
 // Writes text followed by a line break to stdout.
 void PrintLine(const std::string& text);
 // Writes a JSON document (indented) to stdout.
-void PrintJson(const nlohmann::json& document);
+void PrintJson(const nlohmann::ordered_json& document);
 // "%.*f" of a value.
 std::string FormatFixed(double value, int decimals);
 

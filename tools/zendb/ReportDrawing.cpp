@@ -542,7 +542,7 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
 
         // Results table.
         const COutputTable table = ResultTable(*run);
-        const nlohmann::json rowsJson = table.ToJson();
+        const nlohmann::ordered_json rowsJson = table.ToJson();
         const double widths[] = {0.40, 0.22, 0.16, 0.22};
         const char* headers[] = {"Result", "Hardness", "Rockwell", nullptr};
         const std::string depthHeader = "Depth / " + DepthUnitName(run->diagram.DiagramXAxisUnit);
