@@ -18,6 +18,23 @@ extern char** environ;
 
 namespace zentest {
 
+namespace {
+
+// Builds without the tools (ZEN_BUILD_TOOLS=OFF) skip these tests.
+class CToolEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (std::string(ZENDB_PATH).empty())
+            GTEST_SKIP() << "zendb is not built";
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const g_toolEnvironment =
+    ::testing::AddGlobalTestEnvironment(new CToolEnvironment);
+
+} // namespace
+
 CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, std::optional<std::string>>& env)
 {
     CRun run;
