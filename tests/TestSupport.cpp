@@ -10,6 +10,49 @@
 
 namespace zentest {
 
+namespace {
+
+// CTest starts every test as a process of its own, several at a time, all with
+// the same HOME and XDG folders. Each process gets private ones here, before
+// any test runs, so that tests writing the per-user profile or the event log
+// cannot see each other's files.
+class CPrivateHome {
+public:
+    CPrivateHome()
+    {
+        const char* root = std::getenv("ZEN_TEST_TMP");
+        if (root == nullptr || *root == '\0')
+            return;
+        std::error_code ec;
+        m_path = std::filesystem::path(root) / ("home-" + std::to_string(getpid()));
+        std::filesystem::remove_all(m_path, ec);
+        std::filesystem::create_directories(m_path, ec);
+        if (ec) {
+            m_path.clear();
+            return;
+        }
+        setenv("HOME", m_path.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_path / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (m_path / "data").c_str(), 1);
+        setenv("XDG_STATE_HOME", (m_path / "state").c_str(), 1);
+    }
+    ~CPrivateHome()
+    {
+        std::error_code ec;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ec);
+    }
+    CPrivateHome(const CPrivateHome&) = delete;
+    CPrivateHome& operator=(const CPrivateHome&) = delete;
+
+private:
+    std::filesystem::path m_path;
+};
+
+const CPrivateHome g_privateHome;
+
+} // namespace
+
 CTempDir::CTempDir()
 {
     static std::atomic<int> counter{0};
