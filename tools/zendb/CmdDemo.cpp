@@ -160,8 +160,6 @@ void RunDemo(const std::string& given)
     CZENDatabase& db = session.Db();
     CDemoRandom random(kSeed);
 
-    CProgressBar progress("creating demo data", kSampleCount);
-
     // Users (the password of each is its name) and two custom fields.
     db.AddUser("admin", "admin", static_cast<UserRoleType>(kRoleAdministrator));
     db.AddUser("maria", "maria", static_cast<UserRoleType>(kRoleSupervisor));
@@ -229,6 +227,7 @@ void RunDemo(const std::string& given)
     int indentCount = 0;
     {
         CTransaction transaction(db);
+        CProgressBar progress("creating demo data", kSampleCount);
         for (int n = 1; n <= kSampleCount; ++n) {
             const int daysAgo = (kSampleCount - n) * 150 / kSampleCount;
             const CTime registered = today - CTimeSpan(daysAgo, 0, 0, 0) + CTimeSpan(0, random.Integer(0, 8), random.Integer(0, 59), 0);
@@ -334,7 +333,6 @@ void RunDemo(const std::string& given)
     }
 
     // Evaluate every run.
-    progress.SetLabel("evaluating");
     std::vector<CPatternStats> stats(patterns.size());
     std::map<size_t, CDemoRunRef> showcase;   // pattern -> a run to draw
     std::map<std::string, int> runsPerSample;

@@ -10,17 +10,11 @@
 namespace zendb {
 
 namespace {
-bool g_enabled = true;
 constexpr int kBarWidth = 30;
 } // namespace
 
-void CProgressBar::SetEnabled(bool enabled)
-{
-    g_enabled = enabled;
-}
-
 CProgressBar::CProgressBar(const std::string& label, size_t total)
-    : m_label(label), m_total(total), m_active(g_enabled && !Options().quiet && isatty(STDERR_FILENO) == 1)
+    : m_label(label), m_total(total), m_active(total > 0 && !Options().quiet && isatty(STDERR_FILENO) == 1)
 {
 }
 
@@ -30,13 +24,6 @@ CProgressBar::~CProgressBar()
         std::fputs("\r\x1b[K", stderr);
         std::fflush(stderr);
     }
-}
-
-void CProgressBar::SetLabel(const std::string& label)
-{
-    m_label = label;
-    if (m_active)
-        Draw();
 }
 
 void CProgressBar::Update(size_t done)
@@ -54,19 +41,14 @@ void CProgressBar::Update(size_t done)
 void CProgressBar::Draw()
 {
     std::string line = "\r" + m_label + " ";
-    if (m_total > 0) {
-        const size_t done = m_done > m_total ? m_total : m_done;
-        const int filled = static_cast<int>(done * kBarWidth / m_total);
-        line += '[';
-        for (int i = 0; i < kBarWidth; ++i)
-            line += i < filled ? '#' : (i == filled ? '>' : ' ');
-        char counts[64];
-        std::snprintf(counts, sizeof counts, "] %3d%% %zu/%zu", static_cast<int>(done * 100 / m_total),
-                      done, m_total);
-        line += counts;
-    } else {
-        line += std::to_string(m_done);
-    }
+    const size_t done = m_done > m_total ? m_total : m_done;
+    const int filled = static_cast<int>(done * kBarWidth / m_total);
+    line += '[';
+    for (int i = 0; i < kBarWidth; ++i)
+        line += i < filled ? '#' : (i == filled ? '>' : ' ');
+    char counts[64];
+    std::snprintf(counts, sizeof counts, "] %3d%% %zu/%zu", static_cast<int>(done * 100 / m_total), done, m_total);
+    line += counts;
     line += "\x1b[K";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);

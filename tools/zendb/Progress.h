@@ -10,8 +10,8 @@ namespace zendb {
 
 class CProgressBar {
 public:
-    // total: number of steps (0: unknown, shows a count only). Draws nothing
-    // when stderr is not a terminal or when disabled globally.
+    // total: number of steps; 0 draws nothing (work too small to show).
+    // Draws nothing either when stderr is not a terminal or with --quiet.
     CProgressBar(const std::string& label, size_t total);
     // Clears the bar's line.
     ~CProgressBar();
@@ -21,11 +21,6 @@ public:
     // Sets the number of steps done; redraws at most ten times a second.
     void Update(size_t done);
     void Step() { Update(m_done + 1); }
-    // Changes the label shown before the bar.
-    void SetLabel(const std::string& label);
-
-    // Switches every bar off (--quiet, or for tests); on by default.
-    static void SetEnabled(bool enabled);
 
 private:
     void Draw();
