@@ -50,7 +50,7 @@ BOOL CWinApp::SetAppName(const char* appName)
 
 CString CWinApp::GetProfilePath() const
 {
-    return JoinPath(JoinPath(GetXdgConfigHome(), "Korvane"), m_strAppName + ".ini");
+    return JoinPath(JoinPath(GetXdgConfigHome(), "Korvane"), m_strAppName + "-profile.ini");
 }
 
 CString CWinApp::GetProfileString(const char* section, const char* entry, const char* defaultValue) const

@@ -1,6 +1,8 @@
 // The application object and its per-user profile: small settings that the
 // dialogs keep between runs (last sample identifier, last batch size), stored
-// in $XDG_CONFIG_HOME/Korvane/<application name>.ini.
+// in $XDG_CONFIG_HOME/Korvane/<application name>-profile.ini
+// (kept apart from the station configuration Korvane/ZEN.ini, which the
+// application must never rewrite).
 #pragma once
 
 #include "framework/CObject.h"
@@ -29,7 +31,7 @@ public:
     // for a name that cannot be a file name ("." or "..", or holding '/');
     // nullptr or empty restores "ZEN".
     BOOL SetAppName(const char* appName);
-    // $XDG_CONFIG_HOME (default ~/.config) / Korvane / <name>.ini
+    // $XDG_CONFIG_HOME (default ~/.config) / Korvane / <name>-profile.ini
     CString GetProfilePath() const;
 
     // The entry's text, or defaultValue (nullptr: empty) when the file, the

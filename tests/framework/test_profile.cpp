@@ -23,7 +23,7 @@ protected:
 TEST_F(ProfileTest, RoundTripThroughTheIniFile)
 {
     CWinApp* app = AfxGetApp();
-    const std::string expectedPath = (m_dir.Path() / "Korvane/ZEN.ini").string();
+    const std::string expectedPath = (m_dir.Path() / "Korvane/ZEN-profile.ini").string();
     EXPECT_EQ(app->GetAppName(), "ZEN");
     EXPECT_EQ(app->GetProfilePath(), expectedPath);
 
@@ -45,7 +45,7 @@ TEST_F(ProfileTest, RoundTripThroughTheIniFile)
     EXPECT_EQ(app->GetProfileInt("BatchCreateDlg", "NumberOfSamples", 0), -3);
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path() / "Korvane")) {
-        EXPECT_EQ(entry.path().filename(), "ZEN.ini");
+        EXPECT_EQ(entry.path().filename(), "ZEN-profile.ini");
         ++files;
     }
     EXPECT_EQ(files, 1);
@@ -80,7 +80,7 @@ TEST_F(ProfileTest, ApplicationNameChoosesTheFile)
         CWinApp station("Station");
         EXPECT_EQ(AfxGetApp(), &station);
         EXPECT_TRUE(AfxGetApp()->WriteProfileString("S", "k", "station"));
-        EXPECT_TRUE(std::filesystem::exists(m_dir.Path() / "Korvane/Station.ini"));
+        EXPECT_TRUE(std::filesystem::exists(m_dir.Path() / "Korvane/Station-profile.ini"));
         EXPECT_FALSE(station.SetAppName("../evil"));
         EXPECT_EQ(station.GetAppName(), "Station");
     }
