@@ -10,6 +10,8 @@
 #include "framework/UIHost.h"
 #include "framework/sql/SqlText.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -23,6 +25,9 @@
 #include <vector>
 
 namespace {
+
+using zenbench::Check;
+using zenbench::UserSampleID;
 
 constexpr int kSamples = 100000;
 constexpr int kIndentsPerRun = 5;
@@ -46,18 +51,7 @@ std::string ConfigPath()
     return DataDir() + "/facade_bench.ini";
 }
 
-CString UserSampleID(int row)
-{
-    CString id;
-    id.Format("S-%06d", row);
-    return id;
-}
 
-void Check(int rc, sqlite3* db, const char* what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
-}
 
 // The week and month views count from the start of a day back from now, so
 // a cached database is rebuilt once its newest measurement is a day old.
@@ -93,77 +87,66 @@ void EnsureDatabase()
     const std::string path = DatabasePath();
     if (CachedDatabaseIsCurrent(path))
         return;
-    std::filesystem::remove(path);
-    const std::string building = path + ".building";
-    std::filesystem::remove(building);
-    CString error;
-    if (!ZenCreateDatabaseFile(building.c_str(), 1, 9, &error))
-        throw std::runtime_error(error.Str());
+    zenbench::BuildDatabase(path, [](sqlite3* db) {
+        sqlite3_stmt* sample = nullptr;
+        Check(sqlite3_prepare_v2(db,
+                                 "INSERT INTO Samples (UserSampleID, WorkOrder, PartNo, Detail, Customer, Material, "
+                                 "RegistrationDate, RegisteredBy, DueDate, MeasuredDate, MeasuredBy, Signed, "
+                                 "Signature, CustomField1) VALUES (?, ?, 'PN-4711', 'Flange', ?, '16MnCr5', ?, "
+                                 "'operator', ?, ?, 'lab', ?, ?, ?)",
+                                 -1, &sample, nullptr),
+              db, "prepare samples");
+        sqlite3_stmt* run = nullptr;
+        Check(sqlite3_prepare_v2(db,
+                                 "INSERT INTO SampleProfilesRun (SampleID, ProfileNr, Position, ProfileName, "
+                                 "Standard, CurveType) VALUES (?, 1, 'center', 'Profile 1', 1, 0)",
+                                 -1, &run, nullptr),
+              db, "prepare runs");
+        sqlite3_stmt* indent = nullptr;
+        Check(sqlite3_prepare_v2(db,
+                                 "INSERT INTO IndentsRun (ProfileID, [Actual distance from edge], "
+                                 "[Actual distance from axis], D1, D2, [Actual type of indentor], "
+                                 "[Actual testload], Objective, [Calibration data]) VALUES (?, ?, 0, ?, ?, 1, "
+                                 "500, '50x', 1)",
+                                 -1, &indent, nullptr),
+              db, "prepare indents");
 
-    sqlite3* db = nullptr;
-    Check(sqlite3_open(building.c_str(), &db), db, "open");
-    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-    sqlite3_stmt* sample = nullptr;
-    Check(sqlite3_prepare_v2(db,
-                             "INSERT INTO Samples (UserSampleID, WorkOrder, PartNo, Detail, Customer, Material, "
-                             "RegistrationDate, RegisteredBy, DueDate, MeasuredDate, MeasuredBy, Signed, "
-                             "Signature, CustomField1) VALUES (?, ?, 'PN-4711', 'Flange', ?, '16MnCr5', ?, "
-                             "'operator', ?, ?, 'lab', ?, ?, ?)",
-                             -1, &sample, nullptr),
-          db, "prepare samples");
-    sqlite3_stmt* run = nullptr;
-    Check(sqlite3_prepare_v2(db,
-                             "INSERT INTO SampleProfilesRun (SampleID, ProfileNr, Position, ProfileName, "
-                             "Standard, CurveType) VALUES (?, 1, 'center', 'Profile 1', 1, 0)",
-                             -1, &run, nullptr),
-          db, "prepare runs");
-    sqlite3_stmt* indent = nullptr;
-    Check(sqlite3_prepare_v2(db,
-                             "INSERT INTO IndentsRun (ProfileID, [Actual distance from edge], "
-                             "[Actual distance from axis], D1, D2, [Actual type of indentor], "
-                             "[Actual testload], Objective, [Calibration data]) VALUES (?, ?, 0, ?, ?, 1, "
-                             "500, '50x', 1)",
-                             -1, &indent, nullptr),
-          db, "prepare indents");
+        const CTime now = CTime::GetCurrentTime();
+        for (int row = 0; row < kSamples; ++row) {
+            const CTime measured = now - CTimeSpan(static_cast<long long>(kSamples - row) * kMeasuredSpacing);
+            const CTime registered = measured - CTimeSpan(0, 2, 0, 0);
+            const CString texts[] = {UserSampleID(row),
+                                     "WO-" + UserSampleID(row / 7),
+                                     CString("Customer ") + std::to_string(row % 100).c_str(),
+                                     SqlDateTimeText(registered),
+                                     SqlDateTimeText(registered + CTimeSpan(7, 0, 0, 0)),
+                                     SqlDateTimeText(measured)};
+            int column = 1;
+            for (const CString& text : texts)
+                sqlite3_bind_text(sample, column++, text.GetString(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(sample, column++, row % 2);
+            sqlite3_bind_text(sample, column++, row % 2 ? "signed by lab" : "", -1, SQLITE_STATIC);
+            sqlite3_bind_text(sample, column++, "Batch 17", -1, SQLITE_STATIC);
+            Check(sqlite3_step(sample), db, "insert sample");
+            sqlite3_reset(sample);
 
-    const CTime now = CTime::GetCurrentTime();
-    for (int row = 0; row < kSamples; ++row) {
-        const CTime measured = now - CTimeSpan(static_cast<long long>(kSamples - row) * kMeasuredSpacing);
-        const CTime registered = measured - CTimeSpan(0, 2, 0, 0);
-        const CString texts[] = {UserSampleID(row),
-                                 "WO-" + UserSampleID(row / 7),
-                                 CString("Customer ") + std::to_string(row % 100).c_str(),
-                                 SqlDateTimeText(registered),
-                                 SqlDateTimeText(registered + CTimeSpan(7, 0, 0, 0)),
-                                 SqlDateTimeText(measured)};
-        int column = 1;
-        for (const CString& text : texts)
-            sqlite3_bind_text(sample, column++, text.GetString(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(sample, column++, row % 2);
-        sqlite3_bind_text(sample, column++, row % 2 ? "signed by lab" : "", -1, SQLITE_STATIC);
-        sqlite3_bind_text(sample, column++, "Batch 17", -1, SQLITE_STATIC);
-        Check(sqlite3_step(sample), db, "insert sample");
-        sqlite3_reset(sample);
-
-        sqlite3_bind_int64(run, 1, sqlite3_last_insert_rowid(db));
-        Check(sqlite3_step(run), db, "insert run");
-        sqlite3_reset(run);
-        const sqlite3_int64 profileID = sqlite3_last_insert_rowid(db);
-        for (int i = 0; i < kIndentsPerRun; ++i) {
-            sqlite3_bind_int64(indent, 1, profileID);
-            sqlite3_bind_double(indent, 2, 0.05 + 0.1 * (kIndentsPerRun - i));
-            sqlite3_bind_double(indent, 3, 30.0 + i);
-            sqlite3_bind_double(indent, 4, 30.5 + i);
-            Check(sqlite3_step(indent), db, "insert indent");
-            sqlite3_reset(indent);
+            sqlite3_bind_int64(run, 1, sqlite3_last_insert_rowid(db));
+            Check(sqlite3_step(run), db, "insert run");
+            sqlite3_reset(run);
+            const sqlite3_int64 profileID = sqlite3_last_insert_rowid(db);
+            for (int i = 0; i < kIndentsPerRun; ++i) {
+                sqlite3_bind_int64(indent, 1, profileID);
+                sqlite3_bind_double(indent, 2, 0.05 + 0.1 * (kIndentsPerRun - i));
+                sqlite3_bind_double(indent, 3, 30.0 + i);
+                sqlite3_bind_double(indent, 4, 30.5 + i);
+                Check(sqlite3_step(indent), db, "insert indent");
+                sqlite3_reset(indent);
+            }
         }
-    }
-    sqlite3_finalize(sample);
-    sqlite3_finalize(run);
-    sqlite3_finalize(indent);
-    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-    sqlite3_close(db);
-    std::filesystem::rename(building, path);
+        sqlite3_finalize(sample);
+        sqlite3_finalize(run);
+        sqlite3_finalize(indent);
+    });
 }
 
 // What the raw reads keep of a sample row: every column copied out.

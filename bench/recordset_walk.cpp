@@ -11,6 +11,8 @@
 #include "framework/CArchive.h"
 #include "framework/CMemFile.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -23,6 +25,9 @@
 #include <vector>
 
 namespace {
+
+using zenbench::Check;
+using zenbench::UserSampleID;
 
 constexpr int kRows = 100000;
 constexpr int kTraceEvery = 10;
@@ -38,18 +43,7 @@ std::string DatabasePath()
     return DataDir() + "/recordset_walk_100k.db";
 }
 
-CString UserSampleID(int row)
-{
-    CString id;
-    id.Format("S-%06d", row);
-    return id;
-}
 
-void Check(int rc, sqlite3* db, const char* what)
-{
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
-}
 
 // A full trace (623 points, the most the block holds) serialised into its block.
 std::vector<BYTE> FullTraceBlock()
@@ -91,57 +85,46 @@ void EnsureDatabase()
     const std::string path = DatabasePath();
     if (CachedDatabaseIsComplete(path))
         return;
-    std::filesystem::remove(path);
-    const std::string building = path + ".building";
-    std::filesystem::remove(building);
-    CString error;
-    if (!ZenCreateDatabaseFile(building.c_str(), 1, 9, &error))
-        throw std::runtime_error(error.Str());
-
-    sqlite3* db = nullptr;
-    Check(sqlite3_open(building.c_str(), &db), db, "open");
-    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-    std::string sql = "INSERT INTO Samples (UserSampleID, WorkOrder, PartNo, Detail, Customer, "
-                      "Material, RegistrationDate, RegisteredBy, DueDate, MeasuredDate, MeasuredBy, "
-                      "Signed, Signature";
-    for (int i = 1; i <= 19; ++i)
-        sql += ", CustomField" + std::to_string(i);
-    sql += ", Trace) VALUES (?";
-    for (int i = 1; i < 33; ++i)
-        sql += ", ?";
-    sql += ")";
-    sqlite3_stmt* insert = nullptr;
-    Check(sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr), db, "prepare");
-    const std::vector<BYTE> trace = FullTraceBlock();
-    const CTime base(2014, 1, 1, 8, 0, 0);
-    for (int row = 0; row < kRows; ++row) {
-        const CTime registered = base + CTimeSpan(row * 600LL);
-        const CString texts[] = {
-            UserSampleID(row), "WO-" + UserSampleID(row / 7), "PN-4711", "Flange, left side",
-            "Cliente industrial", "16MnCr5", SqlDateTimeText(registered), "operator",
-            SqlDateTimeText(registered + CTimeSpan(7, 0, 0, 0)),
-            SqlDateTimeText(registered + CTimeSpan(0, 3, 0, 0)), "lab"};
-        int column = 1;
-        for (const CString& text : texts)
-            sqlite3_bind_text(insert, column++, text.GetString(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(insert, column++, row % 2);
-        sqlite3_bind_text(insert, column++, row % 2 ? "signed by lab" : "", -1, SQLITE_STATIC);
-        for (int i = 1; i <= 19; ++i) {
-            const std::string custom = i <= 5 ? "Custom value " + std::to_string(row % 100) : "";
-            sqlite3_bind_text(insert, column++, custom.c_str(), -1, SQLITE_TRANSIENT);
+    zenbench::BuildDatabase(path, [](sqlite3* db) {
+        std::string sql = "INSERT INTO Samples (UserSampleID, WorkOrder, PartNo, Detail, Customer, "
+                          "Material, RegistrationDate, RegisteredBy, DueDate, MeasuredDate, MeasuredBy, "
+                          "Signed, Signature";
+        for (int i = 1; i <= 19; ++i)
+            sql += ", CustomField" + std::to_string(i);
+        sql += ", Trace) VALUES (?";
+        for (int i = 1; i < 33; ++i)
+            sql += ", ?";
+        sql += ")";
+        sqlite3_stmt* insert = nullptr;
+        Check(sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr), db, "prepare");
+        const std::vector<BYTE> trace = FullTraceBlock();
+        const CTime base(2014, 1, 1, 8, 0, 0);
+        for (int row = 0; row < kRows; ++row) {
+            const CTime registered = base + CTimeSpan(row * 600LL);
+            const CString texts[] = {
+                UserSampleID(row), "WO-" + UserSampleID(row / 7), "PN-4711", "Flange, left side",
+                "Cliente industrial", "16MnCr5", SqlDateTimeText(registered), "operator",
+                SqlDateTimeText(registered + CTimeSpan(7, 0, 0, 0)),
+                SqlDateTimeText(registered + CTimeSpan(0, 3, 0, 0)), "lab"};
+            int column = 1;
+            for (const CString& text : texts)
+                sqlite3_bind_text(insert, column++, text.GetString(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(insert, column++, row % 2);
+            sqlite3_bind_text(insert, column++, row % 2 ? "signed by lab" : "", -1, SQLITE_STATIC);
+            for (int i = 1; i <= 19; ++i) {
+                const std::string custom = i <= 5 ? "Custom value " + std::to_string(row % 100) : "";
+                sqlite3_bind_text(insert, column++, custom.c_str(), -1, SQLITE_TRANSIENT);
+            }
+            if (row % kTraceEvery == 0)
+                sqlite3_bind_blob(insert, column++, trace.data(), static_cast<int>(trace.size()),
+                                  SQLITE_STATIC);
+            else
+                sqlite3_bind_null(insert, column++);
+            Check(sqlite3_step(insert), db, "insert");
+            sqlite3_reset(insert);
         }
-        if (row % kTraceEvery == 0)
-            sqlite3_bind_blob(insert, column++, trace.data(), static_cast<int>(trace.size()),
-                              SQLITE_STATIC);
-        else
-            sqlite3_bind_null(insert, column++);
-        Check(sqlite3_step(insert), db, "insert");
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-    sqlite3_close(db);
-    std::filesystem::rename(building, path);
+        sqlite3_finalize(insert);
+    });
 }
 
 // What the raw walk keeps of a row: every column copied out of the engine.
