@@ -8,6 +8,7 @@
 #include "framework/Exceptions.h"
 #include "framework/sql/Database.h"
 #include "framework/sql/SqlText.h"
+#include "framework/sql/Transaction.h"
 
 #include <exception>
 #include <filesystem>
@@ -360,13 +361,10 @@ BOOL ZenCreateDatabaseFile(const char* path, int schemaVersionMajor, int schemaV
     try {
         CDatabase db;
         db.OpenEx(connect, CDatabase::noOdbcDialog);
-        db.BeginTrans();
-        try {
+        {
+            CTransaction transaction(db);
             FillSchema(db, schemaVersionMajor, schemaVersionMinor);
-            db.CommitTrans();
-        } catch (...) {
-            db.Rollback();
-            throw;
+            transaction.Commit();
         }
         db.Close();
         return TRUE;

@@ -12,6 +12,7 @@
 #include "framework/Exceptions.h"
 #include "framework/sql/Recordset.h"
 #include "framework/sql/SqlText.h"
+#include "framework/sql/Transaction.h"
 #include "recordsets/CZENDB_PatternRecordsets.h"
 #include "recordsets/CZENDB_SystemRecordsets.h"
 
@@ -180,9 +181,10 @@ bool CZENDatabase::SetRegistrationFieldDisplayNumber(const CString& control, sho
     if (target > maxPos)
         target = maxPos;
 
-    // The renumbering runs in one transaction when the caller has none open,
-    // so that a failure half-way cannot leave two fields at one position.
-    const bool ownTransaction = IsOpen() && !IsInTransaction();
+    // The renumbering runs in one transaction (a savepoint inside the
+    // caller's), so that a failure half-way cannot leave two fields at one
+    // position; the guard ends it on every path, also for exceptions that
+    // are not the framework's.
     try {
         short current = 0;
         bool found = false;
@@ -205,8 +207,7 @@ bool CZENDatabase::SetRegistrationFieldDisplayNumber(const CString& control, sho
         if (current == target)
             return true;
 
-        if (ownTransaction)
-            BeginTrans();
+        CTransaction transaction(*this);
         CString sql;
         // Each statement moves only the row that still holds p, beginning next
         // to the field's old position.
@@ -224,12 +225,9 @@ bool CZENDatabase::SetRegistrationFieldDisplayNumber(const CString& control, sho
         sql.Format("UPDATE Registration SET DisplayOrder=%d WHERE Control='%s'", static_cast<int>(target),
                    SqlQuote(control).GetString());
         ExecuteSQL(sql);
-        if (ownTransaction)
-            CommitTrans();
+        transaction.Commit();
         return true;
     } catch (CException& e) {
-        if (ownTransaction && IsInTransaction())
-            Rollback();
         e.Delete();
         return false;
     }

@@ -10,6 +10,7 @@
 #include "databaseobjects/internal/RecordOps.h"
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/SqlText.h"
+#include "framework/sql/Transaction.h"
 #include "recordsets/CZENDB_PatternRecordsets.h"
 #include "recordsets/CZENDB_SamplesRecordset.h"
 #include "recordsets/CZENDB_SystemRecordsets.h"
@@ -23,44 +24,6 @@ namespace {
 
 constexpr const char* kModule = "databaseobjects";
 constexpr const char* kSave = "CZENDB_Sample::Save";
-
-// Rolls back a transaction that was begun here and not committed: on an
-// explicit Rollback() and, for any exception the handlers do not catch, on
-// destruction, so the shared connection is never left inside it.
-class CTransactionScope {
-public:
-    explicit CTransactionScope(CDatabase* database) : m_pDatabase(database) {}
-    ~CTransactionScope() { Rollback(); }
-    CTransactionScope(const CTransactionScope&) = delete;
-    CTransactionScope& operator=(const CTransactionScope&) = delete;
-
-    void Begin()
-    {
-        m_pDatabase->BeginTrans();
-        m_bOpen = true;
-    }
-    void Commit()
-    {
-        m_pDatabase->CommitTrans();
-        m_bOpen = false;
-    }
-    void Rollback() noexcept
-    {
-        if (!m_bOpen)
-            return;
-        m_bOpen = false;
-        try {
-            m_pDatabase->Rollback();
-        } catch (...) {
-            // Nothing more can be done for a connection that cannot roll back;
-            // the failure that led here is the one to report.
-        }
-    }
-
-private:
-    CDatabase* m_pDatabase;
-    bool m_bOpen = false;
-};
 
 // Deletes the first row of a default-test table that belongs to the sample.
 template <class TSet>
@@ -307,12 +270,13 @@ bool CZENDB_Sample::Delete()
     if (Database == nullptr)
         return false;
     bool deleted = false;
-    CTransactionScope transaction(Database);
     try {
+        // Joins a transaction the caller began (a savepoint), so a caller can
+        // delete the sample together with other rows atomically.
+        CTransaction transaction(*Database);
         CZENDB_SamplesRecordset samples(Database);
         CZENDB_DefaultProfileToUseRecordset defaultPatterns(Database);
         CZENDB_DefaultRoutineToUseRecordset defaultRoutines(Database);
-        transaction.Begin();
         DeleteDefaultRow(defaultPatterns, SampleID);
         DeleteDefaultRow(defaultRoutines, SampleID);
         if (OpenDynaset(samples, zendb_ops::KeySql(samples, SampleID)) && !samples.IsEOF()) {
@@ -322,12 +286,10 @@ bool CZENDB_Sample::Delete()
         samples.Close();
         transaction.Commit();
     } catch (CDBException& e) {
-        transaction.Rollback();
         ShowDatabaseError(e);
         e.Delete();
         return false;
     } catch (CException& e) {
-        transaction.Rollback();
         e.Delete();
         return false;
     }

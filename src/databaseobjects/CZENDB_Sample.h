@@ -50,8 +50,9 @@ public:
     // the connection; true when the sample's row was deleted, and the object
     // then reads as a new sample on the same connection. Profile runs and made
     // indents stay. On any failure the transaction is rolled back (database
-    // errors are shown) and the result is false. A transaction already open
-    // on the connection is left alone and the delete fails.
+    // errors are shown) and the result is false. Inside a transaction the
+    // caller began, the delete joins it (a savepoint): a failure undoes only
+    // the delete's own work and the caller's transaction stays open.
     virtual bool Delete();
     // Deletes every profile run row of this sample (their made indents stay).
     virtual bool DeleteAllSampleProfilesRun();

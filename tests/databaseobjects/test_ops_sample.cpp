@@ -313,20 +313,20 @@ TEST_F(SampleOps, DeleteRollsBackWhenTheSampleRowCannotBeDeleted)
     EXPECT_EQ(sample.UserSampleID, "LOCKED");
 }
 
-TEST_F(SampleOps, DeleteInsideTheCallersTransactionFailsAndLeavesItAlone)
+TEST_F(SampleOps, DeleteJoinsTheCallersTransaction)
 {
     CZENDB_Sample sample(&m_db, "BUSY");
     ASSERT_TRUE(sample.Save());
     m_db.BeginTrans();
     ASSERT_TRUE(sample.SetDefaultProfileOrRoutine(false, 3));
 
-    EXPECT_FALSE(sample.Delete());
-    EXPECT_EQ(Messages().size(), 1u);
-    EXPECT_TRUE(m_db.IsInTransaction()) << "the caller's transaction is not rolled back";
-    EXPECT_EQ(Count("DefaultProfileToUse"), 1);
-    m_db.Rollback();
-    EXPECT_EQ(Count("DefaultProfileToUse"), 0);
+    EXPECT_TRUE(sample.Delete());
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(m_db.IsInTransaction()) << "the caller's transaction stays open";
+    EXPECT_EQ(Count("Samples"), 0);
+    m_db.Rollback(); // the caller decides: the delete goes with its transaction
     EXPECT_EQ(Count("Samples"), 1);
+    EXPECT_EQ(Count("DefaultProfileToUse"), 0);
 }
 
 TEST_F(SampleOps, DefaultPatternWinsOverDefaultRoutine)

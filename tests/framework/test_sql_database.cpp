@@ -7,6 +7,7 @@
 #include "framework/Exceptions.h"
 #include "framework/sql/Database.h"
 #include "framework/sql/Recordset.h"
+#include "framework/sql/Transaction.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -402,3 +404,60 @@ TEST_F(SqlDatabase, TheLibrarysStatementsRunOnTheEngine)
 }
 
 } // namespace
+
+// The guard: outermost scopes begin and commit, nested ones are savepoints
+// that undo only their own work, and every path that does not commit rolls
+// back, also for exceptions that are not the framework's.
+TEST_F(SqlDatabase, TransactionGuardsNestAndRollBackOnEveryPath)
+{
+    {
+        CTransaction outer(m_db);
+        EXPECT_FALSE(outer.IsNested());
+        m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (1)");
+        {
+            CTransaction inner(m_db);
+            EXPECT_TRUE(inner.IsNested());
+            m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (2)");
+        } // not committed: only the inner row goes
+        EXPECT_TRUE(m_db.IsInTransaction());
+        {
+            CTransaction inner(m_db);
+            m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (3)");
+            inner.Commit();
+        }
+        EXPECT_TRUE(m_db.IsInTransaction()) << "a nested commit leaves the final commit to the caller";
+        outer.Commit();
+    }
+    EXPECT_FALSE(m_db.IsInTransaction());
+    EXPECT_EQ(Scalar(m_db, "SELECT COUNT(*) FROM Log"), CString("2"));
+    EXPECT_EQ(Scalar(m_db, "SELECT SUM(Batch) FROM Log"), CString("4"));
+
+    EXPECT_THROW(
+        {
+            CTransaction transaction(m_db);
+            m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (9)");
+            throw std::bad_alloc();
+        },
+        std::bad_alloc);
+    EXPECT_FALSE(m_db.IsInTransaction());
+    EXPECT_EQ(Scalar(m_db, "SELECT COUNT(*) FROM Log"), CString("2"));
+
+    // The write lock is gone with the rollback: another connection writes.
+    CDatabase other;
+    other.OpenEx(ConnectTo(m_path));
+    other.SetQueryTimeout(0);
+    other.ExecuteSQL("INSERT INTO Log (Batch) VALUES (5)");
+
+    // A commit that fails leaves the guard to roll back.
+    m_db.BeginTrans();
+    m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (6)");
+    m_db.Rollback();
+    {
+        CTransaction transaction(m_db);
+        m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (7)");
+        m_db.Rollback(); // someone ended it under the guard
+        EXPECT_THROW(transaction.Commit(), CDBException);
+    }
+    EXPECT_FALSE(m_db.IsInTransaction());
+    EXPECT_EQ(Scalar(m_db, "SELECT COUNT(*) FROM Log"), CString("3"));
+}

@@ -411,24 +411,6 @@ CLI::App* AddGroup(CLI::App& app, const char* name, const char* description)
     return group;
 }
 
-CTransaction::CTransaction(CDatabase& db) : m_db(db), m_open(false)
-{
-    m_db.BeginTrans();
-    m_open = true;
-}
-
-CTransaction::~CTransaction()
-{
-    if (m_open)
-        m_db.Rollback();
-}
-
-void CTransaction::Commit()
-{
-    m_db.CommitTrans();
-    m_open = false;
-}
-
 // ---------------------------------------------------------------------------
 // Dates
 

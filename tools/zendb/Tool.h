@@ -188,20 +188,6 @@ std::vector<std::unique_ptr<CZENDB_SampleProfileRun>> LoadRuns(CZENDatabase& db,
 // subcommand follows it.
 CLI::App* AddGroup(CLI::App& app, const char* name, const char* description);
 
-// A transaction on the session's connection that is rolled back unless
-// Commit was called (a failure half-way stores nothing).
-class CTransaction {
-public:
-    explicit CTransaction(CDatabase& db);
-    ~CTransaction();
-    CTransaction(const CTransaction&) = delete;
-    CTransaction& operator=(const CTransaction&) = delete;
-    void Commit();
-
-private:
-    CDatabase& m_db;
-    bool m_open;
-};
 
 // The per-command setup: every command registers its subcommands on the
 // main app through one of these.

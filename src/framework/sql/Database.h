@@ -89,6 +89,9 @@ public:
     BOOL Rollback();
     // TRUE between BeginTrans and CommitTrans/Rollback.
     BOOL IsInTransaction() const;
+    // A number not handed out before on this object: names the savepoints
+    // of nested CTransaction scopes.
+    unsigned NextSavepointNumber() { return ++m_nSavepoints; }
 
     // Seconds to wait for another connection's lock (0 = do not wait); applies
     // at once when open and to later opens.
@@ -122,4 +125,5 @@ private:
     DWORD m_dwQueryTimeout = DefaultQueryTimeout;
     DWORD m_dwLoginTimeout = 15;
     std::vector<CRecordset*> m_recordsets;
+    unsigned m_nSavepoints = 0;
 };

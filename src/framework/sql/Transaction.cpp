@@ -1,0 +1,65 @@
+// CTransaction: outermost transactions through CDatabase, nested scopes
+// through named savepoints (both engines understand SAVEPOINT, RELEASE and
+// ROLLBACK TO).
+#include "framework/sql/Transaction.h"
+
+#include "framework/sql/Database.h"
+
+CTransaction::CTransaction(CDatabase& db) : m_db(db)
+{
+    if (m_db.IsInTransaction()) {
+        // Unique per connection while nested scopes are alive: the engines
+        // resolve a savepoint name to its innermost holder, but distinct names
+        // keep a scope from releasing another's by mistake.
+        m_strSavepoint.Format("zen_scope_%u", m_db.NextSavepointNumber());
+        CString sql;
+        sql.Format("SAVEPOINT %s", m_strSavepoint.GetString());
+        m_db.ExecuteSQL(sql);
+    } else {
+        m_db.BeginTrans();
+    }
+    m_bOpen = true;
+}
+
+CTransaction::~CTransaction()
+{
+    Rollback();
+}
+
+void CTransaction::Commit()
+{
+    if (!m_bOpen)
+        return;
+    if (IsNested()) {
+        CString sql;
+        sql.Format("RELEASE SAVEPOINT %s", m_strSavepoint.GetString());
+        m_db.ExecuteSQL(sql);
+    } else {
+        m_db.CommitTrans();
+    }
+    m_bOpen = false;
+}
+
+void CTransaction::Rollback() noexcept
+{
+    if (!m_bOpen)
+        return;
+    m_bOpen = false;
+    try {
+        if (IsNested()) {
+            // ROLLBACK TO keeps the savepoint on the stack; RELEASE removes it
+            // so the caller's transaction continues as before this scope.
+            if (!m_db.IsInTransaction())
+                return;
+            CString sql;
+            sql.Format("ROLLBACK TO SAVEPOINT %s", m_strSavepoint.GetString());
+            m_db.ExecuteSQL(sql);
+            sql.Format("RELEASE SAVEPOINT %s", m_strSavepoint.GetString());
+            m_db.ExecuteSQL(sql);
+        } else {
+            m_db.Rollback();
+        }
+    } catch (...) {
+        // See the declaration: nothing more can be undone here.
+    }
+}
