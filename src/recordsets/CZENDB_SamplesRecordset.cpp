@@ -219,8 +219,13 @@ void CZENDB_SamplesRecordset::SetSample(const CZENDB_Sample& sample, bool keepKe
     const uint32_t points = m_Sample.Trace.GetTotalNumberOfPoints();
     ZEN_LOG_EVENT(kModule, kSetSample, "Checking if to copy trace data with %ld points...",
                   static_cast<long>(points));
-    if (points == 0)
+    if (points == 0) {
+        // An empty array is written as NULL. After Edit the array holds the
+        // stored block, so leaving it would keep the old trace and a cleared
+        // trace would come back on the next load.
+        m_Trace.RemoveAll();
         return;
+    }
     ZEN_LOG_EVENT(kModule, kSetSample, "Copying trace data...");
     // The block keeps whatever it held behind the serialised trace.
     m_Trace.SetSize(TraceBlockSize);

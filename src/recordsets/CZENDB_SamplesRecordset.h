@@ -49,10 +49,10 @@ public:
     // After Edit or AddNew, before Update: assigns `sample` to the bound sample
     // (its key left as AddNew set it when keepKey is true, so the database
     // assigns it) and, when the trace has points, serialises it into the start
-    // of the 10000-byte Trace block. A trace without points leaves the block
-    // as it was (NULL after AddNew, the stored trace after Edit). Logs its
-    // steps. Throws CFileException (diskFull) when the trace needs more than
-    // 10000 bytes.
+    // of the 10000-byte Trace block. A trace without points empties the block,
+    // so the column becomes (or stays) NULL: an emptied trace is stored as
+    // empty on insert and on update alike. Logs its steps. Throws
+    // CFileException (diskFull) when the trace needs more than 10000 bytes.
     void SetSample(const CZENDB_Sample& sample, bool keepKey);
 
     int32_t GetSampleID() const { return m_Sample.SampleID; }

@@ -207,6 +207,39 @@ TEST_F(SampleOps, SaveLetsATraceTooLongForItsBlockPassAndWritesNothing)
     EXPECT_TRUE(Messages().empty());
 }
 
+TEST_F(SampleOps, AClearedTraceIsStoredEmptyOnInsertAndOnUpdate)
+{
+    // Update path: a stored trace, then every point removed.
+    CZENDB_Sample sample = MakeSample(&m_db, "TRACED");
+    ASSERT_TRUE(sample.Save());
+    CZENDB_Sample stored(&m_db);
+    ASSERT_TRUE(stored.Load(sample.SampleID));
+    ASSERT_EQ(stored.Trace.GetTotalNumberOfPoints(), 3u);
+
+    stored.Trace.RemoveAll();
+    ASSERT_TRUE(stored.Save());
+    CZENDB_Sample reloaded(&m_db);
+    ASSERT_TRUE(reloaded.Load(sample.SampleID));
+    EXPECT_EQ(reloaded.Trace.GetTotalNumberOfPoints(), 0u);
+    EXPECT_EQ(reloaded.WorkOrder, "WO-17") << "the other columns stay";
+    EXPECT_EQ(Count("Samples", "WHERE Trace IS NULL"), 1);
+
+    // A trace added again after clearing comes back as the new points only.
+    reloaded.Trace.AddPoint({5.0, 6.0});
+    ASSERT_TRUE(reloaded.Save());
+    ASSERT_TRUE(stored.Load(sample.SampleID));
+    EXPECT_TRUE(stored.Trace == reloaded.Trace);
+    EXPECT_EQ(stored.Trace.GetTotalNumberOfPoints(), 1u);
+
+    // Insert path: a sample without points leaves the column NULL.
+    CZENDB_Sample plain(&m_db, "PLAIN");
+    ASSERT_TRUE(plain.Save());
+    EXPECT_EQ(Count("Samples", "WHERE Trace IS NULL"), 1);
+    ASSERT_TRUE(stored.Load(plain.SampleID));
+    EXPECT_EQ(stored.Trace.GetTotalNumberOfPoints(), 0u);
+    EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(SampleOps, LoadByKeyAndByIdentifierIncludingQuotes)
 {
     CZENDB_Sample saved = MakeSample(&m_db, "O'Brien-7");

@@ -305,7 +305,7 @@ TEST_F(SamplesTable, WalkGivesEachSampleOnlyItsOwnTrace)
     EXPECT_EQ(second.Trace.GetTotalNumberOfPoints(), 0u);
 }
 
-TEST_F(SamplesTable, EditWithoutTracePointsKeepsTheStoredTrace)
+TEST_F(SamplesTable, EditWithoutTracePointsEmptiesTheStoredTrace)
 {
     const CZENDB_Sample original = WithTrace("S-2", 8);
     const int32_t key = Add(original);
@@ -323,7 +323,9 @@ TEST_F(SamplesTable, EditWithoutTracePointsKeepsTheStoredTrace)
     const std::optional<CZENDB_Sample> loaded = Load(key);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->UserSampleID, "S-2b");
-    EXPECT_EQ(loaded->Trace, original.Trace);
+    EXPECT_EQ(loaded->Trace.GetTotalNumberOfPoints(), 0u);
+    EXPECT_EQ(rstest::FirstColumn(m_db.Db(), "SELECT COUNT(*) FROM Samples WHERE Trace IS NULL"),
+              std::vector<std::string>{"1"});
 }
 
 TEST_F(SamplesTable, DamagedOrShortBlocksReadAsNoTrace)
