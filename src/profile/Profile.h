@@ -66,18 +66,20 @@ public:
     // y0 hold the last fit's parameters, the start values of a failed fit, or
     // stay untouched when fewer than 3 points remain.
     virtual int CalcGaussian(bool rockwell, double& A, double& w, double& y0);
-    // Copy of the value of the indent with the smallest (largest) HV/HK number
-    // over all indents, first of equals; HV -1.0 for an empty profile. An
-    // indent without a valid value (-1.0) counts and is then the minimum.
+    // Copy of the value of the indent with the smallest (largest) HV/HK number,
+    // first of equals. Failed indents (no HV/HK value, -1.0) are passed over;
+    // HV -1.0 when no indent has a value.
     virtual CHardnessValue GetMinHardness();
     virtual CHardnessValue GetMaxHardness();
-    // Mean over all indents (none skipped) in HV/HK, or, with rockwell, in the
-    // Rockwell scale common to all merged entries (HRB, else HRC); -1.0 (type
-    // HV) when there are no indents or no common Rockwell scale.
+    // Mean over the indents with a value (failed ones left out of sum and
+    // count) in HV/HK, or, with rockwell, in the Rockwell scale common to all
+    // merged entries (HRB, else HRC), over the indents with a value in that
+    // scale; -1.0 (type HV) when no indent counts or there is no common
+    // Rockwell scale.
     virtual CHardnessValue GetMeanHardness(bool rockwell);
-    // Sample standard deviation (divisor n - 1) in the scale chosen as for the
-    // mean; read it with GetHardness(rockwell). -1.0 for fewer than 2 indents
-    // or no common Rockwell scale.
+    // Sample standard deviation (divisor n - 1) over the indents that count
+    // for the mean, in its scale; read it with GetHardness(rockwell). -1.0 for
+    // fewer than 2 such indents or no common Rockwell scale.
     virtual CHardnessValue GetHardnessStandardDeviation(bool rockwell);
     // Mean HV/HK of the CoreHardnessNofIndents deepest entries of a merged
     // list whose value is > 0.0; 0.0 (no valid hardness) when fewer are found

@@ -22,6 +22,26 @@ CIndent* IndentAt(CObList& list, POSITION& pos)
     return static_cast<CIndent*>(list.GetNext(pos));
 }
 
+// A failed indent (no diagonals, so no hardness: -1.0) is no measurement and
+// must not drag a statistic towards -1; the lane merge passes over it alike.
+bool HasValue(CIndent* indent)
+{
+    return indent->GetHardnessValue()->HasHVHK();
+}
+
+// Whether an indent counts for the mean and deviation in the chosen scale:
+// it has its HV/HK value and, in Rockwell mode, a value in the common scale
+// (an indent of another lane can lie outside the scale its merged depth has).
+bool CountsIn(CIndent* indent, bool rockwell, HardnessType scale)
+{
+    if (!HasValue(indent))
+        return false;
+    if (!rockwell)
+        return true;
+    const CHardnessValue* value = indent->GetHardnessValue();
+    return scale == HRB ? value->HasHRB() : value->HasHRC();
+}
+
 }  // namespace
 
 CHardnessValue CProfile::GetMinHardness()
@@ -31,6 +51,8 @@ CHardnessValue CProfile::GetMinHardness()
     POSITION pos = m_IndentList.GetHeadPosition();
     while (pos != nullptr) {
         CIndent* indent = IndentAt(m_IndentList, pos);
+        if (!HasValue(indent))
+            continue;
         if (chosen == nullptr || indent->GetHardnessValue()->GetHVHKHardness() <
                                      chosen->GetHardnessValue()->GetHVHKHardness())
             chosen = indent;
@@ -47,6 +69,8 @@ CHardnessValue CProfile::GetMaxHardness()
     POSITION pos = m_IndentList.GetHeadPosition();
     while (pos != nullptr) {
         CIndent* indent = IndentAt(m_IndentList, pos);
+        if (!HasValue(indent))
+            continue;
         if (chosen == nullptr || indent->GetHardnessValue()->GetHVHKHardness() >
                                      chosen->GetHardnessValue()->GetHVHKHardness())
             chosen = indent;
@@ -76,13 +100,15 @@ CHardnessValue CProfile::GetMeanHardness(bool rockwell)
     HardnessType scale = HV;
     const bool haveScale = rockwell && FindRockwellScale(scale);
 
-    // Every indent counts, invalid (-1.0) ones included.
     double sum = 0.0;
     int count = 0;
     if (!rockwell || haveScale) {
         POSITION pos = m_IndentList.GetHeadPosition();
         while (pos != nullptr) {
-            sum += IndentAt(m_IndentList, pos)->GetHardnessValue()->GetHardness(rockwell);
+            CIndent* indent = IndentAt(m_IndentList, pos);
+            if (!CountsIn(indent, rockwell, scale))
+                continue;
+            sum += indent->GetHardnessValue()->GetHardness(rockwell);
             ++count;
         }
     }
@@ -105,7 +131,10 @@ CHardnessValue CProfile::GetHardnessStandardDeviation(bool rockwell)
         const double m = GetMeanHardness(rockwell).GetHardness(rockwell);
         POSITION pos = m_IndentList.GetHeadPosition();
         while (pos != nullptr) {
-            const double d = m - IndentAt(m_IndentList, pos)->GetHardnessValue()->GetHardness(rockwell);
+            CIndent* indent = IndentAt(m_IndentList, pos);
+            if (!CountsIn(indent, rockwell, scale))
+                continue;
+            const double d = m - indent->GetHardnessValue()->GetHardness(rockwell);
             sumOfSquares += d * d;
             ++n;
         }

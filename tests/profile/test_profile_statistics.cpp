@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace proftest;
 
 TEST(LaneMerge, AveragingMethods)
@@ -95,8 +97,10 @@ TEST(ProfileStatistics, ExtremesAndMean)
         double min, max, mean;
     };
     const Case cases[] = {
-        {"an invalid indent is the minimum", {600.0, 580.0, -1.0}, -1.0, 600.0, 1179.0 / 3.0},
+        {"a failed indent is left out", {600.0, 580.0, -1.0}, 580.0, 600.0, 590.0},
+        {"a failed indent first", {-1.0, 600.0, 580.0}, 580.0, 600.0, 590.0},
         {"regular", {500.0, 520.0, 540.0}, 500.0, 540.0, 520.0},
+        {"only failed indents", {-1.0, -1.0}, -1.0, -1.0, -1.0},
         {"empty", {}, -1.0, -1.0, -1.0},
     };
     for (const Case& c : cases) {
@@ -138,6 +142,35 @@ TEST(ProfileStatistics, StandardDeviation)
     CProfile single;
     AddPoints(single, {{0.1, 500.0}});
     EXPECT_EQ(single.GetHardnessStandardDeviation(false).GetHardness(false), -1.0);
+
+    // Failed indents count neither in the deviations nor in n: mean 590,
+    // s = sqrt((10^2 + 10^2) / 1).
+    CProfile withFailed;
+    AddPoints(withFailed, {{0.1, 600.0}, {0.2, -1.0}, {0.3, 580.0}, {0.4, -1.0}});
+    EXPECT_NEAR(withFailed.GetHardnessStandardDeviation(false).GetHardness(false), std::sqrt(200.0),
+                1e-9);
+    CProfile oneValid;
+    AddPoints(oneValid, {{0.1, 600.0}, {0.2, -1.0}});
+    EXPECT_EQ(oneValid.GetHardnessStandardDeviation(false).GetHardness(false), -1.0);
+}
+
+TEST(ProfileStatistics, RockwellStatisticsLeaveFailedIndentsOut)
+{
+    const double hrc[] = {CHardnessValue::HVToHRC(500.0), CHardnessValue::HVToHRC(400.0),
+                          CHardnessValue::HVToHRC(300.0)};
+    const double mean = (hrc[0] + hrc[1] + hrc[2]) / 3.0;
+    double squares = 0.0;
+    for (double h : hrc)
+        squares += (mean - h) * (mean - h);
+
+    CProfile profile;
+    AddPoints(profile, {{0.1, 500.0}, {0.2, -1.0}, {0.3, 400.0}, {0.4, 300.0}});
+    const CHardnessValue rockwellMean = profile.GetMeanHardness(true);
+    EXPECT_EQ(rockwellMean.GetOriginalHardnessType(), HRC);
+    EXPECT_NEAR(rockwellMean.GetHardness(true), mean, 1e-9);
+    EXPECT_NEAR(profile.GetHardnessStandardDeviation(true).GetHardness(true),
+                std::sqrt(squares / 2.0), 1e-9);
+    EXPECT_NEAR(profile.GetMeanHardness(false).GetHVHKHardness(), 400.0, 1e-9);
 }
 
 TEST(ProfileStatistics, RockwellMeanNeedsOneCommonScale)
