@@ -43,6 +43,24 @@ bool IsFixedLimitStandard(int standard)
     return standard == kFixedLimits0 || standard == kFixedLimits1 || standard == kFixedLimits4;
 }
 
+// The field (1 for ECD1At .. 4 for ECD4At) of fixed limit n: the n-th field
+// >= 1 in field order. A field left at 0 between used ones (550, 0, 400) must
+// not take a place, or the later limits would never be evaluated: callers ask
+// only for n below the count of used fields. 0 when n is outside 0..count-1.
+int UsedECDField(const CZENDB_SampleProfileRun& r, int n, int count)
+{
+    if (n < 0 || n >= count)
+        return 0;
+    int used = 0;
+    int field = 0;
+    for (const int at : {r.ECD1At, r.ECD2At, r.ECD3At, r.ECD4At}) {
+        ++field;
+        if (at >= 1 && used++ == n)
+            return field;
+    }
+    return 0;
+}
+
 CAverageIndent* EntryAt(CObList& list, POSITION& pos)
 {
     return static_cast<CAverageIndent*>(list.GetNext(pos));
@@ -93,31 +111,34 @@ int CProfile::GetNofECDAtValues()
     return 1;
 }
 
+int CProfile::GetECDAtSlot(int n)
+{
+    if (!IsFixedLimitStandard(m_ProfileRun.Standard))
+        return 0;
+    return UsedECDField(m_ProfileRun, n, GetNofECDAtValues());
+}
+
 int CProfile::GetECDAtValue(int n, int& value)
 {
-    if (n < GetNofECDAtValues() && n < 4) {
-        // The index counts the four fields, used or not; a negative n leaves
-        // value alone.
-        switch (n) {
-        case 0:
-            value = m_ProfileRun.ECD1At;
-            break;
-        case 1:
-            value = m_ProfileRun.ECD2At;
-            break;
-        case 2:
-            value = m_ProfileRun.ECD3At;
-            break;
-        case 3:
-            value = m_ProfileRun.ECD4At;
-            break;
-        default:
-            break;
-        }
+    if (n < 0)
+        return 1;  // leaves value alone
+    switch (UsedECDField(m_ProfileRun, n, GetNofECDAtValues())) {
+    case 1:
+        value = m_ProfileRun.ECD1At;
         return 1;
+    case 2:
+        value = m_ProfileRun.ECD2At;
+        return 1;
+    case 3:
+        value = m_ProfileRun.ECD3At;
+        return 1;
+    case 4:
+        value = m_ProfileRun.ECD4At;
+        return 1;
+    default:
+        value = 0;
+        return 0;
     }
-    value = 0;
-    return 0;
 }
 
 CHardnessValue CProfile::CalcCHDAt(CObList* list, int n)

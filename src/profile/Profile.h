@@ -92,6 +92,12 @@ public:
     // Number of limits to evaluate: fixed limits >= 1 (when CalcECD1 is set)
     // for Standard 0, 1, 4; none for 5, 6; one for every other Standard.
     virtual int GetNofECDAtValues();
+    // The field (1 for ECD1At .. 4 for ECD4At) that fixed limit n (0-based,
+    // as for CalcCHD) comes from: the n-th field >= 1 in field order, unused
+    // fields between used ones passed over. 0 when limit n is not a fixed
+    // limit (another Standard, CalcECD1 off, or n out of range). Callers that
+    // name a limit after its field use it.
+    int GetECDAtSlot(int n);
     // Appends to out one new CAverageIndent per depth (the lane average by
     // MultilaneAverageMethod over the valid values), or one per valid indent
     // when DiagramXAxisUnit is 2. The caller owns and deletes the entries.
@@ -102,8 +108,9 @@ public:
     virtual int HasHardnessType(HardnessType type, CObList* list);
 
 protected:
-    // Fixed limit n (0..3) into value: 1 when it exists; else value = 0 and 0.
-    // Unused fields between used ones are not skipped.
+    // Fixed limit n (0-based, counting only the fields >= 1, in field order)
+    // into value: 1 when it exists; else value = 0 and 0. A negative n returns
+    // 1 and leaves value alone.
     virtual int GetECDAtValue(int n, int& value);
     // A limit number given in conv, as a value in the scale of the list's
     // values (HV, HK or the Rockwell scale they all share), at 600 gf.

@@ -67,24 +67,78 @@ TEST(CaseDepthLimits, NumberOfLimitsAndFixedValues)
         EXPECT_EQ(profile.GetNofECDAtValues(), c.count);
     }
 
-    // 550, 0, 400: two limits, and the index counts the fields, not the used ones.
-    CProfileProbe profile;
+}
+
+TEST(CaseDepthLimits, UnusedFieldsBetweenLimitsArePassedOver)
+{
+    // Limit n is the n-th used field in field order, whatever gaps lie between.
+    struct Case {
+        int ecd[4];
+        std::vector<int> values;  // limit 0, 1, ...
+        std::vector<int> fields;  // the field each comes from
+    };
+    const Case cases[] = {
+        {{550, 0, 400, 0}, {550, 400}, {1, 3}},
+        {{0, 0, 0, 300}, {300}, {4}},
+        {{0, 520, -5, 450}, {520, 450}, {2, 4}},
+        {{550, 500, 400, 300}, {550, 500, 400, 300}, {1, 2, 3, 4}},
+        {{0, 0, 0, 0}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.ecd[0] << ", " << c.ecd[1] << ", " << c.ecd[2] << ", "
+                                        << c.ecd[3]);
+        CProfileProbe profile;
+        CZENDB_SampleProfileRun& r = *profile.GetSampleProfileRun();
+        r.CalcECD1 = TRUE;
+        r.ECD1At = c.ecd[0];
+        r.ECD2At = c.ecd[1];
+        r.ECD3At = c.ecd[2];
+        r.ECD4At = c.ecd[3];
+        ASSERT_EQ(profile.GetNofECDAtValues(), static_cast<int>(c.values.size()));
+        for (size_t n = 0; n < c.values.size(); ++n) {
+            int v = 77;
+            EXPECT_EQ(profile.GetECDAtValue(static_cast<int>(n), v), 1);
+            EXPECT_EQ(v, c.values[n]);
+            EXPECT_EQ(profile.GetECDAtSlot(static_cast<int>(n)), c.fields[n]);
+        }
+        // Past the last limit: none, value 0.
+        const int past = static_cast<int>(c.values.size());
+        int v = 77;
+        EXPECT_EQ(profile.GetECDAtValue(past, v), 0);
+        EXPECT_EQ(v, 0);
+        EXPECT_EQ(profile.GetECDAtSlot(past), 0);
+        // A negative index leaves the value alone.
+        v = 77;
+        EXPECT_EQ(profile.GetECDAtValue(-1, v), 1);
+        EXPECT_EQ(v, 77);
+        EXPECT_EQ(profile.GetECDAtSlot(-1), 0);
+    }
+
+    // The fields are read only by the fixed-limit standards.
+    CProfileProbe din;
+    din.GetSampleProfileRun()->Standard = 3;
+    din.GetSampleProfileRun()->CalcECD1 = TRUE;
+    din.GetSampleProfileRun()->ECD1At = 550;
+    EXPECT_EQ(din.GetNofECDAtValues(), 1);
+    EXPECT_EQ(din.GetECDAtSlot(0), 0);
+}
+
+TEST(CaseDepthLimits, ALimitAfterAGapIsEvaluated)
+{
+    // 550 HV at 0.5333 (see kProfile), 450 HV between (0.7, 500) and (0.9, 420).
+    CProfile profile;
     CZENDB_SampleProfileRun& r = *profile.GetSampleProfileRun();
     r.CalcECD1 = TRUE;
     r.ECD1At = 550;
-    r.ECD3At = 400;
-    int v = 77;
-    EXPECT_EQ(profile.GetECDAtValue(0, v), 1);
-    EXPECT_EQ(v, 550);
-    v = 77;
-    EXPECT_EQ(profile.GetECDAtValue(1, v), 1);
-    EXPECT_EQ(v, 0);
-    v = 77;
-    EXPECT_EQ(profile.GetECDAtValue(2, v), 0);
-    EXPECT_EQ(v, 0);
-    v = 77;
-    EXPECT_EQ(profile.GetECDAtValue(-1, v), 1);
-    EXPECT_EQ(v, 77);
+    r.ECD3At = 450;
+    AddPoints(profile, kProfile);
+    ASSERT_EQ(profile.GetNofECDAtValues(), 2);
+    EXPECT_NEAR(profile.CalcCHD(false, 0), 0.5 + 10.0 / 60.0 * 0.2, 1e-9);
+    EXPECT_NEAR(profile.CalcCHD(false, 1), 0.7 + 50.0 / 80.0 * 0.2, 1e-9);
+    MergedList merged;
+    profile.MultilaneListToSinglelaneList(merged.list);
+    EXPECT_DOUBLE_EQ(profile.CalcCHDAt(&merged.list, 1).GetHVHKHardness(), 450.0);
+    EXPECT_EQ(profile.CalcCHD(false, 2), -1.0);
 }
 
 TEST(CaseDepthLimits, LimitHardnessPerStandard)

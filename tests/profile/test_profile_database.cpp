@@ -229,3 +229,69 @@ TEST(ProfileDatabase, TemplatesSaveAndLoad)
 {
     TemplatesSaveAndLoad<>();
 }
+
+namespace {
+
+// Stores a run of sample S-1 with one made indent per point (a negative
+// hardness: zero diagonals, a failed indent) and returns its key.
+int32_t StoreRun(CDatabase* db, const std::vector<Point>& points, int ecd1, int ecd2, int ecd3)
+{
+    CZENDB_Sample sample(db, CString("S-1"));
+    EXPECT_TRUE(sample.Save());
+    CZENDB_SampleProfileRun run(db);
+    run.SampleID = sample.SampleID;
+    run.ProfileNr = 1;
+    run.Standard = 0;
+    run.CalcECD1 = TRUE;
+    run.ECD1At = ecd1;
+    run.ECD2At = ecd2;
+    run.ECD3At = ecd3;
+    EXPECT_TRUE(run.Save());
+    for (const Point& p : points) {
+        CZENDB_MadeIndent made = MadeRecord(p.x, p.h);
+        made.Database = db;
+        made.ProfileID = run.ProfileID;
+        EXPECT_TRUE(made.Save());
+    }
+    return run.ProfileID;
+}
+
+}  // namespace
+
+TEST(ProfileDatabase, StoredFailedIndentsStayOutOfTheStatistics)
+{
+    CTestDatabase db;
+    const int32_t key = StoreRun(db.Db(), {{0.1, 600.0}, {0.2, 580.0}, {0.3, -1.0}}, 550, 0, 0);
+    CProfile profile;
+    ASSERT_EQ(profile.LoadFromDB(key, db.Db()), 1);
+    ASSERT_EQ(profile.GetIndentList()->GetCount(), 3);
+    EXPECT_NEAR(profile.GetMeanHardness(false).GetHVHKHardness(), 590.0, 1e-6);
+    EXPECT_NEAR(profile.GetHardnessStandardDeviation(false).GetHardness(false), std::sqrt(200.0),
+                1e-6);
+    EXPECT_NEAR(profile.GetMinHardness().GetHVHKHardness(), 580.0, 1e-6);
+    EXPECT_NEAR(profile.GetMaxHardness().GetHVHKHardness(), 600.0, 1e-6);
+    const double hrcMean = (CHardnessValue::HVToHRC(600.0) + CHardnessValue::HVToHRC(580.0)) / 2.0;
+    EXPECT_NEAR(profile.GetMeanHardness(true).GetHardness(true), hrcMean, 1e-4);
+}
+
+TEST(ProfileDatabase, StoredLimitAfterAnUnusedFieldIsEvaluated)
+{
+    CTestDatabase db;
+    // 550 HV between (0.5, 560) and (0.7, 500); 400 HV between (0.9, 420) and (1.1, 380).
+    const int32_t key =
+        StoreRun(db.Db(), {{0.1, 700.0}, {0.3, 650.0}, {0.5, 560.0}, {0.7, 500.0}, {0.9, 420.0}, {1.1, 380.0}},
+                 550, 0, 400);
+    CProfile profile;
+    ASSERT_EQ(profile.LoadFromDB(key, db.Db()), 1);
+    ASSERT_EQ(profile.GetNofECDAtValues(), 2);
+    EXPECT_NEAR(profile.CalcCHD(false, 0), 0.5 + 10.0 / 60.0 * 0.2, 1e-6);
+    EXPECT_NEAR(profile.CalcCHD(false, 1), 0.9 + 20.0 / 40.0 * 0.2, 1e-6);
+    EXPECT_EQ(profile.GetECDAtSlot(1), 3);
+
+    // The stored settings are read, not rewritten.
+    CZENDB_SampleProfileRun stored(db.Db());
+    ASSERT_TRUE(stored.Load(key));
+    EXPECT_EQ(stored.ECD1At, 550);
+    EXPECT_EQ(stored.ECD2At, 0);
+    EXPECT_EQ(stored.ECD3At, 400);
+}

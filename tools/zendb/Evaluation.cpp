@@ -167,6 +167,7 @@ CRunEvaluation EvaluateRun(CZENDatabase& db, int32_t profileID)
     for (int n = 0; n < limits; ++n) {
         CCaseDepth depth;
         depth.index = n;
+        depth.field = profile.GetECDAtSlot(n);
         depth.limit = CHardness::From(profile.CalcCHDAt(&merged, n));
         depth.depth = profile.CalcCHD(false, n);
         if (result.rockwellScale && depth.limit.HasRockwell())
@@ -214,7 +215,7 @@ nlohmann::ordered_json CRunEvaluation::Json() const
 {
     nlohmann::ordered_json depths = nlohmann::ordered_json::array();
     for (const CCaseDepth& depth : caseDepths)
-        depths.push_back({{"Index", depth.index + 1},
+        depths.push_back({{"Index", depth.Number()},
                           {"Limit", depth.limit.Json()},
                           {"Depth", DepthJson(depth.depth)},
                           {"DepthRockwell", DepthJson(depth.depthRockwell)}});
@@ -261,7 +262,7 @@ COutputTable ResultTable(const CRunEvaluation& run)
     table.AddColumn("Rockwell");
     table.AddColumn("Depth", "Depth/" + DepthUnitName(run.diagram.DiagramXAxisUnit));
     for (const CCaseDepth& depth : run.caseDepths) {
-        std::string name = run.caseDepths.size() > 1 ? "Case depth " + std::to_string(depth.index + 1)
+        std::string name = run.caseDepths.size() > 1 ? "Case depth " + std::to_string(depth.Number())
                                                      : std::string("Case depth");
         if (run.calc.Standard == 2)
             name = "Surface hardening depth (DIN 50190-2)";
@@ -312,13 +313,16 @@ COutputTable CsvTable(const CZENDB_Sample& sample, const std::vector<CRunEvaluat
             run.hasIndentor ? CCell(run.indentor == Knoop ? "Knoop" : "Vickers") : CCell(),
             CCell::Real(run.testLoad, 0), CCell(run.calc.Standard), CCell(run.calc.CurveType),
             CCell(ScaleName(run.mean.scale)), run.rockwellScale ? CCell(ScaleName(run.commonRockwell)) : CCell()};
-        for (int n = 0; n < 4; ++n) {
-            if (n < static_cast<int>(run.caseDepths.size())) {
-                const CCaseDepth& d = run.caseDepths[static_cast<size_t>(n)];
-                row.push_back(CCell::RealOrNull(d.limit.hvhk, 1));
-                row.push_back(CCell::RealOrNull(d.limit.rockwell, 1));
-                row.push_back(CCell::RealOrNull(d.depth, 4));
-                row.push_back(CCell::RealOrNull(d.depthRockwell, 4));
+        // Column group ECDn holds the limit that goes by number n, so a limit
+        // from ECD3At lands under ECD3 also when ECD2At is unused.
+        for (int number = 1; number <= 4; ++number) {
+            const auto d = std::find_if(run.caseDepths.begin(), run.caseDepths.end(),
+                                        [number](const CCaseDepth& c) { return c.Number() == number; });
+            if (d != run.caseDepths.end()) {
+                row.push_back(CCell::RealOrNull(d->limit.hvhk, 1));
+                row.push_back(CCell::RealOrNull(d->limit.rockwell, 1));
+                row.push_back(CCell::RealOrNull(d->depth, 4));
+                row.push_back(CCell::RealOrNull(d->depthRockwell, 4));
             } else {
                 row.insert(row.end(), 4, CCell());
             }

@@ -53,6 +53,9 @@ struct CMergedPoint {
 
 struct CCaseDepth {
     int index = 0;              // 0-based limit number
+    int field = 0;              // 1..4: the ECDnAt setting the limit comes from; 0: not a fixed limit
+    // The number the limit goes by in output: its ECDnAt field, else index + 1.
+    int Number() const { return field > 0 ? field : index + 1; }
     CHardness limit;
     double depth = -1.0;        // mm, in HV/HK; -1.0: not found
     double depthRockwell = -1.0;// mm, found in the Rockwell scale; -1.0: not found or no scale

@@ -404,7 +404,7 @@ void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, c
     if (d.DiagramShowResults) {
         for (const CCaseDepth& depth : run.caseDepths) {
             const double found = rockwell && depth.depthRockwell >= 0.0 ? depth.depthRockwell : depth.depth;
-            results.push_back((run.caseDepths.size() > 1 ? "depth " + std::to_string(depth.index + 1) : "depth") +
+            results.push_back((run.caseDepths.size() > 1 ? "depth " + std::to_string(depth.Number()) : "depth") +
                               " = " +
                               (found >= 0.0 ? FormatFixed(found * unitFactor, unitFactor > 1.0 ? 0 : 3) + " " + depthUnit
                                             : "not reached"));
