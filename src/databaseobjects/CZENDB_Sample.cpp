@@ -16,6 +16,7 @@
 #include "recordsets/CZENDB_SystemRecordsets.h"
 
 #include <memory>
+#include <vector>
 
 using zendb_ops::OpenDynaset;
 using zendb_ops::ShowDatabaseError;
@@ -32,6 +33,29 @@ void DeleteDefaultRow(TSet& rs, int32_t sampleID)
     if (OpenDynaset(rs, zendb_ops::KeySql(rs, sampleID)) && !rs.IsEOF())
         rs.Delete();
     rs.Close();
+}
+
+// The profile runs of a sample.
+CString RunsOfSampleSql(int32_t sampleID)
+{
+    CString sql;
+    sql.Format("%s WHERE SampleID=%d",
+               CZENDB_SampleProfilesRunRecordset().GetDefaultSQL().GetString(), sampleID);
+    return sql;
+}
+
+// Deletes every row of sql; false when the open was refused without an error.
+// Database errors pass to the caller.
+bool DeleteEveryRow(CRecordset& rs, const CString& sql)
+{
+    if (!OpenDynaset(rs, sql))
+        return false;
+    while (!rs.IsEOF()) {
+        rs.Delete();
+        rs.MoveNext();
+    }
+    rs.Close();
+    return true;
 }
 
 // Writes id into the sample's row of a default-test table (added when the
@@ -265,6 +289,22 @@ bool CZENDB_Sample::Load(int32_t sampleID)
     return loaded;
 }
 
+bool CZENDB_Sample::DeleteOwnRows()
+{
+    CZENDB_SamplesRecordset samples(Database);
+    CZENDB_DefaultProfileToUseRecordset defaultPatterns(Database);
+    CZENDB_DefaultRoutineToUseRecordset defaultRoutines(Database);
+    DeleteDefaultRow(defaultPatterns, SampleID);
+    DeleteDefaultRow(defaultRoutines, SampleID);
+    bool deleted = false;
+    if (OpenDynaset(samples, zendb_ops::KeySql(samples, SampleID)) && !samples.IsEOF()) {
+        samples.Delete();
+        deleted = true;
+    }
+    samples.Close();
+    return deleted;
+}
+
 bool CZENDB_Sample::Delete()
 {
     if (Database == nullptr)
@@ -274,16 +314,50 @@ bool CZENDB_Sample::Delete()
         // Joins a transaction the caller began (a savepoint), so a caller can
         // delete the sample together with other rows atomically.
         CTransaction transaction(*Database);
-        CZENDB_SamplesRecordset samples(Database);
-        CZENDB_DefaultProfileToUseRecordset defaultPatterns(Database);
-        CZENDB_DefaultRoutineToUseRecordset defaultRoutines(Database);
-        DeleteDefaultRow(defaultPatterns, SampleID);
-        DeleteDefaultRow(defaultRoutines, SampleID);
-        if (OpenDynaset(samples, zendb_ops::KeySql(samples, SampleID)) && !samples.IsEOF()) {
-            samples.Delete();
-            deleted = true;
+        deleted = DeleteOwnRows();
+        transaction.Commit();
+    } catch (CDBException& e) {
+        ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    } catch (CException& e) {
+        e.Delete();
+        return false;
+    }
+    if (deleted)
+        *this = CZENDB_Sample(Database);
+    return deleted;
+}
+
+bool CZENDB_Sample::DeleteWithRuns()
+{
+    if (Database == nullptr)
+        return false;
+    bool deleted = false;
+    try {
+        CTransaction transaction(*Database);
+        // The keys first, so that no recordset stays open while rows of its
+        // own table go.
+        std::vector<int32_t> runKeys;
+        {
+            CZENDB_SampleProfilesRunRecordset runs(Database);
+            if (!OpenDynaset(runs, RunsOfSampleSql(SampleID)))
+                return false;
+            for (; !runs.IsEOF(); runs.MoveNext())
+                runKeys.push_back(runs.m_ProfileRun.ProfileID);
+            runs.Close();
         }
-        samples.Close();
+        for (const int32_t profileID : runKeys) {
+            CZENDB_IndentsRunRecordset indents(Database);
+            CString sql;
+            sql.Format("%s WHERE ProfileID=%d", indents.GetDefaultSQL().GetString(), profileID);
+            if (!DeleteEveryRow(indents, sql))
+                return false;
+        }
+        CZENDB_SampleProfilesRunRecordset runs(Database);
+        if (!DeleteEveryRow(runs, RunsOfSampleSql(SampleID)))
+            return false;
+        deleted = DeleteOwnRows();
         transaction.Commit();
     } catch (CDBException& e) {
         ShowDatabaseError(e);
@@ -300,19 +374,14 @@ bool CZENDB_Sample::Delete()
 
 bool CZENDB_Sample::DeleteAllSampleProfilesRun()
 {
-    CString sql;
-    sql.Format("%s WHERE SampleID=%d", CZENDB_SampleProfilesRunRecordset().GetDefaultSQL().GetString(),
-               SampleID);
-    return zendb_ops::DeleteAllRows<CZENDB_SampleProfilesRunRecordset>(Database, sql);
+    return zendb_ops::DeleteAllRows<CZENDB_SampleProfilesRunRecordset>(Database,
+                                                                       RunsOfSampleSql(SampleID));
 }
 
 bool CZENDB_Sample::GetProfiles(int32_t sampleID, CObList& runs)
 {
-    CString sql;
-    sql.Format("%s WHERE SampleID=%d", CZENDB_SampleProfilesRunRecordset().GetDefaultSQL().GetString(),
-               sampleID);
-    return zendb_ops::ListRows(Database, sql, &CZENDB_SampleProfilesRunRecordset::m_ProfileRun, runs,
-                               true);
+    return zendb_ops::ListRows(Database, RunsOfSampleSql(sampleID),
+                               &CZENDB_SampleProfilesRunRecordset::m_ProfileRun, runs, true);
 }
 
 bool CZENDB_Sample::GetDefaultProfileOrRoutine(bool& isRoutine, int32_t& id)
@@ -428,14 +497,23 @@ bool CZENDB_Sample::GetHasIndentData(int& hasData)
             list.RemoveAll();
         }
     } owner{runs};
-    if (GetProfiles(SampleID, runs)) {
-        POSITION pos = runs.GetHeadPosition();
-        while (pos != nullptr) {
-            auto* run = dynamic_cast<CZENDB_SampleProfileRun*>(runs.GetNext(pos));
-            int hasIndents = 0;
-            if (run != nullptr && run->GetHasMadeIndents(hasIndents) && hasIndents != 0)
-                hasData = 1;
+    // A failed read must not pass for "no data": callers decide on it (a
+    // sample without data may be signed only when forced), so it is false.
+    if (!GetProfiles(SampleID, runs))
+        return false;
+    POSITION pos = runs.GetHeadPosition();
+    while (pos != nullptr) {
+        auto* run = dynamic_cast<CZENDB_SampleProfileRun*>(runs.GetNext(pos));
+        if (run == nullptr)
+            continue;
+        int hasIndents = 0;
+        if (!run->GetHasMadeIndents(hasIndents)) {
+            // Stop at the first failure: the error has been shown once.
+            hasData = 0;
+            return false;
         }
+        if (hasIndents != 0)
+            hasData = 1;
     }
     return true;
 }

@@ -49,10 +49,11 @@ public:
     // Deletes the sample's row and its default-test rows in one transaction on
     // the connection; true when the sample's row was deleted, and the object
     // then reads as a new sample on the same connection. Profile runs and made
-    // indents stay. On any failure the transaction is rolled back (database
-    // errors are shown) and the result is false. Inside a transaction the
-    // caller began, the delete joins it (a savepoint): a failure undoes only
-    // the delete's own work and the caller's transaction stays open.
+    // indents stay (DeleteWithRuns takes them along). On any failure the
+    // transaction is rolled back (database errors are shown) and the result
+    // is false. Inside a transaction the caller began, the delete joins it (a
+    // savepoint): a failure undoes only the delete's own work and the
+    // caller's transaction stays open.
     virtual bool Delete();
     // Deletes every profile run row of this sample (their made indents stay).
     virtual bool DeleteAllSampleProfilesRun();
@@ -80,8 +81,19 @@ public:
     // later element wins). Memory only; returns true.
     virtual bool SetSampleRegistrationData(CObList& fields);
     // hasData = 1 when any profile run of this sample has a made indent, else
-    // 0; true also when the runs could not be listed (hasData 0 then).
+    // 0. false, with hasData 0, when the runs or a run's indents cannot be
+    // read (a database error, shown once); the runs listed are freed on every
+    // path.
     virtual bool GetHasIndentData(int& hasData);
+    // Deletes the sample's row with its profile runs, their made indents and
+    // its default-test rows, all in one transaction (joined through a
+    // savepoint when the caller has one open): either everything goes or
+    // nothing does. true when the sample's row was deleted; the object then
+    // reads as a new sample on the same connection. The sample's runs and
+    // defaults go also when its row is already gone (the result is then
+    // false). On any failure everything is rolled back, database errors are
+    // shown, and the result is false.
+    virtual bool DeleteWithRuns();
 
     int32_t SampleID;           // key assigned by the database; -1: not stored yet
     CString UserSampleID;       // the identifier that operators see and type
@@ -122,4 +134,9 @@ public:
     CString CustomField19;
     // Stored as a serialised block in the Samples table's Trace column.
     CCoordinateArray Trace;
+
+private:
+    // Deletes the default-test rows and the sample's row, on the caller's
+    // transaction; true when the sample's row was there. Throws CDBException.
+    bool DeleteOwnRows();
 };

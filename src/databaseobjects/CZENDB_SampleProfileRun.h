@@ -4,8 +4,9 @@
 // that profile with its measured diagonals (µm) and test load (gf).
 // Every database operation returns false at once without a connection; a
 // database error is shown with its error text in a message box and the
-// operation returns false (rows already deleted stay deleted, records already
-// appended to a caller's list stay there).
+// operation returns false (records already appended to a caller's list stay
+// there). Operations that delete several rows do so all or none, in a
+// transaction of their own or in the caller's (through a savepoint).
 #pragma once
 
 #include "databaseobjects/CZENDB_Object.h"

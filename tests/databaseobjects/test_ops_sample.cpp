@@ -14,10 +14,16 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -476,6 +482,283 @@ TEST_F(SampleRuns, DeleteAllSampleProfilesRunLeavesTheMadeIndents)
     int hasData = -1;
     ASSERT_TRUE(m_a.GetHasIndentData(hasData));
     EXPECT_EQ(hasData, 0);
+}
+
+TEST_F(SampleRuns, GetHasIndentDataIsFalseWhenTheRunsOrTheirIndentsCannotBeRead)
+{
+    // The indents cannot be read: a sample with runs fails, one without runs
+    // needs no indents and still answers.
+    m_db.ExecuteSQL("ALTER TABLE IndentsRun RENAME TO IndentsRunMoved");
+    int hasData = -5;
+    EXPECT_FALSE(m_a.GetHasIndentData(hasData));
+    EXPECT_EQ(hasData, 0);
+    ASSERT_EQ(Messages().size(), 1u) << "the error is shown once, not once per run";
+    EXPECT_NE(Messages()[0].find("IndentsRun"), std::string::npos) << Messages()[0];
+    hasData = -5;
+    EXPECT_TRUE(m_empty.GetHasIndentData(hasData));
+    EXPECT_EQ(hasData, 0);
+    m_db.ExecuteSQL("ALTER TABLE IndentsRunMoved RENAME TO IndentsRun");
+
+    // The runs cannot be listed.
+    m_db.ExecuteSQL("ALTER TABLE SampleProfilesRun RENAME TO SampleProfilesRunMoved");
+    hasData = -5;
+    EXPECT_FALSE(m_empty.GetHasIndentData(hasData));
+    EXPECT_EQ(hasData, 0);
+    EXPECT_EQ(Messages().size(), 2u);
+    m_db.ExecuteSQL("ALTER TABLE SampleProfilesRunMoved RENAME TO SampleProfilesRun");
+
+    hasData = -5;
+    EXPECT_TRUE(m_a.GetHasIndentData(hasData));
+    EXPECT_EQ(hasData, 1);
+}
+
+TEST_F(SampleRuns, DeleteWithRunsTakesRunsIndentsAndDefaults)
+{
+    ASSERT_TRUE(m_a.SetDefaultProfileOrRoutine(false, 3));
+    ASSERT_TRUE(m_a.SetDefaultProfileOrRoutine(true, 4));
+    ASSERT_TRUE(m_b.SetDefaultProfileOrRoutine(false, 3));
+    const int32_t key = m_a.SampleID;
+
+    EXPECT_TRUE(m_a.DeleteWithRuns());
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_FALSE(m_db.IsInTransaction());
+    EXPECT_EQ(m_a.SampleID, -1) << "the object reads as a new sample";
+    EXPECT_TRUE(m_a.UserSampleID.IsEmpty());
+    EXPECT_EQ(m_a.Database, &m_db);
+    CString where;
+    where.Format("WHERE SampleID=%d", key);
+    EXPECT_EQ(Count("Samples", where), 0);
+    EXPECT_EQ(Count("SampleProfilesRun", where), 0);
+    EXPECT_EQ(Count("IndentsRun"), 0);
+    EXPECT_EQ(Count("DefaultProfileToUse", where), 0);
+    EXPECT_EQ(Count("DefaultRoutineToUse", where), 0);
+    // The other samples keep theirs.
+    EXPECT_EQ(Count("Samples"), 2);
+    EXPECT_EQ(Count("SampleProfilesRun"), 1);
+    EXPECT_EQ(Count("DefaultProfileToUse"), 1);
+
+    // A sample without runs goes as well; a gone one is false.
+    EXPECT_TRUE(m_empty.DeleteWithRuns());
+    CZENDB_Sample gone(&m_db, "GONE");
+    gone.SampleID = key;
+    EXPECT_FALSE(gone.DeleteWithRuns());
+    EXPECT_EQ(gone.UserSampleID, "GONE");
+    EXPECT_FALSE(CZENDB_Sample().DeleteWithRuns());
+    EXPECT_TRUE(Messages().empty());
+}
+
+// A step refused half-way (by a trigger on the table named) undoes every step
+// before it: the sample keeps its runs, indents and defaults.
+TEST_F(SampleRuns, DeleteWithRunsIsAllOrNothing)
+{
+    const char* refusingTables[] = {"IndentsRun", "SampleProfilesRun", "DefaultRoutineToUse", "Samples"};
+    ASSERT_TRUE(m_a.SetDefaultProfileOrRoutine(false, 3));
+    ASSERT_TRUE(m_a.SetDefaultProfileOrRoutine(true, 4));
+    for (const char* table : refusingTables) {
+        SCOPED_TRACE(table);
+        CString trigger;
+        trigger.Format("CREATE TRIGGER Refuse BEFORE DELETE ON %s "
+                       "BEGIN SELECT RAISE(ABORT, 'rows are locked'); END",
+                       table);
+        m_db.ExecuteSQL(trigger);
+        const size_t shown = Messages().size();
+
+        EXPECT_FALSE(m_a.DeleteWithRuns());
+        EXPECT_FALSE(m_db.IsInTransaction());
+        ASSERT_EQ(Messages().size(), shown + 1);
+        EXPECT_NE(Messages().back().find("rows are locked"), std::string::npos) << Messages().back();
+        EXPECT_EQ(m_a.UserSampleID, "A");
+        EXPECT_EQ(Count("Samples"), 3);
+        EXPECT_EQ(Count("SampleProfilesRun"), 4);
+        EXPECT_EQ(Count("IndentsRun"), 2);
+        EXPECT_EQ(Count("DefaultProfileToUse"), 1);
+        EXPECT_EQ(Count("DefaultRoutineToUse"), 1);
+        m_db.ExecuteSQL("DROP TRIGGER Refuse");
+    }
+}
+
+TEST_F(SampleRuns, DeleteWithRunsJoinsTheCallersTransaction)
+{
+    m_db.BeginTrans();
+    EXPECT_TRUE(m_a.DeleteWithRuns());
+    EXPECT_TRUE(m_db.IsInTransaction()) << "the caller's transaction stays open";
+    EXPECT_EQ(Count("IndentsRun"), 0);
+    m_db.Rollback(); // the caller decides: everything comes back
+    EXPECT_EQ(Count("Samples"), 3);
+    EXPECT_EQ(Count("SampleProfilesRun"), 4);
+    EXPECT_EQ(Count("IndentsRun"), 2);
+
+    // A failure inside the caller's transaction undoes only the delete's own
+    // steps; what the caller wrote before stays, and so does its transaction.
+    m_db.BeginTrans();
+    CZENDB_Sample added(&m_db, "ADDED");
+    ASSERT_TRUE(added.Save());
+    m_db.ExecuteSQL("CREATE TRIGGER Refuse BEFORE DELETE ON Samples "
+                    "BEGIN SELECT RAISE(ABORT, 'rows are locked'); END");
+    EXPECT_FALSE(m_a.DeleteWithRuns());
+    EXPECT_TRUE(m_db.IsInTransaction());
+    EXPECT_EQ(Count("Samples"), 4);
+    EXPECT_EQ(Count("SampleProfilesRun"), 4);
+    EXPECT_EQ(Count("IndentsRun"), 2);
+    m_db.CommitTrans();
+    EXPECT_EQ(Count("Samples", "WHERE UserSampleID = 'ADDED'"), 1);
+}
+
+// Deleting several rows goes all or none, alone and inside a caller's
+// transaction, whichever row is refused.
+TEST_F(SampleRuns, DeletingSeveralRowsIsAllOrNothing)
+{
+    CZENDB_SampleProfileRun run(&m_db);
+    ASSERT_TRUE(run.Load(m_runsOfA[1]));
+    CString refuseSecondIndent;
+    refuseSecondIndent.Format("CREATE TRIGGER Refuse BEFORE DELETE ON IndentsRun "
+                              "WHEN old.IndentID = %d BEGIN SELECT RAISE(ABORT, 'kept'); END",
+                              Scalar("SELECT MAX(IndentID) FROM IndentsRun"));
+    m_db.ExecuteSQL(refuseSecondIndent);
+    CString refuseThirdRun;
+    refuseThirdRun.Format("CREATE TRIGGER RefuseRun BEFORE DELETE ON SampleProfilesRun "
+                          "WHEN old.ProfileID = %d BEGIN SELECT RAISE(ABORT, 'kept'); END",
+                          m_runsOfA[2]);
+    m_db.ExecuteSQL(refuseThirdRun);
+
+    for (const bool callersTransaction : {false, true}) {
+        SCOPED_TRACE(callersTransaction ? "in the caller's transaction" : "alone");
+        if (callersTransaction)
+            m_db.BeginTrans();
+        EXPECT_FALSE(run.DeleteAllMadeIndents());
+        EXPECT_EQ(Count("IndentsRun"), 2) << "the first indent is back";
+        EXPECT_FALSE(m_a.DeleteAllSampleProfilesRun());
+        EXPECT_EQ(Count("SampleProfilesRun"), 4) << "the first two runs are back";
+        EXPECT_EQ(m_db.IsInTransaction(), callersTransaction);
+        if (callersTransaction)
+            m_db.CommitTrans();
+    }
+    EXPECT_EQ(Messages().size(), 4u);
+    EXPECT_EQ(Count("IndentsRun"), 2);
+    EXPECT_EQ(Count("SampleProfilesRun"), 4);
+}
+
+// Samples with runs are deleted by a child process that is killed at random
+// moments; whatever moment the kill hits, every sample left has all its runs
+// with all their indents, and no run or indent is left without its owner.
+TEST_F(SampleRuns, KilledDeletesLeaveNoSampleWithoutItsRuns)
+{
+    constexpr int kSamples = 30;
+    constexpr int kRunsPerSample = 2;
+    constexpr int kIndentsPerRun = 3;
+    std::random_device seedSource;
+    const unsigned seed = seedSource();
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 random(seed);
+
+    // The fixture's samples are not part of this test.
+    for (CZENDB_Sample* sample : {&m_a, &m_b, &m_empty})
+        ASSERT_TRUE(sample->DeleteWithRuns());
+
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        m_db.BeginTrans();
+        for (int i = 0; i < kSamples; ++i) {
+            CString id;
+            id.Format("K-%d-%d", round, i);
+            CZENDB_Sample sample(&m_db, id);
+            ASSERT_TRUE(sample.Save());
+            for (int nr = 1; nr <= kRunsPerSample; ++nr) {
+                const int32_t profileID = AddRun(sample, nr);
+                for (int k = 0; k < kIndentsPerRun; ++k) {
+                    CZENDB_MadeIndent indent(&m_db);
+                    indent.ProfileID = profileID;
+                    indent.ActualDistanceFromEdge = 0.1 * (k + 1);
+                    ASSERT_TRUE(indent.Save());
+                }
+            }
+        }
+        m_db.CommitTrans();
+        m_db.Close();
+
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(fds[0]);
+            try {
+                CDatabase db;
+                CString connect;
+                connect.Format("DBQ=%s;", m_path.c_str());
+                db.OpenEx(connect, CDatabase::noOdbcDialog);
+                for (int i = 0; i < kSamples; ++i) {
+                    CString id;
+                    id.Format("K-%d-%d", round, i);
+                    CZENDB_Sample sample(&db);
+                    if (!sample.Load(id))
+                        _exit(4);
+                    const int32_t key = sample.SampleID;
+                    if (!sample.DeleteWithRuns())
+                        _exit(5);
+                    if (write(fds[1], &key, sizeof key) != sizeof key)
+                        _exit(3);
+                }
+            } catch (...) {
+                _exit(2);
+            }
+            pause(); // all deleted before the kill: wait for it
+            _exit(6);
+        }
+        close(fds[1]);
+        std::vector<int32_t> deleted;
+        const int stopAfter = std::uniform_int_distribution<int>(1, kSamples / 2)(random);
+        int32_t key = 0;
+        while (static_cast<int>(deleted.size()) < stopAfter && read(fds[0], &key, sizeof key) == sizeof key)
+            deleted.push_back(key);
+        // One delete takes some tens of milliseconds: the kill lands anywhere
+        // in the next one, its commit included.
+        usleep(static_cast<useconds_t>(std::uniform_int_distribution<int>(0, 40000)(random)));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        while (read(fds[0], &key, sizeof key) == sizeof key)
+            deleted.push_back(key); // deletes reported before the kill
+        close(fds[0]);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the deleting child ended by itself: " << WEXITSTATUS(status);
+
+        CString connect;
+        connect.Format("DBQ=%s;", m_path.c_str());
+        m_db.OpenEx(connect, CDatabase::noOdbcDialog); // rolls back what the child left open
+        for (const int32_t gone : deleted) {
+            CString where;
+            where.Format("WHERE SampleID=%d", gone);
+            EXPECT_EQ(Count("Samples", where), 0) << "a reported delete is committed";
+        }
+        const int32_t left = Count("Samples");
+        EXPECT_LE(left, kSamples - static_cast<int32_t>(deleted.size()));
+        EXPECT_GE(left, kSamples - static_cast<int32_t>(deleted.size()) - 1)
+            << "at most the delete under way when killed is committed unreported";
+        EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Samples s WHERE (SELECT COUNT(*) FROM SampleProfilesRun r "
+                         "WHERE r.SampleID = s.SampleID) <> 2"),
+                  0)
+            << "a sample lacks runs it had";
+        EXPECT_EQ(Scalar("SELECT COUNT(*) FROM SampleProfilesRun r WHERE (SELECT COUNT(*) FROM IndentsRun i "
+                         "WHERE i.ProfileID = r.ProfileID) <> 3"),
+                  0)
+            << "a run lacks indents it had";
+        EXPECT_EQ(Scalar("SELECT COUNT(*) FROM SampleProfilesRun r WHERE NOT EXISTS "
+                         "(SELECT 1 FROM Samples s WHERE s.SampleID = r.SampleID)"),
+                  0)
+            << "a run lacks its sample";
+        EXPECT_EQ(Scalar("SELECT COUNT(*) FROM IndentsRun i WHERE NOT EXISTS "
+                         "(SELECT 1 FROM SampleProfilesRun r WHERE r.ProfileID = i.ProfileID)"),
+                  0)
+            << "an indent lacks its run";
+        EXPECT_EQ(Count("IndentsRun"), left * kRunsPerSample * kIndentsPerRun);
+
+        // The next round starts from an empty file.
+        for (const char* table : {"IndentsRun", "SampleProfilesRun", "Samples"}) {
+            CString sql;
+            sql.Format("DELETE FROM %s", table);
+            m_db.ExecuteSQL(sql);
+        }
+    }
 }
 
 using SampleRegistration = COpsTest;

@@ -3,6 +3,9 @@
 // writing reports and diagrams as PDF, SVG and PNG.
 #include "ToolTestSupport.h"
 
+#include "framework/sql/Database.h"
+
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -116,6 +119,103 @@ TEST_F(ToolRuns, LanesAreMergedAndRunsNumbered)
     Ok({"samples", "delete", "R-1", "--with-runs"});
     EXPECT_EQ(Json({"info"})["MadeIndents"], 0);
     EXPECT_EQ(Json({"info"})["ProfileRuns"], 0);
+}
+
+// Runs statements on the database file outside zendb (to make it refuse a
+// step or lose a table).
+void ExecuteOn(const std::string& path, const std::vector<std::string>& statements)
+{
+    CDatabase db;
+    db.OpenEx(CString(("DBQ=" + path + ";").c_str()), CDatabase::noOdbcDialog);
+    for (const std::string& sql : statements)
+        db.ExecuteSQL(CString(sql.c_str()));
+    db.Close();
+}
+
+TEST_F(ToolRuns, DeleteWithRunsIsOneStep)
+{
+    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("one.csv", ProfileCsv(kProfile))});
+    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("two.csv", ProfileCsv(kProfile))});
+    // The sample row refuses to go: its runs and indents stay with it.
+    ExecuteOn(m_db, {"CREATE TRIGGER Refuse BEFORE DELETE ON Samples "
+                     "BEGIN SELECT RAISE(ABORT, 'sample rows are locked'); END"});
+    const CRun refused = Zendb({"samples", "delete", "R-1", "--with-runs"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("cannot delete sample 'R-1'"), std::string::npos) << refused.err;
+    EXPECT_EQ(Json({"info"})["ProfileRuns"], 2);
+    EXPECT_EQ(Json({"info"})["MadeIndents"], 10);
+    EXPECT_EQ(Json({"runs", "list", "R-1"}).size(), 2u);
+
+    ExecuteOn(m_db, {"DROP TRIGGER Refuse"});
+    EXPECT_EQ(Ok({"samples", "delete", "R-1", "--with-runs"}), "deleted R-1 with 2 profile run(s)\n");
+    EXPECT_EQ(Zendb({"samples", "show", "R-1"}).status, 1);
+    EXPECT_EQ(Json({"info"})["ProfileRuns"], 0);
+    EXPECT_EQ(Json({"info"})["MadeIndents"], 0);
+}
+
+TEST_F(ToolRuns, SigningNeedsTheRunsToBeReadable)
+{
+    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("one.csv", ProfileCsv(kProfile))});
+    ExecuteOn(m_db, {"ALTER TABLE IndentsRun RENAME TO IndentsRunMoved"});
+    const CRun run = Zendb({"samples", "sign", "R-1", "--by", "ana"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot read the profile runs of 'R-1'"), std::string::npos) << run.err;
+    ExecuteOn(m_db, {"ALTER TABLE IndentsRunMoved RENAME TO IndentsRun"});
+    EXPECT_EQ(Json({"samples", "show", "R-1"})["Signed"], false);
+    Ok({"samples", "sign", "R-1", "--by", "ana"});
+    EXPECT_EQ(Json({"samples", "show", "R-1"})["Signed"], true);
+}
+
+TEST_F(ToolRuns, ALimitAfterAnUnusedFieldIsEvaluatedAndNamedByItsField)
+{
+    // 550 HV at 0.5333 mm; 450 HV between (0.7, 500) and (0.9, 420): 0.825 mm.
+    Ok({"patterns", "add", "GAP", "--preset", "case-hardening", "--set", "ECD1At=550", "--set", "ECD2At=0",
+        "--set", "ECD3At=450", "--set", "ECD4At=0"});
+    Ok({"runs", "import", "R-1", "--pattern", "GAP", "--file", Csv("gap.csv", ProfileCsv(kProfile))});
+    const auto run = Json({"evaluate", "R-1"})["Runs"][0];
+    ASSERT_EQ(run["CaseDepths"].size(), 2u);
+    EXPECT_EQ(run["CaseDepths"][0]["Index"], 1);
+    EXPECT_NEAR(run["CaseDepths"][0]["Depth"].get<double>(), 0.5 + 0.2 / 6.0, 1e-6);
+    EXPECT_EQ(run["CaseDepths"][1]["Index"], 3);
+    EXPECT_NEAR(run["CaseDepths"][1]["Limit"]["Value"].get<double>(), 450.0, 1e-9);
+    EXPECT_NEAR(run["CaseDepths"][1]["Depth"].get<double>(), 0.825, 1e-6);
+
+    // CSV: the second limit sits under ECD3, ECD2 stays empty.
+    const std::string csv = Ok({"--format", "csv", "evaluate", "R-1"});
+    auto cells = [](const std::string& line) {
+        std::vector<std::string> out(1);
+        for (char c : line) {
+            if (c == ',')
+                out.emplace_back();
+            else
+                out.back() += c;
+        }
+        return out;
+    };
+    const size_t endOfHeader = csv.find('\n');
+    const std::vector<std::string> header = cells(csv.substr(0, endOfHeader));
+    const std::vector<std::string> row =
+        cells(csv.substr(endOfHeader + 1, csv.find('\n', endOfHeader + 1) - endOfHeader - 1));
+    ASSERT_EQ(header.size(), row.size()) << csv;
+    auto column = [&](const std::string& name) {
+        const auto at = std::find(header.begin(), header.end(), name);
+        return at == header.end() ? "no column " + name : row[static_cast<size_t>(at - header.begin())];
+    };
+    EXPECT_EQ(column("ECD1Limit"), "550") << csv;
+    EXPECT_EQ(column("ECD2Limit"), "") << csv;
+    EXPECT_EQ(column("ECD2Depth"), "") << csv;
+    EXPECT_EQ(column("ECD3Limit"), "450") << csv;
+    EXPECT_EQ(column("ECD3Depth"), "0.825") << csv;
+
+    const std::string table = Ok({"evaluate", "R-1"});
+    EXPECT_NE(table.find("Case depth 1"), std::string::npos) << table;
+    EXPECT_NE(table.find("Case depth 3"), std::string::npos) << table;
+    EXPECT_EQ(table.find("Case depth 2"), std::string::npos) << table;
+
+    // The pattern keeps its settings as given.
+    const auto pattern = Json({"patterns", "show", "GAP"});
+    EXPECT_EQ(pattern["ECD2At"], 0);
+    EXPECT_EQ(pattern["ECD3At"], 450);
 }
 
 TEST_F(ToolRuns, NitridingDepthOnCorePlusFifty)

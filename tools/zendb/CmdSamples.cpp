@@ -551,10 +551,13 @@ void RunSign(const std::string& id, std::string by, bool force)
     if (sample->Signed && !force)
         throw CToolError("sample '" + id + "' is signed already by " + SampleFieldText(*sample, "Signature") +
                          " (--force signs again)");
-    int hasData = 0;
-    sample->GetHasIndentData(hasData);
-    if (!hasData && !force)
-        throw CToolError("sample '" + id + "' has no measured profile to sign (--force signs all the same)");
+    if (!force) {
+        int hasData = 0;
+        if (!sample->GetHasIndentData(hasData))
+            throw CToolError("cannot read the profile runs of '" + id + "'");
+        if (!hasData)
+            throw CToolError("sample '" + id + "' has no measured profile to sign (--force signs all the same)");
+    }
     sample->Signed = TRUE;
     sample->Signature = CString(by);
     if (!sample->Save())
@@ -571,16 +574,9 @@ void RunDelete(const std::string& id, bool withRuns)
     if (!runs.empty() && !withRuns)
         throw CToolError("sample '" + id + "' has " + std::to_string(runs.size()) +
                          " profile run(s); --with-runs deletes them with it");
-    if (!runs.empty()) {
-        CTransaction transaction(db);
-        for (const auto& run : runs)
-            if (!run->DeleteAllMadeIndents())
-                throw CToolError("cannot delete the indents of run " + std::to_string(run->ProfileNr));
-        if (!sample->DeleteAllSampleProfilesRun())
-            throw CToolError("cannot delete the profile runs of '" + id + "'");
-        transaction.Commit();
-    }
-    if (!sample->Delete())
+    // One transaction for the sample, its runs and their indents: an
+    // interrupted delete leaves all of them or none.
+    if (!(withRuns ? sample->DeleteWithRuns() : sample->Delete()))
         throw CToolError("cannot delete sample '" + id + "'");
     PrintLine("deleted " + id + (runs.empty() ? "" : " with " + std::to_string(runs.size()) + " profile run(s)"));
 }

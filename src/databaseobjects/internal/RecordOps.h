@@ -9,6 +9,7 @@
 #include "framework/UIHost.h"
 #include "framework/sql/Database.h"
 #include "framework/sql/Recordset.h"
+#include "framework/sql/Transaction.h"
 
 #include <cstdint>
 #include <memory>
@@ -129,14 +130,16 @@ bool MarkDeletedByKey(TRecord& record, TRecord TSet::*bound, int32_t key)
     }
 }
 
-// Deletes every row of sql. false: no connection, open refused, or a database
-// error (shown; rows deleted before it stay deleted).
+// Deletes every row of sql, all or none: in a transaction of its own, or in
+// the caller's through a savepoint. false: no connection, open refused, or a
+// database error (shown); the rows are then all still there.
 template <class TSet>
 bool DeleteAllRows(CDatabase* database, const CString& sql)
 {
     if (database == nullptr)
         return false;
     try {
+        CTransaction transaction(*database);
         TSet rs(database);
         if (!OpenDynaset(rs, sql))
             return false;
@@ -145,6 +148,7 @@ bool DeleteAllRows(CDatabase* database, const CString& sql)
             rs.MoveNext();
         }
         rs.Close();
+        transaction.Commit();
         return true;
     } catch (CDBException& e) {
         ShowDatabaseError(e);
