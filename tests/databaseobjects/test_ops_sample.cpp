@@ -146,9 +146,12 @@ TEST_F(SampleOps, SaveInsertsForEveryUnstoredKeyThenUpdatesTheSameRow)
     const int32_t staleKey = gone.SampleID;
     ASSERT_TRUE(gone.Delete());
 
+    int number = 0;
     for (const int32_t initialKey : {-1, 0, staleKey}) {
         SCOPED_TRACE(initialKey);
-        CZENDB_Sample sample = MakeSample(&m_db, "S-1");
+        // Each a new identifier: a second sample "S-1" would be refused.
+        const std::string id = "S-" + std::to_string(++number);
+        CZENDB_Sample sample = MakeSample(&m_db, id.c_str());
         sample.SampleID = initialKey;
         const int32_t before = Count("Samples");
         ASSERT_TRUE(sample.Save());
@@ -227,8 +230,14 @@ TEST_F(SampleOps, LoadByKeyAndByIdentifierIncludingQuotes)
     ExpectSameStoredFields(byName, saved);
     EXPECT_TRUE(byName.KeepConnection);
 
+    // ASCII letters compare without regard to case; the stored spelling stays.
+    CZENDB_Sample byOtherCase(&m_db, "b-2");
+    ASSERT_TRUE(byOtherCase.Load(byOtherCase.UserSampleID));
+    EXPECT_EQ(byOtherCase.UserSampleID, "B-2");
+    EXPECT_EQ(byOtherCase.SampleID, other.SampleID);
+
     CZENDB_Sample missing(&m_db, "untouched");
-    for (const char* id : {"O'Brien", "'; DROP TABLE Samples; --", "b-2"})
+    for (const char* id : {"O'Brien", "'; DROP TABLE Samples; --", "B-2 ", "B2"})
         EXPECT_FALSE(missing.Load(CString(id))) << id;
     EXPECT_FALSE(missing.Load(999999));
     EXPECT_EQ(missing.UserSampleID, "untouched");
