@@ -7,6 +7,7 @@
 #include "framework/sql/Database.h"
 #include "framework/sql/Recordset.h"
 
+#include <cstdio>
 #include <set>
 #include <thread>
 
@@ -54,19 +55,26 @@ std::vector<CRun> RunTogether(const std::string& db, const std::vector<std::vect
     return runs;
 }
 
-// Four overlapping batches with --skip-existing cover K-0001 .. K-1000: each
-// stores its free identifiers, together every one exactly once. Two batches
-// without it over one range: one stores all, the other nothing.
+// Overlapping batches with --skip-existing, two processes at a time, cover
+// K-0001 .. K-1000: each stores its free identifiers, together every one
+// exactly once. (A batch holds the write lock while it runs; pairs of short
+// batches keep every wait well inside the busy timeout also on a slow
+// machine, so the test is about overlap, not about the timeout.) Two
+// batches without it over one range: one stores all, the other nothing.
 TEST_F(ToolUniqueIds, OverlappingBatchesStoreEveryIdentifierOnce)
 {
-    const auto runs = RunTogether(m_db, {{"samples", "register", "K-0001", "--count", "400", "--skip-existing"},
-                                         {"samples", "register", "K-0201", "--count", "400", "--skip-existing"},
-                                         {"samples", "register", "k-0401", "--count", "400", "--skip-existing"},
-                                         {"samples", "register", "K-0601", "--count", "400", "--skip-existing"}});
     size_t reported = 0;
-    for (const CRun& run : runs) {
-        ASSERT_EQ(run.status, 0) << run.err;
-        reported += nlohmann::json::parse(run.out).size();
+    for (int round = 0; round < 4; ++round) {
+        char first[16];
+        char second[16];
+        std::snprintf(first, sizeof first, "K-%04d", 250 * round + 1);
+        std::snprintf(second, sizeof second, "%s-%04d", round % 2 == 0 ? "K" : "k", 250 * round + 101);
+        const auto runs = RunTogether(m_db, {{"samples", "register", first, "--count", "150", "--skip-existing"},
+                                             {"samples", "register", second, "--count", "150", "--skip-existing"}});
+        for (const CRun& run : runs) {
+            ASSERT_EQ(run.status, 0) << run.err;
+            reported += nlohmann::json::parse(run.out).size();
+        }
     }
     EXPECT_EQ(reported, 1000u);
     const auto stored = Column(m_db, "SELECT UserSampleID FROM Samples");
