@@ -1,9 +1,12 @@
 // Creation of a new station database file: tables and columns of schema
 // versions 1.6 to 1.9, the version row, the registration fields and their
-// descriptions, and the lookup indexes. Everything runs through the SQL layer
+// descriptions, the lookup indexes and (at the current version) the unique
+// index of the sample identifiers. Everything runs through the SQL layer
 // in one transaction; a file that could not be completed is removed again.
 
 #include "database/Schema.h"
+
+#include "databaseobjects/internal/SampleIdentifier.h"
 
 #include "framework/Exceptions.h"
 #include "framework/sql/Database.h"
@@ -284,6 +287,11 @@ void FillSchema(CDatabase& db, int major, int minor)
         db.ExecuteSQL(CreateTableSql(table, minor));
     for (const char* index : kIndexes)
         db.ExecuteSQL(index);
+    // Files of the current version refuse a second sample with an identifier;
+    // files of older versions are made as the software of their day made them
+    // (the upgrade adds the index).
+    if (minor == kCurrentMinor)
+        db.ExecuteSQL(zendb_ident::kCreateIndexSql);
 
     CString sql;
     sql.Format("INSERT INTO SystemTable ([MajorVersion], [MinorVersion]) VALUES (%d, %d)", major,

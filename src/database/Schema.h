@@ -14,7 +14,9 @@
 // Fills SystemTable with the version, Registration with the eight standard
 // fields (visible) and the nineteen custom fields (hidden) in display order
 // 0..26 with the two date fields at positions 5 and 6, and
-// RegistrationDescriptions with a description for each.
+// RegistrationDescriptions with a description for each. A file of the
+// current version 1.9 also gets the unique index of the sample identifiers
+// (compared without regard to ASCII letter case; empty ones left out).
 // Never overwrites: an existing file (or any other entry under that name) is
 // refused. Returns TRUE when the file was created; otherwise FALSE with the
 // reason in *error (when given), and no file is left behind.

@@ -231,8 +231,10 @@ int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassw
                 }
                 AfxMessageBox(IDS_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
             }
-            if (major == ZEN_SCHEMA_MAJOR && minor == ZEN_SCHEMA_MINOR)
+            if (major == ZEN_SCHEMA_MAJOR && minor == ZEN_SCHEMA_MINOR) {
+                AddUniqueSampleIDIndexWhenPossible();
                 return 1;
+            }
             CloseDatabase();
             return 0;
         }

@@ -15,6 +15,7 @@
 #include "recordsets/SampleSearch.h"
 
 #include <cstdint>
+#include <vector>
 
 class CPropertySheet;
 
@@ -46,6 +47,13 @@ constexpr int ZENRS_Count = 13;
 // The schema version that this library works with (1.9).
 constexpr int ZEN_SCHEMA_MAJOR = 1;
 constexpr int ZEN_SCHEMA_MINOR = 9;
+
+// One identifier that several samples share (compared without regard to ASCII
+// letter case), as found in files from before the unique index.
+struct CDuplicateSampleID {
+    CString UserSampleID;           // spelled as the sample with the smallest key has it
+    std::vector<int32_t> SampleIDs; // the keys of all samples that share it, ascending
+};
 
 class CZENDatabase : public CDatabase {
     DECLARE_DYNAMIC(CZENDatabase)
@@ -165,6 +173,17 @@ public:
     virtual int UpdateToVer14();
     virtual int UpdateToVer13();
 
+    // --- Unique sample identifiers -----------------------------------------
+    // True when the file carries the unique index of the sample identifiers
+    // (new files do; opening adds it to older files that hold no duplicate).
+    // Database errors pass to the caller.
+    bool HasUniqueSampleIDIndex();
+    // Appends every group of samples that share an identifier (empty
+    // identifiers are not counted), ordered by identifier; these keep the
+    // unique index out of the file until they are renamed. True when the
+    // groups were read. Database errors pass to the caller.
+    bool FindDuplicateSampleIDs(std::vector<CDuplicateSampleID>& groups);
+
     // --- Table configurations ----------------------------------------------
     // Refills the thirteen column maps from the tables' statements (a column
     // already known gets a fresh record). Always 1; a table that cannot be
@@ -189,7 +208,9 @@ public:
     // or <XDG data home>/Korvane/ZEN.mdb without ProgramData), logs the user
     // in when bLogin is non-zero (the given credentials first, then the login
     // dialog), refuses a database that cannot be written, and upgrades 1.6 ..
-    // 1.8 to 1.9. Returns 1 when open, logged in and at 1.9; 0 otherwise,
+    // 1.8 to 1.9. A 1.9 file without the unique index of the sample
+    // identifiers gets it when no two samples share one; otherwise (or when
+    // another writer keeps the file locked) it opens without it, silently. Returns 1 when open, logged in and at 1.9; 0 otherwise,
     // with the connection closed - except for a database older than 1.6,
     // which is refused with the connection left open. Every refusal is shown
     // in a message box; strErrorMessage receives the text when the file could
@@ -228,6 +249,10 @@ private:
     // The rule of the one-step upgrades: UpdateTablesTo(1, sourceMinor + 1)
     // when the database is exactly at 1.sourceMinor, else 0.
     int UpgradeFrom(int sourceMinor);
+    // Adds the unique index of the sample identifiers when it is missing and
+    // no two samples share an identifier. Never fails the caller: any error
+    // leaves the file as it was (the next opening tries again).
+    void AddUniqueSampleIDIndexWhenPossible() noexcept;
     void FreeTableConfigurations() noexcept;
     void ForgetRegistrationFieldCount();
 

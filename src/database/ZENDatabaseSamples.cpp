@@ -50,8 +50,10 @@ std::string IncrementDecimalText(std::string digits)
 // The identifier proposed after id: its first number n (the run of digits
 // that starts at its first digit) increased, every occurrence of the text of
 // n replaced by the text of n+1; a text without a number, or whose number is
-// 0, gets "1" appended.
-//   "S-0099" -> "S-00100", "B7-7" -> "B8-8", "2019-05" -> "2020-05", "X0" -> "X01"
+// 0, gets "1" appended. A carry that lengthens the number (9 -> 10) takes
+// the place of one leading zero, so a zero-padded number keeps its width.
+//   "S-0099" -> "S-0100", "S-0009" -> "S-0010", "S-9" -> "S-10",
+//   "B7-7" -> "B8-8", "2019-05" -> "2020-05", "X0" -> "X01"
 CString ProposeNextIdentifier(const CString& id)
 {
     const std::string& text = id.Str();
@@ -69,9 +71,29 @@ CString ProposeNextIdentifier(const CString& id)
     if (significant == end)
         return id + "1";
     const std::string number = text.substr(significant, end - significant);
-    CString next = id;
-    next.Replace(number.c_str(), IncrementDecimalText(number).c_str());
-    return next;
+    const std::string next = IncrementDecimalText(number);
+    const bool longer = next.size() > number.size();
+
+    std::string result;
+    size_t copied = 0;
+    for (size_t at = text.find(number); at != std::string::npos; at = text.find(number, at + number.size())) {
+        size_t from = at;
+        // Only zeros between the start of this occurrence's digit run and the
+        // occurrence: they pad it, and the carry takes one of them.
+        if (longer && at > copied && text[at - 1] == '0') {
+            size_t runStart = at;
+            while (runStart > 0 && text[runStart - 1] == '0')
+                --runStart;
+            const bool padded = runStart == 0 || text[runStart - 1] < '0' || text[runStart - 1] > '9';
+            if (padded)
+                from = at - 1;
+        }
+        result.append(text, copied, from - copied);
+        result += next;
+        copied = at + number.size();
+    }
+    result.append(text, copied, std::string::npos);
+    return CString(result.c_str());
 }
 
 } // namespace

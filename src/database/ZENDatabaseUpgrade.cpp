@@ -1,14 +1,21 @@
 // The facade's schema upgrade: the walk that lets every table recordset apply
 // its share of each missing step (system table last, so that the version
 // moves only after the other tables changed), the public one-step operations,
-// and the one-off filler of the version 1.5 settings columns.
+// the one-off filler of the version 1.5 settings columns, and the unique index
+// of the sample identifiers with the search for the duplicates that keep it out.
 
 #include "database/ZENDatabase.h"
 
+#include "databaseobjects/internal/SampleIdentifier.h"
 #include "framework/Exceptions.h"
+#include "framework/sql/Recordset.h"
+#include "framework/sql/Transaction.h"
 #include "recordsets/CZENDB_PatternRecordsets.h"
 #include "recordsets/CZENDB_SamplesRecordset.h"
 #include "recordsets/CZENDB_SystemRecordsets.h"
+
+#include <cstdlib>
+#include <new>
 
 int CZENDatabase::UpdateTablesTo(int major, int minor)
 {
@@ -154,4 +161,71 @@ int CZENDatabase::SetVer15DefaultProperties(const ProfileCalculationSettings& ca
         return 0;
     }
     return 1;
+}
+
+bool CZENDatabase::HasUniqueSampleIDIndex()
+{
+    CString sql;
+    sql.Format("SELECT name FROM sqlite_master WHERE type = 'index' AND name = '%s'",
+               zendb_ident::kIndexName);
+    CRecordset rs(this);
+    rs.Open(CRecordset::forwardOnly, sql.GetString(), CRecordset::readOnly);
+    const bool found = !rs.IsEOF();
+    rs.Close();
+    return found;
+}
+
+bool CZENDatabase::FindDuplicateSampleIDs(std::vector<CDuplicateSampleID>& groups)
+{
+    // Each group is named by its first sample (the smallest key) and joined
+    // with every sample whose identifier equals that one by the index's
+    // comparison.
+    const char* const sql =
+        "SELECT f.[SampleID] AS FirstKey, f.[UserSampleID] AS Ident, s.[SampleID] AS SampleKey "
+        "FROM (SELECT MIN([SampleID]) AS K FROM Samples "
+        "WHERE [UserSampleID] <> '' AND [UserSampleID] IS NOT NULL "
+        "GROUP BY [UserSampleID] COLLATE NOCASE HAVING COUNT(*) > 1) d "
+        "JOIN Samples f ON f.[SampleID] = d.K "
+        "JOIN Samples s ON s.[UserSampleID] = f.[UserSampleID] COLLATE NOCASE "
+        "ORDER BY f.[UserSampleID] COLLATE NOCASE, f.[SampleID], s.[SampleID]";
+    CRecordset rs(this);
+    rs.Open(CRecordset::forwardOnly, sql, CRecordset::readOnly);
+    CString previousFirst;
+    while (!rs.IsEOF()) {
+        CString first;
+        CString ident;
+        CString key;
+        rs.GetFieldValue("FirstKey", first);
+        rs.GetFieldValue("Ident", ident);
+        rs.GetFieldValue("SampleKey", key);
+        if (groups.empty() || first != previousFirst) {
+            groups.push_back({ident, {}});
+            previousFirst = first;
+        }
+        groups.back().SampleIDs.push_back(static_cast<int32_t>(std::atol(key.GetString())));
+        rs.MoveNext();
+    }
+    rs.Close();
+    return true;
+}
+
+void CZENDatabase::AddUniqueSampleIDIndexWhenPossible() noexcept
+{
+    try {
+        if (HasUniqueSampleIDIndex())
+            return;
+        // Checked again under the write lock: another station may have added
+        // the index, or stored a duplicate, since.
+        CTransaction transaction(*this);
+        if (HasUniqueSampleIDIndex())
+            return;
+        std::vector<CDuplicateSampleID> groups;
+        if (!FindDuplicateSampleIDs(groups) || !groups.empty())
+            return;
+        ExecuteSQL(zendb_ident::kCreateIndexSql);
+        transaction.Commit();
+    } catch (CException& e) {
+        e.Delete();
+    } catch (const std::bad_alloc&) {
+    }
 }

@@ -8,6 +8,7 @@
 #include "databaseobjects/CZENDB_RegistrationField.h"
 #include "databaseobjects/CZENDB_SampleProfileRun.h"
 #include "databaseobjects/internal/RecordOps.h"
+#include "databaseobjects/internal/SampleIdentifier.h"
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/SqlText.h"
 #include "framework/sql/Transaction.h"
@@ -201,9 +202,32 @@ CZENDB_Sample& CZENDB_Sample::operator=(const CZENDB_Sample& other)
 
 bool CZENDB_Sample::Save()
 {
+    ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
+    if (Save(outcome))
+        return true;
+    if (outcome == ESampleSaveOutcome::IdentifierTaken)
+        AfxMessageBox(IdentifierTakenMessage(UserSampleID));
+    return false;
+}
+
+CString CZENDB_Sample::IdentifierTakenMessage(const CString& userSampleID)
+{
+    CString text;
+    text.Format("The sample identifier '%s' is taken by another sample; the sample was not saved.",
+                userSampleID.GetString());
+    return text;
+}
+
+bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
+{
+    outcome = ESampleSaveOutcome::Failed;
     if (Database == nullptr)
         return false;
     try {
+        // The check and the write form one transaction: between them no other
+        // connection can store the identifier. Declared before the recordset,
+        // so the recordset is closed before a rollback.
+        CTransaction transaction(*Database);
         ZEN_LOG_EVENT(kModule, kSave, "Creating CZENDB_SamplesRecordset...");
         CZENDB_SamplesRecordset rs(Database);
         ZEN_LOG_EVENT(kModule, kSave, "Formating the SQL string to be used...");
@@ -213,7 +237,16 @@ bool CZENDB_Sample::Save()
         if (!OpenDynaset(rs, sql))
             return false;
         ZEN_LOG_EVENT(kModule, kSave, "Successfully opened recordset!");
-        if (SampleID > 0 && !rs.IsEOF()) {
+        const bool update = SampleID > 0 && !rs.IsEOF();
+        // Rows that share an identifier from before the unique index stay
+        // editable: an update is checked only when it renames the sample.
+        const bool check = !UserSampleID.IsEmpty() &&
+                           (!update || rs.m_Sample.UserSampleID != UserSampleID);
+        if (check && IdentifierTakenByOther(update ? SampleID : -1)) {
+            outcome = ESampleSaveOutcome::IdentifierTaken;
+            return false;
+        }
+        if (update) {
             ZEN_LOG_EVENT(kModule, kSave,
                           "Sample already existed in DB, trying to update existing record...");
             rs.Edit();
@@ -229,16 +262,43 @@ bool CZENDB_Sample::Save()
             rs.MoveLast();
             if (rs.IsEOF())
                 return false;
-            SampleID = rs.GetSampleID();
+            const int32_t newKey = rs.GetSampleID();
+            rs.Close();
+            transaction.Commit();
+            SampleID = newKey;
             ZEN_LOG_EVENT(kModule, kSave, "Added new recordset successfully!");
+            outcome = ESampleSaveOutcome::Saved;
+            return true;
         }
         rs.Close();
+        transaction.Commit();
+        outcome = ESampleSaveOutcome::Saved;
         return true;
     } catch (CDBException& e) {
+        // The unique index refused the row: another connection stored the
+        // identifier in a way the check could not see (a program that writes
+        // without this check). Nothing was written.
+        if (zendb_ident::IsConstraintViolation(e)) {
+            e.Delete();
+            outcome = ESampleSaveOutcome::IdentifierTaken;
+            return false;
+        }
         ShowDatabaseError(e);
         e.Delete();
         return false;
     }
+}
+
+bool CZENDB_Sample::IdentifierTakenByOther(int32_t ownKey)
+{
+    CString sql;
+    sql.Format("SELECT [SampleID] FROM Samples WHERE %s AND [SampleID] <> %d",
+               zendb_ident::MatchCondition(UserSampleID).GetString(), ownKey);
+    CRecordset rs(Database);
+    rs.Open(CRecordset::forwardOnly, sql.GetString(), CRecordset::readOnly);
+    const bool taken = !rs.IsEOF();
+    rs.Close();
+    return taken;
 }
 
 bool CZENDB_Sample::Load(const CString& userSampleID)
@@ -252,12 +312,11 @@ bool CZENDB_Sample::Load(const CString& userSampleID)
     try {
         CZENDB_SamplesRecordset rs(Database);
         CString sql;
-        sql.Format("%s WHERE UserSampleID = '%s'", rs.GetDefaultSQL().GetString(),
-                   SqlQuote(wanted).GetString());
+        sql.Format("%s WHERE %s", rs.GetDefaultSQL().GetString(),
+                   zendb_ident::MatchCondition(wanted).GetString());
         if (OpenDynaset(rs, sql) && !rs.IsEOF()) {
             KeepConnection = true;
             rs.GetSample(*this);
-            UserSampleID = wanted;
             loaded = true;
         }
         rs.Close();

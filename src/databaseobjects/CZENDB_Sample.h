@@ -13,6 +13,13 @@
 
 #include <cstdint>
 
+// What became of a sample's save.
+enum class ESampleSaveOutcome : int32_t {
+    Saved = 0,           // the row was inserted or updated
+    IdentifierTaken = 1, // another sample has the identifier: nothing was written
+    Failed = 2,          // no connection, the table refused, or a database error
+};
+
 class CZENDB_Sample : public CZENDB_Object {
 public:
     // Every field at its initial value: key -1, empty texts, dates 0 (the epoch),
@@ -31,9 +38,22 @@ public:
     // Inserts the sample as a new row when SampleID is not positive or its row
     // is gone (SampleID then holds the key the database assigned), otherwise
     // updates its row; the trace goes into the 10000-byte Trace block. Writes
-    // each step to the event log. A trace too long for the block raises
-    // CFileException, which passes to the caller (nothing is written).
+    // each step to the event log. The check that no other sample has the
+    // identifier (compared without regard to ASCII letter case; an empty
+    // identifier is never taken) and the write run in one write transaction
+    // (a savepoint inside the caller's), so two connections can never both
+    // store one identifier. An update checks only when it changes the
+    // identifier, so rows that share one from older days stay editable.
+    // false, nothing written: a taken identifier (a message box names it),
+    // a database error (its text shown; also the lock not obtained within the
+    // busy timeout). A trace too long for the block raises CFileException,
+    // which passes to the caller (nothing is written).
     bool Save() override;
+    // The same, telling the caller what became of the save; a taken
+    // identifier is not shown (the caller reacts), database errors are.
+    bool Save(ESampleSaveOutcome& outcome);
+    // The text shown when the identifier is taken, naming it.
+    static CString IdentifierTakenMessage(const CString& userSampleID);
 
     using CZENDB_Object::operator=;
     // Connection unless KeepConnection, key unless KeepKey, then every other
@@ -41,8 +61,10 @@ public:
     virtual CZENDB_Sample& operator=(const CZENDB_Sample& other);
 
     // Replaces the content with the first row whose UserSampleID equals the
-    // text (any characters, quotes included); UserSampleID becomes the text and
-    // KeepConnection is set. false, with the sample unchanged, when none exists.
+    // text (any characters, quotes included), compared as Save compares
+    // identifiers: without regard to ASCII letter case. The stored spelling is
+    // kept ("s-1" loads the row of "S-1" and reads "S-1"); KeepConnection is
+    // set. false, with the sample unchanged, when none exists.
     virtual bool Load(const CString& userSampleID);
     // The same for the row with the given key.
     virtual bool Load(int32_t sampleID);
@@ -139,4 +161,7 @@ private:
     // Deletes the default-test rows and the sample's row, on the caller's
     // transaction; true when the sample's row was there. Throws CDBException.
     bool DeleteOwnRows();
+    // True when a row other than the one with key ownKey has this sample's
+    // identifier (the comparison of the unique index). Database errors pass.
+    bool IdentifierTakenByOther(int32_t ownKey);
 };

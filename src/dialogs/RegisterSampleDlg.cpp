@@ -182,6 +182,72 @@ void CRegisterSampleDlg::DeleteRememberedValues()
     m_RememberedValues.RemoveAll();
 }
 
+void CRegisterSampleDlg::MakeFreshFieldValues(CObList& values)
+{
+    for (POSITION pos = m_RegistrationFields.GetHeadPosition(); pos != nullptr;) {
+        const auto& field = *static_cast<CZENDB_RegistrationField*>(m_RegistrationFields.GetNext(pos));
+        CSampleRegistrationField* value = nullptr;
+        if (field.Control == "RegistrationDate" || field.Control == "DueDate")
+            value = new CSampleRegistrationField(-1, field, field.Visible ? CTime::GetCurrentTime() : CTime(0));
+        else
+            value = new CSampleRegistrationField(-1, field, CString());
+        CObject* given = nullptr;
+        if (m_Presets.Lookup(field.Control, given) && given != nullptr) {
+            CSampleRegistrationField* replaced = CopyValue(-1, field, *static_cast<CSampleRegistrationField*>(given));
+            delete value;
+            value = replaced;
+        } else if (m_RememberedValues.Lookup(field.Control, given) && given != nullptr) {
+            CSampleRegistrationField* replaced = CopyValue(-1, field, *static_cast<CSampleRegistrationField*>(given));
+            delete value;
+            value = replaced;
+        }
+        values.AddTail(value);
+    }
+}
+
+void CRegisterSampleDlg::ReadInputs(CObList& values)
+{
+    for (int i = 0; i < GetNofRegistrationFields() && i < ZEN_FIELD_ROWS; ++i) {
+        if (!ShowsField(i))
+            continue;
+        const CString& name = GetRegistrationField(i)->Control;
+        CSampleRegistrationField* value = nullptr;
+        for (POSITION pos = values.GetHeadPosition(); pos != nullptr && value == nullptr;) {
+            auto* candidate = static_cast<CSampleRegistrationField*>(values.GetNext(pos));
+            if (candidate->Field.Control == name)
+                value = candidate;
+        }
+        if (value == nullptr)
+            continue;
+        if (auto* picker = dynamic_cast<CDateTimeCtrl*>(GetFieldInput(i))) {
+            // A picker cleared by the user means "no date" (CTime 0).
+            CTime date;
+            value->Date = picker->GetTime(date) == GDT_VALID ? date : CTime(0);
+        } else {
+            value->Text = GetDlgItemText(IDC_FIELD_INPUT_FIRST + i);
+            value->Text.TrimRight();
+        }
+    }
+}
+
+bool CRegisterSampleDlg::GetChosenTest(bool& isRoutine, int32_t& testKey)
+{
+    const auto* combo = GetDlgItemAs<CComboBox>(IDC_DEFAULT_TEST);
+    if (combo == nullptr || combo->GetCurSel() == CB_ERR)
+        return false;
+    isRoutine = combo->GetLBText(combo->GetCurSel()).Left(3) == kRoutinePrefix;
+    testKey = static_cast<int32_t>(static_cast<uint32_t>(combo->GetItemData(combo->GetCurSel())));
+    return true;
+}
+
+CString CRegisterSampleDlg::NextFreeUserSampleID(CString id)
+{
+    int32_t found = -1;
+    while (m_pDatabase->SampleExist(id, found))
+        id = IncLastNumberInString(id);
+    return id;
+}
+
 void CRegisterSampleDlg::FillControls(BOOL bClear)
 {
     if (m_pDatabase == nullptr) {
@@ -192,34 +258,14 @@ void CRegisterSampleDlg::FillControls(BOOL bClear)
     auto* combo = GetDlgItemAs<CComboBox>(IDC_DEFAULT_TEST);
 
     if (!m_bEditing) {
-        int32_t found = -1;
-        while (m_pDatabase->SampleExist(m_strNextUserSampleID, found))
-            m_strNextUserSampleID = IncLastNumberInString(m_strNextUserSampleID);
+        m_strNextUserSampleID = NextFreeUserSampleID(m_strNextUserSampleID);
         // A new sample starts empty: nothing of a sample edited before (its
         // measurement, signature or trace) may pass into it.
         const CZENDB_Sample fresh(m_pDatabase);
         m_Sample = fresh;
         m_Sample.UserSampleID = m_strNextUserSampleID;
         SetSampleKey(-1);
-        for (POSITION pos = m_RegistrationFields.GetHeadPosition(); pos != nullptr;) {
-            const auto& field = *static_cast<CZENDB_RegistrationField*>(m_RegistrationFields.GetNext(pos));
-            CSampleRegistrationField* value = nullptr;
-            if (field.Control == "RegistrationDate" || field.Control == "DueDate")
-                value = new CSampleRegistrationField(-1, field, field.Visible ? CTime::GetCurrentTime() : CTime(0));
-            else
-                value = new CSampleRegistrationField(-1, field, CString());
-            CObject* given = nullptr;
-            if (m_Presets.Lookup(field.Control, given) && given != nullptr) {
-                CSampleRegistrationField* replaced = CopyValue(-1, field, *static_cast<CSampleRegistrationField*>(given));
-                delete value;
-                value = replaced;
-            } else if (m_RememberedValues.Lookup(field.Control, given) && given != nullptr) {
-                CSampleRegistrationField* replaced = CopyValue(-1, field, *static_cast<CSampleRegistrationField*>(given));
-                delete value;
-                value = replaced;
-            }
-            m_SampleFields.AddTail(value);
-        }
+        MakeFreshFieldValues(m_SampleFields);
     } else {
         m_Sample.Load(m_nSampleKey);
         m_Sample.GetSampleRegistrationData(m_SampleFields);
@@ -306,35 +352,28 @@ bool CRegisterSampleDlg::SaveSample()
         return false;
     }
 
-    for (int i = 0; i < GetNofRegistrationFields() && i < ZEN_FIELD_ROWS; ++i) {
-        if (!ShowsField(i))
-            continue;
-        CSampleRegistrationField* value = FindSampleField(GetRegistrationField(i)->Control);
-        if (value == nullptr)
-            continue;
-        if (auto* picker = dynamic_cast<CDateTimeCtrl*>(GetFieldInput(i))) {
-            // A picker cleared by the user means "no date" (CTime 0).
-            CTime date;
-            value->Date = picker->GetTime(date) == GDT_VALID ? date : CTime(0);
-        } else {
-            value->Text = GetDlgItemText(IDC_FIELD_INPUT_FIRST + i);
-            value->Text.TrimRight();
-        }
-    }
-
-    bool hasTest = false;
+    ReadInputs(m_SampleFields);
     bool isRoutine = false;
     int32_t testKey = -1;
-    if (const auto* combo = GetDlgItemAs<CComboBox>(IDC_DEFAULT_TEST); combo != nullptr && combo->GetCurSel() != CB_ERR) {
-        hasTest = true;
-        isRoutine = combo->GetLBText(combo->GetCurSel()).Left(3) == kRoutinePrefix;
-        testKey = static_cast<int32_t>(static_cast<uint32_t>(combo->GetItemData(combo->GetCurSel())));
-    }
+    const bool hasTest = GetChosenTest(isRoutine, testKey);
 
     m_Sample.SetSampleRegistrationData(m_SampleFields);
-    // A failed save was shown by the sample; it must not count as registered.
-    if (!m_Sample.Save())
+    ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
+    if (!m_Sample.Save(outcome)) {
+        // Another station registered the identifier since the check: the
+        // operator gets the next free one and keeps everything else typed.
+        if (outcome == ESampleSaveOutcome::IdentifierTaken) {
+            const CString taken = m_Sample.UserSampleID;
+            m_strNextUserSampleID = NextFreeUserSampleID(IncLastNumberInString(taken));
+            m_Sample.UserSampleID = m_strNextUserSampleID;
+            SetDlgItemText(IDC_SAMPLE_ID, m_strNextUserSampleID);
+            AfxMessageBox(zendlg::FormatText(13062, {taken.GetString(), m_strNextUserSampleID.GetString()}),
+                          MB_ICONWARNING);
+        }
+        // Any other failure was shown by the sample; it must not count as
+        // registered.
         return false;
+    }
     if (hasTest) {
         try {
             m_Sample.SetDefaultProfileOrRoutine(isRoutine, testKey);
@@ -447,21 +486,8 @@ void CRegisterSampleDlg::OnRegisterBatch()
         name = IncLastNumberInString(name);
     }
 
-    // Saves one new sample of the batch under name, with the values on screen.
-    auto saveAs = [this](const CString& id) {
-        SetDlgItemText(IDC_SAMPLE_ID, id);
-        SetSampleKey(KeyOf(id));
-        return SaveSample();
-    };
-
     if (existing.IsEmpty()) {
-        bool saved = false;
-        name = first;
-        for (int i = 0; i < count; ++i) {
-            saved = saveAs(name) || saved;
-            name = IncLastNumberInString(name);
-        }
-        if (saved)
+        if (SaveBatch(fresh))
             ContinueRegistering();
         return;
     }
@@ -481,15 +507,7 @@ void CRegisterSampleDlg::OnRegisterBatch()
 
     if (AfxMessageBox(zendlg::FormatText(13030, {existingText.GetString(), freshText.GetString()}),
                       MB_YESNO | MB_ICONWARNING) == IDYES) {
-        bool saved = false;
-        for (POSITION pos = fresh.GetHeadPosition(); pos != nullptr;) {
-            const CString id = fresh.GetNext(pos);
-            SetDlgItemText(IDC_SAMPLE_ID, id);
-            int32_t key = -1;
-            if (!m_pDatabase->SampleExist(id, key))
-                saved = saveAs(id) || saved;
-        }
-        if (saved)
+        if (SaveBatch(fresh))
             ContinueRegistering();
         return;
     }
@@ -500,4 +518,62 @@ void CRegisterSampleDlg::OnRegisterBatch()
     }
     if (AfxMessageBox(13021, MB_YESNO | MB_ICONWARNING) == IDYES)
         StartEditing(key);
+}
+
+bool CRegisterSampleDlg::SaveBatchSample(const CString& id, bool& taken)
+{
+    taken = false;
+    // Every sample of a batch starts from a new record: a batch started while
+    // a registered sample is shown must not copy its signature, measurement
+    // or trace into the new samples.
+    CZENDB_Sample sample(m_pDatabase, id);
+    CObList values;
+    struct CValuesOwner {
+        CObList& list;
+        ~CValuesOwner()
+        {
+            while (!list.IsEmpty())
+                delete list.RemoveHead();
+        }
+    } owner{values};
+    MakeFreshFieldValues(values);
+    ReadInputs(values);
+    sample.SetSampleRegistrationData(values);
+    ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
+    if (!sample.Save(outcome)) {
+        taken = outcome == ESampleSaveOutcome::IdentifierTaken;
+        return false;
+    }
+    bool isRoutine = false;
+    int32_t testKey = -1;
+    if (GetChosenTest(isRoutine, testKey)) {
+        try {
+            sample.SetDefaultProfileOrRoutine(isRoutine, testKey);
+        } catch (const CDBException& error) {
+            AfxMessageBox(error.GetMessageText());
+        }
+    }
+    return true;
+}
+
+bool CRegisterSampleDlg::SaveBatch(const CStringList& names)
+{
+    // What the operator typed is what every sample of the batch gets; it is
+    // also what is remembered for the next registration.
+    ReadInputs(m_SampleFields);
+    bool saved = false;
+    CStringList passedOver;
+    for (POSITION pos = names.GetHeadPosition(); pos != nullptr;) {
+        const CString id = names.GetNext(pos);
+        SetDlgItemText(IDC_SAMPLE_ID, id);
+        bool taken = false;
+        if (SaveBatchSample(id, taken))
+            saved = true;
+        else if (taken)
+            passedOver.AddTail(id);
+    }
+    if (!passedOver.IsEmpty())
+        AfxMessageBox(zendlg::FormatText(13063, {WordWrapAtLength(JoinList(passedOver), kWrapWidth).GetString()}),
+                      MB_ICONWARNING);
+    return saved;
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 class CSampleRegistrationField;
+class CStringList;
 
 // Buttons of template 13002.
 constexpr int IDC_REGISTER_SAMPLE = 13058;
@@ -57,7 +58,10 @@ public:
     // records the chosen pattern or routine as its default. False, nothing
     // saved, when the identifier is empty, holds a single quote (13022) or
     // belongs to another sample (13021: Yes switches to editing that sample),
-    // and when the save itself failed (its error was shown).
+    // and when the save itself failed (its error was shown). When another
+    // station took the identifier between the check and the save, 13062 says
+    // so and the next free identifier replaces it in the input; everything
+    // else typed stays.
     virtual bool SaveSample();
     // Fills the sample fields and the inputs: registering, the next free
     // identifier and the empty (or preset, or remembered) values; editing, the
@@ -92,6 +96,22 @@ private:
     int32_t KeyOf(const CString& userSampleID);
     // After registering: the next free identifier, the same field values.
     void ContinueRegistering();
+    // The first identifier from id on that no sample has.
+    CString NextFreeUserSampleID(CString id);
+    // One value per registration field as a new sample starts: dates now (0
+    // when hidden), empty texts, presets and remembered values in their place.
+    void MakeFreshFieldValues(CObList& values);
+    // Reads every visible input into its element of values.
+    void ReadInputs(CObList& values);
+    // The pattern or routine chosen in the combo box; false when none.
+    bool GetChosenTest(bool& isRoutine, int32_t& testKey);
+    // Saves one sample of a batch under id: a new record with only the
+    // registration data on screen, never the sample being edited. taken:
+    // another sample has the identifier (nothing saved).
+    bool SaveBatchSample(const CString& id, bool& taken);
+    // Registers the batch names in order and reports those passed over
+    // because they were taken meanwhile (13063). True when any was saved.
+    bool SaveBatch(const CStringList& names);
     // The sample field of that name; nullptr when none.
     CSampleRegistrationField* FindSampleField(const CString& name) const;
     void DeleteSampleFields();

@@ -52,6 +52,9 @@ constexpr StringEntry kStrings[] = {
     {13035, "Failed to upgrade database!"},
     {13036, "Sucessfully upgraded database to version %d.%d."},
     {13037, "Failed to open database '%s'."},
+    {13062, "¡Aviso!\nLa muestra %s se acaba de registrar en otro puesto.\n"
+            "Se propone el siguiente identificador libre: %s"},
+    {13063, "Estos identificadores se acaban de registrar en otro puesto y se han omitido: \n%s"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

@@ -221,16 +221,21 @@ TEST_F(SampleQueries, UnsignedSamplesCarryTheirDefaultTestNames)
     EXPECT_TRUE(samples[0]->KeepConnection);
 }
 
-TEST_F(SampleQueries, SampleExistFindsIdentifiersAsTheyStand)
+// Identifiers compare as the unique index compares them: ASCII letters
+// without regard to case, every other character exactly.
+TEST_F(SampleQueries, SampleExistFindsIdentifiersWithoutRegardToAsciiLetterCase)
 {
-    Insert({{"S-1", m_now, CTime(), false, ""}, {"O'Brien 7", m_now, CTime(), false, ""}});
+    Insert({{"S-1", m_now, CTime(), false, ""}, {"O'Brien 7", m_now, CTime(), false, ""},
+            {"\xC3\x84-3", m_now, CTime(), false, ""}});
     Open();
     struct {
         const char* id;
         bool exists;
         int32_t key;
     } const cases[] = {
-        {"S-1", true, 1}, {"O'Brien 7", true, 2}, {"s-1", false, -5}, {"' OR '1'='1", false, -5}, {"", false, -5},
+        {"S-1", true, 1},          {"s-1", true, 1},         {"O'Brien 7", true, 2}, {"o'bRIEN 7", true, 2},
+        {"\xC3\x84-3", true, 3}, {"\xC3\xA4-3", false, -5}, {"S-1 ", false, -5},   {"' OR '1'='1", false, -5},
+        {"", false, -5},
     };
     for (const auto& c : cases) {
         int32_t key = -5;
@@ -247,9 +252,14 @@ TEST_F(SampleQueries, NextIdentifierFollowsTheLatestRegistration)
         const char* latest;
         const char* proposal;
     } const cases[] = {
-        {"S-0099", "S-00100"}, {"A007", "A008"},   {"A009", "A0010"},   {"B7-7", "B8-8"},
+        {"A007", "A008"},   {"B7-7", "B8-8"},
         {"AB12X3", "AB13X3"},  {"2019-05", "2020-05"}, {"ABC", "ABC1"}, {"X0", "X01"},
         {"N-2147483647", "N-2147483648"}, {"Q99999999999999999999", "Q100000000000000000000"},
+        // A carry that lengthens the number takes the place of a leading
+        // zero: the padded width stays; without padding the number grows.
+        {"S-0009", "S-0010"}, {"S-0099", "S-0100"}, {"A009", "A010"},   {"W-09", "W-10"},
+        {"S-9", "S-10"},      {"S-0999", "S-1000"}, {"S-9999", "S-10000"}, {"0099", "0100"},
+        {"B09-09", "B10-10"}, {"B9-9", "B10-10"},   {"K-019", "K-020"},    {"K-0199", "K-0200"},
     };
     CTime registered = m_now - CTimeSpan(1000, 0, 0, 0);
     for (const auto& c : cases) {

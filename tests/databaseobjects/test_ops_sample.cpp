@@ -10,6 +10,7 @@
 #include "databaseobjects/CZENDB_Sample.h"
 #include "databaseobjects/CZENDB_SampleProfileRun.h"
 #include "framework/Exceptions.h"
+#include "framework/sql/Transaction.h"
 #include "recordsets/CZENDB_SamplesRecordset.h"
 
 #include <gtest/gtest.h>
@@ -152,9 +153,12 @@ TEST_F(SampleOps, SaveInsertsForEveryUnstoredKeyThenUpdatesTheSameRow)
     const int32_t staleKey = gone.SampleID;
     ASSERT_TRUE(gone.Delete());
 
+    int number = 0;
     for (const int32_t initialKey : {-1, 0, staleKey}) {
         SCOPED_TRACE(initialKey);
-        CZENDB_Sample sample = MakeSample(&m_db, "S-1");
+        // Each a new identifier: a second sample "S-1" would be refused.
+        const std::string id = "S-" + std::to_string(++number);
+        CZENDB_Sample sample = MakeSample(&m_db, id.c_str());
         sample.SampleID = initialKey;
         const int32_t before = Count("Samples");
         ASSERT_TRUE(sample.Save());
@@ -175,6 +179,165 @@ TEST_F(SampleOps, SaveInsertsForEveryUnstoredKeyThenUpdatesTheSameRow)
         ExpectSameStoredFields(stored, sample);
     }
     EXPECT_TRUE(Messages().empty());
+}
+
+// A second sample with an identifier is refused, by the check in the save's
+// transaction, whatever the ASCII letter case; nothing is written and the
+// refusal is told apart from other failures.
+TEST_F(SampleOps, SaveRefusesAnIdentifierTakenByAnotherSampleAndWritesNothing)
+{
+    CZENDB_Sample first = MakeSample(&m_db, "T-1");
+    ASSERT_TRUE(first.Save());
+
+    struct {
+        const char* id;
+        ESampleSaveOutcome outcome;
+    } const cases[] = {
+        {"T-1", ESampleSaveOutcome::IdentifierTaken},
+        {"t-1", ESampleSaveOutcome::IdentifierTaken},
+        {"T-1 ", ESampleSaveOutcome::Saved},             // a trailing blank makes another identifier
+        {"\xC3\x84-1", ESampleSaveOutcome::Saved},     // letters beyond ASCII compare exactly:
+        {"\xC3\xA4-1", ESampleSaveOutcome::Saved},     // upper and lower A-umlaut are two identifiers
+        {"\xC3\xA4-1", ESampleSaveOutcome::IdentifierTaken},
+        {"", ESampleSaveOutcome::Saved},                 // any number of samples may have none
+        {"", ESampleSaveOutcome::Saved},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        const int32_t before = Count("Samples");
+        CZENDB_Sample sample(&m_db, c.id);
+        ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
+        const bool saved = sample.Save(outcome);
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(saved, c.outcome == ESampleSaveOutcome::Saved);
+        EXPECT_EQ(Count("Samples"), before + (saved ? 1 : 0));
+        if (!saved) {
+            EXPECT_EQ(sample.SampleID, -1);
+        }
+    }
+    EXPECT_TRUE(Messages().empty()) << "the outcome form shows no taken message";
+
+    // The plain form says so in a message box naming the identifier.
+    CZENDB_Sample again(&m_db, "t-1");
+    EXPECT_FALSE(again.Save());
+    EXPECT_EQ(Messages(), std::vector<std::string>{
+                              "The sample identifier 't-1' is taken by another sample; the sample was not saved."});
+    EXPECT_EQ(Count("Samples", "WHERE UserSampleID = 'T-1' COLLATE NOCASE"), 1);
+}
+
+// An update is checked only when it renames the sample: renaming onto another
+// sample's identifier is refused with the row unchanged; a change of letter
+// case of its own identifier and every other change are stored.
+TEST_F(SampleOps, SaveRefusesARenameOntoAnotherSamplesIdentifier)
+{
+    CZENDB_Sample a(&m_db, "R-1");
+    CZENDB_Sample b(&m_db, "R-2");
+    ASSERT_TRUE(a.Save());
+    ASSERT_TRUE(b.Save());
+
+    b.UserSampleID = "r-1";
+    b.WorkOrder = "changed";
+    ESampleSaveOutcome outcome = ESampleSaveOutcome::Saved;
+    EXPECT_FALSE(b.Save(outcome));
+    EXPECT_EQ(outcome, ESampleSaveOutcome::IdentifierTaken);
+    CZENDB_Sample stored(&m_db);
+    ASSERT_TRUE(stored.Load(b.SampleID));
+    EXPECT_EQ(stored.UserSampleID, "R-2");
+    EXPECT_EQ(stored.WorkOrder, "");
+
+    b.UserSampleID = "r-2";
+    EXPECT_TRUE(b.Save(outcome));
+    EXPECT_EQ(outcome, ESampleSaveOutcome::Saved);
+    ASSERT_TRUE(stored.Load(b.SampleID));
+    EXPECT_EQ(stored.UserSampleID, "r-2");
+    EXPECT_EQ(stored.WorkOrder, "changed");
+    EXPECT_TRUE(Messages().empty());
+}
+
+// Files from before the unique index may hold a shared identifier: such rows
+// stay editable as long as the edit keeps the identifier.
+TEST_F(SampleOps, SampleSharingAnIdentifierFromOlderDaysStaysEditable)
+{
+    m_db.ExecuteSQL("DROP INDEX UX_Samples_UserSampleID");
+    m_db.ExecuteSQL("INSERT INTO Samples (UserSampleID) VALUES ('OLD-1')");
+    m_db.ExecuteSQL("INSERT INTO Samples (UserSampleID) VALUES ('old-1')");
+    CZENDB_Sample second(&m_db);
+    ASSERT_TRUE(second.Load(2));
+    second.Signed = TRUE;
+    second.Signature = "LR";
+    ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
+    EXPECT_TRUE(second.Save(outcome));
+    EXPECT_EQ(outcome, ESampleSaveOutcome::Saved);
+    EXPECT_EQ(Count("Samples", "WHERE Signed = 1"), 1);
+    // A new sample with it is refused all the same.
+    CZENDB_Sample third(&m_db, "Old-1");
+    EXPECT_FALSE(third.Save(outcome));
+    EXPECT_EQ(outcome, ESampleSaveOutcome::IdentifierTaken);
+    EXPECT_EQ(Count("Samples"), 2);
+}
+
+// Inside a caller's transaction the save is a savepoint: a refused sample
+// undoes only itself, and the caller commits the rest.
+TEST_F(SampleOps, SaveInsideACallersTransactionUndoesOnlyItself)
+{
+    {
+        CTransaction transaction(m_db);
+        CZENDB_Sample a(&m_db, "N-1");
+        CZENDB_Sample b(&m_db, "n-1");
+        CZENDB_Sample c(&m_db, "N-2");
+        ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
+        EXPECT_TRUE(a.Save(outcome));
+        EXPECT_FALSE(b.Save(outcome));
+        EXPECT_EQ(outcome, ESampleSaveOutcome::IdentifierTaken);
+        EXPECT_TRUE(m_db.IsInTransaction());
+        EXPECT_TRUE(c.Save(outcome));
+        transaction.Commit();
+    }
+    EXPECT_EQ(Count("Samples"), 2);
+    EXPECT_TRUE(Messages().empty());
+}
+
+// When the unique index refuses the row (another writer stored the
+// identifier unseen by the check; here a trigger of this connection plays
+// that writer), the save reports the identifier taken, never the engine's
+// text, and nothing of it stays.
+TEST_F(SampleOps, SaveReportsTheIndexRefusingTheRowAsTaken)
+{
+    m_db.ExecuteSQL("CREATE TEMP TRIGGER RaceWinner BEFORE INSERT ON Samples WHEN NEW.UserSampleID = 'RACE-1' "
+                    "BEGIN INSERT INTO Samples (UserSampleID) VALUES ('race-1'); END");
+    CZENDB_Sample sample(&m_db, "RACE-1");
+    ESampleSaveOutcome outcome = ESampleSaveOutcome::Saved;
+    EXPECT_FALSE(sample.Save(outcome));
+    EXPECT_EQ(outcome, ESampleSaveOutcome::IdentifierTaken);
+    EXPECT_EQ(sample.SampleID, -1);
+    EXPECT_EQ(Count("Samples"), 0) << "the savepoint took the trigger's row back too";
+    EXPECT_TRUE(Messages().empty());
+
+    EXPECT_FALSE(sample.Save());
+    EXPECT_EQ(Messages(), std::vector<std::string>{
+                              "The sample identifier 'RACE-1' is taken by another sample; the sample was not saved."});
+}
+
+// A writer that keeps the file locked longer than the busy timeout makes the
+// save fail with the busy message; nothing is stored.
+TEST_F(SampleOps, SaveFailsWithTheBusyMessageWhenTheLockDoesNotComeAndStoresNothing)
+{
+    CDatabase other;
+    CString connect;
+    connect.Format("DBQ=%s;", m_path.c_str());
+    other.OpenEx(connect, CDatabase::noOdbcDialog);
+    other.BeginTrans();
+    m_db.SetQueryTimeout(0);
+    CZENDB_Sample sample(&m_db, "BUSY-1");
+    ESampleSaveOutcome outcome = ESampleSaveOutcome::Saved;
+    EXPECT_FALSE(sample.Save(outcome));
+    EXPECT_EQ(outcome, ESampleSaveOutcome::Failed);
+    other.Rollback();
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].find("database is locked"), std::string::npos) << Messages()[0];
+    EXPECT_NE(Messages()[0].find("another connection kept the database locked"), std::string::npos);
+    EXPECT_FALSE(m_db.IsInTransaction());
+    EXPECT_EQ(Count("Samples"), 0);
 }
 
 TEST_F(SampleOps, SaveWritesItsStepsToTheEventLog)
@@ -266,8 +429,14 @@ TEST_F(SampleOps, LoadByKeyAndByIdentifierIncludingQuotes)
     ExpectSameStoredFields(byName, saved);
     EXPECT_TRUE(byName.KeepConnection);
 
+    // ASCII letters compare without regard to case; the stored spelling stays.
+    CZENDB_Sample byOtherCase(&m_db, "b-2");
+    ASSERT_TRUE(byOtherCase.Load(byOtherCase.UserSampleID));
+    EXPECT_EQ(byOtherCase.UserSampleID, "B-2");
+    EXPECT_EQ(byOtherCase.SampleID, other.SampleID);
+
     CZENDB_Sample missing(&m_db, "untouched");
-    for (const char* id : {"O'Brien", "'; DROP TABLE Samples; --", "b-2"})
+    for (const char* id : {"O'Brien", "'; DROP TABLE Samples; --", "B-2 ", "B2"})
         EXPECT_FALSE(missing.Load(CString(id))) << id;
     EXPECT_FALSE(missing.Load(999999));
     EXPECT_EQ(missing.UserSampleID, "untouched");

@@ -63,6 +63,8 @@ public:
     CDialogTestBed& operator=(const CDialogTestBed&) = delete;
 
     CZENDatabase& Facade() { return m_facade; }
+    // The database file.
+    const std::string& Path() const { return m_path; }
 
     // Runs statements on the facade's own connection.
     void Exec(const std::vector<std::string>& statements)

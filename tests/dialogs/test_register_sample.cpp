@@ -295,3 +295,161 @@ TEST_F(RegisterSampleDialog, LabelsCarryTheColumnSizeAndHiddenFieldsHideTheirRow
 }
 
 } // namespace
+
+namespace {
+
+// Another station registering on the same file while a message box of this
+// one is open: a scripted host that, when a message with the given text
+// appears, stores samples through a connection of its own first.
+class CRacingHost : public CScriptedUIHost {
+public:
+    CRacingHost(std::string path, std::string whenText, std::vector<std::string> ids)
+        : m_path(std::move(path)), m_whenText(std::move(whenText)), m_ids(std::move(ids))
+    {
+    }
+    int MessageBox(const CString& text, UINT style) override
+    {
+        if (text.Str().rfind(m_whenText, 0) == 0 && !m_done) {
+            m_done = true;
+            CDatabase other;
+            other.OpenEx(CString("DBQ=") + m_path.c_str() + ";", CDatabase::noOdbcDialog);
+            for (const std::string& id : m_ids) {
+                CZENDB_Sample sample(&other, id.c_str());
+                sample.WorkOrder = "other station";
+                sample.Save();
+            }
+        }
+        return CScriptedUIHost::MessageBox(text, style);
+    }
+
+private:
+    std::string m_path;
+    std::string m_whenText;
+    std::vector<std::string> m_ids;
+    bool m_done = false;
+};
+
+// The identifier is taken between the dialog's check and the save (here a
+// trigger of the dialog's own connection plays the other station): the
+// dialog says so, proposes the next free identifier and keeps the typing.
+TEST_F(RegisterSampleDialog, IdentifierTakenMeanwhileProposesTheNextFreeOneAndKeepsTheTyping)
+{
+    m_bed.AddSample("R-6");
+    m_bed.Exec({"CREATE TEMP TRIGGER OtherStation BEFORE INSERT ON Samples WHEN NEW.UserSampleID = 'R-5' "
+                "BEGIN INSERT INTO Samples (UserSampleID) VALUES ('R-5'); END"});
+    RunRegistering([&](CRegisterSampleDlg& dlg) {
+        dlg.SetDlgItemText(IDC_SAMPLE_ID, "R-5");
+        dlg.SetDlgItemText(43001, "WO-typed");
+        dlg.SetDlgItemText(43002, "P-typed");
+        EXPECT_TRUE(dlg.ClickDlgButton(IDC_REGISTER_SAMPLE));
+        EXPECT_FALSE(dlg.IsEditing());
+        EXPECT_EQ(dlg.GetDlgItemText(IDC_SAMPLE_ID), "R-7") << "R-5 taken, R-6 registered";
+        EXPECT_EQ(dlg.GetDlgItemText(43001), "WO-typed");
+        EXPECT_EQ(dlg.GetDlgItemText(43002), "P-typed");
+        // Registering again stores the proposal with what was typed.
+        EXPECT_TRUE(dlg.ClickDlgButton(IDC_REGISTER_SAMPLE));
+        EXPECT_EQ(dlg.GetDlgItemText(IDC_SAMPLE_ID), "R-8");
+    });
+    ASSERT_EQ(m_host.GetMessages().size(), 1u);
+    EXPECT_EQ(m_host.GetMessages()[0].text,
+              "¡Aviso!\nLa muestra R-5 se acaba de registrar en otro puesto.\n"
+              "Se propone el siguiente identificador libre: R-7");
+    EXPECT_EQ(m_host.GetMessages()[0].style, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_EQ(m_bed.SampleCount(), 2);
+    const auto stored = m_bed.FindSample("R-7");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->WorkOrder, "WO-typed");
+    EXPECT_EQ(stored->PartNo, "P-typed");
+}
+
+// Identifiers of a batch taken by another station while the operator reads
+// the question are passed over, named, and never stored twice.
+TEST_F(RegisterSampleDialog, BatchPassesOverIdentifiersTakenMeanwhileAndNamesThem)
+{
+    dlgtest::CDialogTestBed bed;
+    bed.AddSample("A2", "orig");
+    CRacingHost host(bed.Path(), "Estas muestras ya existen", {"A3", "a5"});
+    CUIHostScope scope(&host);
+    host.QueueMessageAnswer(IDYES);
+    host.QueueDialogScript([&](CDialog& d) -> INT_PTR {
+        auto& dlg = AsRegister(d);
+        dlg.SetDlgItemText(IDC_SAMPLE_ID, "A1");
+        dlg.SetDlgItemText(43001, "WO-B");
+        EXPECT_TRUE(dlg.ClickDlgButton(IDC_REGISTER_BATCH));
+        EXPECT_EQ(dlg.GetDlgItemText(IDC_SAMPLE_ID), "A6");
+        return IDCANCEL;
+    });
+    host.QueueDialogScript([&](CDialog& d) -> INT_PTR {
+        d.SetDlgItemText(IDC_BATCH_COUNT, "5");
+        return IDOK;
+    });
+    CMapStringToOb presets;
+    bed.Facade().RegisterNewSampleByDialog(presets);
+
+    ASSERT_EQ(host.GetMessages().size(), 2u);
+    EXPECT_EQ(host.GetMessages()[1].text,
+              "Estos identificadores se acaban de registrar en otro puesto y se han omitido: \nA3, A5");
+    EXPECT_EQ(bed.SampleCount(), 5);
+    for (const char* id : {"A1", "A4"})
+        EXPECT_EQ(bed.FindSample(id)->WorkOrder, "WO-B") << id;
+    for (const char* id : {"A3", "a5"})
+        EXPECT_EQ(bed.FindSample(id)->WorkOrder, "other station") << id;
+    EXPECT_EQ(bed.FindSample("A5")->UserSampleID, "a5");
+}
+
+// A batch started while a registered sample is being edited creates new
+// samples from nothing but the registration data on screen: no signature,
+// measurement, trace or hidden field of the edited sample.
+TEST_F(RegisterSampleDialog, BatchFromEditingModeStartsEverySampleFromAFreshRecord)
+{
+    CZENDB_Sample signedSample(&Db(), "S-1");
+    signedSample.WorkOrder = "WO-1";
+    signedSample.Signed = TRUE;
+    signedSample.Signature = "LR";
+    signedSample.MeasuredBy = "luis";
+    signedSample.MeasuredDate = CTime(2014, 3, 6, 8, 0, 5);
+    signedSample.CustomField5 = "hidden value";
+    signedSample.Trace.AddPoint({1.0, 2.0});
+    ASSERT_TRUE(signedSample.Save());
+
+    m_host.QueueMessageAnswer(IDYES);  // 13021: load the registered sample
+    m_host.QueueDialogScript([&](CDialog& d) -> INT_PTR {
+        auto& dlg = AsRegister(d);
+        dlg.SetDlgItemText(IDC_SAMPLE_ID, "S-1");
+        EXPECT_TRUE(dlg.ClickDlgButton(IDC_REGISTER_SAMPLE));
+        EXPECT_TRUE(dlg.IsEditing());
+        dlg.SetDlgItemText(IDC_SAMPLE_ID, "B-1");
+        dlg.SetDlgItemText(43002, "P-batch");
+        EXPECT_TRUE(dlg.ClickDlgButton(IDC_REGISTER_BATCH));
+        EXPECT_FALSE(dlg.IsEditing());
+        return IDCANCEL;
+    });
+    m_host.QueueDialogScript([&](CDialog& d) -> INT_PTR {
+        d.SetDlgItemText(IDC_BATCH_COUNT, "2");
+        return IDOK;
+    });
+    CMapStringToOb presets;
+    Db().RegisterNewSampleByDialog(presets);
+
+    EXPECT_EQ(m_bed.SampleCount(), 3);
+    for (const char* id : {"B-1", "B-2"}) {
+        SCOPED_TRACE(id);
+        const auto sample = m_bed.FindSample(id);
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(sample->WorkOrder, "WO-1") << "shown on screen, so typed for the batch";
+        EXPECT_EQ(sample->PartNo, "P-batch");
+        EXPECT_FALSE(sample->Signed);
+        EXPECT_EQ(sample->Signature, "");
+        EXPECT_EQ(sample->MeasuredBy, "");
+        EXPECT_EQ(sample->MeasuredDate.GetTime(), 0);
+        EXPECT_EQ(sample->CustomField5, "");
+        EXPECT_EQ(sample->Trace.GetTotalNumberOfPoints(), 0u);
+    }
+    const auto edited = m_bed.FindSample("S-1");
+    ASSERT_TRUE(edited);
+    EXPECT_TRUE(edited->Signed);
+    EXPECT_EQ(edited->Signature, "LR");
+    EXPECT_EQ(edited->PartNo, "");
+}
+
+} // namespace

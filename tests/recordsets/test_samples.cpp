@@ -352,7 +352,8 @@ TEST_F(SamplesTable, DamagedOrShortBlocksReadAsNoTrace)
         CZENDB_SamplesRecordset rs(&m_db.Db());
         rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
         rs.AddNew();
-        rs.SetSample(CZENDB_Sample(nullptr, "damaged"), true);
+        // Identifiers are unique in the file: "damaged-0", "damaged-1", ...
+        rs.SetSample(CZENDB_Sample(nullptr, CString("damaged-") + std::to_string(keys.size()).c_str()), true);
         rs.m_Trace.Vector() = bytes;
         rs.Update();
         rs.MoveLast();
@@ -363,7 +364,7 @@ TEST_F(SamplesTable, DamagedOrShortBlocksReadAsNoTrace)
         std::optional<CZENDB_Sample> loaded;
         EXPECT_NO_THROW(loaded = Load(key));
         ASSERT_TRUE(loaded);
-        EXPECT_EQ(loaded->UserSampleID, "damaged");
+        EXPECT_EQ(loaded->UserSampleID.Left(8), "damaged-");
         EXPECT_EQ(loaded->Trace.GetTotalNumberOfPoints(), 0u);
     }
     EXPECT_EQ(Load(good)->Trace.GetTotalNumberOfPoints(), 10u);

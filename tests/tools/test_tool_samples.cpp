@@ -37,8 +37,8 @@ TEST_F(ToolSamples, RegisterWithFieldsAndShow)
     EXPECT_TRUE(sample["Runs"].empty());
 
     // Without an identifier the next one is proposed (its number increased).
-    EXPECT_EQ(Ok({"samples", "next-id"}), "S-00100\n");
-    EXPECT_EQ(Ok({"samples", "register", "Customer=Acme Gears"}), "registered S-00100\n");
+    EXPECT_EQ(Ok({"samples", "next-id"}), "S-0100\n");
+    EXPECT_EQ(Ok({"samples", "register", "Customer=Acme Gears"}), "registered S-0100\n");
 
     // Taken identifiers, unknown patterns and unknown samples fail.
     EXPECT_EQ(Zendb({"samples", "register", "S-0099"}).status, 1);

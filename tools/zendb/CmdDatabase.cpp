@@ -168,28 +168,69 @@ void RunInfo()
     table.Print(EOutputFormat::Table, stdout);
 }
 
+// Whether the file carries the unique index of the sample identifiers, read
+// without opening (and so upgrading) it; false when it cannot be read.
+bool HasUniqueSampleIDIndex(const std::string& path)
+{
+    try {
+        CZENDatabase db;
+        db.OpenEx(SqlConnectString(path).c_str(), CDatabase::openReadOnly | CDatabase::noOdbcDialog);
+        return db.HasUniqueSampleIDIndex();
+    } catch (const CException&) {
+        return false;
+    }
+}
+
 void RunUpgrade()
 {
     const std::string path = ResolveDatabasePath();
     const auto before = ReadSchemaVersion(path);
+    const bool hadIndex = HasUniqueSampleIDIndex(path);
     int major = 0;
     int minor = 0;
+    bool hasIndex = false;
+    std::vector<CDuplicateSampleID> duplicates;
     {
+        // Opening upgrades the schema and adds the unique index of the sample
+        // identifiers when no two samples share one.
         CSession session;
         session.Db().GetVersion(major, minor);
+        hasIndex = session.Db().HasUniqueSampleIDIndex();
+        if (!hasIndex)
+            session.Db().FindDuplicateSampleIDs(duplicates);
     }
     // The facade's own note of the upgrade is replaced by the line below.
     CToolUIHost::Instance().TakeMessages();
     const std::string was = before ? std::to_string(before->first) + "." + std::to_string(before->second) : "?";
     const std::string now = std::to_string(major) + "." + std::to_string(minor);
     if (OutputFormat() == EOutputFormat::Json) {
-        PrintJson({{"Path", path}, {"PreviousSchemaVersion", was}, {"SchemaVersion", now}, {"Upgraded", was != now}});
+        nlohmann::ordered_json groups = nlohmann::ordered_json::array();
+        for (const CDuplicateSampleID& group : duplicates)
+            groups.push_back({{"UserSampleID", ToStd(group.UserSampleID)}, {"SampleIDs", group.SampleIDs}});
+        PrintJson({{"Path", path},
+                   {"PreviousSchemaVersion", was},
+                   {"SchemaVersion", now},
+                   {"Upgraded", was != now},
+                   {"UniqueSampleIDs", hasIndex},
+                   {"DuplicateSampleIDs", groups}});
         return;
     }
-    if (was == now)
+    if (was == now && (hadIndex || !hasIndex))
         PrintLine(path + ": schema " + now + ", nothing to upgrade");
-    else
+    else if (was != now)
         PrintLine(path + ": upgraded schema " + was + " -> " + now);
+    if (hasIndex && !hadIndex)
+        PrintLine(path + ": sample identifiers are unique from now on");
+    if (!hasIndex) {
+        PrintLine(path + ": sample identifiers cannot be made unique yet: " + std::to_string(duplicates.size()) +
+                  " identifier(s) are shared by several samples; rename all but one of each, then upgrade again:");
+        for (const CDuplicateSampleID& group : duplicates) {
+            std::string keys;
+            for (const int32_t key : group.SampleIDs)
+                keys += (keys.empty() ? "#" : ", #") + std::to_string(key);
+            PrintLine("  " + ToStd(group.UserSampleID) + ": samples " + keys);
+        }
+    }
 }
 
 } // namespace

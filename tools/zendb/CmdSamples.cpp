@@ -325,48 +325,66 @@ void RunRegister(const CRegisterArgs& args)
     if (!args.routine.empty())
         routine = RequireRoutine(db, args.routine);
 
-    if (id.empty()) {
-        id = ProposeNextId(db);
-        if (id.empty())
-            throw CUsageError("no sample is registered yet, so no identifier can be proposed: give one (e.g. S-0001)");
-    }
-    // The batch is numbered like the registration dialog's batch.
+    // The proposal, the checks and the inserts are one write transaction:
+    // while it runs no other process can register, so two processes never
+    // receive one identifier, and a batch is stored whole or not at all
+    // (with --skip-existing: all its free identifiers). A writer that holds
+    // the file longer than the busy timeout makes this fail with the
+    // engine's busy message, nothing stored.
     std::vector<std::string> ids;
     std::vector<std::string> existing;
-    std::string name = id;
-    for (int i = 0; i < args.count; ++i) {
-        if (Exists(db, name))
-            existing.push_back(name);
-        else
-            ids.push_back(name);
-        name = ToStd(IncLastNumberInString(CString(name)));
-    }
-    if (!existing.empty() && !args.skipExisting) {
-        std::string list;
-        for (size_t i = 0; i < existing.size() && i < 10; ++i)
-            list += (i ? ", " : "") + existing[i];
-        if (existing.size() > 10)
-            list += ", ...";
-        throw CToolError("already registered: " + list +
-                         (args.count > 1 ? " (nothing registered; --skip-existing registers the others)" : ""));
-    }
-
     nlohmann::ordered_json registered = nlohmann::ordered_json::array();
     {
         CTransaction transaction(db);
-        CProgressBar progress("registering", ids.size() > 20 ? ids.size() : 0);
+        if (id.empty()) {
+            id = ProposeNextId(db);
+            if (id.empty())
+                throw CUsageError("no sample is registered yet, so no identifier can be proposed: give one (e.g. S-0001)");
+        }
+        // The batch is numbered like the registration dialog's batch.
+        std::vector<std::string> names;
+        std::string name = id;
+        for (int i = 0; i < args.count; ++i) {
+            if (Exists(db, name))
+                existing.push_back(name);
+            else
+                names.push_back(name);
+            name = ToStd(IncLastNumberInString(CString(name)));
+        }
+        auto refuseExisting = [&] {
+            std::string list;
+            for (size_t i = 0; i < existing.size() && i < 10; ++i)
+                list += (i ? ", " : "") + existing[i];
+            if (existing.size() > 10)
+                list += ", ...";
+            return CToolError("already registered: " + list +
+                              (args.count > 1 ? " (nothing registered; --skip-existing registers the others)" : ""));
+        };
+        if (!existing.empty() && !args.skipExisting)
+            throw refuseExisting();
+
+        CProgressBar progress("registering", names.size() > 20 ? names.size() : 0);
         size_t done = 0;
-        for (const std::string& sampleId : ids) {
+        for (const std::string& sampleId : names) {
             CZENDB_Sample sample(&db, CString(sampleId));
             values.ApplyTo(sample);
-            if (!sample.Save() || sample.SampleID < 1)
-                throw CToolError("cannot register sample '" + sampleId + "'");
+            ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
+            if (!sample.Save(outcome)) {
+                // Taken under a spelling the list above did not name.
+                if (outcome != ESampleSaveOutcome::IdentifierTaken)
+                    throw CToolError("cannot register sample '" + sampleId + "'");
+                existing.push_back(sampleId);
+                if (!args.skipExisting)
+                    throw refuseExisting();
+                continue;
+            }
             if (pattern && !sample.SetDefaultProfileOrRoutine(false, pattern->PatternID))
                 throw CToolError("cannot record the default pattern of '" + sampleId + "'");
             if (routine && !sample.SetDefaultProfileOrRoutine(true, routine->RoutineTypeID))
                 throw CToolError("cannot record the default routine of '" + sampleId + "'");
+            ids.push_back(sampleId);
             registered.push_back({{"UserSampleID", sampleId}, {"SampleID", sample.SampleID}});
-            if (ids.size() > 20)
+            if (names.size() > 20)
                 progress.Update(++done);
         }
         transaction.Commit();

@@ -1,0 +1,44 @@
+// How the library compares sample identifiers, in one place: the lookup by
+// identifier, the check before a sample is stored and the unique index of the
+// Samples table must agree, or the check would pass what the index refuses.
+// Identifiers compare without regard to ASCII letter case (the engine's
+// standard NOCASE collation); other letters compare exactly.
+#pragma once
+
+#include "framework/CString.h"
+#include "framework/Exceptions.h"
+#include "framework/sql/SqlText.h"
+
+#include <cstdint>
+
+namespace zendb_ident {
+
+// Name of the unique index on Samples.UserSampleID. Empty identifiers are
+// left out of it, so any number of samples may have none.
+constexpr const char* kIndexName = "UX_Samples_UserSampleID";
+
+// The statement that creates the index. A standard collation on purpose: an
+// index on a collation of our own would make the file unwritable for every
+// program that does not register it (the engine's own shell among them).
+constexpr const char* kCreateIndexSql =
+    "CREATE UNIQUE INDEX UX_Samples_UserSampleID ON Samples ([UserSampleID] COLLATE NOCASE) "
+    "WHERE [UserSampleID] <> '' AND [UserSampleID] IS NOT NULL";
+
+// "[UserSampleID] = '<id>' COLLATE NOCASE": the condition that finds the
+// samples with that identifier, by the index's comparison (the text is quoted,
+// so any character may stand in it).
+inline CString MatchCondition(const CString& userSampleID)
+{
+    CString condition;
+    condition.Format("[UserSampleID] = '%s' COLLATE NOCASE", SqlQuote(userSampleID).GetString());
+    return condition;
+}
+
+// True when the engine refused a write because a constraint failed. On the
+// Samples table the only such constraint is the unique identifier index.
+inline bool IsConstraintViolation(const CDBException& e)
+{
+    return e.m_strStateNativeOrigin.Find("State:23000") == 0;
+}
+
+} // namespace zendb_ident

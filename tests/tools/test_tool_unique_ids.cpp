@@ -1,0 +1,183 @@
+// zendb processes registering on one file at once: overlapping batches and
+// registrations without identifier never store an identifier twice; a
+// writer holding the file makes a registration fail cleanly; upgrade lists
+// the shared identifiers that keep the unique index out of an older file.
+#include "ToolTestSupport.h"
+
+#include "framework/sql/Database.h"
+#include "framework/sql/Recordset.h"
+
+#include <cstdio>
+#include <set>
+#include <thread>
+
+namespace zentest {
+namespace {
+
+using ToolUniqueIds = CToolFixture;
+
+// The first column of every row of a query on the file, as text.
+std::vector<std::string> Column(const std::string& path, const char* sql)
+{
+    CDatabase db;
+    db.OpenEx(CString("DBQ=") + path.c_str() + ";", CDatabase::noOdbcDialog);
+    CRecordset rs(&db);
+    rs.Open(CRecordset::snapshot, sql, CRecordset::readOnly);
+    std::vector<std::string> values;
+    while (!rs.IsEOF()) {
+        CDBVariant value;
+        rs.GetFieldValue(static_cast<short>(0), value);
+        if (value.m_dwType == DBVT_LONG)
+            values.push_back(std::to_string(value.m_lVal));
+        else if (value.m_dwType == DBVT_STRING || value.m_dwType == DBVT_ASTRING || value.m_dwType == DBVT_WSTRING)
+            values.push_back(value.m_pstring->Str());
+        else
+            values.push_back("");
+        rs.MoveNext();
+    }
+    return values;
+}
+
+// Runs each argument list as its own zendb process, all at once.
+std::vector<CRun> RunTogether(const std::string& db, const std::vector<std::vector<std::string>>& commands)
+{
+    std::vector<CRun> runs(commands.size());
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < commands.size(); ++i) {
+        threads.emplace_back([&, i] {
+            std::vector<std::string> args = {"--db", db, "--format", "json"};
+            args.insert(args.end(), commands[i].begin(), commands[i].end());
+            runs[i] = RunZendb(args);
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    return runs;
+}
+
+// Overlapping batches with --skip-existing, two processes at a time, cover
+// K-0001 .. K-1000: each stores its free identifiers, together every one
+// exactly once. (A batch holds the write lock while it runs; pairs of short
+// batches keep every wait well inside the busy timeout also on a slow
+// machine, so the test is about overlap, not about the timeout.) Two
+// batches without it over one range: one stores all, the other nothing.
+TEST_F(ToolUniqueIds, OverlappingBatchesStoreEveryIdentifierOnce)
+{
+    size_t reported = 0;
+    for (int round = 0; round < 4; ++round) {
+        char first[16];
+        char second[16];
+        std::snprintf(first, sizeof first, "K-%04d", 250 * round + 1);
+        std::snprintf(second, sizeof second, "%s-%04d", round % 2 == 0 ? "K" : "k", 250 * round + 101);
+        const auto runs = RunTogether(m_db, {{"samples", "register", first, "--count", "150", "--skip-existing"},
+                                             {"samples", "register", second, "--count", "150", "--skip-existing"}});
+        for (const CRun& run : runs) {
+            ASSERT_EQ(run.status, 0) << run.err;
+            reported += nlohmann::json::parse(run.out).size();
+        }
+    }
+    EXPECT_EQ(reported, 1000u);
+    const auto stored = Column(m_db, "SELECT UserSampleID FROM Samples");
+    EXPECT_EQ(stored.size(), 1000u);
+    std::set<std::string> folded;
+    for (std::string id : stored) {
+        for (char& c : id)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        folded.insert(id);
+    }
+    EXPECT_EQ(folded.size(), 1000u) << "no identifier twice, also without regard to letter case";
+    EXPECT_EQ(*folded.begin(), "K-0001");
+    EXPECT_EQ(*folded.rbegin(), "K-1000");
+
+    const auto clash = RunTogether(m_db, {{"samples", "register", "M-001", "--count", "50"},
+                                          {"samples", "register", "m-026", "--count", "50"}});
+    const int succeeded = (clash[0].status == 0) + (clash[1].status == 0);
+    EXPECT_EQ(succeeded, 1);
+    for (const CRun& run : clash) {
+        if (run.status == 0)
+            continue;
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind("zendb: already registered: ", 0), 0u) << run.err;
+        EXPECT_EQ(run.err.find("UNIQUE"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(Column(m_db, "SELECT COUNT(*) FROM Samples WHERE UserSampleID LIKE 'M-%'"),
+              std::vector<std::string>{"50"});
+    EXPECT_EQ(Column(m_db, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+}
+
+// Registrations without identifier in three processes at once, ten each:
+// thirty samples, thirty identifiers.
+TEST_F(ToolUniqueIds, RegistrationsWithoutIdentifierNeverReceiveTheSameOne)
+{
+    Ok({"samples", "register", "N-0001"});
+    std::vector<std::vector<CRun>> runs(3);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < runs.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 10; ++i)
+                runs[t].push_back(RunZendb({"--db", m_db, "samples", "register", "WorkOrder=W"}));
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    std::set<std::string> lines;
+    for (const auto& list : runs) {
+        for (const CRun& run : list) {
+            EXPECT_EQ(run.status, 0) << run.err;
+            lines.insert(run.out);
+        }
+    }
+    EXPECT_EQ(lines.size(), 30u);
+    EXPECT_EQ(Column(m_db, "SELECT COUNT(DISTINCT UserSampleID) FROM Samples"), std::vector<std::string>{"31"});
+    EXPECT_EQ(Column(m_db, "SELECT MAX(UserSampleID) FROM Samples"), std::vector<std::string>{"N-0031"});
+}
+
+// A writer that keeps the file locked beyond the busy timeout: the
+// registration fails with the busy message and stores nothing.
+TEST_F(ToolUniqueIds, RegistrationThatCannotGetTheLockFailsAndStoresNothing)
+{
+    CDatabase other;
+    other.OpenEx(CString("DBQ=") + m_db.c_str() + ";", CDatabase::noOdbcDialog);
+    other.BeginTrans();
+    const CRun run = Zendb({"samples", "register", "L-1", "--count", "3"});
+    other.Rollback();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("database is locked"), std::string::npos) << run.err;
+    EXPECT_EQ(Column(m_db, "SELECT COUNT(*) FROM Samples"), std::vector<std::string>{"0"});
+}
+
+// An older file with shared identifiers upgrades without the index and
+// names them with their keys; renamed by key, the next upgrade adds it.
+TEST_F(ToolUniqueIds, UpgradeListsSharedIdentifiersUntilTheyAreRenamed)
+{
+    const std::string old = m_dir.File("old.mdb");
+    Ok({"init", old, "--schema-version", "1.8"});
+    {
+        CDatabase db;
+        db.OpenEx(CString("DBQ=") + old.c_str() + ";", CDatabase::noOdbcDialog);
+        for (const char* id : {"D-1", "X", "d-1", "", "", "E-2", "E-2"})
+            db.ExecuteSQL((std::string("INSERT INTO Samples (UserSampleID) VALUES ('") + id + "')").c_str());
+    }
+    const CRun first = RunZendb({"--db", old, "upgrade"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, old + ": upgraded schema 1.8 -> 1.9\n" + old +
+                             ": sample identifiers cannot be made unique yet: 2 identifier(s) are shared by several "
+                             "samples; rename all but one of each, then upgrade again:\n"
+                             "  D-1: samples #1, #3\n"
+                             "  E-2: samples #6, #7\n");
+
+    RunZendb({"--db", old, "samples", "set", "#3", "UserSampleID=D-2"});
+    const auto json = nlohmann::json::parse(RunZendb({"--db", old, "--format", "json", "upgrade"}).out);
+    EXPECT_FALSE(json["UniqueSampleIDs"].get<bool>());
+    EXPECT_EQ(json["DuplicateSampleIDs"],
+              nlohmann::json::parse(R"([{"UserSampleID": "E-2", "SampleIDs": [6, 7]}])"));
+
+    const CRun rename = RunZendb({"--db", old, "samples", "set", "#7", "UserSampleID=e-2"});
+    EXPECT_EQ(rename.status, 1) << "renaming onto a shared identifier is refused";
+    EXPECT_EQ(RunZendb({"--db", old, "samples", "set", "#7", "UserSampleID=E-3"}).status, 0);
+    EXPECT_EQ(RunZendb({"--db", old, "upgrade"}).out, old + ": sample identifiers are unique from now on\n");
+    EXPECT_EQ(RunZendb({"--db", old, "upgrade"}).out, old + ": schema 1.9, nothing to upgrade\n");
+}
+
+} // namespace
+} // namespace zentest
