@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "framework/Exceptions.h"
+#include "framework/sql/ConnectString.h"
 #include "framework/sql/Database.h"
 #include "framework/sql/Recordset.h"
 #include "framework/sql/Transaction.h"
@@ -90,6 +91,60 @@ TEST_F(SqlDatabase, ConnectionStringsChooseTheFile)
     EXPECT_EQ(Caught([&] { db.OpenEx("ENGINE=postgres;HOST=x;PWD=secret"); }).m_strError.Find("secret"), -1);
     EXPECT_NE(Caught([&] { db.OpenEx("postgresql://u@h/zen"); }).m_strError.Find("PostgreSQL"), -1);
     EXPECT_NE(Caught([&] { db.OpenEx("ENGINE=oracle;DBQ=x"); }).m_strError.Find("Unknown database engine"), -1);
+    EXPECT_FALSE(db.IsOpen());
+}
+
+// Values that mean something in a connection string are braced, '}' doubled
+// inside; anything else stays as it is (the usual path is logged unchanged).
+TEST(SqlConnectString, ValuesAreBracedOnlyWhenNeeded)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/data/ZEN.mdb", "/data/ZEN.mdb"},      {"C:\\x y\\ZEN.mdb", "C:\\x y\\ZEN.mdb"},
+        {"", ""},                                {"a;b.db", "{a;b.db}"},
+        {"a}b.db", "{a}}b.db}"},                 {"{a}.db", "{{a}}.db}"},
+        {"a=b.db", "{a=b.db}"},                  {" lead.db", "{ lead.db}"},
+        {"trail.db ", "{trail.db }"},            {"}", "{}}}"},
+        {"a;Dbq=/other/base.db;.db", "{a;Dbq=/other/base.db;.db}"},
+    };
+    for (const auto& [value, formatted] : cases)
+        EXPECT_EQ(FormatConnectStringValue(value), CString(formatted)) << value;
+}
+
+// Every path that exists opens exactly that file, whatever it holds; a path
+// built to smuggle in a second DBQ opens its own file, and given unbraced it
+// is refused instead of opening the other one.
+TEST(SqlConnectString, EveryPathOpensExactlyItsFile)
+{
+    zentest::CTempDir dir;
+    const std::string other = dir.File("other/base.db");
+    std::filesystem::create_directories(dir.Path() / "other");
+    const std::vector<std::string> paths = {
+        dir.File("a;b.db"),   dir.File("{braced}.db"), dir.File("}x{.db"),     dir.File("k=v.db"),
+        dir.File(" lead.db"), dir.File("trail.db "),   dir.File("}}{{;=.db"), dir.File("a;Dbq=") + other + ";.db",
+        other,
+    };
+    auto connect = [](const std::string& path) {
+        return CString("Driver={Microsoft Access Driver (*.mdb)};Dbq=") + FormatConnectStringValue(path.c_str()) + ";";
+    };
+    for (const std::string& path : paths) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        CDatabase::CreateDatabase(connect(path));
+        CDatabase db;
+        db.OpenEx(connect(path), CDatabase::noOdbcDialog);
+        db.ExecuteSQL("CREATE TABLE Marker (Path VARCHAR(255))");
+        db.ExecuteSQL(CString("INSERT INTO Marker (Path) VALUES ('") + path.c_str() + "')");
+    }
+    for (const std::string& path : paths) {
+        ASSERT_TRUE(std::filesystem::is_regular_file(path)) << path;
+        CDatabase db;
+        db.OpenEx(connect(path), CDatabase::noOdbcDialog);
+        EXPECT_EQ(Scalar(db, "SELECT Path FROM Marker"), CString(path.c_str()));
+        EXPECT_EQ(Scalar(db, "SELECT COUNT(*) FROM Marker"), CString("1"));
+    }
+    const std::string attack = dir.File("a;Dbq=") + other + ";.db";
+    CDatabase db;
+    const CDBException e = Caught([&] { db.OpenEx(CString("Dbq=") + attack.c_str() + ";"); });
+    EXPECT_NE(e.m_strError.Find("more than once"), -1) << e.m_strError.GetString();
     EXPECT_FALSE(db.IsOpen());
 }
 

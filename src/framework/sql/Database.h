@@ -42,7 +42,9 @@ public:
     CDatabase& operator=(const CDatabase&) = delete;
 
     // Opens the connection. The string holds "KEY=value;" pairs (keys are
-    // case-blind, a leading "ODBC;" is skipped, values may be put in {...}):
+    // case-blind, a leading "ODBC;" is skipped, values may be put in {...},
+    // inside which "}}" stands for '}'; FormatConnectStringValue in
+    // framework/sql/ConnectString.h writes a value so):
     //   DBQ=<path>        the database file (SQLite engine); the file must
     //                     exist: a missing file is never created;
     //   ENGINE=sqlite     optional; ENGINE=postgres (or a postgresql:// URI as
@@ -52,7 +54,8 @@ public:
     // "Driver={Microsoft Access Driver (*.mdb)};Dbq=C:\x\ZEN.mdb;" opens the
     // file C:\x\ZEN.mdb. Returns TRUE when open; throws CDBException (the
     // reason in m_strError) when the file is missing, is not a database of the
-    // engine (an Access file, for example), or the engine is unavailable.
+    // engine (an Access file, for example), the engine is unavailable, or
+    // DBQ is given twice (an unbraced path holding ';' would do that).
     // Calling it on an open connection throws.
     virtual BOOL OpenEx(const char* lpszConnectString, DWORD dwOptions = 0);
     // The older form: lpszConnect is the connection string, the DSN is ignored.
