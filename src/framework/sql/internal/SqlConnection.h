@@ -41,6 +41,10 @@ public:
 
     // Row changes of the recordsets, by row identity. columns are plain
     // column names (not quoted). InsertRow returns the new row's identity.
+    // A text value holding a NUL byte, or longer (in UTF-8 characters) than
+    // its column's declared length (VARCHAR(n), TEXT(n), CHAR(n)), is refused
+    // with CDBException naming the column and the length; long text columns
+    // (LONGTEXT, MEMO) and text types without a length have no limit.
     virtual CSqlValue InsertRow(const CString& table, const std::vector<CString>& columns,
                                 const std::vector<CSqlValue>& values) = 0;
     virtual int UpdateRow(const CString& table, const CSqlValue& rowId, const std::vector<CString>& columns,

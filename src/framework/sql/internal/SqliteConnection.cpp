@@ -4,6 +4,8 @@
 #include "framework/sql/internal/SqliteConnection.h"
 
 #include "framework/sql/FieldInfo.h"
+#include "framework/sql/internal/SqlColumnTypes.h"
+#include "framework/sql/internal/SqlConvert.h"
 #include "framework/sql/internal/SqlErrors.h"
 #include "framework/sql/internal/SqlLiterals.h"
 #include "framework/sql/internal/SqliteStatement.h"
@@ -450,6 +452,47 @@ CString CSqliteConnection::GetParameterMarker(int index) const
     return marker;
 }
 
+void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown)
+{
+    if (value.GetType() != CSqlValue::Type::Text)
+        return;
+    const std::string& text = value.GetText();
+    const size_t nul = text.find('\0');
+    if (nul == std::string::npos)
+        return;
+    CString reason;
+    reason.Format("The text for %s holds a NUL byte (after %d characters), which cannot be stored: the text would "
+                  "be found only up to it.",
+                  what.GetString(), static_cast<int>(CountCharacters(text.substr(0, nul))));
+    throw MakeSqlException(SQL_ERROR, reason, shown, "State:22000,Native:0,Origin:SQL layer");
+}
+
+void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CString>& columns,
+                                   const std::vector<CSqlValue>& values, const CString& shown) const
+{
+    for (size_t i = 0; i < columns.size() && i < values.size(); ++i) {
+        if (values[i].GetType() != CSqlValue::Type::Text)
+            continue;
+        const CString what = CString("column ") + columns[i] + " of table " + table;
+        RefuseNulInText(values[i], what, shown);
+        const char* declared = nullptr;
+        if (sqlite3_table_column_metadata(m_db.get(), nullptr, table, columns[i], &declared, nullptr, nullptr,
+                                          nullptr, nullptr) != SQLITE_OK ||
+            !declared)
+            continue; // the engine reports an unknown column when the row is written
+        const int limit = DeclaredTextLength(declared);
+        if (limit < 0 || values[i].GetText().size() <= static_cast<size_t>(limit))
+            continue; // no more bytes than characters allowed: short enough
+        const size_t characters = CountCharacters(values[i].GetText());
+        if (characters <= static_cast<size_t>(limit))
+            continue;
+        CString reason;
+        reason.Format("The text for %s is %d characters long; the column holds at most %d (%s).", what.GetString(),
+                      static_cast<int>(characters), limit, declared);
+        throw MakeSqlException(SQL_ERROR, reason, shown, "State:22001,Native:0,Origin:SQL layer");
+    }
+}
+
 CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<CString>& columns,
                                        const std::vector<CSqlValue>& values)
 {
@@ -465,6 +508,7 @@ CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<C
         }
         sql += CString(" (") + names + ") VALUES (" + markers + ")";
     }
+    CheckTexts(table, columns, values, sql);
     CSqliteStmtHandle stmt = PrepareRaw(sql, sql);
     for (size_t i = 0; i < values.size(); ++i)
         if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
@@ -480,6 +524,7 @@ int CSqliteConnection::UpdateRow(const CString& table, const CSqlValue& rowId, c
     for (size_t i = 0; i < columns.size(); ++i)
         sql += (i ? ", " : "") + Quote(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
     sql += CString(" WHERE rowid = ") + GetParameterMarker(static_cast<int>(columns.size() + 1));
+    CheckTexts(table, columns, values, sql);
     CSqliteStmtHandle stmt = PrepareRaw(sql, sql);
     for (size_t i = 0; i < values.size(); ++i)
         if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)

@@ -33,6 +33,10 @@ using CSqliteStmtHandle = std::unique_ptr<sqlite3_stmt, CSqliteFinalizer>;
 // the ODBC-like state, the native code and the statement.
 CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int busyTimeoutMs);
 
+// Throws CDBException when value is a text holding a NUL byte (the engine
+// stores it whole but compares texts only up to it); what names the target.
+void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown);
+
 // Binds one value to parameter index (1-based); returns the engine's code.
 int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value);
 
@@ -110,6 +114,10 @@ private:
     // Runs a prepared write to its end; returns the rows changed.
     int RunWrite(sqlite3_stmt* stmt, const CString& shown);
     bool ProbeWritable(const CString& path);
+    // Refuses (CDBException) a text value holding a NUL byte or longer, in
+    // characters, than its column's declared length.
+    void CheckTexts(const CString& table, const std::vector<CString>& columns, const std::vector<CSqlValue>& values,
+                    const CString& shown) const;
 
     CSqliteHandle m_db;
     CSqliteStatementCache m_cache; // declared after m_db: finalized before the handle closes
