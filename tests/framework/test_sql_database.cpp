@@ -184,14 +184,17 @@ TEST_F(SqlDatabase, ReadOnlyConnectionsCannotUpdate)
     EXPECT_FALSE(rs.CanUpdate());
 }
 
-// In a folder that the user may not write, the engine cannot keep its journal
-// beside the file: such a database is not updatable even though the file
-// itself is writable. Run as an unprivileged user in a child process.
+// In a folder that the user may not write, the engine cannot keep its log or
+// journal beside the file: such a database is not updatable even though the
+// file itself is writable, and it is read as it stands (a file kept with a
+// write-ahead log too). Run as an unprivileged user in a child process.
 TEST_F(SqlDatabase, AWriteProtectedFolderMakesTheDatabaseReadOnly)
 {
     const std::filesystem::path folder = m_dir.Path() / "locked";
     std::filesystem::create_directory(folder);
     const std::string file = (folder / "ZEN.mdb").string();
+    m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (7)");
+    m_db.Close(); // the file, kept with a write-ahead log, is complete once closed
     std::filesystem::copy_file(m_path, file);
     ::chmod(file.c_str(), 0666);
     ::chmod(folder.c_str(), 0555);
@@ -204,6 +207,10 @@ TEST_F(SqlDatabase, AWriteProtectedFolderMakesTheDatabaseReadOnly)
             CDatabase db;
             db.OpenEx(ConnectTo(file));
             const bool canUpdate = db.CanUpdate() != FALSE;
+            if (Scalar(db, "SELECT SUM(Batch) FROM Log") != CString("7"))
+                _exit(3);
+            if (db.GetReadOnlyReason().Find("write-protected") < 0)
+                _exit(4);
             bool writeFailed = false;
             try {
                 db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (1)");
@@ -221,7 +228,8 @@ TEST_F(SqlDatabase, AWriteProtectedFolderMakesTheDatabaseReadOnly)
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 20 || WEXITSTATUS(status) == 10)
         GTEST_SKIP() << "cannot run as an unprivileged user here (" << WEXITSTATUS(status) << ")";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported updatable, 2: the write succeeded";
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: reported updatable, 2: the write succeeded, 3: not readable, 4: no reason given";
 }
 
 TEST_F(SqlDatabase, OnlyOneStatementIsRun)
