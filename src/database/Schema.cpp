@@ -9,6 +9,7 @@
 #include "databaseobjects/internal/SampleIdentifier.h"
 
 #include "framework/Exceptions.h"
+#include "framework/sql/ConnectString.h"
 #include "framework/sql/Database.h"
 #include "framework/sql/SqlText.h"
 #include "framework/sql/Transaction.h"
@@ -342,19 +343,7 @@ BOOL ZenCreateDatabaseFile(const char* path, int schemaVersionMajor, int schemaV
         SetError(error, text);
         return FALSE;
     }
-    // The value is braced so that a ';' in the path cannot end it; a path with
-    // a closing brace can only be given unbraced.
-    const CString pathText(path);
-    CString connect;
-    if (pathText.Find('}') < 0) {
-        connect.Format("DBQ={%s};", path);
-    } else if (pathText.Find(';') < 0) {
-        connect.Format("DBQ=%s;", path);
-    } else {
-        text.Format("The database file name '%s' cannot be put into a connection string.", path);
-        SetError(error, text);
-        return FALSE;
-    }
+    const CString connect = CString("DBQ=") + FormatConnectStringValue(path) + ";";
 
     try {
         CDatabase::CreateDatabase(connect);

@@ -10,6 +10,7 @@
 #include "framework/Exceptions.h"
 #include "framework/UIHost.h"
 #include "framework/XdgPaths.h"
+#include "framework/sql/ConnectString.h"
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/Recordset.h"
 #include "recordsets/CZENDB_PatternRecordsets.h"
@@ -104,7 +105,7 @@ int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassw
     ZEN_LOG_EVENT(kModule, kOpenDatabase, "Database to open:%s", path.GetString());
     m_strDatabaseName = path;
     CString connect;
-    connect.Format("Driver={Microsoft Access Driver (*.mdb)};Dbq=%s;", path.GetString());
+    connect.Format("Driver={Microsoft Access Driver (*.mdb)};Dbq=%s;", FormatConnectStringValue(path).GetString());
     ZEN_LOG_EVENT(kModule, kOpenDatabase, "Connection string:%s", connect.GetString());
 
     m_strUserName = strUserName;

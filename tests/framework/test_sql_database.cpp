@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "framework/Exceptions.h"
+#include "framework/sql/ConnectString.h"
 #include "framework/sql/Database.h"
 #include "framework/sql/Recordset.h"
 #include "framework/sql/Transaction.h"
@@ -93,6 +94,60 @@ TEST_F(SqlDatabase, ConnectionStringsChooseTheFile)
     EXPECT_FALSE(db.IsOpen());
 }
 
+// Values that mean something in a connection string are braced, '}' doubled
+// inside; anything else stays as it is (the usual path is logged unchanged).
+TEST(SqlConnectString, ValuesAreBracedOnlyWhenNeeded)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/data/ZEN.mdb", "/data/ZEN.mdb"},      {"C:\\x y\\ZEN.mdb", "C:\\x y\\ZEN.mdb"},
+        {"", ""},                                {"a;b.db", "{a;b.db}"},
+        {"a}b.db", "{a}}b.db}"},                 {"{a}.db", "{{a}}.db}"},
+        {"a=b.db", "{a=b.db}"},                  {" lead.db", "{ lead.db}"},
+        {"trail.db ", "{trail.db }"},            {"}", "{}}}"},
+        {"a;Dbq=/other/base.db;.db", "{a;Dbq=/other/base.db;.db}"},
+    };
+    for (const auto& [value, formatted] : cases)
+        EXPECT_EQ(FormatConnectStringValue(value), CString(formatted)) << value;
+}
+
+// Every path that exists opens exactly that file, whatever it holds; a path
+// built to smuggle in a second DBQ opens its own file, and given unbraced it
+// is refused instead of opening the other one.
+TEST(SqlConnectString, EveryPathOpensExactlyItsFile)
+{
+    zentest::CTempDir dir;
+    const std::string other = dir.File("other/base.db");
+    std::filesystem::create_directories(dir.Path() / "other");
+    const std::vector<std::string> paths = {
+        dir.File("a;b.db"),   dir.File("{braced}.db"), dir.File("}x{.db"),     dir.File("k=v.db"),
+        dir.File(" lead.db"), dir.File("trail.db "),   dir.File("}}{{;=.db"), dir.File("a;Dbq=") + other + ";.db",
+        other,
+    };
+    auto connect = [](const std::string& path) {
+        return CString("Driver={Microsoft Access Driver (*.mdb)};Dbq=") + FormatConnectStringValue(path.c_str()) + ";";
+    };
+    for (const std::string& path : paths) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        CDatabase::CreateDatabase(connect(path));
+        CDatabase db;
+        db.OpenEx(connect(path), CDatabase::noOdbcDialog);
+        db.ExecuteSQL("CREATE TABLE Marker (Path VARCHAR(255))");
+        db.ExecuteSQL(CString("INSERT INTO Marker (Path) VALUES ('") + path.c_str() + "')");
+    }
+    for (const std::string& path : paths) {
+        ASSERT_TRUE(std::filesystem::is_regular_file(path)) << path;
+        CDatabase db;
+        db.OpenEx(connect(path), CDatabase::noOdbcDialog);
+        EXPECT_EQ(Scalar(db, "SELECT Path FROM Marker"), CString(path.c_str()));
+        EXPECT_EQ(Scalar(db, "SELECT COUNT(*) FROM Marker"), CString("1"));
+    }
+    const std::string attack = dir.File("a;Dbq=") + other + ";.db";
+    CDatabase db;
+    const CDBException e = Caught([&] { db.OpenEx(CString("Dbq=") + attack.c_str() + ";"); });
+    EXPECT_NE(e.m_strError.Find("more than once"), -1) << e.m_strError.GetString();
+    EXPECT_FALSE(db.IsOpen());
+}
+
 TEST_F(SqlDatabase, FilesThatAreNotDatabasesAreRefusedAndNothingIsCreated)
 {
     CDatabase db;
@@ -129,14 +184,17 @@ TEST_F(SqlDatabase, ReadOnlyConnectionsCannotUpdate)
     EXPECT_FALSE(rs.CanUpdate());
 }
 
-// In a folder that the user may not write, the engine cannot keep its journal
-// beside the file: such a database is not updatable even though the file
-// itself is writable. Run as an unprivileged user in a child process.
+// In a folder that the user may not write, the engine cannot keep its log or
+// journal beside the file: such a database is not updatable even though the
+// file itself is writable, and it is read as it stands (a file kept with a
+// write-ahead log too). Run as an unprivileged user in a child process.
 TEST_F(SqlDatabase, AWriteProtectedFolderMakesTheDatabaseReadOnly)
 {
     const std::filesystem::path folder = m_dir.Path() / "locked";
     std::filesystem::create_directory(folder);
     const std::string file = (folder / "ZEN.mdb").string();
+    m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (7)");
+    m_db.Close(); // the file, kept with a write-ahead log, is complete once closed
     std::filesystem::copy_file(m_path, file);
     ::chmod(file.c_str(), 0666);
     ::chmod(folder.c_str(), 0555);
@@ -149,6 +207,10 @@ TEST_F(SqlDatabase, AWriteProtectedFolderMakesTheDatabaseReadOnly)
             CDatabase db;
             db.OpenEx(ConnectTo(file));
             const bool canUpdate = db.CanUpdate() != FALSE;
+            if (Scalar(db, "SELECT SUM(Batch) FROM Log") != CString("7"))
+                _exit(3);
+            if (db.GetReadOnlyReason().Find("write-protected") < 0)
+                _exit(4);
             bool writeFailed = false;
             try {
                 db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (1)");
@@ -166,7 +228,8 @@ TEST_F(SqlDatabase, AWriteProtectedFolderMakesTheDatabaseReadOnly)
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 20 || WEXITSTATUS(status) == 10)
         GTEST_SKIP() << "cannot run as an unprivileged user here (" << WEXITSTATUS(status) << ")";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported updatable, 2: the write succeeded";
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: reported updatable, 2: the write succeeded, 3: not readable, 4: no reason given";
 }
 
 TEST_F(SqlDatabase, OnlyOneStatementIsRun)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 struct TranslationCase {
@@ -138,6 +140,55 @@ TEST(SqlDialect, RefusesInvalidDatesAndTopPercent)
     }
     // Leap day of a leap year is a date.
     EXPECT_EQ(TranslateSql("# 2 / 29 / 2016 #", SqlDialect::Sqlite), CString("'2016-02-29 00:00:00'"));
+}
+
+// Nested TOPs keep the output proportional to the input at every depth up
+// to the nesting bound (each level once, only the innermost in the
+// index-friendly form that repeats its clauses).
+TEST(SqlDialect, NestedTopsGrowLinearly)
+{
+    std::string sql = "SELECT TOP 1 [a] FROM t WHERE [b] = 1 ORDER BY [a]";
+    for (int depth = 1; depth < 100; ++depth) {
+        const size_t translated = TranslateSql(sql.c_str(), SqlDialect::Sqlite).Str().size();
+        ASSERT_LE(translated, 4 * sql.size() + 400) << "depth " << depth;
+        sql = "SELECT TOP 1 [a] FROM (" + sql + ") WHERE [b] = 1 ORDER BY [a]";
+    }
+    // The innermost level still gets the form an index answers.
+    const std::string inner = TranslateSql(sql.c_str(), SqlDialect::Sqlite).Str();
+    EXPECT_NE(inner.find("AS __zen_key FROM t WHERE"), std::string::npos);
+    EXPECT_NE(inner.find("RANK()"), std::string::npos);
+    // A sub-select in the select list is not repeated either.
+    const std::string listed =
+        TranslateSql("SELECT TOP 1 (SELECT TOP 1 x FROM u ORDER BY x) FROM t ORDER BY a", SqlDialect::Sqlite).Str();
+    EXPECT_NE(listed.find("RANK()"), std::string::npos) << listed;
+}
+
+// Parentheses nest at most 100 deep; deeper text is refused before it is
+// walked, unbalanced text either way is handled without descending into it.
+TEST(SqlDialect, NestingDeeperThanTheBoundIsRefused)
+{
+    auto nested = [](int levels) {
+        return "SELECT " + std::string(static_cast<size_t>(levels), '(') + "1" +
+               std::string(static_cast<size_t>(levels), ')');
+    };
+    EXPECT_EQ(TranslateSql(nested(100).c_str(), SqlDialect::Sqlite), CString(nested(100)));
+    for (const std::string& sql : {nested(101), "SELECT " + std::string(10000, '('),
+                                   "SELECT * FROM t WHERE a IN " + std::string(20000, '(') + "SELECT TOP 1 a FROM t"}) {
+        try {
+            TranslateSql(sql.c_str(), SqlDialect::Sqlite);
+            ADD_FAILURE() << "accepted " << sql.size() << " characters";
+        } catch (const CDBException& e) {
+            EXPECT_NE(e.m_strError.Find("deeper than 100 levels"), -1) << e.m_strError.GetString();
+            EXPECT_EQ(e.m_strSQL, CString(sql));
+        }
+    }
+    const std::string closing = "SELECT TOP 2 a FROM t ORDER BY a " + std::string(10000, ')');
+    EXPECT_LT(TranslateSql(closing.c_str(), SqlDialect::Sqlite).GetLength(), static_cast<int>(closing.size() + 200));
+    // 100 levels, each with a TOP of its own, unclosed: still within bounds.
+    std::string open;
+    for (int i = 0; i < 100; ++i)
+        open += "SELECT TOP 1 a FROM (";
+    EXPECT_NO_THROW(TranslateSql(open.c_str(), SqlDialect::Sqlite));
 }
 
 TEST(SqlDialect, QuoteDoublesSingleQuotes)

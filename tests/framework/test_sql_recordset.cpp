@@ -286,6 +286,89 @@ TEST_F(SqlRecordset, TextReadsAtMost255CharactersNeverHalfACharacter)
     EXPECT_EQ(v.m_pstring->GetLength(), 300);
 }
 
+class CNoteSet : public CRecordset {
+public:
+    explicit CNoteSet(CDatabase* db) : CRecordset(db) { m_nFields = 1; }
+    CString m_Text;
+    CString GetDefaultSQL() override { return "SELECT [Text] FROM Notes"; }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CFieldExchange::outputColumn);
+        RFX_Text(pFX, "[Text]", m_Text, 1000000);
+    }
+};
+
+// A text longer than its column's declared length (in characters, not
+// bytes) or holding a NUL byte is refused on AddNew and on Edit, with the
+// column and its length named, and nothing is written; long texts have no
+// declared limit.
+TEST_F(SqlRecordset, TextsTheColumnCannotHoldAreRefused)
+{
+    std::string accents;
+    for (int i = 0; i < 50; ++i)
+        accents += "\xC3\xA9"; // é: 50 characters in 100 bytes
+    CPairSet pairs(&m_db);
+    pairs.Open(CRecordset::dynaset, nullptr);
+    pairs.AddNew();
+    pairs.m_A = 1;
+    pairs.m_B = accents.c_str();
+    ASSERT_TRUE(pairs.Update());
+
+    struct Case {
+        std::string text;
+        const char* reason;
+    };
+    const Case refused[] = {
+        {accents + "x", "The text for column B of table Pairs is 51 characters long; the column holds at most 50 (TEXT(50))."},
+        {std::string(300, 'b'), "is 300 characters long; the column holds at most 50"},
+        {std::string("ab\0cd", 5), "The text for column B of table Pairs holds a NUL byte (after 2 characters)"},
+    };
+    for (const Case& c : refused) {
+        pairs.AddNew();
+        pairs.m_A = 2;
+        pairs.m_B = CString(c.text);
+        try {
+            pairs.Update();
+            ADD_FAILURE() << "stored " << c.text.size() << " bytes";
+        } catch (const CDBException& e) {
+            EXPECT_NE(e.m_strError.Find(c.reason), -1) << e.m_strError.GetString();
+            EXPECT_EQ(e.m_nRetCode, SQL_ERROR);
+        }
+        pairs.CancelUpdate();
+    }
+    pairs.Requery();
+    ASSERT_FALSE(pairs.IsEOF());
+    for (const Case& c : refused) {
+        pairs.Edit();
+        pairs.m_B = CString(c.text);
+        EXPECT_EQ(RetCode([&] { pairs.Update(); }), SQL_ERROR);
+        pairs.CancelUpdate();
+    }
+    EXPECT_EQ(Count("Pairs"), 1);
+    pairs.Requery();
+    EXPECT_EQ(pairs.m_B.Str(), accents);
+
+    CItemSet items(&m_db);
+    items.Open(CRecordset::dynaset, nullptr);
+    items.AddNew();
+    items.m_Name = std::string(255, 'n').c_str();
+    ASSERT_TRUE(items.Update());
+    items.AddNew();
+    items.m_Name = std::string(256, 'n').c_str();
+    EXPECT_EQ(RetCode([&] { items.Update(); }), SQL_ERROR);
+    items.CancelUpdate();
+    EXPECT_EQ(Count("Items"), 1);
+
+    m_db.ExecuteSQL("CREATE TABLE Notes (Text MEMO)");
+    CNoteSet notes(&m_db);
+    notes.Open(CRecordset::dynaset, nullptr);
+    notes.AddNew();
+    notes.m_Text = std::string(100000, 'm').c_str();
+    ASSERT_TRUE(notes.Update());
+    notes.Requery();
+    EXPECT_EQ(notes.m_Text.GetLength(), 100000);
+}
+
 TEST_F(SqlRecordset, GetFieldValueAndFieldInfoFollowTheDeclaredTypes)
 {
     m_db.ExecuteSQL("INSERT INTO Items ([Count], Weight, Flag, Name, [When], Blob) VALUES "
@@ -415,12 +498,20 @@ TEST_F(SqlRecordset, CloseReleasesTheReadLock)
     CDatabase other;
     other.SetQueryTimeout(0);
     other.OpenEx(Connect());
+    auto checkpointBusy = [&] {
+        CRecordset rs(&other);
+        rs.Open(CRecordset::snapshot, "PRAGMA wal_checkpoint(TRUNCATE)", CRecordset::readOnly);
+        CString busy;
+        rs.GetFieldValue("busy", busy);
+        return busy;
+    };
     CPairSet rs(&m_db);
     rs.Open();
-    rs.MoveNext(); // mid-walk: the engine holds a read lock
-    EXPECT_EQ(RetCode([&] { other.ExecuteSQL("INSERT INTO Pairs VALUES (2, 'w')"); }), SQL_ERROR);
+    rs.MoveNext(); // mid-walk: the engine holds a read transaction
+    other.ExecuteSQL("INSERT INTO Pairs VALUES (2, 'w')"); // a reader never holds off a writer
+    EXPECT_EQ(checkpointBusy(), CString("1"));             // but keeps its snapshot in the log
     rs.Close();
-    other.ExecuteSQL("INSERT INTO Pairs VALUES (2, 'w')");
+    EXPECT_EQ(checkpointBusy(), CString("0"));
     // Closing the connection closes the recordsets still open on it.
     rs.Open();
     m_db.Close();

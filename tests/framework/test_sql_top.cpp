@@ -126,6 +126,16 @@ TEST_F(SqlTop, LatestRegistrationKeepsItsTiesAndRowsCanBeChanged)
     rs.Close();
 }
 
+// A TOP over a TOP: the outer level ranks, the inner keeps its own form,
+// and the engine returns what the two mean together.
+TEST_F(SqlTop, NestedTopsReturnTheRowsOfEachLevel)
+{
+    const CResult r =
+        Run("SELECT TOP 2 [ID], [Name] FROM (SELECT TOP 4 [ID], [Name] FROM T ORDER BY [ID] DESC) ORDER BY [ID]", 0);
+    EXPECT_EQ(r.keys, (std::vector<std::string>{"6", "7"}));
+    EXPECT_EQ(r.rows, (std::vector<std::string>{"6|e|", "7|x|"}));
+}
+
 TEST_F(SqlTop, TheEngineAnswersFromTheIndex)
 {
     // 2000 rows: the plan must search the key's index, not scan the table.

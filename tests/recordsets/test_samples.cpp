@@ -239,7 +239,7 @@ TEST_F(SamplesTable, EveryColumnRoundTripsThroughSetSampleAndGetSample)
     sample.Signature = "firma";
     sample.CustomField1 = "µm";
     sample.CustomField10 = "ten";
-    sample.CustomField19 = CString(std::string(300, 'x')); // read back cut to 255
+    sample.CustomField19 = CString(std::string(255, 'x')); // the longest text the column holds
     sample.PatternName = "not stored";
 
     const int32_t key = Add(sample);

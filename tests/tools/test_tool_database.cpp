@@ -121,6 +121,25 @@ TEST(ToolDatabase, InfoCountsWhatTheFileHolds)
     EXPECT_EQ(std::filesystem::path(json["Path"].get<std::string>()), std::filesystem::path(db));
 }
 
+// File names with the characters of a connection string: the tool creates,
+// opens and reports exactly that file.
+TEST(ToolDatabase, FileNamesWithConnectionStringCharacters)
+{
+    CTempDir dir;
+    for (const char* name : {"a;b.db", "}x{.db", "k=v;Dbq=other.db;.db", " lead.db"}) {
+        const std::string db = dir.File(name);
+        const CRun init = RunZendb({"init", db});
+        ASSERT_EQ(init.status, 0) << name << ": " << init.err;
+        ASSERT_EQ(RunZendb({"--db", db, "samples", "register", "S-1"}).status, 0) << name;
+        const CRun info = RunZendb({"--db", db, "--format", "json", "info"});
+        ASSERT_EQ(info.status, 0) << name << ": " << info.err;
+        const auto json = nlohmann::json::parse(info.out);
+        EXPECT_EQ(json["Samples"], 1) << name;
+        EXPECT_EQ(std::filesystem::path(json["Path"].get<std::string>()), std::filesystem::path(db));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("other.db")));
+}
+
 TEST(ToolDatabase, StationConfigurationNamesTheDefaultFile)
 {
     CTempDir dir;

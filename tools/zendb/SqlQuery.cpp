@@ -8,8 +8,7 @@ namespace zendb {
 
 std::string SqlConnectString(const std::string& path)
 {
-    // Braces keep a ';' in the path from ending the value.
-    return "Dbq={" + path + "};";
+    return "Dbq=" + FormatConnectStringValue(path.c_str()).Str() + ";";
 }
 
 int64_t QueryCount(CDatabase& db, const char* sql)

@@ -95,6 +95,31 @@ BOOL CDatabase::CanUpdate() const
     return m_pConnection && m_pConnection->CanUpdate() ? TRUE : FALSE;
 }
 
+CString CDatabase::GetReadOnlyReason() const
+{
+    return m_pConnection ? m_pConnection->GetReadOnlyReason() : CString();
+}
+
+BOOL CDatabase::CheckIntegrity(CStringList& findings)
+{
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    std::vector<CString> lines;
+    const bool clean = m_pConnection->CheckIntegrity(lines);
+    for (const CString& line : lines)
+        findings.AddTail(line);
+    return clean ? TRUE : FALSE;
+}
+
+void CDatabase::Backup(const char* targetPath)
+{
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    if (!targetPath || !*targetPath)
+        ThrowSqlLayerError(SQL_ERROR, "The backup needs the name of a new file.");
+    m_pConnection->Backup(targetPath);
+}
+
 BOOL CDatabase::CanTransact() const
 {
     return IsOpen();

@@ -9,6 +9,7 @@
 
 #include "framework/CObject.h"
 #include "framework/CString.h"
+#include "framework/CStringList.h"
 #include "framework/Types.h"
 #include "framework/sql/FieldInfo.h"
 
@@ -42,7 +43,9 @@ public:
     CDatabase& operator=(const CDatabase&) = delete;
 
     // Opens the connection. The string holds "KEY=value;" pairs (keys are
-    // case-blind, a leading "ODBC;" is skipped, values may be put in {...}):
+    // case-blind, a leading "ODBC;" is skipped, values may be put in {...},
+    // inside which "}}" stands for '}'; FormatConnectStringValue in
+    // framework/sql/ConnectString.h writes a value so):
     //   DBQ=<path>        the database file (SQLite engine); the file must
     //                     exist: a missing file is never created;
     //   ENGINE=sqlite     optional; ENGINE=postgres (or a postgresql:// URI as
@@ -52,7 +55,8 @@ public:
     // "Driver={Microsoft Access Driver (*.mdb)};Dbq=C:\x\ZEN.mdb;" opens the
     // file C:\x\ZEN.mdb. Returns TRUE when open; throws CDBException (the
     // reason in m_strError) when the file is missing, is not a database of the
-    // engine (an Access file, for example), or the engine is unavailable.
+    // engine (an Access file, for example), the engine is unavailable, or
+    // DBQ is given twice (an unbraced path holding ';' would do that).
     // Calling it on an open connection throws.
     virtual BOOL OpenEx(const char* lpszConnectString, DWORD dwOptions = 0);
     // The older form: lpszConnect is the connection string, the DSN is ignored.
@@ -64,9 +68,16 @@ public:
 
     BOOL IsOpen() const;
     // FALSE when opened read-only or when the engine cannot write the database
-    // (file or folder write-protected: checked by a real write attempt that is
-    // rolled back, made when the connection is opened). FALSE when not open.
+    // (file or folder write-protected, or an input/output error: checked by a
+    // real write when the connection is opened, tried twice on an I/O
+    // error); also FALSE from the moment the file is removed or replaced by
+    // another file while open (its device and inode are compared with the
+    // opened file's on each call), or the engine found it damaged. FALSE when
+    // not open. GetReadOnlyReason says which.
     BOOL CanUpdate() const;
+    // Why CanUpdate is FALSE, as a sentence naming the file; empty when it is
+    // TRUE or the connection is not open.
+    CString GetReadOnlyReason() const;
     // TRUE when open: both engines support transactions.
     BOOL CanTransact() const;
     // The connection string as passed to OpenEx.
@@ -92,6 +103,22 @@ public:
     // A number not handed out before on this object: names the savepoints
     // of nested CTransaction scopes.
     unsigned NextSavepointNumber() { return ++m_nSavepoints; }
+
+    // The engine's integrity check of the whole file. TRUE when it finds
+    // nothing; otherwise FALSE, and one line per problem is appended to
+    // findings (when the damage stops the check itself, the engine's error
+    // is the one line). After a FALSE nothing more is written through this
+    // connection (see CanUpdate). Throws CDBException when not open or when
+    // the check cannot run (another connection's lock held past the wait).
+    BOOL CheckIntegrity(CStringList& findings);
+    // Copies the database, consistently as of one commit while other
+    // connections go on writing, into the new file targetPath: written to a
+    // temporary file in the target's folder, synced, and renamed to
+    // targetPath on success (nothing is left behind on failure). The copy is
+    // a single file with the rollback journal. Throws CDBException when not
+    // open, inside a transaction, when targetPath exists already (it is never
+    // replaced), or when reading the database or writing the copy fails.
+    void Backup(const char* targetPath);
 
     // Seconds to wait for another connection's lock (0 = do not wait); applies
     // at once when open and to later opens.

@@ -1,6 +1,9 @@
 // Translation of the library's SQL text into the engine's dialect: token by
 // token (names, dates, flags), then the column types of schema statements,
-// then the SELECT TOP rewrite, which needs the statement's clauses.
+// then the SELECT TOP rewrite, which needs the statement's clauses. The
+// parentheses are matched once up front, so every part of the statement is
+// looked at a bounded number of times and the output stays proportional to
+// the input, however the statement is nested.
 #include "framework/sql/Dialect.h"
 
 #include "framework/sql/FieldInfo.h"
@@ -10,6 +13,7 @@
 #include "framework/sql/internal/SqlTranslate.h"
 
 #include <cctype>
+#include <vector>
 
 namespace {
 
@@ -243,8 +247,40 @@ void TranslateSchema(CSqlTokens& t, SqlDialect dialect)
     }
 }
 
-std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql);
-std::string Plain(const CSqlTokens& t, size_t b, size_t e, const CString& sql);
+// Parentheses nested deeper than this are refused: the rewrite below
+// descends once per level, and no statement of the library comes near it.
+constexpr size_t kMaxNesting = 100;
+
+// For each '(' the index of its ')' (tokens.size() when it has none); other
+// entries are unused. Throws CDBException when the nesting is too deep.
+std::vector<size_t> MatchAllParens(const CSqlTokens& t, const CString& sql)
+{
+    std::vector<size_t> match(t.size(), t.size());
+    std::vector<size_t> open;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].IsSymbol("(")) {
+            open.push_back(i);
+            if (open.size() > kMaxNesting) {
+                CString reason;
+                reason.Format("The statement nests parentheses deeper than %d levels.", static_cast<int>(kMaxNesting));
+                ThrowSqlLayerError(SQL_ERROR, reason, sql);
+            }
+        } else if (t[i].IsSymbol(")") && !open.empty()) {
+            match[open.back()] = i;
+            open.pop_back();
+        }
+    }
+    return match;
+}
+
+// True when a SELECT stands anywhere in tokens [b, e), nested or not.
+bool HoldsSelect(const CSqlTokens& t, size_t b, size_t e)
+{
+    for (size_t i = b; i < e; ++i)
+        if (t[i].IsWord("SELECT"))
+            return true;
+    return false;
+}
 
 // The one ORDER BY key of a TOP that the index-friendly form can handle: a
 // plain column name, optionally qualified, optionally ASC or DESC.
@@ -283,6 +319,32 @@ bool ParseTopKey(const CSqlTokens& t, size_t b, size_t e, CTopKey& key)
     return i >= e;
 }
 
+// The SELECT TOP rewrite over the tokens of one statement.
+class CTopRewriter {
+public:
+    CTopRewriter(const CSqlTokens& tokens, const CString& sql)
+        : t(tokens), m_match(MatchAllParens(tokens, sql)), m_sql(sql)
+    {
+    }
+
+    // One SELECT (or any other text) in [b, e): SELECT TOP n becomes the
+    // index-friendly form below or a rank filter (with ORDER BY), or a LIMIT
+    // (without).
+    std::string Rewrite(size_t b, size_t e) const;
+
+private:
+    // The ')' that closes the '(' at open, or e when it is not closed before e.
+    size_t Close(size_t open, size_t e) const { return m_match[open] < e ? m_match[open] : e; }
+    std::string Plain(size_t b, size_t e) const;
+    bool IndexFriendlyTop(const std::string& lead, const std::string& quantifier, const std::string& list,
+                          size_t listBegin, size_t from, size_t order, size_t e, const std::string& n,
+                          std::string& out) const;
+
+    const CSqlTokens& t;
+    std::vector<size_t> m_match;
+    const CString& m_sql;
+};
+
 // SELECT TOP n list FROM ... [WHERE w] ORDER BY k [ASC|DESC], ties with the
 // n-th row included, in a form the engine can answer from an index on k and
 // stop early. With L = SELECT k AS __zen_key FROM ... [WHERE w] ORDER BY k d
@@ -295,11 +357,14 @@ bool ParseTopKey(const CSqlTokens& t, size_t b, size_t e, CTopKey& key)
 // This is the rank rule whichever end the engine sorts NULLs to, and gives
 // no rows for n = 0 or no rows at all. The two parts are a UNION ALL ordered
 // by the key (the hidden column __zen_key), which the engine merges.
+// The form repeats the select list and the FROM and WHERE clauses, so it is
+// used only where they hold no sub-select: a nested TOP repeated at every
+// level would multiply the statement's length with each level.
 // Returns false (out untouched) for other shapes: DISTINCT, GROUP BY, HAVING,
-// compound statements, several keys, expressions, positions.
-bool IndexFriendlyTop(const CSqlTokens& t, const std::string& lead, const std::string& quantifier,
-                      const std::string& list, size_t from, size_t order, size_t e, const std::string& n,
-                      const CString& sql, std::string& out)
+// compound statements, several keys, expressions, positions, sub-selects.
+bool CTopRewriter::IndexFriendlyTop(const std::string& lead, const std::string& quantifier, const std::string& list,
+                                    size_t listBegin, size_t from, size_t order, size_t e, const std::string& n,
+                                    std::string& out) const
 {
     if (!quantifier.empty() && quantifier != "ALL ")
         return false;
@@ -308,14 +373,18 @@ bool IndexFriendlyTop(const CSqlTokens& t, const std::string& lead, const std::s
     CTopKey key;
     if (!ParseTopKey(t, NextSignificant(t, order + 1) + 1, e, key))
         return false;
+    if (HoldsSelect(t, listBegin, order))
+        return false;
     size_t where = order;
     int depth = 0;
     for (size_t k = from + 1; k < order; ++k) {
-        if (t[k].IsSymbol("("))
-            ++depth;
-        else if (t[k].IsSymbol(")"))
+        if (t[k].IsSymbol("(")) {
+            k = Close(k, order);
+            if (k >= order)
+                return false; // not closed before ORDER BY
+        } else if (t[k].IsSymbol(")")) {
             --depth;
-        else if (depth == 0 && t[k].kind == SqlTokenKind::Word) {
+        } else if (depth == 0 && t[k].kind == SqlTokenKind::Word) {
             if (t[k].IsWord("WHERE") && where == order)
                 where = k;
             else if (t[k].IsWord("GROUP") || t[k].IsWord("HAVING") || t[k].IsWord("WINDOW") ||
@@ -326,8 +395,8 @@ bool IndexFriendlyTop(const CSqlTokens& t, const std::string& lead, const std::s
         if (depth < 0)
             return false;
     }
-    const std::string source = Trim(Plain(t, from, where, sql));
-    const std::string filter = where < order ? Trim(Plain(t, where + 1, order, sql)) : std::string();
+    const std::string source = Trim(Plain(from, where));
+    const std::string filter = where < order ? Trim(Plain(where + 1, order)) : std::string();
     if (where < order && filter.empty())
         return false;
     const std::string& k = key.name;
@@ -343,13 +412,13 @@ bool IndexFriendlyTop(const CSqlTokens& t, const std::string& lead, const std::s
 
 // Copies tokens [b, e), translating every parenthesised part on its own
 // (a sub-select may hold a TOP of its own).
-std::string Plain(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
+std::string CTopRewriter::Plain(size_t b, size_t e) const
 {
     std::string out;
     for (size_t i = b; i < e; ++i) {
         if (t[i].IsSymbol("(")) {
-            const size_t close = MatchParen(t, i, e);
-            out += "(" + Rewrite(t, i + 1, close, sql);
+            const size_t close = Close(i, e);
+            out += "(" + Rewrite(i + 1, close);
             if (close < e)
                 out += ")";
             i = close;
@@ -360,14 +429,11 @@ std::string Plain(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
     return out;
 }
 
-// One SELECT (or any other text) in [b, e): SELECT TOP n becomes the
-// index-friendly form above or a rank filter (with ORDER BY), or a LIMIT
-// (without).
-std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
+std::string CTopRewriter::Rewrite(size_t b, size_t e) const
 {
     const size_t select = NextSignificant(t, b);
     if (select >= e || !t[select].IsWord("SELECT"))
-        return Plain(t, b, e, sql);
+        return Plain(b, e);
     size_t i = NextSignificant(t, select + 1);
     std::string quantifier;
     if (i < e && (t[i].IsWord("DISTINCT") || t[i].IsWord("DISTINCTROW") || t[i].IsWord("ALL"))) {
@@ -375,21 +441,22 @@ std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
         i = NextSignificant(t, i + 1);
     }
     if (i >= e || !t[i].IsWord("TOP"))
-        return Plain(t, b, e, sql);
+        return Plain(b, e);
     const size_t count = NextSignificant(t, i + 1);
     if (count >= e || t[count].kind != SqlTokenKind::Number ||
         t[count].text.find_first_not_of("0123456789") != std::string::npos)
-        ThrowSqlLayerError(SQL_ERROR, "SELECT TOP must be followed by a whole number of rows.", sql);
+        ThrowSqlLayerError(SQL_ERROR, "SELECT TOP must be followed by a whole number of rows.", m_sql);
     const size_t listBegin = NextSignificant(t, count + 1);
     if (listBegin < e && t[listBegin].IsWord("PERCENT"))
-        ThrowSqlLayerError(SQL_ERROR, "SELECT TOP ... PERCENT is not supported.", sql);
+        ThrowSqlLayerError(SQL_ERROR, "SELECT TOP ... PERCENT is not supported.", m_sql);
 
+    // FROM and ORDER BY of this level; parenthesised parts are stepped over.
     size_t from = e;
     size_t order = e;
     int depth = 0;
     for (size_t k = listBegin; k < e; ++k) {
         if (t[k].IsSymbol("("))
-            ++depth;
+            k = Close(k, e);
         else if (t[k].IsSymbol(")"))
             --depth;
         else if (depth == 0 && t[k].IsWord("FROM") && from == e)
@@ -403,15 +470,15 @@ std::string Rewrite(const CSqlTokens& t, size_t b, size_t e, const CString& sql)
     const std::string lead = JoinSqlTokens(t, b, select);
     const std::string& n = t[count].text;
     if (order == e)
-        return lead + "SELECT " + quantifier + Trim(Plain(t, listBegin, e, sql)) + " LIMIT " + n;
+        return lead + "SELECT " + quantifier + Trim(Plain(listBegin, e)) + " LIMIT " + n;
 
     const size_t listEnd = from < order ? from : order;
-    const std::string list = Trim(Plain(t, listBegin, listEnd, sql));
+    const std::string list = Trim(Plain(listBegin, listEnd));
     std::string fast;
-    if (IndexFriendlyTop(t, lead, quantifier, list, listEnd, order, e, n, sql, fast))
+    if (IndexFriendlyTop(lead, quantifier, list, listBegin, listEnd, order, e, n, fast))
         return fast;
-    const std::string source = Trim(Plain(t, listEnd, order, sql));
-    const std::string keys = Trim(Plain(t, NextSignificant(t, order + 1) + 1, e, sql));
+    const std::string source = Trim(Plain(listEnd, order));
+    const std::string keys = Trim(Plain(NextSignificant(t, order + 1) + 1, e));
     return lead + "SELECT * FROM (SELECT " + quantifier + list + ", RANK() OVER (ORDER BY " + keys +
            ") AS __zen_rank" + (source.empty() ? "" : " " + source) + ") AS __zen_top WHERE __zen_rank <= " + n +
            " ORDER BY __zen_rank";
@@ -436,5 +503,6 @@ CString TranslateSqlTokens(CSqlTokens tokens, SqlDialect dialect, const CString&
     }
     tokens = TranslateTokens(std::move(tokens), dialect, sql);
     TranslateSchema(tokens, dialect);
-    return CString(Rewrite(tokens, 0, tokens.size(), sql));
+    const CTopRewriter rewriter(tokens, sql);
+    return CString(rewriter.Rewrite(0, tokens.size()));
 }

@@ -89,7 +89,10 @@ void RFX_Double(CFieldExchange* pFX, const char* szName, double& value);
 void RFX_Bool(CFieldExchange* pFX, const char* szName, BOOL& value);
 // Text column: a read yields at most nMaxLength characters (UTF-8 code points,
 // so a character is never cut in half; a byte that is not valid UTF-8 counts
-// as one character). The value is written as it stands, whatever its length.
+// as one character). Update refuses (CDBException naming the column and its
+// declared length) a value longer than the column's declared length
+// (VARCHAR(n), TEXT(n)) or holding a NUL byte; nMaxLength does not limit
+// what is written.
 // nColumnType and nScale are accepted for compatibility and not used.
 void RFX_Text(CFieldExchange* pFX, const char* szName, CString& value, int nMaxLength = 255,
               int nColumnType = SQL_VARCHAR, short nScale = 0);

@@ -88,6 +88,18 @@ CSqlTokens WithRowId(const CSqlTokens& tokens, const CSelectShape& shape, const 
     return out;
 }
 
+// Why a recordset cannot write: the connection's own reason when the file
+// cannot be written (removed, replaced, damaged, write-protected), else the
+// recordset's.
+CString RefusalText(const CRecordsetState* st, const char* recordsetReason, const char* notOpen)
+{
+    if (!st)
+        return notOpen;
+    const CString reason = st->database->GetReadOnlyReason();
+    return st->singleTable && !(st->options & CRecordset::readOnly) && !reason.IsEmpty() ? reason
+                                                                                   : CString(recordsetReason);
+}
+
 [[noreturn]] void ThrowNoCurrentRecord()
 {
     ThrowSqlLayerError(AFX_SQL_ERROR_NO_CURRENT_RECORD, "No current record.");
@@ -489,8 +501,8 @@ void CRecordset::AddNew()
 {
     if (!CanAppend())
         ThrowSqlLayerError(AFX_SQL_ERROR_RECORDSET_READONLY,
-                           m_pState ? "The recordset cannot add rows (read-only, or not a read of one table)."
-                                    : "AddNew needs an open recordset.",
+                           RefusalText(m_pState.get(), "The recordset cannot add rows (read-only, or not a read of one table).",
+                                       "AddNew needs an open recordset."),
                            m_strSQL);
     CRecordsetState& st = *m_pState;
     if (st.mode != CRecordsetState::Mode::None)
@@ -508,8 +520,8 @@ void CRecordset::Edit()
 {
     if (!CanUpdate())
         ThrowSqlLayerError(AFX_SQL_ERROR_RECORDSET_READONLY,
-                           m_pState ? "The recordset cannot change rows (read-only, or not a read of one table)."
-                                    : "Edit needs an open recordset.",
+                           RefusalText(m_pState.get(), "The recordset cannot change rows (read-only, or not a read of one table).",
+                                       "Edit needs an open recordset."),
                            m_strSQL);
     CRecordsetState& st = *m_pState;
     if (!st.hasRow || st.deleted)
@@ -562,8 +574,8 @@ void CRecordset::Delete()
 {
     if (!CanUpdate())
         ThrowSqlLayerError(AFX_SQL_ERROR_RECORDSET_READONLY,
-                           m_pState ? "The recordset cannot delete rows (read-only, or not a read of one table)."
-                                    : "Delete needs an open recordset.",
+                           RefusalText(m_pState.get(), "The recordset cannot delete rows (read-only, or not a read of one table).",
+                                       "Delete needs an open recordset."),
                            m_strSQL);
     CRecordsetState& st = *m_pState;
     if (!st.hasRow || st.deleted)

@@ -95,7 +95,9 @@ public:
     // FALSE when Edit changed no variable. After an AddNew the variables show
     // the row that was current before it again; after an Edit they show the
     // changed row as stored. Throws CDBException when the engine refuses the
-    // write, when there was no AddNew/Edit, or when the edited row is gone.
+    // write, when a text is longer than its column's declared length or holds
+    // a NUL byte (nothing is written; AddNew/Edit stays in force), when there
+    // was no AddNew/Edit, or when the edited row is gone.
     virtual BOOL Update();
     // Deletes the current row (which stays current, IsDeleted, until the next
     // move). Throws CDBException when there is no current row (also on an

@@ -114,3 +114,19 @@ bool DescribeDeclaredType(std::string_view declared, CODBCFieldInfo& info)
     }
     return true;
 }
+
+int DeclaredTextLength(std::string_view declared)
+{
+    const size_t open = declared.find('(');
+    if (open == std::string_view::npos)
+        return -1;
+    const std::string numbers(declared.substr(open + 1));
+    char* end = nullptr;
+    const long length = std::strtol(numbers.c_str(), &end, 10);
+    if (end == numbers.c_str() || length <= 0 || length >= static_cast<long>(LongColumnPrecision))
+        return -1;
+    CODBCFieldInfo info;
+    if (!DescribeDeclaredType(declared, info) || (info.m_nSQLType != SQL_VARCHAR && info.m_nSQLType != SQL_CHAR))
+        return -1;
+    return static_cast<int>(length);
+}

@@ -12,5 +12,11 @@
 // BLOB binary, REAL/FLOA/DOUB floating point, anything else numeric.
 bool DescribeDeclaredType(std::string_view declared, CODBCFieldInfo& info);
 
+// The number of characters a text column holds by its declaration
+// ("VARCHAR(50)", "TEXT(255)", "CHAR(4)", "NVARCHAR(20)"), or -1 when the
+// declaration sets no limit (a long text such as LONGTEXT or MEMO, a text
+// type without a length, or a column that is not text).
+int DeclaredTextLength(std::string_view declared);
+
 // Precision reported for long text and long binary columns.
 constexpr UDWORD LongColumnPrecision = 1073741823;

@@ -18,6 +18,17 @@ public:
     virtual SqlDialect GetDialect() const = 0;
     // False when the database cannot be written through this connection.
     virtual bool CanUpdate() const = 0;
+    // Why CanUpdate is false (empty when it is true): opened read-only,
+    // write-protected, an input/output error in the write test, the file
+    // removed or replaced while open, or found damaged.
+    virtual CString GetReadOnlyReason() const = 0;
+    // The engine's integrity check: true when it finds nothing; otherwise
+    // one line per problem is appended to findings. Throws CDBException when
+    // the check cannot run (a lock held past the wait, for example).
+    virtual bool CheckIntegrity(std::vector<CString>& findings) = 0;
+    // A consistent copy of the database, taken while others may write, into
+    // a new file targetPath (see CDatabase::Backup). Throws CDBException.
+    virtual void Backup(const CString& targetPath) = 0;
     // Milliseconds to wait for another connection's lock.
     virtual void SetBusyTimeout(int milliseconds) = 0;
 
@@ -41,6 +52,10 @@ public:
 
     // Row changes of the recordsets, by row identity. columns are plain
     // column names (not quoted). InsertRow returns the new row's identity.
+    // A text value holding a NUL byte, or longer (in UTF-8 characters) than
+    // its column's declared length (VARCHAR(n), TEXT(n), CHAR(n)), is refused
+    // with CDBException naming the column and the length; long text columns
+    // (LONGTEXT, MEMO) and text types without a length have no limit.
     virtual CSqlValue InsertRow(const CString& table, const std::vector<CString>& columns,
                                 const std::vector<CSqlValue>& values) = 0;
     virtual int UpdateRow(const CString& table, const CSqlValue& rowId, const std::vector<CString>& columns,

@@ -67,6 +67,22 @@ std::vector<uint8_t> SqlValueToBytes(const CSqlValue& value)
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
+namespace {
+
+// Bytes of the character that starts at text[i]: a valid UTF-8 sequence, or
+// the lead byte alone.
+size_t CharacterLength(const std::string& text, size_t i)
+{
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+    for (size_t k = 1; k < length; ++k)
+        if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+            return 1;
+    return length;
+}
+
+} // namespace
+
 std::string CutToCharacters(const std::string& text, int maxCharacters)
 {
     if (maxCharacters <= 0)
@@ -74,16 +90,16 @@ std::string CutToCharacters(const std::string& text, int maxCharacters)
     size_t i = 0;
     int count = 0;
     while (i < text.size() && count < maxCharacters) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-        for (size_t k = 1; k < length; ++k) {
-            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                length = 1; // not a valid sequence: the lead byte alone
-                break;
-            }
-        }
-        i += length;
+        i += CharacterLength(text, i);
         ++count;
     }
     return text.substr(0, i);
+}
+
+size_t CountCharacters(const std::string& text)
+{
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); i += CharacterLength(text, i))
+        ++count;
+    return count;
 }

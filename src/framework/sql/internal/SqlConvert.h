@@ -25,3 +25,5 @@ std::vector<uint8_t> SqlValueToBytes(const CSqlValue& value);
 // start a valid sequence counts as one character); maxCharacters <= 0 keeps
 // everything.
 std::string CutToCharacters(const std::string& text, int maxCharacters);
+// Number of characters of UTF-8 text, counted by the same rule.
+size_t CountCharacters(const std::string& text);

@@ -6,6 +6,7 @@
 #include "framework/sql/internal/SqliteConnection.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -37,6 +38,7 @@ CSqlConnectParams ParseConnectString(const CString& connect)
 
     CString engine;
     CString pgKeywords;
+    bool haveDbq = false;
     int i = 0;
     const int n = text.GetLength();
     while (i < n) {
@@ -51,10 +53,24 @@ CSqlConnectParams ParseConnectString(const CString& connect)
             ++j;
         CString value;
         if (j < n && text[j] == '{') {
-            const int close = text.Find('}', j + 1);
-            value = close < 0 ? text.Mid(j + 1) : text.Mid(j + 1, close - j - 1);
-            j = close < 0 ? n : close + 1;
-            const int semi = text.Find(';', j);
+            // Braced: taken as it stands up to the '}' that is not doubled;
+            // "}}" inside stands for '}' (see FormatConnectStringValue).
+            std::string braced;
+            int k = j + 1;
+            while (k < n) {
+                if (text[k] == '}') {
+                    if (k + 1 < n && text[k + 1] == '}') {
+                        braced += '}';
+                        k += 2;
+                        continue;
+                    }
+                    ++k;
+                    break;
+                }
+                braced += text[k++];
+            }
+            value = CString(braced);
+            const int semi = text.Find(';', k);
             i = semi < 0 ? n : semi + 1;
         } else {
             const int semi = text.Find(';', j);
@@ -63,6 +79,13 @@ CSqlConnectParams ParseConnectString(const CString& connect)
             i = semi < 0 ? n : semi + 1;
         }
         if (key == "DBQ") {
+            // A second file name can only come from a value that was not
+            // braced: refuse it rather than open either file.
+            if (haveDbq)
+                ThrowConnectError("The connection string names the database file more than once (DBQ=); a file name "
+                                  "holding ';' must be put in braces.",
+                                  connect);
+            haveDbq = true;
             params.path = value;
         } else if (key == "ENGINE") {
             engine = value;

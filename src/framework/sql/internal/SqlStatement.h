@@ -18,7 +18,8 @@ public:
     // from its declared type (or, for an expression, the current value).
     virtual CODBCFieldInfo DescribeColumn(int column) const = 0;
 
-    // Sets parameter index (1-based); the statement must be reset.
+    // Sets parameter index (1-based); the statement must be reset. A text
+    // holding a NUL byte is refused (CDBException).
     virtual void Bind(int index, const CSqlValue& value) = 0;
     // Advances to the next row: true when there is one, false at the end (the
     // engine's read lock is then released).

@@ -1,9 +1,12 @@
-// The SQLite connection: opening and checking a database file, the
-// write probe behind CanUpdate, statements, transactions and the row
-// changes of the recordsets, and the mapping of engine errors.
+// The SQLite connection: opening and checking a database file, the choice
+// of journal, the write probe behind CanUpdate and the file's identity,
+// statements, transactions and the row changes of the recordsets, the
+// integrity check and the online backup, and the mapping of engine errors.
 #include "framework/sql/internal/SqliteConnection.h"
 
 #include "framework/sql/FieldInfo.h"
+#include "framework/sql/internal/SqlColumnTypes.h"
+#include "framework/sql/internal/SqlConvert.h"
 #include "framework/sql/internal/SqlErrors.h"
 #include "framework/sql/internal/SqlLiterals.h"
 #include "framework/sql/internal/SqliteStatement.h"
@@ -11,10 +14,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <filesystem>
 #include <string>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -135,15 +144,89 @@ void CheckDatabaseFile(const CString& path)
     ThrowOpenError(CString("'") + path + "' is not a SQLite database file.");
 }
 
+CString FolderOf(const CString& path)
+{
+    const int slash = path.ReverseFind('/');
+    return slash > 0 ? path.Left(slash) : CString(slash == 0 ? "/" : ".");
+}
+
+// File systems on which the write-ahead log is unsafe: its index lives in
+// memory shared between the processes of one machine, which the clients of
+// a network file system do not share (and FUSE file systems such as sshfs
+// mostly do not support the shared mapping).
+bool IsNetworkFileSystem(const CString& path)
+{
+    struct statfs fs {};
+    if (::statfs(path, &fs) != 0)
+        return false;
+    static const unsigned long kNetwork[] = {
+        0x6969,     // NFS
+        0x517B,     // SMB
+        0xFF534D42, // CIFS
+        0xFE534D42, // SMB2
+        0x65735546, // FUSE (sshfs and others)
+        0x01021997, // 9p
+        0x5346414F, // AFS
+        0x6B414653, // kAFS
+        0x00C36400, // Ceph
+        0x73757245, // Coda
+        0x564C,     // NCP
+        0x0BD00BD0, // Lustre
+        0x01161970, // GFS2
+        0x7461636F, // OCFS2
+        0x13661366, // OrangeFS
+        0x47504653, // GPFS
+    };
+    const auto type = static_cast<unsigned long>(fs.f_type) & 0xFFFFFFFFul;
+    return std::find(std::begin(kNetwork), std::end(kNetwork), type) != std::end(kNetwork);
+}
+
+// True when the file's header marks it as kept with a write-ahead log.
+bool HasWalHeader(const CString& path)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char header[20] = {};
+    const ssize_t n = ::read(fd, header, sizeof header);
+    ::close(fd);
+    return n == static_cast<ssize_t>(sizeof header) && header[18] == 2 && header[19] == 2;
+}
+
+// "file:" URI of a path, for opening with URI parameters.
+std::string FileUri(const CString& path)
+{
+    std::string uri = path.Left(1) == "/" ? "file://" : "file:";
+    for (const char c : path.Str()) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~') {
+            uri += c;
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", u);
+            uri += escaped;
+        }
+    }
+    return uri;
+}
+
+std::string EngineText(sqlite3* db, int rc)
+{
+    const char* message = db ? sqlite3_errmsg(db) : nullptr;
+    if (!message || !*message || (db && (sqlite3_errcode(db) & 0xff) != (rc & 0xff)))
+        message = sqlite3_errstr(rc);
+    return message;
+}
+
 } // namespace
 
-CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int busyTimeoutMs)
+CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int busyTimeoutMs, const CString& path,
+                                 const CString& fileProblem)
 {
     const int primary = rc & 0xff;
     const int native = db ? sqlite3_extended_errcode(db) : rc;
-    CString reason = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    if (reason.IsEmpty() || (db && (sqlite3_errcode(db) & 0xff) != primary))
-        reason = sqlite3_errstr(rc); // the handle's message belongs to another call
+    const CString engineText(EngineText(db, rc));
+    CString reason = engineText;
     switch (primary) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -151,11 +234,25 @@ CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int 
                             busyTimeoutMs);
         break;
     case SQLITE_READONLY:
-        reason += " (the database is open read-only, or its file or folder is write-protected)";
+        if (!fileProblem.IsEmpty())
+            reason = fileProblem + " (" + engineText + ")";
+        else
+            reason += " (the database is open read-only, or its file or folder is write-protected)";
         break;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-        reason += " (the database file is damaged or is not a database)";
+        if (path.IsEmpty())
+            reason += " (the database file is damaged or is not a database)";
+        else
+            reason = CString("The database file '") + path + "' is damaged (" + engineText +
+                     "). Restore it from a backup; the integrity check lists what is wrong.";
+        break;
+    case SQLITE_IOERR:
+        if (!fileProblem.IsEmpty())
+            reason = fileProblem + " (" + engineText + ")";
+        else if (!path.IsEmpty())
+            reason = CString("An input/output error occurred on the database file '") + path + "' (" + engineText +
+                     "); the file or the storage that holds it may be damaged.";
         break;
     default:
         break;
@@ -224,70 +321,380 @@ CSqliteConnection::CSqliteConnection(CSqliteHandle db, int busyTimeoutMs)
 CSqliteConnection::~CSqliteConnection()
 {
     m_cache.Clear();
+    if (m_path.IsEmpty() || FileIdentityProblem().IsEmpty())
+        return;
+    // The file was removed or replaced while open. The engine cannot fold its
+    // write-ahead log back into a file that lost its name, so it leaves the
+    // log beside the name, where the next connection would apply it to
+    // whatever file stands there now. That log and its index belong to the
+    // file that is gone: removed once this connection has let go of them.
+    struct stat log {};
+    struct stat index {};
+    const CString logPath = m_path + "-wal";
+    const CString indexPath = m_path + "-shm";
+    const bool hadLog = ::stat(logPath, &log) == 0;
+    const bool hadIndex = ::stat(indexPath, &index) == 0;
+    m_db.reset();
+    struct stat now {};
+    if (hadLog && ::stat(logPath, &now) == 0 && now.st_ino == log.st_ino && now.st_dev == log.st_dev)
+        ::unlink(logPath);
+    if (hadIndex && ::stat(indexPath, &now) == 0 && now.st_ino == index.st_ino && now.st_dev == index.st_dev)
+        ::unlink(indexPath);
 }
 
 std::unique_ptr<CSqliteConnection> CSqliteConnection::Open(const CString& path, bool readOnly, int busyTimeoutMs)
 {
     CheckDatabaseFile(path);
-    sqlite3* raw = nullptr;
-    const int flags =
-        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX;
-    const int rc = sqlite3_open_v2(path, &raw, flags, nullptr);
-    CSqliteHandle db(raw);
-    if (rc != SQLITE_OK) {
-        CDBException e = MakeSqliteException(raw, rc, CString(), busyTimeoutMs);
-        e.m_strError += CString(" ('") + path + "')";
-        throw e;
-    }
-    // "x" is a name, never a text: a misspelt [column] must fail, not turn
-    // into a string constant.
-    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, static_cast<int*>(nullptr));
-    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, static_cast<int*>(nullptr));
-    sqlite3_busy_timeout(raw, busyTimeoutMs);
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path.Str(), ec);
+    const CString fullPath = ec ? path : CString(absolute.lexically_normal().string());
+    auto openHandle = [&](const std::string& name, int flags) {
+        sqlite3* raw = nullptr;
+        const int rc = sqlite3_open_v2(name.c_str(), &raw, flags | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX,
+                                       nullptr);
+        CSqliteHandle db(raw);
+        if (rc != SQLITE_OK) {
+            CDBException e = MakeSqliteException(raw, rc, CString(), busyTimeoutMs, fullPath);
+            e.m_strError += CString(" ('") + path + "')";
+            throw e;
+        }
+        // "x" is a name, never a text: a misspelt [column] must fail, not turn
+        // into a string constant.
+        sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, static_cast<int*>(nullptr));
+        sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, static_cast<int*>(nullptr));
+        sqlite3_busy_timeout(raw, busyTimeoutMs);
+        std::unique_ptr<CSqliteConnection> connection(new CSqliteConnection(std::move(db), busyTimeoutMs));
+        connection->m_path = fullPath;
+        return connection;
+    };
 
-    std::unique_ptr<CSqliteConnection> connection(new CSqliteConnection(std::move(db), busyTimeoutMs));
-    // Durability: every commit reaches the disk before COMMIT returns. The
-    // journal mode stays the rollback journal that the file was made with
-    // (a file switched to WAL keeps WAL, which is crash-safe as well).
-    connection->Execute("PRAGMA synchronous = FULL", "PRAGMA synchronous = FULL");
-    // Reads the file header: a damaged or foreign file fails here, not later.
-    connection->Execute("PRAGMA schema_version", "PRAGMA schema_version");
-    connection->m_bCanUpdate = !readOnly && connection->ProbeWritable(path);
+    std::unique_ptr<CSqliteConnection> connection =
+        openHandle(path.Str(), readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+    struct stat st {};
+    if (::stat(path, &st) == 0) {
+        connection->m_device = static_cast<uint64_t>(st.st_dev);
+        connection->m_inode = static_cast<uint64_t>(st.st_ino);
+    }
+    try {
+        // Durability: every commit reaches the disk before COMMIT returns.
+        connection->Execute("PRAGMA synchronous = FULL", "PRAGMA synchronous = FULL");
+        // Reads the file header: a damaged or foreign file fails here, not later.
+        connection->Execute("PRAGMA schema_version", "PRAGMA schema_version");
+    } catch (const CDBException&) {
+        // A file kept with a write-ahead log needs its shared-memory index
+        // beside it; in a folder that cannot be written the index cannot be
+        // made. Without a log holding changes the file alone is the whole
+        // database: it is read as it stands, read-only.
+        const int rc = sqlite3_extended_errcode(connection->m_db.get()) & 0xff;
+        const CString folder = FolderOf(fullPath);
+        if (!(rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN) || !HasWalHeader(path) ||
+            ::access(folder, W_OK) == 0)
+            throw;
+        struct stat log {};
+        if (::stat(path + "-wal", &log) == 0 && log.st_size > 0)
+            ThrowOpenError(CString("The database file '") + path +
+                           "' has changes in its write-ahead log that cannot be read, because its folder is "
+                           "write-protected. Open it once where the folder can be written.");
+        connection = openHandle(FileUri(fullPath) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        connection->m_device = static_cast<uint64_t>(st.st_dev);
+        connection->m_inode = static_cast<uint64_t>(st.st_ino);
+        connection->Execute("PRAGMA schema_version", "PRAGMA schema_version");
+        connection->m_bReadOnlyOpen = true;
+        connection->m_strReadOnlyReason = CString("The folder of the database file '") + path +
+                                          "' is write-protected; the file is read as it stands.";
+        return connection;
+    }
+    connection->m_bReadOnlyOpen = readOnly;
+    if (readOnly) {
+        connection->m_strReadOnlyReason = "The database was opened read-only.";
+        return connection;
+    }
+    connection->ChooseJournal();
+    connection->m_bCanUpdate = connection->ProbeWritable();
     return connection;
 }
 
-bool CSqliteConnection::ProbeWritable(const CString& path)
+void CSqliteConnection::ChooseJournal()
 {
     sqlite3* db = m_db.get();
     if (sqlite3_db_readonly(db, "main") != 0)
-        return false;
-    // A real write, rolled back: the engine must be able to create its journal
-    // beside the file and change the file's first page. Waiting for another
-    // writer is kept short; if it holds its lock, fall back to the
-    // permissions of the file and its folder.
+        return;
+    const char* wanted = IsNetworkFileSystem(m_path) ? "DELETE" : "WAL";
+    // Changing the journal needs the file to itself for a moment; another
+    // connection keeping it busy leaves the journal as it is.
     sqlite3_busy_timeout(db, std::min(m_nBusyTimeoutMs, 1000));
-    bool writable = false;
-    int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
-        CString folder = path;
-        const int slash = folder.ReverseFind('/');
-        folder = slash > 0 ? folder.Left(slash) : CString(slash == 0 ? "/" : ".");
-        writable = ::access(path, W_OK) == 0 && ::access(folder, W_OK) == 0;
-    } else if (rc == SQLITE_OK) {
-        int version = 0;
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &raw, nullptr) == SQLITE_OK) {
-            CSqliteStmtHandle stmt(raw);
-            if (sqlite3_step(raw) == SQLITE_ROW)
-                version = sqlite3_column_int(raw, 0);
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &raw, nullptr) == SQLITE_OK) {
+        CSqliteStmtHandle stmt(raw);
+        if (sqlite3_step(raw) == SQLITE_ROW) {
+            const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+            const bool isWal = mode && strcasecmp(mode, "wal") == 0;
+            if (isWal != (std::strcmp(wanted, "WAL") == 0)) {
+                stmt.reset();
+                const std::string change = std::string("PRAGMA journal_mode = ") + wanted;
+                sqlite3_exec(db, change.c_str(), nullptr, nullptr, nullptr);
+            }
         }
-        CString write;
-        write.Format("PRAGMA user_version = %d", version);
-        writable = sqlite3_exec(db, write, nullptr, nullptr, nullptr) == SQLITE_OK;
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     sqlite3_busy_timeout(db, m_nBusyTimeoutMs);
+}
+
+bool CSqliteConnection::ProbeWritable()
+{
+    sqlite3* db = m_db.get();
+    if (sqlite3_db_readonly(db, "main") != 0) {
+        m_strReadOnlyReason = CString("The database file '") + m_path +
+                              "' cannot be written: it is write-protected, or its file system is read-only.";
+        return false;
+    }
+    // A real write: the engine must be able to write its log or journal
+    // beside the file. In WAL mode only a commit writes the log, so the
+    // unchanged user_version is committed; otherwise the change is rolled
+    // back after the journal was written. Waiting for another writer is kept
+    // short; if it holds its lock, fall back to the permissions of the file
+    // and its folder.
+    sqlite3_busy_timeout(db, std::min(m_nBusyTimeoutMs, 1000));
+    bool wal = false;
+    {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &raw, nullptr) == SQLITE_OK) {
+            CSqliteStmtHandle stmt(raw);
+            if (sqlite3_step(raw) == SQLITE_ROW) {
+                const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+                wal = mode && strcasecmp(mode, "wal") == 0;
+            }
+        }
+    }
+    bool writable = false;
+    int rc = SQLITE_OK;
+    for (int attempt = 0; attempt < 2 && !writable; ++attempt) {
+        rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+            writable = ::access(m_path, W_OK) == 0 && ::access(FolderOf(m_path), W_OK) == 0;
+            if (!writable)
+                m_strReadOnlyReason = CString("The database file '") + m_path +
+                                      "' or its folder is write-protected.";
+            break;
+        }
+        if (rc == SQLITE_OK) {
+            int version = 0;
+            sqlite3_stmt* raw = nullptr;
+            if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &raw, nullptr) == SQLITE_OK) {
+                CSqliteStmtHandle stmt(raw);
+                if (sqlite3_step(raw) == SQLITE_ROW)
+                    version = sqlite3_column_int(raw, 0);
+            }
+            CString write;
+            write.Format("PRAGMA user_version = %d", version);
+            rc = sqlite3_exec(db, write, nullptr, nullptr, nullptr);
+            if (rc == SQLITE_OK && wal)
+                rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            writable = rc == SQLITE_OK;
+            if (sqlite3_get_autocommit(db) == 0)
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        if (writable)
+            break;
+        const CString engineText(EngineText(db, rc));
+        if ((rc & 0xff) == SQLITE_IOERR) {
+            m_strReadOnlyReason = CString("An input/output error occurred in the write test on the database file '") +
+                                  m_path + "' (" + engineText + ").";
+            continue; // once more: the error may have been passing
+        }
+        const CString moved = FileIdentityProblem();
+        if (!moved.IsEmpty())
+            m_strReadOnlyReason = moved;
+        else if ((rc & 0xff) == SQLITE_READONLY || (rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_PERM)
+            m_strReadOnlyReason = CString("The database file '") + m_path + "' or its folder is write-protected (" +
+                                  engineText + ").";
+        else
+            m_strReadOnlyReason = CString("The write test on the database file '") + m_path + "' failed (" +
+                                  engineText + ").";
+        break;
+    }
+    if (writable)
+        m_strReadOnlyReason.Empty();
+    sqlite3_busy_timeout(db, m_nBusyTimeoutMs);
     return writable;
+}
+
+CString CSqliteConnection::FileIdentityProblem() const
+{
+    if (m_inode == 0 && m_device == 0)
+        return CString();
+    struct stat st {};
+    if (::stat(m_path, &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            return CString();
+        return CString("The database file '") + m_path +
+               "' was removed while it was open; nothing more can be written to it. Close the database and open "
+               "it again.";
+    }
+    if (static_cast<uint64_t>(st.st_dev) != m_device || static_cast<uint64_t>(st.st_ino) != m_inode)
+        return CString("The database file '") + m_path +
+               "' was replaced by another file while it was open; nothing more can be written to it. Close the "
+               "database and open it again.";
+    return CString();
+}
+
+bool CSqliteConnection::CanUpdate() const
+{
+    return m_bCanUpdate && !m_bDamaged && FileIdentityProblem().IsEmpty();
+}
+
+CString CSqliteConnection::GetReadOnlyReason() const
+{
+    if (!m_strReadOnlyReason.IsEmpty() && !m_bCanUpdate)
+        return m_strReadOnlyReason;
+    const CString moved = FileIdentityProblem();
+    if (!moved.IsEmpty())
+        return moved;
+    if (m_bDamaged)
+        return CString("The database file '") + m_path +
+               "' is damaged: nothing more is written to it. Restore it from a backup.";
+    return CString();
+}
+
+bool CSqliteConnection::CheckIntegrity(std::vector<CString>& findings)
+{
+    const CString sql = "PRAGMA integrity_check";
+    CSqliteStmtHandle stmt = PrepareRaw(sql, sql);
+    bool clean = true;
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+        const std::string row = text ? text : "";
+        if (row == "ok")
+            continue;
+        clean = false;
+        // A finding may run over several lines; the engine's heading of the
+        // first one names the schema, not a problem.
+        size_t begin = 0;
+        while (begin <= row.size()) {
+            size_t end = row.find('\n', begin);
+            if (end == std::string::npos)
+                end = row.size();
+            const std::string line = row.substr(begin, end - begin);
+            if (!line.empty() && line.compare(0, 4, "*** ") != 0)
+                findings.push_back(CString(line));
+            begin = end + 1;
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        const int primary = rc & 0xff;
+        if (primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB && primary != SQLITE_IOERR)
+            ThrowError(rc, sql);
+        // The check itself ran into the damage: that is its finding.
+        findings.push_back(CString(EngineText(m_db.get(), rc)));
+        clean = false;
+    }
+    if (!clean)
+        m_bDamaged = true;
+    return clean;
+}
+
+void CSqliteConnection::Backup(const CString& targetPath)
+{
+    const CString shown = CString("backup to '") + targetPath + "'";
+    if (InTransaction())
+        ThrowSqlLayerError(SQL_ERROR, "A backup cannot be taken inside a transaction; commit or roll it back first.",
+                           shown);
+    struct stat st {};
+    if (::lstat(targetPath, &st) == 0)
+        ThrowSqlLayerError(SQL_ERROR, CString("The backup file '") + targetPath + "' exists already; it is not overwritten.",
+                           shown);
+    const CString folder = FolderOf(targetPath);
+    const int slash = targetPath.ReverseFind('/');
+    std::string temporary = (folder + "/." + targetPath.Mid(slash + 1) + ".XXXXXX").Str();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        ThrowSqlLayerError(SQL_ERROR, CString("The backup file cannot be made in the folder '") + folder + "': " +
+                                          std::strerror(errno),
+                           shown);
+    ::close(fd);
+    // Whatever fails from here on leaves no file behind.
+    struct CRemove {
+        std::string path;
+        bool keep = false;
+        ~CRemove()
+        {
+            if (keep)
+                return;
+            for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+                ::unlink((path + suffix).c_str());
+        }
+    } remove{temporary};
+
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(temporary.c_str(), &raw,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX, nullptr);
+    CSqliteHandle target(raw);
+    if (rc != SQLITE_OK)
+        throw MakeSqliteException(raw, rc, shown, m_nBusyTimeoutMs, CString(temporary));
+    sqlite3_exec(raw, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
+    sqlite3_backup* backup = sqlite3_backup_init(raw, "main", m_db.get(), "main");
+    if (!backup)
+        throw MakeSqliteException(raw, sqlite3_errcode(raw), shown, m_nBusyTimeoutMs, CString(temporary));
+    // All pages in one step: the copy is read in one read transaction, so it
+    // is the database as one commit left it, whatever others write meanwhile.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_nBusyTimeoutMs);
+    do {
+        rc = sqlite3_backup_step(backup, -1);
+        if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < giveUp);
+    const int finished = sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) {
+        // A failure of the database read is reported against it, with its
+        // name; a failure of the copy against the copy.
+        if (sqlite3_errcode(m_db.get()) == rc)
+            throw MakeError(rc, shown);
+        throw MakeSqliteException(raw, rc, shown, m_nBusyTimeoutMs, CString(temporary));
+    }
+    if (finished != SQLITE_OK)
+        throw MakeSqliteException(raw, finished, shown, m_nBusyTimeoutMs, CString(temporary));
+    // The copy is a single file in the classic format, whatever the journal
+    // of the database.
+    rc = sqlite3_exec(raw, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw MakeSqliteException(raw, rc, shown, m_nBusyTimeoutMs, CString(temporary));
+    if (sqlite3_close(target.release()) != SQLITE_OK)
+        ThrowSqlLayerError(SQL_ERROR, "The backup file could not be closed.", shown);
+    const int copy = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (copy < 0 || ::fsync(copy) != 0) {
+        if (copy >= 0)
+            ::close(copy);
+        ThrowSqlLayerError(SQL_ERROR, CString("The backup file could not be written to disk: ") + std::strerror(errno),
+                           shown);
+    }
+    ::close(copy);
+    // Into place without replacing a file that appeared meanwhile.
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, targetPath, RENAME_NOREPLACE) != 0) {
+        const int error = errno;
+        if (error == EEXIST)
+            ThrowSqlLayerError(SQL_ERROR,
+                               CString("The backup file '") + targetPath + "' exists already; it is not overwritten.",
+                               shown);
+        if (error != EINVAL && error != ENOSYS && error != ENOTSUP)
+            ThrowSqlLayerError(SQL_ERROR, CString("The backup file could not be put in place: ") + std::strerror(error),
+                               shown);
+        // A file system without the no-replace rename: a hard link refuses
+        // an existing name as well.
+        if (::link(temporary.c_str(), targetPath) != 0)
+            ThrowSqlLayerError(SQL_ERROR, CString("The backup file could not be put in place: ") +
+                                              std::strerror(errno),
+                               shown);
+    }
+    remove.keep = ::access(temporary.c_str(), F_OK) != 0;
+    if (!remove.keep)
+        ::unlink(temporary.c_str()); // the link's old name
+    remove.keep = true;
+    const int dir = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
 }
 
 void CSqliteConnection::Create(const CString& path)
@@ -324,7 +731,12 @@ void CSqliteConnection::SetBusyTimeout(int milliseconds)
 
 CDBException CSqliteConnection::MakeError(int rc, const CString& shown) const
 {
-    return MakeSqliteException(m_db.get(), rc, shown, m_nBusyTimeoutMs);
+    const int primary = rc & 0xff;
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)
+        m_bDamaged = true;
+    const CString moved =
+        primary == SQLITE_READONLY || primary == SQLITE_IOERR ? FileIdentityProblem() : CString();
+    return MakeSqliteException(m_db.get(), rc, shown, m_nBusyTimeoutMs, m_path, moved);
 }
 
 void CSqliteConnection::ThrowError(int rc, const CString& shown) const
@@ -401,6 +813,17 @@ void CSqliteConnection::ReleaseStatement(std::string key, CSqliteStmtHandle stmt
 
 int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
 {
+    if (!sqlite3_stmt_readonly(stmt)) {
+        if (m_bDamaged)
+            ThrowSqlLayerError(SQL_ERROR,
+                               CString("The database file '") + m_path +
+                                   "' is damaged: nothing more is written to it. Restore it from a backup.",
+                               shown);
+        // A write would go to a file that no longer has the name (or to its
+        // log beside the new one): refused, whatever the engine would do.
+        if (const CString moved = FileIdentityProblem(); !moved.IsEmpty())
+            ThrowSqlLayerError(SQL_ERROR, moved, shown);
+    }
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
@@ -450,6 +873,47 @@ CString CSqliteConnection::GetParameterMarker(int index) const
     return marker;
 }
 
+void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown)
+{
+    if (value.GetType() != CSqlValue::Type::Text)
+        return;
+    const std::string& text = value.GetText();
+    const size_t nul = text.find('\0');
+    if (nul == std::string::npos)
+        return;
+    CString reason;
+    reason.Format("The text for %s holds a NUL byte (after %d characters), which cannot be stored: the text would "
+                  "be found only up to it.",
+                  what.GetString(), static_cast<int>(CountCharacters(text.substr(0, nul))));
+    throw MakeSqlException(SQL_ERROR, reason, shown, "State:22000,Native:0,Origin:SQL layer");
+}
+
+void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CString>& columns,
+                                   const std::vector<CSqlValue>& values, const CString& shown) const
+{
+    for (size_t i = 0; i < columns.size() && i < values.size(); ++i) {
+        if (values[i].GetType() != CSqlValue::Type::Text)
+            continue;
+        const CString what = CString("column ") + columns[i] + " of table " + table;
+        RefuseNulInText(values[i], what, shown);
+        const char* declared = nullptr;
+        if (sqlite3_table_column_metadata(m_db.get(), nullptr, table, columns[i], &declared, nullptr, nullptr,
+                                          nullptr, nullptr) != SQLITE_OK ||
+            !declared)
+            continue; // the engine reports an unknown column when the row is written
+        const int limit = DeclaredTextLength(declared);
+        if (limit < 0 || values[i].GetText().size() <= static_cast<size_t>(limit))
+            continue; // no more bytes than characters allowed: short enough
+        const size_t characters = CountCharacters(values[i].GetText());
+        if (characters <= static_cast<size_t>(limit))
+            continue;
+        CString reason;
+        reason.Format("The text for %s is %d characters long; the column holds at most %d (%s).", what.GetString(),
+                      static_cast<int>(characters), limit, declared);
+        throw MakeSqlException(SQL_ERROR, reason, shown, "State:22001,Native:0,Origin:SQL layer");
+    }
+}
+
 CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<CString>& columns,
                                        const std::vector<CSqlValue>& values)
 {
@@ -465,6 +929,7 @@ CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<C
         }
         sql += CString(" (") + names + ") VALUES (" + markers + ")";
     }
+    CheckTexts(table, columns, values, sql);
     CSqliteStmtHandle stmt = PrepareRaw(sql, sql);
     for (size_t i = 0; i < values.size(); ++i)
         if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
@@ -480,6 +945,7 @@ int CSqliteConnection::UpdateRow(const CString& table, const CSqlValue& rowId, c
     for (size_t i = 0; i < columns.size(); ++i)
         sql += (i ? ", " : "") + Quote(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
     sql += CString(" WHERE rowid = ") + GetParameterMarker(static_cast<int>(columns.size() + 1));
+    CheckTexts(table, columns, values, sql);
     CSqliteStmtHandle stmt = PrepareRaw(sql, sql);
     for (size_t i = 0; i < values.size(); ++i)
         if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)

@@ -1,8 +1,11 @@
-// The SQLite engine driver: a connection to one database file. The file
-// keeps a rollback journal (journal_mode DELETE) and every commit is synced
-// (synchronous FULL): a process killed at any moment leaves either the
-// committed state or a journal that the next connection rolls back, and
-// committed rows survive. Only this driver includes the engine's header.
+// The SQLite engine driver: a connection to one database file. On a local
+// file system the file keeps a write-ahead log (journal_mode WAL), so that a
+// reader never holds off a writer; on a network file system, where the log's
+// shared memory does not work, the rollback journal (journal_mode DELETE).
+// Every commit is synced (synchronous FULL): a process killed at any moment
+// leaves either the committed state or a log / journal that the next
+// connection recovers, and committed rows survive. Only this driver includes
+// the engine's header.
 //
 // A connection and its statements are used by one thread at a time (the
 // library starts no threads of its own), so connections are opened without
@@ -30,8 +33,16 @@ using CSqliteStmtHandle = std::unique_ptr<sqlite3_stmt, CSqliteFinalizer>;
 
 // The one place where an engine result code becomes our exception: the
 // engine's text (with what a lock wait or a write-protected file means),
-// the ODBC-like state, the native code and the statement.
-CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int busyTimeoutMs);
+// the ODBC-like state, the native code and the statement. path names the
+// database file in the texts of damaged files and input/output errors;
+// fileProblem, when not empty, says that the file was removed or replaced
+// while open and stands for the reason of a refused write.
+CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int busyTimeoutMs,
+                                 const CString& path = CString(), const CString& fileProblem = CString());
+
+// Throws CDBException when value is a text holding a NUL byte (the engine
+// stores it whole but compares texts only up to it); what names the target.
+void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown);
 
 // Binds one value to parameter index (1-based); returns the engine's code.
 int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value);
@@ -72,7 +83,12 @@ public:
     static void Create(const CString& path);
 
     SqlDialect GetDialect() const override { return SqlDialect::Sqlite; }
-    bool CanUpdate() const override { return m_bCanUpdate; }
+    // False also once the file was removed or replaced since it was opened
+    // (checked on each call) or the engine reported it damaged.
+    bool CanUpdate() const override;
+    CString GetReadOnlyReason() const override;
+    bool CheckIntegrity(std::vector<CString>& findings) override;
+    void Backup(const CString& targetPath) override;
     void SetBusyTimeout(int milliseconds) override;
 
     // SELECT statements come from the statement cache (see
@@ -109,10 +125,30 @@ private:
     CSqliteStmtHandle PrepareRaw(const CString& engineSql, const CString& shown);
     // Runs a prepared write to its end; returns the rows changed.
     int RunWrite(sqlite3_stmt* stmt, const CString& shown);
-    bool ProbeWritable(const CString& path);
+    // The write test behind CanUpdate: a real write (committed unchanged in
+    // WAL mode, rolled back otherwise), tried again once after an
+    // input/output error. Sets m_strReadOnlyReason when it fails.
+    bool ProbeWritable();
+    // WAL on a local file system, the rollback journal on a network one.
+    void ChooseJournal();
+    // Empty, or what happened to the file at m_path since it was opened
+    // (removed, or replaced by another file).
+    CString FileIdentityProblem() const;
+    // Refuses (CDBException) a text value holding a NUL byte or longer, in
+    // characters, than its column's declared length.
+    void CheckTexts(const CString& table, const std::vector<CString>& columns, const std::vector<CSqlValue>& values,
+                    const CString& shown) const;
 
     CSqliteHandle m_db;
     CSqliteStatementCache m_cache; // declared after m_db: finalized before the handle closes
     int m_nBusyTimeoutMs;
     bool m_bCanUpdate = false;
+    bool m_bReadOnlyOpen = false;
+    CString m_path;              // absolute path of the file as opened
+    uint64_t m_device = 0;       // identity of that file when it was opened
+    uint64_t m_inode = 0;
+    CString m_strReadOnlyReason; // why the write test failed
+    // Set once the engine reported the file damaged: from then on nothing
+    // more is written through this connection.
+    mutable bool m_bDamaged = false;
 };

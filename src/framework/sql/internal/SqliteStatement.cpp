@@ -67,6 +67,10 @@ CODBCFieldInfo CSqliteStatement::DescribeColumn(int column) const
 
 void CSqliteStatement::Bind(int index, const CSqlValue& value)
 {
+    CString what;
+    if (value.GetType() == CSqlValue::Type::Text)
+        what.Format("parameter %d", index);
+    RefuseNulInText(value, what, m_strShown);
     if (const int rc = BindSqliteValue(m_stmt.get(), index, value); rc != SQLITE_OK)
         m_connection.ThrowError(rc, m_strShown);
 }
