@@ -360,5 +360,9 @@ int CZENDatabase::ScanTableConfigurations()
 
 CMapStringToPtr* CZENDatabase::GetTableConfiguration(ZENRecordsets which)
 {
+    // The enumeration is a plain integer at the interface: callers can pass
+    // any value, and an address past the array would be used as a map.
+    if (which < 0 || which >= ZENRS_Count)
+        return nullptr;
     return &m_TableConfigurations[which];
 }

@@ -171,7 +171,8 @@ public:
     // read shows its error and keeps what its map held.
     virtual int ScanTableConfigurations();
     // The column map of one table (column name -> CODBCFieldInfo*), owned by
-    // the facade; empty until ScanTableConfigurations ran. which: 0 .. 12.
+    // the facade; empty until ScanTableConfigurations ran. nullptr for a
+    // value outside 0 .. 12.
     virtual CMapStringToPtr* GetTableConfiguration(ZENRecordsets which);
 
     // --- Session -------------------------------------------------------------
