@@ -133,6 +133,19 @@ TEST(ToolDatabase, StationConfigurationNamesTheDefaultFile)
     EXPECT_EQ(nlohmann::json::parse(info.out)["Path"], db);
 }
 
+TEST(ToolDatabase, UnreadableStationConfigurationIsAnErrorNamingTheFile)
+{
+    CTempDir dir;
+    const std::string config = dir.File("ZEN.ini");
+    WriteFileText(config, "[Database]\nDatabaseFile=/M\xfcller.db\n");
+    const CRun info = RunZendb({"--format", "json", "info"}, {{"ZEN_CONFIG", config}});
+    EXPECT_EQ(info.status, 1);
+    EXPECT_NE(info.err.find("The station configuration file '" + config +
+                            "' cannot be read: it is not UTF-8 text (line 2)."),
+              std::string::npos)
+        << info.err;
+}
+
 class ToolUsers : public CToolFixture {
 protected:
     void SetUp() override
