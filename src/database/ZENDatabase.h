@@ -223,6 +223,11 @@ protected:
     virtual int UpdateTablesTo(int major, int minor);
 
 private:
+    // False when the open file has no version table (or not its columns),
+    // i.e. is not a station database; engineText then holds the engine's
+    // error. True otherwise, also when reading the version failed for
+    // another reason (left to the version check).
+    bool HoldsVersionTable(CString& engineText);
     // Checks m_strUserName / m_strPassword against the user table; on
     // success stores the user's role. Errors pass to the caller.
     bool TryLogin();
