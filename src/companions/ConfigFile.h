@@ -17,7 +17,18 @@ std::vector<CString> GetConfigFileCandidates();
 
 // The value of key in section from the first file above that holds it with a
 // non-empty value; defaultValue when none does (no file, no section, no key,
-// an empty value, or an unreadable file). Names compare without regard to
-// ASCII letter case. Known keys: "Database"/"DatabaseFile" (database path),
-// "Log"/"File" (event log file), "Security"/"KeyFile" (credential key file).
+// an empty value). Names compare without regard to ASCII letter case. Known
+// keys: "Database"/"DatabaseFile" (database path), "Log"/"File" (event log
+// file), "Security"/"KeyFile" (credential key file).
+// A file that exists but cannot be read (no permission, a folder in its
+// place, text that is not UTF-8) ends the lookup there: the result is then
+// defaultValue, and GetConfigFileError tells which file and why. Callers for
+// whom the default would be wrong check it after the call.
 CString GetStringFromConfigFile(const CString& section, const CString& key, const CString& defaultValue);
+
+// After GetStringFromConfigFile on the same thread: empty when every file it
+// consulted was readable or missing; otherwise a sentence naming the file
+// that exists but cannot be read and why, e.g. "The station configuration
+// file '/etc/xdg/Korvane/ZEN.ini' cannot be read: Permission denied." Any
+// later lookup on the thread (the event log makes one per entry) replaces it.
+CString GetConfigFileError();

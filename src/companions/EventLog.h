@@ -5,6 +5,7 @@
 
 #include "framework/CString.h"
 
+#include <chrono>
 #include <cstdint>
 
 // Levels of an entry. The library itself logs every entry at level 4
@@ -28,7 +29,9 @@ enum LoggType : int32_t {
 // "File"; a relative name is taken from the working folder), else
 // $XDG_STATE_HOME (default ~/.local/state) / Korvane / ZEN.log; missing folders
 // are created. Never throws: returns 1 when the entry was written, 0 when it
-// could not be (callers ignore the result).
+// could not be (callers ignore the result). A file that cannot be opened is
+// not tried again for a while (see SetEventLogRetryInterval), so that an
+// entry costs microseconds also then.
 int Log_Event(LoggType level, const char* message, const char* sourceFile, int32_t line,
               const char* function);
 
@@ -44,9 +47,20 @@ int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const 
 
 // The file the next entry goes to (configuration or default, see Log_Event).
 CString GetEventLogPath();
-// Closes the open log file; the next entry opens it again (for instance after
-// the file was moved away by log rotation).
+// Closes the open log file and forgets a failure to open one; the next entry
+// opens the file again (for instance after the file was moved away by log
+// rotation, or after its folder was mended).
 void CloseEventLog();
+
+// A log file that cannot be opened (its folder cannot be made or written, a
+// file stands where the folder should be) is reported once on stderr, and
+// entries meant for it are dropped at once, without touching the file, until
+// this interval has passed since the failed attempt; the next entry then
+// tries again. Another configured path is tried at once.
+inline constexpr std::chrono::milliseconds kDefaultRetryInterval{30000};
+// Sets that interval (negative counts as 0: every entry tries again). For
+// tests and tools; applies to a failure already remembered as well.
+void SetEventLogRetryInterval(std::chrono::milliseconds interval);
 
 // A record of the event-log settings: the log file path in a fixed buffer of
 // PathBufferSize bytes (NUL-terminated), two 32-bit settings and a module

@@ -127,6 +127,19 @@ void ComputeNonce(unsigned char* nonce, const unsigned char* text, size_t length
     crypto_generichash(nonce, kNonceBytes, text, length, nonceKey.data(), nonceKey.size());
 }
 
+// The stored form of plain under the given subkeys.
+std::string Seal(const unsigned char* plain, size_t length, const SubKeys& keys)
+{
+    std::vector<unsigned char> sealed(kNonceBytes + length);
+    ComputeNonce(sealed.data(), plain, length, keys.nonceKey);
+    crypto_stream_xchacha20_xor(sealed.data() + kNonceBytes, plain, length, sealed.data(), keys.streamKey.data());
+
+    std::string encoded(sodium_base64_ENCODED_LEN(sealed.size(), kVariant), '\0');
+    sodium_bin2base64(encoded.data(), encoded.size(), sealed.data(), sealed.size(), kVariant);
+    encoded.resize(Base64Length(sealed.size()));
+    return kVersionMarker + encoded;
+}
+
 } // namespace
 
 CString Obvra_encode(const CString& text)
@@ -140,23 +153,15 @@ CString Obvra_encode(const CString& text)
     }
     StartSodium();
     SubKeys keys = CurrentSubKeys();
-
-    const auto* plain = reinterpret_cast<const unsigned char*>(text.GetString());
-    std::vector<unsigned char> sealed(kNonceBytes + length);
-    ComputeNonce(sealed.data(), plain, length, keys.nonceKey);
-    crypto_stream_xchacha20_xor(sealed.data() + kNonceBytes, plain, length, sealed.data(), keys.streamKey.data());
+    std::string stored = Seal(reinterpret_cast<const unsigned char*>(text.GetString()), length, keys);
     sodium_memzero(&keys, sizeof keys);
-
-    std::string encoded(sodium_base64_ENCODED_LEN(sealed.size(), kVariant), '\0');
-    sodium_bin2base64(encoded.data(), encoded.size(), sealed.data(), sealed.size(), kVariant);
-    encoded.resize(Base64Length(sealed.size()));
-    return CString(kVersionMarker + encoded);
+    return CString(std::move(stored));
 }
 
 CString Obvra_decode(const CString& stored)
 {
     CString form = stored;
-    form.Trim();
+    form.TrimRight();
     if (form.GetLength() < static_cast<int>(kMarkerLength) || form.Left(static_cast<int>(kMarkerLength)) != kVersionMarker)
         return CString();
     const std::string body = form.Mid(static_cast<int>(kMarkerLength)).Str();
@@ -178,10 +183,15 @@ CString Obvra_decode(const CString& stored)
     auto* plainBytes = reinterpret_cast<unsigned char*>(plain.data());
     crypto_stream_xchacha20_xor(plainBytes, sealed.data() + kNonceBytes, length, sealed.data(),
                                 keys.streamKey.data());
-    unsigned char nonce[kNonceBytes];
-    ComputeNonce(nonce, plainBytes, length, keys.nonceKey);
+    // Only the one form that encoding gives is accepted. The base64 decoder
+    // reads some other spellings alike (bytes 0x80-0xFF as '_', spare bits
+    // of the last character set), and a leading blank would be dropped by a
+    // trim; a stored form spelled otherwise has been altered.
+    std::string canonical = Seal(plainBytes, length, keys);
     sodium_memzero(&keys, sizeof keys);
-    if (sodium_memcmp(nonce, sealed.data(), kNonceBytes) != 0) {
+    const bool same = canonical.size() == static_cast<size_t>(form.GetLength()) &&
+                      sodium_memcmp(canonical.data(), form.GetString(), canonical.size()) == 0;
+    if (!same) {
         sodium_memzero(plain.data(), plain.size());
         return CString();
     }

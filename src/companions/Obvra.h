@@ -47,8 +47,10 @@ public:
 // cannot be read.
 CString Obvra_encode(const CString& text);
 
-// The plain text of a stored form (trailing white space already removed by
-// the caller). A form that is not one of ours, was altered, or was made with
-// another key yields an empty text. Throws CCredentialException only as
-// Obvra_encode does for the key.
+// The plain text of a stored form (trailing white space is ignored; callers
+// remove it already). Only the form that Obvra_encode gives for that text
+// decodes: a form that is not one of ours, was altered, is spelled another
+// way that would decode to the same bytes, or was made with another key
+// yields an empty text. Throws CCredentialException only as Obvra_encode
+// does for the key.
 CString Obvra_decode(const CString& stored);

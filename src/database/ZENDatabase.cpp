@@ -18,6 +18,7 @@
 #include "recordsets/CZENDB_SystemRecordsets.h"
 
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -48,6 +49,24 @@ bool StoredCredentialMatches(CString stored, const CString& plain)
         return false;
     return !decoded.IsEmpty() || stored == Obvra_encode(CString());
 }
+
+// Closes the facade's connection when an exception leaves the scope in which
+// it was made; a normal return leaves the connection as the code left it.
+class CCloseOnEscape {
+public:
+    explicit CCloseOnEscape(CZENDatabase& db) : m_db(db), m_nExceptions(std::uncaught_exceptions()) {}
+    ~CCloseOnEscape()
+    {
+        if (std::uncaught_exceptions() > m_nExceptions)
+            m_db.CloseDatabase();
+    }
+    CCloseOnEscape(const CCloseOnEscape&) = delete;
+    CCloseOnEscape& operator=(const CCloseOnEscape&) = delete;
+
+private:
+    CZENDatabase& m_db;
+    int m_nExceptions;
+};
 
 } // namespace
 
@@ -102,6 +121,19 @@ int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassw
     const CString defaultPath = GetDefaultDatabasePath();
     ZEN_LOG_EVENT(kModule, kOpenDatabase, "Complete Database Path:%s", defaultPath.GetString());
     const CString path = GetStringFromConfigFile("Database", "DatabaseFile", defaultPath);
+    // Taken at once: every log entry looks the configuration up again.
+    const CString configError = GetConfigFileError();
+    if (!configError.IsEmpty()) {
+        // The default stands in only for a configuration that is not there;
+        // one that cannot be read may name another database.
+        ZEN_LOG_EVENT(kModule, kOpenDatabase, "%s", configError.GetString());
+        m_strDatabaseName.Empty();
+        if (IsOpen())
+            CloseDatabase();
+        strErrorMessage = configError;
+        AfxMessageBox(strErrorMessage, MB_OK | MB_ICONERROR);
+        return 0;
+    }
     ZEN_LOG_EVENT(kModule, kOpenDatabase, "Database to open:%s", path.GetString());
     m_strDatabaseName = path;
     CString connect;
@@ -155,6 +187,23 @@ int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassw
         AfxMessageBox(strErrorMessage, MB_OK);
         e.Delete();
         Close();
+        return 0;
+    }
+
+    // From here on the connection is open: whatever escapes this function
+    // (an error reading the user table, a UI host that throws) closes it.
+    CCloseOnEscape closeOnEscape(*this);
+
+    // A file of another program (or an empty one) has no version table: say
+    // so in words of our own instead of the engine's, before the login
+    // would trip over the missing user table.
+    CString engineText;
+    if (!HoldsVersionTable(engineText)) {
+        ZEN_LOG_EVENT(kModule, kOpenDatabase, "Not a station database, reading its version gave: %s",
+                      engineText.GetString());
+        CloseDatabase();
+        strErrorMessage.Format("The file '%s' is not a ZEN station database.", path.GetString());
+        AfxMessageBox(strErrorMessage, MB_OK | MB_ICONERROR);
         return 0;
     }
 
@@ -240,17 +289,44 @@ int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassw
             return 0;
         }
     } catch (CDBException& e) {
-        strErrorMessage = e.m_strError;
-        AfxMessageBox(strErrorMessage, MB_OK);
-        e.Delete();
+        // Closed before the message: a host whose message box throws must
+        // not leave the connection open.
         CloseDatabase();
+        strErrorMessage = e.m_strError;
+        e.Delete();
+        AfxMessageBox(strErrorMessage, MB_OK);
         return 0;
     } catch (CException& e) {
+        CloseDatabase();
+        strErrorMessage = "Exception when reading database version";
+        e.Delete();
+        AfxMessageBox(strErrorMessage, MB_OK);
+        return 0;
+    } catch (...) {
+        // Any other exception (std::bad_alloc, one thrown by the UI host or
+        // a hook) ends the opening the same way.
+        CloseDatabase();
         strErrorMessage = "Exception when reading database version";
         AfxMessageBox(strErrorMessage, MB_OK);
-        e.Delete();
-        CloseDatabase();
         return 0;
+    }
+}
+
+bool CZENDatabase::HoldsVersionTable(CString& engineText)
+{
+    try {
+        int major = 0;
+        int minor = 0;
+        GetVersion(major, minor);
+        return true;
+    } catch (CDBException& e) {
+        // SQL state class 42: the statement names a table or a column that
+        // the file does not have. Other failures (a lock, a damaged file)
+        // are the version check's to report.
+        const bool foreign = e.m_strStateNativeOrigin.Find("State:42") == 0;
+        engineText = e.m_strError;
+        e.Delete();
+        return !foreign;
     }
 }
 
@@ -363,5 +439,9 @@ int CZENDatabase::ScanTableConfigurations()
 
 CMapStringToPtr* CZENDatabase::GetTableConfiguration(ZENRecordsets which)
 {
+    // The enumeration is a plain integer at the interface: callers can pass
+    // any value, and an address past the array would be used as a map.
+    if (which < 0 || which >= ZENRS_Count)
+        return nullptr;
     return &m_TableConfigurations[which];
 }

@@ -190,7 +190,8 @@ public:
     // read shows its error and keeps what its map held.
     virtual int ScanTableConfigurations();
     // The column map of one table (column name -> CODBCFieldInfo*), owned by
-    // the facade; empty until ScanTableConfigurations ran. which: 0 .. 12.
+    // the facade; empty until ScanTableConfigurations ran. nullptr for a
+    // value outside 0 .. 12.
     virtual CMapStringToPtr* GetTableConfiguration(ZENRecordsets which);
 
     // --- Session -------------------------------------------------------------
@@ -243,6 +244,11 @@ protected:
     virtual int UpdateTablesTo(int major, int minor);
 
 private:
+    // False when the open file has no version table (or not its columns),
+    // i.e. is not a station database; engineText then holds the engine's
+    // error. True otherwise, also when reading the version failed for
+    // another reason (left to the version check).
+    bool HoldsVersionTable(CString& engineText);
     // Checks m_strUserName / m_strPassword against the user table; on
     // success stores the user's role. Errors pass to the caller.
     bool TryLogin();

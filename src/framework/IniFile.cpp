@@ -5,12 +5,11 @@
 #include "framework/XdgPaths.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,9 +27,12 @@ std::string Trimmed(const std::string& text)
     return text.substr(first, last - first + 1);
 }
 
+// a is a name as stored (trimmed when parsed or set); b is a name a caller
+// asks for, trimmed by the same rule, so that " Key " finds the entry that
+// SetString(" Key ") wrote instead of adding a second one behind it.
 bool SameName(const std::string& a, const char* b)
 {
-    return strcasecmp(a.c_str(), b ? b : "") == 0;
+    return strcasecmp(a.c_str(), Trimmed(b ? b : "").c_str()) == 0;
 }
 
 bool HasLineBreak(const char* text)
@@ -57,22 +59,99 @@ std::string Unquote(const std::string& value)
     return value;
 }
 
+// The 1-based number of the first line holding a byte sequence that is not
+// UTF-8 (overlong forms, surrogates and code points above U+10FFFF
+// included); 0 when the whole text is UTF-8.
+long FirstLineNotUtf8(const std::string& text)
+{
+    long line = 1;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = p + text.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c == '\n')
+            ++line;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int length = 0;
+        uint32_t code = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+            code = c & 0x1Fu;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            code = c & 0x0Fu;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            code = c & 0x07u;
+        } else {
+            return line;
+        }
+        if (end - p < length)
+            return line;
+        for (int i = 1; i < length; ++i) {
+            if ((p[i] & 0xC0u) != 0x80u)
+                return line;
+            code = (code << 6) | (p[i] & 0x3Fu);
+        }
+        const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+        if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+            return line;
+        p += length;
+    }
+    return 0;
+}
+
 } // namespace
 
-BOOL CIniFile::Load(const CString& path)
+BOOL CIniFile::Load(const CString& path, CString* reason)
 {
     m_lines.clear();
-    std::error_code ec;
-    if (!std::filesystem::exists(path.Str(), ec))
-        return ec ? FALSE : TRUE;
-    std::ifstream in(path.Str(), std::ios::binary);
-    if (!in)
+    const auto fail = [reason](const CString& why) {
+        if (reason != nullptr)
+            *reason = why;
         return FALSE;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        return FALSE;
-    Parse(text.str());
+    };
+    if (reason != nullptr)
+        reason->Empty();
+    struct stat st {};
+    if (::stat(path.GetString(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return TRUE;
+        return fail(std::strerror(errno));
+    }
+    // A folder opens and reads as an empty stream: without this test it
+    // would pass for an empty file.
+    if (S_ISDIR(st.st_mode))
+        return fail("it is a folder, not a file");
+    const int fd = ::open(path.GetString(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(std::strerror(errno));
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return fail(std::strerror(error));
+        }
+        if (n == 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    const long badLine = FirstLineNotUtf8(text);
+    if (badLine > 0) {
+        CString why;
+        why.Format("it is not UTF-8 text (line %ld)", badLine);
+        return fail(why);
+    }
+    Parse(text);
     return TRUE;
 }
 

@@ -17,16 +17,19 @@
 //    the end of a value line (a value may hold ';' and '#').
 //  - section and key names compare without regard to ASCII letter case; when a
 //    section or a key occurs twice, the first occurrence wins.
-//  - UTF-8 text; a leading byte-order mark is ignored; CR LF or LF line ends
-//    (written back as LF).
+//  - UTF-8 text (Load refuses anything else); a leading byte-order mark is
+//    ignored; CR LF or LF line ends (written back as LF).
 class CIniFile {
 public:
     CIniFile() = default;
 
     // Replaces the content by the file's. A missing file gives an empty
-    // document and TRUE; FALSE when the file exists but cannot be read (the
-    // document is then empty).
-    BOOL Load(const CString& path);
+    // document and TRUE; FALSE when something exists at path but cannot be
+    // read as such a file: no permission, a folder, a read error, or text
+    // that is not UTF-8. The document is then empty and reason (when given)
+    // says why in a few words, e.g. "Permission denied" or "it is not UTF-8
+    // text (line 3)"; it is emptied on success.
+    BOOL Load(const CString& path, CString* reason = nullptr);
     // Replaces the content by the given text.
     void Parse(const std::string& text);
     // The document as file text.

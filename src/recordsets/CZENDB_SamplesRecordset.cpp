@@ -33,6 +33,33 @@ bool IsUsableColumnKey(const CString& key)
     return key.FindOneOf("[]'") < 0;
 }
 
+// The clause of a search that cannot be put into SQL: it selects nothing, so
+// a search that is not understood never turns into a list of every sample.
+const char* const kNoRows = "WHERE 1 = 0";
+
+// text as the inside of a LIKE '...' literal that matches exactly what was
+// typed: quotes doubled, and the pattern characters % and _ (and [, which
+// the desktop-database dialect reads as a character class) preceded by a
+// backslash, together with the backslash itself. needsEscape tells whether
+// the clause must name the backslash with ESCAPE '\'; texts without pattern
+// characters keep the plain form.
+CString LikePatternText(const CString& text, bool& needsEscape)
+{
+    needsEscape = text.FindOneOf("%_[") >= 0;
+    CString pattern;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        const char c = text[i];
+        if (c == '\'') {
+            pattern += "''";
+            continue;
+        }
+        if (needsEscape && (c == '%' || c == '_' || c == '[' || c == '\\'))
+            pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
 } // namespace
 
 CZENDB_SamplesRecordset::CZENDB_SamplesRecordset(CDatabase* database)
@@ -142,34 +169,29 @@ CString CZENDB_SamplesRecordset::GetWhereSQL(SampleViewTypeType view, CMapString
             if (criterion->IsText) {
                 if (criterion->Text.IsEmpty())
                     continue;
-                // A quote cannot be searched for: the whole search is dropped
-                // rather than sending a broken or altered statement.
-                if (criterion->Text.Find('\'') >= 0 || !IsUsableColumnKey(key))
-                    return CString();
-                extra.AppendFormat("[%s] LIKE '%%%s%%' AND ", key.GetString(),
-                                   criterion->Text.GetString());
+                if (!IsUsableColumnKey(key))
+                    return kNoRows;
+                bool needsEscape = false;
+                const CString pattern = LikePatternText(criterion->Text, needsEscape);
+                extra.AppendFormat("[%s] LIKE '%%%s%%'%s AND ", key.GetString(), pattern.GetString(),
+                                   needsEscape ? " ESCAPE '\\'" : "");
             } else {
-                CTime from = criterion->From;
-                CTime to = criterion->To;
-                if (from.GetTime() == 0 && to.GetTime() != 0) {
-                    from = to;
-                    to = CTime(0);
-                }
-                if (from.GetTime() == 0)
+                const CTime from = criterion->From;
+                const CTime to = criterion->To;
+                if (from.GetTime() == 0 && to.GetTime() == 0)
                     continue;
                 if (!IsUsableColumnKey(key))
-                    return CString();
-                const CTime start = StartOfDay(from, 0);
-                if (to.GetTime() == 0) {
-                    extra.AppendFormat("[%s] >= # %d / %d / %d # AND ", key.GetString(),
-                                       start.GetMonth(), start.GetDay(), start.GetYear());
-                } else {
-                    // The range ends before the day after `to`, so it covers
-                    // the whole last day.
+                    return kNoRows;
+                // From the start of the first day; before the start of the
+                // day after the last one, so that the last day counts whole.
+                if (from.GetTime() != 0) {
+                    const CTime start = StartOfDay(from, 0);
+                    extra.AppendFormat("[%s] >= # %d / %d / %d # AND ", key.GetString(), start.GetMonth(),
+                                       start.GetDay(), start.GetYear());
+                }
+                if (to.GetTime() != 0) {
                     const CTime end = StartOfDay(to, 1);
-                    extra.AppendFormat("[%s] >= # %d / %d / %d # AND [%s] < # %d / %d /%d # AND ",
-                                       key.GetString(), start.GetMonth(), start.GetDay(),
-                                       start.GetYear(), key.GetString(), end.GetMonth(),
+                    extra.AppendFormat("[%s] < # %d / %d /%d # AND ", key.GetString(), end.GetMonth(),
                                        end.GetDay(), end.GetYear());
                 }
             }

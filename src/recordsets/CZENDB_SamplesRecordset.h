@@ -31,9 +31,13 @@ public:
     virtual CString GetDefaultFirst5000SQL();
     // The clause of a list view, beginning with "WHERE" (no leading blank), or
     // an empty text when the view selects every sample. Only SampleViewSearch
-    // reads `criteria` (may be null otherwise). A search text or key holding a
-    // single quote, or a key holding a bracket, cannot be put into the clause:
-    // the result is then empty (no filter at all).
+    // reads `criteria` (may be null otherwise). Search texts match exactly
+    // what they hold, anywhere in the column: quotes, %, _, [ and \ are
+    // ordinary characters (the clause escapes them, with ESCAPE '\' where
+    // needed). A date criterion selects whole days: From alone from that
+    // day on, To alone up to and including that day, both the days between.
+    // A key that cannot name a column (holding a bracket or a quote) gives
+    // "WHERE 1 = 0": such a search lists no sample rather than every one.
     virtual CString GetWhereSQL(SampleViewTypeType view, CMapStringToPtr* criteria);
     // " WHERE [Samples].[SampleID]=<key>".
     virtual CString GetWhereSQL(int32_t sampleID);

@@ -18,10 +18,10 @@ enum SampleViewTypeType : int32_t {
     SampleViewSigned = 5,     // signed
 };
 
-// One search criterion. A text criterion matches the text anywhere in the
-// column; a date criterion selects the whole days From .. To (To 0: from From
-// on; From 0 with To set: from To on). The map and its records belong to the
-// caller that asked for the search.
+// One search criterion. A text criterion matches the text, as typed,
+// anywhere in the column; a date criterion selects whole days: From .. To,
+// or with To 0 from From on, or with From 0 up to and including To. The map
+// and its records belong to the caller that asked for the search.
 struct SampleSearchCriterion {
     CString Text;             // text criteria: the text to search for
     CTime From;               // date criteria: first day; 0 when not given

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <string>
 #include <filesystem>
 
 namespace {
@@ -71,6 +73,40 @@ TEST_F(ConfigTest, ZenConfigNamesTheOnlyFile)
         EXPECT_EQ(GetStringFromConfigFile("Database", "DatabaseFile", "dflt"), "/home.db");
         EXPECT_EQ(GetConfigFileCandidates().size(), 3u);
     }
+}
+
+TEST_F(ConfigTest, FileThatExistsButCannotBeReadIsReportedNotSkipped)
+{
+    const std::string user = Path("home/Korvane/ZEN.ini");
+    zentest::WriteFileText(Path("sys1/Korvane/ZEN.ini"), "[Database]\nDatabaseFile=/sys1.db\n");
+    const struct {
+        const char* name;
+        std::function<void()> make;
+        std::string reason;
+    } cases[] = {
+        {"folder", [&] { std::filesystem::create_directories(user + "/inside"); }, "it is a folder, not a file"},
+        {"not UTF-8", [&] { zentest::WriteFileText(user, "[Database]\nDatabaseFile=/M\xfcller.db\n"); },
+         "it is not UTF-8 text (line 2)"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(user);
+        c.make();
+        // The system file's value must not stand in for the user file's.
+        EXPECT_EQ(GetStringFromConfigFile("Database", "DatabaseFile", "dflt"), "dflt") << c.name;
+        EXPECT_EQ(GetConfigFileError().Str(),
+                  "The station configuration file '" + user + "' cannot be read: " + c.reason + ".")
+            << c.name;
+        // Asked again (from the cache), the same answer.
+        EXPECT_EQ(GetStringFromConfigFile("Log", "File", "dflt"), "dflt") << c.name;
+        EXPECT_FALSE(GetConfigFileError().IsEmpty()) << c.name;
+    }
+    // Mended, or missing: no error, and the lookup goes on as before.
+    std::filesystem::remove_all(user);
+    EXPECT_EQ(GetStringFromConfigFile("Database", "DatabaseFile", "dflt"), "/sys1.db");
+    EXPECT_TRUE(GetConfigFileError().IsEmpty());
+    zentest::WriteFileText(user, "[Database]\nDatabaseFile=/M\xc3\xbcller.db\n");
+    EXPECT_EQ(GetStringFromConfigFile("Database", "DatabaseFile", "dflt"), "/M\xc3\xbcller.db");
+    EXPECT_TRUE(GetConfigFileError().IsEmpty());
 }
 
 TEST_F(ConfigTest, SystemFolderDefaultsToEtcXdg)

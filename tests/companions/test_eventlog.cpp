@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -89,6 +90,81 @@ TEST_F(EventLogTest, AFileThatCannotBeWrittenDoesNotReachTheCaller)
     EXPECT_NO_THROW(result = Log_Event(LOGG_DEBUG, "lost", "database", 3, "f"));
     EXPECT_EQ(result, 0);
     EXPECT_NO_THROW(ZEN_LOG_EVENT("database", "f", "%s", "lost too"));
+}
+
+// Entries meant for a log whose folder cannot be made: the failure is told
+// once, and the file is not tried again until the retry interval has passed.
+class UnwritableEventLog : public EventLogTest {
+protected:
+    void SetUp() override
+    {
+        // A file where the log's folder should be.
+        zentest::WriteFileText(m_dir.File("logs"), "not a folder\n");
+        m_logPath = m_dir.File("logs/station.log");
+        zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + m_logPath + "\n");
+    }
+    void TearDown() override
+    {
+        SetEventLogRetryInterval(kDefaultRetryInterval);
+        EventLogTest::TearDown();
+    }
+    // Mends the folder, so that the next attempt on the file succeeds.
+    void MendFolder()
+    {
+        std::filesystem::remove(m_dir.File("logs"));
+        std::filesystem::create_directories(m_dir.File("logs"));
+    }
+    std::string m_logPath;
+};
+
+TEST_F(UnwritableEventLog, FailureIsToldOnceAndTheFileLeftAloneForAWhile)
+{
+    SetEventLogRetryInterval(std::chrono::hours(1));
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 300; ++i)
+        EXPECT_EQ(Log_Event(LOGG_DEBUG, "dropped", "databaseobjects", i, "CZENDB_Sample::Save"), 0);
+    const std::string told = testing::internal::GetCapturedStderr();
+    const std::string expected = "ZEN event log: cannot write to '" + m_logPath + "' (";
+    ASSERT_EQ(told.find(expected), 0u) << told;
+    EXPECT_EQ(told.find(expected, 1), std::string::npos) << "told more than once: " << told;
+    EXPECT_NE(told.find("(tried again every 3600 s)"), std::string::npos) << told;
+
+    // Mended within the interval: the file is not tried yet.
+    MendFolder();
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "still dropped", "database", 1, "f"), 0);
+    EXPECT_FALSE(std::filesystem::exists(m_logPath));
+
+    // Once the interval has passed, the next entry tries and is written.
+    SetEventLogRetryInterval(std::chrono::milliseconds(0));
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "written again", "database", 2, "f"), 1);
+    const std::string log = zentest::ReadFileText(m_logPath);
+    EXPECT_NE(log.find("written again"), std::string::npos);
+    EXPECT_EQ(log.find("dropped"), std::string::npos);
+}
+
+TEST_F(UnwritableEventLog, AnotherPathOrACloseIsTriedAtOnce)
+{
+    SetEventLogRetryInterval(std::chrono::hours(1));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "dropped", "database", 1, "f"), 0);
+    // Another configured file: tried at once.
+    const std::string other = m_dir.File("other/station.log");
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + other + "\n");
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "to the other file", "database", 2, "f"), 1);
+    EXPECT_NE(zentest::ReadFileText(other).find("to the other file"), std::string::npos);
+    // Back to the broken one: a failure told again, since the log worked in between.
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + m_logPath + "\n");
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "dropped", "database", 3, "f"), 0);
+    const std::string told = testing::internal::GetCapturedStderr();
+    const std::string expected = "ZEN event log: cannot write to '" + m_logPath + "'";
+    const size_t first = told.find(expected);
+    ASSERT_NE(first, std::string::npos) << told;
+    EXPECT_NE(told.find(expected, first + 1), std::string::npos) << told;
+    // CloseEventLog forgets the failure: mended, the next entry is written.
+    MendFolder();
+    CloseEventLog();
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "after close", "database", 4, "f"), 1);
+    EXPECT_NE(zentest::ReadFileText(m_logPath).find("after close"), std::string::npos);
 }
 
 TEST(EventLogManager, CopiesMemberWise)

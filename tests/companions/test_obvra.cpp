@@ -107,4 +107,47 @@ TEST_F(ObvraTest, AlteredFormsDecodeToEmptyText)
         EXPECT_EQ(Obvra_decode(form), "") << form.GetString();
 }
 
+TEST_F(ObvraTest, OnlyTheCanonicalSpellingDecodes)
+{
+    UseKeyFile("");
+    // A form whose body holds '_' (the base64 digit 63) and one without it.
+    CString withUnderscore;
+    for (int i = 0; withUnderscore.IsEmpty(); ++i) {
+        ASSERT_LT(i, 1000) << "no form with '_' found";
+        const CString form = Obvra_encode(CString("user") + std::to_string(i).c_str());
+        if (form.Mid(3).Find('_') >= 0)
+            withUnderscore = form;
+    }
+    const CString plain = Obvra_decode(withUnderscore);
+    ASSERT_FALSE(plain.IsEmpty());
+    const int at = withUnderscore.Find('_', 3);
+
+    std::vector<CString> spellings;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        CString other = withUnderscore;
+        other.SetAt(at, static_cast<char>(byte));
+        spellings.push_back(other);
+    }
+    const CString stored = Obvra_encode("supervisor");
+    spellings.push_back(" " + stored);          // leading blank
+    spellings.push_back("\t" + stored);
+    spellings.push_back(stored.Left(3) + " " + stored.Mid(3));
+    // The last digit of a body that is not a multiple of three bytes carries
+    // spare bits; every other digit sharing its used bits is another spelling.
+    const char* const digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    const int last = stored.GetLength() - 1;
+    const int value = static_cast<int>(std::string(digits).find(stored[last]));
+    for (int spare = 1; spare < 16; ++spare) {
+        const int other = value ^ spare;
+        CString form = stored;
+        form.SetAt(last, digits[other]);
+        spellings.push_back(form);
+    }
+    for (const CString& form : spellings)
+        EXPECT_EQ(Obvra_decode(form), "") << form.GetString();
+    // The canonical forms still decode, also with trailing blanks.
+    EXPECT_EQ(Obvra_decode(withUnderscore), plain);
+    EXPECT_EQ(Obvra_decode(stored + " "), "supervisor");
+}
+
 } // namespace

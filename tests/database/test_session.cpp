@@ -4,6 +4,7 @@
 
 #include "FacadeTestSupport.h"
 
+#include "companions/EventLog.h"
 #include "companions/Obvra.h"
 #include "dialogs/LoginDlg.h"
 #include "framework/Exceptions.h"
@@ -16,6 +17,9 @@
 
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -325,13 +329,225 @@ TEST_F(CFacadeTest, FilesThatAreNotDatabasesAreRefusedWithTheirPath)
     }
 }
 
-TEST_F(CFacadeTest, SqliteFileWithoutOurTablesShowsTheEngineError)
+TEST_F(CFacadeTest, DatabasesOfOtherProgramsAreNotStationDatabases)
 {
-    CDatabase::CreateDatabase((CString("DBQ=") + m_path.c_str() + ";").GetString());
+    const struct {
+        const char* name;
+        std::vector<std::string> statements;  // run on a new SQLite file; none: an empty file
+        const char* engineSays;
+    } files[] = {
+        {"empty file", {}, "no such table: SystemTable"},
+        {"another program's database", {"CREATE TABLE Invoices (Number INTEGER, Customer TEXT)"},
+         "no such table: SystemTable"},
+        {"a version table of other columns", {"CREATE TABLE SystemTable (Version TEXT)"},
+         "no such column: MajorVersion"},
+    };
+    for (const int login : {0, 1}) {
+        for (const auto& file : files) {
+            SCOPED_TRACE(std::string(file.name) + (login ? ", with login" : ""));
+            std::filesystem::remove(m_path);
+            std::filesystem::remove(m_logPath);
+            CloseEventLog();  // the next entry starts the file afresh
+            if (file.statements.empty())
+                zentest::WriteFileText(m_path, "");
+            else {
+                CDatabase::CreateDatabase((CString("DBQ=") + m_path.c_str() + ";").GetString());
+                factest::Exec(m_path, file.statements);
+            }
+            m_host.Reset();
+            CZENDatabase facade;
+            CString error;
+            EXPECT_EQ(facade.OpenDatabase(login, "admin", "secret", error), 0);
+            const std::string expected = "The file '" + m_path + "' is not a ZEN station database.";
+            EXPECT_EQ(error.Str(), expected);
+            ASSERT_EQ(m_host.GetMessages().size(), 1u);
+            EXPECT_EQ(m_host.GetMessages()[0].text.Str(), expected);
+            EXPECT_EQ(m_host.GetMessages()[0].style, MB_OK | MB_ICONERROR);
+            EXPECT_FALSE(facade.IsOpen());
+            // The engine's own words go to the log.
+            const std::string log = zentest::ReadFileText(m_logPath);
+            EXPECT_NE(log.find("Not a station database, reading its version gave: " + std::string(file.engineSays)),
+                      std::string::npos)
+                << log;
+        }
+    }
+}
+
+// A host whose first message box fails with an exception that is not the
+// framework's, as a window system that went away would; later boxes are
+// recorded as usual.
+class CThrowingUIHost : public CScriptedUIHost {
+public:
+    int MessageBox(const CString& text, UINT style) override
+    {
+        if (!m_bThrown) {
+            m_bThrown = true;
+            m_strThrownAt = text;
+            throw std::runtime_error("the screen went away");
+        }
+        return CScriptedUIHost::MessageBox(text, style);
+    }
+    bool m_bThrown = false;
+    CString m_strThrownAt;
+};
+
+// True when another connection can take the file's write lock at once.
+bool WriteLockIsFree(const std::string& path)
+{
+    CDatabase other;
+    other.OpenEx((CString("DBQ=") + path.c_str() + ";").GetString(), CDatabase::noOdbcDialog);
+    other.SetQueryTimeout(0);
+    try {
+        other.BeginTrans();
+        other.Rollback();
+        return true;
+    } catch (CDBException& e) {
+        e.Delete();
+        return false;
+    }
+}
+
+TEST_F(CFacadeTest, ExceptionsOfAnyKindDuringTheVersionCheckCloseTheConnection)
+{
+    // A 1.6 file is upgraded and the success is shown: that message box
+    // throws. A 1.6 file whose Samples already has the trace column fails in
+    // the upgrade hook, whose message box throws.
+    const struct {
+        const char* name;
+        std::vector<std::string> prepare;
+        std::string thrownAt;
+    } cases[] = {
+        {"after the upgrade", {}, "Sucessfully upgraded database to version 1.9."},
+        {"inside an upgrade hook", {"ALTER TABLE Samples ADD Trace BLOB"}, "duplicate column name: Trace"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(m_path);
+        CreateDatabase(6);
+        if (!c.prepare.empty())
+            factest::Exec(m_path, c.prepare);
+        CThrowingUIHost host;
+        CUIHostScope scope(&host);
+        CZENDatabase facade;
+        CString error;
+        int result = -1;
+        EXPECT_NO_THROW(result = facade.OpenDatabase(0, "", "", error));
+        EXPECT_EQ(result, 0);
+        EXPECT_TRUE(host.m_bThrown);
+        EXPECT_NE(host.m_strThrownAt.Find(c.thrownAt.c_str()), -1) << host.m_strThrownAt.GetString();
+        EXPECT_FALSE(facade.IsOpen());
+        EXPECT_EQ(error, "Exception when reading database version");
+        ASSERT_EQ(host.GetMessages().size(), 1u);
+        EXPECT_EQ(host.GetMessages()[0].text, "Exception when reading database version");
+        EXPECT_TRUE(WriteLockIsFree(m_path));
+    }
+}
+
+TEST_F(CFacadeTest, ExceptionFromTheHostDuringTheLoginClosesTheConnection)
+{
+    CreateDatabase(9);
+    // The login's question is the first message box; it throws, and the
+    // exception reaches the caller with the connection closed.
+    CThrowingUIHost host;
+    CUIHostScope scope(&host);
     CString error;
-    EXPECT_EQ(m_facade.OpenDatabase(0, "", "", error), 0);
-    EXPECT_NE(error.Find("SystemTable"), -1) << error.GetString();
+    EXPECT_THROW(m_facade.OpenDatabase(1, "nobody", "wrong", error), std::runtime_error);
+    EXPECT_EQ(host.m_strThrownAt.Str(), factest::Text(13025));
     EXPECT_FALSE(m_facade.IsOpen());
+    EXPECT_TRUE(WriteLockIsFree(m_path));
+}
+
+// --- A configuration that exists but cannot be read ------------------------
+
+// Opens with the configuration as it is and tells how it went: 0 refused with
+// the expected text naming the file, other values name what went wrong.
+int OpenWithUnreadableConfiguration(const std::string& config, const std::string& reason)
+{
+    CScriptedUIHost host;
+    CUIHostScope scope(&host);
+    CZENDatabase facade;
+    CString error;
+    if (facade.OpenDatabase(0, "", "", error) != 0)
+        return 10;
+    if (facade.IsOpen())
+        return 11;
+    const std::string expected = "The station configuration file '" + config + "' cannot be read: " + reason + ".";
+    if (error.Str() != expected)
+        return 12;
+    if (host.GetMessages().size() != 1 || host.GetMessages()[0].text.Str() != expected)
+        return 13;
+    if (host.GetMessages()[0].style != (MB_OK | MB_ICONERROR))
+        return 14;
+    if (!facade.GetDatabaseName().IsEmpty())
+        return 15;
+    return 0;
+}
+
+class UnreadableConfiguration : public CFacadeTest {
+protected:
+    void SetUp() override
+    {
+        CFacadeTest::SetUp();
+        // The default database exists and would open: it must not be used.
+        m_programData.emplace("ProgramData", (m_dir.Path() / "pd").c_str());
+        std::filesystem::create_directories(m_dir.Path() / "pd/Korvane");
+        CString error;
+        ASSERT_TRUE(ZenCreateDatabaseFile((m_dir.Path() / "pd/Korvane/ZEN.mdb").c_str(), 1, 9, &error));
+    }
+    std::optional<factest::CEnvGuard> m_programData;
+};
+
+TEST_F(UnreadableConfiguration, FolderOrTextThatIsNotUtf8IsRefusedNamingTheFile)
+{
+    CreateDatabase();
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"folder", "it is a folder, not a file"},
+        {"not UTF-8", "it is not UTF-8 text (line 2)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(m_configPath);
+        if (std::string(c.name) == "folder")
+            std::filesystem::create_directories(m_configPath);
+        else
+            zentest::WriteFileText(m_configPath, "[Database]\nDatabaseFile=" + m_path + "\xff\n");
+        EXPECT_EQ(OpenWithUnreadableConfiguration(m_configPath, c.reason), 0);
+    }
+    // Readable again: the configured database opens.
+    std::filesystem::remove_all(m_configPath);
+    WriteConfig(m_path);
+    EXPECT_EQ(OpenPlain(), 1);
+    EXPECT_EQ(m_facade.GetDatabaseName().Str(), m_path);
+}
+
+TEST_F(UnreadableConfiguration, FileWithoutReadPermissionIsRefusedNamingTheFile)
+{
+    CreateDatabase();
+    ASSERT_EQ(chmod(m_configPath.c_str(), 0000), 0);
+    if (geteuid() != 0) {
+        EXPECT_EQ(OpenWithUnreadableConfiguration(m_configPath, "Permission denied"), 0);
+        return;
+    }
+    // Root reads whatever the permissions say: an unprivileged child tries,
+    // in a folder that it may enter.
+    chmod(m_dir.Path().c_str(), 0755);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        const gid_t nogroup = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(65534) != 0)
+            _exit(20);
+        if (access(m_configPath.c_str(), R_OK) == 0)
+            _exit(21);
+        _exit(OpenWithUnreadableConfiguration(m_configPath, "Permission denied"));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // Opens the database as the process's current user and tells how it went:

@@ -9,6 +9,7 @@
 #include "framework/sql/FieldInfo.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -311,6 +312,20 @@ TEST_F(Upgrade, ScanningTwiceKeepsOneRecordPerColumn)
     // Closing keeps the configurations.
     m_facade.CloseDatabase();
     EXPECT_EQ(m_facade.GetTableConfiguration(ZENRS_Samples)->GetCount(), 34);
+}
+
+TEST_F(Upgrade, TableConfigurationOutsideTheThirteenTablesIsNull)
+{
+    CreateDatabase(9);
+    ASSERT_EQ(OpenPlain(), 1);
+    ASSERT_EQ(m_facade.ScanTableConfigurations(), 1);
+    for (const int which : {-1, ZENRS_Count, ZENRS_Count + 1, 1000, INT32_MIN, INT32_MAX})
+        EXPECT_EQ(m_facade.GetTableConfiguration(static_cast<ZENRecordsets>(which)), nullptr) << which;
+    // The first and the last table still have their maps.
+    ASSERT_NE(m_facade.GetTableConfiguration(ZENRS_DefaultProfileToUse), nullptr);
+    EXPECT_EQ(m_facade.GetTableConfiguration(ZENRS_DefaultProfileToUse)->GetCount(), 2);
+    ASSERT_NE(m_facade.GetTableConfiguration(ZENRS_UserTable), nullptr);
+    EXPECT_EQ(m_facade.GetTableConfiguration(ZENRS_UserTable)->GetCount(), 3);
 }
 
 } // namespace

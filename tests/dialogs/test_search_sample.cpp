@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -91,6 +94,47 @@ TEST_F(SearchSampleDialog, InputsBecomeCriteria)
         EXPECT_EQ(Describe(m_criteria), c.expected);
     }
     EXPECT_TRUE(m_host.GetMessages().empty());
+}
+
+TEST_F(SearchSampleDialog, OneDateOfTheMeasuredRangeListsFromOrUpToThatDay)
+{
+    const struct {
+        const char* id;
+        CTime measured;
+    } samples[] = {
+        {"M-1", CTime(2014, 5, 8, 23, 59, 59)},
+        {"M-2", CTime(2014, 5, 9, 12, 0, 0)},
+        {"M-3", CTime(2014, 5, 10, 0, 0, 0)},
+    };
+    for (const auto& sample : samples) {
+        CZENDB_Sample stored(&m_bed.Facade(), sample.id);
+        stored.MeasuredDate = sample.measured;
+        ASSERT_TRUE(stored.Save());
+    }
+    const CTime may9(2014, 5, 9, 0, 0, 0);
+    const struct {
+        UINT picker;
+        std::vector<std::string> listed;  // newest first
+    } cases[] = {
+        {IDC_SEARCH_MEASURED_TO, {"M-2", "M-1"}},
+        {IDC_SEARCH_MEASURED_FROM, {"M-3", "M-2"}},
+    };
+    for (const auto& c : cases) {
+        m_host.QueueDialogScript([&](CDialog& d) {
+            d.GetDlgItemAs<CDateTimeCtrl>(c.picker)->SetTime(may9);
+            return IDOK;
+        });
+        ASSERT_TRUE(m_bed.Facade().GetSearchCriteriaByDialog(&m_criteria));
+        CObList list;
+        m_bed.Facade().GetSamples(SampleViewSearch, &m_criteria, list);
+        std::vector<std::string> listed;
+        while (!list.IsEmpty()) {
+            std::unique_ptr<CObject> sample(list.RemoveHead());
+            listed.push_back(static_cast<CZENDB_Sample*>(sample.get())->UserSampleID.Str());
+        }
+        EXPECT_EQ(listed, c.listed) << c.picker;
+        DeleteAll(m_criteria);
+    }
 }
 
 TEST_F(SearchSampleDialog, ApostropheIsRefusedUntilCorrected)

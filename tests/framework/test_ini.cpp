@@ -145,4 +145,73 @@ TEST(IniFile, FailedSaveLeavesNoTemporary)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
 }
 
+TEST(IniFile, NamesAreTrimmedAlikeWhenWrittenAndLookedUp)
+{
+    CIniFile ini;
+    ini.Parse("[S]\nKey=old\n");
+    struct {
+        const char* section;
+        const char* key;
+        const char* written;  // the key as the line spells it afterwards
+    } const spellings[] = {{"S", "Key ", "Key"}, {"S", " Key", "Key"}, {" S ", "\tKEY\t", "KEY"}};
+    int round = 0;
+    for (const auto& spelling : spellings) {
+        const std::string value = "new" + std::to_string(++round);
+        EXPECT_TRUE(ini.SetString(spelling.section, spelling.key, value.c_str()));
+        // One line, the one in force, changed in place.
+        EXPECT_EQ(ini.ToText(), "[S]\n" + std::string(spelling.written) + "=" + value + "\n")
+            << spelling.section << "/" << spelling.key;
+        CString found;
+        EXPECT_TRUE(ini.Lookup(spelling.section, spelling.key, found));
+        EXPECT_EQ(found.Str(), value);
+        EXPECT_EQ(ini.GetString("S", "Key").Str(), value);
+    }
+    EXPECT_EQ(ini.GetKeys(" S ").size(), 1u);
+    EXPECT_TRUE(ini.RemoveKey("S ", " key"));
+    EXPECT_TRUE(ini.RemoveSection(" s"));
+    EXPECT_EQ(ini.ToText(), "");
+}
+
+TEST(IniFile, LoadRefusesWhatIsNotAReadableUtf8File)
+{
+    zentest::CTempDir dir;
+    struct {
+        const char* name;
+        std::string content;  // empty: a folder is made instead
+        const char* reason;
+    } const refused[] = {
+        {"folder.ini", "", "it is a folder, not a file"},
+        {"latin1.ini", "[S]\nk=v\nname=M\xfcller\n", "it is not UTF-8 text (line 3)"},
+        {"cut.ini", "[S]\nk=\xc3", "it is not UTF-8 text (line 2)"},
+        {"overlong.ini", "k=\xc0\xaf\n", "it is not UTF-8 text (line 1)"},
+        {"surrogate.ini", "\n\nk=\xed\xa0\x80\n", "it is not UTF-8 text (line 3)"},
+        {"beyond.ini", "k=\xf4\x90\x80\x80\n", "it is not UTF-8 text (line 1)"},
+    };
+    for (const auto& file : refused) {
+        const std::string path = dir.File(file.name);
+        if (file.content.empty())
+            std::filesystem::create_directories(path);
+        else
+            zentest::WriteFileText(path, file.content);
+        CIniFile ini;
+        ini.Parse("[Old]\nx=1\n");
+        CString reason;
+        EXPECT_FALSE(ini.Load(path.c_str(), &reason)) << file.name;
+        EXPECT_EQ(reason, file.reason) << file.name;
+        EXPECT_EQ(ini.ToText(), "") << file.name;
+        EXPECT_FALSE(ini.Load(path.c_str())) << file.name;
+    }
+
+    // UTF-8 of every length, and a missing file, load.
+    const std::string good = dir.File("good.ini");
+    zentest::WriteFileText(good, "[S]\nk=N\xc3\xbamero \xe2\x82\xac \xf0\x9f\x94\xa9\n");
+    CIniFile ini;
+    CString reason = "stale";
+    ASSERT_TRUE(ini.Load(good.c_str(), &reason));
+    EXPECT_TRUE(reason.IsEmpty());
+    EXPECT_EQ(ini.GetString("S", "k"), "N\xc3\xbamero \xe2\x82\xac \xf0\x9f\x94\xa9");
+    EXPECT_TRUE(ini.Load(dir.File("missing.ini").c_str(), &reason));
+    EXPECT_TRUE(ini.Load(dir.File("no/such/folder.ini").c_str(), &reason));
+}
+
 } // namespace

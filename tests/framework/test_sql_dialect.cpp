@@ -41,6 +41,9 @@ const TranslationCase kCases[] = {
     // Nothing inside string literals or comments changes.
     {"WHERE [WorkOrder] LIKE '%[A]#1/2/2014# TRUE%'", "WHERE \"WorkOrder\" LIKE '%[A]#1/2/2014# TRUE%'"},
     {"WHERE Field0='it''s [x] TRUE' -- [y] TRUE", "WHERE Field0='it''s [x] TRUE' -- [y] TRUE"},
+    // A LIKE with its escape character (a backslash is no escape in SQL text).
+    {"WHERE [Detail] LIKE '%50\\%\\_\\[x]\\\\y''%' ESCAPE '\\'",
+     "WHERE \"Detail\" LIKE '%50\\%\\_\\[x]\\\\y''%' ESCAPE '\\'"},
     {"UPDATE Registration SET DisplayOrder=3 WHERE Control='CustomField7'",
      "UPDATE Registration SET DisplayOrder=3 WHERE Control='CustomField7'"},
     // TOP with one column as its key: the rows up to the n-th key (ties kept)

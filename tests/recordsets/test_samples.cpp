@@ -106,8 +106,11 @@ TEST(SampleWhereClause, SearchCriteria)
         {"from only",
          [](CCriteria& c) { c.Dates("MeasuredDate", CTime(2014, 3, 5, 17, 30, 0), CTime(0)); },
          "WHERE [MeasuredDate] >= # 3 / 5 / 2014 #"},
-        {"to only", [](CCriteria& c) { c.Dates("MeasuredDate", CTime(0), Day(2014, 3, 7)); },
-         "WHERE [MeasuredDate] >= # 3 / 7 / 2014 #"},
+        {"to only: up to and including that day",
+         [](CCriteria& c) { c.Dates("MeasuredDate", CTime(0), CTime(2014, 3, 7, 9, 0, 0)); },
+         "WHERE [MeasuredDate] < # 3 / 8 /2014 #"},
+        {"to only at a year end", [](CCriteria& c) { c.Dates("DueDate", CTime(0), Day(2014, 12, 31)); },
+         "WHERE [DueDate] < # 1 / 1 /2015 #"},
         {"year end",
          [](CCriteria& c) { c.Dates("DueDate", Day(2014, 12, 1), CTime(2014, 12, 31, 23, 0, 0)); },
          "WHERE [DueDate] >= # 12 / 1 / 2014 # AND [DueDate] < # 1 / 1 /2015 #"},
@@ -119,10 +122,18 @@ TEST(SampleWhereClause, SearchCriteria)
                                                                       Day(2020, 1, 2), CTime(0));
          },
          "WHERE [CustomField7] LIKE '%x%' AND [RegistrationDate] >= # 1 / 2 / 2020 #"},
-        {"apostrophe drops the whole search",
-         [](CCriteria& c) { c.Text("WorkOrder", "A12").Text("Customer", "O'Neil"); }, ""},
-        {"bracket in key drops the whole search",
-         [](CCriteria& c) { c.Text("WorkOrder", "A12").Text("Detail] = 'x' OR [Detail", "y"); }, ""},
+        {"apostrophes are doubled",
+         [](CCriteria& c) { c.Text("WorkOrder", "A12").Text("Customer", "O'Neil''s"); },
+         "WHERE [WorkOrder] LIKE '%A12%' AND [Customer] LIKE '%O''Neil''''s%'"},
+        {"pattern characters are escaped", [](CCriteria& c) { c.Text("Detail", "50%_[x]\\y'"); },
+         "WHERE [Detail] LIKE '%50\\%\\_\\[x]\\\\y''%' ESCAPE '\\'"},
+        {"a backslash alone needs no escape", [](CCriteria& c) { c.Text("Detail", "C:\\x"); },
+         "WHERE [Detail] LIKE '%C:\\x%'"},
+        {"bracket in key selects nothing",
+         [](CCriteria& c) { c.Text("WorkOrder", "A12").Text("Detail] = 'x' OR [Detail", "y"); },
+         "WHERE 1 = 0"},
+        {"quote in a date key selects nothing",
+         [](CCriteria& c) { c.Dates("Due'Date", Day(2014, 1, 1), CTime(0)); }, "WHERE 1 = 0"},
     };
     CZENDB_SamplesRecordset rs;
     for (const Case& c : cases) {
@@ -438,6 +449,56 @@ TEST_F(SamplesTable, ViewAndSearchClausesSelectTheRightRows)
     CCriteria both;
     both.Text("WorkOrder", "A12").Dates("MeasuredDate", Day(2014, 3, 1), Day(2014, 3, 4));
     EXPECT_EQ(Select(SampleViewSearch, both.Map()), (V{"a"}));
+
+    // One end of the range only: up to and including the day, or from it on.
+    CCriteria upTo;
+    upTo.Dates("MeasuredDate", CTime(0), CTime(2014, 3, 7, 8, 0, 0));
+    EXPECT_EQ(Select(SampleViewSearch, upTo.Map()), (V{"c", "b", "a"}));
+    CCriteria from;
+    from.Dates("MeasuredDate", Day(2014, 3, 7), CTime(0));
+    EXPECT_EQ(Select(SampleViewSearch, from.Map()), (V{"e", "d", "c"}));
+    CCriteria upToFirst;
+    upToFirst.Dates("MeasuredDate", CTime(0), Day(2014, 3, 4));
+    EXPECT_EQ(Select(SampleViewSearch, upToFirst.Map()), (V{"a"}));
+}
+
+TEST_F(SamplesTable, SearchTextsFindWhatWasTyped)
+{
+    const char* const details[] = {"O'Brien", "OBrien", "50%", "500", "A_1", "AB1",
+                                   "[x]",     "x",      "a\\b", "ab",  "it''s"};
+    for (const char* detail : details) {
+        CZENDB_Sample sample(nullptr, detail);
+        sample.Detail = detail;
+        Add(sample);
+    }
+    using V = std::vector<std::string>;
+    const struct {
+        const char* text;
+        V found;  // newest first
+    } cases[] = {
+        {"O'Brien", {"O'Brien"}},
+        {"'", {"it''s", "O'Brien"}},
+        {"''", {"it''s"}},
+        {"50%", {"50%"}},
+        {"%", {"50%"}},
+        {"A_1", {"A_1"}},
+        {"_", {"A_1"}},
+        {"[x]", {"[x]"}},
+        {"[", {"[x]"}},
+        {"a\\b", {"a\\b"}},
+        {"\\", {"a\\b"}},
+        {"%_[\\", {}},
+        {"brien", {"OBrien", "O'Brien"}},  // letter case aside, as before
+    };
+    for (const auto& c : cases) {
+        CCriteria criteria;
+        criteria.Text("Detail", c.text);
+        EXPECT_EQ(Select(SampleViewSearch, criteria.Map()), c.found) << c.text;
+    }
+    // A search that cannot be put into SQL lists nothing, never everything.
+    CCriteria unusable;
+    unusable.Text("Detail", "x").Text("Detail]", "x");
+    EXPECT_EQ(Select(SampleViewSearch, unusable.Map()), V{});
 }
 
 TEST_F(SamplesTable, ShortListingCarriesDefaultPatternAndRoutineNames)

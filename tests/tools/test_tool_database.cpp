@@ -22,7 +22,7 @@ TEST(ToolUsage, UsageErrorsExitTwoWithAMessage)
         {"--db", db, "samples", "list", "--view", "yesterday"},
         {"--db", db, "samples", "list", "--measured-from", "2024-13-01"},
         {"--db", db, "samples", "list", "--where", "NoSuchField=1"},
-        {"--db", db, "samples", "list", "--where", "Customer=O'Brien"},
+        {"--db", db, "samples", "list", "--where", "Customer="},  // empty search text
         {"--db", db, "samples", "register", "S-1", "--pattern", "a", "--routine", "b"},
         {"--db", db, "samples", "register", "S-1", "--count", "0"},
         {"--db", db, "users", "add", "bob", "--role", "emperor"},
@@ -150,6 +150,19 @@ TEST(ToolDatabase, StationConfigurationNamesTheDefaultFile)
     const CRun info = RunZendb({"--format", "json", "info"}, {{"ZEN_CONFIG", config}});
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(nlohmann::json::parse(info.out)["Path"], db);
+}
+
+TEST(ToolDatabase, UnreadableStationConfigurationIsAnErrorNamingTheFile)
+{
+    CTempDir dir;
+    const std::string config = dir.File("ZEN.ini");
+    WriteFileText(config, "[Database]\nDatabaseFile=/M\xfcller.db\n");
+    const CRun info = RunZendb({"--format", "json", "info"}, {{"ZEN_CONFIG", config}});
+    EXPECT_EQ(info.status, 1);
+    EXPECT_NE(info.err.find("The station configuration file '" + config +
+                            "' cannot be read: it is not UTF-8 text (line 2)."),
+              std::string::npos)
+        << info.err;
 }
 
 class ToolUsers : public CToolFixture {

@@ -122,6 +122,28 @@ TEST_F(ToolSamples, ListViewsAndSearch)
     EXPECT_NE(table.find("Work order"), std::string::npos) << table;
 }
 
+TEST_F(ToolSamples, SearchTextsAreTakenLiterally)
+{
+    Ok({"samples", "register", "Q-1", "Customer=O'Brien"});
+    Ok({"samples", "register", "Q-2", "Customer=OBrien"});
+    Ok({"samples", "register", "Q-3", "Customer=50% off"});
+    Ok({"samples", "register", "Q-4", "Customer=500 off"});
+    Ok({"samples", "register", "Q-5", "Customer=A_1"});
+    Ok({"samples", "register", "Q-6", "Customer=AB1"});
+    const struct {
+        const char* where;
+        std::vector<std::string> ids;
+    } cases[] = {
+        {"Customer=O'Brien", {"Q-1"}},
+        {"Customer='", {"Q-1"}},
+        {"Customer=50%", {"Q-3"}},
+        {"Customer=A_1", {"Q-5"}},
+        {"Customer=Brien", {"Q-2", "Q-1"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Ids(Json({"samples", "list", "--where", c.where})), c.ids) << c.where;
+}
+
 TEST_F(ToolSamples, SetSignAndDelete)
 {
     Ok({"samples", "register", "E-1", "PartNo=P-1"});

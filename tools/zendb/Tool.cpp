@@ -253,6 +253,9 @@ std::string ResolveDatabasePath()
         origin = "";
     } else {
         path = ToStd(GetStringFromConfigFile("Database", "DatabaseFile", CZENDatabase::GetDefaultDatabasePath()));
+        const CString configError = GetConfigFileError();
+        if (!configError.IsEmpty())
+            throw CToolError(ToStd(configError) + " Mend it, or name the database with --db FILE.");
         origin = " (the station configuration's database; choose another with --db FILE)";
     }
     std::error_code ec;

@@ -1,0 +1,128 @@
+// Cost of the event log when its file cannot be written, against the same
+// work with a writable log in the same run: single entries, and sample saves
+// (each logs its steps) on a small database in a temporary folder. The
+// unwritable log is a real condition: a file stands where its folder should be.
+#include "companions/EventLog.h"
+#include "database/Schema.h"
+#include "database/ZENDatabase.h"
+#include "databaseobjects/CZENDB_Sample.h"
+#include "framework/CTime.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder with a database, a writable log folder, a file named "blocked"
+// standing where the other log's folder should be, and one configuration
+// file for each log. Removed at the end of the program.
+class CBenchFolder {
+public:
+    CBenchFolder()
+    {
+        m_root = fs::temp_directory_path() / ("zen-bench-eventlog-" + std::to_string(getpid()));
+        fs::remove_all(m_root);
+        fs::create_directories(m_root / "logs");
+        m_database = (m_root / "ZEN.db").string();
+        CString error;
+        if (!ZenCreateDatabaseFile(m_database.c_str(), 1, 9, &error))
+            throw std::runtime_error("database not created: " + error.Str());
+        Write(m_root / "blocked", "a file, not a folder\n");
+        Write(m_root / "writable.ini", Config((m_root / "logs/ZEN.log").string()));
+        Write(m_root / "unwritable.ini", Config((m_root / "blocked/ZEN.log").string()));
+        // A station's configuration is old: dated back, it is parsed once
+        // and then kept, as it would be at a station.
+        for (const char* name : {"writable.ini", "unwritable.ini"})
+            fs::last_write_time(m_root / name, fs::file_time_type::clock::now() - std::chrono::minutes(10));
+    }
+    ~CBenchFolder()
+    {
+        std::error_code ec;
+        fs::remove_all(m_root, ec);
+    }
+    CBenchFolder(const CBenchFolder&) = delete;
+    CBenchFolder& operator=(const CBenchFolder&) = delete;
+
+    // Makes the given configuration the station's; the next entry goes to
+    // its log.
+    void Use(bool writableLog) const
+    {
+        setenv("ZEN_CONFIG", (m_root / (writableLog ? "writable.ini" : "unwritable.ini")).c_str(), 1);
+    }
+
+private:
+    std::string Config(const std::string& log) const
+    {
+        return "[Database]\nDatabaseFile=" + m_database + "\n[Log]\nFile=" + log + "\n";
+    }
+    static void Write(const fs::path& path, const std::string& text)
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out)
+            throw std::runtime_error("cannot write " + path.string());
+    }
+
+    fs::path m_root;
+    std::string m_database;
+};
+
+const CBenchFolder& Folder()
+{
+    static const CBenchFolder folder;
+    return folder;
+}
+
+// One entry, as the library writes it (state.range(0): 1 writable log, 0 not).
+void BM_LogEntry(benchmark::State& state)
+{
+    const bool writable = state.range(0) != 0;
+    Folder().Use(writable);
+    for (auto _ : state) {
+        const int written = ZEN_LOG_EVENT("databaseobjects", "CZENDB_Sample::Save", "Saving sample %s", "S-1");
+        if (written != (writable ? 1 : 0))
+            state.SkipWithError("unexpected result of the entry");
+        benchmark::DoNotOptimize(written);
+    }
+    state.SetLabel(writable ? "writable log (baseline)" : "unwritable log");
+}
+BENCHMARK(BM_LogEntry)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+// Inserting a sample (the save logs each of its steps), then deleting it so
+// that the table stays small (state.range(0): 1 writable log, 0 not).
+void BM_SaveSample(benchmark::State& state)
+{
+    const bool writable = state.range(0) != 0;
+    Folder().Use(writable);
+    CZENDatabase facade;
+    CString error;
+    if (facade.OpenDatabase(0, "", "", error) != 1) {
+        state.SkipWithError("database not opened");
+        return;
+    }
+    int n = 0;
+    for (auto _ : state) {
+        CZENDB_Sample sample(&facade, CString("B-") + std::to_string(n++).c_str());
+        sample.RegistrationDate = CTime::GetCurrentTime();
+        sample.WorkOrder = "x";
+        if (!sample.Save())
+            state.SkipWithError("not saved");
+        benchmark::DoNotOptimize(sample.SampleID);
+    }
+    facade.ExecuteSQL("DELETE FROM Samples");
+    state.SetLabel(writable ? "writable log (baseline)" : "unwritable log");
+}
+BENCHMARK(BM_SaveSample)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(300);
+
+} // namespace
+
+BENCHMARK_MAIN();
