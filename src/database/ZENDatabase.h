@@ -184,6 +184,14 @@ public:
     // groups were read. Database errors pass to the caller.
     bool FindDuplicateSampleIDs(std::vector<CDuplicateSampleID>& groups);
 
+    // --- Check --------------------------------------------------------------
+    // Checks the open database: the engine's integrity check, then the sample
+    // identifiers that several samples share (one finding per group, naming
+    // its keys). Appends one line per finding; true when there is none.
+    // Reads only, so it works on a read-only connection. Database errors
+    // (a file too damaged to be read at all) pass to the caller.
+    bool CheckDatabase(CStringList& findings);
+
     // --- Table configurations ----------------------------------------------
     // Refills the thirteen column maps from the tables' statements (a column
     // already known gets a fresh record). Always 1; a table that cannot be

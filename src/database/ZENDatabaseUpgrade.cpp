@@ -209,6 +209,28 @@ bool CZENDatabase::FindDuplicateSampleIDs(std::vector<CDuplicateSampleID>& group
     return true;
 }
 
+bool CZENDatabase::CheckDatabase(CStringList& findings)
+{
+    const int before = findings.GetCount();
+    const bool intact = CheckIntegrity(findings) != FALSE;
+    // A file whose pages are damaged may answer the identifier query with
+    // wrong rows; its integrity findings say all there is to say.
+    if (!intact)
+        return false;
+    std::vector<CDuplicateSampleID> groups;
+    FindDuplicateSampleIDs(groups);
+    for (const CDuplicateSampleID& group : groups) {
+        CString keys;
+        for (const int32_t key : group.SampleIDs)
+            keys.AppendFormat(keys.IsEmpty() ? "#%d" : ", #%d", static_cast<int>(key));
+        CString line;
+        line.Format("The sample identifier '%s' is shared by the samples %s.", group.UserSampleID.GetString(),
+                    keys.GetString());
+        findings.AddTail(line);
+    }
+    return findings.GetCount() == before;
+}
+
 void CZENDatabase::AddUniqueSampleIDIndexWhenPossible() noexcept
 {
     try {

@@ -179,5 +179,37 @@ TEST_F(ToolUniqueIds, UpgradeListsSharedIdentifiersUntilTheyAreRenamed)
     EXPECT_EQ(RunZendb({"--db", old, "upgrade"}).out, old + ": schema 1.9, nothing to upgrade\n");
 }
 
+// check reads the file as it stands (an old file stays old), lists each
+// shared identifier with its keys and exits 1 until they are renamed; backup
+// writes a copy that checks clean and never replaces a file.
+TEST_F(ToolUniqueIds, CheckListsSharedIdentifiersAndBackupCopiesTheFile)
+{
+    const std::string old = m_dir.File("old.mdb");
+    Ok({"init", old, "--schema-version", "1.8"});
+    {
+        CDatabase db;
+        db.OpenEx(CString("DBQ=") + old.c_str() + ";", CDatabase::noOdbcDialog);
+        for (const char* id : {"D-1", "X", "d-1", "", ""})
+            db.ExecuteSQL((std::string("INSERT INTO Samples (UserSampleID) VALUES ('") + id + "')").c_str());
+    }
+    const CRun dirty = RunZendb({"--db", old, "check"});
+    EXPECT_EQ(dirty.status, 1);
+    EXPECT_EQ(dirty.out, old + ": The sample identifier 'D-1' is shared by the samples #1, #3.\n");
+    EXPECT_NE(dirty.err.find("found 1 problem(s)"), std::string::npos) << dirty.err;
+    EXPECT_EQ(Column(old, "SELECT MinorVersion FROM SystemTable"), std::vector<std::string>{"8"});
+
+    const std::string copy = m_dir.File("copy.mdb");
+    EXPECT_EQ(RunZendb({"--db", old, "backup", copy}).status, 0);
+    EXPECT_EQ(Column(copy, "SELECT COUNT(*) FROM Samples"), std::vector<std::string>{"5"});
+    const CRun again = RunZendb({"--db", old, "backup", copy});
+    EXPECT_EQ(again.status, 1) << "an existing file is never replaced";
+
+    RunZendb({"--db", old, "samples", "set", "#3", "UserSampleID=D-2"});
+    const auto json = nlohmann::json::parse(RunZendb({"--db", old, "--format", "json", "check"}).out);
+    EXPECT_TRUE(json["Ok"].get<bool>());
+    EXPECT_FALSE(json["UniqueSampleIDs"].get<bool>()) << "the index comes with zendb upgrade";
+    EXPECT_EQ(RunZendb({"--db", copy, "check"}).status, 1) << "the copy holds the file as it was";
+}
+
 } // namespace
 } // namespace zentest

@@ -233,6 +233,45 @@ void RunUpgrade()
     }
 }
 
+// Opens the file read-only and as it stands: checking or copying a file must
+// neither upgrade it nor need its write lock.
+void OpenAsItStands(CZENDatabase& db, const std::string& path)
+{
+    db.OpenEx(SqlConnectString(path).c_str(), CDatabase::openReadOnly | CDatabase::noOdbcDialog);
+}
+
+void RunCheck()
+{
+    const std::string path = ResolveDatabasePath();
+    CZENDatabase db;
+    OpenAsItStands(db, path);
+    CStringList findings;
+    const bool clean = db.CheckDatabase(findings);
+    const bool unique = clean && db.HasUniqueSampleIDIndex();
+    std::vector<std::string> lines;
+    for (POSITION pos = findings.GetHeadPosition(); pos != nullptr;)
+        lines.push_back(ToStd(findings.GetNext(pos)));
+    if (OutputFormat() == EOutputFormat::Json) {
+        PrintJson({{"Path", path}, {"Ok", clean}, {"UniqueSampleIDs", unique}, {"Findings", lines}});
+    } else {
+        for (const std::string& line : lines)
+            PrintLine(path + ": " + line);
+        if (clean)
+            PrintLine(path + ": ok" + (unique ? "" : " (sample identifiers are not yet enforced unique: zendb upgrade adds the index)"));
+    }
+    if (!clean)
+        throw CToolError("check of " + path + " found " + std::to_string(lines.size()) + " problem(s)");
+}
+
+void RunBackup(const std::string& target)
+{
+    const std::string path = ResolveDatabasePath();
+    CZENDatabase db;
+    OpenAsItStands(db, path);
+    db.Backup(target.c_str());
+    PrintLine("copied " + path + " to " + target);
+}
+
 } // namespace
 
 void RegisterDatabaseCommands(CLI::App& app)
@@ -254,6 +293,15 @@ void RegisterDatabaseCommands(CLI::App& app)
         ->callback(RunInfo);
     app.add_subcommand("upgrade", "Open the database and so upgrade a file of schema 1.6 .. 1.8 to 1.9")
         ->callback(RunUpgrade);
+    app.add_subcommand("check",
+                       "Check the database file: the engine's integrity check and sample identifiers shared by "
+                       "several samples (exit 1 when anything is found); reads only")
+        ->callback(RunCheck);
+    auto target = std::make_shared<std::string>();
+    CLI::App* backup = app.add_subcommand(
+        "backup", "Copy the database into a new file, consistent while stations go on working");
+    backup->add_option("TARGET", *target, "The new file (an existing file is never replaced)")->required();
+    backup->callback([target] { RunBackup(*target); });
 }
 
 } // namespace zendb
