@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+using zendb_ops::DeleteEveryRow;
 using zendb_ops::OpenDynaset;
 using zendb_ops::ShowDatabaseError;
 
@@ -43,20 +44,6 @@ CString RunsOfSampleSql(int32_t sampleID)
     sql.Format("%s WHERE SampleID=%d",
                CZENDB_SampleProfilesRunRecordset().GetDefaultSQL().GetString(), sampleID);
     return sql;
-}
-
-// Deletes every row of sql; false when the open was refused without an error.
-// Database errors pass to the caller.
-bool DeleteEveryRow(CRecordset& rs, const CString& sql)
-{
-    if (!OpenDynaset(rs, sql))
-        return false;
-    while (!rs.IsEOF()) {
-        rs.Delete();
-        rs.MoveNext();
-    }
-    rs.Close();
-    return true;
 }
 
 // Writes id into the sample's row of a default-test table (added when the

@@ -2,6 +2,7 @@
 // be opened, write-protected databases, one statement per call, the engine's
 // error texts, lock waits between connections, transactions, a writer killed
 // in mid-transaction, and the library's own statements run by the engine.
+#include "SqlTestSupport.h"
 #include "TestSupport.h"
 
 #include "framework/Exceptions.h"
@@ -27,34 +28,12 @@
 
 namespace {
 
-CDBException Caught(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const CDBException& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no CDBException";
-    return CDBException();
-}
+using sqltest::Caught;
+using sqltest::Scalar;
 
 CString ConnectTo(const std::string& path)
 {
     return CString("Driver={Microsoft Access Driver (*.mdb)};Dbq=") + path.c_str() + ";";
-}
-
-// First column of the first row, as text.
-CString Scalar(CDatabase& db, const char* sql)
-{
-    CRecordset rs(&db);
-    rs.Open(CRecordset::snapshot, sql, CRecordset::readOnly);
-    CString value;
-    if (!rs.IsEOF()) {
-        CODBCFieldInfo info;
-        rs.GetODBCFieldInfo(short{0}, info);
-        rs.GetFieldValue(info.m_strName, value);
-    }
-    return value;
 }
 
 class SqlDatabase : public ::testing::Test {

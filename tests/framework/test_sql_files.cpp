@@ -2,6 +2,7 @@
 // for a local disk, a file with damaged pages, an online backup taken while
 // another process writes, the file removed or replaced while open, and an
 // input/output error in the write test made at open.
+#include "SqlTestSupport.h"
 #include "TestSupport.h"
 
 #include "framework/CStringList.h"
@@ -25,33 +26,12 @@
 
 namespace {
 
-CDBException Caught(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const CDBException& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no CDBException";
-    return CDBException();
-}
+using sqltest::Caught;
+using sqltest::Scalar;
 
 CString ConnectTo(const std::string& path)
 {
     return CString("DBQ=") + path.c_str() + ";";
-}
-
-CString Scalar(CDatabase& db, const char* sql)
-{
-    CRecordset rs(&db);
-    rs.Open(CRecordset::snapshot, sql, CRecordset::readOnly);
-    CString value;
-    if (!rs.IsEOF()) {
-        CODBCFieldInfo info;
-        rs.GetODBCFieldInfo(short{0}, info);
-        rs.GetFieldValue(info.m_strName, value);
-    }
-    return value;
 }
 
 std::string Bytes(const std::string& path, size_t from)

@@ -130,6 +130,20 @@ bool MarkDeletedByKey(TRecord& record, TRecord TSet::*bound, int32_t key)
     }
 }
 
+// Deletes every row of sql on the caller's transaction; false when the open
+// was refused without an error. Database errors pass to the caller.
+inline bool DeleteEveryRow(CRecordset& rs, const CString& sql)
+{
+    if (!OpenDynaset(rs, sql))
+        return false;
+    while (!rs.IsEOF()) {
+        rs.Delete();
+        rs.MoveNext();
+    }
+    rs.Close();
+    return true;
+}
+
 // Deletes every row of sql, all or none: in a transaction of its own, or in
 // the caller's through a savepoint. false: no connection, open refused, or a
 // database error (shown); the rows are then all still there.
@@ -141,13 +155,8 @@ bool DeleteAllRows(CDatabase* database, const CString& sql)
     try {
         CTransaction transaction(*database);
         TSet rs(database);
-        if (!OpenDynaset(rs, sql))
+        if (!DeleteEveryRow(rs, sql))
             return false;
-        while (!rs.IsEOF()) {
-            rs.Delete();
-            rs.MoveNext();
-        }
-        rs.Close();
         transaction.Commit();
         return true;
     } catch (CDBException& e) {
