@@ -579,14 +579,17 @@ void RunDelete(const std::string& id, bool withRuns)
     CSession session;
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, id);
+    // One write transaction from the look at the runs to the delete: no other
+    // station can add a run in between, and an interrupted delete leaves the
+    // sample, its runs and their indents all or none.
+    CTransaction transaction(db);
     const auto runs = LoadRuns(db, *sample);
     if (!runs.empty() && !withRuns)
         throw CToolError("sample '" + id + "' has " + std::to_string(runs.size()) +
                          " profile run(s); --with-runs deletes them with it");
-    // One transaction for the sample, its runs and their indents: an
-    // interrupted delete leaves all of them or none.
     if (!(withRuns ? sample->DeleteWithRuns() : sample->Delete()))
         throw CToolError("cannot delete sample '" + id + "'");
+    transaction.Commit();
     PrintLine("deleted " + id + (runs.empty() ? "" : " with " + std::to_string(runs.size()) + " profile run(s)"));
 }
 
