@@ -353,6 +353,16 @@ bool CZENDB_Sample::DeleteOwnRows()
 
 bool CZENDB_Sample::Delete()
 {
+    return DeleteInTransaction(false);
+}
+
+bool CZENDB_Sample::DeleteWithRuns()
+{
+    return DeleteInTransaction(true);
+}
+
+bool CZENDB_Sample::DeleteInTransaction(bool withRuns)
+{
     if (Database == nullptr)
         return false;
     bool deleted = false;
@@ -360,6 +370,8 @@ bool CZENDB_Sample::Delete()
         // Joins a transaction the caller began (a savepoint), so a caller can
         // delete the sample together with other rows atomically.
         CTransaction transaction(*Database);
+        if (withRuns && !DeleteRunsAndIndents())
+            return false;
         deleted = DeleteOwnRows();
         transaction.Commit();
     } catch (CDBException& e) {
@@ -375,47 +387,28 @@ bool CZENDB_Sample::Delete()
     return deleted;
 }
 
-bool CZENDB_Sample::DeleteWithRuns()
+bool CZENDB_Sample::DeleteRunsAndIndents()
 {
-    if (Database == nullptr)
-        return false;
-    bool deleted = false;
-    try {
-        CTransaction transaction(*Database);
-        // The keys first, so that no recordset stays open while rows of its
-        // own table go.
-        std::vector<int32_t> runKeys;
-        {
-            CZENDB_SampleProfilesRunRecordset runs(Database);
-            if (!OpenDynaset(runs, RunsOfSampleSql(SampleID)))
-                return false;
-            for (; !runs.IsEOF(); runs.MoveNext())
-                runKeys.push_back(runs.m_ProfileRun.ProfileID);
-            runs.Close();
-        }
-        for (const int32_t profileID : runKeys) {
-            CZENDB_IndentsRunRecordset indents(Database);
-            CString sql;
-            sql.Format("%s WHERE ProfileID=%d", indents.GetDefaultSQL().GetString(), profileID);
-            if (!DeleteEveryRow(indents, sql))
-                return false;
-        }
+    // The keys first, so that no recordset stays open while rows of its own
+    // table go.
+    std::vector<int32_t> runKeys;
+    {
         CZENDB_SampleProfilesRunRecordset runs(Database);
-        if (!DeleteEveryRow(runs, RunsOfSampleSql(SampleID)))
+        if (!OpenDynaset(runs, RunsOfSampleSql(SampleID)))
             return false;
-        deleted = DeleteOwnRows();
-        transaction.Commit();
-    } catch (CDBException& e) {
-        ShowDatabaseError(e);
-        e.Delete();
-        return false;
-    } catch (CException& e) {
-        e.Delete();
-        return false;
+        for (; !runs.IsEOF(); runs.MoveNext())
+            runKeys.push_back(runs.m_ProfileRun.ProfileID);
+        runs.Close();
     }
-    if (deleted)
-        *this = CZENDB_Sample(Database);
-    return deleted;
+    for (const int32_t profileID : runKeys) {
+        CZENDB_IndentsRunRecordset indents(Database);
+        CString sql;
+        sql.Format("%s WHERE ProfileID=%d", indents.GetDefaultSQL().GetString(), profileID);
+        if (!DeleteEveryRow(indents, sql))
+            return false;
+    }
+    CZENDB_SampleProfilesRunRecordset runs(Database);
+    return DeleteEveryRow(runs, RunsOfSampleSql(SampleID));
 }
 
 bool CZENDB_Sample::DeleteAllSampleProfilesRun()

@@ -158,6 +158,13 @@ public:
     CCoordinateArray Trace;
 
 private:
+    // Delete and DeleteWithRuns: one transaction (a savepoint inside the
+    // caller's), database errors shown, the object reset after a delete.
+    bool DeleteInTransaction(bool withRuns);
+    // Deletes the made indents and profile runs of the sample, on the
+    // caller's transaction; false when an open was refused. Throws
+    // CDBException.
+    bool DeleteRunsAndIndents();
     // Deletes the default-test rows and the sample's row, on the caller's
     // transaction; true when the sample's row was there. Throws CDBException.
     bool DeleteOwnRows();
