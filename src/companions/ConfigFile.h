@@ -19,7 +19,8 @@ std::vector<CString> GetConfigFileCandidates();
 // non-empty value; defaultValue when none does (no file, no section, no key,
 // an empty value). Names compare without regard to ASCII letter case. Known
 // keys: "Database"/"DatabaseFile" (database path), "Log"/"File" (event log
-// file), "Security"/"KeyFile" (credential key file).
+// file), "Log"/"MaxSizeKiB" and "Log"/"Files" (event log rotation),
+// "Security"/"KeyFile" (credential key file).
 // A file that exists but cannot be read (no permission, a folder in its
 // place, text that is not UTF-8) ends the lookup there: the result is then
 // defaultValue, and GetConfigFileError tells which file and why. Callers for

@@ -1,16 +1,25 @@
-// Event log on top of a file sink: entries are formatted here, written and
-// flushed one by one, and no failure of the file reaches the caller.
+// Event log on top of a file sink: entries are formatted here, written one by
+// one with a single append each, the file is rotated by size, and no failure
+// of the file reaches the caller.
 #include "companions/EventLog.h"
 
 #include "companions/ConfigFile.h"
 #include "framework/XdgPaths.h"
 
+#include <spdlog/details/null_mutex.h>
 #include <spdlog/logger.h>
-#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/sinks/base_sink.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -20,9 +29,153 @@
 
 namespace {
 
+// The file name of the n-th older file of a rotated log: "ZEN.log" gives
+// "ZEN.1.log", a name without extension "name.1".
+std::string RotatedName(const std::string& path, int n)
+{
+    const std::filesystem::path file(path);
+    const std::string number = "." + std::to_string(n);
+    if (!file.has_extension() || file.stem().empty())
+        return path + number;
+    return (file.parent_path() / (file.stem().string() + number + file.extension().string())).string();
+}
+
+// Appends entries to one file and rotates it by size. Several processes (the
+// station programs, zendb) write the same file, so the file is opened for
+// appending and each entry is one write; the size and the identity of the
+// file are taken from the file system before each entry, so that a rotation
+// done by another process is noticed and not repeated. The rotation itself
+// holds an exclusive lock on the full file, and the one who gets the lock
+// later finds the name already taken by a new file. Called under g_logMutex.
+class CRotatingFileSink : public spdlog::sinks::base_sink<spdlog::details::null_mutex> {
+public:
+    // Throws spdlog::spdlog_ex when the file cannot be opened.
+    CRotatingFileSink(std::string path, off_t maxBytes, int files)
+        : m_path(std::move(path)), m_maxBytes(maxBytes), m_files(files)
+    {
+        Open();
+    }
+    ~CRotatingFileSink() override { Close(); }
+    CRotatingFileSink(const CRotatingFileSink&) = delete;
+    CRotatingFileSink& operator=(const CRotatingFileSink&) = delete;
+
+protected:
+    void sink_it_(const spdlog::details::log_msg& msg) override
+    {
+        spdlog::memory_buf_t line;
+        formatter_->format(msg, line);
+        FollowTheName();
+        struct stat st {};
+        if (::fstat(m_fd, &st) == 0 && st.st_size > 0 &&
+            st.st_size + static_cast<off_t>(line.size()) > m_maxBytes)
+            Rotate();
+        const char* data = line.data();
+        size_t left = line.size();
+        while (left > 0) {
+            const ssize_t written = ::write(m_fd, data, left);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                throw spdlog::spdlog_ex("cannot write to " + m_path, errno);
+            data += written;
+            left -= static_cast<size_t>(written);
+        }
+    }
+    void flush_() override {}
+
+private:
+    void Open()
+    {
+        const int fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0)
+            throw spdlog::spdlog_ex("cannot open " + m_path, errno);
+        Close();
+        m_fd = fd;
+    }
+    void Close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    // True while the name still leads to the open file.
+    bool NameIsOurs() const
+    {
+        struct stat named {};
+        struct stat open {};
+        return ::stat(m_path.c_str(), &named) == 0 && ::fstat(m_fd, &open) == 0 &&
+               named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+    }
+    // Another process rotated (or someone moved the file away): write to
+    // the file that now has the name.
+    void FollowTheName()
+    {
+        if (!NameIsOurs())
+            Open();
+    }
+    void Rotate()
+    {
+        if (::flock(m_fd, LOCK_EX) == 0) {
+            // Under the lock: rotate only when nobody did it meanwhile.
+            if (NameIsOurs()) {
+                std::error_code ignored;
+                // Files beyond the count go too, also those left from a
+                // larger count configured before.
+                for (int n = m_files - 1; n >= 1 && n <= kMaxEventLogFiles; ++n)
+                    std::filesystem::remove(RotatedName(m_path, n), ignored);
+                for (int n = m_files - 2; n >= 1; --n)
+                    std::filesystem::rename(RotatedName(m_path, n), RotatedName(m_path, n + 1), ignored);
+                if (m_files > 1)
+                    std::filesystem::rename(m_path, RotatedName(m_path, 1), ignored);
+                else
+                    std::filesystem::remove(m_path, ignored);
+            }
+            ::flock(m_fd, LOCK_UN);
+        }
+        Open();
+    }
+
+    std::string m_path;
+    off_t m_maxBytes;
+    int m_files;
+    int m_fd = -1;
+};
+
+// The rotation settings of the station configuration; a value that is not a
+// whole number in range gives the default.
+int ConfiguredNumber(const char* key, int defaultValue, int lowest, int highest)
+{
+    const std::string text = GetStringFromConfigFile("Log", key, "").Str();
+    if (text.empty())
+        return defaultValue;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0' || errno != 0 || value < lowest || value > highest)
+        return defaultValue;
+    return static_cast<int>(value);
+}
+
+struct CLogSettings {
+    std::string path;
+    int maxSizeKiB = kDefaultEventLogMaxSizeKiB;
+    int files = kDefaultEventLogFiles;
+    bool operator==(const CLogSettings&) const = default;
+};
+
+CLogSettings CurrentSettings()
+{
+    CLogSettings settings;
+    settings.path = GetEventLogPath().Str();
+    settings.maxSizeKiB = ConfiguredNumber("MaxSizeKiB", kDefaultEventLogMaxSizeKiB, 1, kMaxEventLogSizeKiB);
+    settings.files = ConfiguredNumber("Files", kDefaultEventLogFiles, 1, kMaxEventLogFiles);
+    return settings;
+}
+
 std::mutex g_logMutex;
 std::shared_ptr<spdlog::logger> g_logger;  // guarded by g_logMutex, as is all below
-std::string g_loggerPath;
+CLogSettings g_loggerSettings;
+bool g_loggerOpen = false;
 
 // A file that could not be opened is left alone for a while: every attempt
 // costs the file sink's retries (some 50 ms), and a save or a long list logs
@@ -101,27 +254,29 @@ void ReportFailure(const std::string& path, const char* reason)
     std::fflush(stderr);
 }
 
-// The logger writing to path, opened on first use and again when the
-// configured path changed; nullptr when the file cannot be opened, at once
-// (without touching the file) while a failure to open it is recent.
-spdlog::logger* LoggerFor(const std::string& path)
+// The logger writing to the configured file, opened on first use and again
+// when the configured path or rotation changed; nullptr when the file cannot
+// be opened, at once (without touching the file) while a failure to open it
+// is recent.
+spdlog::logger* LoggerFor(const CLogSettings& settings)
 {
-    if (g_logger && g_loggerPath == path)
+    const std::string& path = settings.path;
+    if (g_logger && g_loggerOpen && g_loggerSettings == settings)
         return g_logger.get();
     const auto now = std::chrono::steady_clock::now();
     if (path == g_failedPath && now < g_retryAt)
         return nullptr;
     g_logger.reset();
-    g_loggerPath.clear();
+    g_loggerOpen = false;
     try {
         const std::filesystem::path file(path);
         if (file.has_parent_path())
             CreateFolders(file.parent_path().string());
-        auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(path, false);
+        auto sink = std::make_shared<CRotatingFileSink>(path, static_cast<off_t>(settings.maxSizeKiB) * 1024,
+                                                        settings.files);
         auto logger = std::make_shared<spdlog::logger>("ZEN", std::move(sink));
         logger->set_pattern("%Y-%m-%d %H:%M:%S.%e %v");
         logger->set_level(spdlog::level::trace);
-        logger->flush_on(spdlog::level::trace);
         logger->set_error_handler([](const std::string&) {});
         g_logger = std::move(logger);
     } catch (const std::exception& e) {
@@ -130,7 +285,8 @@ spdlog::logger* LoggerFor(const std::string& path)
         ReportFailure(path, e.what());
         return nullptr;
     }
-    g_loggerPath = path;
+    g_loggerSettings = settings;
+    g_loggerOpen = true;
     g_failedPath.clear();
     g_reportedPath.clear();
     return g_logger.get();
@@ -150,9 +306,9 @@ int Log_Event(LoggType level, const char* message, const char* sourceFile, int32
               const char* function)
 {
     try {
-        const std::string path = GetEventLogPath().Str();
+        const CLogSettings settings = CurrentSettings();
         std::lock_guard<std::mutex> lock(g_logMutex);
-        spdlog::logger* logger = LoggerFor(path);
+        spdlog::logger* logger = LoggerFor(settings);
         if (logger == nullptr)
             return 0;
         std::string entry = "[" + std::to_string(level) + " " + LevelName(level) + "] ";
@@ -189,7 +345,7 @@ void CloseEventLog()
 {
     std::lock_guard<std::mutex> lock(g_logMutex);
     g_logger.reset();
-    g_loggerPath.clear();
+    g_loggerOpen = false;
     g_failedPath.clear();
     g_reportedPath.clear();
 }

@@ -28,7 +28,12 @@ enum LoggType : int32_t {
 // The file is the one named in the station configuration (section "Log", key
 // "File"; a relative name is taken from the working folder), else
 // $XDG_STATE_HOME (default ~/.local/state) / Korvane / ZEN.log; missing folders
-// are created. Never throws: returns 1 when the entry was written, 0 when it
+// are created. The file is rotated by size: an entry that would take it over
+// "Log"/"MaxSizeKiB" KiB (default 4096) first renames it to ZEN.1.log (the
+// older ZEN.1.log to ZEN.2.log, and so on), and "Log"/"Files" files are kept
+// in all, the current one included (default 4; 1: the full file is removed).
+// Several processes may share the file; each notices another's rotation.
+// Never throws: returns 1 when the entry was written, 0 when it
 // could not be (callers ignore the result). A file that cannot be opened is
 // not tried again for a while (see SetEventLogRetryInterval), so that an
 // entry costs microseconds also then.
@@ -44,6 +49,14 @@ int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const 
 //   ZEN_LOG_EVENT("database", "CZENDatabase::OpenDatabase", "Database to open:%s", path.GetString());
 #define ZEN_LOG_EVENT(module, function, ...) \
     Log_EventFormat(LOGG_DEBUG, (module), static_cast<int32_t>(__LINE__), (function), __VA_ARGS__)
+
+// Rotation settings of the event log (section "Log" of the station
+// configuration); a value that is not a whole number from 1 to the maximum
+// counts as not given.
+inline constexpr int kDefaultEventLogMaxSizeKiB = 4096;
+inline constexpr int kMaxEventLogSizeKiB = 1024 * 1024;
+inline constexpr int kDefaultEventLogFiles = 4;
+inline constexpr int kMaxEventLogFiles = 100;
 
 // The file the next entry goes to (configuration or default, see Log_Event).
 CString GetEventLogPath();

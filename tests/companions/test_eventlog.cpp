@@ -167,6 +167,109 @@ TEST_F(UnwritableEventLog, AnotherPathOrACloseIsTriedAtOnce)
     EXPECT_NE(zentest::ReadFileText(m_logPath).find("after close"), std::string::npos);
 }
 
+// A log in a small configured file: entries numbered in their message.
+class RotatingEventLog : public EventLogTest {
+protected:
+    void Configure(const std::string& logSection)
+    {
+        m_logPath = m_dir.File("logs/ZEN.log");
+        zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + m_logPath + "\n" + logSection);
+    }
+    void Write(int from, int to)
+    {
+        for (int i = from; i < to; ++i)
+            ASSERT_EQ(ZEN_LOG_EVENT("databaseobjects", "CZENDB_Sample::Save", "entry %04d of the rotation test", i), 1);
+    }
+    std::string Older(int n) const { return m_dir.File("logs/ZEN." + std::to_string(n) + ".log"); }
+    // The entry numbers of a file, in file order.
+    static std::vector<int> Numbers(const std::string& path)
+    {
+        std::vector<int> numbers;
+        for (const std::string& line : Lines(zentest::ReadFileText(path))) {
+            const size_t at = line.find("entry ");
+            EXPECT_NE(at, std::string::npos) << line;
+            if (at != std::string::npos)
+                numbers.push_back(std::stoi(line.substr(at + 6, 4)));
+        }
+        return numbers;
+    }
+    std::string m_logPath;
+};
+
+TEST_F(RotatingEventLog, FilesRotateBySizeAndTheirCountIsKept)
+{
+    // Each entry is some 120 bytes: 1 KiB holds eight of them.
+    Configure("MaxSizeKiB=1\nFiles=3\n");
+    Write(0, 100);
+    EXPECT_TRUE(std::filesystem::exists(m_logPath));
+    EXPECT_TRUE(std::filesystem::exists(Older(1)));
+    EXPECT_TRUE(std::filesystem::exists(Older(2)));
+    EXPECT_FALSE(std::filesystem::exists(Older(3)));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.File("logs")),
+                            std::filesystem::directory_iterator()),
+              3);
+    // Oldest to newest, the kept files hold one unbroken run of entries
+    // ending with the last, each file at most the limit.
+    std::vector<int> all;
+    for (const std::string& file : std::vector<std::string>{Older(2), Older(1), m_logPath}) {
+        EXPECT_LE(std::filesystem::file_size(file), 1024u) << file;
+        const std::vector<int> numbers = Numbers(file);
+        EXPECT_FALSE(numbers.empty()) << file;
+        all.insert(all.end(), numbers.begin(), numbers.end());
+    }
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back(), 99);
+    for (size_t i = 1; i < all.size(); ++i)
+        EXPECT_EQ(all[i], all[i - 1] + 1) << "entries lost or repeated at " << all[i];
+    EXPECT_GT(all.size(), 16u);
+}
+
+TEST_F(RotatingEventLog, OneFileStartsAfreshWhenFull)
+{
+    Configure("MaxSizeKiB=1\nFiles=1\n");
+    Write(0, 30);
+    EXPECT_FALSE(std::filesystem::exists(Older(1)));
+    EXPECT_LE(std::filesystem::file_size(m_logPath), 1024u);
+    const std::vector<int> numbers = Numbers(m_logPath);
+    ASSERT_FALSE(numbers.empty());
+    EXPECT_EQ(numbers.back(), 29);
+}
+
+TEST_F(RotatingEventLog, SettingsThatAreNoWholeNumberInRangeGiveTheDefaults)
+{
+    // Each case: the log section; the defaults (4 MiB) never rotate 40 entries.
+    for (const std::string section : {"MaxSizeKiB=0\nFiles=3\n", "MaxSizeKiB=-1\n", "MaxSizeKiB=1k\n",
+                                       "MaxSizeKiB=1048577\n", "MaxSizeKiB= \n"}) {
+        CloseEventLog();
+        std::filesystem::remove_all(m_dir.File("logs"));
+        Configure(section);
+        Write(0, 40);
+        EXPECT_FALSE(std::filesystem::exists(Older(1))) << section;
+        EXPECT_EQ(Numbers(m_logPath).size(), 40u) << section;
+    }
+    // Files out of range: the default count (4) with the small size.
+    for (const std::string section : {"MaxSizeKiB=1\nFiles=0\n", "MaxSizeKiB=1\nFiles=101\n"}) {
+        CloseEventLog();
+        std::filesystem::remove_all(m_dir.File("logs"));
+        Configure(section);
+        Write(0, 100);
+        EXPECT_TRUE(std::filesystem::exists(Older(3))) << section;
+        EXPECT_FALSE(std::filesystem::exists(Older(4))) << section;
+    }
+}
+
+TEST_F(RotatingEventLog, AFileMovedAwayIsFollowedByItsName)
+{
+    // What another process's rotation (or an administrator) does to the
+    // file this one has open: the next entry goes to a new file at the name.
+    Configure("MaxSizeKiB=64\nFiles=2\n");
+    Write(0, 3);
+    std::filesystem::rename(m_logPath, m_dir.File("logs/moved.log"));
+    Write(3, 5);
+    EXPECT_EQ(Numbers(m_dir.File("logs/moved.log")), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(Numbers(m_logPath), (std::vector<int>{3, 4}));
+}
+
 TEST(EventLogManager, CopiesMemberWise)
 {
     CEventLogManager a;

@@ -48,7 +48,7 @@ TEST(ToolUsage, HelpOnEveryLevel)
         {"--help"}, {"init", "--help"}, {"samples", "--help"}, {"samples", "register", "--help"},
         {"samples", "list", "--help"}, {"runs", "import", "--help"}, {"evaluate", "--help"},
         {"report", "--help"}, {"patterns", "add", "--help"}, {"users", "--help"}, {"fields", "move", "--help"},
-        {"demo", "--help"}, {"gui", "--help"}, {"samples"},
+        {"demo", "--help"}, {"gui", "--help"},
     };
     for (const auto& args : levels) {
         const CRun run = RunZendb(args);

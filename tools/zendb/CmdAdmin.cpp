@@ -39,7 +39,7 @@ const CUserEntry* FindUser(const std::vector<CUserEntry>& entries, const std::st
     return nullptr;
 }
 
-std::string NewPassword(const std::optional<std::string>& given, const std::string& user)
+std::string AskNewPassword(const std::optional<std::string>& given, const std::string& user)
 {
     if (given)
         return *given;
@@ -52,6 +52,16 @@ std::string NewPassword(const std::optional<std::string>& given, const std::stri
     if (!second || *first != *second)
         throw CToolError("the two passwords differ; nothing was changed");
     return *first;
+}
+
+// A new password from --new-password, $ZEN_NEW_PASSWORD or the terminal;
+// CUsageError for an empty one (it would let anyone log in as the user).
+std::string NewPassword(const std::optional<std::string>& given, const std::string& user)
+{
+    std::string password = AskNewPassword(given, user);
+    if (password.empty())
+        throw CUsageError("a password cannot be empty");
+    return password;
 }
 
 void CheckCredentialLength(const std::string& text, const char* what)
@@ -222,11 +232,13 @@ void RegisterAdminCommands(CLI::App& app)
 
     auto add = std::make_shared<CUserArgs>();
     CLI::App* addCmd = users->add_subcommand("add", "Add a user");
-    addCmd->add_option("NAME", add->name, "User name")->required();
-    addCmd->add_option("--role", add->role, "operator (default), supervisor, administrator or a number");
+    addCmd->add_option("NAME", add->name, "User name, at most " + std::to_string(OBVRA_MAX_TEXT_LENGTH) + " bytes")
+        ->required();
+    addCmd->add_option("--role", add->role, "operator (default), supervisor, administrator or their number 0, 1, 2");
     addCmd->add_option_function<std::string>(
               "--new-password", [add](const std::string& v) { add->password = v; },
-              "The new user's password (else $ZEN_NEW_PASSWORD, else a prompt)")
+              "The new user's password, not empty, at most " + std::to_string(OBVRA_MAX_TEXT_LENGTH) +
+                  " bytes (else $ZEN_NEW_PASSWORD, else a prompt)")
         ->type_name("PW");
     addCmd->callback([add] { RunUsersAdd(*add); });
 
@@ -240,7 +252,8 @@ void RegisterAdminCommands(CLI::App& app)
     passwdCmd->add_option("NAME", passwd->name, "User name")->required();
     passwdCmd->add_option_function<std::string>(
                  "--new-password", [passwd](const std::string& v) { passwd->password = v; },
-                 "The new password (else $ZEN_NEW_PASSWORD, else a prompt)")
+                 "The new password, not empty, at most " + std::to_string(OBVRA_MAX_TEXT_LENGTH) +
+                     " bytes (else $ZEN_NEW_PASSWORD, else a prompt)")
         ->type_name("PW");
     passwdCmd->callback([passwd] {
         const std::string password = NewPassword(passwd->password, passwd->name);
@@ -251,7 +264,7 @@ void RegisterAdminCommands(CLI::App& app)
     auto role = std::make_shared<CUserArgs>();
     CLI::App* roleCmd = users->add_subcommand("role", "Give a user another role");
     roleCmd->add_option("NAME", role->name, "User name")->required();
-    roleCmd->add_option("ROLE", role->role, "operator, supervisor, administrator or a number")->required();
+    roleCmd->add_option("ROLE", role->role, "operator, supervisor, administrator or their number 0, 1, 2")->required();
     roleCmd->callback([role] {
         const int value = ParseRole(role->role);
         ChangeUser(role->name, std::nullopt, value);

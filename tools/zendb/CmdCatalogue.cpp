@@ -299,14 +299,14 @@ void RegisterCatalogueCommands(CLI::App& app)
     addCmd->add_option("--preset", add->preset, "Start from case-hardening, surface-hardening or nitriding")
         ->check(CLI::IsMember(PatternPresetNames()));
     addCmd->add_option("--comment", add->comment, "Comment");
-    addCmd->add_option("--set", add->sets, "Set a field, e.g. --set ECD1At=513 --set NrOfLines=2 (repeatable)")
+    addCmd->add_option("--set", add->sets, "Set a field, e.g. --set ECD1At=513 --set NrOfLines=2 (repeatable; NrOfIndents 1 to 1000, NrOfLines 1 to 20)")
         ->type_name("FIELD=VALUE");
     addCmd->callback([add] { RunPatternsAdd(*add); });
 
     auto set = std::make_shared<CPatternArgs>();
     CLI::App* setCmd = patterns->add_subcommand("set", "Change fields of a pattern (new runs copy the new settings)");
     setCmd->add_option("NAME", set->name, "Pattern name")->required();
-    setCmd->add_option("FIELD=VALUE", set->sets, "Fields to set, e.g. ECDToleranceMax=1.0");
+    setCmd->add_option("FIELD=VALUE", set->sets, "Fields to set, e.g. ECDToleranceMax=1.0 (NrOfIndents 1 to 1000, NrOfLines 1 to 20)");
     setCmd->add_option_function<std::string>(
         "--comment",
         [set](const std::string& v) {

@@ -19,7 +19,7 @@ struct CInitArgs {
 
 // The admin's password: --password of init, else the global one, else
 // $ZEN_PASSWORD, else asked twice on a terminal.
-std::string AdminPassword(const CInitArgs& args)
+std::string AskAdminPassword(const CInitArgs& args)
 {
     if (args.password)
         return *args.password;
@@ -32,6 +32,15 @@ std::string AdminPassword(const CInitArgs& args)
     if (!second || *first != *second)
         throw CToolError("the two passwords differ; nothing was created");
     return *first;
+}
+
+// CUsageError for an empty password: it would let anyone log in as the admin.
+std::string AdminPassword(const CInitArgs& args)
+{
+    std::string password = AskAdminPassword(args);
+    if (password.empty())
+        throw CUsageError("a password cannot be empty");
+    return password;
 }
 
 void RunInit(const CInitArgs& args)
@@ -285,7 +294,8 @@ void RegisterDatabaseCommands(CLI::App& app)
     init->add_option("--admin", args->admin, "Add a first user with the role administrator")->type_name("NAME");
     init->add_option_function<std::string>(
             "--password", [args](const std::string& value) { args->password = value; },
-            "Password of --admin (else $ZEN_PASSWORD, else a prompt)")
+            "Password of --admin, not empty (else $ZEN_PASSWORD, else a prompt); name and password at most " +
+                std::to_string(OBVRA_MAX_TEXT_LENGTH) + " bytes each")
         ->type_name("PW");
     init->callback([args] { RunInit(*args); });
 

@@ -621,7 +621,7 @@ void RegisterSampleCommands(CLI::App& app)
     listCmd->add_option("--measured-from", list->measuredFrom, "Only samples measured on or after DATE")->type_name("DATE");
     listCmd->add_option("--measured-to", list->measuredTo, "Only samples measured on or before DATE (whole day)")
         ->type_name("DATE");
-    listCmd->add_option("--limit", list->limit, "Show at most N samples")->type_name("N")->check(CLI::NonNegativeNumber);
+    listCmd->add_option("--limit", list->limit, "Show at most N samples (0, the default: all)")->type_name("N")->check(CLI::NonNegativeNumber);
     listCmd->callback([list] { RunList(*list); });
 
     auto reg = std::make_shared<CRegisterArgs>();
@@ -631,7 +631,7 @@ void RegisterSampleCommands(CLI::App& app)
         ->type_name("[ID] FIELD=VALUE");
     regCmd->add_option("--pattern", reg->pattern, "Default test pattern of the sample")->type_name("NAME");
     regCmd->add_option("--routine", reg->routine, "Default routine of the sample")->type_name("NAME");
-    regCmd->add_option("--count", reg->count, "Register a batch of N samples numbered from ID")->type_name("N");
+    regCmd->add_option("--count", reg->count, "Register a batch of N samples numbered from ID (N from 1 to 10000)")->type_name("N");
     regCmd->add_flag("--skip-existing", reg->skipExisting, "In a batch, pass over identifiers already registered");
     regCmd->callback([reg] { RunRegister(*reg); });
 

@@ -82,9 +82,12 @@ int ParseRole(const std::string& text)
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(text.c_str(), &end, 10);
-    if (!text.empty() && end != nullptr && *end == '\0' && errno == 0 && value >= 0 && value <= 1000)
+    // Only the three roles the stations know: any other number would store a
+    // user that no login check treats as intended.
+    if (!text.empty() && end != nullptr && *end == '\0' && errno == 0 && value >= kRoleOperator &&
+        value <= kRoleAdministrator)
         return static_cast<int>(value);
-    throw CUsageError("unknown role '" + text + "' (operator, supervisor, administrator or a number)");
+    throw CUsageError("unknown role '" + text + "' (operator, supervisor, administrator or 0, 1, 2)");
 }
 
 // ---------------------------------------------------------------------------
@@ -409,9 +412,19 @@ CLI::App* AddGroup(CLI::App& app, const char* name, const char* description)
     group->require_subcommand(0, 1);
     group->callback([group] {
         if (group->get_subcommands().empty())
-            std::fputs(group->help().c_str(), stdout);
+            throw CMissingSubcommand(FullUsage(*group));
     });
     return group;
+}
+
+std::string FullUsage(const CLI::App& command)
+{
+    // CLI11 names a subcommand's usage by its own name only; the parents'
+    // names go in front so that the line can be typed as it stands.
+    std::string parents;
+    for (const CLI::App* parent = command.get_parent(); parent != nullptr; parent = parent->get_parent())
+        parents = parent->get_name() + (parents.empty() ? "" : " ") + parents;
+    return command.help(parents);
 }
 
 // ---------------------------------------------------------------------------

@@ -50,7 +50,7 @@ constexpr int kRoleSupervisor = 1;
 constexpr int kRoleAdministrator = 2;   // the highest role
 // "operator", "supervisor", "administrator", or the number as text.
 std::string RoleName(int role);
-// A role from its name (any letter case) or its number; CUsageError otherwise.
+// A role from its name (any letter case) or its number 0, 1 or 2; CUsageError otherwise.
 int ParseRole(const std::string& text);
 
 // The host through which the library shows its message boxes while zendb
@@ -184,9 +184,22 @@ std::unique_ptr<CZENDB_Routine> RequireRoutine(CZENDatabase& db, const std::stri
 std::vector<std::unique_ptr<CZENDB_SampleProfileRun>> LoadRuns(CZENDatabase& db,
                                                                const CZENDB_Sample& sample);
 
-// A group of subcommands ("zendb samples ...") that prints its help when no
-// subcommand follows it.
+// A group of subcommands ("zendb samples ..."). Without a subcommand it is a
+// usage error: its usage goes to stderr and zendb exits with status 2.
 CLI::App* AddGroup(CLI::App& app, const char* name, const char* description);
+
+// The usage of a command with its whole name ("zendb users ..."), for stderr.
+std::string FullUsage(const CLI::App& command);
+
+// Thrown when a command is called without the subcommand it needs; main
+// prints the usage it carries and exits with status 2.
+class CMissingSubcommand : public std::runtime_error {
+public:
+    explicit CMissingSubcommand(const std::string& usage)
+        : std::runtime_error(usage)
+    {
+    }
+};
 
 
 // The per-command setup: every command registers its subcommands on the

@@ -37,9 +37,12 @@ int main(int argc, char** argv)
     int status = 0;
     std::string error;
     try {
-        app.parse(argc, argv);
         if (argc == 1)
-            std::fputs(app.help().c_str(), stdout);
+            throw CMissingSubcommand(FullUsage(app));
+        app.parse(argc, argv);
+    } catch (const CMissingSubcommand& e) {
+        std::fputs(e.what(), stderr);
+        status = 2;
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         status = (e.get_exit_code() == 0 || code == 0) ? 0 : 2;
