@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <ctime>
 #include <poll.h>
 #include <spawn.h>
@@ -35,7 +36,28 @@ public:
 
 } // namespace
 
+namespace {
+
+CRun RunZendbProcess(const std::vector<std::string>& args,
+                     const std::map<std::string, std::optional<std::string>>& env, bool asNobody);
+
+} // namespace
+
 CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, std::optional<std::string>>& env)
+{
+    return RunZendbProcess(args, env, false);
+}
+
+CRun RunZendbAsNobody(const std::vector<std::string>& args,
+                      const std::map<std::string, std::optional<std::string>>& env)
+{
+    return RunZendbProcess(args, env, true);
+}
+
+namespace {
+
+CRun RunZendbProcess(const std::vector<std::string>& args,
+                     const std::map<std::string, std::optional<std::string>>& env, bool asNobody)
 {
     CRun run;
     const std::string program = ZENDB_PATH;
@@ -77,16 +99,38 @@ CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, 
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
         return run;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPtr.data(), envPtr.data());
-    posix_spawn_file_actions_destroy(&actions);
+    int spawned = 0;
+    if (asNobody) {
+        // fork and exec by hand: posix_spawn cannot change the user. The
+        // child calls only functions that are safe after fork.
+        const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        pid = fork();
+        if (pid == 0) {
+            const gid_t nogroup = 65534;
+            if (dup2(devNull, 0) < 0 || dup2(outPipe[1], 1) < 0 || dup2(errPipe[1], 2) < 0)
+                _exit(kCannotRunAsNobody);
+            close(outPipe[0]);
+            close(errPipe[0]);
+            if (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(65534) != 0)
+                _exit(kCannotRunAsNobody);
+            execve(program.c_str(), argvPtr.data(), envPtr.data());
+            _exit(kCannotRunAsNobody);
+        }
+        spawned = pid < 0 ? errno : 0;
+        if (devNull >= 0)
+            close(devNull);
+    } else {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+        posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+        spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPtr.data(), envPtr.data());
+        posix_spawn_file_actions_destroy(&actions);
+    }
     close(outPipe[1]);
     close(errPipe[1]);
     if (spawned != 0) {
@@ -125,6 +169,8 @@ CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, 
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
+
+} // namespace
 
 void CToolFixture::SetUp()
 {

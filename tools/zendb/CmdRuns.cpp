@@ -108,7 +108,7 @@ void RunImport(const CImportArgs& args)
 
 void RunList(const std::string& id)
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, id);
     COutputTable table;
@@ -156,7 +156,7 @@ void RunDelete(const std::string& id, int number)
 
 void RunEvaluate(const std::string& id, int number)
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, id);
     const auto runs = LoadRuns(db, *sample);

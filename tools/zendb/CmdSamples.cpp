@@ -71,7 +71,7 @@ const char* const kExtraSearchColumns[] = {"UserSampleID", "MeasuredBy", "Signat
 
 void RunList(const CListArgs& args)
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto fields = LoadFieldDefs(db);
 
@@ -427,7 +427,7 @@ std::vector<CRunSummary> SummarizeRuns(CZENDatabase& db, const CZENDB_Sample& sa
 
 void RunShow(const std::string& id, bool all)
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, id);
     const auto fields = LoadFieldDefs(db);
@@ -595,7 +595,7 @@ void RunDelete(const std::string& id, bool withRuns)
 
 void RunNextId()
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     const std::string id = ProposeNextId(session.Db());
     if (OutputFormat() == EOutputFormat::Json) {
         PrintJson({{"UserSampleID", id.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(id)}});
