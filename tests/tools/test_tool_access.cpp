@@ -119,6 +119,14 @@ TEST(ToolOldSchema, ReadingCommandsWorkAndNameTheVersionAndTheUpgrade)
         EXPECT_EQ(json["Patterns"], 1);
         EXPECT_EQ(json["Routines"], 1);
 
+        // The same through the station configuration instead of --db.
+        const std::string config = dir.File("ZEN-" + version + ".ini");
+        WriteFileText(config, "[Database]\nDatabaseFile=" + db + "\n");
+        const CRun configured = RunZendb({"--format", "json", "info"}, {{"ZEN_CONFIG", config}});
+        ASSERT_EQ(configured.status, 0) << configured.err;
+        EXPECT_EQ(nlohmann::json::parse(configured.out)["Path"], db);
+        EXPECT_EQ(nlohmann::json::parse(configured.out)["SchemaVersion"], version);
+
         EXPECT_EQ(StoredVersion(db), version);
         EXPECT_TRUE(fs::is_empty(tmp.Path()));
     }

@@ -511,10 +511,27 @@ void CSession::ReadThroughUpgradedCopy()
     // upgrade's own) are not the user's concern and are dropped.
     CToolUIHost& host = CToolUIHost::Instance();
     const std::vector<std::string> pending = host.TakeMessages();
+    // The configuration names the copy only for its opening: afterwards the
+    // process's database is the file again (a later look-up, such as a
+    // second session, must not find the copy).
+    const char* configBefore = std::getenv("ZEN_CONFIG");
+    const std::optional<std::string> savedConfig =
+        configBefore != nullptr ? std::optional<std::string>(configBefore) : std::nullopt;
     UseDatabaseFile(copy);
     auto reader = std::make_unique<CZENDatabase>();
     CString error;
-    const int opened = reader->OpenDatabase(m_user.empty() ? 0 : 1, m_db.GetUserNameA(), m_db.GetUserPassword(), error);
+    int opened = 0;
+    try {
+        opened = reader->OpenDatabase(m_user.empty() ? 0 : 1, m_db.GetUserNameA(), m_db.GetUserPassword(), error);
+    } catch (const CException& e) {
+        error = e.GetMessageText();
+    }
+    if (!Options().database.empty())
+        UseDatabaseFile(m_path);
+    else if (savedConfig)
+        setenv("ZEN_CONFIG", savedConfig->c_str(), 1);
+    else
+        unsetenv("ZEN_CONFIG");
     const std::string reason = JoinMessages(host.TakeMessages());
     for (const std::string& message : pending)
         host.MessageBox(CString(message), MB_OK);
@@ -530,13 +547,6 @@ void CSession::ReadThroughUpgradedCopy()
 std::string CSession::SchemaText() const
 {
     return std::to_string(m_major) + "." + std::to_string(m_minor);
-}
-
-std::string NeedsCurrentSchema(const CSession& session, const std::string& what)
-{
-    return what + " needs schema version " + std::to_string(ZEN_SCHEMA_MAJOR) + "." +
-           std::to_string(ZEN_SCHEMA_MINOR) + ", and '" + session.Path() + "' has " + session.SchemaText() +
-           ": 'zendb upgrade' brings it there";
 }
 
 CSession::~CSession()

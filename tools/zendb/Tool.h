@@ -161,11 +161,6 @@ private:
     bool m_canWrite = false;
 };
 
-// The text that stands in for a listing that needs a column the file's
-// schema does not have yet, e.g. "patterns list needs schema 1.9 (this file
-// has 1.7): 'zendb upgrade' brings it there". For CToolError.
-std::string NeedsCurrentSchema(const CSession& session, const std::string& what);
-
 // Points the library's station configuration at the given database file for
 // the rest of the process (a private copy of the configuration with
 // "Database"/"DatabaseFile" replaced; the other settings stay in force).
