@@ -185,32 +185,66 @@ char DetectSeparator(const std::string& line)
     return ',';
 }
 
-// Reads one line (without its '\n') within the limits. Returns false at the
-// end of the input; sets `problem` (and returns false) when a limit is hit.
-bool ReadLimitedLine(std::istream& in, std::string& line, size_t& total, int lineNumber, std::string& problem)
-{
-    line.clear();
-    std::streambuf* buffer = in.rdbuf();
-    bool any = false;
-    for (;;) {
-        const int c = buffer->sbumpc();
-        if (c == std::char_traits<char>::eof())
-            return any;
-        any = true;
-        if (++total > kCsvMaxFileBytes) {
-            problem = "the input is larger than " + std::to_string(kCsvMaxFileBytes >> 20) + " MiB";
-            return false;
-        }
-        if (c == '\n')
-            return true;
-        if (line.size() >= kCsvMaxLineBytes) {
-            problem = "line " + std::to_string(lineNumber) + " is longer than " + std::to_string(kCsvMaxLineBytes) +
-                      " bytes";
-            return false;
-        }
-        line += static_cast<char>(c);
+// Lines of a stream within the limits, read in blocks (a stream without a
+// line break, such as /dev/zero, ends at the line limit, an endless one at
+// the size limit).
+class CLineReader {
+public:
+    explicit CLineReader(std::istream& in)
+        : m_in(in)
+    {
     }
-}
+
+    // The next line without its '\n'. False at the end of the input, and
+    // when a limit is hit (Problem() then says which).
+    bool Next(std::string& line, int lineNumber)
+    {
+        line.clear();
+        for (;;) {
+            if (m_at == m_end && !Fill())
+                return m_problem.empty() && !line.empty();
+            const char* begin = m_buffer.data() + m_at;
+            const char* stop = m_buffer.data() + m_end;
+            const char* newline = static_cast<const char*>(std::memchr(begin, '\n', static_cast<size_t>(stop - begin)));
+            const char* last = newline != nullptr ? newline : stop;
+            line.append(begin, last);
+            m_at += static_cast<size_t>(last - begin) + (newline != nullptr ? 1 : 0);
+            if (line.size() > kCsvMaxLineBytes) {
+                m_problem = "line " + std::to_string(lineNumber) + " is longer than " +
+                            std::to_string(kCsvMaxLineBytes) + " bytes";
+                return false;
+            }
+            if (newline != nullptr)
+                return true;
+        }
+    }
+
+    const std::string& Problem() const { return m_problem; }
+
+private:
+    bool Fill()
+    {
+        if (!m_problem.empty() || !m_in)
+            return false;
+        m_in.read(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+        m_at = 0;
+        m_end = static_cast<size_t>(m_in.gcount());
+        m_total += m_end;
+        if (m_total > kCsvMaxFileBytes) {
+            m_problem = "the input is larger than " + std::to_string(kCsvMaxFileBytes >> 20) + " MiB";
+            m_end = 0;
+            return false;
+        }
+        return m_end > 0;
+    }
+
+    std::istream& m_in;
+    std::vector<char> m_buffer = std::vector<char>(65536);
+    size_t m_at = 0;
+    size_t m_end = 0;
+    size_t m_total = 0;
+    std::string m_problem;
+};
 
 std::string Column(const char* name, int index)
 {
@@ -229,13 +263,12 @@ CCsvResult ParseIndentCsv(std::istream& in)
     int columns[kColumnCount];
     std::fill(std::begin(columns), std::end(columns), -1);
     size_t width = 0;
-    size_t total = 0;
-    std::string limitProblem;
+    CLineReader reader(in);
     // The indentor of the first row that names one: every row must name it.
     std::optional<IndentorType> runIndentor;
     int runIndentorLine = 0;
 
-    while (ReadLimitedLine(in, raw, total, lineNumber + 1, limitProblem)) {
+    while (reader.Next(raw, lineNumber + 1)) {
         ++lineNumber;
         if (result.problems.size() >= kCsvMaxProblems) {
             result.problems.push_back({0, "more than " + std::to_string(kCsvMaxProblems) +
@@ -357,9 +390,9 @@ CCsvResult ParseIndentCsv(std::istream& in)
         }
         result.indents.push_back(indent);
     }
-    if (!limitProblem.empty()) {
+    if (!reader.Problem().empty()) {
         // What was read is not the whole input: nothing of it is imported.
-        result.problems.insert(result.problems.begin(), {0, limitProblem});
+        result.problems.insert(result.problems.begin(), {0, reader.Problem()});
         return result;
     }
     if (result.indents.empty() && result.problems.empty())
