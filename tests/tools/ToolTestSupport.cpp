@@ -35,7 +35,8 @@ public:
 
 } // namespace
 
-CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, std::optional<std::string>>& env)
+CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, std::optional<std::string>>& env,
+              const std::string& input)
 {
     CRun run;
     const std::string program = ZENDB_PATH;
@@ -79,7 +80,7 @@ CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, 
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     posix_spawn_file_actions_addclose(&actions, outPipe[0]);

@@ -22,9 +22,11 @@ struct CRun {
 };
 
 // Runs zendb with the arguments. env: variables to set (a value of nullopt
-// removes the variable); stdin is empty (not a terminal).
+// removes the variable); stdin reads the file `input` (by default empty, not
+// a terminal).
 CRun RunZendb(const std::vector<std::string>& args,
-              const std::map<std::string, std::optional<std::string>>& env = {});
+              const std::map<std::string, std::optional<std::string>>& env = {},
+              const std::string& input = "/dev/null");
 
 // A temporary folder with a new database file (schema 1.9, no users) and a
 // runner that passes --db for it.

@@ -91,6 +91,7 @@ void CheckPattern(const CZENDB_Pattern& p)
 {
     if (Trim(p.Name).empty())
         throw CUsageError("a pattern needs a name");
+    CheckPatternSettings(p);
     if (p.NrOfIndents < 1 || p.NrOfIndents > 1000)
         throw CUsageError("NrOfIndents must lie between 1 and 1000");
     if (p.NrOfLines < 1 || p.NrOfLines > 20)

@@ -3,10 +3,12 @@
 // sample's runs, and evaluate them.
 #include "CsvImport.h"
 #include "Evaluation.h"
+#include "PatternFields.h"
 #include "Progress.h"
 #include "Tool.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zendb {
 
@@ -28,26 +30,38 @@ struct CImportArgs {
     bool force = false;
 };
 
+// The one error line for refused rows: how many, and the first ten with
+// their line numbers.
+[[noreturn]] void ThrowProblems(const std::string& file, const std::vector<CCsvProblem>& problems)
+{
+    std::string text;
+    const size_t shown = std::min<size_t>(problems.size(), 10);
+    for (size_t i = 0; i < shown; ++i) {
+        const CCsvProblem& problem = problems[i];
+        text += (i ? "; " : "") + (problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "") +
+                problem.text;
+    }
+    if (problems.size() > shown)
+        text += "; and " + std::to_string(problems.size() - shown) + " more";
+    const size_t bad = problems.size();
+    throw CToolError(file + ": " + (problems.front().line > 0 ? std::to_string(bad) + " bad row" +
+                                                                     (bad == 1 ? "" : "s") + ", "
+                                                               : std::string()) +
+                     "nothing imported: " + text);
+}
+
+const char* IndentorName(IndentorType indentor)
+{
+    return indentor == Knoop ? "Knoop" : "Vickers";
+}
+
 void RunImport(const CImportArgs& args)
 {
+    const std::string file = args.file == "-" ? std::string("standard input") : args.file;
     // The file is checked completely before the database is touched.
     const CCsvResult csv = ReadIndentCsv(args.file);
-    if (!csv.problems.empty()) {
-        std::string text;
-        const size_t shown = std::min<size_t>(csv.problems.size(), 10);
-        for (size_t i = 0; i < shown; ++i) {
-            const CCsvProblem& problem = csv.problems[i];
-            text += (i ? "; " : "") + (problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "") +
-                    problem.text;
-        }
-        if (csv.problems.size() > shown)
-            text += "; and " + std::to_string(csv.problems.size() - shown) + " more";
-        const size_t bad = csv.problems.size();
-        throw CToolError(args.file + ": " + (csv.problems.front().line > 0 ? std::to_string(bad) + " bad row" +
-                                                                                 (bad == 1 ? "" : "s") + ", "
-                                                                           : std::string()) +
-                         "nothing imported: " + text);
-    }
+    if (!csv.problems.empty())
+        ThrowProblems(file, csv.problems);
     const CTime measured = args.measuredDate.empty() ? CTime::GetCurrentTime() : ParseDate(args.measuredDate);
 
     CSession session;
@@ -56,6 +70,37 @@ void RunImport(const CImportArgs& args)
     if (sample->Signed && !args.force)
         throw CToolError("sample '" + args.sample + "' is signed; importing into it needs --force");
     auto pattern = RequirePattern(db, args.pattern);
+    const IndentorType indentor = csv.indents.front().indentor;
+    const IndentorType planned = PatternIndentor(*pattern);
+    if (indentor != planned && !args.force)
+        throw CToolError(file + ": the indents are " + IndentorName(indentor) + " but pattern '" +
+                         Trim(pattern->Name) + "' is meant for " + IndentorName(planned) +
+                         "; nothing imported (--force imports them, and the evaluation then takes the pattern's "
+                         "limits in " + (indentor == Knoop ? "HK" : "HV") + ")");
+
+    // A lane number is stored as the sideways position the pattern plans for
+    // that lane; an axis given beside it must agree with it.
+    const double pitch = std::isfinite(pattern->LineSpacing) && pattern->LineSpacing > 0.0 ? pattern->LineSpacing
+                                                                                           : kDefaultLaneSpacing;
+    std::vector<double> axes;
+    std::vector<CCsvProblem> laneProblems;
+    for (const CCsvIndent& row : csv.indents) {
+        if (row.lane == 0) {
+            axes.push_back(row.axis ? *row.axis : 0.0);
+            continue;
+        }
+        const double axis = (row.lane - 1) * pitch;
+        if (row.axis && std::fabs(*row.axis - axis) > 0.0005)
+            laneProblems.push_back({row.line, "axis (column " + std::to_string(csv.axisColumn) + ") " +
+                                                  FormatFixed(*row.axis, 3) + " mm contradicts lane " +
+                                                  std::to_string(row.lane) + " (column " +
+                                                  std::to_string(csv.laneColumn) + "), which lies at " +
+                                                  FormatFixed(axis, 3) + " mm with the lane spacing " +
+                                                  FormatFixed(pitch, 3) + " mm"});
+        axes.push_back(axis);
+    }
+    if (!laneProblems.empty())
+        ThrowProblems(file, laneProblems);
     const auto runs = LoadRuns(db, *sample);
     int32_t number = 1;
     for (const auto& run : runs)
@@ -75,12 +120,12 @@ void RunImport(const CImportArgs& args)
 
     CProgressBar progress("importing", csv.indents.size() > 200 ? csv.indents.size() : 0);
     size_t done = 0;
-    for (const CCsvIndent& row : csv.indents) {
+    for (size_t i = 0; i < csv.indents.size(); ++i) {
+        const CCsvIndent& row = csv.indents[i];
         CZENDB_MadeIndent indent(&db);
         indent.ProfileID = run.ProfileID;
         indent.ActualDistanceFromEdge = row.depth;
-        indent.ActualDistanceFromAxis =
-            row.axis ? *row.axis : (row.lane > 0 ? (row.lane - 1) * pattern->LineSpacing : 0.0);
+        indent.ActualDistanceFromAxis = axes[i];
         indent.D1 = row.d1;
         indent.D2 = row.d2;
         indent.ActualTypeOfIndentor = row.indentor;
@@ -188,14 +233,20 @@ void RegisterRunCommands(CLI::App& app)
         ->type_name("NAME")
         ->required();
     importCmd->add_option("--file", import->file,
-                          "CSV with the columns depth (mm), axis (mm), D1, D2 (\xC2\xB5m), indentor (Vickers/Knoop), "
-                          "load (gf) and optionally lane; a header line may name them in any order")
+                          "CSV with the columns depth (mm, 0 to 100), axis (mm, 0 to 100), D1, D2 (\xC2\xB5m, above 0, "
+                          "at most 10000), indentor (Vickers/Knoop, one for all rows), load (gf, 1 to 100000) and "
+                          "optionally lane (1 to 100, stored as the lane's position at the pattern's LineSpacing); "
+                          "a header line may name them in any order; numbers in decimal; '-' reads standard input; "
+                          "a regular file of at most 64 MiB with lines of at most 4096 bytes")
         ->type_name("FILE.csv")
         ->required();
     importCmd->add_option("--position", import->position, "Position text of the run on the sample");
     importCmd->add_option("--measured-date", import->measuredDate, "When it was measured (default: now)")
         ->type_name("DATE");
-    importCmd->add_flag("--force", import->force, "Import into a signed sample");
+    importCmd->add_flag("--force", import->force,
+                        "Import into a signed sample, or indents of another indentor than the pattern's (the "
+                        "pattern's indentor is the scale its name or comment names, HV/Vickers or HK/Knoop; "
+                        "Vickers when it names none)");
     importCmd->callback([import] { RunImport(*import); });
 
     auto listId = std::make_shared<std::string>();

@@ -124,6 +124,29 @@ struct CAxes {
     }
 };
 
+// Whether the merged profile is worth its own line: always for one lane; for
+// several only when each merged depth averages indents of at least two lanes.
+bool MergedIsMeanOfLanes(const CRunEvaluation& run)
+{
+    if (run.lanes <= 1)
+        return true;
+    for (const CMergedPoint& point : run.merged) {
+        int first = -1;
+        bool two = false;
+        for (const CPlotIndent& indent : run.indents) {
+            if (indent.depth != point.depth)
+                continue;
+            if (first < 0)
+                first = indent.lane;
+            else if (indent.lane != first)
+                two = true;
+        }
+        if (!two)
+            return false;
+    }
+    return !run.merged.empty();
+}
+
 void DrawMarker(cairo_t* cr, double x, double y, int lane)
 {
     const double r = 2.8;
@@ -318,21 +341,46 @@ void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, c
         cairo_stroke(cr);
     }
 
-    // The merged profile.
-    SetColor(cr, kInk, 0.85);
-    cairo_set_line_width(cr, 1.2);
-    bool started = false;
-    for (const CMergedPoint& point : run.merged) {
-        const double value = InScale(point.hardness, rockwell);
-        if (value < 0.0)
-            continue;
-        if (!started)
-            cairo_move_to(cr, axes.X(point.depth), axes.Y(value));
-        else
-            cairo_line_to(cr, axes.X(point.depth), axes.Y(value));
-        started = true;
+    // Each lane's own line when there are several: lanes whose depths are
+    // offset would otherwise be joined into one zigzag.
+    if (run.lanes > 1) {
+        cairo_set_line_width(cr, 0.8);
+        for (int lane = 0; lane < run.lanes; ++lane) {
+            SetColor(cr, kLaneColors[static_cast<size_t>(lane) % std::size(kLaneColors)], 0.8);
+            bool started = false;
+            for (const CPlotIndent& indent : run.indents) {
+                const double value = InScale(indent.hardness, rockwell);
+                if (indent.lane != lane || !(value >= 0.0) || !std::isfinite(value))
+                    continue;
+                if (!started)
+                    cairo_move_to(cr, axes.X(indent.depth), axes.Y(value));
+                else
+                    cairo_line_to(cr, axes.X(indent.depth), axes.Y(value));
+                started = true;
+            }
+            cairo_stroke(cr);
+        }
     }
-    cairo_stroke(cr);
+
+    // The merged profile: for one lane its line, for several the mean of the
+    // lanes where every merged depth holds indents of more than one lane.
+    const bool drawMerged = MergedIsMeanOfLanes(run);
+    if (drawMerged) {
+        SetColor(cr, kInk, 0.85);
+        cairo_set_line_width(cr, 1.2);
+        bool started = false;
+        for (const CMergedPoint& point : run.merged) {
+            const double value = InScale(point.hardness, rockwell);
+            if (!(value >= 0.0) || !std::isfinite(value))
+                continue;
+            if (!started)
+                cairo_move_to(cr, axes.X(point.depth), axes.Y(value));
+            else
+                cairo_line_to(cr, axes.X(point.depth), axes.Y(value));
+            started = true;
+        }
+        cairo_stroke(cr);
+    }
 
     // The indents of every lane.
     cairo_set_line_width(cr, 0.7);
@@ -394,7 +442,7 @@ void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, c
     std::vector<std::pair<int, std::string>> legend;   // kind (lane index, -1 merged, -2 gauss, -3 band)
     for (int lane = 0; lane < run.lanes; ++lane)
         legend.emplace_back(lane, run.lanes > 1 ? "lane " + std::to_string(lane + 1) : "indents");
-    if (run.lanes > 1)
+    if (run.lanes > 1 && drawMerged)
         legend.emplace_back(-1, "mean of lanes");
     if (gauss)
         legend.emplace_back(-2, "Gaussian fit");
@@ -588,6 +636,28 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
             else
                 SetColor(cr, kLimit);
             Text(cr, left, y + 8, verdict, 9.5, EAlign::Left, true);
+            y += 16;
+        }
+        // Warnings in full, wrapped at blanks to the page width.
+        for (const std::string& warning : run->warnings) {
+            SetColor(cr, kLimit);
+            std::string line;
+            std::string rest = "Warning: " + warning;
+            while (!rest.empty()) {
+                const size_t blank = rest.find(' ');
+                const std::string word = rest.substr(0, blank);
+                rest = blank == std::string::npos ? std::string() : rest.substr(blank + 1);
+                const std::string longer = line.empty() ? word : line + " " + word;
+                if (!line.empty() && TextWidth(cr, longer, 8.5) > width) {
+                    Text(cr, left, y + 8, line, 8.5);
+                    y += 11;
+                    line = word;
+                } else {
+                    line = longer;
+                }
+            }
+            Text(cr, left, y + 8, FitText(cr, line, 8.5, width), 8.5);
+            y += 13;
         }
     }
 
