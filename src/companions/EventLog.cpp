@@ -175,10 +175,12 @@ CLogSettings CurrentSettings()
 
 std::mutex g_logMutex;
 std::shared_ptr<spdlog::logger> g_logger;  // guarded by g_logMutex, as is all below
+CLogSettings g_loggerSettings;
+bool g_loggerOpen = false;
 
 // The settings are read from the station configuration at most once per
 // interval: each reading stats every configuration file for each of its
-// three keys, which cost more than the entry itself, and a list or a save
+// three keys, which costs more than the entry itself, and a list or a save
 // writes entries by the hundred. A changed file is thus noticed within the
 // interval. The variables that choose the configuration files and the
 // default log folder are compared on every entry instead (no system call),
@@ -231,8 +233,6 @@ const CLogSettings& SettingsForEntry()
     g_settings.valid = true;
     return g_settings.settings;
 }
-CLogSettings g_loggerSettings;
-bool g_loggerOpen = false;
 
 // A file that could not be opened is left alone for a while: every attempt
 // costs the file sink's retries (some 50 ms), and a save or a long list logs
