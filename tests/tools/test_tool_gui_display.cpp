@@ -60,6 +60,8 @@ TEST(ToolGuiDisplay, DisplayThatDoesNotAnswerFailsLikeNoDisplay)
                       {"QT_QPA_PLATFORM", std::nullopt}, {"XDG_RUNTIME_DIR", dir.Path().string()}};
     const CRun without = RunZendb({"--db", db, "gui", "register"}, none);
     ASSERT_EQ(without.status, 1);
+    if (without.err.find("Qt host") != std::string::npos)
+        GTEST_SKIP() << "this zendb has no windows: " << without.err;
     ASSERT_NE(without.err.find("no display"), std::string::npos) << without.err;
 
     struct CCase {
