@@ -4,6 +4,7 @@
 #include "ReportDrawing.h"
 
 #include "PatternFields.h"
+#include "ReplacingFile.h"
 #include "Tool.h"
 
 #include <cairo-pdf.h>
@@ -702,31 +703,42 @@ void KeepCachesUntilExit()
     static CCairoCaches caches;
 }
 
+// cairo's output goes through this into the file that replaces the target.
+cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length)
+{
+    return static_cast<CReplacingFile*>(closure)->Write(data, length) ? CAIRO_STATUS_SUCCESS
+                                                                        : CAIRO_STATUS_WRITE_ERROR;
+}
+
 // A cairo surface for the file; PDF pages are A4, SVG and PNG hold the pages
-// (or diagrams) one below the other.
+// (or diagrams) one below the other. The output replaces the file only when
+// Finish succeeds; any failure before leaves the earlier file as it was.
 struct CSurface {
+    CReplacingFile file;    // first member: the surface writes into it until destroyed
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
     EImageFormat format;
-    std::string path;
 
-    CSurface(const std::string& file, double width, double height, EImageFormat kind) : format(kind), path(file)
+    CSurface(const std::string& path, double width, double height, EImageFormat kind) : file(path), format(kind)
     {
         KeepCachesUntilExit();
         switch (format) {
         case EImageFormat::Pdf:
-            surface = cairo_pdf_surface_create(file.c_str(), width, height);
+            surface = cairo_pdf_surface_create_for_stream(WriteToFile, &file, width, height);
             break;
         case EImageFormat::Svg:
-            surface = cairo_svg_surface_create(file.c_str(), width, height);
+            surface = cairo_svg_surface_create_for_stream(WriteToFile, &file, width, height);
             break;
         case EImageFormat::Png:
             surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(std::ceil(width * kPngScale)),
                                                  static_cast<int>(std::ceil(height * kPngScale)));
             break;
         }
-        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-            throw CToolError("cannot write '" + file + "': " + cairo_status_to_string(cairo_surface_status(surface)));
+        if (const cairo_status_t status = cairo_surface_status(surface); status != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(surface);   // the destructor does not run for a failed constructor
+            surface = nullptr;
+            throw CToolError("cannot write '" + path + "': " + cairo_status_to_string(status));
+        }
         cr = cairo_create(surface);
         if (format == EImageFormat::Png)
             cairo_scale(cr, kPngScale, kPngScale);
@@ -743,18 +755,22 @@ struct CSurface {
     CSurface(const CSurface&) = delete;
     CSurface& operator=(const CSurface&) = delete;
 
+    // Completes the file and puts it in place of the target; CToolError with
+    // the reason (a write's reason before cairo's) when anything failed.
     void Finish()
     {
         cairo_status_t status = cairo_status(cr);
         if (format == EImageFormat::Png && status == CAIRO_STATUS_SUCCESS)
-            status = cairo_surface_write_to_png(surface, path.c_str());
+            status = cairo_surface_write_to_png_stream(surface, WriteToFile, &file);
         cairo_destroy(cr);
         cr = nullptr;
+        // PDF and SVG write their last part (fonts, trailer) here.
         cairo_surface_finish(surface);
         if (status == CAIRO_STATUS_SUCCESS)
             status = cairo_surface_status(surface);
         if (status != CAIRO_STATUS_SUCCESS)
-            throw CToolError("cannot write '" + path + "': " + cairo_status_to_string(status));
+            file.Fail(cairo_status_to_string(status));
+        file.Commit();
     }
 };
 
