@@ -18,7 +18,10 @@ int main(int argc, char** argv)
 {
     CLI::App app{"zendb - database, evaluation and report tool of the micro-hardness testing station.\n"
                  "Without --db the database is the file the station configuration names "
-                 "(section Database, key DatabaseFile).",
+                 "(section Database, key DatabaseFile).\n"
+                 "Values are taken as typed (brackets, commas, quotes, # and % included); a sample is named by "
+                 "its identifier or by --key N. Control characters and bytes that are not UTF-8 in printed "
+                 "values appear as \\xHH (JSON: \\u00HH).",
                  "zendb"};
     app.set_version_flag("--version", std::string("zendb ") + ZEN_VERSION_STRING);
     app.fallthrough();
