@@ -130,8 +130,9 @@ struct CPatternArgs {
     std::vector<std::string> sets;
 };
 
-void RunPatternsAdd(const CPatternArgs& args)
+void RunPatternsAdd(CPatternArgs args)
 {
+    args.name = CleanName(args.name, "pattern name", kCatalogueNameMaxChars);
     CSession session;
     CZENDatabase& db = session.Db();
     if (FindPattern(db, args.name))
@@ -246,10 +247,9 @@ struct CRoutineArgs {
     std::string comment;
 };
 
-void RunRoutinesAdd(const CRoutineArgs& args)
+void RunRoutinesAdd(CRoutineArgs args)
 {
-    if (args.name.empty())
-        throw CUsageError("a routine needs a name");
+    args.name = CleanName(args.name, "routine name", kCatalogueNameMaxChars);
     CSession session;
     CZENDatabase& db = session.Db();
     if (FindRoutine(db, args.name))

@@ -22,7 +22,7 @@ std::string Trim(const CString& text)
 }
 
 struct CImportArgs {
-    std::string sample;
+    CSampleRef sample;
     std::string pattern;
     std::string file;
     std::string position;
@@ -57,6 +57,7 @@ const char* IndentorName(IndentorType indentor)
 
 void RunImport(const CImportArgs& args)
 {
+    args.sample.Validate();
     const std::string file = args.file == "-" ? std::string("standard input") : args.file;
     // The file is checked completely before the database is touched.
     const CCsvResult csv = ReadIndentCsv(args.file);
@@ -68,7 +69,7 @@ void RunImport(const CImportArgs& args)
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, args.sample);
     if (sample->Signed && !args.force)
-        throw CToolError("sample '" + args.sample + "' is signed; importing into it needs --force");
+        throw CToolError("sample '" + ToStd(sample->UserSampleID) + "' is signed; importing into it needs --force");
     auto pattern = RequirePattern(db, args.pattern);
     const IndentorType indentor = csv.indents.front().indentor;
     const IndentorType planned = PatternIndentor(*pattern);
@@ -137,7 +138,7 @@ void RunImport(const CImportArgs& args)
     sample->MeasuredDate = measured;
     sample->MeasuredBy = CString(session.ActingUser());
     if (!sample->Save())
-        throw CToolError("cannot store the measuring date of '" + args.sample + "'");
+        throw CToolError("cannot store the measuring date of '" + ToStd(sample->UserSampleID) + "'");
     transaction.Commit();
 
     if (OutputFormat() == EOutputFormat::Json) {
@@ -151,8 +152,9 @@ void RunImport(const CImportArgs& args)
               " of " + ToStd(sample->UserSampleID) + " (pattern " + Trim(pattern->Name) + ")");
 }
 
-void RunList(const std::string& id)
+void RunList(const CSampleRef& id)
 {
+    id.Validate();
     CSession session;
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, id);
@@ -174,11 +176,24 @@ void RunList(const std::string& id)
     table.Print(OutputFormat(), stdout, "no profile runs");
 }
 
-void RunDelete(const std::string& id, int number)
+void RunDelete(CSampleRef ref, std::optional<std::string> runText)
 {
+    // With --key the run number lands where the identifier would stand.
+    if (ref.key && ref.id && !runText) {
+        runText = ref.id;
+        ref.id.reset();
+    }
+    ref.Validate();
+    if (!runText)
+        throw CUsageError("give the run number (see 'zendb runs list')");
+    const std::string& digits = *runText;
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+        throw CUsageError("'" + digits + "' is no run number");
+    const int number = std::stoi(digits);
     CSession session;
     CZENDatabase& db = session.Db();
-    const auto sample = LoadSample(db, id);
+    const auto sample = LoadSample(db, ref);
+    const std::string id = ToStd(sample->UserSampleID);
     if (sample->Signed)
         throw CToolError("sample '" + id + "' is signed; its runs are kept");
     for (const auto& run : LoadRuns(db, *sample)) {
@@ -199,11 +214,13 @@ void RunDelete(const std::string& id, int number)
     throw CToolError("sample '" + id + "' has no run " + std::to_string(number));
 }
 
-void RunEvaluate(const std::string& id, int number)
+void RunEvaluate(const CSampleRef& ref, int number)
 {
+    ref.Validate();
     CSession session;
     CZENDatabase& db = session.Db();
-    const auto sample = LoadSample(db, id);
+    const auto sample = LoadSample(db, ref);
+    const std::string id = ToStd(sample->UserSampleID);
     const auto runs = LoadRuns(db, *sample);
     std::vector<CRunEvaluation> results;
     CProgressBar progress("evaluating", runs.size() > 5 ? runs.size() : 0);
@@ -228,7 +245,7 @@ void RegisterRunCommands(CLI::App& app)
     CLI::App* importCmd = runs->add_subcommand(
         "import", "Import a profile run from a CSV of made indents (every row is checked first; "
                   "a bad row stores nothing)");
-    importCmd->add_option("SAMPLE", import->sample, "Sample identifier")->required();
+    AddSampleRef(importCmd, import->sample, "SAMPLE");
     importCmd->add_option("--pattern", import->pattern, "Pattern whose evaluation settings the run takes")
         ->type_name("NAME")
         ->required();
@@ -249,23 +266,24 @@ void RegisterRunCommands(CLI::App& app)
                         "Vickers when it names none)");
     importCmd->callback([import] { RunImport(*import); });
 
-    auto listId = std::make_shared<std::string>();
+    auto listId = std::make_shared<CSampleRef>();
     CLI::App* listCmd = runs->add_subcommand("list", "List the profile runs of a sample");
-    listCmd->add_option("SAMPLE", *listId, "Sample identifier")->required();
+    AddSampleRef(listCmd, *listId, "SAMPLE");
     listCmd->callback([listId] { RunList(*listId); });
 
-    auto deleteId = std::make_shared<std::string>();
-    auto deleteNr = std::make_shared<int>(0);
+    auto deleteId = std::make_shared<CSampleRef>();
+    auto deleteNr = std::make_shared<std::optional<std::string>>();
     CLI::App* deleteCmd = runs->add_subcommand("delete", "Delete one profile run and its made indents");
-    deleteCmd->add_option("SAMPLE", *deleteId, "Sample identifier")->required();
-    deleteCmd->add_option("RUN", *deleteNr, "Run number (see 'runs list')")->required();
+    AddSampleRef(deleteCmd, *deleteId, "SAMPLE");
+    deleteCmd->add_option_function<std::string>(
+        "RUN", [deleteNr](const std::string& value) { *deleteNr = value; }, "Run number (see 'runs list')");
     deleteCmd->callback([deleteId, deleteNr] { RunDelete(*deleteId, *deleteNr); });
 
-    auto evalId = std::make_shared<std::string>();
+    auto evalId = std::make_shared<CSampleRef>();
     auto evalNr = std::make_shared<int>(0);
     CLI::App* evaluate = app.add_subcommand(
         "evaluate", "Evaluate a sample's profile runs by their settings: case depths, core hardness, statistics");
-    evaluate->add_option("SAMPLE", *evalId, "Sample identifier")->required();
+    AddSampleRef(evaluate, *evalId, "SAMPLE");
     evaluate->add_option("--run", *evalNr, "Only this run number")->type_name("N")->check(CLI::PositiveNumber);
     evaluate->callback([evalId, evalNr] { RunEvaluate(*evalId, *evalNr); });
 }
