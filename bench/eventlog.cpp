@@ -1,7 +1,9 @@
 // Cost of the event log when its file cannot be written, against the same
-// work with a writable log in the same run: single entries, and sample saves
-// (each logs its steps) on a small database in a temporary folder. The
-// unwritable log is a real condition: a file stands where its folder should be.
+// work with a writable log in the same run: single entries (and, as their
+// baseline, the same line appended by a program to a file it holds open), and
+// sample saves (each logs its steps) on a small database in a temporary
+// folder. The unwritable log is a real condition: a file stands where its
+// folder should be.
 #include "companions/EventLog.h"
 #include "database/Schema.h"
 #include "database/ZENDatabase.h"
@@ -11,11 +13,14 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -96,6 +101,39 @@ void BM_LogEntry(benchmark::State& state)
     state.SetLabel(writable ? "writable log (baseline)" : "unwritable log");
 }
 BENCHMARK(BM_LogEntry)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+// Baseline of BM_LogEntry/1: what a program writing its own log would do per
+// entry: take the time, format the same line and append it with one write to
+// a file held open (no configuration looked at).
+void BM_LogEntryRawAppend(benchmark::State& state)
+{
+    const std::string path = (fs::temp_directory_path() / ("zen-bench-rawlog-" + std::to_string(getpid()))).string();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        state.SkipWithError("raw log not opened");
+        return;
+    }
+    char line[512];
+    for (auto _ : state) {
+        const auto now = std::chrono::system_clock::now();
+        const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+        const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+        std::tm local {};
+        localtime_r(&seconds, &local);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+        char message[128];
+        std::snprintf(message, sizeof message, "Saving sample %s", "S-1");
+        const int length = std::snprintf(line, sizeof line, "%s.%03d [4 debug] %s:%d %s: %s\n", stamp,
+                                         static_cast<int>(millis), "databaseobjects", __LINE__,
+                                         "CZENDB_Sample::Save", message);
+        benchmark::DoNotOptimize(::write(fd, line, static_cast<size_t>(length)));
+    }
+    ::close(fd);
+    fs::remove(path);
+    state.SetLabel("raw append (baseline)");
+}
+BENCHMARK(BM_LogEntryRawAppend)->Unit(benchmark::kMicrosecond);
 
 // Inserting a sample (the save logs each of its steps), then deleting it so
 // that the table stays small (state.range(0): 1 writable log, 0 not).

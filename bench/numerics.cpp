@@ -1,6 +1,9 @@
 // Benchmarks of the bell fit and the Rockwell -> HV/HK inverse search, each
-// beside a closed-form baseline measured in the same run: evaluating the bell
-// at the same points, and one forward conversion formula.
+// beside baselines measured in the same run: evaluating the bell at the same
+// points, the same fit over plain arrays with its work arrays allocated once,
+// and one forward conversion formula.
+#include "PlainGaussian.h"
+
 #include "hardness/HardnessValue.h"
 #include "numerics/CurveFit.h"
 
@@ -56,6 +59,32 @@ void BM_FitGaussian(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FitGaussian)->Arg(10)->Arg(50)->Arg(200);
+
+// Baseline of BM_FitGaussian: the same steps over plain arrays, work arrays
+// allocated once outside the loop. Its parameters must equal the library's
+// to the last bit, else the benchmark reports an error.
+void BM_BaselineFitGaussianPlainArrays(benchmark::State& state)
+{
+    Profile p(static_cast<int>(state.range(0)));
+    zenbench::PlainGaussianWork work(p.x.size());
+    {
+        double A = 250.0, w = 0.6, y0 = 380.0, s = 0.0;
+        double a = A, wi = w, yi0 = y0, si = 0.0;
+        const int ok = FitGaussian(static_cast<int>(p.x.size()), p.x.data(), p.y.data(), A, w, y0, s);
+        const bool plainOk = zenbench::PlainFitGaussian(p.x.size(), p.x.data(), p.y.data(), a, wi, yi0, si, work);
+        if ((ok != 0) != plainOk || A != a || w != wi || y0 != yi0 || s != si) {
+            state.SkipWithError("plain-array fit differs from the library's");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        double A = 250.0, w = 0.6, y0 = 380.0, s = 0.0;
+        const bool ok = zenbench::PlainFitGaussian(p.x.size(), p.x.data(), p.y.data(), A, w, y0, s, work);
+        benchmark::DoNotOptimize(ok);
+        benchmark::DoNotOptimize(w);
+    }
+}
+BENCHMARK(BM_BaselineFitGaussianPlainArrays)->Arg(10)->Arg(50)->Arg(200);
 
 // Baseline: one forward formula per iteration (HV -> HRC).
 void BM_ForwardConversion(benchmark::State& state)

@@ -1,6 +1,9 @@
 // Time of one case-depth evaluation of a three-lane profile of 60 depths, for
-// every Standard and both curve types, against a baseline in the same run: the
-// lane mean and a plain linear crossing search over the same raw numbers.
+// every Standard and both curve types, against baselines in the same run: the
+// same evaluation written over plain arrays of the same raw numbers (lane mean
+// and linear crossing search; lane mean and the bell fit from every start width).
+
+#include "PlainGaussian.h"
 
 #include "hardness/Indent.h"
 #include "profile/Profile.h"
@@ -8,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 namespace {
@@ -144,6 +148,127 @@ void BM_BaselineLinearInterpolation(benchmark::State& state)
     state.counters["depth_mm"] = depth;
 }
 BENCHMARK(BM_BaselineLinearInterpolation)->Unit(benchmark::kMicrosecond);
+
+// The raw numbers of the benchmark profile in list order (depth by depth, the
+// lanes of one depth one after another): depth (mm) and HV of each indent.
+struct RawProfile {
+    std::vector<double> x;
+    std::vector<double> h;
+    RawProfile()
+    {
+        for (int i = 1; i <= kDepths; ++i) {
+            for (int j = 0; j < kLanes; ++j) {
+                const double d = Diagonal(LaneHardness(i * kStep, j));
+                x.push_back(i * kStep);
+                h.push_back(kLoad * 1854.4 / (d * d));
+            }
+        }
+    }
+};
+
+// Buffers of the plain Gaussian evaluation, kept across evaluations.
+struct PlainGaussianBuffers {
+    explicit PlainGaussianBuffers(std::size_t capacity) : work(capacity)
+    {
+        x.reserve(capacity);
+        y.reserve(capacity);
+        widths.reserve(capacity);
+    }
+    std::vector<double> x;
+    std::vector<double> y;
+    std::vector<double> widths;
+    zenbench::PlainGaussianWork work;
+};
+
+// The Gaussian case depth at limit L (HV) over plain arrays: lanes merged by
+// their mean per depth, start values from the ends of the merged profile, one
+// fit per start width through a point, the best fit's crossing with L.
+double PlainGaussianDepth(const RawProfile& raw, double L, PlainGaussianBuffers& b)
+{
+    b.x.clear();
+    b.y.clear();
+    for (std::size_t k = 0; k < raw.x.size();) {
+        const double depth = raw.x[k];
+        double sum = 0.0;
+        int n = 0;
+        for (; k < raw.x.size() && raw.x[k] == depth; ++k) {
+            if (raw.h[k] >= 0.0) {
+                sum += raw.h[k];
+                ++n;
+            }
+        }
+        if (n > 0) {
+            b.x.push_back(depth);
+            b.y.push_back(sum / n);
+        }
+    }
+    const std::size_t n = b.x.size();
+    if (n < 3)
+        return -1.0;
+
+    double y0 = b.y[n - 1];
+    double A = b.y[0] - y0;
+    const double m = b.x[0] + (b.x[n - 1] - b.x[0]) * 0.5;
+    double w = m / std::sqrt(std::log(2.0));
+    b.widths.assign(n, -1.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (b.y[i] > y0) {
+            const double q = A / (b.y[i] - y0);
+            if (q > 1.0)
+                b.widths[i] = std::sqrt(b.x[i] * b.x[i] / std::log(q));
+        }
+    }
+    bool haveBest = false;
+    double bestA = 0.0, bestW = 0.0, bestY0 = 0.0, bestSS = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(b.widths[i] > 0.0))
+            continue;
+        double a = A, wi = b.widths[i], yi0 = y0, ss = 0.0;
+        if (!zenbench::PlainFitGaussian(n, b.x.data(), b.y.data(), a, wi, yi0, ss, b.work))
+            continue;
+        if (!haveBest || ss < bestSS) {
+            haveBest = true;
+            bestA = a;
+            bestW = wi;
+            bestY0 = yi0;
+            bestSS = ss;
+        }
+    }
+    if (!haveBest)
+        return -1.0;
+    A = bestA;
+    w = bestW;
+    y0 = bestY0;
+    if (!(y0 < L && A > 0.0 && w > 0.0))
+        return -1.0;
+    const double q = A / (L - y0);
+    if (!(q > 1.0))
+        return -1.0;
+    return std::sqrt(std::log(q) * w * w);
+}
+
+// Baseline of BM_CalcCHD/standard:0/curve:1 (fixed limit 550 HV, Gaussian):
+// the same algorithm over plain arrays. Its depth must equal the library's to
+// the last bit, else the comparison is void and the benchmark reports an error.
+void BM_BaselineGaussianPlainArrays(benchmark::State& state)
+{
+    const RawProfile raw;
+    PlainGaussianBuffers buffers(raw.x.size());
+    CProfile profile;
+    FillProfile(profile, 0, 1);
+    const double expected = profile.CalcCHD(false, 0);
+    double depth = PlainGaussianDepth(raw, 550.0, buffers);
+    if (depth != expected) {
+        state.SkipWithError("plain-array depth differs from the library's");
+        return;
+    }
+    for (auto _ : state) {
+        depth = PlainGaussianDepth(raw, 550.0, buffers);
+        benchmark::DoNotOptimize(depth);
+    }
+    state.counters["depth_mm"] = depth;
+}
+BENCHMARK(BM_BaselineGaussianPlainArrays)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -20,8 +20,9 @@
 namespace {
 
 // Parsed configuration files, kept while the file's size and modification
-// time stay the same: the event log asks for its path on every entry, and
-// reading and parsing the file each time would dominate long sample lists.
+// time stay the same: the event log asks for its settings several times a
+// second, and reading and parsing the file each time would dominate long
+// sample lists.
 struct CCachedIni {
     off_t size = -1;
     ino_t inode = 0;
@@ -69,7 +70,7 @@ std::shared_ptr<const CIniFile> LoadCached(const CString& path, CString& error)
     entry.mtime = st.st_mtim;
     entry.inode = st.st_ino;
     if (!ini->Load(path, &reason)) {
-        // Kept like a parsed file: the event log asks on every entry, and an
+        // Kept like a parsed file: the event log asks again and again, and an
         // unreadable file must not cost a read each time.
         entry.error = reason.IsEmpty() ? CString("it cannot be read") : reason;
         error = entry.error;

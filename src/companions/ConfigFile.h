@@ -31,5 +31,5 @@ CString GetStringFromConfigFile(const CString& section, const CString& key, cons
 // consulted was readable or missing; otherwise a sentence naming the file
 // that exists but cannot be read and why, e.g. "The station configuration
 // file '/etc/xdg/Korvane/ZEN.ini' cannot be read: Permission denied." Any
-// later lookup on the thread (the event log makes one per entry) replaces it.
+// later lookup on the thread (the event log makes one every so often) replaces it.
 CString GetConfigFileError();

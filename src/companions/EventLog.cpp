@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -177,6 +178,62 @@ std::shared_ptr<spdlog::logger> g_logger;  // guarded by g_logMutex, as is all b
 CLogSettings g_loggerSettings;
 bool g_loggerOpen = false;
 
+// The settings are read from the station configuration at most once per
+// interval: each reading stats every configuration file for each of its
+// three keys, which costs more than the entry itself, and a list or a save
+// writes entries by the hundred. A changed file is thus noticed within the
+// interval. The variables that choose the configuration files and the
+// default log folder are compared on every entry instead (no system call),
+// so that pointing ZEN_CONFIG elsewhere takes effect at the next entry.
+constexpr const char* kSettingsVariables[] = {"ZEN_CONFIG", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS",
+                                              "XDG_STATE_HOME", "HOME"};
+constexpr std::size_t kSettingsVariableCount = std::size(kSettingsVariables);
+
+struct CSettingsSnapshot {
+    bool valid = false;
+    CLogSettings settings;
+    std::chrono::steady_clock::time_point checkedAt;
+    // The variables above as they were when the settings were read; unset
+    // and empty differ.
+    std::string values[kSettingsVariableCount];
+    bool isSet[kSettingsVariableCount] = {};
+
+    bool EnvironmentUnchanged() const
+    {
+        for (std::size_t i = 0; i < kSettingsVariableCount; ++i) {
+            const char* now = std::getenv(kSettingsVariables[i]);
+            if ((now != nullptr) != isSet[i] || (now != nullptr && values[i] != now))
+                return false;
+        }
+        return true;
+    }
+    void TakeEnvironment()
+    {
+        for (std::size_t i = 0; i < kSettingsVariableCount; ++i) {
+            const char* now = std::getenv(kSettingsVariables[i]);
+            isSet[i] = now != nullptr;
+            values[i] = now != nullptr ? now : "";
+        }
+    }
+};
+CSettingsSnapshot g_settings;
+
+// The log settings for the next entry: those read last while they are
+// recent and the environment is the same, else read anew.
+const CLogSettings& SettingsForEntry()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (g_settings.valid && now - g_settings.checkedAt < kEventLogSettingsCheckInterval &&
+        g_settings.EnvironmentUnchanged())
+        return g_settings.settings;
+    g_settings.valid = false;  // stays so if reading throws
+    g_settings.TakeEnvironment();
+    g_settings.settings = CurrentSettings();
+    g_settings.checkedAt = now;
+    g_settings.valid = true;
+    return g_settings.settings;
+}
+
 // A file that could not be opened is left alone for a while: every attempt
 // costs the file sink's retries (some 50 ms), and a save or a long list logs
 // hundreds of entries. Remembered per path, so a changed configuration is
@@ -306,9 +363,8 @@ int Log_Event(LoggType level, const char* message, const char* sourceFile, int32
               const char* function)
 {
     try {
-        const CLogSettings settings = CurrentSettings();
         std::lock_guard<std::mutex> lock(g_logMutex);
-        spdlog::logger* logger = LoggerFor(settings);
+        spdlog::logger* logger = LoggerFor(SettingsForEntry());
         if (logger == nullptr)
             return 0;
         std::string entry = "[" + std::to_string(level) + " " + LevelName(level) + "] ";
@@ -348,6 +404,7 @@ void CloseEventLog()
     g_loggerOpen = false;
     g_failedPath.clear();
     g_reportedPath.clear();
+    g_settings.valid = false;
 }
 
 void SetEventLogRetryInterval(std::chrono::milliseconds interval)

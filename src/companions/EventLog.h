@@ -33,12 +33,21 @@ enum LoggType : int32_t {
 // older ZEN.1.log to ZEN.2.log, and so on), and "Log"/"Files" files are kept
 // in all, the current one included (default 4; 1: the full file is removed).
 // Several processes may share the file; each notices another's rotation.
+// The configuration is read again at most every
+// kEventLogSettingsCheckInterval, so a changed file takes effect within that
+// time; a changed ZEN_CONFIG, XDG_CONFIG_HOME, XDG_CONFIG_DIRS,
+// XDG_STATE_HOME or HOME at the next entry, and after CloseEventLog the next
+// entry reads it at once.
 // Never throws: returns 1 when the entry was written, 0 when it
 // could not be (callers ignore the result). A file that cannot be opened is
 // not tried again for a while (see SetEventLogRetryInterval), so that an
 // entry costs microseconds also then.
 int Log_Event(LoggType level, const char* message, const char* sourceFile, int32_t line,
               const char* function);
+
+// How long the event log keeps the settings it read from the station
+// configuration (log file, rotation) before it reads them again.
+inline constexpr std::chrono::milliseconds kEventLogSettingsCheckInterval{250};
 
 // Log_Event with a printf-style message.
 int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const char* function,

@@ -119,10 +119,19 @@ public:
     virtual void GetUnsignedSamples(CObList& list);
 
     // --- User administration ---------------------------------------------
-    // Inserts a user (name and password stored encoded; no test for a user of
-    // the same name). 1 when inserted, 0 when the table could not be opened.
-    // Database and credential errors pass to the caller.
+    // AddUser's result when a stored user's name equals the new one apart
+    // from letter case.
+    static constexpr int kUserNameTaken = -1;
+    // Inserts a user (name and password stored encoded). 1 when inserted, 0
+    // when the table could not be opened, kUserNameTaken (nothing inserted)
+    // when a stored name matches by UserNamesMatch; stored names that this
+    // station's key cannot decode are not compared. The look and the insert
+    // are one transaction. Database and credential errors pass to the caller.
     virtual int AddUser(CString name, CString password, UserRoleType role);
+    // Whether two user names are the same name for AddUser: equal after
+    // folding letter case (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic).
+    // A login still needs the name as stored.
+    static bool UserNamesMatch(const CString& a, const CString& b);
     // Deletes the first user stored under the name. 1 when deleted, 0 when the
     // table could not be opened; a name that is not stored raises CDBException.
     virtual int DeleteUser(CString name);

@@ -17,6 +17,8 @@
 #include "recordsets/CZENDB_SystemRecordsets.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -90,14 +92,82 @@ void CZENDatabase::GetAllRegistrationFields(CObList& list)
     AppendRecords(this, fields, sql, fields.m_RegistrationField, list);
 }
 
+namespace {
+
+// Lower-case form of a code point for the scripts whose user names the
+// stations have; others stay as they are.
+uint32_t FoldCase(uint32_t c)
+{
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        return c + 0x20;
+    // Latin Extended-A: pairs upper/lower, even/odd in two runs, odd/even in two.
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+        return c | 1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+        return (c & 1) ? c + 1 : c;
+    if (c == 0x178)
+        return 0xFF;
+    if ((c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F)
+        return c + 0x50;
+    return c;
+}
+
+// The code points of a UTF-8 text; a byte that does not start a valid
+// sequence stands for itself, so that such names still compare byte-exact.
+std::vector<uint32_t> FoldedCodePoints(const CString& text)
+{
+    const std::string& bytes = text.Str();
+    std::vector<uint32_t> points;
+    for (size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        size_t count = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        uint32_t value = count == 1 ? lead : count == 2 ? (lead & 0x1Fu) : count == 3 ? (lead & 0x0Fu) : (lead & 0x07u);
+        bool valid = count > 0 && i + count <= bytes.size();
+        for (size_t k = 1; valid && k < count; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            value = (value << 6) | (next & 0x3Fu);
+        }
+        if (!valid) {
+            points.push_back(0x110000u + lead);   // outside Unicode: never folds onto a character
+            ++i;
+            continue;
+        }
+        points.push_back(FoldCase(value));
+        i += count;
+    }
+    return points;
+}
+
+} // namespace
+
+bool CZENDatabase::UserNamesMatch(const CString& a, const CString& b)
+{
+    return FoldedCodePoints(a) == FoldedCodePoints(b);
+}
+
 int CZENDatabase::AddUser(CString name, CString password, UserRoleType role)
 {
     const CString storedName = Obvra_encode(name);
     const CString storedPassword = Obvra_encode(password);
+    // One transaction from the look at the names to the insert: two stations
+    // adding "op" and "OP" at the same time cannot both succeed.
+    CTransaction transaction(*this);
     CZENDB_UserTableRecordset users(this);
     if (!users.Open(CRecordset::dynaset, users.GetDefaultSQL(), CRecordset::none)) {
         users.Close();
         return 0;
+    }
+    for (; !users.IsEOF(); users.MoveNext()) {
+        CString stored = users.m_User.Field0;
+        stored.TrimRight();
+        const CString existing = Obvra_decode(stored);
+        if (!existing.IsEmpty() && UserNamesMatch(existing, name)) {
+            users.Close();
+            return kUserNameTaken;
+        }
     }
     users.AddNew();
     users.m_User.Field0 = storedName;
@@ -105,6 +175,7 @@ int CZENDatabase::AddUser(CString name, CString password, UserRoleType role)
     users.m_User.Field2 = role;
     users.Update();
     users.Close();
+    transaction.Commit();
     return 1;
 }
 

@@ -215,11 +215,9 @@ CHardnessValue::CHardnessValue(double value, IndentorType indentor, double load,
         else if (rockwellType == HRC)
             m_dHRCHardness = converted;
     }
-
-    if (HasHRB() || HasHRC())
-        m_strRockwellHardness = GetHardnessString(GetRockwellHardness(), indentor, &rockwellType);
-    if (m_dHVHKHardness >= 0.0)
-        m_strHardness = GetHardnessString(GetHVHKHardness(), indentor, nullptr);
+    // The display texts are made when read (GetHardnessString,
+    // GetRockwellHardnessString): at most one Rockwell field holds a value
+    // here, and it is the one of rockwellType.
 }
 
 CHardnessValue::CHardnessValue(const CHardnessValue& other)
@@ -229,7 +227,6 @@ CHardnessValue::CHardnessValue(const CHardnessValue& other)
       m_IndentorType(other.m_IndentorType),
       m_dHRBHardness(other.m_dHRBHardness),
       m_dHRCHardness(other.m_dHRCHardness),
-      m_strHardness(other.m_strHardness),
       m_strRockwellHardness(other.m_strRockwellHardness),
       m_bArtificial(other.m_bArtificial)
 {
@@ -243,7 +240,6 @@ CHardnessValue& CHardnessValue::operator=(const CHardnessValue& other)
         m_IndentorType = other.m_IndentorType;
         m_dHRBHardness = other.m_dHRBHardness;
         m_dHRCHardness = other.m_dHRCHardness;
-        m_strHardness = other.m_strHardness;
         m_strRockwellHardness = other.m_strRockwellHardness;
         m_bArtificial = other.m_bArtificial;
     }
@@ -344,12 +340,25 @@ bool CHardnessValue::IsArtificial() const
     return m_bArtificial;
 }
 
+// The texts as the constructor would have made them from the fields: both
+// follow the fields themselves, not the virtual predicates, since a
+// constructor's calls never reach an override.
 CString CHardnessValue::GetHardnessString() const
 {
-    return m_strHardness;
+    if (!(m_dHVHKHardness >= 0.0))
+        return CString();
+    return GetHardnessString(m_dHVHKHardness, m_IndentorType, nullptr);
 }
 
 CString CHardnessValue::GetRockwellHardnessString() const
 {
-    return m_strRockwellHardness;
+    if (m_bArtificial)
+        return m_strRockwellHardness;
+    HardnessType type = HRB;
+    if (m_dHRBHardness >= 0.0)
+        return GetHardnessString(m_dHRBHardness, m_IndentorType, &type);
+    type = HRC;
+    if (m_dHRCHardness >= 0.0)
+        return GetHardnessString(m_dHRCHardness, m_IndentorType, &type);
+    return CString();
 }

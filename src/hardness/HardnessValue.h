@@ -58,8 +58,13 @@ public:
     // True once ResetRockwellHardness set a Rockwell value.
     virtual bool IsArtificial() const;
     // Display text of the HV/HK value, e.g. "413 HK"; empty when missing.
+    // Formatted on each call from the number: most values (every indent and
+    // lane average of an evaluation) are never shown, so construction formats
+    // nothing; a const value keeps no cache and may be read from any thread.
     virtual CString GetHardnessString() const;
     // Display text of the Rockwell value, e.g. "50 HRC"; empty when missing.
+    // Formatted on each call like GetHardnessString, except after
+    // ResetRockwellHardness, which fixes the text it made then.
     virtual CString GetRockwellHardnessString() const;
 
     // load * 1854.4 / d^2 with d the mean diagonal (µm), load in gf;
@@ -95,7 +100,9 @@ private:
     IndentorType m_IndentorType;
     double m_dHRBHardness;
     double m_dHRCHardness;
-    CString m_strHardness;
+    // The Rockwell text made by ResetRockwellHardness; read only when
+    // m_bArtificial is set (the only way to set it), otherwise both texts
+    // follow from the numbers.
     CString m_strRockwellHardness;
     bool m_bArtificial;
 };

@@ -81,8 +81,17 @@ double CProfile::CalcCHD(bool rockwell, int n)
     switch (m_ProfileRun.CurveType) {
     case kCurveInterpolation:
         return InterpolateCHD(rockwell, limit, &list);
-    case kCurveGaussian:
+    case kCurveGaussian: {
+        // The fit needs the same merged list: hand this one over rather than
+        // merge the lanes a second time. Withdrawn on every way out, so that a
+        // later CalcGaussian never sees a list that is gone.
+        struct CHandOver {
+            CObList*& slot;
+            ~CHandOver() { slot = nullptr; }
+        } handOver{m_pMergedForGaussian};
+        m_pMergedForGaussian = &list;
         return CalcGaussianCHD(rockwell, limit, &list);
+    }
     default:
         return -1.0;
     }
@@ -262,7 +271,13 @@ double CProfile::CalcGaussianCHD(bool rockwell, CHardnessValue limit, CObList* /
 int CProfile::CalcGaussian(bool rockwell, double& A, double& w, double& y0)
 {
     COwnedObList list;
-    MultilaneListToSinglelaneList(list);
+    if (m_pMergedForGaussian != nullptr) {
+        list.AddTail(m_pMergedForGaussian);
+        m_pMergedForGaussian->RemoveAll();  // the entries are ours now
+        m_pMergedForGaussian = nullptr;
+    } else {
+        MultilaneListToSinglelaneList(list);
+    }
     PrepareIndentsForGaussian(rockwell, &list);
     int result = FitGaussianToPoints(rockwell, A, w, y0, &list);
 

@@ -122,7 +122,9 @@ protected:
     virtual double InterpolateCHD(bool rockwell, CHardnessValue limit, CObList* list);
     // Positive depth at which the fitted bell falls to the limit; -1.0 when the
     // fit fails or never reaches the limit. The list is not used: the fit
-    // builds its own.
+    // builds its own. Called from CalcCHD, the fit takes over the entries of
+    // CalcCHD's merged list (the list passed here) instead of merging the
+    // lanes again, so that list is empty once the fit has begun.
     virtual double CalcGaussianCHD(bool rockwell, CHardnessValue limit, CObList* list);
     // Removes and deletes the points that the Gaussian must not see: soft
     // surface points before the hardest one (carbon loss) and points above the
@@ -144,4 +146,8 @@ private:
 
     CZENDB_SampleProfileRun m_ProfileRun;
     CObList m_IndentList;
+    // While CalcCHD evaluates a Gaussian: its merged list, which the next
+    // CalcGaussian takes over instead of merging the lanes again; otherwise
+    // null.
+    CObList* m_pMergedForGaussian = nullptr;
 };

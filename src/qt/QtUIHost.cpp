@@ -2,6 +2,7 @@
 // for message boxes, and the one-call installation for applications.
 #include "qt/QtUIHost.h"
 
+#include "DisplayProbe.h"
 #include "QtDialogView.h"
 
 #include "framework/AppProfile.h"
@@ -13,6 +14,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -72,19 +75,12 @@ std::vector<ButtonSpec> ButtonsOf(UINT style)
 
 std::unique_ptr<CQtUIHost> g_host;
 QApplication* g_ownApplication = nullptr;
+// QApplication keeps argc and argv for its whole life.
 int g_argc = 1;
 char g_arg0[] = "zen";
-char* g_argv[] = {g_arg0, nullptr};
-
-bool HasDisplay()
-{
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0')
-            return true;
-    }
-    return false;
-}
+char g_platformOption[] = "-platform";
+char g_wayland[] = "wayland";
+char* g_argv[] = {g_arg0, nullptr, nullptr, nullptr};
 
 } // namespace
 
@@ -137,8 +133,17 @@ INT_PTR CQtUIHost::RunModal(CDialog& dlg)
 bool ZenInstallQtUIHost()
 {
     if (QCoreApplication::instance() == nullptr) {
-        if (!HasDisplay())
+        // Qt aborts the process when its platform cannot connect; a display
+        // that does not answer is refused here instead.
+        const std::optional<std::string> platform = zenqt::ChooseQtPlatform();
+        if (!platform)
             return false;
+        g_argc = 1;
+        if (*platform == "wayland") {
+            g_argv[g_argc++] = g_platformOption;
+            g_argv[g_argc++] = g_wayland;
+        }
+        g_argv[g_argc] = nullptr;
         g_ownApplication = new QApplication(g_argc, g_argv);
     } else if (!HasWidgetApplication()) {
         return false;

@@ -25,8 +25,11 @@ public:
 
 // Installs a process-wide CQtUIHost (SetUIHost). Creates a QApplication when
 // none exists; returns false, installing nothing, when a non-widget
-// application object exists or when no display can be reached (none of
-// QT_QPA_PLATFORM, DISPLAY, WAYLAND_DISPLAY set). Calling it again is harmless.
+// application object exists or when no display answers: none of
+// QT_QPA_PLATFORM, DISPLAY, WAYLAND_DISPLAY is set, or the X server or
+// Wayland compositor they name accepts no connection (Qt would end the
+// process). A platform that needs no display (QT_QPA_PLATFORM=offscreen or
+// minimal) always counts. Calling it again is harmless.
 bool ZenInstallQtUIHost();
 
 // Restores the default host and deletes the QApplication that

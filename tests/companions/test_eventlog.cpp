@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -25,6 +26,13 @@ std::vector<std::string> Lines(const std::string& text)
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
+}
+
+// The log reads its settings again once they are this old; a change of the
+// configuration file is certain to be seen by the first entry after it.
+void WaitForSettingsCheck()
+{
+    std::this_thread::sleep_for(kEventLogSettingsCheckInterval + std::chrono::milliseconds(10));
 }
 
 class EventLogTest : public ::testing::Test {
@@ -75,10 +83,66 @@ TEST_F(EventLogTest, ConfiguredFileIsUsedAndFoldersAreCreated)
     EXPECT_NE(zentest::ReadFileText(path).find("[3 info] database:1 f: to the configured file"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("state/Korvane/ZEN.log")));
 
-    // The configuration changes: the next entry goes to the new file.
+    // The configuration changes: once the log has looked again, the next
+    // entry goes to the new file.
     zentest::WriteFileText(m_dir.File("ZEN.ini"), "");
+    WaitForSettingsCheck();
     EXPECT_EQ(Log_Event(LOGG_DEBUG, "back to default", "database", 2, "f"), 1);
     EXPECT_NE(zentest::ReadFileText(m_dir.File("state/Korvane/ZEN.log")).find("back to default"), std::string::npos);
+}
+
+// A changed configuration file is noticed within a second, whatever the pace
+// of the entries: waited for by polling, entries keep coming meanwhile.
+TEST_F(EventLogTest, AChangedConfigurationFileIsNoticedWithinASecond)
+{
+    const std::string first = m_dir.File("first.log");
+    const std::string second = m_dir.File("second.log");
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + first + "\n");
+    ASSERT_EQ(Log_Event(LOGG_DEBUG, "to the first", "database", 1, "f"), 1);
+    EXPECT_NE(zentest::ReadFileText(first).find("to the first"), std::string::npos);
+
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + second + "\n");
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int entries = 0;
+    while (!std::filesystem::exists(second) && std::chrono::steady_clock::now() < giveUp) {
+        ASSERT_EQ(Log_Event(LOGG_DEBUG, "meanwhile", "database", 2, "f"), 1);
+        ++entries;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(std::filesystem::exists(second)) << "not noticed after " << entries << " entries";
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "to the second", "database", 3, "f"), 1);
+    EXPECT_NE(zentest::ReadFileText(second).find("to the second"), std::string::npos);
+    EXPECT_EQ(zentest::ReadFileText(first).find("to the second"), std::string::npos);
+
+    // Waiting one check interval is always enough.
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + first + "\n");
+    WaitForSettingsCheck();
+    EXPECT_EQ(Log_Event(LOGG_DEBUG, "back to the first", "database", 4, "f"), 1);
+    EXPECT_NE(zentest::ReadFileText(first).find("back to the first"), std::string::npos);
+}
+
+// Pointing ZEN_CONFIG at another file, or closing the log, takes effect at
+// the very next entry.
+TEST_F(EventLogTest, AnotherConfigurationFileOrACloseTakesEffectAtOnce)
+{
+    const std::string first = m_dir.File("first.log");
+    const std::string second = m_dir.File("second.log");
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + first + "\n");
+    zentest::WriteFileText(m_dir.File("other.ini"), "[Log]\nFile=" + second + "\n");
+    ASSERT_EQ(Log_Event(LOGG_DEBUG, "to the first", "database", 1, "f"), 1);
+    {
+        CEnvSetting other("ZEN_CONFIG", m_dir.File("other.ini"));
+        ASSERT_EQ(Log_Event(LOGG_DEBUG, "to the second", "database", 2, "f"), 1);
+        EXPECT_NE(zentest::ReadFileText(second).find("to the second"), std::string::npos);
+    }
+    ASSERT_EQ(Log_Event(LOGG_DEBUG, "first again", "database", 3, "f"), 1);
+    EXPECT_NE(zentest::ReadFileText(first).find("first again"), std::string::npos);
+
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + second + "\n");
+    CloseEventLog();
+    ASSERT_EQ(Log_Event(LOGG_DEBUG, "after close", "database", 4, "f"), 1);
+    EXPECT_NE(zentest::ReadFileText(second).find("after close"), std::string::npos);
+    EXPECT_EQ(zentest::ReadFileText(first).find("after close"), std::string::npos);
 }
 
 TEST_F(EventLogTest, AFileThatCannotBeWrittenDoesNotReachTheCaller)
@@ -150,10 +214,12 @@ TEST_F(UnwritableEventLog, AnotherPathOrACloseIsTriedAtOnce)
     // Another configured file: tried at once.
     const std::string other = m_dir.File("other/station.log");
     zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + other + "\n");
+    WaitForSettingsCheck();
     EXPECT_EQ(Log_Event(LOGG_DEBUG, "to the other file", "database", 2, "f"), 1);
     EXPECT_NE(zentest::ReadFileText(other).find("to the other file"), std::string::npos);
     // Back to the broken one: a failure told again, since the log worked in between.
     zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + m_logPath + "\n");
+    WaitForSettingsCheck();
     EXPECT_EQ(Log_Event(LOGG_DEBUG, "dropped", "database", 3, "f"), 0);
     const std::string told = testing::internal::GetCapturedStderr();
     const std::string expected = "ZEN event log: cannot write to '" + m_logPath + "'";

@@ -104,7 +104,10 @@ TEST_F(Catalogue, UsersAreStoredEncodedAndListedByStoredName)
     ASSERT_EQ(OpenPlain(), 1);
     EXPECT_EQ(m_facade.AddUser("anna", "pw1", static_cast<UserRoleType>(1)), 1);
     EXPECT_EQ(m_facade.AddUser("bob", "pw2", static_cast<UserRoleType>(2)), 1);
-    EXPECT_EQ(m_facade.AddUser("anna", "pw3", static_cast<UserRoleType>(3)), 1);
+    // A second "anna" is refused; files written before may hold one anyway.
+    EXPECT_EQ(m_facade.AddUser("anna", "pw3", static_cast<UserRoleType>(3)), CZENDatabase::kUserNameTaken);
+    factest::Exec(m_path, {"INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" + Obvra_encode("anna").Str() +
+                           "', '" + Obvra_encode("pw3").Str() + "', 3)"});
     const auto stored = Column(m_path, "SELECT Field0 FROM Table1");
     ASSERT_EQ(stored.size(), 3u);
     EXPECT_EQ(stored[0], Obvra_encode("anna").Str());
@@ -233,3 +236,48 @@ TEST_F(Catalogue, StandardFieldNamesAreTranslated)
 }
 
 } // namespace
+
+TEST_F(Catalogue, AddUserRefusesANameThatDiffersOnlyInLetterCase)
+{
+    ASSERT_EQ(OpenPlain(), 1);
+    ASSERT_EQ(m_facade.AddUser("op", "pw", static_cast<UserRoleType>(0)), 1);
+    ASSERT_EQ(m_facade.AddUser("M\xC3\xBCller", "pw", static_cast<UserRoleType>(0)), 1);
+    ASSERT_EQ(m_facade.AddUser("\xD0\xB8\xD0\xB2\xD0\xB0\xD0\xBD", "pw", static_cast<UserRoleType>(0)), 1);
+    struct {
+        const char* name;
+        int result;
+    } const cases[] = {
+        {"op", CZENDatabase::kUserNameTaken},
+        {"OP", CZENDatabase::kUserNameTaken},
+        {"Op", CZENDatabase::kUserNameTaken},
+        {"M\xC3\x9CLLER", CZENDatabase::kUserNameTaken},                  // MÜLLER
+        {"\xD0\x98\xD0\x92\xD0\x90\xD0\x9D", CZENDatabase::kUserNameTaken},  // ИВАН
+        {"op2", 1},
+        {"Muller", 1},
+        {"o p", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(m_facade.AddUser(c.name, "pw", static_cast<UserRoleType>(0)), c.result) << c.name;
+    EXPECT_EQ(Column(m_path, "SELECT COUNT(*) FROM Table1"), (std::vector<std::string>{"6"}));
+}
+
+TEST_F(Catalogue, UserNamesMatchFoldsLetterCaseOnly)
+{
+    struct {
+        const char* a;
+        const char* b;
+        bool same;
+    } const cases[] = {
+        {"op", "OP", true},
+        {"\xC3\xB1", "\xC3\x91", true},           // ñ Ñ
+        {"\xC5\x82", "\xC5\x81", true},           // ł Ł
+        {"\xCE\xB1", "\xCE\x91", true},           // α Α
+        {"\xD1\x91", "\xD0\x81", true},           // ё Ё
+        {"op", "op ", false},
+        {"o", "\xC3\xB6", false},                 // o ö
+        {"\xC3\x97", "\xC3\xB7", false},          // × ÷
+        {"\xFF", "\xC3\xBF", false},               // a stray byte is no ÿ
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CZENDatabase::UserNamesMatch(c.a, c.b), c.same) << c.a << " / " << c.b;
+}

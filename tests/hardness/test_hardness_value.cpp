@@ -297,6 +297,9 @@ TEST(HardnessValue, AccessorsDispatchThroughOverrides)
     EXPECT_EQ(base.GetRockwellHardness(), kMissing);
     EXPECT_EQ(base.GetRockwellHardnessType(), HV);
     EXPECT_EQ(base.GetHardness(true), kMissing);
+    // The texts are those the constructor made, where no override reaches.
+    EXPECT_EQ(std::string(base.GetRockwellHardnessString()), "93 HRB");
+    EXPECT_EQ(std::string(base.GetHardnessString()), "200 HV");
 }
 
 } // namespace

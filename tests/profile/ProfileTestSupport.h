@@ -79,7 +79,8 @@ struct MergedList {
     }
 };
 
-// Opens the protected steps and counts the fits made through the virtual table.
+// Opens the protected steps and counts the fits, preparations and lane merges
+// made through the virtual table.
 class CProfileProbe : public CProfile {
 public:
     using CProfile::operator=;
@@ -91,6 +92,13 @@ public:
     // Depths of the points handed to each fit, in call order.
     std::vector<std::vector<double>> fitInputs;
     int prepareCalls = 0;
+    int mergeCalls = 0;
+
+    void MultilaneListToSinglelaneList(CObList& out) override
+    {
+        ++mergeCalls;
+        CProfile::MultilaneListToSinglelaneList(out);
+    }
 
     int FitGaussianToPoints(bool rockwell, double& A, double& w, double& y0,
                             CObList* list) override

@@ -348,6 +348,43 @@ TEST(GaussianDepth, TooFewPointsAndUnreachableLimits)
     }
 }
 
+// The Gaussian depth merges the lanes once; the fit works on that merged
+// list, and a fit asked for on its own merges afresh. Each way gives the same
+// numbers, on one lane and on three.
+TEST(GaussianDepth, LanesAreMergedOncePerDepth)
+{
+    const std::vector<std::vector<double>> laneOffsets = {{0.0}, {-4.0, 0.0, 4.0}};
+    for (const std::vector<double>& offsets : laneOffsets) {
+        SCOPED_TRACE(offsets.size());
+        CProfileProbe profile;
+        FixedLimit(profile, 550, 1);
+        for (const Point& p : BellPoints(300.0, 0.5, 400.0, 30, 0.05)) {
+            std::vector<double> values;
+            for (const double offset : offsets)
+                values.push_back(p.h + offset);
+            AddDepth(profile, p.x, values);
+        }
+
+        const double depth = profile.CalcCHD(false, 0);
+        EXPECT_EQ(profile.mergeCalls, 1);
+        ASSERT_EQ(profile.fitInputs.size(), 1u);
+        EXPECT_EQ(profile.fitInputs[0].size(), 30u);
+
+        double A = 0.0;
+        double w = 0.0;
+        double y0 = 0.0;
+        ASSERT_EQ(profile.CalcGaussian(false, A, w, y0), 1);
+        EXPECT_EQ(profile.mergeCalls, 2);
+        ASSERT_EQ(profile.fitInputs.size(), 2u);
+        EXPECT_EQ(profile.fitInputs[1], profile.fitInputs[0]);
+        EXPECT_EQ(std::sqrt(std::log(A / (550.0 - y0)) * w * w), depth);
+
+        // Evaluated again, the result is the same: nothing is left over.
+        EXPECT_EQ(profile.CalcCHD(false, 0), depth);
+        EXPECT_EQ(profile.mergeCalls, 3);
+    }
+}
+
 TEST(GaussianDepth, CarbonLossDropsSoftSurfacePoints)
 {
     // The hardest point is the third from the surface.

@@ -39,25 +39,28 @@ public:
 namespace {
 
 CRun RunZendbProcess(const std::vector<std::string>& args,
-                     const std::map<std::string, std::optional<std::string>>& env, bool asNobody);
+                     const std::map<std::string, std::optional<std::string>>& env, const std::string& input,
+                     bool asNobody);
 
 } // namespace
 
-CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, std::optional<std::string>>& env)
+CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, std::optional<std::string>>& env,
+              const std::string& input)
 {
-    return RunZendbProcess(args, env, false);
+    return RunZendbProcess(args, env, input, false);
 }
 
 CRun RunZendbAsNobody(const std::vector<std::string>& args,
                       const std::map<std::string, std::optional<std::string>>& env)
 {
-    return RunZendbProcess(args, env, true);
+    return RunZendbProcess(args, env, "/dev/null", true);
 }
 
 namespace {
 
 CRun RunZendbProcess(const std::vector<std::string>& args,
-                     const std::map<std::string, std::optional<std::string>>& env, bool asNobody)
+                     const std::map<std::string, std::optional<std::string>>& env, const std::string& input,
+                     bool asNobody)
 {
     CRun run;
     const std::string program = ZENDB_PATH;
@@ -104,11 +107,11 @@ CRun RunZendbProcess(const std::vector<std::string>& args,
     if (asNobody) {
         // fork and exec by hand: posix_spawn cannot change the user. The
         // child calls only functions that are safe after fork.
-        const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int stdinFd = open(input.c_str(), O_RDONLY | O_CLOEXEC);
         pid = fork();
         if (pid == 0) {
             const gid_t nogroup = 65534;
-            if (dup2(devNull, 0) < 0 || dup2(outPipe[1], 1) < 0 || dup2(errPipe[1], 2) < 0)
+            if (dup2(stdinFd, 0) < 0 || dup2(outPipe[1], 1) < 0 || dup2(errPipe[1], 2) < 0)
                 _exit(kCannotRunAsNobody);
             close(outPipe[0]);
             close(errPipe[0]);
@@ -118,12 +121,12 @@ CRun RunZendbProcess(const std::vector<std::string>& args,
             _exit(kCannotRunAsNobody);
         }
         spawned = pid < 0 ? errno : 0;
-        if (devNull >= 0)
-            close(devNull);
+        if (stdinFd >= 0)
+            close(stdinFd);
     } else {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
         posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
         posix_spawn_file_actions_addclose(&actions, outPipe[0]);

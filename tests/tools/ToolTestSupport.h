@@ -22,9 +22,11 @@ struct CRun {
 };
 
 // Runs zendb with the arguments. env: variables to set (a value of nullopt
-// removes the variable); stdin is empty (not a terminal).
+// removes the variable); stdin reads the file `input` (by default empty, not
+// a terminal).
 CRun RunZendb(const std::vector<std::string>& args,
-              const std::map<std::string, std::optional<std::string>>& env = {});
+              const std::map<std::string, std::optional<std::string>>& env = {},
+              const std::string& input = "/dev/null");
 
 // Exit status of RunZendbAsNobody when the child could not become the
 // unprivileged user (or could not start zendb as it).

@@ -258,8 +258,9 @@ TEST_F(ToolRuns, BadRowsAreReportedByLineAndStoreNothing)
     EXPECT_EQ(Json({"info"})["ProfileRuns"], 0);
 
     // Without header, separated by ';' with decimal commas, Knoop without D2.
+    // (Knoop indents into a pattern meant for Vickers need --force.)
     const std::string knoop = "0,1;0;60,5;;K;500\n0,2;0;66,1;;Knoop;500\n0,3;0;70,2;;HK;500\n";
-    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("k.csv", knoop)});
+    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("k.csv", knoop), "--force"});
     const auto result = Json({"evaluate", "R-1"})["Runs"][0];
     EXPECT_EQ(result["Indentor"], "Knoop");
     EXPECT_NEAR(result["MaxHardness"]["Value"].get<double>(), 14229.0 * 500.0 / (60.5 * 60.5), 1e-6);

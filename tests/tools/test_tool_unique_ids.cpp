@@ -167,15 +167,15 @@ TEST_F(ToolUniqueIds, UpgradeListsSharedIdentifiersUntilTheyAreRenamed)
                              "  D-1: samples #1, #3\n"
                              "  E-2: samples #6, #7\n");
 
-    RunZendb({"--db", old, "samples", "set", "#3", "UserSampleID=D-2"});
+    RunZendb({"--db", old, "samples", "set", "--key", "3", "UserSampleID=D-2"});
     const auto json = nlohmann::json::parse(RunZendb({"--db", old, "--format", "json", "upgrade"}).out);
     EXPECT_FALSE(json["UniqueSampleIDs"].get<bool>());
     EXPECT_EQ(json["DuplicateSampleIDs"],
               nlohmann::json::parse(R"([{"UserSampleID": "E-2", "SampleIDs": [6, 7]}])"));
 
-    const CRun rename = RunZendb({"--db", old, "samples", "set", "#7", "UserSampleID=e-2"});
+    const CRun rename = RunZendb({"--db", old, "samples", "set", "--key", "7", "UserSampleID=e-2"});
     EXPECT_EQ(rename.status, 1) << "renaming onto a shared identifier is refused";
-    EXPECT_EQ(RunZendb({"--db", old, "samples", "set", "#7", "UserSampleID=E-3"}).status, 0);
+    EXPECT_EQ(RunZendb({"--db", old, "samples", "set", "--key", "7", "UserSampleID=E-3"}).status, 0);
     EXPECT_EQ(RunZendb({"--db", old, "upgrade"}).out, old + ": sample identifiers are unique from now on\n");
     EXPECT_EQ(RunZendb({"--db", old, "upgrade"}).out, old + ": schema 1.9, nothing to upgrade\n");
 }

@@ -31,11 +31,18 @@ std::vector<CUserEntry> ListUsers(COwnedList<CZENDB_User>& users, CZENDatabase& 
     return entries;
 }
 
-const CUserEntry* FindUser(const std::vector<CUserEntry>& entries, const std::string& name)
+// The user of that name; with ignoreCase also one whose name differs only in
+// letter case (as the library compares user names when it adds one).
+const CUserEntry* FindUser(const std::vector<CUserEntry>& entries, const std::string& name,
+                           bool ignoreCase = false)
 {
     for (const CUserEntry& entry : entries)
         if (entry.name == name)
             return &entry;
+    if (ignoreCase)
+        for (const CUserEntry& entry : entries)
+            if (!entry.name.empty() && CZENDatabase::UserNamesMatch(CString(entry.name), CString(name)))
+                return &entry;
     return nullptr;
 }
 
@@ -91,26 +98,31 @@ struct CUserArgs {
     std::optional<std::string> password;
 };
 
-void RunUsersAdd(const CUserArgs& args)
+void RunUsersAdd(CUserArgs args)
 {
     const int role = ParseRole(args.role);
+    args.name = CleanName(args.name, "user name");
     CheckCredentialLength(args.name, "a user name");
-    if (args.name.empty())
-        throw CUsageError("a user name cannot be empty");
     CSession session;
     session.RequireAdministrator("adding users");
     COwnedList<CZENDB_User> users;
-    if (FindUser(ListUsers(users, session.Db()), args.name) != nullptr)
-        throw CToolError("user '" + args.name + "' exists already");
+    const auto entries = ListUsers(users, session.Db());
+    if (const CUserEntry* same = FindUser(entries, args.name, true))
+        throw CToolError("user '" + same->name + "' exists already" +
+                         (same->name == args.name ? "" : " (user names differ in more than letter case)"));
     const std::string password = NewPassword(args.password, args.name);
     CheckCredentialLength(password, "a password");
-    if (!session.Db().AddUser(CString(args.name), CString(password), static_cast<UserRoleType>(role)))
+    const int added = session.Db().AddUser(CString(args.name), CString(password), static_cast<UserRoleType>(role));
+    if (added == CZENDatabase::kUserNameTaken)
+        throw CToolError("user '" + args.name + "' exists already (user names differ in more than letter case)");
+    if (added != 1)
         throw CToolError("cannot add user '" + args.name + "': the user table cannot be opened");
     PrintLine("added user '" + args.name + "' (" + RoleName(role) + ")");
 }
 
-void RunUsersDelete(const std::string& name)
+void RunUsersDelete(const std::string& typed)
 {
+    const std::string name = CleanName(typed, "user name");
     CSession session;
     session.RequireAdministrator("deleting users");
     COwnedList<CZENDB_User> users;
@@ -129,8 +141,9 @@ void RunUsersDelete(const std::string& name)
     PrintLine("deleted user '" + name + "'");
 }
 
-void ChangeUser(const std::string& name, const std::optional<std::string>& password, std::optional<int> role)
+void ChangeUser(const std::string& typed, const std::optional<std::string>& password, std::optional<int> role)
 {
+    const std::string name = CleanName(typed, "user name");
     CSession session;
     session.RequireAdministrator("changing users");
     COwnedList<CZENDB_User> users;

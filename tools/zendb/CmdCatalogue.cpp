@@ -91,6 +91,7 @@ void CheckPattern(const CZENDB_Pattern& p)
 {
     if (Trim(p.Name).empty())
         throw CUsageError("a pattern needs a name");
+    CheckPatternSettings(p);
     if (p.NrOfIndents < 1 || p.NrOfIndents > 1000)
         throw CUsageError("NrOfIndents must lie between 1 and 1000");
     if (p.NrOfLines < 1 || p.NrOfLines > 20)
@@ -129,8 +130,9 @@ struct CPatternArgs {
     std::vector<std::string> sets;
 };
 
-void RunPatternsAdd(const CPatternArgs& args)
+void RunPatternsAdd(CPatternArgs args)
 {
+    args.name = CleanName(args.name, "pattern name", kCatalogueNameMaxChars);
     CSession session;
     CZENDatabase& db = session.Db();
     if (FindPattern(db, args.name))
@@ -245,10 +247,9 @@ struct CRoutineArgs {
     std::string comment;
 };
 
-void RunRoutinesAdd(const CRoutineArgs& args)
+void RunRoutinesAdd(CRoutineArgs args)
 {
-    if (args.name.empty())
-        throw CUsageError("a routine needs a name");
+    args.name = CleanName(args.name, "routine name", kCatalogueNameMaxChars);
     CSession session;
     CZENDatabase& db = session.Db();
     if (FindRoutine(db, args.name))

@@ -41,13 +41,14 @@ void RunRegister()
     PrintLine(ok ? "registration dialog closed" : "registration dialog cancelled");
 }
 
-void RunEdit(const std::string& id)
+void RunEdit(const CSampleRef& id)
 {
+    id.Validate();
     CQtHostScope qt;
     CSession session;
     const auto sample = LoadSample(session.Db(), id);
     if (session.Db().EditSampleByDialog(sample->SampleID))
-        PrintLine("saved " + id);
+        PrintLine("saved " + ToStd(sample->UserSampleID));
     else
         PrintLine("not changed");
 }
@@ -113,7 +114,7 @@ void RunSettings()
 }
 
 void RunRegister() { NoWindows(); }
-void RunEdit(const std::string&) { NoWindows(); }
+void RunEdit(const CSampleRef&) { NoWindows(); }
 void RunSearch() { NoWindows(); }
 void RunSettings() { NoWindows(); }
 
@@ -125,9 +126,9 @@ void RegisterGuiCommand(CLI::App& app)
 {
     CLI::App* gui = AddGroup(app, "gui", "The operator dialogs in windows (registration, editing, search, settings)");
     gui->add_subcommand("register", "Register samples in the registration dialog")->callback(RunRegister);
-    auto id = std::make_shared<std::string>();
+    auto id = std::make_shared<CSampleRef>();
     CLI::App* edit = gui->add_subcommand("edit", "Edit a sample in the registration dialog");
-    edit->add_option("ID", *id, "Sample identifier")->required();
+    AddSampleRef(edit, *id);
     edit->callback([id] { RunEdit(*id); });
     gui->add_subcommand("search", "Search samples in the search dialog and list the result")->callback(RunSearch);
     gui->add_subcommand("settings", "Choose the visible registration fields in the settings page")

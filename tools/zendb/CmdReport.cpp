@@ -42,7 +42,7 @@ std::vector<CRunEvaluation> EvaluateSampleRuns(CZENDatabase& db, const CZENDB_Sa
 namespace {
 
 struct CReportArgs {
-    std::string sample;
+    CSampleRef sample;
     std::string out;
     int run = 0;
     bool diagramOnly = false;
@@ -50,6 +50,7 @@ struct CReportArgs {
 
 void RunReport(const CReportArgs& args)
 {
+    args.sample.Validate();
     ImageFormatOf(args.out);   // a wrong extension is a usage error before any work
     CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
@@ -57,7 +58,7 @@ void RunReport(const CReportArgs& args)
     const auto runs = EvaluateSampleRuns(db, *sample, args.run);
     if (args.diagramOnly) {
         if (runs.empty())
-            throw CToolError("sample '" + args.sample + "' has no profile runs to draw");
+            throw CToolError("sample '" + ToStd(sample->UserSampleID) + "' has no profile runs to draw");
         WriteDiagrams(args.out, ToStd(sample->UserSampleID), runs);
     } else {
         CProgressBar progress("drawing", runs.size() > 3 ? runs.size() : 0);
@@ -77,7 +78,7 @@ void RegisterReportCommands(CLI::App& app)
     auto args = std::make_shared<CReportArgs>();
     CLI::App* report = app.add_subcommand(
         "report", "Write a sample's test report (registration data, diagram and results of each run)");
-    report->add_option("SAMPLE", args->sample, "Sample identifier")->required();
+    AddSampleRef(report, args->sample, "SAMPLE");
     report->add_option("--out", args->out, "Output file: .pdf (A4 pages), .svg or .png (pages one below the other)")
         ->type_name("FILE")
         ->required();

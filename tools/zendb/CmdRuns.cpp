@@ -3,10 +3,12 @@
 // sample's runs, and evaluate them.
 #include "CsvImport.h"
 #include "Evaluation.h"
+#include "PatternFields.h"
 #include "Progress.h"
 #include "Tool.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zendb {
 
@@ -20,7 +22,7 @@ std::string Trim(const CString& text)
 }
 
 struct CImportArgs {
-    std::string sample;
+    CSampleRef sample;
     std::string pattern;
     std::string file;
     std::string position;
@@ -28,34 +30,78 @@ struct CImportArgs {
     bool force = false;
 };
 
+// The one error line for refused rows: how many, and the first ten with
+// their line numbers.
+[[noreturn]] void ThrowProblems(const std::string& file, const std::vector<CCsvProblem>& problems)
+{
+    std::string text;
+    const size_t shown = std::min<size_t>(problems.size(), 10);
+    for (size_t i = 0; i < shown; ++i) {
+        const CCsvProblem& problem = problems[i];
+        text += (i ? "; " : "") + (problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "") +
+                problem.text;
+    }
+    if (problems.size() > shown)
+        text += "; and " + std::to_string(problems.size() - shown) + " more";
+    const size_t bad = problems.size();
+    throw CToolError(file + ": " + (problems.front().line > 0 ? std::to_string(bad) + " bad row" +
+                                                                     (bad == 1 ? "" : "s") + ", "
+                                                               : std::string()) +
+                     "nothing imported: " + text);
+}
+
+const char* IndentorName(IndentorType indentor)
+{
+    return indentor == Knoop ? "Knoop" : "Vickers";
+}
+
 void RunImport(const CImportArgs& args)
 {
+    args.sample.Validate();
+    const std::string file = args.file == "-" ? std::string("standard input") : args.file;
     // The file is checked completely before the database is touched.
     const CCsvResult csv = ReadIndentCsv(args.file);
-    if (!csv.problems.empty()) {
-        std::string text;
-        const size_t shown = std::min<size_t>(csv.problems.size(), 10);
-        for (size_t i = 0; i < shown; ++i) {
-            const CCsvProblem& problem = csv.problems[i];
-            text += (i ? "; " : "") + (problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "") +
-                    problem.text;
-        }
-        if (csv.problems.size() > shown)
-            text += "; and " + std::to_string(csv.problems.size() - shown) + " more";
-        const size_t bad = csv.problems.size();
-        throw CToolError(args.file + ": " + (csv.problems.front().line > 0 ? std::to_string(bad) + " bad row" +
-                                                                                 (bad == 1 ? "" : "s") + ", "
-                                                                           : std::string()) +
-                         "nothing imported: " + text);
-    }
+    if (!csv.problems.empty())
+        ThrowProblems(file, csv.problems);
     const CTime measured = args.measuredDate.empty() ? CTime::GetCurrentTime() : ParseDate(args.measuredDate);
 
     CSession session;
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, args.sample);
     if (sample->Signed && !args.force)
-        throw CToolError("sample '" + args.sample + "' is signed; importing into it needs --force");
+        throw CToolError("sample '" + ToStd(sample->UserSampleID) + "' is signed; importing into it needs --force");
     auto pattern = RequirePattern(db, args.pattern);
+    const IndentorType indentor = csv.indents.front().indentor;
+    const IndentorType planned = PatternIndentor(*pattern);
+    if (indentor != planned && !args.force)
+        throw CToolError(file + ": the indents are " + IndentorName(indentor) + " but pattern '" +
+                         Trim(pattern->Name) + "' is meant for " + IndentorName(planned) +
+                         "; nothing imported (--force imports them, and the evaluation then takes the pattern's "
+                         "limits in " + (indentor == Knoop ? "HK" : "HV") + ")");
+
+    // A lane number is stored as the sideways position the pattern plans for
+    // that lane; an axis given beside it must agree with it.
+    const double pitch = std::isfinite(pattern->LineSpacing) && pattern->LineSpacing > 0.0 ? pattern->LineSpacing
+                                                                                           : kDefaultLaneSpacing;
+    std::vector<double> axes;
+    std::vector<CCsvProblem> laneProblems;
+    for (const CCsvIndent& row : csv.indents) {
+        if (row.lane == 0) {
+            axes.push_back(row.axis ? *row.axis : 0.0);
+            continue;
+        }
+        const double axis = (row.lane - 1) * pitch;
+        if (row.axis && std::fabs(*row.axis - axis) > 0.0005)
+            laneProblems.push_back({row.line, "axis (column " + std::to_string(csv.axisColumn) + ") " +
+                                                  FormatFixed(*row.axis, 3) + " mm contradicts lane " +
+                                                  std::to_string(row.lane) + " (column " +
+                                                  std::to_string(csv.laneColumn) + "), which lies at " +
+                                                  FormatFixed(axis, 3) + " mm with the lane spacing " +
+                                                  FormatFixed(pitch, 3) + " mm"});
+        axes.push_back(axis);
+    }
+    if (!laneProblems.empty())
+        ThrowProblems(file, laneProblems);
     const auto runs = LoadRuns(db, *sample);
     int32_t number = 1;
     for (const auto& run : runs)
@@ -75,12 +121,12 @@ void RunImport(const CImportArgs& args)
 
     CProgressBar progress("importing", csv.indents.size() > 200 ? csv.indents.size() : 0);
     size_t done = 0;
-    for (const CCsvIndent& row : csv.indents) {
+    for (size_t i = 0; i < csv.indents.size(); ++i) {
+        const CCsvIndent& row = csv.indents[i];
         CZENDB_MadeIndent indent(&db);
         indent.ProfileID = run.ProfileID;
         indent.ActualDistanceFromEdge = row.depth;
-        indent.ActualDistanceFromAxis =
-            row.axis ? *row.axis : (row.lane > 0 ? (row.lane - 1) * pattern->LineSpacing : 0.0);
+        indent.ActualDistanceFromAxis = axes[i];
         indent.D1 = row.d1;
         indent.D2 = row.d2;
         indent.ActualTypeOfIndentor = row.indentor;
@@ -92,7 +138,7 @@ void RunImport(const CImportArgs& args)
     sample->MeasuredDate = measured;
     sample->MeasuredBy = CString(session.ActingUser());
     if (!sample->Save())
-        throw CToolError("cannot store the measuring date of '" + args.sample + "'");
+        throw CToolError("cannot store the measuring date of '" + ToStd(sample->UserSampleID) + "'");
     transaction.Commit();
 
     if (OutputFormat() == EOutputFormat::Json) {
@@ -106,8 +152,9 @@ void RunImport(const CImportArgs& args)
               " of " + ToStd(sample->UserSampleID) + " (pattern " + Trim(pattern->Name) + ")");
 }
 
-void RunList(const std::string& id)
+void RunList(const CSampleRef& id)
 {
+    id.Validate();
     CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, id);
@@ -129,11 +176,24 @@ void RunList(const std::string& id)
     table.Print(OutputFormat(), stdout, "no profile runs");
 }
 
-void RunDelete(const std::string& id, int number)
+void RunDelete(CSampleRef ref, std::optional<std::string> runText)
 {
+    // With --key the run number lands where the identifier would stand.
+    if (ref.key && ref.id && !runText) {
+        runText = ref.id;
+        ref.id.reset();
+    }
+    ref.Validate();
+    if (!runText)
+        throw CUsageError("give the run number (see 'zendb runs list')");
+    const std::string& digits = *runText;
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+        throw CUsageError("'" + digits + "' is no run number");
+    const int number = std::stoi(digits);
     CSession session;
     CZENDatabase& db = session.Db();
-    const auto sample = LoadSample(db, id);
+    const auto sample = LoadSample(db, ref);
+    const std::string id = ToStd(sample->UserSampleID);
     if (sample->Signed)
         throw CToolError("sample '" + id + "' is signed; its runs are kept");
     for (const auto& run : LoadRuns(db, *sample)) {
@@ -154,11 +214,13 @@ void RunDelete(const std::string& id, int number)
     throw CToolError("sample '" + id + "' has no run " + std::to_string(number));
 }
 
-void RunEvaluate(const std::string& id, int number)
+void RunEvaluate(const CSampleRef& ref, int number)
 {
+    ref.Validate();
     CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
-    const auto sample = LoadSample(db, id);
+    const auto sample = LoadSample(db, ref);
+    const std::string id = ToStd(sample->UserSampleID);
     const auto runs = LoadRuns(db, *sample);
     std::vector<CRunEvaluation> results;
     CProgressBar progress("evaluating", runs.size() > 5 ? runs.size() : 0);
@@ -183,38 +245,45 @@ void RegisterRunCommands(CLI::App& app)
     CLI::App* importCmd = runs->add_subcommand(
         "import", "Import a profile run from a CSV of made indents (every row is checked first; "
                   "a bad row stores nothing)");
-    importCmd->add_option("SAMPLE", import->sample, "Sample identifier")->required();
+    AddSampleRef(importCmd, import->sample, "SAMPLE");
     importCmd->add_option("--pattern", import->pattern, "Pattern whose evaluation settings the run takes")
         ->type_name("NAME")
         ->required();
     importCmd->add_option("--file", import->file,
-                          "CSV with the columns depth (mm), axis (mm), D1, D2 (\xC2\xB5m), indentor (Vickers/Knoop), "
-                          "load (gf) and optionally lane; a header line may name them in any order")
+                          "CSV with the columns depth (mm, 0 to 100), axis (mm, 0 to 100), D1, D2 (\xC2\xB5m, above 0, "
+                          "at most 10000), indentor (Vickers/Knoop, one for all rows), load (gf, 1 to 100000) and "
+                          "optionally lane (1 to 100, stored as the lane's position at the pattern's LineSpacing); "
+                          "a header line may name them in any order; numbers in decimal; '-' reads standard input; "
+                          "a regular file of at most 64 MiB with lines of at most 4096 bytes")
         ->type_name("FILE.csv")
         ->required();
     importCmd->add_option("--position", import->position, "Position text of the run on the sample");
     importCmd->add_option("--measured-date", import->measuredDate, "When it was measured (default: now)")
         ->type_name("DATE");
-    importCmd->add_flag("--force", import->force, "Import into a signed sample");
+    importCmd->add_flag("--force", import->force,
+                        "Import into a signed sample, or indents of another indentor than the pattern's (the "
+                        "pattern's indentor is the scale its name or comment names, HV/Vickers or HK/Knoop; "
+                        "Vickers when it names none)");
     importCmd->callback([import] { RunImport(*import); });
 
-    auto listId = std::make_shared<std::string>();
+    auto listId = std::make_shared<CSampleRef>();
     CLI::App* listCmd = runs->add_subcommand("list", "List the profile runs of a sample");
-    listCmd->add_option("SAMPLE", *listId, "Sample identifier")->required();
+    AddSampleRef(listCmd, *listId, "SAMPLE");
     listCmd->callback([listId] { RunList(*listId); });
 
-    auto deleteId = std::make_shared<std::string>();
-    auto deleteNr = std::make_shared<int>(0);
+    auto deleteId = std::make_shared<CSampleRef>();
+    auto deleteNr = std::make_shared<std::optional<std::string>>();
     CLI::App* deleteCmd = runs->add_subcommand("delete", "Delete one profile run and its made indents");
-    deleteCmd->add_option("SAMPLE", *deleteId, "Sample identifier")->required();
-    deleteCmd->add_option("RUN", *deleteNr, "Run number (see 'runs list')")->required();
+    AddSampleRef(deleteCmd, *deleteId, "SAMPLE");
+    deleteCmd->add_option_function<std::string>(
+        "RUN", [deleteNr](const std::string& value) { *deleteNr = value; }, "Run number (see 'runs list')");
     deleteCmd->callback([deleteId, deleteNr] { RunDelete(*deleteId, *deleteNr); });
 
-    auto evalId = std::make_shared<std::string>();
+    auto evalId = std::make_shared<CSampleRef>();
     auto evalNr = std::make_shared<int>(0);
     CLI::App* evaluate = app.add_subcommand(
         "evaluate", "Evaluate a sample's profile runs by their settings: case depths, core hardness, statistics");
-    evaluate->add_option("SAMPLE", *evalId, "Sample identifier")->required();
+    AddSampleRef(evaluate, *evalId, "SAMPLE");
     evaluate->add_option("--run", *evalNr, "Only this run number")->type_name("N")->check(CLI::PositiveNumber);
     evaluate->callback([evalId, evalNr] { RunEvaluate(*evalId, *evalNr); });
 }

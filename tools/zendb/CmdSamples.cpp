@@ -280,12 +280,14 @@ void RunRegister(const CRegisterArgs& args)
     if (args.count < 1 || args.count > 10000)
         throw CUsageError("--count must lie between 1 and 10000");
     std::string id;
+    bool idGiven = false;
     std::vector<std::pair<std::string, std::string>> assignments;
     for (const std::string& item : args.items) {
         if (item.find('=') == std::string::npos) {
-            if (!id.empty())
+            if (idGiven)
                 throw CUsageError("more than one sample identifier given ('" + id + "', '" + item + "')");
-            id = item;
+            id = CleanName(item, "sample identifier", kSampleIdMaxChars);
+            idGiven = true;
         } else {
             assignments.push_back(SplitAssignment(item));
         }
@@ -336,6 +338,10 @@ void RunRegister(const CRegisterArgs& args)
         std::vector<std::string> names;
         std::string name = id;
         for (int i = 0; i < args.count; ++i) {
+            // Numbering can lengthen an identifier past its column.
+            if (DisplayWidth(name) > kSampleIdMaxChars)
+                throw CUsageError("the batch reaches the identifier '" + name + "', longer than " +
+                                  std::to_string(kSampleIdMaxChars) + " characters; nothing registered");
             if (Exists(db, name))
                 existing.push_back(name);
             else
@@ -425,8 +431,9 @@ std::vector<CRunSummary> SummarizeRuns(CZENDatabase& db, const CZENDB_Sample& sa
     return result;
 }
 
-void RunShow(const std::string& id, bool all)
+void RunShow(const CSampleRef& id, bool all)
 {
+    id.Validate();
     CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, id);
@@ -512,8 +519,16 @@ void RunShow(const std::string& id, bool all)
 // ---------------------------------------------------------------------------
 // set, sign, delete
 
-void RunSet(const std::string& id, const std::vector<std::string>& items, bool force)
+void RunSet(CSampleRef ref, std::vector<std::string> items, bool force)
 {
+    // With --key the first FIELD=VALUE lands where the identifier would stand.
+    if (ref.key && ref.id) {
+        if (ref.id->find('=') == std::string::npos)
+            throw CUsageError("give either the sample identifier or --key, not both");
+        items.insert(items.begin(), *ref.id);
+        ref.id.reset();
+    }
+    ref.Validate();
     if (items.empty())
         throw CUsageError("give at least one FIELD=VALUE");
     std::vector<std::pair<std::string, std::string>> assignments;
@@ -521,7 +536,8 @@ void RunSet(const std::string& id, const std::vector<std::string>& items, bool f
         assignments.push_back(SplitAssignment(item));
     CSession session;
     CZENDatabase& db = session.Db();
-    auto sample = LoadSample(db, id);
+    auto sample = LoadSample(db, ref);
+    const std::string id = ToStd(sample->UserSampleID);
     if (sample->Signed && !force)
         throw CToolError("sample '" + id + "' is signed by " + SampleFieldText(*sample, "Signature") +
                          "; changing it needs --force");
@@ -531,12 +547,11 @@ void RunSet(const std::string& id, const std::vector<std::string>& items, bool f
     values.ApplyTo(*sample);
     for (const auto& [column, value] : others) {
         if (column == "UserSampleID") {
-            if (value.empty())
-                throw CUsageError("a sample identifier cannot be empty");
+            const std::string newId = CleanName(value, "sample identifier", kSampleIdMaxChars);
             int32_t key = -1;
-            if (Exists(db, value, &key) && key != sample->SampleID)
-                throw CToolError("sample identifier '" + value + "' is taken");
-            sample->UserSampleID = CString(value);
+            if (Exists(db, newId, &key) && key != sample->SampleID)
+                throw CToolError("sample identifier '" + newId + "' is taken");
+            sample->UserSampleID = CString(newId);
         } else if (column == "MeasuredBy") {
             sample->MeasuredBy = CString(value);
         } else if (column == "MeasuredDate") {
@@ -548,11 +563,15 @@ void RunSet(const std::string& id, const std::vector<std::string>& items, bool f
     PrintLine("changed " + ToStd(sample->UserSampleID));
 }
 
-void RunSign(const std::string& id, std::string by, bool force)
+void RunSign(const CSampleRef& ref, std::string by, bool force)
 {
+    ref.Validate();
+    if (!by.empty())
+        by = CleanName(by, "signer's name", kPersonNameMaxChars);
     CSession session;
     CZENDatabase& db = session.Db();
-    auto sample = LoadSample(db, id);
+    auto sample = LoadSample(db, ref);
+    const std::string id = ToStd(sample->UserSampleID);
     if (by.empty())
         by = session.UserName();
     if (by.empty())
@@ -574,11 +593,13 @@ void RunSign(const std::string& id, std::string by, bool force)
     PrintLine("signed " + id + " by " + by);
 }
 
-void RunDelete(const std::string& id, bool withRuns)
+void RunDelete(const CSampleRef& ref, bool withRuns)
 {
+    ref.Validate();
     CSession session;
     CZENDatabase& db = session.Db();
-    auto sample = LoadSample(db, id);
+    auto sample = LoadSample(db, ref);
+    const std::string id = ToStd(sample->UserSampleID);
     // One write transaction from the look at the runs to the delete: no other
     // station can add a run in between, and an interrupted delete leaves the
     // sample, its runs and their indents all or none.
@@ -635,35 +656,35 @@ void RegisterSampleCommands(CLI::App& app)
     regCmd->add_flag("--skip-existing", reg->skipExisting, "In a batch, pass over identifiers already registered");
     regCmd->callback([reg] { RunRegister(*reg); });
 
-    auto showId = std::make_shared<std::string>();
+    auto showId = std::make_shared<CSampleRef>();
     auto showAll = std::make_shared<bool>(false);
     CLI::App* showCmd = samples->add_subcommand("show", "Show a sample's registration data and profile runs");
-    showCmd->add_option("ID", *showId, "Sample identifier (#KEY for a database key)")->required();
+    AddSampleRef(showCmd, *showId);
     showCmd->add_flag("--all", *showAll, "Show hidden registration fields too");
     showCmd->callback([showId, showAll] { RunShow(*showId, *showAll); });
 
-    auto setId = std::make_shared<std::string>();
+    auto setId = std::make_shared<CSampleRef>();
     auto setItems = std::make_shared<std::vector<std::string>>();
     auto setForce = std::make_shared<bool>(false);
     CLI::App* setCmd = samples->add_subcommand("set", "Change registration data (also UserSampleID, MeasuredBy, MeasuredDate)");
-    setCmd->add_option("ID", *setId, "Sample identifier")->required();
-    setCmd->add_option("FIELD=VALUE", *setItems, "New values; an empty VALUE clears the field")->required();
+    AddSampleRef(setCmd, *setId);
+    setCmd->add_option("FIELD=VALUE", *setItems, "New values; an empty VALUE clears the field");
     setCmd->add_flag("--force", *setForce, "Change a signed sample");
     setCmd->callback([setId, setItems, setForce] { RunSet(*setId, *setItems, *setForce); });
 
-    auto signId = std::make_shared<std::string>();
+    auto signId = std::make_shared<CSampleRef>();
     auto signBy = std::make_shared<std::string>();
     auto signForce = std::make_shared<bool>(false);
     CLI::App* signCmd = samples->add_subcommand("sign", "Sign a measured sample off");
-    signCmd->add_option("ID", *signId, "Sample identifier")->required();
+    AddSampleRef(signCmd, *signId);
     signCmd->add_option("--by", *signBy, "Who signs (default: the logged-in user)")->type_name("NAME");
     signCmd->add_flag("--force", *signForce, "Sign again, or sign a sample without measured profile");
     signCmd->callback([signId, signBy, signForce] { RunSign(*signId, *signBy, *signForce); });
 
-    auto deleteId = std::make_shared<std::string>();
+    auto deleteId = std::make_shared<CSampleRef>();
     auto deleteRuns = std::make_shared<bool>(false);
     CLI::App* deleteCmd = samples->add_subcommand("delete", "Delete a sample");
-    deleteCmd->add_option("ID", *deleteId, "Sample identifier")->required();
+    AddSampleRef(deleteCmd, *deleteId);
     deleteCmd->add_flag("--with-runs", *deleteRuns, "Delete its profile runs and made indents as well");
     deleteCmd->callback([deleteId, deleteRuns] { RunDelete(*deleteId, *deleteRuns); });
 

@@ -8,8 +8,12 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zendb {
 
@@ -102,11 +106,50 @@ int HeaderColumn(std::string text)
     return -1;
 }
 
+// A number as people write it in decimal: optional sign, digits with an
+// optional point, optional exponent. strtod alone would also take "0x32",
+// "inf", "nan" and "infinity".
+bool IsDecimal(const std::string& text)
+{
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    size_t digits = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        ++i;
+        ++digits;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        size_t exponent = 0;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            ++i;
+            ++exponent;
+        }
+        if (exponent == 0)
+            return false;
+    }
+    return i == text.size();
+}
+
+// A finite decimal number; false for anything else, also for one that
+// overflows or underflows a double.
 bool ParseNumber(std::string text, bool decimalComma, double& value)
 {
     if (decimalComma)
         std::replace(text.begin(), text.end(), ',', '.');
-    if (text.empty())
+    if (!IsDecimal(text))
         return false;
     char* end = nullptr;
     errno = 0;
@@ -142,12 +185,77 @@ char DetectSeparator(const std::string& line)
     return ',';
 }
 
+// Lines of a stream within the limits, read in blocks (a stream without a
+// line break, such as /dev/zero, ends at the line limit, an endless one at
+// the size limit).
+class CLineReader {
+public:
+    explicit CLineReader(std::istream& in)
+        : m_in(in)
+    {
+    }
+
+    // The next line without its '\n'. False at the end of the input, and
+    // when a limit is hit (Problem() then says which).
+    bool Next(std::string& line, int lineNumber)
+    {
+        line.clear();
+        for (;;) {
+            if (m_at == m_end && !Fill())
+                return m_problem.empty() && !line.empty();
+            const char* begin = m_buffer.data() + m_at;
+            const char* stop = m_buffer.data() + m_end;
+            const char* newline = static_cast<const char*>(std::memchr(begin, '\n', static_cast<size_t>(stop - begin)));
+            const char* last = newline != nullptr ? newline : stop;
+            line.append(begin, last);
+            m_at += static_cast<size_t>(last - begin) + (newline != nullptr ? 1 : 0);
+            if (line.size() > kCsvMaxLineBytes) {
+                m_problem = "line " + std::to_string(lineNumber) + " is longer than " +
+                            std::to_string(kCsvMaxLineBytes) + " bytes";
+                return false;
+            }
+            if (newline != nullptr)
+                return true;
+        }
+    }
+
+    const std::string& Problem() const { return m_problem; }
+
+private:
+    bool Fill()
+    {
+        if (!m_problem.empty() || !m_in)
+            return false;
+        m_in.read(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+        m_at = 0;
+        m_end = static_cast<size_t>(m_in.gcount());
+        m_total += m_end;
+        if (m_total > kCsvMaxFileBytes) {
+            m_problem = "the input is larger than " + std::to_string(kCsvMaxFileBytes >> 20) + " MiB";
+            m_end = 0;
+            return false;
+        }
+        return m_end > 0;
+    }
+
+    std::istream& m_in;
+    std::vector<char> m_buffer = std::vector<char>(65536);
+    size_t m_at = 0;
+    size_t m_end = 0;
+    size_t m_total = 0;
+    std::string m_problem;
+};
+
+std::string Column(const char* name, int index)
+{
+    return std::string(name) + " (column " + std::to_string(index + 1) + ")";
+}
+
 } // namespace
 
-CCsvResult ParseIndentCsv(const std::string& text)
+CCsvResult ParseIndentCsv(std::istream& in)
 {
     CCsvResult result;
-    std::istringstream in(text);
     std::string raw;
     int lineNumber = 0;
     bool layoutKnown = false;
@@ -155,9 +263,18 @@ CCsvResult ParseIndentCsv(const std::string& text)
     int columns[kColumnCount];
     std::fill(std::begin(columns), std::end(columns), -1);
     size_t width = 0;
+    CLineReader reader(in);
+    // The indentor of the first row that names one: every row must name it.
+    std::optional<IndentorType> runIndentor;
+    int runIndentorLine = 0;
 
-    while (std::getline(in, raw)) {
+    while (reader.Next(raw, lineNumber + 1)) {
         ++lineNumber;
+        if (result.problems.size() >= kCsvMaxProblems) {
+            result.problems.push_back({0, "more than " + std::to_string(kCsvMaxProblems) +
+                                              " bad rows; reading stopped at line " + std::to_string(lineNumber)});
+            return result;
+        }
         const std::string line = Trim(raw);
         if (line.empty() || line[0] == '#')
             continue;
@@ -187,12 +304,16 @@ CCsvResult ParseIndentCsv(const std::string& text)
                 width = fields.size();
                 if (!result.problems.empty())
                     return result;
+                result.axisColumn = columns[kAxis] + 1;
+                result.laneColumn = columns[kLane] + 1;
                 continue;
             }
             // No header: the columns in their documented order.
             for (int c = 0; c < kColumnCount; ++c)
                 columns[c] = c;
             width = 0;
+            result.axisColumn = kAxis + 1;
+            result.laneColumn = kLane + 1;
         }
 
         const auto fields = SplitLine(line, separator);
@@ -201,6 +322,7 @@ CCsvResult ParseIndentCsv(const std::string& text)
             return index >= 0 && static_cast<size_t>(index) < fields.size() ? fields[static_cast<size_t>(index)]
                                                                             : std::string();
         };
+        auto name = [&](EColumn column) { return Column(kColumnNames[column], columns[column]); };
         std::vector<std::string> errors;
         if (width > 0 && fields.size() > width)
             errors.push_back("more fields than the header names");
@@ -211,33 +333,50 @@ CCsvResult ParseIndentCsv(const std::string& text)
         indent.line = lineNumber;
         const bool comma = separator != ',';
         if (errors.empty()) {
-            if (!ParseNumber(field(kDepth), comma, indent.depth) || indent.depth < 0.0)
-                errors.push_back("depth must be a number >= 0 (mm), not '" + field(kDepth) + "'");
+            if (!ParseNumber(field(kDepth), comma, indent.depth) || indent.depth < 0.0 ||
+                indent.depth > kCsvMaxPosition)
+                errors.push_back(name(kDepth) + " must be a decimal number from 0 to 100 mm, not '" +
+                                 field(kDepth) + "'");
             if (const std::string axis = field(kAxis); !axis.empty()) {
                 double value = 0.0;
-                if (!ParseNumber(axis, comma, value))
-                    errors.push_back("axis must be a number (mm), not '" + axis + "'");
+                if (!ParseNumber(axis, comma, value) || value < 0.0 || value > kCsvMaxPosition)
+                    errors.push_back(name(kAxis) + " must be a decimal number from 0 to 100 mm, not '" + axis + "'");
                 else
                     indent.axis = value;
             }
-            if (!ParseIndentor(field(kIndentor), indent.indentor))
-                errors.push_back("indentor must be Vickers or Knoop, not '" + field(kIndentor) + "'");
-            if (!ParseNumber(field(kD1), comma, indent.d1) || indent.d1 <= 0.0)
-                errors.push_back("D1 must be a number > 0 (\xC2\xB5m), not '" + field(kD1) + "'");
+            if (!ParseIndentor(field(kIndentor), indent.indentor)) {
+                errors.push_back(name(kIndentor) + " must be Vickers or Knoop, not '" + field(kIndentor) + "'");
+            } else if (!runIndentor) {
+                runIndentor = indent.indentor;
+                runIndentorLine = lineNumber;
+            } else if (indent.indentor != *runIndentor) {
+                // A run holds indents of one indentor.
+                errors.push_back(name(kIndentor) + " " + (indent.indentor == Knoop ? "Knoop" : "Vickers") +
+                                 " differs from " + (indent.indentor == Knoop ? "Vickers" : "Knoop") + " of line " +
+                                 std::to_string(runIndentorLine) + "; a run holds indents of one indentor");
+            }
+            if (!ParseNumber(field(kD1), comma, indent.d1) || indent.d1 <= 0.0 || indent.d1 > kCsvMaxDiagonal)
+                errors.push_back(name(kD1) + " must be a decimal number above 0 and at most 10000 \xC2\xB5m, not '" +
+                                 field(kD1) + "'");
             // Knoop hardness needs only the long diagonal; the short one may
             // be left out (or 0).
             const std::string d2 = field(kD2);
             const bool knoop = indent.indentor == Knoop;
             if (d2.empty() && knoop)
                 indent.d2 = 0.0;
-            else if (!ParseNumber(d2, comma, indent.d2) || indent.d2 < 0.0 || (!knoop && indent.d2 == 0.0))
-                errors.push_back("D2 must be a number > 0 (\xC2\xB5m), not '" + d2 + "'");
-            if (!ParseNumber(field(kLoad), comma, indent.load) || indent.load <= 0.0)
-                errors.push_back("load must be a number > 0 (gf), not '" + field(kLoad) + "'");
+            else if (!ParseNumber(d2, comma, indent.d2) || indent.d2 < 0.0 || (!knoop && indent.d2 == 0.0) ||
+                     indent.d2 > kCsvMaxDiagonal)
+                errors.push_back(name(kD2) + " must be a decimal number above 0 and at most 10000 \xC2\xB5m" +
+                                 (knoop ? " (or empty for Knoop)" : "") + ", not '" + d2 + "'");
+            if (!ParseNumber(field(kLoad), comma, indent.load) || indent.load < kCsvMinLoad ||
+                indent.load > kCsvMaxLoad)
+                errors.push_back(name(kLoad) + " must be a decimal number from 1 to 100000 gf, not '" +
+                                 field(kLoad) + "'");
             if (const std::string lane = field(kLane); !lane.empty()) {
                 double value = 0.0;
-                if (!ParseNumber(lane, false, value) || value < 1.0 || value > 100.0 || value != std::floor(value))
-                    errors.push_back("lane must be a whole number from 1, not '" + lane + "'");
+                if (!ParseNumber(lane, false, value) || value < 1.0 || value > kCsvMaxLane ||
+                    value != std::floor(value))
+                    errors.push_back(name(kLane) + " must be a whole number from 1 to 100, not '" + lane + "'");
                 else
                     indent.lane = static_cast<int>(value);
             }
@@ -251,22 +390,90 @@ CCsvResult ParseIndentCsv(const std::string& text)
         }
         result.indents.push_back(indent);
     }
+    if (!reader.Problem().empty()) {
+        // What was read is not the whole input: nothing of it is imported.
+        result.problems.insert(result.problems.begin(), {0, reader.Problem()});
+        return result;
+    }
     if (result.indents.empty() && result.problems.empty())
         result.problems.push_back({0, "no indents in the file"});
     return result;
 }
 
+CCsvResult ParseIndentCsv(const std::string& text)
+{
+    std::istringstream in(text);
+    return ParseIndentCsv(in);
+}
+
+namespace {
+
+// A read-only stream over a file descriptor (not owned).
+class CFdStreamBuf : public std::streambuf {
+public:
+    explicit CFdStreamBuf(int fd)
+        : m_fd(fd)
+    {
+    }
+
+protected:
+    int_type underflow() override
+    {
+        for (;;) {
+            const ssize_t got = ::read(m_fd, m_buffer, sizeof m_buffer);
+            if (got > 0) {
+                setg(m_buffer, m_buffer, m_buffer + got);
+                return traits_type::to_int_type(m_buffer[0]);
+            }
+            if (got < 0 && errno == EINTR)
+                continue;
+            return traits_type::eof();
+        }
+    }
+
+private:
+    int m_fd;
+    char m_buffer[65536];
+};
+
+CCsvResult ProblemOfFile(const std::string& text)
+{
+    CCsvResult result;
+    result.problems.push_back({0, text});
+    return result;
+}
+
+} // namespace
+
 CCsvResult ReadIndentCsv(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        CCsvResult result;
-        result.problems.push_back({0, "cannot read '" + path + "'"});
-        return result;
+    if (path == "-") {
+        CFdStreamBuf buffer(STDIN_FILENO);
+        std::istream in(&buffer);
+        return ParseIndentCsv(in);
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseIndentCsv(text.str());
+    // Opened without blocking, so that a named pipe nobody writes to cannot
+    // hold the tool; only regular files are read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return ProblemOfFile("cannot read '" + path + "': " + std::strerror(errno));
+    struct CCloser {
+        int fd;
+        ~CCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return ProblemOfFile("cannot read '" + path + "': " + std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return ProblemOfFile("'" + path + "' is not a regular file (give a file, or - for standard input)");
+    if (static_cast<unsigned long long>(info.st_size) > kCsvMaxFileBytes)
+        return ProblemOfFile("'" + path + "' is larger than " + std::to_string(kCsvMaxFileBytes >> 20) + " MiB");
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    CFdStreamBuf buffer(fd);
+    std::istream in(&buffer);
+    return ParseIndentCsv(in);
 }
 
 } // namespace zendb

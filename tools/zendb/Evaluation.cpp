@@ -40,6 +40,8 @@ CHardness CHardness::From(const CHardnessValue& value)
 
 std::string CHardness::Text(int decimals) const
 {
+    if (!std::isfinite(hvhk))
+        return "not finite";
     if (!Valid())
         return std::string();
     return FormatFixed(hvhk, decimals) + " " + ScaleName(scale);
@@ -64,9 +66,13 @@ nlohmann::ordered_json CHardness::Json() const
 
 std::optional<bool> CRunEvaluation::WithinTolerance() const
 {
-    if (!(diagram.ECDToleranceMax > 0.0) || caseDepths.empty() || caseDepths.front().depth < 0.0)
+    if (!finite || !(diagram.ECDToleranceMax > 0.0) || !std::isfinite(diagram.ECDToleranceMin) ||
+        !std::isfinite(diagram.ECDToleranceMax) || caseDepths.empty())
         return std::nullopt;
-    const double depth = caseDepths.front().depth;
+    const CCaseDepth& first = caseDepths.front();
+    const double depth = first.depth;
+    if (!std::isfinite(depth) || depth < 0.0 || !first.limit.Valid())
+        return std::nullopt;
     return depth >= diagram.ECDToleranceMin && depth <= diagram.ECDToleranceMax;
 }
 
@@ -81,7 +87,130 @@ std::string Trimmed(const CString& text)
 
 nlohmann::ordered_json DepthJson(double depth)
 {
-    return depth >= 0.0 ? nlohmann::ordered_json(depth) : nlohmann::ordered_json(nullptr);
+    return std::isfinite(depth) && depth >= 0.0 ? nlohmann::ordered_json(depth) : nlohmann::ordered_json(nullptr);
+}
+
+// A fit whose root-mean-square residual exceeds this share of the points'
+// standard deviation explains less than about nine tenths of their variance
+// (1 - 0.3^2): it does not describe the profile.
+constexpr double kLargeResidualShare = 0.3;
+
+// Values stored before the import checked them (or written by other
+// programs) may be infinite or undefined; nothing that rests on them may be
+// stated as a result.
+void CheckFinite(CRunEvaluation& result)
+{
+    int bad = 0;
+    for (const CPlotIndent& indent : result.indents)
+        if (!std::isfinite(indent.depth) || !std::isfinite(indent.axis) || !std::isfinite(indent.d1) ||
+            !std::isfinite(indent.d2) || !std::isfinite(indent.load) || !indent.hardness.Finite())
+            ++bad;
+    bool derived = true;
+    for (const CMergedPoint& point : result.merged)
+        derived = derived && point.hardness.Finite() && std::isfinite(point.depth);
+    for (const CCaseDepth& depth : result.caseDepths)
+        derived = derived && depth.limit.Finite() && std::isfinite(depth.depth) && std::isfinite(depth.depthRockwell);
+    for (const CHardness* value : {&result.minimum, &result.maximum, &result.mean})
+        derived = derived && value->Finite();
+    derived = derived && std::isfinite(result.stdDev) && std::isfinite(result.stdDevRockwell) &&
+              (!result.core || result.core->Finite());
+    if (bad == 0 && derived)
+        return;
+    result.finite = false;
+    if (bad > 0)
+        result.warnings.push_back(std::to_string(bad) + " of " + std::to_string(result.indents.size()) +
+                                  " stored indents hold a value that is not finite (position, diagonal, load or "
+                                  "hardness); the results that rest on them are not valid");
+    else
+        result.warnings.push_back("a result is not finite; the results are not valid");
+}
+
+// A run whose indents are of another indentor than its pattern is meant for
+// (imported with --force): its limits were taken in the indents' scale.
+void WarnAboutIndentor(CZENDatabase& db, CRunEvaluation& result)
+{
+    if (!result.hasIndentor || result.profileName.empty())
+        return;
+    const auto pattern = FindPattern(db, result.profileName);
+    if (!pattern)
+        return;
+    const IndentorType planned = PatternIndentor(*pattern);
+    if (planned == result.indentor)
+        return;
+    std::string limits;
+    for (const CCaseDepth& depth : result.caseDepths)
+        if (depth.limit.Valid())
+            limits += (limits.empty() ? "" : ", ") + depth.limit.Text();
+    result.warnings.push_back(std::string("the indents are ") + (result.indentor == Knoop ? "Knoop" : "Vickers") +
+                              " but pattern '" + result.profileName + "' is meant for " +
+                              (planned == Knoop ? "Knoop" : "Vickers") + "; its limits were taken in " +
+                              (result.indentor == Knoop ? "HK" : "HV") +
+                              (limits.empty() ? std::string() : " (limit " + limits + ")"));
+}
+
+// The fitted bell against the merged points it was fitted to: a depth on
+// one side and none on the other, or a residual large against the spread of
+// the points, is said, with the interpolated depth beside it.
+void WarnAboutFit(CRunEvaluation& result)
+{
+    auto depthText = [](double depth) { return FormatFixed(depth, 3) + " mm"; };
+    for (const CCaseDepth& depth : result.caseDepths) {
+        const std::string name = result.caseDepths.size() > 1 ? "case depth " + std::to_string(depth.Number())
+                                                              : std::string("the case depth");
+        if (depth.depth < 0.0 && depth.depthInterpolated >= 0.0)
+            result.warnings.push_back("the Gaussian fit gives " + name + " as not reached, but the measured points "
+                                      "fall to the limit " + depth.limit.Text() + " at " +
+                                      depthText(depth.depthInterpolated) + " (interpolated)");
+        else if (depth.depth >= 0.0 && depth.depthInterpolated < 0.0)
+            result.warnings.push_back("the Gaussian fit gives " + name + " as " + depthText(depth.depth) +
+                                      ", but the measured points do not fall to the limit " + depth.limit.Text() +
+                                      " (no interpolated depth)");
+    }
+    if (!result.gaussian)
+        return;
+    // The points the fit was meant to follow: the carbon-loss option leaves
+    // out the soft points before the hardest one, the hardness-limit option
+    // (in HV/HK) the points above it; outliers count, they are the question.
+    std::vector<const CMergedPoint*> points;
+    double hardest = -1.0;
+    for (const CMergedPoint& point : result.merged)
+        hardest = std::max(hardest, point.hardness.hvhk);
+    bool reached = !result.calc.GaussianIgnoreSoftDueToCarbonLoss;
+    for (const CMergedPoint& point : result.merged) {
+        reached = reached || point.hardness.hvhk >= hardest;
+        if (!reached || !point.hardness.Valid())
+            continue;
+        if (result.calc.GaussianIgnoreIndentOverHardnessLimit && result.calc.GaussianHardnessLimitInputUnit == 0 &&
+            point.hardness.hvhk > result.calc.GaussianHardnessLimit)
+            continue;
+        points.push_back(&point);
+    }
+    if (points.size() < 3)
+        return;
+    double mean = 0.0;
+    for (const CMergedPoint* point : points)
+        mean += point->hardness.hvhk;
+    mean /= static_cast<double>(points.size());
+    double spread = 0.0;
+    double residual = 0.0;
+    for (const CMergedPoint* point : points) {
+        const double fit = CalcGaussianAt(point->depth, result.gaussA, result.gaussW, result.gaussY0);
+        spread += (point->hardness.hvhk - mean) * (point->hardness.hvhk - mean);
+        residual += (point->hardness.hvhk - fit) * (point->hardness.hvhk - fit);
+    }
+    spread = std::sqrt(spread / static_cast<double>(points.size()));
+    residual = std::sqrt(residual / static_cast<double>(points.size()));
+    if (!(spread > 0.0) || residual <= kLargeResidualShare * spread)
+        return;
+    const std::string scale = ScaleName(points.front()->hardness.scale);
+    std::string text = "the Gaussian fit is far from the measured points: residual " + FormatFixed(residual, 1) +
+                       " " + scale + " against a spread of " + FormatFixed(spread, 1) + " " + scale;
+    if (!result.caseDepths.empty()) {
+        const CCaseDepth& first = result.caseDepths.front();
+        text += "; interpolated depth " +
+                (first.depthInterpolated >= 0.0 ? depthText(first.depthInterpolated) : std::string("not reached"));
+    }
+    result.warnings.push_back(text);
 }
 
 } // namespace
@@ -101,9 +230,14 @@ CRunEvaluation EvaluateRun(CZENDatabase& db, int32_t profileID)
     result.calc = run->GetCalculationSettings();
     result.diagram = run->GetDiagramSettings();
 
-    // Indents in depth order; the lane of an indent is its rank by distance
-    // from the axis among the indents of its depth.
+    // Indents in depth order. A lane is stored as its sideways position (the
+    // import puts lane n at (n - 1) x the pattern's line spacing), so the
+    // lane of an indent is the rank of its distance from the axis among the
+    // run's distinct distances, taken to the micrometre. Depths play no
+    // part: lanes may be offset in depth, and one lane may hold several
+    // indents at one depth.
     CObList* indents = profile.GetIndentList();
+    std::vector<long long> positions;
     for (POSITION pos = indents->GetHeadPosition(); pos != nullptr;) {
         auto* indent = static_cast<CIndent*>(indents->GetNext(pos));
         CPlotIndent plot;
@@ -115,21 +249,17 @@ CRunEvaluation EvaluateRun(CZENDatabase& db, int32_t profileID)
         plot.indentor = indent->GetIndentorType();
         plot.hardness = CHardness::From(*indent->GetHardnessValue());
         result.indents.push_back(plot);
+        if (std::isfinite(plot.axis))
+            positions.push_back(std::llround(plot.axis * 1000.0));
     }
-    for (size_t first = 0; first < result.indents.size();) {
-        size_t last = first;
-        while (last < result.indents.size() && result.indents[last].depth == result.indents[first].depth)
-            ++last;
-        std::vector<size_t> order;
-        for (size_t i = first; i < last; ++i)
-            order.push_back(i);
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-            return result.indents[a].axis < result.indents[b].axis;
-        });
-        for (size_t rank = 0; rank < order.size(); ++rank)
-            result.indents[order[rank]].lane = static_cast<int>(rank);
-        result.lanes = std::max(result.lanes, static_cast<int>(last - first));
-        first = last;
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    result.lanes = static_cast<int>(positions.size());
+    for (CPlotIndent& plot : result.indents) {
+        if (!std::isfinite(plot.axis))
+            continue;
+        const auto at = std::lower_bound(positions.begin(), positions.end(), std::llround(plot.axis * 1000.0));
+        plot.lane = static_cast<int>(at - positions.begin());
     }
 
     IndentorType indentor = Vickers;
@@ -197,7 +327,19 @@ CRunEvaluation EvaluateRun(CZENDatabase& db, int32_t profileID)
         if (result.rockwellScale)
             result.gaussianRockwell =
                 profile.CalcGaussian(true, result.gaussRA, result.gaussRW, result.gaussRY0) != 0;
+        // The same limits by straight interpolation between the merged
+        // points: the library's own method, on the run record in memory.
+        const int curveType = run->CurveType;
+        run->CurveType = 0;
+        for (CCaseDepth& depth : result.caseDepths)
+            depth.depthInterpolated = profile.CalcCHD(false, depth.index);
+        run->CurveType = curveType;
     }
+
+    CheckFinite(result);
+    WarnAboutIndentor(db, result);
+    if (run->CurveType == 1)
+        WarnAboutFit(result);
     return result;
 }
 
@@ -218,7 +360,8 @@ nlohmann::ordered_json CRunEvaluation::Json() const
         depths.push_back({{"Index", depth.Number()},
                           {"Limit", depth.limit.Json()},
                           {"Depth", DepthJson(depth.depth)},
-                          {"DepthRockwell", DepthJson(depth.depthRockwell)}});
+                          {"DepthRockwell", DepthJson(depth.depthRockwell)},
+                          {"DepthInterpolated", DepthJson(depth.depthInterpolated)}});
     nlohmann::ordered_json object = {
         {"ProfileID", profileID},
         {"ProfileNr", profileNr},
@@ -249,6 +392,7 @@ nlohmann::ordered_json CRunEvaluation::Json() const
         object["Tolerance"] = nullptr;
     const auto within = WithinTolerance();
     object["WithinTolerance"] = within ? nlohmann::ordered_json(*within) : nlohmann::ordered_json(nullptr);
+    object["Warnings"] = warnings;
     return object;
 }
 
@@ -392,6 +536,8 @@ void PrintEvaluations(const CZENDB_Sample& sample, const std::vector<CRunEvaluat
         if (run.gaussian)
             PrintLine("  Gaussian fit: " + FormatFixed(run.gaussA, 1) + " * exp(-x\xC2\xB2 / " +
                       FormatFixed(run.gaussW, 4) + "\xC2\xB2) + " + FormatFixed(run.gaussY0, 1));
+        for (const std::string& warning : run.warnings)
+            PrintLine("  warning: " + warning);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "ZENDatabase.h"
 
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,9 +25,12 @@ struct CHardness {
     HardnessType rockwellScale = HV;    // HRB or HRC when rockwell >= 0
 
     static CHardness From(const CHardnessValue& value);
-    bool Valid() const { return hvhk >= 0.0; }
-    bool HasRockwell() const { return rockwell >= 0.0; }
-    // "550 HV", "52.3 HRC"; empty when missing.
+    // A number that can be shown: finite and not the "none" value.
+    bool Valid() const { return std::isfinite(hvhk) && hvhk >= 0.0; }
+    bool HasRockwell() const { return std::isfinite(rockwell) && rockwell >= 0.0; }
+    bool Finite() const { return std::isfinite(hvhk) && std::isfinite(rockwell); }
+    // "550 HV", "52.3 HRC"; empty when missing, "not finite" for an
+    // overflowed or undefined number.
     std::string Text(int decimals = 0) const;
     std::string RockwellText(int decimals = 1) const;
     nlohmann::ordered_json Json() const;
@@ -43,7 +47,7 @@ struct CPlotIndent {
     double load = 0.0;          // gf
     IndentorType indentor = Vickers;
     CHardness hardness;
-    int lane = 0;               // 0-based rank by distance from the axis at its depth
+    int lane = 0;               // 0-based: rank of its distance from the axis among the run's positions
 };
 
 struct CMergedPoint {
@@ -59,6 +63,9 @@ struct CCaseDepth {
     CHardness limit;
     double depth = -1.0;        // mm, in HV/HK; -1.0: not found
     double depthRockwell = -1.0;// mm, found in the Rockwell scale; -1.0: not found or no scale
+    // With a Gaussian fit: the depth interpolated between the merged points
+    // (HV/HK), shown beside the fit's; -1.0: not found or no fit.
+    double depthInterpolated = -1.0;
 };
 
 struct CRunEvaluation {
@@ -87,9 +94,16 @@ struct CRunEvaluation {
     double gaussA = 0.0, gaussW = 0.0, gaussY0 = 0.0;           // HV/HK
     bool gaussianRockwell = false;
     double gaussRA = 0.0, gaussRW = 0.0, gaussRY0 = 0.0;        // Rockwell
+    // Every stored number the results rest on is finite (positions,
+    // diagonals, loads, hardness, limits, depths).
+    bool finite = true;
+    // What a reader must know beside the numbers: values that are not
+    // finite, a pattern meant for another indentor, a fit that contradicts
+    // the measured points. One sentence each.
+    std::vector<std::string> warnings;
 
     // Whether the first case depth lies in the run's tolerance band (when it
-    // has one and the depth was found).
+    // has one, the depth was found and every value it rests on is finite).
     std::optional<bool> WithinTolerance() const;
     nlohmann::ordered_json Json() const;
 };

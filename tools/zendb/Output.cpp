@@ -98,6 +98,105 @@ nlohmann::ordered_json CCell::Json() const
     return nullptr;
 }
 
+bool DecodeUtf8(const std::string& text, size_t pos, uint32_t& codePoint, size_t& length)
+{
+    length = 1;
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(pos);
+    if (lead < 0x80) {
+        codePoint = lead;
+        return true;
+    }
+    size_t count = 0;
+    uint32_t value = 0;
+    uint32_t least = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        count = 2;
+        value = lead & 0x1F;
+        least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        count = 3;
+        value = lead & 0x0F;
+        least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        count = 4;
+        value = lead & 0x07;
+        least = 0x10000;
+    } else {
+        return false;
+    }
+    if (pos + count > text.size())
+        return false;
+    for (size_t i = 1; i < count; ++i) {
+        if ((byte(pos + i) & 0xC0) != 0x80)
+            return false;
+        value = (value << 6) | (byte(pos + i) & 0x3F);
+    }
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return false;
+    codePoint = value;
+    length = count;
+    return true;
+}
+
+bool IsControl(uint32_t codePoint)
+{
+    return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
+}
+
+std::string Visible(const std::string& text, bool keepLineBreaks)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        uint32_t codePoint = 0;
+        size_t length = 1;
+        const bool valid = DecodeUtf8(text, pos, codePoint, length);
+        if (valid && (!IsControl(codePoint) || (keepLineBreaks && codePoint == '\n'))) {
+            shown.append(text, pos, length);
+        } else {
+            for (size_t i = pos; i < pos + length; ++i) {
+                const auto c = static_cast<unsigned char>(text[i]);
+                shown += "\\x";
+                shown += kHex[c >> 4];
+                shown += kHex[c & 0x0F];
+            }
+        }
+        pos += length;
+    }
+    return shown;
+}
+
+namespace {
+
+// JSON escapes C0 controls itself but writes DEL and the C1 controls as they
+// are; inside a JSON text these bytes can only stand in strings, where
+// "\u00HH" means the same character.
+std::string JsonVisible(const std::string& json)
+{
+    std::string shown;
+    shown.reserve(json.size());
+    static const char kHex[] = "0123456789abcdef";
+    for (size_t i = 0; i < json.size(); ++i) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        uint32_t codePoint = c;
+        if (c == 0xC2 && i + 1 < json.size() && (static_cast<unsigned char>(json[i + 1]) & 0xE0) == 0x80)
+            codePoint = static_cast<unsigned char>(json[++i]);
+        else if (c != 0x7F) {
+            shown += json[i];
+            continue;
+        }
+        shown += "\\u00";
+        shown += kHex[codePoint >> 4];
+        shown += kHex[codePoint & 0x0F];
+    }
+    return shown;
+}
+
+} // namespace
+
 size_t DisplayWidth(const std::string& text)
 {
     size_t width = 0;
@@ -125,15 +224,6 @@ std::string CutToWidth(const std::string& text, size_t maxWidth)
         }
     }
     return text.substr(0, i) + "\xE2\x80\xA6";
-}
-
-// Line breaks and tabs inside a cell would break the alignment.
-std::string OneLine(std::string text)
-{
-    for (char& c : text)
-        if (c == '\n' || c == '\r' || c == '\t')
-            c = ' ';
-    return text;
 }
 
 } // namespace
@@ -180,11 +270,11 @@ std::string COutputTable::ToCsv() const
 {
     std::string text;
     for (size_t c = 0; c < m_names.size(); ++c)
-        text += (c ? "," : "") + CsvQuote(m_names[c]);
+        text += (c ? "," : "") + CsvQuote(Visible(m_names[c]));
     text += "\r\n";
     for (const auto& row : m_rows) {
         for (size_t c = 0; c < m_names.size(); ++c)
-            text += (c ? "," : "") + CsvQuote(row[c].CsvText());
+            text += (c ? "," : "") + CsvQuote(Visible(row[c].CsvText()));
         text += "\r\n";
     }
     return text;
@@ -197,11 +287,13 @@ std::string COutputTable::ToText(size_t maxWidth) const
     std::vector<size_t> width(columns);
     std::vector<bool> numeric(columns, true);
     for (size_t c = 0; c < columns; ++c)
-        width[c] = DisplayWidth(m_headers[c]);
+        width[c] = DisplayWidth(Visible(m_headers[c]));
     for (size_t r = 0; r < m_rows.size(); ++r) {
         for (size_t c = 0; c < columns; ++c) {
             const CCell& cell = m_rows[r][c];
-            shown[r][c] = CutToWidth(OneLine(cell.Display()), maxWidth);
+            // Control characters would break the alignment or drive the
+            // terminal; they are shown as escapes.
+            shown[r][c] = CutToWidth(Visible(cell.Display()), maxWidth);
             width[c] = std::max(width[c], DisplayWidth(shown[r][c]));
             if (cell.Kind() == CCell::EKind::Text || cell.Kind() == CCell::EKind::Boolean)
                 numeric[c] = false;
@@ -215,7 +307,7 @@ std::string COutputTable::ToText(size_t maxWidth) const
     };
     std::string out;
     for (size_t c = 0; c < columns; ++c)
-        out += (c ? "  " : "") + pad(m_headers[c], c, c + 1 == columns);
+        out += (c ? "  " : "") + pad(Visible(m_headers[c]), c, c + 1 == columns);
     out += '\n';
     for (size_t c = 0; c < columns; ++c) {
         out += (c ? "  " : "");
@@ -239,7 +331,7 @@ void COutputTable::Print(EOutputFormat format, FILE* out, const char* emptyNote)
     std::string text;
     switch (format) {
     case EOutputFormat::Json:
-        text = ToJson().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+        text = JsonVisible(ToJson().dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)) + "\n";
         break;
     case EOutputFormat::Csv:
         text = ToCsv();
@@ -251,20 +343,22 @@ void COutputTable::Print(EOutputFormat format, FILE* out, const char* emptyNote)
             text = ToText();
         break;
     }
-    std::fputs(text.c_str(), out);
+    std::fwrite(text.data(), 1, text.size(), out);
 }
 
 void PrintLine(const std::string& text)
 {
-    std::fputs(text.c_str(), stdout);
+    const std::string shown = Visible(text, true);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::fputc('\n', stdout);
 }
 
 void PrintJson(const nlohmann::ordered_json& document)
 {
     // Texts from the database are not always valid UTF-8; such bytes become U+FFFD.
-    const std::string text = document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-    std::fputs(text.c_str(), stdout);
+    const std::string text =
+        JsonVisible(document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+    std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
 }
 

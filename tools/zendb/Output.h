@@ -74,6 +74,17 @@ private:
     std::vector<std::vector<CCell>> m_rows;
 };
 
+// The character (code point) whose UTF-8 bytes begin at text[pos], with their
+// count in length; false when the bytes there are no valid UTF-8 (overlong
+// forms, surrogates, beyond U+10FFFF, a sequence cut short): length is then 1.
+bool DecodeUtf8(const std::string& text, size_t pos, uint32_t& codePoint, size_t& length);
+// Whether a code point is a control character: C0, DEL or C1.
+bool IsControl(uint32_t codePoint);
+// Text from the database made harmless for a terminal: each byte of a control
+// character (C0, DEL, C1; a NUL too) and each byte that is not UTF-8 becomes
+// "\xHH" (two lower-case hex digits). With keepLineBreaks, '\n' stays.
+std::string Visible(const std::string& text, bool keepLineBreaks = false);
+
 // Number of characters (UTF-8 code points) of a text, for alignment.
 size_t DisplayWidth(const std::string& text);
 // One CSV field, quoted when it holds a separator, quote or line break.

@@ -2,8 +2,11 @@
 // evaluation settings' values (see PatternFields.h).
 #include "PatternFields.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace zendb {
@@ -221,6 +224,159 @@ void ApplyPatternPreset(CZENDB_Pattern& p, const std::string& preset)
         throw CUsageError("unknown preset '" + preset + "' (case-hardening, surface-hardening, nitriding)");
     }
     p.TotalTraverse = p.XOffset + (p.NrOfIndents - 1) * p.SpacingBetweenIndents;
+}
+
+namespace {
+
+struct CIntRange {
+    const char* name;
+    int CZENDB_Pattern::*field;
+    int min;
+    int max;
+    const char* allowed;    // empty: "min to max"
+};
+
+struct CRealRange {
+    const char* name;
+    double CZENDB_Pattern::*field;
+    double min;
+    double max;
+    const char* unit;
+};
+
+[[noreturn]] void OutOfRange(const std::string& name, const std::string& value, const std::string& allowed)
+{
+    throw CUsageError(name + " is " + value + "; allowed: " + allowed);
+}
+
+} // namespace
+
+void CheckPatternSettings(const CZENDB_Pattern& p)
+{
+    // Enumerations (with what each value means) and whole-number bounds.
+    // Hardness numbers go up to 5000: above every HV/HK a steel reaches, and
+    // far above every Rockwell number a limit can be given in.
+    static const CIntRange ints[] = {
+        {"PatternType", &CZENDB_Pattern::PatternType, 0, 1, "0 (computed positions), 1 (teach-in)"},
+        {"SpacingType", &CZENDB_Pattern::SpacingType, 0, 2, "0 (straight line), 1 (zigzag), 2 (as taught)"},
+        {"TestLoadMethod", &CZENDB_Pattern::TestLoadMethod, 0, 2,
+         "0 (no fixed load), 1 (the pattern's TestLoad), 2 (each taught indent's own load)"},
+        {"FocusStrategy", &CZENDB_Pattern::FocusStrategy, 0, INT32_MAX, ""},
+        {"MakeAndMeasureStrategy", &CZENDB_Pattern::MakeAndMeasureStrategy, 0, INT32_MAX, ""},
+        {"Standard", &CZENDB_Pattern::Standard, 0, 6,
+         "0, 1, 4 (fixed limits), 2 (DIN 50190-2), 3 (DIN 50190-3), 5, 6 (no limits)"},
+        {"ECD1At", &CZENDB_Pattern::ECD1At, 0, 5000, "0 (unused) to 5000"},
+        {"ECD2At", &CZENDB_Pattern::ECD2At, 0, 5000, "0 (unused) to 5000"},
+        {"ECD3At", &CZENDB_Pattern::ECD3At, 0, 5000, "0 (unused) to 5000"},
+        {"ECD4At", &CZENDB_Pattern::ECD4At, 0, 5000, "0 (unused) to 5000"},
+        {"ECDAtUnitConv", &CZENDB_Pattern::ECDAtUnitConv, 0, 2, "0 (HV/HK), 1 (HRB), 2 (HRC)"},
+        {"ECD2AtUnitConv", &CZENDB_Pattern::ECD2AtUnitConv, 0, 2, "0 (HV/HK), 1 (HRB), 2 (HRC)"},
+        {"DIN50190Part2ECDMethod", &CZENDB_Pattern::DIN50190Part2ECDMethod, 0, 2,
+         "0 (fixed hardness times percentage), 1 (surface hardness times percentage), 2 (core hardness + 100)"},
+        {"DIN50190Part2FixHardness", &CZENDB_Pattern::DIN50190Part2FixHardness, 0, 5000, ""},
+        {"DIN50190Part2FixHardnessUnitConv", &CZENDB_Pattern::DIN50190Part2FixHardnessUnitConv, 0, 2,
+         "0 (HV/HK), 1 (HRB), 2 (HRC)"},
+        {"DIN50190Part3AddToCore", &CZENDB_Pattern::DIN50190Part3AddToCore, 0, 5000, ""},
+        {"MultilaneAverageMethod", &CZENDB_Pattern::MultilaneAverageMethod, 0, 4,
+         "0 (mean), 1 (without the largest), 2 (without the largest and the smallest), 3 (without the smallest), "
+         "4 (without the two smallest)"},
+        {"CurveType", &CZENDB_Pattern::CurveType, 0, 1, "0 (linear interpolation), 1 (Gaussian fit)"},
+        {"GaussianHardnessLimitInputUnit", &CZENDB_Pattern::GaussianHardnessLimitInputUnit, 0, 2,
+         "0 (HV/HK), 1 (HRB), 2 (HRC)"},
+        {"GaussianHardnessLimit", &CZENDB_Pattern::GaussianHardnessLimit, 0, 5000, ""},
+        {"GaussianOutlierLimit", &CZENDB_Pattern::GaussianOutlierLimit, 0, 5000, ""},
+        {"DiagramXAxisUnit", &CZENDB_Pattern::DiagramXAxisUnit, 0, 2,
+         "0 (depths in mm), 1 (depths in \xC2\xB5m), 2 (depths in mm, lanes not merged)"},
+        {"DiagramYMin", &CZENDB_Pattern::DiagramYMin, 0, 5000, ""},
+        {"DiagramYMax", &CZENDB_Pattern::DiagramYMax, 0, 5000, ""},
+        {"TestloadUnit", &CZENDB_Pattern::TestloadUnit, 0, INT32_MAX, ""},
+    };
+    for (const CIntRange& range : ints) {
+        const int value = p.*range.field;
+        if (value < range.min || value > range.max)
+            OutOfRange(range.name, std::to_string(value),
+                       *range.allowed ? std::string(range.allowed)
+                       : range.max == INT32_MAX
+                           ? std::to_string(range.min) + " or more"
+                           : std::to_string(range.min) + " to " + std::to_string(range.max));
+    }
+    // Lengths in mm, the load in gf, the percentage.
+    static const CRealRange reals[] = {
+        {"ZigZagSpacing", &CZENDB_Pattern::ZigZagSpacing, 0.0, 100.0, "mm"},
+        {"SpacingBetweenIndents", &CZENDB_Pattern::SpacingBetweenIndents, 0.0, 100.0, "mm"},
+        {"TotalTraverse", &CZENDB_Pattern::TotalTraverse, 0.0, 100000.0, "mm"},
+        {"XOffset", &CZENDB_Pattern::XOffset, 0.0, 100.0, "mm"},
+        {"YOffset", &CZENDB_Pattern::YOffset, -100.0, 100.0, "mm"},
+        {"TestLoad", &CZENDB_Pattern::TestLoad, 0.0, 100000.0, "gf"},
+        {"LineSpacing", &CZENDB_Pattern::LineSpacing, 0.0, 100.0, "mm"},
+        {"FocusAfterEvery", &CZENDB_Pattern::FocusAfterEvery, 0.0, 1.0e6, ""},
+        {"DIN50190Part2SurfacePercentage", &CZENDB_Pattern::DIN50190Part2SurfacePercentage, 0.0, 100.0, "%"},
+        {"DiagramXMin", &CZENDB_Pattern::DiagramXMin, 0.0, 100000.0, ""},
+        {"DiagramXMax", &CZENDB_Pattern::DiagramXMax, 0.0, 100000.0, ""},
+        {"ECDToleranceMin", &CZENDB_Pattern::ECDToleranceMin, 0.0, 100.0, "mm"},
+        {"ECDToleranceMax", &CZENDB_Pattern::ECDToleranceMax, 0.0, 100.0, "mm"},
+    };
+    for (const CRealRange& range : reals) {
+        const double value = p.*range.field;
+        if (!(value >= range.min && value <= range.max)) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%g", value);
+            char allowed[96];
+            std::snprintf(allowed, sizeof allowed, "%g to %g%s%s", range.min, range.max, *range.unit ? " " : "",
+                          range.unit);
+            OutOfRange(range.name, text, allowed);
+        }
+    }
+    // Counts within the profile: the merged profile has one point per depth,
+    // NrOfIndents of them.
+    const int points = p.NrOfIndents;
+    if (points >= 1) {
+        if (p.CoreHardnessNofIndents < 0 || p.CoreHardnessNofIndents > points)
+            OutOfRange("CoreHardnessNofIndents", std::to_string(p.CoreHardnessNofIndents),
+                       "0 to " + std::to_string(points) + " (NrOfIndents, the points of the profile)");
+        if (p.StopXindentsAfterECD < 0 || p.StopXindentsAfterECD > points)
+            OutOfRange("StopXindentsAfterECD", std::to_string(p.StopXindentsAfterECD),
+                       "0 to " + std::to_string(points) + " (NrOfIndents)");
+    }
+}
+
+IndentorType PatternIndentor(const CZENDB_Pattern& pattern)
+{
+    // 0: names none (or both); otherwise the indentor named.
+    auto named = [](const CString& text) -> int {
+        bool vickers = false;
+        bool knoop = false;
+        std::string word;
+        auto look = [&] {
+            const std::string w = Lower(word);
+            word.clear();
+            auto scale = [&](const char* prefix) {
+                if (w.rfind(prefix, 0) != 0)
+                    return false;
+                for (size_t i = 2; i < w.size(); ++i)
+                    if (!std::isdigit(static_cast<unsigned char>(w[i])) && w[i] != '.')
+                        return false;
+                return true;
+            };
+            vickers = vickers || w == "vickers" || scale("hv");
+            knoop = knoop || w == "knoop" || scale("hk");
+        };
+        for (char c : ToStd(text)) {
+            if (std::isalnum(static_cast<unsigned char>(c)) || c == '.')
+                word += c;
+            else
+                look();
+        }
+        look();
+        if (vickers == knoop)
+            return 0;
+        return vickers ? Vickers : Knoop;
+    };
+    if (const int byName = named(pattern.Name))
+        return static_cast<IndentorType>(byName);
+    if (const int byComment = named(pattern.Comment))
+        return static_cast<IndentorType>(byComment);
+    return Vickers;
 }
 
 std::string StandardName(int standard)

@@ -36,6 +36,23 @@ const CPatternField& FindPatternField(const std::string& name);
 const std::vector<std::string>& PatternPresetNames();
 void ApplyPatternPreset(CZENDB_Pattern& pattern, const std::string& preset);
 
+// Every setting of the pattern against its meaning: enumerations within
+// their values, limits, spacings and tolerances not negative (and within
+// plausible bounds), counts within the points a profile of the pattern can
+// have. CUsageError naming the first setting out of range, its value and
+// what is allowed.
+void CheckPatternSettings(const CZENDB_Pattern& pattern);
+
+// The lane spacing (mm) taken for a pattern whose LineSpacing is not above
+// 0, as the presets plan it.
+constexpr double kDefaultLaneSpacing = 0.25;
+
+// The indentor a pattern is meant for: the one its name names as a word
+// ("Vickers", "Knoop", or a scale such as "HV1", "HK0.5"), else the one its
+// comment names, else Vickers (the library's indentor when none is known).
+// A text naming both counts as naming none.
+IndentorType PatternIndentor(const CZENDB_Pattern& pattern);
+
 // Readable names of evaluation settings.
 std::string StandardName(int standard);
 std::string CurveTypeName(int curveType);

@@ -4,6 +4,7 @@
 #include "ReportDrawing.h"
 
 #include "PatternFields.h"
+#include "ReplacingFile.h"
 #include "Tool.h"
 
 #include <cairo-pdf.h>
@@ -123,6 +124,29 @@ struct CAxes {
         return depth >= x0 && depth <= x1 && value >= y0 && value <= y1;
     }
 };
+
+// Whether the merged profile is worth its own line: always for one lane; for
+// several only when each merged depth averages indents of at least two lanes.
+bool MergedIsMeanOfLanes(const CRunEvaluation& run)
+{
+    if (run.lanes <= 1)
+        return true;
+    for (const CMergedPoint& point : run.merged) {
+        int first = -1;
+        bool two = false;
+        for (const CPlotIndent& indent : run.indents) {
+            if (indent.depth != point.depth)
+                continue;
+            if (first < 0)
+                first = indent.lane;
+            else if (indent.lane != first)
+                two = true;
+        }
+        if (!two)
+            return false;
+    }
+    return !run.merged.empty();
+}
 
 void DrawMarker(cairo_t* cr, double x, double y, int lane)
 {
@@ -318,21 +342,46 @@ void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, c
         cairo_stroke(cr);
     }
 
-    // The merged profile.
-    SetColor(cr, kInk, 0.85);
-    cairo_set_line_width(cr, 1.2);
-    bool started = false;
-    for (const CMergedPoint& point : run.merged) {
-        const double value = InScale(point.hardness, rockwell);
-        if (value < 0.0)
-            continue;
-        if (!started)
-            cairo_move_to(cr, axes.X(point.depth), axes.Y(value));
-        else
-            cairo_line_to(cr, axes.X(point.depth), axes.Y(value));
-        started = true;
+    // Each lane's own line when there are several: lanes whose depths are
+    // offset would otherwise be joined into one zigzag.
+    if (run.lanes > 1) {
+        cairo_set_line_width(cr, 0.8);
+        for (int lane = 0; lane < run.lanes; ++lane) {
+            SetColor(cr, kLaneColors[static_cast<size_t>(lane) % std::size(kLaneColors)], 0.8);
+            bool started = false;
+            for (const CPlotIndent& indent : run.indents) {
+                const double value = InScale(indent.hardness, rockwell);
+                if (indent.lane != lane || !(value >= 0.0) || !std::isfinite(value))
+                    continue;
+                if (!started)
+                    cairo_move_to(cr, axes.X(indent.depth), axes.Y(value));
+                else
+                    cairo_line_to(cr, axes.X(indent.depth), axes.Y(value));
+                started = true;
+            }
+            cairo_stroke(cr);
+        }
     }
-    cairo_stroke(cr);
+
+    // The merged profile: for one lane its line, for several the mean of the
+    // lanes where every merged depth holds indents of more than one lane.
+    const bool drawMerged = MergedIsMeanOfLanes(run);
+    if (drawMerged) {
+        SetColor(cr, kInk, 0.85);
+        cairo_set_line_width(cr, 1.2);
+        bool started = false;
+        for (const CMergedPoint& point : run.merged) {
+            const double value = InScale(point.hardness, rockwell);
+            if (!(value >= 0.0) || !std::isfinite(value))
+                continue;
+            if (!started)
+                cairo_move_to(cr, axes.X(point.depth), axes.Y(value));
+            else
+                cairo_line_to(cr, axes.X(point.depth), axes.Y(value));
+            started = true;
+        }
+        cairo_stroke(cr);
+    }
 
     // The indents of every lane.
     cairo_set_line_width(cr, 0.7);
@@ -394,7 +443,7 @@ void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, c
     std::vector<std::pair<int, std::string>> legend;   // kind (lane index, -1 merged, -2 gauss, -3 band)
     for (int lane = 0; lane < run.lanes; ++lane)
         legend.emplace_back(lane, run.lanes > 1 ? "lane " + std::to_string(lane + 1) : "indents");
-    if (run.lanes > 1)
+    if (run.lanes > 1 && drawMerged)
         legend.emplace_back(-1, "mean of lanes");
     if (gauss)
         legend.emplace_back(-2, "Gaussian fit");
@@ -588,6 +637,28 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
             else
                 SetColor(cr, kLimit);
             Text(cr, left, y + 8, verdict, 9.5, EAlign::Left, true);
+            y += 16;
+        }
+        // Warnings in full, wrapped at blanks to the page width.
+        for (const std::string& warning : run->warnings) {
+            SetColor(cr, kLimit);
+            std::string line;
+            std::string rest = "Warning: " + warning;
+            while (!rest.empty()) {
+                const size_t blank = rest.find(' ');
+                const std::string word = rest.substr(0, blank);
+                rest = blank == std::string::npos ? std::string() : rest.substr(blank + 1);
+                const std::string longer = line.empty() ? word : line + " " + word;
+                if (!line.empty() && TextWidth(cr, longer, 8.5) > width) {
+                    Text(cr, left, y + 8, line, 8.5);
+                    y += 11;
+                    line = word;
+                } else {
+                    line = longer;
+                }
+            }
+            Text(cr, left, y + 8, FitText(cr, line, 8.5, width), 8.5);
+            y += 13;
         }
     }
 
@@ -632,31 +703,42 @@ void KeepCachesUntilExit()
     static CCairoCaches caches;
 }
 
+// cairo's output goes through this into the file that replaces the target.
+cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length)
+{
+    return static_cast<CReplacingFile*>(closure)->Write(data, length) ? CAIRO_STATUS_SUCCESS
+                                                                        : CAIRO_STATUS_WRITE_ERROR;
+}
+
 // A cairo surface for the file; PDF pages are A4, SVG and PNG hold the pages
-// (or diagrams) one below the other.
+// (or diagrams) one below the other. The output replaces the file only when
+// Finish succeeds; any failure before leaves the earlier file as it was.
 struct CSurface {
+    CReplacingFile file;    // first member: the surface writes into it until destroyed
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
     EImageFormat format;
-    std::string path;
 
-    CSurface(const std::string& file, double width, double height, EImageFormat kind) : format(kind), path(file)
+    CSurface(const std::string& path, double width, double height, EImageFormat kind) : file(path), format(kind)
     {
         KeepCachesUntilExit();
         switch (format) {
         case EImageFormat::Pdf:
-            surface = cairo_pdf_surface_create(file.c_str(), width, height);
+            surface = cairo_pdf_surface_create_for_stream(WriteToFile, &file, width, height);
             break;
         case EImageFormat::Svg:
-            surface = cairo_svg_surface_create(file.c_str(), width, height);
+            surface = cairo_svg_surface_create_for_stream(WriteToFile, &file, width, height);
             break;
         case EImageFormat::Png:
             surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(std::ceil(width * kPngScale)),
                                                  static_cast<int>(std::ceil(height * kPngScale)));
             break;
         }
-        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-            throw CToolError("cannot write '" + file + "': " + cairo_status_to_string(cairo_surface_status(surface)));
+        if (const cairo_status_t status = cairo_surface_status(surface); status != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(surface);   // the destructor does not run for a failed constructor
+            surface = nullptr;
+            throw CToolError("cannot write '" + path + "': " + cairo_status_to_string(status));
+        }
         cr = cairo_create(surface);
         if (format == EImageFormat::Png)
             cairo_scale(cr, kPngScale, kPngScale);
@@ -673,18 +755,22 @@ struct CSurface {
     CSurface(const CSurface&) = delete;
     CSurface& operator=(const CSurface&) = delete;
 
+    // Completes the file and puts it in place of the target; CToolError with
+    // the reason (a write's reason before cairo's) when anything failed.
     void Finish()
     {
         cairo_status_t status = cairo_status(cr);
         if (format == EImageFormat::Png && status == CAIRO_STATUS_SUCCESS)
-            status = cairo_surface_write_to_png(surface, path.c_str());
+            status = cairo_surface_write_to_png_stream(surface, WriteToFile, &file);
         cairo_destroy(cr);
         cr = nullptr;
+        // PDF and SVG write their last part (fonts, trailer) here.
         cairo_surface_finish(surface);
         if (status == CAIRO_STATUS_SUCCESS)
             status = cairo_surface_status(surface);
         if (status != CAIRO_STATUS_SUCCESS)
-            throw CToolError("cannot write '" + path + "': " + cairo_status_to_string(status));
+            file.Fail(cairo_status_to_string(status));
+        file.Commit();
     }
 };
 

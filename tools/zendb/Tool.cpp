@@ -172,7 +172,7 @@ void FlushNotes()
 {
     for (const std::string& message : CToolUIHost::Instance().TakeMessages())
         if (!Options().quiet && !message.empty())
-            std::fprintf(stderr, "zendb: note: %s\n", message.c_str());
+            std::fprintf(stderr, "zendb: note: %s\n", Visible(message).c_str());
 }
 
 namespace {
@@ -675,22 +675,156 @@ CCell DateCell(const CTime& time)
 // ---------------------------------------------------------------------------
 // Lookups
 
-std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const std::string& id)
+std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const std::string& typed)
 {
+    const std::string id = CleanName(typed, "sample identifier", kSampleIdMaxChars);
     auto sample = std::make_unique<CZENDB_Sample>(&db);
-    bool found = false;
-    if (id.size() > 1 && id[0] == '#' &&
-        std::all_of(id.begin() + 1, id.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) &&
-        id.size() < 11) {
-        found = sample->Load(static_cast<int32_t>(std::strtol(id.c_str() + 1, nullptr, 10)));
-    } else {
-        found = sample->Load(CString(id));
-    }
-    if (!found) {
+    if (!sample->Load(CString(id))) {
         std::string reason = JoinMessages(CToolUIHost::Instance().TakeMessages());
         throw CToolError("no sample '" + id + "'" + (reason.empty() ? std::string() : ": " + reason));
     }
     return sample;
+}
+
+std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const CSampleRef& ref)
+{
+    ref.Validate();
+    if (ref.id)
+        return LoadSample(db, *ref.id);
+    const int32_t key = ref.KeyValue();
+    auto sample = std::make_unique<CZENDB_Sample>(&db);
+    if (!sample->Load(key)) {
+        std::string reason = JoinMessages(CToolUIHost::Instance().TakeMessages());
+        throw CToolError("no sample with key " + std::to_string(key) +
+                         (reason.empty() ? std::string() : ": " + reason));
+    }
+    return sample;
+}
+
+void CSampleRef::Validate() const
+{
+    if (id && key)
+        throw CUsageError("give either the sample identifier or --key, not both");
+    if (!id && !key)
+        throw CUsageError("give the sample identifier (or its database key with --key N)");
+    if (key)
+        KeyValue();
+}
+
+int32_t CSampleRef::KeyValue() const
+{
+    const std::string& text = key.value_or(std::string());
+    // Decimal only: "010" is ten and "0x10" no key, unlike a C conversion.
+    int64_t value = 0;
+    bool valid = !text.empty() && text.size() <= 10;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            valid = false;
+            break;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (!valid || value < 1 || value > INT32_MAX)
+        throw CUsageError("--key takes a database key, a whole number from 1 to 2147483647 ('" + text + "' is none)");
+    return static_cast<int32_t>(value);
+}
+
+std::string CSampleRef::Describe() const
+{
+    if (id)
+        return *id;
+    return "key " + key.value_or(std::string());
+}
+
+void AddSampleRef(CLI::App* command, CSampleRef& ref, const std::string& name)
+{
+    command->add_option_function<std::string>(
+        name, [&ref](const std::string& value) { ref.id = value; },
+        "Sample identifier, taken as typed (or name the sample by --key)");
+    command
+        ->add_option_function<std::string>(
+            "--key", [&ref](const std::string& value) { ref.key = value; },
+            "The sample's database key (the Key line of 'zendb samples show') instead of its identifier")
+        ->type_name("N");
+}
+
+std::string CleanName(const std::string& value, const std::string& role, size_t maxChars)
+{
+    const size_t first = value.find_first_not_of(' ');
+    const std::string text =
+        first == std::string::npos ? std::string() : value.substr(first, value.find_last_not_of(' ') - first + 1);
+    if (text.empty())
+        throw CUsageError("a " + role + " cannot be empty");
+    size_t chars = 0;
+    for (size_t pos = 0; pos < text.size();) {
+        uint32_t codePoint = 0;
+        size_t length = 1;
+        if (!DecodeUtf8(text, pos, codePoint, length))
+            throw CUsageError("the " + role + " '" + Visible(text) + "' is not valid UTF-8 (byte " +
+                              std::to_string(pos + 1) + ")");
+        if (IsControl(codePoint))
+            throw CUsageError("the " + role + " '" + Visible(text) + "' holds a control character (" +
+                              Visible(text.substr(pos, length)) + "); tabs, line breaks and escapes are refused");
+        pos += length;
+        ++chars;
+    }
+    if (maxChars > 0 && chars > maxChars)
+        throw CUsageError("a " + role + " holds at most " + std::to_string(maxChars) + " characters ('" + text +
+                          "' has " + std::to_string(chars) + ")");
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// Values as typed
+
+namespace {
+
+// U+E000, a private-use character: it marks an argument that CLI11 would read
+// as a list. An argument that begins with the mark itself gets a second one,
+// so that removing one mark always restores what was typed.
+const std::string kVerbatimMark = "\xEE\x80\x80";
+
+bool NeedsMark(const std::string& value)
+{
+    return value.empty() || value.front() == '[' || value.compare(0, kVerbatimMark.size(), kVerbatimMark) == 0;
+}
+
+} // namespace
+
+std::vector<std::string> ProtectArguments(int argc, char** argv)
+{
+    std::vector<std::string> args;
+    bool positionalOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        const size_t eq = arg.find('=');
+        if (!positionalOnly && arg.size() > 2 && arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            if (NeedsMark(arg.substr(eq + 1)))
+                arg.insert(eq + 1, kVerbatimMark);
+        } else if (NeedsMark(arg)) {
+            arg.insert(0, kVerbatimMark);
+        }
+        positionalOnly = positionalOnly || arg == "--";
+        args.push_back(std::move(arg));
+    }
+    return args;
+}
+
+void KeepValuesVerbatim(CLI::App& app)
+{
+    for (CLI::Option* option : app.get_options({})) {
+        if (option->get_items_expected_max() == 0)
+            continue;
+        option->transform(
+            [](std::string value) {
+                if (value.compare(0, kVerbatimMark.size(), kVerbatimMark) == 0)
+                    value.erase(0, kVerbatimMark.size());
+                return value;
+            },
+            std::string(), "verbatim");
+    }
+    for (CLI::App* command : app.get_subcommands({}))
+        KeepValuesVerbatim(*command);
 }
 
 namespace {

@@ -235,9 +235,52 @@ private:
     CObList m_list;
 };
 
-// The sample with the operator's identifier ("#<key>" selects by database
-// key); CToolError when there is none.
+// Values as typed. CLI11 reads an argument written in brackets ("[a,b]") as a
+// list of values and an empty one as no value; zendb hands every value to its
+// commands unchanged. ProtectArguments returns argv[1..] with such arguments
+// (whole, or after "--name=") marked; KeepValuesVerbatim, called once the
+// options of every command are declared, makes each option that takes values
+// remove the mark again before any check or conversion sees the value.
+std::vector<std::string> ProtectArguments(int argc, char** argv);
+void KeepValuesVerbatim(CLI::App& app);
+
+// Longest sample identifier, in characters: the column is VARCHAR(50).
+constexpr size_t kSampleIdMaxChars = 50;
+// Longest name of a person in a sample (RegisteredBy, MeasuredBy, Signature).
+constexpr size_t kPersonNameMaxChars = 50;
+// Longest pattern or routine name, in characters (VARCHAR(100)).
+constexpr size_t kCatalogueNameMaxChars = 100;
+
+// A name or identifier a person typed, ready to store or to look up: blanks
+// (spaces) at both ends removed. CUsageError naming the role ("sample
+// identifier", "user name", ...) when it is then empty, holds a control
+// character (tab, line break, escape, any C0, DEL or C1) or bytes that are not
+// UTF-8, or has more than maxChars characters (0: no limit).
+std::string CleanName(const std::string& value, const std::string& role, size_t maxChars = 0);
+
+// How a command names its sample: by the identifier people see (a positional
+// argument, always an identifier, whatever characters it holds) or by the
+// database key (--key N). Exactly one of the two.
+struct CSampleRef {
+    std::optional<std::string> id;
+    std::optional<std::string> key;     // as typed; read by KeyValue()
+    // CUsageError unless exactly one of id and key is given.
+    void Validate() const;
+    // The key: decimal digits, 1 .. 2147483647; CUsageError otherwise.
+    int32_t KeyValue() const;
+    // The identifier, or "key N" for messages.
+    std::string Describe() const;
+};
+// Declares the positional identifier (name, e.g. "ID" or "SAMPLE") and --key
+// on a command; ref must outlive the parse.
+void AddSampleRef(CLI::App* command, CSampleRef& ref, const std::string& name = "ID");
+
+// The sample with the operator's identifier (compared as stored, after the
+// blanks at its ends are removed); CToolError when there is none, CUsageError
+// for an identifier that CleanName refuses.
 std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const std::string& id);
+// The sample named by identifier or key (see CSampleRef).
+std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const CSampleRef& ref);
 // Patterns and routines by name (exact, then ignoring letter case), among
 // those not deleted; nullptr when none has the name.
 std::unique_ptr<CZENDB_Pattern> FindPattern(CZENDatabase& db, const std::string& name);

@@ -7,7 +7,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 using namespace zendb;
 
@@ -15,7 +18,10 @@ int main(int argc, char** argv)
 {
     CLI::App app{"zendb - database, evaluation and report tool of the micro-hardness testing station.\n"
                  "Without --db the database is the file the station configuration names "
-                 "(section Database, key DatabaseFile).",
+                 "(section Database, key DatabaseFile).\n"
+                 "Values are taken as typed (brackets, commas, quotes, # and % included); a sample is named by "
+                 "its identifier or by --key N. Control characters and bytes that are not UTF-8 in printed "
+                 "values appear as \\xHH (JSON: \\u00HH).",
                  "zendb"};
     app.set_version_flag("--version", std::string("zendb ") + ZEN_VERSION_STRING);
     app.fallthrough();
@@ -30,6 +36,7 @@ int main(int argc, char** argv)
     RegisterReportCommands(app);
     RegisterDemoCommand(app);
     RegisterGuiCommand(app);
+    KeepValuesVerbatim(app);
 
     // The library's message boxes are collected (stderr), never on stdout.
     CUIHostScope host(&CToolUIHost::Instance());
@@ -39,7 +46,10 @@ int main(int argc, char** argv)
     try {
         if (argc == 1)
             throw CMissingSubcommand(FullUsage(app));
-        app.parse(argc, argv);
+        // CLI11 takes the arguments in reverse order.
+        std::vector<std::string> args = ProtectArguments(argc, argv);
+        std::reverse(args.begin(), args.end());
+        app.parse(args);
     } catch (const CMissingSubcommand& e) {
         std::fputs(e.what(), stderr);
         status = 2;
@@ -47,7 +57,7 @@ int main(int argc, char** argv)
         const int code = app.exit(e);
         status = (e.get_exit_code() == 0 || code == 0) ? 0 : 2;
     } catch (const CUsageError& e) {
-        std::fprintf(stderr, "zendb: %s\n", e.what());
+        std::fprintf(stderr, "zendb: %s\n", Visible(e.what()).c_str());
         status = 2;
     } catch (const CToolError& e) {
         error = e.what();
@@ -66,7 +76,8 @@ int main(int argc, char** argv)
         for (const std::string& message : CToolUIHost::Instance().TakeMessages())
             if (!message.empty() && line.find(message) == std::string::npos)
                 line += (line.empty() ? "" : "; ") + message;
-        std::fprintf(stderr, "zendb: %s\n", line.c_str());
+        // The line may quote values from the database or the command line.
+        std::fprintf(stderr, "zendb: %s\n", Visible(line).c_str());
     } else {
         FlushNotes();
     }
