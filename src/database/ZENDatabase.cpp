@@ -114,6 +114,14 @@ CString CZENDatabase::GetDefaultDatabasePath()
 int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassword,
                                CString& strErrorMessage)
 {
+    return OpenDatabaseWithOptions(0, bLogin, strUserName, strPassword, strErrorMessage);
+}
+
+int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString strUserName, CString strPassword,
+                                          CString& strErrorMessage)
+{
+    const bool allowReadOnly = (options & ZENOPEN_AllowReadOnly) != 0;
+    const bool keepVersion = (options & ZENOPEN_KeepVersion) != 0;
     ZEN_LOG_EVENT(kModule, kOpenDatabase, "Opening Database...");
     const char* programData = std::getenv("ProgramData");
     const CString environment = programData != nullptr ? programData : "";
@@ -243,9 +251,13 @@ int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassw
 
     // Step 11: a database that cannot be written is refused.
     if (!CanUpdate()) {
-        AfxMessageBox(IDS_READ_ONLY, MB_OK | MB_ICONERROR);
-        CloseDatabase();
-        return 0;
+        if (allowReadOnly) {
+            ZEN_LOG_EVENT(kModule, kOpenDatabase, "Opened read-only: %s", GetReadOnlyReason().GetString());
+        } else {
+            AfxMessageBox(IDS_READ_ONLY, MB_OK | MB_ICONERROR);
+            CloseDatabase();
+            return 0;
+        }
     }
 
     // Step 12: version check and upgrade.
@@ -267,6 +279,11 @@ int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassw
                 AfxMessageBox(message, MB_OK);
                 return 0;
             }
+            if (major == 1 && minor >= 6 && minor <= 8 && keepVersion) {
+                ZEN_LOG_EVENT(kModule, kOpenDatabase, "Opened version %d.%d as it stands, not upgraded", major,
+                              minor);
+                return 1;
+            }
             if (major == 1 && minor >= 6 && minor <= 8) {
                 if (UpdateTablesTo(ZEN_SCHEMA_MAJOR, ZEN_SCHEMA_MINOR) != 0) {
                     int newMajor = major;
@@ -282,7 +299,8 @@ int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassw
                 AfxMessageBox(IDS_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
             }
             if (major == ZEN_SCHEMA_MAJOR && minor == ZEN_SCHEMA_MINOR) {
-                AddUniqueSampleIDIndexWhenPossible();
+                if (CanUpdate())
+                    AddUniqueSampleIDIndexWhenPossible();
                 return 1;
             }
             CloseDatabase();

@@ -48,6 +48,20 @@ constexpr int ZENRS_Count = 13;
 constexpr int ZEN_SCHEMA_MAJOR = 1;
 constexpr int ZEN_SCHEMA_MINOR = 9;
 
+// How OpenDatabaseWithOptions treats the file; flags, combined with |. 0
+// opens as the station's OpenDatabase does.
+enum ZENOpenOptions : DWORD {
+    // A file that cannot be written (write-protected file or folder, a
+    // read-only file system, an input/output error in the write test) is
+    // opened for reading instead of being refused: CanUpdate is then FALSE
+    // and GetReadOnlyReason names the file and the reason.
+    ZENOPEN_AllowReadOnly = 0x0001,
+    // A file of version 1.6 .. 1.8 is opened as it stands, not upgraded:
+    // GetVersion tells which version it has, and UpgradeToCurrentVersion
+    // upgrades it when the caller decides to.
+    ZENOPEN_KeepVersion = 0x0002,
+};
+
 // One identifier that several samples share (compared without regard to ASCII
 // letter case), as found in files from before the unique index.
 struct CDuplicateSampleID {
@@ -181,6 +195,15 @@ public:
     virtual int UpdateToVer15();
     virtual int UpdateToVer14();
     virtual int UpdateToVer13();
+    // Carries the open database from 1.6 .. 1.8 to 1.9 with the steps that
+    // OpenDatabase runs, then adds the unique index of the sample identifiers
+    // when no two samples share one. 1 when the database is at 1.9
+    // afterwards (also when it was already); 0, without a message of its
+    // own, when it cannot be written, its version cannot be read or is not
+    // 1.6 .. 1.9, or a step failed (the step shows its error; statements
+    // already run stay, so a copy taken before is the way back). Database
+    // errors of the version read pass to the caller.
+    int UpgradeToCurrentVersion();
 
     // --- Unique sample identifiers -----------------------------------------
     // True when the file carries the unique index of the sample identifiers
@@ -237,6 +260,15 @@ public:
     // and pass to the caller.
     virtual int OpenDatabase(int bLogin, CString strUserName, CString strPassword,
                              CString& strErrorMessage);
+    // OpenDatabase for other callers than the station (tools): the same
+    // steps, changed by options (ZENOpenOptions). With ZENOPEN_AllowReadOnly
+    // a file that cannot be written opens without the refusal message and
+    // returns 1 (see CanUpdate, GetReadOnlyReason); with ZENOPEN_KeepVersion
+    // a 1.6 .. 1.8 file is neither upgraded nor changed otherwise and
+    // returns 1, without a message. The unique index of the sample
+    // identifiers is added only to a 1.9 file that can be written.
+    int OpenDatabaseWithOptions(DWORD options, int bLogin, CString strUserName, CString strPassword,
+                                CString& strErrorMessage);
     // Closes an open connection and forgets the logged-in role; from then on
     // an empty password always brings up the login dialog first. Does
     // nothing when not open. Always 1.

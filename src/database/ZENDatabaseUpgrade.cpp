@@ -123,6 +123,26 @@ int CZENDatabase::UpdateToVer13()
     return UpgradeFrom(2);
 }
 
+int CZENDatabase::UpgradeToCurrentVersion()
+{
+    if (!IsOpen() || !CanUpdate())
+        return 0;
+    int major = 0;
+    int minor = 0;
+    if (!GetVersion(major, minor) || major != ZEN_SCHEMA_MAJOR || minor < 6 || minor > ZEN_SCHEMA_MINOR)
+        return 0;
+    if (minor < ZEN_SCHEMA_MINOR) {
+        if (UpdateTablesTo(ZEN_SCHEMA_MAJOR, ZEN_SCHEMA_MINOR) == 0)
+            return 0;
+        // Only the system-table hooks move the version: read it back rather
+        // than trust the walk's flag.
+        if (!GetVersion(major, minor) || major != ZEN_SCHEMA_MAJOR || minor != ZEN_SCHEMA_MINOR)
+            return 0;
+    }
+    AddUniqueSampleIDIndexWhenPossible();
+    return 1;
+}
+
 int CZENDatabase::SetVer15DefaultProperties(const ProfileCalculationSettings& calc,
                                             const ProfileStrategySettings& strategy,
                                             const ProfileDiagramSettings& diagram)

@@ -616,4 +616,74 @@ TEST_F(CFacadeTest, ReadOnlyFileIsRefused)
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+// Opens the database with ZENOPEN_AllowReadOnly as the process's current
+// user, expecting a file it cannot write: 0 when it opened for reading
+// without a message and said why; other values name what went wrong.
+int OpenAllowingReadOnlyAndReport(const std::string& database)
+{
+    CScriptedUIHost host;
+    CUIHostScope scope(&host);
+    CZENDatabase facade;
+    CString error;
+    if (facade.OpenDatabaseWithOptions(ZENOPEN_AllowReadOnly, 0, "", "", error) != 1)
+        return 10;
+    if (!host.GetMessages().empty())
+        return 11;
+    if (facade.CanUpdate())
+        return 12;
+    if (facade.GetReadOnlyReason().Find(database.c_str()) < 0)
+        return 13;
+    int major = 0;
+    int minor = 0;
+    if (facade.GetVersion(major, minor) != 1 || major != 1 || minor != 9)
+        return 14;
+    // Nothing that writes: the unique index is not tried, the upgrade refuses.
+    if (facade.UpgradeToCurrentVersion() != 0)
+        return 15;
+    facade.CloseDatabase();
+    return 0;
+}
+
+TEST_F(CFacadeTest, ReadOnlyFileOpensForReadingWhenAllowed)
+{
+    if (geteuid() != 0) {
+        CreateDatabase();
+        ASSERT_EQ(chmod(m_path.c_str(), 0444), 0);
+        if (access(m_path.c_str(), W_OK) == 0)
+            GTEST_SKIP() << "the file stays writable for this user";
+        EXPECT_EQ(OpenAllowingReadOnlyAndReport(m_path), 0);
+        return;
+    }
+    // Root writes whatever the permissions say: an unprivileged child opens a
+    // write-protected file in a folder that it can read but not write.
+    char folderTemplate[] = "/tmp/zen-readonly-XXXXXX";
+    ASSERT_NE(mkdtemp(folderTemplate), nullptr);
+    const std::filesystem::path folder(folderTemplate);
+    const std::string database = (folder / "ZEN.mdb").string();
+    const std::string config = (folder / "zen.ini").string();
+    CString error;
+    ASSERT_TRUE(ZenCreateDatabaseFile(database.c_str(), 1, 9, &error)) << error.GetString();
+    zentest::WriteFileText(config, "[Database]\nDatabaseFile=" + database + "\n");
+    chmod(database.c_str(), 0444);
+    chmod(config.c_str(), 0444);
+    chmod(folder.c_str(), 0755);
+
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        setenv("ZEN_CONFIG", config.c_str(), 1);
+        const gid_t nogroup = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(65534) != 0)
+            _exit(20);
+        if (access(database.c_str(), W_OK) == 0)
+            _exit(21);
+        _exit(OpenAllowingReadOnlyAndReport(database));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 } // namespace

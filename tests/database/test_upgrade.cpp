@@ -9,6 +9,7 @@
 #include "framework/sql/FieldInfo.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdint>
 
 namespace {
@@ -326,6 +327,75 @@ TEST_F(Upgrade, TableConfigurationOutsideTheThirteenTablesIsNull)
     EXPECT_EQ(m_facade.GetTableConfiguration(ZENRS_DefaultProfileToUse)->GetCount(), 2);
     ASSERT_NE(m_facade.GetTableConfiguration(ZENRS_UserTable), nullptr);
     EXPECT_EQ(m_facade.GetTableConfiguration(ZENRS_UserTable)->GetCount(), 3);
+}
+
+// Opened with ZENOPEN_KeepVersion a 1.6 .. 1.8 file stays as it is, without
+// a message; UpgradeToCurrentVersion then takes it to 1.9 with the steps of
+// the station's opening and adds the unique index. Older and newer files are
+// refused as by OpenDatabase.
+TEST_F(Upgrade, KeepVersionOpensOlderFilesAsTheyStandUntilUpgradeIsAsked)
+{
+    for (int minor : {6, 7, 8, 9}) {
+        SCOPED_TRACE("1." + std::to_string(minor));
+        std::filesystem::remove(m_path);
+        CreateDatabase(minor);
+        factest::Exec(m_path, {"INSERT INTO Samples (UserSampleID) VALUES ('S-1')"});
+        const auto samplesBefore = ColumnNames(m_path, "Samples");
+        const auto patternsBefore = ColumnNames(m_path, "Patterns");
+        m_host.Reset();
+        CZENDatabase facade;
+        CString error;
+        ASSERT_EQ(facade.OpenDatabaseWithOptions(ZENOPEN_KeepVersion, 0, "", "", error), 1);
+        EXPECT_TRUE(m_host.GetMessages().empty());
+        int major = 0;
+        int found = 0;
+        ASSERT_EQ(facade.GetVersion(major, found), 1);
+        EXPECT_EQ(found, minor);
+        EXPECT_EQ(factest::Version(m_path), "1." + std::to_string(minor));
+        EXPECT_EQ(ColumnNames(m_path, "Samples"), samplesBefore);
+        EXPECT_EQ(ColumnNames(m_path, "Patterns"), patternsBefore);
+        EXPECT_EQ(facade.HasUniqueSampleIDIndex(), minor == 9);
+
+        EXPECT_EQ(facade.UpgradeToCurrentVersion(), 1);
+        EXPECT_TRUE(m_host.GetMessages().empty());
+        EXPECT_EQ(factest::Version(m_path), "1.9");
+        EXPECT_TRUE(facade.HasUniqueSampleIDIndex());
+        facade.CloseDatabase();
+    }
+    const struct {
+        int major, minor;
+        bool openAfterwards;
+        size_t messages;
+    } refused[] = {{1, 5, true, 1}, {1, 10, false, 0}, {2, 0, false, 0}};
+    for (const auto& c : refused) {
+        SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor));
+        std::filesystem::remove(m_path);
+        CreateDatabase(9, std::make_pair(c.major, c.minor));
+        m_host.Reset();
+        CZENDatabase facade;
+        CString error;
+        EXPECT_EQ(facade.OpenDatabaseWithOptions(ZENOPEN_KeepVersion, 0, "", "", error), 0);
+        EXPECT_EQ(facade.IsOpen() != FALSE, c.openAfterwards);
+        EXPECT_EQ(m_host.GetMessages().size(), c.messages);
+        if (facade.IsOpen()) {
+            EXPECT_EQ(facade.UpgradeToCurrentVersion(), 0);
+        }
+        EXPECT_EQ(factest::Version(m_path), std::to_string(c.major) + "." + std::to_string(c.minor));
+    }
+}
+
+// A failing step stops UpgradeToCurrentVersion as it stops the opening: the
+// step's error is shown, the version stays.
+TEST_F(Upgrade, UpgradeToCurrentVersionStopsAtTheFirstFailure)
+{
+    CreateDatabase(7, std::make_pair(1, 6));
+    CZENDatabase facade;
+    CString error;
+    ASSERT_EQ(facade.OpenDatabaseWithOptions(ZENOPEN_KeepVersion, 0, "", "", error), 1);
+    EXPECT_EQ(facade.UpgradeToCurrentVersion(), 0);
+    ASSERT_EQ(m_host.GetMessages().size(), 1u);
+    EXPECT_NE(m_host.GetMessages()[0].text.Find("Trace"), -1) << m_host.GetMessages()[0].text.GetString();
+    EXPECT_EQ(factest::Version(m_path), "1.6");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <ctime>
 #include <poll.h>
 #include <spawn.h>
@@ -35,8 +36,31 @@ public:
 
 } // namespace
 
+namespace {
+
+CRun RunZendbProcess(const std::vector<std::string>& args,
+                     const std::map<std::string, std::optional<std::string>>& env, const std::string& input,
+                     bool asNobody);
+
+} // namespace
+
 CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, std::optional<std::string>>& env,
               const std::string& input)
+{
+    return RunZendbProcess(args, env, input, false);
+}
+
+CRun RunZendbAsNobody(const std::vector<std::string>& args,
+                      const std::map<std::string, std::optional<std::string>>& env)
+{
+    return RunZendbProcess(args, env, "/dev/null", true);
+}
+
+namespace {
+
+CRun RunZendbProcess(const std::vector<std::string>& args,
+                     const std::map<std::string, std::optional<std::string>>& env, const std::string& input,
+                     bool asNobody)
 {
     CRun run;
     const std::string program = ZENDB_PATH;
@@ -78,16 +102,38 @@ CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, 
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
         return run;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPtr.data(), envPtr.data());
-    posix_spawn_file_actions_destroy(&actions);
+    int spawned = 0;
+    if (asNobody) {
+        // fork and exec by hand: posix_spawn cannot change the user. The
+        // child calls only functions that are safe after fork.
+        const int stdinFd = open(input.c_str(), O_RDONLY | O_CLOEXEC);
+        pid = fork();
+        if (pid == 0) {
+            const gid_t nogroup = 65534;
+            if (dup2(stdinFd, 0) < 0 || dup2(outPipe[1], 1) < 0 || dup2(errPipe[1], 2) < 0)
+                _exit(kCannotRunAsNobody);
+            close(outPipe[0]);
+            close(errPipe[0]);
+            if (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(65534) != 0)
+                _exit(kCannotRunAsNobody);
+            execve(program.c_str(), argvPtr.data(), envPtr.data());
+            _exit(kCannotRunAsNobody);
+        }
+        spawned = pid < 0 ? errno : 0;
+        if (stdinFd >= 0)
+            close(stdinFd);
+    } else {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+        posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+        spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPtr.data(), envPtr.data());
+        posix_spawn_file_actions_destroy(&actions);
+    }
     close(outPipe[1]);
     close(errPipe[1]);
     if (spawned != 0) {
@@ -126,6 +172,8 @@ CRun RunZendb(const std::vector<std::string>& args, const std::map<std::string, 
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
+
+} // namespace
 
 void CToolFixture::SetUp()
 {

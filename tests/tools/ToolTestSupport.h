@@ -28,6 +28,16 @@ CRun RunZendb(const std::vector<std::string>& args,
               const std::map<std::string, std::optional<std::string>>& env = {},
               const std::string& input = "/dev/null");
 
+// Exit status of RunZendbAsNobody when the child could not become the
+// unprivileged user (or could not start zendb as it).
+constexpr int kCannotRunAsNobody = 126;
+// RunZendb as the unprivileged user and group 65534 (the caller must be
+// root): for files that root could write whatever their permissions say.
+// Every folder on the way to zendb and to the files it is given must be
+// open to that user.
+CRun RunZendbAsNobody(const std::vector<std::string>& args,
+                      const std::map<std::string, std::optional<std::string>>& env = {});
+
 // A temporary folder with a new database file (schema 1.9, no users) and a
 // runner that passes --db for it.
 class CToolFixture : public ::testing::Test {

@@ -79,7 +79,7 @@ void CheckCredentialLength(const std::string& text, const char* what)
 
 void RunUsersList()
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     COwnedList<CZENDB_User> users;
     const auto entries = ListUsers(users, session.Db());
     COutputTable table;
@@ -176,7 +176,7 @@ void ChangeUser(const std::string& typed, const std::optional<std::string>& pass
 
 void RunFieldsList()
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     COutputTable table;
     table.AddColumn("DisplayOrder", "Pos");
     table.AddColumn("Control", "Field");

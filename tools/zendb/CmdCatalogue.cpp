@@ -21,7 +21,7 @@ std::string Trim(const CString& text)
 
 void RunPatternsList()
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     COwnedList<CZENDB_Pattern> patterns;
     session.Db().GetAllPatterns(patterns.List());
     auto items = patterns.Items();
@@ -187,7 +187,7 @@ std::string PatternNameOf(CZENDatabase& db, int32_t key)
 
 void RunRoutinesList()
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     COwnedList<CZENDB_Routine> routines;
     db.GetAllRoutines(routines.List());
@@ -207,7 +207,7 @@ void RunRoutinesList()
 
 void RunRoutinesShow(const std::string& name)
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     auto routine = RequireRoutine(db, name);
     COwnedList<CZENDB_RoutineProfile> profiles;
@@ -289,7 +289,7 @@ void RegisterCatalogueCommands(CLI::App& app)
     CLI::App* show = patterns->add_subcommand("show", "Show every field of a pattern");
     show->add_option("NAME", *showName, "Pattern name")->required();
     show->callback([showName] {
-        CSession session;
+        CSession session(CSession::EAccess::Read);
         PrintPattern(*RequirePattern(session.Db(), *showName));
     });
 

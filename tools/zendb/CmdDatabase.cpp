@@ -1,6 +1,6 @@
 // zendb commands on the database file as a whole: init (a new file at a
 // schema version, optionally with a first administrator), info (path,
-// version, counts) and upgrade (opening carries 1.6 .. 1.8 to 1.9).
+// version, counts) and upgrade (1.6 .. 1.8 to 1.9, after a backup copy).
 #include "SqlQuery.h"
 #include "Tool.h"
 
@@ -27,7 +27,8 @@ std::string AskAdminPassword(const CInitArgs& args)
         return *given;
     const auto first = PromptHidden("Password for the new administrator '" + args.admin + "': ");
     if (!first)
-        throw CUsageError("--admin needs a password: give --password PW or set ZEN_PASSWORD");
+        throw CUsageError("--admin needs a password: give --password-file FILE or set ZEN_PASSWORD "
+                          "(on a terminal zendb asks)");
     const auto second = PromptHidden("Repeat the password: ");
     if (!second || *first != *second)
         throw CToolError("the two passwords differ; nothing was created");
@@ -43,10 +44,31 @@ std::string AdminPassword(const CInitArgs& args)
     return password;
 }
 
+// CToolError when the file cannot be made there, found before anyone is
+// asked for a password: the folder is missing or is not a folder, or the
+// file exists already.
+void CheckNewFileLocation(const std::string& file)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path folder = fs::absolute(file, ec).parent_path();
+    if (ec)
+        folder = fs::path(file).parent_path();
+    if (fs::exists(fs::symlink_status(file, ec)))
+        throw CToolError("cannot create '" + file + "': the file exists already; it is not overwritten");
+    if (!fs::exists(folder, ec))
+        throw CToolError("cannot create '" + file + "': the folder '" + folder.string() + "' does not exist");
+    if (!fs::is_directory(folder, ec))
+        throw CToolError("cannot create '" + file + "': '" + folder.string() + "' is not a folder");
+}
+
 void RunInit(const CInitArgs& args)
 {
     const size_t dot = args.schemaVersion.find('.');
     const int minor = std::stoi(args.schemaVersion.substr(dot + 1));
+    if (args.admin.empty() && args.password)
+        throw CUsageError("--password of init is the password of --admin; give --admin NAME as well");
+    CheckNewFileLocation(args.file);
     std::string password;
     if (!args.admin.empty()) {
         password = AdminPassword(args);
@@ -54,8 +76,6 @@ void RunInit(const CInitArgs& args)
             password.size() > static_cast<size_t>(OBVRA_MAX_TEXT_LENGTH))
             throw CUsageError("user names and passwords hold at most " + std::to_string(OBVRA_MAX_TEXT_LENGTH) +
                               " bytes");
-    } else if (args.password) {
-        throw CUsageError("--password of init is the password of --admin; give --admin NAME as well");
     }
 
     CString error;
@@ -95,11 +115,8 @@ void RunInit(const CInitArgs& args)
 
 void RunInfo()
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
-    int major = 0;
-    int minor = 0;
-    db.GetVersion(major, minor);
 
     struct CCount {
         const char* name;
@@ -120,7 +137,8 @@ void RunInfo()
     };
     std::error_code ec;
     const auto size = std::filesystem::file_size(session.Path(), ec);
-    const std::string version = std::to_string(major) + "." + std::to_string(minor);
+    // The file's own version: an older file is read through an upgraded copy.
+    const std::string version = session.SchemaText();
 
     nlohmann::ordered_json info = {{"Path", session.Path()},
                            {"SchemaVersion", version},
@@ -190,27 +208,57 @@ bool HasUniqueSampleIDIndex(const std::string& path)
     }
 }
 
+// The name of the copy kept before an upgrade: "<file>.v1.7.bak", or with
+// "-2", "-3", ... before ".bak" when that exists (an earlier copy is never
+// replaced).
+std::string BackupName(const std::string& path, const std::string& version)
+{
+    std::error_code ec;
+    for (int n = 1; n < 1000; ++n) {
+        const std::string name = path + ".v" + version + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bak";
+        if (!std::filesystem::exists(std::filesystem::symlink_status(name, ec)))
+            return name;
+    }
+    throw CToolError("cannot choose a name for the backup copy of '" + path + "': " + path + ".v" + version +
+                     ".bak and 998 more exist; nothing was upgraded");
+}
+
 void RunUpgrade()
 {
     const std::string path = ResolveDatabasePath();
-    const auto before = ReadSchemaVersion(path);
     const bool hadIndex = HasUniqueSampleIDIndex(path);
     int major = 0;
     int minor = 0;
     bool hasIndex = false;
+    std::string was;
+    std::string backup;
     std::vector<CDuplicateSampleID> duplicates;
     {
-        // Opening upgrades the schema and adds the unique index of the sample
-        // identifiers when no two samples share one.
-        CSession session;
-        session.Db().GetVersion(major, minor);
-        hasIndex = session.Db().HasUniqueSampleIDIndex();
+        // The session neither upgrades nor accepts a file it cannot write;
+        // at 1.9 its opening adds the unique index of the sample identifiers
+        // when no two samples share one.
+        CSession session(CSession::EAccess::Upgrade);
+        CZENDatabase& db = session.Db();
+        was = session.SchemaText();
+        if (!session.IsCurrentSchema()) {
+            // The upgrade runs no transaction of its own: the copy, taken
+            // consistently while stations may go on working, is the way back.
+            backup = BackupName(session.Path(), was);
+            try {
+                db.Backup(backup.c_str());
+            } catch (const CDBException& e) {
+                throw CToolError("cannot write the backup copy '" + backup + "', so nothing was upgraded: " +
+                                 Flatten(ToStd(e.m_strError)));
+            }
+            if (!db.UpgradeToCurrentVersion())
+                throw CToolError("upgrading '" + session.Path() + "' from schema " + was +
+                                 " failed; the file as it was before is in '" + backup + "'");
+        }
+        db.GetVersion(major, minor);
+        hasIndex = db.HasUniqueSampleIDIndex();
         if (!hasIndex)
-            session.Db().FindDuplicateSampleIDs(duplicates);
+            db.FindDuplicateSampleIDs(duplicates);
     }
-    // The facade's own note of the upgrade is replaced by the line below.
-    CToolUIHost::Instance().TakeMessages();
-    const std::string was = before ? std::to_string(before->first) + "." + std::to_string(before->second) : "?";
     const std::string now = std::to_string(major) + "." + std::to_string(minor);
     if (OutputFormat() == EOutputFormat::Json) {
         nlohmann::ordered_json groups = nlohmann::ordered_json::array();
@@ -220,10 +268,13 @@ void RunUpgrade()
                    {"PreviousSchemaVersion", was},
                    {"SchemaVersion", now},
                    {"Upgraded", was != now},
+                   {"Backup", backup.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(backup)},
                    {"UniqueSampleIDs", hasIndex},
                    {"DuplicateSampleIDs", groups}});
         return;
     }
+    if (!backup.empty())
+        PrintLine(path + ": kept a copy of schema " + was + " in " + backup);
     if (was == now && (hadIndex || !hasIndex))
         PrintLine(path + ": schema " + now + ", nothing to upgrade");
     else if (was != now)
@@ -293,15 +344,23 @@ void RegisterDatabaseCommands(CLI::App& app)
         ->check(CLI::IsMember({"1.6", "1.7", "1.8", "1.9"}));
     init->add_option("--admin", args->admin, "Add a first user with the role administrator")->type_name("NAME");
     init->add_option_function<std::string>(
-            "--password", [args](const std::string& value) { args->password = value; },
-            "Password of --admin, not empty (else $ZEN_PASSWORD, else a prompt); name and password at most " +
+            "--password",
+            [args](const std::string& value) {
+                args->password = value;
+                WarnPasswordOnCommandLine("--password");
+            },
+            "Password of --admin, not empty; every local user can read it (ps), so prefer the global "
+            "--password-file FILE, $ZEN_PASSWORD or the prompt (asked twice); name and password at most " +
                 std::to_string(OBVRA_MAX_TEXT_LENGTH) + " bytes each")
         ->type_name("PW");
     init->callback([args] { RunInit(*args); });
 
     app.add_subcommand("info", "Show the database file, its schema version and what it holds")
         ->callback(RunInfo);
-    app.add_subcommand("upgrade", "Open the database and so upgrade a file of schema 1.6 .. 1.8 to 1.9")
+    app.add_subcommand("upgrade",
+                       "Upgrade a file of schema 1.6 .. 1.8 to 1.9 after keeping a copy next to it "
+                       "(FILE.v1.7.bak; an existing copy is never replaced). No other command upgrades: "
+                       "they read older files and refuse to change them")
         ->callback(RunUpgrade);
     app.add_subcommand("check",
                        "Check the database file: the engine's integrity check and sample identifiers shared by "

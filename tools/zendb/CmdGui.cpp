@@ -58,7 +58,7 @@ void RunSearch()
     COutputTable table;
     {
         CQtHostScope qt;
-        CSession session;
+        CSession session(CSession::EAccess::Read);
         CZENDatabase& db = session.Db();
         CMapStringToPtr criteria;
         struct CCriteriaOwner {

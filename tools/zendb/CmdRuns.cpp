@@ -155,7 +155,7 @@ void RunImport(const CImportArgs& args)
 void RunList(const CSampleRef& id)
 {
     id.Validate();
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, id);
     COutputTable table;
@@ -217,7 +217,7 @@ void RunDelete(CSampleRef ref, std::optional<std::string> runText)
 void RunEvaluate(const CSampleRef& ref, int number)
 {
     ref.Validate();
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);

@@ -71,7 +71,7 @@ const char* const kExtraSearchColumns[] = {"UserSampleID", "MeasuredBy", "Signat
 
 void RunList(const CListArgs& args)
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto fields = LoadFieldDefs(db);
 
@@ -434,7 +434,7 @@ std::vector<CRunSummary> SummarizeRuns(CZENDatabase& db, const CZENDB_Sample& sa
 void RunShow(const CSampleRef& id, bool all)
 {
     id.Validate();
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, id);
     const auto fields = LoadFieldDefs(db);
@@ -616,7 +616,7 @@ void RunDelete(const CSampleRef& ref, bool withRuns)
 
 void RunNextId()
 {
-    CSession session;
+    CSession session(CSession::EAccess::Read);
     const std::string id = ProposeNextId(session.Db());
     if (OutputFormat() == EOutputFormat::Json) {
         PrintJson({{"UserSampleID", id.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(id)}});

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -40,9 +42,20 @@ void AddGlobalOptions(CLI::App& app)
         ->type_name("FILE");
     app.add_option("--user", options.user, "Log in as this user")->envname("ZEN_USER")->type_name("NAME");
     app.add_option_function<std::string>(
-           "--password", [&options](const std::string& value) { options.password = value; },
-           "Password of --user (else $ZEN_PASSWORD, else a prompt on a terminal)")
+           "--password",
+           [&options](const std::string& value) {
+               options.password = value;
+               WarnPasswordOnCommandLine("--password");
+           },
+           "Password of --user. Every local user can read it (ps): prefer --password-file, $ZEN_PASSWORD "
+           "or the prompt; zendb warns on stderr when it is used")
         ->type_name("PW");
+    app.add_option("--password-file", options.passwordFile,
+                   "Read the password of --user from the first line of FILE (a regular file or a pipe such as "
+                   "<(command)). A file that every local user may read is refused, one the group may read "
+                   "is warned about. Without --password-file and --password: $ZEN_PASSWORD, else a prompt "
+                   "on a terminal")
+        ->type_name("FILE");
     app.add_option("--format", options.format, "Output of listings: table (for people), json or csv")
         ->check(CLI::IsMember({"table", "json", "csv"}))
         ->type_name("FORMAT");
@@ -298,8 +311,80 @@ std::optional<std::string> PromptHidden(const std::string& prompt)
     return line;
 }
 
+void Warn(const std::string& text)
+{
+    std::fprintf(stderr, "zendb: warning: %s\n", text.c_str());
+}
+
+void WarnPasswordOnCommandLine(const std::string& option)
+{
+    Warn(option + " puts the password on the command line, where every local user can read it (ps); "
+                  "use --password-file FILE, $ZEN_PASSWORD or the prompt instead");
+}
+
+std::string ReadPasswordFile(const std::string& path)
+{
+    // Opened first and then examined through the descriptor: the checks
+    // concern the file that is read, not whatever the name points to later.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw CToolError("cannot read the password file '" + path + "': " + std::strerror(errno));
+    struct CFd {
+        int fd;
+        ~CFd() { close(fd); }
+    } owner{fd};
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        throw CToolError("cannot read the password file '" + path + "': " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
+        throw CToolError("the password file '" + path + "' is neither a regular file nor a pipe");
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    if (S_ISREG(st.st_mode) && (st.st_mode & S_IROTH) != 0)
+        throw CToolError("the password file '" + path + "' can be read by every local user (mode " + mode +
+                         "); make it private first: chmod 600 '" + path + "'");
+    if (S_ISREG(st.st_mode) && (st.st_mode & S_IRGRP) != 0)
+        Warn("the password file '" + path + "' can be read by its group (mode " + mode + "); chmod 600 it");
+
+    // Only the first line is read, byte by byte up to its end, so that a
+    // pipe is not drained further and a file without line ends (a device)
+    // cannot make this read without limit.
+    constexpr size_t kMaxLine = 4096;
+    std::string line;
+    for (;;) {
+        char c = 0;
+        const ssize_t got = read(fd, &c, 1);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw CToolError("cannot read the password file '" + path + "': " + std::strerror(errno));
+        if (got == 0)
+            break;
+        if (c == '\n')
+            break;
+        if (line.size() == kMaxLine)
+            throw CToolError("the first line of the password file '" + path + "' is longer than " +
+                             std::to_string(kMaxLine) + " bytes");
+        line += c;
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (line.empty())
+        throw CToolError("the password file '" + path + "' holds no password (its first line is empty)");
+    return line;
+}
+
 std::optional<std::string> ObtainPasswordWithoutPrompt()
 {
+    // Read once: a pipe gives its line only once, and init asks twice.
+    static std::optional<std::string> fromFile;
+    if (!Options().passwordFile.empty()) {
+        if (Options().password)
+            throw CUsageError("give the password either with --password or with --password-file, not both");
+        if (!fromFile)
+            fromFile = ReadPasswordFile(Options().passwordFile);
+        return fromFile;
+    }
     if (Options().password)
         return Options().password;
     if (const char* env = std::getenv("ZEN_PASSWORD"); env != nullptr)
@@ -311,7 +396,7 @@ std::optional<std::string> ObtainPasswordWithoutPrompt()
 // ---------------------------------------------------------------------------
 // Session
 
-CSession::CSession(ELogin login)
+CSession::CSession(EAccess access, ELogin login)
 {
     const std::string path = ResolveDatabasePath();
     if (!Options().database.empty())
@@ -325,8 +410,12 @@ CSession::CSession(ELogin login)
     // and then shows its login dialog: on a terminal the terminal host asks
     // for the password there, elsewhere the dialog is cancelled.
     std::string password;
-    if (!user.empty())
-        password = ObtainPasswordWithoutPrompt().value_or(std::string());
+    bool passwordGiven = false;
+    if (!user.empty()) {
+        const std::optional<std::string> given = ObtainPasswordWithoutPrompt();
+        passwordGiven = given.has_value();
+        password = given.value_or(std::string());
+    }
 
     CToolUIHost& host = CToolUIHost::Instance();
     host.TakeMessages();
@@ -334,7 +423,10 @@ CSession::CSession(ELogin login)
     CString error;
     int opened = 0;
     try {
-        opened = m_db.OpenDatabase(user.empty() ? 0 : 1, CString(user), CString(password), error);
+        // Neither upgraded nor refused for being read-only by the library:
+        // the access of the command decides below, with messages of ours.
+        opened = m_db.OpenDatabaseWithOptions(ZENOPEN_AllowReadOnly | ZENOPEN_KeepVersion, user.empty() ? 0 : 1,
+                                              CString(user), CString(password), error);
     } catch (const CException& e) {
         if (m_db.IsOpen())
             m_db.CloseDatabase();
@@ -349,6 +441,12 @@ CSession::CSession(ELogin login)
             !user.empty() &&
             (host.DialogCount() != dialogsBefore ||
              std::find(messages.begin(), messages.end(), Flatten(ToStd(loginFailed))) != messages.end());
+        // Without a password and without a terminal to ask on, the library's
+        // try with the empty password failed and its dialog was cancelled:
+        // nobody typed anything wrong.
+        if (loginFailure && !passwordGiven && !AtTerminal())
+            throw CToolError("no password was given for user '" + user +
+                             "': give --password-file FILE or set ZEN_PASSWORD (on a terminal zendb asks)");
         if (loginFailure)
             throw CToolError("login failed for user '" + user + "' (wrong name or password)");
         std::string reason = JoinMessages(messages);
@@ -360,23 +458,117 @@ CSession::CSession(ELogin login)
             reason = "not a station database of a version this tool can open";
         throw CToolError("cannot open database '" + path + "': " + reason);
     }
-    // Notes such as a completed upgrade are shown when the command ends.
+    // Notes of the library are shown when the command ends.
     for (const std::string& message : messages)
         host.MessageBox(CString(message), MB_OK);
     const std::string resolved = ToStd(m_db.GetDatabaseName());
     if (!resolved.empty())
         m_path = resolved;
     m_user = user.empty() ? std::string() : ToStd(m_db.GetUserNameA());
+    m_canWrite = m_db.CanUpdate() != FALSE;
+    if (!m_db.GetVersion(m_major, m_minor))
+        throw CToolError("cannot read the schema version of '" + m_path + "'");
+
+    if (!m_canWrite) {
+        const std::string reason = Flatten(ToStd(m_db.GetReadOnlyReason()));
+        if (access != EAccess::Read)
+            throw CToolError("this command changes the database, which cannot be written: " + reason);
+        host.MessageBox(CString("opened '" + m_path + "' read-only: " + reason), MB_OK);
+    }
+    if (!IsCurrentSchema()) {
+        const std::string upgrade = "'zendb upgrade' would bring it to " + std::to_string(ZEN_SCHEMA_MAJOR) + "." +
+                                    std::to_string(ZEN_SCHEMA_MINOR);
+        if (access == EAccess::Write)
+            throw CToolError("'" + m_path + "' has schema version " + SchemaText() + "; this command needs " +
+                             std::to_string(ZEN_SCHEMA_MAJOR) + "." + std::to_string(ZEN_SCHEMA_MINOR) +
+                             ": " + upgrade + " (stations of an older version cannot open it after that)");
+        if (access == EAccess::Read) {
+            ReadThroughUpgradedCopy();
+            host.MessageBox(CString("'" + m_path + "' has schema version " + SchemaText() + "; " + upgrade), MB_OK);
+        }
+    }
+}
+
+void CSession::ReadThroughUpgradedCopy()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zendb-read-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) == nullptr)
+        throw CToolError("cannot create a temporary folder to read '" + m_path + "' (schema " + SchemaText() +
+                         ") through an upgraded copy: " + std::strerror(errno));
+    m_copyFolder.path = name.data();
+    const std::string copy = m_copyFolder.path + "/copy.db";
+    try {
+        m_db.Backup(copy.c_str());
+    } catch (const CDBException& e) {
+        throw CToolError("cannot copy '" + m_path + "' (schema " + SchemaText() + ") to read it as 1.9: " +
+                         Flatten(ToStd(e.m_strError)));
+    }
+    // The copy is opened as the station opens a file, so it is upgraded;
+    // the same login gives the same role. Messages of this opening (the
+    // upgrade's own) are not the user's concern and are dropped.
+    CToolUIHost& host = CToolUIHost::Instance();
+    const std::vector<std::string> pending = host.TakeMessages();
+    // The configuration names the copy only for its opening: afterwards the
+    // process's database is the file again (a later look-up, such as a
+    // second session, must not find the copy).
+    const char* configBefore = std::getenv("ZEN_CONFIG");
+    const std::optional<std::string> savedConfig =
+        configBefore != nullptr ? std::optional<std::string>(configBefore) : std::nullopt;
+    UseDatabaseFile(copy);
+    auto reader = std::make_unique<CZENDatabase>();
+    CString error;
+    int opened = 0;
+    try {
+        opened = reader->OpenDatabase(m_user.empty() ? 0 : 1, m_db.GetUserNameA(), m_db.GetUserPassword(), error);
+    } catch (const CException& e) {
+        error = e.GetMessageText();
+    }
+    if (!Options().database.empty())
+        UseDatabaseFile(m_path);
+    else if (savedConfig)
+        setenv("ZEN_CONFIG", savedConfig->c_str(), 1);
+    else
+        unsetenv("ZEN_CONFIG");
+    const std::string reason = JoinMessages(host.TakeMessages());
+    for (const std::string& message : pending)
+        host.MessageBox(CString(message), MB_OK);
+    if (!opened)
+        throw CToolError("cannot read '" + m_path + "' (schema " + SchemaText() + ") through an upgraded copy: " +
+                         (reason.empty() ? Flatten(ToStd(error)) : reason));
+    m_copy = std::move(reader);
+    // The file itself is not needed any more; its connection would only
+    // hold a reader's place beside the stations.
+    m_db.CloseDatabase();
+}
+
+std::string CSession::SchemaText() const
+{
+    return std::to_string(m_major) + "." + std::to_string(m_minor);
 }
 
 CSession::~CSession()
 {
+    if (m_copy)
+        m_copy->CloseDatabase();
+    m_copy.reset();
     m_db.CloseDatabase();
+}
+
+CSession::CRemovedFolder::~CRemovedFolder()
+{
+    if (!path.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
 }
 
 int CSession::Role() const
 {
-    return static_cast<int>(const_cast<CZENDatabase&>(m_db).GetUserType());
+    CZENDatabase& db = m_copy ? *m_copy : const_cast<CZENDatabase&>(m_db);
+    return static_cast<int>(db.GetUserType());
 }
 
 std::string CSession::ActingUser() const

@@ -34,14 +34,15 @@ public:
 struct CGlobalOptions {
     std::string database;                   // --db FILE; empty: the configured file
     std::string user;                       // --user (or ZEN_USER); empty: no login
-    std::optional<std::string> password;    // --password
+    std::optional<std::string> password;    // --password (seen by every local user: warned about)
+    std::string passwordFile;               // --password-file FILE; empty: none
     std::string format = "table";           // --format table|json|csv
     bool quiet = false;                     // --quiet: no notes, no progress
 };
 
 CGlobalOptions& Options();
 EOutputFormat OutputFormat();
-// Registers --db, --user, --password, --format and --quiet on the app.
+// Registers --db, --user, --password, --password-file, --format and --quiet on the app.
 void AddGlobalOptions(CLI::App& app);
 
 // Roles of users as this tool names them; the library stores the integers.
@@ -84,20 +85,47 @@ void FlushNotes();
 std::string Flatten(const std::string& text);
 
 // An open database for one command: resolves the file (--db or the station
-// configuration), logs in when --user is given and upgrades old files (the
-// facade's OpenDatabase does both). Throws CToolError when the file cannot
-// be opened or the login fails. Closes the database when destroyed.
+// configuration) and logs in when --user is given. The file is never
+// upgraded here (only 'zendb upgrade' does that) and a file that cannot be
+// written is not refused by the library; what the command may do with
+// either is decided by its access:
+//  - Read: works on a file that cannot be written (a note on stderr says it
+//    was opened read-only, with the reason) and on schema 1.6 .. 1.8 (a note
+//    names the version and 'zendb upgrade'): the library reads the columns
+//    of 1.9, so an older file is read through a copy taken with the online
+//    backup into a private temporary folder and upgraded there; the file
+//    itself is not changed, and the copy is removed with the session;
+//  - Write (the default, so that a command that forgets to declare itself
+//    stays on the safe side): refused with CToolError, naming the file and
+//    the reason, when the file cannot be written or is older than 1.9;
+//  - Upgrade: needs a file that can be written, accepts 1.6 .. 1.9.
+// Throws CToolError when the file cannot be opened or the login fails,
+// CUsageError for a login that the command needs but was not given. Closes
+// the database when destroyed.
 class CSession {
 public:
+    enum class EAccess { Read, Write, Upgrade };
     enum class ELogin { IfUserGiven, Required };
-    explicit CSession(ELogin login = ELogin::IfUserGiven);
+    explicit CSession(EAccess access = EAccess::Write, ELogin login = ELogin::IfUserGiven);
     ~CSession();
     CSession(const CSession&) = delete;
     CSession& operator=(const CSession&) = delete;
 
-    CZENDatabase& Db() { return m_db; }
+    // The database to work on: the opened file, or for a Read session on an
+    // older schema the upgraded copy of it.
+    CZENDatabase& Db() { return m_copy ? *m_copy : m_db; }
     // The database file that was opened.
     std::string Path() const { return m_path; }
+    // The schema version the file has (1.6 .. 1.9; below 1.9 only for Read
+    // and Upgrade sessions).
+    int SchemaMajor() const { return m_major; }
+    int SchemaMinor() const { return m_minor; }
+    // True when the file is at the version this tool writes (1.9).
+    bool IsCurrentSchema() const { return m_major == ZEN_SCHEMA_MAJOR && m_minor == ZEN_SCHEMA_MINOR; }
+    // "1.7"
+    std::string SchemaText() const;
+    // True when the file can be written (false only in Read sessions).
+    bool CanWrite() const { return m_canWrite; }
     // The logged-in user's name (empty without login) and role (-1 without).
     std::string UserName() const { return m_user; }
     int Role() const;
@@ -109,9 +137,28 @@ public:
     void RequireAdministrator(const char* what);
 
 private:
+    // Reads an older file through an upgraded copy (see EAccess::Read).
+    void ReadThroughUpgradedCopy();
+
+    // A folder removed with its contents when the session ends, also when
+    // its constructor fails; declared first, so removed after the
+    // connections below are closed.
+    struct CRemovedFolder {
+        std::string path;
+        CRemovedFolder() = default;
+        CRemovedFolder(const CRemovedFolder&) = delete;
+        CRemovedFolder& operator=(const CRemovedFolder&) = delete;
+        ~CRemovedFolder();
+    };
+
+    CRemovedFolder m_copyFolder;
     CZENDatabase m_db;
+    std::unique_ptr<CZENDatabase> m_copy;
     std::string m_path;
     std::string m_user;
+    int m_major = 0;
+    int m_minor = 0;
+    bool m_canWrite = false;
 };
 
 // Points the library's station configuration at the given database file for
@@ -122,8 +169,27 @@ void UseDatabaseFile(const std::string& path);
 // The file --db names (absolute), or the configured one; checks that it exists.
 std::string ResolveDatabasePath();
 
-// --password, else ZEN_PASSWORD; nullopt when neither is given.
+// The password given without a prompt: --password-file (see
+// ReadPasswordFile), else --password, else $ZEN_PASSWORD; nullopt when none
+// is given. CUsageError when
+// both --password and --password-file are given; CToolError when the file
+// cannot be used.
 std::optional<std::string> ObtainPasswordWithoutPrompt();
+// The password in the first line of a file (its line end, "\n" or "\r\n",
+// removed; what follows the first line is ignored). The file may be a
+// regular file or a pipe ("--password-file <(command)", "/dev/stdin").
+// CToolError when it cannot be read, is not a regular file or pipe, holds no
+// password (empty first line), has a first line longer than 4096 bytes, or
+// is a regular file that every local user may read (mode o+r): such a
+// password is no secret. A file that the group may read gets a warning on
+// stderr.
+std::string ReadPasswordFile(const std::string& path);
+// Writes "zendb: warning: <text>" to stderr (warnings are not notes:
+// --quiet does not silence them).
+void Warn(const std::string& text);
+// The warning that a password option of the command line (option names it)
+// is visible to every local user; written when the option is parsed.
+void WarnPasswordOnCommandLine(const std::string& option);
 // Prompts on the terminal without echo; nullopt when stdin is no terminal.
 std::optional<std::string> PromptHidden(const std::string& prompt);
 
