@@ -18,7 +18,8 @@ std::vector<CString> GetConfigFileCandidates();
 // The value of key in section from the first file above that holds it with a
 // non-empty value; defaultValue when none does (no file, no section, no key,
 // an empty value). Names compare without regard to ASCII letter case. Known
-// keys: "Database"/"DatabaseFile" (database path), "Log"/"File" (event log
+// keys: "Database"/"DatabaseFile" (database path), "Database"/"BusyTimeout"
+// (seconds to wait for another connection's lock), "Log"/"File" (event log
 // file), "Log"/"MaxSizeKiB" and "Log"/"Files" (event log rotation),
 // "Security"/"KeyFile" (credential key file).
 // A file that exists but cannot be read (no permission, a folder in its

@@ -18,6 +18,7 @@
 #include "recordsets/CZENDB_SystemRecordsets.h"
 
 #include <cstdlib>
+#include <string>
 #include <exception>
 #include <memory>
 #include <new>
@@ -111,6 +112,20 @@ CString CZENDatabase::GetDefaultDatabasePath()
     return JoinPath(JoinPath(base, "Korvane"), "ZEN.mdb");
 }
 
+DWORD CZENDatabase::ReadBusyTimeoutSeconds()
+{
+    // Whole seconds in 1..3600; anything else counts as not given, as the
+    // log's rotation settings do, so a typing error cannot make a station
+    // wait forever or give up at once.
+    CString text = GetStringFromConfigFile("Database", "BusyTimeout", "");
+    const std::string value = text.Trim().Str();
+    if (value.empty() || value.size() > 4 ||
+        value.find_first_not_of("0123456789") != std::string::npos)
+        return DefaultQueryTimeout;
+    const int seconds = std::stoi(value);
+    return seconds >= 1 && seconds <= 3600 ? static_cast<DWORD>(seconds) : DefaultQueryTimeout;
+}
+
 int CZENDatabase::OpenDatabase(int bLogin, CString strUserName, CString strPassword,
                                CString& strErrorMessage)
 {
@@ -158,6 +173,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
     // A facade left open (a refused old version) is opened afresh.
     if (IsOpen())
         Close();
+    SetQueryTimeout(ReadBusyTimeoutSeconds());
 
     // Step 7: connect.
     try {

@@ -283,6 +283,11 @@ public:
 
     // The file that OpenDatabase opens when the configuration names none.
     static CString GetDefaultDatabasePath();
+    // How long (seconds) a statement waits for another connection's write
+    // lock before it fails as busy: "Database"/"BusyTimeout" of the station
+    // configuration, a whole number from 1 to 3600; otherwise the default
+    // of 5 seconds. Read by every open.
+    static DWORD ReadBusyTimeoutSeconds();
 
 protected:
     // Carries every table from the database's current version 1.6 .. 1.8 to

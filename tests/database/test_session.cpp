@@ -236,6 +236,25 @@ TEST_F(SessionLogin, ApostrophesInNamesAreOrdinaryText)
 
 class SessionPath : public CFacadeTest {};
 
+// The wait for another connection's lock comes from "Database"/"BusyTimeout"
+// in whole seconds 1..3600; anything else is the default of 5 s.
+TEST_F(SessionPath, BusyTimeoutIsReadFromTheConfigurationWithinItsRange)
+{
+    const std::string config = (m_dir.Path() / "busy.ini").string();
+    factest::CEnvGuard env("ZEN_CONFIG", config.c_str());
+    const struct {
+        const char* value;
+        DWORD seconds;
+    } cases[] = {{"1", 1},     {" 30 ", 30},  {"3600", 3600}, {"0", 5},    {"3601", 5}, {"-1", 5},
+                 {"1.5", 5},   {"10s", 5},    {"0x10", 5},    {"", 5},     {"99999999999999999999", 5}};
+    for (const auto& c : cases) {
+        zentest::WriteFileText(config, std::string("[Database]\nBusyTimeout=") + c.value + "\n");
+        EXPECT_EQ(CZENDatabase::ReadBusyTimeoutSeconds(), c.seconds) << "'" << c.value << "'";
+    }
+    std::filesystem::remove(config);
+    EXPECT_EQ(CZENDatabase::ReadBusyTimeoutSeconds(), 5u);
+}
+
 TEST_F(SessionPath, DefaultPathFollowsProgramDataOrDataHome)
 {
     // No configuration file: the default path decides.

@@ -39,15 +39,19 @@ std::vector<std::string> Column(const std::string& path, const char* sql)
 }
 
 // Runs each argument list as its own zendb process, all at once.
-std::vector<CRun> RunTogether(const std::string& db, const std::vector<std::vector<std::string>>& commands)
+std::vector<CRun> RunTogether(const std::string& db, const std::vector<std::vector<std::string>>& commands,
+                              const std::string& config = "")
 {
     std::vector<CRun> runs(commands.size());
     std::vector<std::thread> threads;
+    std::map<std::string, std::optional<std::string>> env;
+    if (!config.empty())
+        env["ZEN_CONFIG"] = config;
     for (size_t i = 0; i < commands.size(); ++i) {
         threads.emplace_back([&, i] {
             std::vector<std::string> args = {"--db", db, "--format", "json"};
             args.insert(args.end(), commands[i].begin(), commands[i].end());
-            runs[i] = RunZendb(args);
+            runs[i] = RunZendb(args, env);
         });
     }
     for (std::thread& thread : threads)
@@ -57,12 +61,15 @@ std::vector<CRun> RunTogether(const std::string& db, const std::vector<std::vect
 
 // Overlapping batches with --skip-existing, two processes at a time, cover
 // K-0001 .. K-1000: each stores its free identifiers, together every one
-// exactly once. (A batch holds the write lock while it runs; pairs of short
-// batches keep every wait well inside the busy timeout also on a slow
-// machine, so the test is about overlap, not about the timeout.) Two
-// batches without it over one range: one stores all, the other nothing.
+// exactly once. (A batch holds the write lock while it runs, which on a
+// loaded machine under the sanitizers can outlast the default wait of 5 s;
+// the configured wait of 10 minutes keeps the test about overlap, not about
+// the timeout.) Two batches without it over one range: one stores all, the
+// other nothing.
 TEST_F(ToolUniqueIds, OverlappingBatchesStoreEveryIdentifierOnce)
 {
+    const std::string config = m_dir.File("ZEN.ini");
+    WriteFileText(config, "[Database]\nBusyTimeout=600\n");
     size_t reported = 0;
     for (int round = 0; round < 4; ++round) {
         char first[16];
@@ -70,7 +77,8 @@ TEST_F(ToolUniqueIds, OverlappingBatchesStoreEveryIdentifierOnce)
         std::snprintf(first, sizeof first, "K-%04d", 250 * round + 1);
         std::snprintf(second, sizeof second, "%s-%04d", round % 2 == 0 ? "K" : "k", 250 * round + 101);
         const auto runs = RunTogether(m_db, {{"samples", "register", first, "--count", "150", "--skip-existing"},
-                                             {"samples", "register", second, "--count", "150", "--skip-existing"}});
+                                             {"samples", "register", second, "--count", "150", "--skip-existing"}},
+                                       config);
         for (const CRun& run : runs) {
             ASSERT_EQ(run.status, 0) << run.err;
             reported += nlohmann::json::parse(run.out).size();
@@ -89,8 +97,10 @@ TEST_F(ToolUniqueIds, OverlappingBatchesStoreEveryIdentifierOnce)
     EXPECT_EQ(*folded.begin(), "K-0001");
     EXPECT_EQ(*folded.rbegin(), "K-1000");
 
-    const auto clash = RunTogether(m_db, {{"samples", "register", "M-001", "--count", "50"},
-                                          {"samples", "register", "m-026", "--count", "50"}});
+    const auto clash = RunTogether(m_db,
+                                   {{"samples", "register", "M-001", "--count", "50"},
+                                    {"samples", "register", "m-026", "--count", "50"}},
+                                   config);
     const int succeeded = (clash[0].status == 0) + (clash[1].status == 0);
     EXPECT_EQ(succeeded, 1);
     for (const CRun& run : clash) {
@@ -133,16 +143,20 @@ TEST_F(ToolUniqueIds, RegistrationsWithoutIdentifierNeverReceiveTheSameOne)
 }
 
 // A writer that keeps the file locked beyond the busy timeout: the
-// registration fails with the busy message and stores nothing.
+// registration fails with the busy message naming the configured wait and
+// stores nothing.
 TEST_F(ToolUniqueIds, RegistrationThatCannotGetTheLockFailsAndStoresNothing)
 {
+    const std::string config = m_dir.File("ZEN.ini");
+    WriteFileText(config, "[Database]\nBusyTimeout=1\n");
     CDatabase other;
     other.OpenEx(CString("DBQ=") + m_db.c_str() + ";", CDatabase::noOdbcDialog);
     other.BeginTrans();
-    const CRun run = Zendb({"samples", "register", "L-1", "--count", "3"});
+    const CRun run = Zendb({"samples", "register", "L-1", "--count", "3"}, {{"ZEN_CONFIG", config}});
     other.Rollback();
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("database is locked"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("for longer than the wait of 1000 ms"), std::string::npos) << run.err;
     EXPECT_EQ(Column(m_db, "SELECT COUNT(*) FROM Samples"), std::vector<std::string>{"0"});
 }
 
