@@ -168,8 +168,17 @@ bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
 // identity first, then the select list); false when it is gone.
 bool Reselect(CRecordsetState& st, const CSqlValue& id, std::vector<CSqlValue>& buffer)
 {
-    if (!st.reselect)
-        st.reselect = st.connection->Prepare(TranslateSql(st.reselectSql, st.connection->GetDialect()), st.shownSql);
+    if (!st.reselect) {
+        // The translation is kept with the statement's text: a recordset
+        // opened again with the same text reads its rows again without it.
+        CString engineSql = st.text ? st.text->reselectEngineSql : CString();
+        if (engineSql.IsEmpty()) {
+            engineSql = TranslateSql(st.reselectSql, st.connection->GetDialect());
+            if (st.text)
+                st.text->reselectEngineSql = engineSql;
+        }
+        st.reselect = st.connection->Prepare(engineSql, st.shownSql);
+    }
     CSqlStatement& s = *st.reselect;
     s.Reset();
     s.Bind(1, id);
@@ -370,8 +379,10 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
         } catch (const CDBException&) {
             st.statement.reset();
         }
-        if (st.statement)
+        if (st.statement) {
             st.reselectSql = text->reselectSql; // translated when first needed (rows added or changed)
+            st.text = text;
+        }
     }
     if (!st.statement)
         st.statement = st.connection->Prepare(TranslateSqlTokens(text->tokens, dialect, sql), sql);

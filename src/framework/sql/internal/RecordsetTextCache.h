@@ -20,6 +20,9 @@ struct CPreparedSelectText {
     CString table;        // the single table's name, unquoted
     CString withRowId;    // engine text selecting the row identity first (single table only)
     CString reselectSql;  // one row by identity, not yet translated (single table only)
+    // reselectSql translated for the engine, filled by the first recordset
+    // that reads a row again (most reads never do).
+    mutable CString reselectEngineSql;
 };
 
 // The most recently used entries of one connection, keyed by the statement
