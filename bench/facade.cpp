@@ -1,7 +1,11 @@
 // Cost of the facade's queries and of the sample's save and load against the
 // same work done with raw SQLite C-API calls (the baseline) in the same run,
 // on a database of 100,000 samples, each with one profile run of five made
-// indents. The database is built once and cached in the build folder.
+// indents. The database is built once and cached in the build folder (or in
+// ZEN_BENCH_DATA). The baselines are what a careful program writes: a
+// connection opened as the library opens its own, statements prepared once
+// and reset, the same sample objects filled. Lines named ..._RawPerQuery keep
+// the weaker baseline of a statement prepared for each query.
 #include "database/Schema.h"
 #include "database/ZENDatabase.h"
 #include "databaseobjects/CZENDB_Sample.h"
@@ -15,6 +19,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,7 +43,7 @@ constexpr long long kMeasuredSpacing = 600;
 
 std::string DataDir()
 {
-    return ZEN_BENCH_DATA_DIR;
+    return zenbench::DataDir(ZEN_BENCH_DATA_DIR);
 }
 
 std::string DatabasePath()
@@ -149,7 +154,7 @@ void EnsureDatabase()
     });
 }
 
-// What the raw reads keep of a sample row: every column copied out.
+// What the per-query baselines keep of a sample row: every column copied out.
 struct RawSample {
     int32_t id = 0;
     std::string texts[31];
@@ -157,13 +162,7 @@ struct RawSample {
     std::vector<unsigned char> trace;
 };
 
-const std::string kRawSampleColumns =
-    "SELECT SampleID, UserSampleID, WorkOrder, PartNo, Detail, Customer, Material, "
-    "RegistrationDate, RegisteredBy, DueDate, MeasuredDate, MeasuredBy, Signed, Signature, "
-    "CustomField1, CustomField2, CustomField3, CustomField4, CustomField5, CustomField6, "
-    "CustomField7, CustomField8, CustomField9, CustomField10, CustomField11, CustomField12, "
-    "CustomField13, CustomField14, CustomField15, CustomField16, CustomField17, CustomField18, "
-    "CustomField19, Trace FROM Samples ";
+const std::string kRawSampleColumns = std::string(zenbench::kSampleColumns) + " ";
 
 void ReadRawSample(sqlite3_stmt* stmt, RawSample& sample)
 {
@@ -191,24 +190,17 @@ struct RawIndent {
     std::string objective;
 };
 
-class CRawDatabase {
+// The raw connection on the benchmark database.
+class CRawDatabase : public zenbench::CRawConnection {
 public:
-    CRawDatabase()
-    {
-        Check(sqlite3_open_v2(DatabasePath().c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr), m_db, "open");
-        // The same durability as the library's connection.
-        Check(sqlite3_exec(m_db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr), m_db, "pragma");
-    }
-    ~CRawDatabase() { sqlite3_close(m_db); }
-    CRawDatabase(const CRawDatabase&) = delete;
-    CRawDatabase& operator=(const CRawDatabase&) = delete;
-    sqlite3* Get() const { return m_db; }
+    CRawDatabase() : CRawConnection(DatabasePath()) {}
 
-    // Rows of a statement read into new samples; the number of rows.
+    // Rows of a statement prepared for this query alone, read into new
+    // samples; the number of rows.
     size_t ReadSamples(const std::string& sql, std::vector<RawSample>& samples) const
     {
         sqlite3_stmt* stmt = nullptr;
-        Check(sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr), m_db, "prepare");
+        Check(sqlite3_prepare_v2(Get(), sql.c_str(), -1, &stmt, nullptr), Get(), "prepare");
         size_t rows = 0;
         while (sqlite3_step(stmt) == SQLITE_ROW) {
             samples.emplace_back();
@@ -218,11 +210,6 @@ public:
         sqlite3_finalize(stmt);
         return rows;
     }
-
-    void Exec(const char* sql) const { Check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr), m_db, sql); }
-
-private:
-    sqlite3* m_db = nullptr;
 };
 
 // The facade opened on the benchmark database (no login, no upgrade needed).
@@ -257,15 +244,51 @@ std::vector<int> RandomRows(int count, int limit)
     return rows;
 }
 
+// Every row of a prepared statement as new samples appended to list (the
+// caller owns them, as with the facade's queries); the number of rows.
+int ReadSampleObjects(const zenbench::CRawStatement& stmt, CDatabase* db, CObList& list)
+{
+    int rows = 0;
+    while (stmt.Step()) {
+        auto* sample = new CZENDB_Sample(db);
+        sample->KeepConnection = true;
+        zenbench::FillSample(stmt.Get(), *sample);
+        list.AddTail(sample);
+        ++rows;
+    }
+    stmt.Reset();
+    return rows;
+}
+
 // --- SampleExist: a sample found by its identifier (every column read) ------
 
 void BM_SampleExist_Raw(benchmark::State& state)
 {
     CRawDatabase db;
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE UserSampleID = ?");
+    const std::vector<int> rows = RandomRows(kLookups, kSamples);
+    CZENDB_Sample sample;
+    for (auto _ : state) {
+        for (int row : rows) {
+            const CString id = UserSampleID(row);
+            sqlite3_bind_text(stmt.Get(), 1, id.GetString(), id.GetLength(), SQLITE_STATIC);
+            if (!stmt.Step())
+                state.SkipWithError("not found");
+            zenbench::FillSample(stmt.Get(), sample);
+            stmt.Reset();
+            benchmark::DoNotOptimize(sample.SampleID);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kLookups);
+}
+BENCHMARK(BM_SampleExist_Raw)->Unit(benchmark::kMillisecond);
+
+void BM_SampleExist_RawPerQuery(benchmark::State& state)
+{
+    CRawDatabase db;
     const std::vector<int> rows = RandomRows(kLookups, kSamples);
     for (auto _ : state) {
         for (int row : rows) {
-            // As the record's load: one statement text per lookup.
             char* sql = sqlite3_mprintf("%s WHERE UserSampleID = '%q'", kRawSampleColumns.c_str(),
                                         UserSampleID(row).GetString());
             std::vector<RawSample> found;
@@ -278,7 +301,7 @@ void BM_SampleExist_Raw(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kLookups);
 }
-BENCHMARK(BM_SampleExist_Raw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SampleExist_RawPerQuery)->Unit(benchmark::kMillisecond);
 
 void BM_SampleExist_Facade(benchmark::State& state)
 {
@@ -298,27 +321,47 @@ BENCHMARK(BM_SampleExist_Facade)->Unit(benchmark::kMillisecond);
 
 // --- GetNextUserSampleID: the latest registration and its successor ---------
 
+const char* const kLatestRegistration = "SELECT SampleID, UserSampleID, RegistrationDate FROM Samples WHERE "
+                                        "RegistrationDate = (SELECT MAX(RegistrationDate) FROM Samples)";
+
+std::string ProposeAfter(const std::string& id)
+{
+    const size_t digit = id.find_first_of("0123456789");
+    return id.substr(0, digit) + std::to_string(std::atoi(id.c_str() + digit) + 1);
+}
+
 void BM_NextUserSampleID_Raw(benchmark::State& state)
+{
+    CRawDatabase db;
+    const zenbench::CRawStatement stmt(db.Get(), kLatestRegistration);
+    for (auto _ : state) {
+        std::string id;
+        while (id.empty() && stmt.Step())
+            if (const unsigned char* text = sqlite3_column_text(stmt.Get(), 1))
+                id = reinterpret_cast<const char*>(text);
+        stmt.Reset();
+        const std::string proposal = ProposeAfter(id);
+        benchmark::DoNotOptimize(proposal);
+    }
+}
+BENCHMARK(BM_NextUserSampleID_Raw)->Unit(benchmark::kMicrosecond);
+
+void BM_NextUserSampleID_RawPerQuery(benchmark::State& state)
 {
     CRawDatabase db;
     for (auto _ : state) {
         sqlite3_stmt* stmt = nullptr;
-        Check(sqlite3_prepare_v2(db.Get(),
-                                 "SELECT SampleID, UserSampleID, RegistrationDate FROM Samples WHERE "
-                                 "RegistrationDate = (SELECT MAX(RegistrationDate) FROM Samples)",
-                                 -1, &stmt, nullptr),
-              db.Get(), "prepare");
+        Check(sqlite3_prepare_v2(db.Get(), kLatestRegistration, -1, &stmt, nullptr), db.Get(), "prepare");
         std::string id;
         while (id.empty() && sqlite3_step(stmt) == SQLITE_ROW)
             if (const unsigned char* text = sqlite3_column_text(stmt, 1))
                 id = reinterpret_cast<const char*>(text);
         sqlite3_finalize(stmt);
-        const size_t digit = id.find_first_of("0123456789");
-        const std::string proposal = id.substr(0, digit) + std::to_string(std::atoi(id.c_str() + digit) + 1);
+        const std::string proposal = ProposeAfter(id);
         benchmark::DoNotOptimize(proposal);
     }
 }
-BENCHMARK(BM_NextUserSampleID_Raw)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NextUserSampleID_RawPerQuery)->Unit(benchmark::kMicrosecond);
 
 void BM_NextUserSampleID_Facade(benchmark::State& state)
 {
@@ -332,41 +375,78 @@ void BM_NextUserSampleID_Facade(benchmark::State& state)
 }
 BENCHMARK(BM_NextUserSampleID_Facade)->Unit(benchmark::kMicrosecond);
 
-// --- Save: insert a new sample, update an existing one (one commit each) ----
+// --- Save: insert a new sample (autocommit: one synced commit each; or all
+// inside one transaction, committed after the measured loop) -----------------
 
 constexpr const char* kRemoveInserted = "DELETE FROM Samples WHERE UserSampleID LIKE 'NEW-%'";
+// The columns that the sample's insert writes for such a sample.
+constexpr const char* kRawInsert = "INSERT INTO Samples (UserSampleID, WorkOrder, RegistrationDate, DueDate, Signed) "
+                                   "VALUES (?, ?, ?, ?, 0)";
+constexpr int kSavesAutocommit = 200;
+constexpr int kSavesInTransaction = 2000;
 
+int64_t RawInsert(const CRawDatabase& db, sqlite3_stmt* stmt, int n)
+{
+    const std::string id = "NEW-" + std::to_string(n);
+    const std::string now = SqlDateTimeText(CTime::GetCurrentTime()).Str();
+    sqlite3_bind_text(stmt, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, "x", -1, SQLITE_STATIC);
+    sqlite3_bind_text(stmt, 3, now.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 4, now.c_str(), -1, SQLITE_TRANSIENT);
+    Check(sqlite3_step(stmt), db.Get(), "insert");
+    sqlite3_reset(stmt);
+    return sqlite3_last_insert_rowid(db.Get());
+}
+
+// state.range(0): 1 inside one transaction, 0 autocommit.
 void BM_SaveInsert_Raw(benchmark::State& state)
 {
+    const bool inTransaction = state.range(0) != 0;
+    state.SetLabel(inTransaction ? "in transaction" : "autocommit");
     CRawDatabase db;
-    // The columns that the record's insert writes for such a sample.
-    const char* const sql = "INSERT INTO Samples (UserSampleID, WorkOrder, RegistrationDate, DueDate, Signed) "
-                            "VALUES (?, ?, ?, ?, 0)";
+    const zenbench::CRawStatement insert(db.Get(), kRawInsert);
+    if (inTransaction)
+        db.Exec("BEGIN IMMEDIATE");
+    int n = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(RawInsert(db, insert.Get(), n++));
+    if (inTransaction)
+        db.Exec("COMMIT");
+    db.Exec(kRemoveInserted);
+}
+BENCHMARK(BM_SaveInsert_Raw)->Arg(1)->Iterations(kSavesInTransaction)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveInsert_Raw)->Arg(0)->Iterations(kSavesAutocommit)->Unit(benchmark::kMicrosecond);
+
+void BM_SaveInsert_RawPerQuery(benchmark::State& state)
+{
+    const bool inTransaction = state.range(0) != 0;
+    state.SetLabel(inTransaction ? "in transaction" : "autocommit");
+    CRawDatabase db;
+    if (inTransaction)
+        db.Exec("BEGIN IMMEDIATE");
     int n = 0;
     for (auto _ : state) {
         sqlite3_stmt* stmt = nullptr;
-        Check(sqlite3_prepare_v2(db.Get(), sql, -1, &stmt, nullptr), db.Get(), "prepare");
-        const std::string id = "NEW-" + std::to_string(n++);
-        const std::string now = SqlDateTimeText(CTime::GetCurrentTime()).Str();
-        sqlite3_bind_text(stmt, 1, id.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, "x", -1, SQLITE_STATIC);
-        sqlite3_bind_text(stmt, 3, now.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 4, now.c_str(), -1, SQLITE_TRANSIENT);
-        Check(sqlite3_step(stmt), db.Get(), "insert");
-        const sqlite3_int64 key = sqlite3_last_insert_rowid(db.Get());
-        benchmark::DoNotOptimize(key);
+        Check(sqlite3_prepare_v2(db.Get(), kRawInsert, -1, &stmt, nullptr), db.Get(), "prepare");
+        benchmark::DoNotOptimize(RawInsert(db, stmt, n++));
         sqlite3_finalize(stmt);
     }
+    if (inTransaction)
+        db.Exec("COMMIT");
     db.Exec(kRemoveInserted);
 }
-BENCHMARK(BM_SaveInsert_Raw)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_SaveInsert_RawPerQuery)->Arg(1)->Iterations(kSavesInTransaction)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveInsert_RawPerQuery)->Arg(0)->Iterations(kSavesAutocommit)->Unit(benchmark::kMicrosecond);
 
 void BM_SaveInsert_Facade(benchmark::State& state)
 {
-    CRawDatabase cleanup;
+    const bool inTransaction = state.range(0) != 0;
+    state.SetLabel(inTransaction ? "in transaction" : "autocommit");
     int n = 0;
     {
         CBenchFacade facade;
+        if (inTransaction)
+            facade->BeginTrans();
         for (auto _ : state) {
             CZENDB_Sample sample(&facade.Get(), CString("NEW-") + std::to_string(n++).c_str());
             sample.RegistrationDate = CTime::GetCurrentTime();
@@ -376,27 +456,33 @@ void BM_SaveInsert_Facade(benchmark::State& state)
                 state.SkipWithError("not saved");
             benchmark::DoNotOptimize(sample.SampleID);
         }
+        if (inTransaction)
+            facade->CommitTrans();
     }
-    cleanup.Exec(kRemoveInserted);
+    CRawDatabase().Exec(kRemoveInserted);
 }
-BENCHMARK(BM_SaveInsert_Facade)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_SaveInsert_Facade)->Arg(1)->Iterations(kSavesInTransaction)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveInsert_Facade)->Arg(0)->Iterations(kSavesAutocommit)->Unit(benchmark::kMicrosecond);
+
+// --- Save: update an existing sample (one commit each) ------------------------
 
 void BM_SaveUpdate_Raw(benchmark::State& state)
 {
     CRawDatabase db;
+    const zenbench::CRawStatement read(db.Get(), kRawSampleColumns + "WHERE SampleID = 500");
+    const zenbench::CRawStatement update(db.Get(), "UPDATE Samples SET WorkOrder = ? WHERE SampleID = 500");
+    CZENDB_Sample sample;
     int n = 0;
     for (auto _ : state) {
         // Read the row, then write it back changed, as an update by key does.
-        std::vector<RawSample> row;
-        db.ReadSamples(kRawSampleColumns + "WHERE SampleID = 500", row);
-        sqlite3_stmt* stmt = nullptr;
-        Check(sqlite3_prepare_v2(db.Get(), "UPDATE Samples SET WorkOrder = ? WHERE SampleID = 500", -1, &stmt,
-                                 nullptr),
-              db.Get(), "prepare");
+        if (!read.Step())
+            state.SkipWithError("not found");
+        zenbench::FillSample(read.Get(), sample);
+        read.Reset();
         const std::string workOrder = "WO-" + std::to_string(n++);
-        sqlite3_bind_text(stmt, 1, workOrder.c_str(), -1, SQLITE_TRANSIENT);
-        Check(sqlite3_step(stmt), db.Get(), "update");
-        sqlite3_finalize(stmt);
+        sqlite3_bind_text(update.Get(), 1, workOrder.c_str(), -1, SQLITE_TRANSIENT);
+        update.Step();
+        update.Reset();
     }
 }
 BENCHMARK(BM_SaveUpdate_Raw)->Unit(benchmark::kMillisecond)->Iterations(200);
@@ -421,6 +507,26 @@ BENCHMARK(BM_SaveUpdate_Facade)->Unit(benchmark::kMillisecond)->Iterations(200);
 void BM_LoadByKey_Raw(benchmark::State& state)
 {
     CRawDatabase db;
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE SampleID = ?");
+    const std::vector<int> rows = RandomRows(kLookups, kSamples);
+    for (auto _ : state) {
+        for (int row : rows) {
+            CZENDB_Sample sample;
+            sqlite3_bind_int(stmt.Get(), 1, row + 1);
+            if (!stmt.Step())
+                state.SkipWithError("not found");
+            zenbench::FillSample(stmt.Get(), sample);
+            stmt.Reset();
+            benchmark::DoNotOptimize(sample.SampleID);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kLookups);
+}
+BENCHMARK(BM_LoadByKey_Raw)->Unit(benchmark::kMillisecond);
+
+void BM_LoadByKey_RawPerQuery(benchmark::State& state)
+{
+    CRawDatabase db;
     const std::vector<int> rows = RandomRows(kLookups, kSamples);
     for (auto _ : state) {
         for (int row : rows) {
@@ -433,7 +539,7 @@ void BM_LoadByKey_Raw(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kLookups);
 }
-BENCHMARK(BM_LoadByKey_Raw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadByKey_RawPerQuery)->Unit(benchmark::kMillisecond);
 
 void BM_LoadByKey_Facade(benchmark::State& state)
 {
@@ -475,7 +581,25 @@ const char* ViewName(int view)
     return names[view];
 }
 
+// The same sample objects as the facade's list, from a statement prepared once.
 void BM_GetSamples_Raw(benchmark::State& state)
+{
+    const auto view = static_cast<SampleViewTypeType>(state.range(0));
+    state.SetLabel(ViewName(view));
+    CRawDatabase db;
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + RawViewClause(view) + "ORDER BY SampleID DESC");
+    int rows = 0;
+    for (auto _ : state) {
+        CObList list;
+        rows = ReadSampleObjects(stmt, nullptr, list);
+        DeleteAll(list);
+    }
+    state.counters["rows"] = rows;
+}
+BENCHMARK(BM_GetSamples_Raw)->DenseRange(SampleViewAll, SampleViewSigned)->Unit(benchmark::kMillisecond);
+
+// Plain rows (strings and bytes, no sample objects), prepared per query.
+void BM_GetSamples_RawPerQueryPlainRows(benchmark::State& state)
 {
     const auto view = static_cast<SampleViewTypeType>(state.range(0));
     state.SetLabel(ViewName(view));
@@ -489,7 +613,9 @@ void BM_GetSamples_Raw(benchmark::State& state)
     }
     state.counters["rows"] = static_cast<double>(rows);
 }
-BENCHMARK(BM_GetSamples_Raw)->DenseRange(SampleViewAll, SampleViewSigned)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetSamples_RawPerQueryPlainRows)
+    ->DenseRange(SampleViewAll, SampleViewSigned)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_GetSamples_Facade(benchmark::State& state)
 {
@@ -515,11 +641,12 @@ BENCHMARK(BM_GetSamples_Facade)->DenseRange(SampleViewAll, SampleViewSigned)->Un
 void BM_First5000_Raw(benchmark::State& state)
 {
     CRawDatabase db;
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "ORDER BY SampleID LIMIT 5000");
     for (auto _ : state) {
-        std::vector<RawSample> samples;
-        if (db.ReadSamples(kRawSampleColumns + "ORDER BY SampleID LIMIT 5000", samples) != 5000)
+        CObList list;
+        if (ReadSampleObjects(stmt, nullptr, list) != 5000)
             state.SkipWithError("wrong count");
-        benchmark::DoNotOptimize(samples);
+        DeleteAll(list);
     }
 }
 BENCHMARK(BM_First5000_Raw)->Unit(benchmark::kMillisecond);
@@ -542,30 +669,31 @@ BENCHMARK(BM_First5000_Facade)->Unit(benchmark::kMillisecond);
 void BM_MadeIndents_Raw(benchmark::State& state)
 {
     CRawDatabase db;
+    const zenbench::CRawStatement stmt(db.Get(),
+                                       "SELECT IndentID, ProfileID, [Actual distance from edge], "
+                                       "[Actual distance from axis], D1, D2, [Actual type of indentor], "
+                                       "[Actual testload], Hardness, [Hardness unit], Objective, "
+                                       "[Calibration data] FROM IndentsRun WHERE ProfileID = ? "
+                                       "ORDER BY [Actual distance from edge], IndentID");
     const std::vector<int> runs = RandomRows(kLookups, kSamples);
     for (auto _ : state) {
         for (int run : runs) {
-            const std::string sql = "SELECT IndentID, ProfileID, [Actual distance from edge], "
-                                    "[Actual distance from axis], D1, D2, [Actual type of indentor], "
-                                    "[Actual testload], Hardness, [Hardness unit], Objective, "
-                                    "[Calibration data] FROM IndentsRun WHERE ProfileID = " +
-                                    std::to_string(run + 1) + " ORDER BY [Actual distance from edge], IndentID";
-            sqlite3_stmt* stmt = nullptr;
-            Check(sqlite3_prepare_v2(db.Get(), sql.c_str(), -1, &stmt, nullptr), db.Get(), "prepare");
+            sqlite3_bind_int(stmt.Get(), 1, run + 1);
             std::vector<RawIndent> indents;
-            while (sqlite3_step(stmt) == SQLITE_ROW) {
+            while (stmt.Step()) {
+                sqlite3_stmt* s = stmt.Get();
                 RawIndent& indent = indents.emplace_back();
-                indent.id = sqlite3_column_int(stmt, 0);
-                indent.profile = sqlite3_column_int(stmt, 1);
+                indent.id = sqlite3_column_int(s, 0);
+                indent.profile = sqlite3_column_int(s, 1);
                 for (int i = 0; i < 6; ++i)
-                    indent.values[i] = sqlite3_column_double(stmt, i < 4 ? i + 2 : i + 3);
-                indent.type = sqlite3_column_int(stmt, 6);
-                if (const unsigned char* text = sqlite3_column_text(stmt, 9))
+                    indent.values[i] = sqlite3_column_double(s, i < 4 ? i + 2 : i + 3);
+                indent.type = sqlite3_column_int(s, 6);
+                if (const unsigned char* text = sqlite3_column_text(s, 9))
                     indent.unit = reinterpret_cast<const char*>(text);
-                if (const unsigned char* text = sqlite3_column_text(stmt, 10))
+                if (const unsigned char* text = sqlite3_column_text(s, 10))
                     indent.objective = reinterpret_cast<const char*>(text);
             }
-            sqlite3_finalize(stmt);
+            stmt.Reset();
             if (indents.size() != kIndentsPerRun)
                 state.SkipWithError("wrong count");
             benchmark::DoNotOptimize(indents);
@@ -603,6 +731,10 @@ int main(int argc, char** argv)
     // that their cost is measured without filling a disk.
     std::filesystem::create_directories(DataDir());
     std::ofstream(ConfigPath()) << "[Database]\nDatabaseFile=" << DatabasePath() << "\n[Log]\nFile=/dev/null\n";
+    // A station's configuration is old: dated back, it is parsed once and
+    // then kept (a file changed moments ago is read again at every entry).
+    std::filesystem::last_write_time(ConfigPath(),
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::minutes(10));
     setenv("ZEN_CONFIG", ConfigPath().c_str(), 1);
     EnsureDatabase();
     benchmark::Initialize(&argc, argv);

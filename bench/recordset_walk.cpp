@@ -1,7 +1,11 @@
 // Cost of reading the Samples table through CZENDB_SamplesRecordset against
 // the raw SQLite C API reading the same columns (the baseline), on 100,000
 // rows of which every tenth holds a full trace: a walk over every row, and
-// lookups of single samples by UserSampleID (an indexed column).
+// lookups of single samples by UserSampleID (an indexed column) in tables of
+// 10,000, 100,000 and 1,000,000 such rows. The raw side opens its connection
+// as the library does and prepares its statement once; ..._RawPerQuery keeps
+// the weaker baseline of a statement prepared for each lookup. The databases
+// are cached in the build folder (or in ZEN_BENCH_DATA).
 #include "database/Schema.h"
 #include "framework/CTime.h"
 #include "framework/sql/Database.h"
@@ -29,18 +33,20 @@ namespace {
 using zenbench::Check;
 using zenbench::UserSampleID;
 
-constexpr int kRows = 100000;
+constexpr int kRows = 100000; // rows of the walk
 constexpr int kTraceEvery = 10;
 constexpr int kLookups = 1000;
 
 std::string DataDir()
 {
-    return ZEN_BENCH_DATA_DIR;
+    return zenbench::DataDir(ZEN_BENCH_DATA_DIR);
 }
 
-std::string DatabasePath()
+std::string DatabasePath(int rows = kRows)
 {
-    return DataDir() + "/recordset_walk_100k.db";
+    return DataDir() + "/recordset_walk_" + (rows % 1000000 == 0 ? std::to_string(rows / 1000000) + "m"
+                                                                  : std::to_string(rows / 1000) + "k") +
+           ".db";
 }
 
 
@@ -59,7 +65,7 @@ std::vector<BYTE> FullTraceBlock()
     return block;
 }
 
-bool CachedDatabaseIsComplete(const std::string& path)
+bool CachedDatabaseIsComplete(const std::string& path, int rows)
 {
     if (!std::filesystem::exists(path))
         return false;
@@ -70,8 +76,8 @@ bool CachedDatabaseIsComplete(const std::string& path)
         if (sqlite3_prepare_v2(db, "SELECT COUNT(*), COUNT(Trace) FROM Samples", -1, &stmt, nullptr) ==
                 SQLITE_OK &&
             sqlite3_step(stmt) == SQLITE_ROW)
-            complete = sqlite3_column_int(stmt, 0) == kRows &&
-                       sqlite3_column_int(stmt, 1) == kRows / kTraceEvery;
+            complete = sqlite3_column_int(stmt, 0) == rows &&
+                       sqlite3_column_int(stmt, 1) == rows / kTraceEvery;
         sqlite3_finalize(stmt);
     }
     sqlite3_close(db);
@@ -80,12 +86,12 @@ bool CachedDatabaseIsComplete(const std::string& path)
 
 // Creates the database once (schema through the library, rows through the C
 // API in one transaction) under a temporary name, then moves it into place.
-void EnsureDatabase()
+void EnsureDatabase(int rows)
 {
-    const std::string path = DatabasePath();
-    if (CachedDatabaseIsComplete(path))
+    const std::string path = DatabasePath(rows);
+    if (CachedDatabaseIsComplete(path, rows))
         return;
-    zenbench::BuildDatabase(path, [](sqlite3* db) {
+    zenbench::BuildDatabase(path, [rows](sqlite3* db) {
         std::string sql = "INSERT INTO Samples (UserSampleID, WorkOrder, PartNo, Detail, Customer, "
                           "Material, RegistrationDate, RegisteredBy, DueDate, MeasuredDate, MeasuredBy, "
                           "Signed, Signature";
@@ -99,7 +105,7 @@ void EnsureDatabase()
         Check(sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr), db, "prepare");
         const std::vector<BYTE> trace = FullTraceBlock();
         const CTime base(2014, 1, 1, 8, 0, 0);
-        for (int row = 0; row < kRows; ++row) {
+        for (int row = 0; row < rows; ++row) {
             const CTime registered = base + CTimeSpan(row * 600LL);
             const CString texts[] = {
                 UserSampleID(row), "WO-" + UserSampleID(row / 7), "PN-4711", "Flange, left side",
@@ -135,13 +141,7 @@ struct RawSample {
     std::vector<unsigned char> trace;
 };
 
-const char* const kRawColumns =
-    "SELECT SampleID, UserSampleID, WorkOrder, PartNo, Detail, Customer, Material, "
-    "RegistrationDate, RegisteredBy, DueDate, MeasuredDate, MeasuredBy, Signed, Signature, "
-    "CustomField1, CustomField2, CustomField3, CustomField4, CustomField5, CustomField6, "
-    "CustomField7, CustomField8, CustomField9, CustomField10, CustomField11, CustomField12, "
-    "CustomField13, CustomField14, CustomField15, CustomField16, CustomField17, CustomField18, "
-    "CustomField19, Trace FROM Samples";
+const char* const kRawColumns = zenbench::kSampleColumns;
 
 void ReadRawRow(sqlite3_stmt* stmt, RawSample& sample)
 {
@@ -160,33 +160,23 @@ void ReadRawRow(sqlite3_stmt* stmt, RawSample& sample)
     sample.trace.assign(blob, blob + sqlite3_column_bytes(stmt, 33));
 }
 
-class CRawDatabase {
+// The raw connection, opened as the library opens its own.
+class CRawDatabase : public zenbench::CRawConnection {
 public:
-    CRawDatabase()
-    {
-        Check(sqlite3_open_v2(DatabasePath().c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr), m_db,
-              "open");
-    }
-    ~CRawDatabase() { sqlite3_close(m_db); }
-    CRawDatabase(const CRawDatabase&) = delete;
-    CRawDatabase& operator=(const CRawDatabase&) = delete;
-    sqlite3* Get() const { return m_db; }
-
-private:
-    sqlite3* m_db = nullptr;
+    explicit CRawDatabase(int rows = kRows) : CRawConnection(DatabasePath(rows)) {}
 };
 
-CString ConnectString()
+CString ConnectString(int rows = kRows)
 {
     CString connect;
-    connect.Format("DBQ=%s;", DatabasePath().c_str());
+    connect.Format("DBQ=%s;", DatabasePath(rows).c_str());
     return connect;
 }
 
-std::vector<CString> LookupIDs()
+std::vector<CString> LookupIDs(int rows)
 {
     std::mt19937 random(12345);
-    std::uniform_int_distribution<int> row(0, kRows - 1);
+    std::uniform_int_distribution<int> row(0, rows - 1);
     std::vector<CString> ids;
     for (int i = 0; i < kLookups; ++i)
         ids.push_back(UserSampleID(row(random)));
@@ -196,17 +186,16 @@ std::vector<CString> LookupIDs()
 void BM_WalkRawBaseline(benchmark::State& state)
 {
     CRawDatabase db;
+    const zenbench::CRawStatement stmt(db.Get(), kRawColumns);
     RawSample sample;
     for (auto _ : state) {
-        sqlite3_stmt* stmt = nullptr;
-        Check(sqlite3_prepare_v2(db.Get(), kRawColumns, -1, &stmt, nullptr), db.Get(), "prepare");
         int rows = 0;
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            ReadRawRow(stmt, sample);
+        while (stmt.Step()) {
+            ReadRawRow(stmt.Get(), sample);
             benchmark::DoNotOptimize(sample);
             ++rows;
         }
-        sqlite3_finalize(stmt);
+        stmt.Reset();
         if (rows != kRows)
             state.SkipWithError("wrong row count");
     }
@@ -261,36 +250,35 @@ void BM_WalkRecordsetGetSample(benchmark::State& state)
 }
 BENCHMARK(BM_WalkRecordsetGetSample)->Unit(benchmark::kMillisecond);
 
-// Lookups with the statement prepared once and the identifier bound.
+// Lookups with the statement prepared once and the identifier bound
+// (state.range(0): rows in the table).
 void BM_LookupRawPreparedBaseline(benchmark::State& state)
 {
-    CRawDatabase db;
-    const std::vector<CString> ids = LookupIDs();
-    const std::string sql = std::string(kRawColumns) + " WHERE UserSampleID = ?";
-    sqlite3_stmt* stmt = nullptr;
-    Check(sqlite3_prepare_v2(db.Get(), sql.c_str(), -1, &stmt, nullptr), db.Get(), "prepare");
+    const int tableRows = static_cast<int>(state.range(0));
+    CRawDatabase db(tableRows);
+    const std::vector<CString> ids = LookupIDs(tableRows);
+    const zenbench::CRawStatement stmt(db.Get(), std::string(kRawColumns) + " WHERE UserSampleID = ?");
     RawSample sample;
     for (auto _ : state) {
         for (const CString& id : ids) {
-            sqlite3_bind_text(stmt, 1, id.GetString(), -1, SQLITE_STATIC);
-            if (sqlite3_step(stmt) != SQLITE_ROW)
+            sqlite3_bind_text(stmt.Get(), 1, id.GetString(), id.GetLength(), SQLITE_STATIC);
+            if (!stmt.Step())
                 state.SkipWithError("not found");
-            ReadRawRow(stmt, sample);
+            ReadRawRow(stmt.Get(), sample);
             benchmark::DoNotOptimize(sample);
-            sqlite3_reset(stmt);
+            stmt.Reset();
         }
     }
-    sqlite3_finalize(stmt);
     state.SetItemsProcessed(state.iterations() * kLookups);
 }
-BENCHMARK(BM_LookupRawPreparedBaseline)->Unit(benchmark::kMillisecond);
 
 // Lookups the way an ad-hoc caller of the C API writes them: one statement
 // text per lookup, prepared and finalised each time.
 void BM_LookupRawPerQuery(benchmark::State& state)
 {
-    CRawDatabase db;
-    const std::vector<CString> ids = LookupIDs();
+    const int tableRows = static_cast<int>(state.range(0));
+    CRawDatabase db(tableRows);
+    const std::vector<CString> ids = LookupIDs(tableRows);
     RawSample sample;
     for (auto _ : state) {
         for (const CString& id : ids) {
@@ -307,15 +295,15 @@ void BM_LookupRawPerQuery(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kLookups);
 }
-BENCHMARK(BM_LookupRawPerQuery)->Unit(benchmark::kMillisecond);
 
 // Lookups as the sample's load by identifier does them: a recordset per
 // lookup, opened with the default statement and the identifier's filter.
 void BM_LookupRecordset(benchmark::State& state)
 {
+    const int tableRows = static_cast<int>(state.range(0));
     CDatabase db;
-    db.OpenEx(ConnectString(), CDatabase::noOdbcDialog);
-    const std::vector<CString> ids = LookupIDs();
+    db.OpenEx(ConnectString(tableRows), CDatabase::noOdbcDialog);
+    const std::vector<CString> ids = LookupIDs(tableRows);
     CZENDB_Sample sample(&db);
     sample.KeepConnection = true;
     for (auto _ : state) {
@@ -333,7 +321,44 @@ void BM_LookupRecordset(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kLookups);
 }
-BENCHMARK(BM_LookupRecordset)->Unit(benchmark::kMillisecond);
+
+// Lookups through the sample's load by identifier, which also decodes the
+// trace and writes its log entry.
+void BM_LookupSampleLoad(benchmark::State& state)
+{
+    const int tableRows = static_cast<int>(state.range(0));
+    CDatabase db;
+    db.OpenEx(ConnectString(tableRows), CDatabase::noOdbcDialog);
+    const std::vector<CString> ids = LookupIDs(tableRows);
+    for (auto _ : state) {
+        for (const CString& id : ids) {
+            CZENDB_Sample sample(&db);
+            if (!sample.Load(id))
+                state.SkipWithError("not found");
+            benchmark::DoNotOptimize(sample.SampleID);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kLookups);
+}
+
+constexpr int kTableSizes[] = {10000, 100000, 1000000};
+
+// Baseline and library side by side for each table size.
+void RegisterLookups()
+{
+    for (const int rows : kTableSizes) {
+        benchmark::RegisterBenchmark("BM_LookupRawPreparedBaseline", BM_LookupRawPreparedBaseline)
+            ->Arg(rows)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_LookupRawPerQuery", BM_LookupRawPerQuery)
+            ->Arg(rows)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_LookupRecordset", BM_LookupRecordset)->Arg(rows)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_LookupSampleLoad", BM_LookupSampleLoad)
+            ->Arg(rows)
+            ->Unit(benchmark::kMillisecond);
+    }
+}
 
 } // namespace
 
@@ -343,7 +368,9 @@ int main(int argc, char** argv)
     const std::string state = DataDir() + "/recordset_walk_state";
     setenv("XDG_STATE_HOME", state.c_str(), 1);
     setenv("ZEN_CONFIG", (DataDir() + "/recordset_walk_no_config.ini").c_str(), 1);
-    EnsureDatabase();
+    for (const int rows : kTableSizes)
+        EnsureDatabase(rows);
+    RegisterLookups();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

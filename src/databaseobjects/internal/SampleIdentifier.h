@@ -26,11 +26,21 @@ constexpr const char* kCreateIndexSql =
 
 // "[UserSampleID] = '<id>' COLLATE NOCASE": the condition that finds the
 // samples with that identifier, by the index's comparison (the text is quoted,
-// so any character may stand in it).
+// so any character may stand in it). For an identifier that is not empty the
+// condition also names the index's own restriction, "[UserSampleID] <> ''":
+// the engine searches a partial index only when the statement states its
+// WHERE term itself, and without it every lookup reads the whole table. The
+// empty text stands in parentheses so that it stays a literal when the
+// statement cache turns the statement's values into parameters (a parameter
+// would no longer match the index's term); the parentheses change nothing
+// else. The added term selects no other rows: an identifier equal to a
+// non-empty text is never empty.
 inline CString MatchCondition(const CString& userSampleID)
 {
     CString condition;
     condition.Format("[UserSampleID] = '%s' COLLATE NOCASE", SqlQuote(userSampleID).GetString());
+    if (!userSampleID.IsEmpty())
+        condition += " AND [UserSampleID] <> ('')";
     return condition;
 }
 

@@ -4,6 +4,7 @@
 
 #include "framework/sql/Dialect.h"
 #include "framework/sql/Recordset.h"
+#include "framework/sql/internal/RecordsetTextCache.h"
 #include "framework/sql/internal/SqlConnection.h"
 #include "framework/sql/internal/SqlErrors.h"
 
@@ -82,7 +83,15 @@ void CDatabase::CloseConnection() noexcept
         }
     }
     m_pConnection.reset();
+    m_pTextCache.reset();
     m_strConnect.Empty();
+}
+
+CRecordsetTextCache& CDatabase::GetRecordsetTextCache()
+{
+    if (!m_pTextCache)
+        m_pTextCache = std::make_unique<CRecordsetTextCache>();
+    return *m_pTextCache;
 }
 
 BOOL CDatabase::IsOpen() const

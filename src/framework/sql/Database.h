@@ -18,6 +18,7 @@
 
 class CRecordset;
 class CSqlConnection; // the engine driver's connection (framework/sql/internal)
+class CRecordsetTextCache; // framework/sql/internal
 
 class CDatabase : public CObject {
     DECLARE_DYNAMIC(CDatabase)
@@ -140,6 +141,11 @@ public:
     // The engine driver's connection; nullptr when not open. For the SQL layer.
     CSqlConnection* GetSqlConnection() const { return m_pConnection.get(); }
 
+    // The text work of the recordsets opened on this connection, kept for
+    // the next open of the same text; emptied when the connection closes.
+    // For the SQL layer.
+    CRecordsetTextCache& GetRecordsetTextCache();
+
     // Recordsets register while open so that Close can close them first.
     void RegisterRecordset(CRecordset* pSet);
     void UnregisterRecordset(CRecordset* pSet);
@@ -148,6 +154,7 @@ private:
     void CloseConnection() noexcept;
 
     std::unique_ptr<CSqlConnection> m_pConnection;
+    std::unique_ptr<CRecordsetTextCache> m_pTextCache;
     CString m_strConnect;
     DWORD m_dwQueryTimeout = DefaultQueryTimeout;
     DWORD m_dwLoginTimeout = 15;

@@ -7,6 +7,7 @@
 #include "framework/sql/Dialect.h"
 #include "framework/sql/SqlText.h"
 #include "framework/sql/internal/RecordsetState.h"
+#include "framework/sql/internal/RecordsetTextCache.h"
 #include "framework/sql/internal/SqlConvert.h"
 #include "framework/sql/internal/SqlDates.h"
 #include "framework/sql/internal/SqlErrors.h"
@@ -34,8 +35,9 @@ std::string TrimRight(std::string s)
 // m_strSort are added as WHERE (or AND) and ORDER BY. tokensOut: the tokens
 // of the returned text.
 CString CompleteStatement(const CString& sql, const std::vector<CBoundField>& fields, const CString& filter,
-                          const CString& sort, CSqlTokens& tokensOut)
+                          const CString& sort, CSqlTokens& tokensOut, bool& tableNameAlone)
 {
+    tableNameAlone = false;
     CSqlTokens& tokens = tokensOut;
     tokens = TokenizeSql(sql.Str());
     const size_t first = NextSignificant(tokens, 0);
@@ -46,6 +48,7 @@ CString CompleteStatement(const CString& sql, const std::vector<CBoundField>& fi
         std::string list;
         for (const CBoundField& f : fields)
             list += (list.empty() ? "" : ", ") + f.name.Str();
+        tableNameAlone = true;
         text = "SELECT " + (list.empty() ? std::string("*") : list) + " FROM " + tokens[first].text;
         tokens = TokenizeSql(text);
     }
@@ -147,14 +150,14 @@ void ReadRow(const CSqlStatement& statement, int columns, std::vector<CSqlValue>
 // through this recordset (the engine may or may not show them again).
 bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
 {
-    const int columns = st.statement->GetColumnCount();
     while (st.statement->Step()) {
         if (st.rowIdColumn >= 0 && !(st.addedIds.empty() && st.editedIds.empty())) {
             const CSqlValue id = st.statement->GetValue(st.rowIdColumn);
             if (st.addedIds.count(id) || st.editedIds.count(id))
                 continue;
         }
-        ReadRow(*st.statement, columns, buffer);
+        // Counted after the step, which may have prepared the statement anew.
+        ReadRow(*st.statement, st.statement->GetColumnCount(), buffer);
         return true;
     }
     st.statement->Reset(); // releases the engine's read lock
@@ -165,8 +168,17 @@ bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
 // identity first, then the select list); false when it is gone.
 bool Reselect(CRecordsetState& st, const CSqlValue& id, std::vector<CSqlValue>& buffer)
 {
-    if (!st.reselect)
-        st.reselect = st.connection->Prepare(TranslateSql(st.reselectSql, st.connection->GetDialect()), st.shownSql);
+    if (!st.reselect) {
+        // The translation is kept with the statement's text: a recordset
+        // opened again with the same text reads its rows again without it.
+        CString engineSql = st.text ? st.text->reselectEngineSql : CString();
+        if (engineSql.IsEmpty()) {
+            engineSql = TranslateSql(st.reselectSql, st.connection->GetDialect());
+            if (st.text)
+                st.text->reselectEngineSql = engineSql;
+        }
+        st.reselect = st.connection->Prepare(engineSql, st.shownSql);
+    }
     CSqlStatement& s = *st.reselect;
     s.Reset();
     s.Bind(1, id);
@@ -248,6 +260,56 @@ void WalkTo(CRecordset& rs, CRecordsetState& st, int64_t ordinal)
         SetEmptyOrEnd(st);
 }
 
+// The text work of Open for a statement: completion with filter and sort,
+// its shape and, for a read of one table, the engine's text with the row
+// identity and the text that reads one row again. Taken from the
+// connection's cache when the same text was opened before; a table name
+// given alone (completed from the recordset's own columns) is not kept.
+// Throws CDBException when the statement is empty or cannot be translated.
+std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache& cache, CSqlConnection& connection,
+                                                             const CString& given,
+                                                             const std::vector<CBoundField>& fields,
+                                                             const CString& filter, const CString& sort)
+{
+    std::string key;
+    key.reserve(given.Str().size() + filter.Str().size() + sort.Str().size() + 2);
+    key.append(given.Str()).append(1, '\0').append(filter.Str()).append(1, '\0').append(sort.Str());
+    if (std::shared_ptr<const CPreparedSelectText> kept = cache.Find(key))
+        return kept;
+
+    auto text = std::make_shared<CPreparedSelectText>();
+    CSqlTokens& tokens = text->tokens;
+    bool tableNameAlone = false;
+    text->sql = CompleteStatement(given, fields, filter, sort, tokens, tableNameAlone);
+    const CString& sql = text->sql;
+    if (sql.Str().find_first_not_of(" \t\r\n\v\f") == std::string::npos)
+        ThrowSqlLayerError(SQL_ERROR, "The recordset has no SQL statement.");
+    const CSelectShape shape = AnalyzeSelect(tokens);
+    const SqlDialect dialect = connection.GetDialect();
+    text->singleTable = shape.singleTable;
+    text->table = CString(shape.table);
+    if (shape.singleTable) {
+        const std::string rowId = connection.GetRowIdExpression().Str();
+        try {
+            text->withRowId = TranslateSqlTokens(WithRowId(tokens, shape, rowId), dialect, sql);
+        } catch (const CDBException&) {
+            // Read without the identity: the plain statement's own
+            // translation then reports what is wrong with it.
+            text->singleTable = false;
+        }
+    }
+    if (text->singleTable) {
+        const std::string rowId = connection.GetRowIdExpression().Str();
+        const std::string list = TrimRight(JoinSqlTokens(tokens, shape.listBegin, shape.fromIndex));
+        const std::string from = TrimRight(JoinSqlTokens(tokens, shape.fromIndex, shape.fromEnd));
+        text->reselectSql = CString("SELECT " + rowId + " AS " + kRowIdAlias + ", " + list + " " + from + " WHERE " +
+                                    rowId + " = " + connection.GetParameterMarker(1).Str());
+    }
+    if (!tableNameAlone)
+        cache.Add(std::move(key), text);
+    return text;
+}
+
 } // namespace
 
 CRecordset::CRecordset(CDatabase* pDatabase) : m_pDatabase(pDatabase) {}
@@ -303,34 +365,34 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     }
 
     const CString given = lpszSQL && *lpszSQL ? CString(lpszSQL) : GetDefaultSQL();
-    CSqlTokens tokens;
-    const CString sql = CompleteStatement(given, st.fields, m_strFilter, m_strSort, tokens);
-    if (sql.Str().find_first_not_of(" \t\r\n\v\f") == std::string::npos)
-        ThrowSqlLayerError(SQL_ERROR, "The recordset has no SQL statement.");
-    st.shownSql = sql;
-    const CSelectShape shape = AnalyzeSelect(tokens);
     const SqlDialect dialect = st.connection->GetDialect();
+    const std::shared_ptr<const CPreparedSelectText> text =
+        PrepareSelectText(db->GetRecordsetTextCache(), *st.connection, given, st.fields, m_strFilter, m_strSort);
+    const CString& sql = text->sql;
+    st.shownSql = sql;
 
     // A read of one table also selects each row's identity, by which a row is
     // changed, deleted or read again. Tables without one (views) stay read-only.
-    if (shape.singleTable) {
-        const std::string rowId = st.connection->GetRowIdExpression().Str();
+    if (text->singleTable) {
         try {
-            st.statement = st.connection->Prepare(TranslateSqlTokens(WithRowId(tokens, shape, rowId), dialect, sql),
-                                                  sql);
+            st.statement = st.connection->Prepare(text->withRowId, sql);
         } catch (const CDBException&) {
             st.statement.reset();
         }
         if (st.statement) {
-            const std::string list = TrimRight(JoinSqlTokens(tokens, shape.listBegin, shape.fromIndex));
-            const std::string from = TrimRight(JoinSqlTokens(tokens, shape.fromIndex, shape.fromEnd));
-            // translated when first needed (rows added or changed)
-            st.reselectSql = CString("SELECT " + rowId + " AS " + kRowIdAlias + ", " + list + " " + from +
-                                     " WHERE " + rowId + " = " + st.connection->GetParameterMarker(1).Str());
+            st.reselectSql = text->reselectSql; // translated when first needed (rows added or changed)
+            st.text = text;
         }
     }
     if (!st.statement)
-        st.statement = st.connection->Prepare(TranslateSqlTokens(tokens, dialect, sql), sql);
+        st.statement = st.connection->Prepare(TranslateSqlTokens(text->tokens, dialect, sql), sql);
+
+    // The first step comes before the columns are looked at: a statement
+    // prepared before another connection changed the table's columns is
+    // prepared anew by the engine on its first step, and only then
+    // describes the table as it is.
+    std::vector<CSqlValue>& buffer = st.spare;
+    const bool firstRow = FetchNext(st, buffer);
 
     const int columns = st.statement->GetColumnCount();
     for (int c = 0; c < columns; ++c) {
@@ -349,11 +411,10 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
         ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH, reason, sql);
     }
     st.singleTable = st.rowIdColumn >= 0;
-    st.table = st.singleTable ? CString(shape.table) : CString();
+    st.table = st.singleTable ? text->table : CString();
 
     // Stand on the first row.
-    std::vector<CSqlValue>& buffer = st.spare;
-    if (FetchNext(st, buffer))
+    if (firstRow)
         TakeRow(st, buffer);
     else
         SetEmptyOrEnd(st);

@@ -17,6 +17,7 @@
 #include <vector>
 
 class CDatabase;
+struct CPreparedSelectText; // RecordsetTextCache.h
 
 struct CBoundField {
     CString name;   // as DoFieldExchange names it ("[Samples].[SampleID]")
@@ -40,6 +41,7 @@ struct CRecordsetState {
     std::unique_ptr<CSqlStatement> statement; // the query, stepped forward
     std::unique_ptr<CSqlStatement> reselect;  // one row by identity, prepared when needed
     CString reselectSql;                      // its text, translated when it is prepared
+    std::shared_ptr<const CPreparedSelectText> text; // the statement's kept text work
     CString shownSql;                         // the query as the caller wrote it
     std::vector<int> visible;                 // result position of each visible column
     int rowIdColumn = -1;                     // result position of the row identity

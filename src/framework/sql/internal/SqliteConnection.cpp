@@ -873,6 +873,19 @@ CString CSqliteConnection::GetParameterMarker(int index) const
     return marker;
 }
 
+CSqliteConnection::CCachedWrite::CCachedWrite(CSqliteConnection& connection, const CString& sql)
+    : m_connection(connection), m_key(sql.Str()), m_generation(connection.m_cache.Generation())
+{
+    m_stmt = connection.m_cache.Take(m_key);
+    if (!m_stmt)
+        m_stmt = connection.PrepareRaw(sql, sql);
+}
+
+CSqliteConnection::CCachedWrite::~CCachedWrite()
+{
+    m_connection.ReleaseStatement(std::move(m_key), std::move(m_stmt), m_generation);
+}
+
 void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown)
 {
     if (value.GetType() != CSqlValue::Type::Text)
@@ -930,11 +943,11 @@ CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<C
         sql += CString(" (") + names + ") VALUES (" + markers + ")";
     }
     CheckTexts(table, columns, values, sql);
-    CSqliteStmtHandle stmt = PrepareRaw(sql, sql);
+    CCachedWrite stmt(*this, sql);
     for (size_t i = 0; i < values.size(); ++i)
-        if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
+        if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
             ThrowError(rc, sql);
-    RunWrite(stmt.get(), sql);
+    RunWrite(stmt.Get(), sql);
     return CSqlValue::Integer(sqlite3_last_insert_rowid(m_db.get()));
 }
 
@@ -946,20 +959,20 @@ int CSqliteConnection::UpdateRow(const CString& table, const CSqlValue& rowId, c
         sql += (i ? ", " : "") + Quote(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
     sql += CString(" WHERE rowid = ") + GetParameterMarker(static_cast<int>(columns.size() + 1));
     CheckTexts(table, columns, values, sql);
-    CSqliteStmtHandle stmt = PrepareRaw(sql, sql);
+    CCachedWrite stmt(*this, sql);
     for (size_t i = 0; i < values.size(); ++i)
-        if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
+        if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
             ThrowError(rc, sql);
-    if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(columns.size() + 1), rowId); rc != SQLITE_OK)
+    if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(columns.size() + 1), rowId); rc != SQLITE_OK)
         ThrowError(rc, sql);
-    return RunWrite(stmt.get(), sql);
+    return RunWrite(stmt.Get(), sql);
 }
 
 int CSqliteConnection::DeleteRow(const CString& table, const CSqlValue& rowId)
 {
     const CString sql = CString("DELETE FROM ") + Quote(table) + " WHERE rowid = ?1";
-    CSqliteStmtHandle stmt = PrepareRaw(sql, sql);
-    if (const int rc = BindSqliteValue(stmt.get(), 1, rowId); rc != SQLITE_OK)
+    CCachedWrite stmt(*this, sql);
+    if (const int rc = BindSqliteValue(stmt.Get(), 1, rowId); rc != SQLITE_OK)
         ThrowError(rc, sql);
-    return RunWrite(stmt.get(), sql);
+    return RunWrite(stmt.Get(), sql);
 }

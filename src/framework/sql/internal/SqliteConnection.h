@@ -48,7 +48,8 @@ void RefuseNulInText(const CSqlValue& value, const CString& what, const CString&
 int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value);
 
 // Idle prepared statements of one connection, keyed by the text they were
-// prepared from (literals already replaced by parameters), the most recently
+// prepared from (literals of reads already replaced by parameters; the row
+// writes of the recordsets by their own text), the most recently
 // used last. A statement is here only while no recordset runs it: Take hands
 // it out and removes it, Give puts it back (reset, bindings cleared). The
 // oldest is finalized when more than Capacity are idle. Clear finalizes them
@@ -121,6 +122,27 @@ public:
     CDBException MakeError(int rc, const CString& shown) const;
 
 private:
+    // The row writes' own statements (INSERT, UPDATE and DELETE by row
+    // identity), taken from the statement cache by their text and given back
+    // (reset, bindings cleared) when the write is done, also after a failed
+    // one: prepared once per connection and text, not once per row. A schema
+    // change empties the cache as for the reads; the engine prepares a kept
+    // statement again by itself should another connection change the table.
+    class CCachedWrite {
+    public:
+        CCachedWrite(CSqliteConnection& connection, const CString& sql);
+        ~CCachedWrite();
+        CCachedWrite(const CCachedWrite&) = delete;
+        CCachedWrite& operator=(const CCachedWrite&) = delete;
+        sqlite3_stmt* Get() const { return m_stmt.get(); }
+
+    private:
+        CSqliteConnection& m_connection;
+        std::string m_key;
+        uint64_t m_generation;
+        CSqliteStmtHandle m_stmt;
+    };
+
     CSqliteConnection(CSqliteHandle db, int busyTimeoutMs);
     CSqliteStmtHandle PrepareRaw(const CString& engineSql, const CString& shown);
     // Runs a prepared write to its end; returns the rows changed.
