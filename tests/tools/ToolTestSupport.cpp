@@ -4,6 +4,7 @@
 #include "ToolTestSupport.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <ctime>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,7 +42,7 @@ namespace {
 
 CRun RunZendbProcess(const std::vector<std::string>& args,
                      const std::map<std::string, std::optional<std::string>>& env, const std::string& input,
-                     bool asNobody);
+                     bool asNobody, rlim_t fileSizeLimit = RLIM_INFINITY);
 
 } // namespace
 
@@ -56,11 +58,17 @@ CRun RunZendbAsNobody(const std::vector<std::string>& args,
     return RunZendbProcess(args, env, "/dev/null", true);
 }
 
+CRun RunZendbWithFileSizeLimit(const std::vector<std::string>& args, uint64_t bytes,
+                               const std::map<std::string, std::optional<std::string>>& env)
+{
+    return RunZendbProcess(args, env, "/dev/null", false, static_cast<rlim_t>(bytes));
+}
+
 namespace {
 
 CRun RunZendbProcess(const std::vector<std::string>& args,
                      const std::map<std::string, std::optional<std::string>>& env, const std::string& input,
-                     bool asNobody)
+                     bool asNobody, rlim_t fileSizeLimit)
 {
     CRun run;
     const std::string program = ZENDB_PATH;
@@ -104,9 +112,9 @@ CRun RunZendbProcess(const std::vector<std::string>& args,
     }
     pid_t pid = -1;
     int spawned = 0;
-    if (asNobody) {
-        // fork and exec by hand: posix_spawn cannot change the user. The
-        // child calls only functions that are safe after fork.
+    if (asNobody || fileSizeLimit != RLIM_INFINITY) {
+        // fork and exec by hand: posix_spawn can neither change the user nor
+        // set a limit. The child calls only functions that are safe after fork.
         const int stdinFd = open(input.c_str(), O_RDONLY | O_CLOEXEC);
         pid = fork();
         if (pid == 0) {
@@ -115,7 +123,16 @@ CRun RunZendbProcess(const std::vector<std::string>& args,
                 _exit(kCannotRunAsNobody);
             close(outPipe[0]);
             close(errPipe[0]);
-            if (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(65534) != 0)
+            if (fileSizeLimit != RLIM_INFINITY) {
+                // With SIGXFSZ ignored a write past the limit fails with EFBIG,
+                // as a write to a full disk fails with ENOSPC.
+                const rlimit limit{fileSizeLimit, fileSizeLimit};
+                struct sigaction ignore {};
+                ignore.sa_handler = SIG_IGN;
+                if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || sigaction(SIGXFSZ, &ignore, nullptr) != 0)
+                    _exit(kCannotRunAsNobody);
+            }
+            if (asNobody && (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(65534) != 0))
                 _exit(kCannotRunAsNobody);
             execve(program.c_str(), argvPtr.data(), envPtr.data());
             _exit(kCannotRunAsNobody);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -37,6 +38,11 @@ constexpr int kCannotRunAsNobody = 126;
 // open to that user.
 CRun RunZendbAsNobody(const std::vector<std::string>& args,
                       const std::map<std::string, std::optional<std::string>>& env = {});
+// RunZendb with every file zendb writes limited to `bytes`: a write past the
+// limit fails (EFBIG) the way a write to a full disk does. Status
+// kCannotRunAsNobody when the limit could not be set.
+CRun RunZendbWithFileSizeLimit(const std::vector<std::string>& args, uint64_t bytes,
+                               const std::map<std::string, std::optional<std::string>>& env = {});
 
 // A temporary folder with a new database file (schema 1.9, no users) and a
 // runner that passes --db for it.

@@ -300,6 +300,38 @@ TEST_F(ToolReadOnly, ReadingWorksWithANoteAndWritingIsRefusedNamingFileAndReason
     }
 }
 
+// --- A disk without room -----------------------------------------------------
+
+using ToolFullDisk = CToolFixture;
+
+// A file size limit below what a write needs stands for a full disk (the
+// database's shared-memory file needs 32 KiB, so the limit stays above it).
+// Reading commands work; a write fails naming the file and the lack of room,
+// not damage, and stores nothing.
+TEST_F(ToolFullDisk, DiskWithoutRoomLetsReadingWorkAndWritesFailNamingTheFile)
+{
+    constexpr uint64_t kLimit = 48 * 1024;
+    Ok({"samples", "register", "A-0001", "--count", "20"});
+    const std::map<std::string, std::optional<std::string>> env = {{"XDG_STATE_HOME", m_dir.File("state")}};
+
+    const CRun list = RunZendbWithFileSizeLimit({"--db", m_db, "samples", "list", "--limit", "0"}, kLimit, env);
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("A-0020"), std::string::npos) << list.out;
+
+    const CRun batch =
+        RunZendbWithFileSizeLimit({"--db", m_db, "samples", "register", "B-0001", "--count", "300"}, kLimit, env);
+    EXPECT_EQ(batch.status, 1);
+    EXPECT_EQ(batch.out, "");
+    EXPECT_NE(batch.err.find("There is no room left for the database file '" + m_db + "': file too large"),
+              std::string::npos)
+        << batch.err;
+    EXPECT_EQ(batch.err.find("damaged"), std::string::npos) << batch.err;
+
+    const nlohmann::json rows = Json({"samples", "list", "--limit", "0"});
+    EXPECT_EQ(rows.size(), 20u) << "nothing of the refused batch is stored";
+    EXPECT_EQ(Zendb({"check"}).status, 0);
+}
+
 // --- Logins and passwords -----------------------------------------------------
 
 class ToolLogin : public CToolFixture {
@@ -430,6 +462,18 @@ TEST_F(ToolLogin, PasswordOnTheCommandLineWorksWithAWarning)
     const CRun env = Zendb({"--user", "boss", "info"}, {{"ZEN_PASSWORD", "s3cret"}});
     EXPECT_EQ(env.status, 0) << env.err;
     EXPECT_EQ(env.err, "");
+
+    // A new user's password on the command line: the same warning, with the
+    // alternatives that command has.
+    const CRun add = Zendb({"--user", "boss", "users", "add", "ana", "--new-password", "pw2"},
+                           {{"ZEN_PASSWORD", "s3cret"}});
+    EXPECT_EQ(add.status, 0) << add.err;
+    EXPECT_EQ(add.err, "zendb: warning: --new-password puts the password on the command line, where every local "
+                       "user can read it (ps); use $ZEN_NEW_PASSWORD or the prompt instead\n");
+    const CRun passwd = Zendb({"--user", "boss", "users", "passwd", "ana"},
+                              {{"ZEN_PASSWORD", "s3cret"}, {"ZEN_NEW_PASSWORD", "pw3"}});
+    EXPECT_EQ(passwd.status, 0) << passwd.err;
+    EXPECT_EQ(passwd.err, "");
 
     const CRun help = RunZendb({"--help"});
     EXPECT_NE(help.out.find("--password-file"), std::string::npos) << help.out;

@@ -18,89 +18,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace zentest {
 namespace {
 
 constexpr uid_t kNobody = 65534;
 
-// How a child zendb runs besides its arguments.
-struct CChildSetup {
-    rlim_t fileSizeLimit = RLIM_INFINITY;   // bytes; SIGXFSZ ignored, so writes past it fail with EFBIG
-    bool unprivileged = false;              // as root: run as nobody, since root writes anywhere
-    std::map<std::string, std::string> env;
-};
-
-// Runs zendb in a forked child set up as asked; stdout and stderr go to files
-// in `scratch` (opened before the limit and the user change apply).
-CRun RunChild(const std::vector<std::string>& args, const CChildSetup& setup, const std::string& scratch)
+// zendb as a user other than root, since root writes anywhere.
+CRun RunUnprivileged(const std::vector<std::string>& args,
+                     const std::map<std::string, std::optional<std::string>>& env)
 {
-    CRun run;
-    std::vector<std::string> argv = {ZENDB_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> argvPtr;
-    for (std::string& arg : argv)
-        argvPtr.push_back(arg.data());
-    argvPtr.push_back(nullptr);
-
-    std::vector<std::string> envText;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        const std::string key = text.substr(0, text.find('='));
-        if (setup.env.count(key) == 0 && key != "ZEN_PASSWORD" && key != "ZEN_USER")
-            envText.push_back(text);
-    }
-    for (const auto& [key, value] : setup.env)
-        envText.push_back(key + "=" + value);
-    std::vector<char*> envPtr;
-    for (std::string& text : envText)
-        envPtr.push_back(text.data());
-    envPtr.push_back(nullptr);
-
-    const std::string outPath = scratch + "/child.out";
-    const std::string errPath = scratch + "/child.err";
-    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (in < 0 || out < 0 || err < 0) {
-        ADD_FAILURE() << "cannot open the child's streams in " << scratch;
-        return run;
-    }
-    const bool dropRoot = setup.unprivileged && geteuid() == 0;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls between fork and exec.
-        if (setup.fileSizeLimit != RLIM_INFINITY) {
-            const rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || sigaction(SIGXFSZ, &ignore, nullptr) != 0)
-                _exit(120);
-        }
-        if (dropRoot && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(121);
-        if (dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
-            _exit(122);
-        execve(argvPtr[0], argvPtr.data(), envPtr.data());
-        _exit(123);
-    }
-    close(in);
-    close(out);
-    close(err);
-    if (pid < 0) {
-        ADD_FAILURE() << "fork failed";
-        return run;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = ReadFileText(outPath);
-    run.err = ReadFileText(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
-    return run;
+    return geteuid() == 0 ? RunZendbAsNobody(args, env) : RunZendb(args, env);
 }
 
 // The names in a folder, sorted.
@@ -202,9 +129,8 @@ TEST_F(ToolReportFiles, FullDiskFailsNamingTheReasonAndKeepsTheEarlierFile)
     const std::filesystem::path state = m_dir.Path() / "state";
     std::filesystem::create_directory(out);
     std::filesystem::create_directory(state);
-    CChildSetup setup;
-    setup.fileSizeLimit = kLimit;
-    setup.env["XDG_STATE_HOME"] = state.string();   // a fresh event log, far below the limit
+    // A fresh event log, far below the limit.
+    const std::map<std::string, std::optional<std::string>> env = {{"XDG_STATE_HOME", state.string()}};
 
     for (const char* format : kFormats) {
         SCOPED_TRACE(format);
@@ -215,7 +141,7 @@ TEST_F(ToolReportFiles, FullDiskFailsNamingTheReasonAndKeepsTheEarlierFile)
         ASSERT_GT(earlier.size(), kLimit + 16 * 1024) << "the report must not fit under the limit";
 
         for (const std::string& path : {target, fresh}) {
-            const CRun run = RunChild({"--db", m_db, "report", "R-1", "--out", path}, setup, m_dir.Path().string());
+            const CRun run = RunZendbWithFileSizeLimit({"--db", m_db, "report", "R-1", "--out", path}, kLimit, env);
             EXPECT_EQ(run.status, 1) << run.err;
             EXPECT_EQ(run.out, "");
             EXPECT_NE(run.err.find("zendb: cannot write '" + path + "': file too large"), std::string::npos)
@@ -300,17 +226,15 @@ TEST_F(ToolReportFiles, ReadOnlyFolderIsRefusedAndKeepsTheEarlierFile)
     if (geteuid() != 0 && access(out.c_str(), W_OK) == 0)
         GTEST_SKIP() << "this user writes into write-protected folders";
 
-    CChildSetup setup;
-    setup.unprivileged = true;
-    setup.env = {{"HOME", home.string()}, {"XDG_CONFIG_HOME", (home / "config").string()},
+    const std::map<std::string, std::optional<std::string>> env = {{"HOME", home.string()}, {"XDG_CONFIG_HOME", (home / "config").string()},
                  {"XDG_STATE_HOME", (home / "state").string()}, {"XDG_DATA_HOME", (home / "data").string()},
                  {"TMPDIR", home.string()}};
     // A build below a folder only root may enter (e.g. /root) cannot be run by
     // the unprivileged user at all.
-    if (const CRun probe = RunChild({"--version"}, setup, home.string()); probe.status != 0)
+    if (const CRun probe = RunUnprivileged({"--version"}, env); probe.status != 0)
         GTEST_SKIP() << "the unprivileged user cannot run " << ZENDB_PATH << " (status " << probe.status << ")";
     for (const auto& [target, content] : earlier) {
-        const CRun run = RunChild({"--db", db, "report", "R-1", "--out", target}, setup, home.string());
+        const CRun run = RunUnprivileged({"--db", db, "report", "R-1", "--out", target}, env);
         EXPECT_EQ(run.status, 1) << run.err;
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "zendb: cannot write '" + target + "': permission denied\n");

@@ -61,6 +61,13 @@ std::string AskNewPassword(const std::optional<std::string>& given, const std::s
     return *first;
 }
 
+// The command line is readable by every local user (ps), as for --password.
+void WarnNewPasswordOnCommandLine()
+{
+    Warn("--new-password puts the password on the command line, where every local user can read it (ps); "
+         "use $ZEN_NEW_PASSWORD or the prompt instead");
+}
+
 // A new password from --new-password, $ZEN_NEW_PASSWORD or the terminal;
 // CUsageError for an empty one (it would let anyone log in as the user).
 std::string NewPassword(const std::optional<std::string>& given, const std::string& user)
@@ -249,9 +256,13 @@ void RegisterAdminCommands(CLI::App& app)
         ->required();
     addCmd->add_option("--role", add->role, "operator (default), supervisor, administrator or their number 0, 1, 2");
     addCmd->add_option_function<std::string>(
-              "--new-password", [add](const std::string& v) { add->password = v; },
+              "--new-password", [add](const std::string& v) {
+                  add->password = v;
+                  WarnNewPasswordOnCommandLine();
+              },
               "The new user's password, not empty, at most " + std::to_string(OBVRA_MAX_TEXT_LENGTH) +
-                  " bytes (else $ZEN_NEW_PASSWORD, else a prompt)")
+                  " bytes (else $ZEN_NEW_PASSWORD, else a prompt); every local user can read it (ps), so zendb "
+                  "warns on stderr when it is used")
         ->type_name("PW");
     addCmd->callback([add] { RunUsersAdd(*add); });
 
@@ -264,9 +275,13 @@ void RegisterAdminCommands(CLI::App& app)
     CLI::App* passwdCmd = users->add_subcommand("passwd", "Give a user a new password");
     passwdCmd->add_option("NAME", passwd->name, "User name")->required();
     passwdCmd->add_option_function<std::string>(
-                 "--new-password", [passwd](const std::string& v) { passwd->password = v; },
+                 "--new-password", [passwd](const std::string& v) {
+                  passwd->password = v;
+                  WarnNewPasswordOnCommandLine();
+              },
                  "The new password, not empty, at most " + std::to_string(OBVRA_MAX_TEXT_LENGTH) +
-                     " bytes (else $ZEN_NEW_PASSWORD, else a prompt)")
+                     " bytes (else $ZEN_NEW_PASSWORD, else a prompt); every local user can read it (ps), so zendb "
+                  "warns on stderr when it is used")
         ->type_name("PW");
     passwdCmd->callback([passwd] {
         const std::string password = NewPassword(passwd->password, passwd->name);

@@ -218,13 +218,33 @@ std::string EngineText(sqlite3* db, int rc)
     return message;
 }
 
+// Errors of the operating system that mean "no room", not damage.
+bool IsNoRoom(int error)
+{
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
+// "There is no room left for the database file '<path>': no space left on
+// device (<engine text>)."
+CString NoRoomText(const CString& path, int error, const CString& engineText)
+{
+    std::string system = std::strerror(error);
+    if (!system.empty())
+        system[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(system[0])));
+    return CString("There is no room left for the database file '") + path + "': " + system.c_str() + " (" +
+           engineText + ").";
+}
+
 } // namespace
 
 CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int busyTimeoutMs, const CString& path,
-                                 const CString& fileProblem)
+                                 const CString& fileProblem, int osError)
 {
     const int primary = rc & 0xff;
     const int native = db ? sqlite3_extended_errcode(db) : rc;
+    // The engine keeps the system error only for some failures; the caller's
+    // errno, taken right after the failing call, stands in for the others.
+    const int systemErrno = db && sqlite3_system_errno(db) != 0 ? sqlite3_system_errno(db) : osError;
     const CString engineText(EngineText(db, rc));
     CString reason = engineText;
     switch (primary) {
@@ -247,9 +267,17 @@ CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int 
             reason = CString("The database file '") + path + "' is damaged (" + engineText +
                      "). Restore it from a backup; the integrity check lists what is wrong.";
         break;
+    case SQLITE_FULL:
+        if (!path.IsEmpty())
+            reason = NoRoomText(path, systemErrno != 0 ? systemErrno : ENOSPC, engineText);
+        break;
     case SQLITE_IOERR:
         if (!fileProblem.IsEmpty())
             reason = fileProblem + " (" + engineText + ")";
+        else if (!path.IsEmpty() && IsNoRoom(systemErrno))
+            // The engine reports only ENOSPC as full; a quota or a file size
+            // limit arrives as a plain write error, yet is no damage.
+            reason = NoRoomText(path, systemErrno, engineText);
         else if (!path.IsEmpty())
             reason = CString("An input/output error occurred on the database file '") + path + "' (" + engineText +
                      "); the file or the storage that holds it may be damaged.";
@@ -731,12 +759,14 @@ void CSqliteConnection::SetBusyTimeout(int milliseconds)
 
 CDBException CSqliteConnection::MakeError(int rc, const CString& shown) const
 {
+    // First, before any call of ours can change it: the failed write's errno.
+    const int osError = errno;
     const int primary = rc & 0xff;
     if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)
         m_bDamaged = true;
     const CString moved =
         primary == SQLITE_READONLY || primary == SQLITE_IOERR ? FileIdentityProblem() : CString();
-    return MakeSqliteException(m_db.get(), rc, shown, m_nBusyTimeoutMs, m_path, moved);
+    return MakeSqliteException(m_db.get(), rc, shown, m_nBusyTimeoutMs, m_path, moved, osError);
 }
 
 void CSqliteConnection::ThrowError(int rc, const CString& shown) const

@@ -36,9 +36,12 @@ using CSqliteStmtHandle = std::unique_ptr<sqlite3_stmt, CSqliteFinalizer>;
 // the ODBC-like state, the native code and the statement. path names the
 // database file in the texts of damaged files and input/output errors;
 // fileProblem, when not empty, says that the file was removed or replaced
-// while open and stands for the reason of a refused write.
+// while open and stands for the reason of a refused write. osError: errno
+// right after the failing call, used where the engine kept no system error;
+// a lack of room (ENOSPC, EDQUOT, EFBIG) is then said as such, not as damage.
 CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int busyTimeoutMs,
-                                 const CString& path = CString(), const CString& fileProblem = CString());
+                                 const CString& path = CString(), const CString& fileProblem = CString(),
+                                 int osError = 0);
 
 // Throws CDBException when value is a text holding a NUL byte (the engine
 // stores it whole but compares texts only up to it); what names the target.
