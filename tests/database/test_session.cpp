@@ -10,6 +10,7 @@
 #include "framework/Exceptions.h"
 
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -593,32 +594,43 @@ int OpenReadOnlyAndReport()
     return 0;
 }
 
-TEST_F(CFacadeTest, ReadOnlyFileIsRefused)
+// Result of RunWithoutWriteAccess when this user writes write-protected
+// files anyway, so the case cannot be made.
+constexpr int kWritesAnyway = 99;
+
+// Runs check as a user who cannot write the database file that the station
+// configuration names, and returns its result (0: as expected). Not root:
+// this process, on the fixture's own file (createOwn makes it and returns its
+// path) made write-protected. Root writes whatever the permissions say: an
+// unprivileged child, on a write-protected file in a folder it can read but
+// not write. Values from 90 up name a failure of the set-up.
+int RunWithoutWriteAccess(const std::function<std::string()>& createOwn, int (*check)(const std::string& database))
 {
     if (geteuid() != 0) {
-        CreateDatabase();
-        ASSERT_EQ(chmod(m_path.c_str(), 0444), 0);
-        if (access(m_path.c_str(), W_OK) == 0)
-            GTEST_SKIP() << "the file stays writable for this user";
-        EXPECT_EQ(OpenReadOnlyAndReport(), 0);
-        return;
+        const std::string path = createOwn();
+        if (chmod(path.c_str(), 0444) != 0)
+            return 90;
+        if (access(path.c_str(), W_OK) == 0)
+            return kWritesAnyway;
+        return check(path);
     }
-    // Root writes whatever the permissions say: an unprivileged child opens a
-    // write-protected copy in a folder that it can read but not write.
     char folderTemplate[] = "/tmp/zen-readonly-XXXXXX";
-    ASSERT_NE(mkdtemp(folderTemplate), nullptr);
+    if (mkdtemp(folderTemplate) == nullptr)
+        return 91;
     const std::filesystem::path folder(folderTemplate);
     const std::string database = (folder / "ZEN.mdb").string();
     const std::string config = (folder / "zen.ini").string();
     CString error;
-    ASSERT_TRUE(ZenCreateDatabaseFile(database.c_str(), 1, 9, &error)) << error.GetString();
+    if (!ZenCreateDatabaseFile(database.c_str(), 1, 9, &error)) {
+        std::filesystem::remove_all(folder);
+        return 92;
+    }
     zentest::WriteFileText(config, "[Database]\nDatabaseFile=" + database + "\n");
     chmod(database.c_str(), 0444);
     chmod(config.c_str(), 0444);
     chmod(folder.c_str(), 0755);
 
     const pid_t child = fork();
-    ASSERT_NE(child, -1);
     if (child == 0) {
         setenv("ZEN_CONFIG", config.c_str(), 1);
         const gid_t nogroup = 65534;
@@ -626,13 +638,23 @@ TEST_F(CFacadeTest, ReadOnlyFileIsRefused)
             _exit(20);
         if (access(database.c_str(), W_OK) == 0)
             _exit(21);
-        _exit(OpenReadOnlyAndReport());
+        _exit(check(database));
     }
     int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const bool waited = child > 0 && waitpid(child, &status, 0) == child;
     std::filesystem::remove_all(folder);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (!waited)
+        return 93;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 94;
+}
+
+TEST_F(CFacadeTest, ReadOnlyFileIsRefused)
+{
+    const int result = RunWithoutWriteAccess([this] { CreateDatabase(); return m_path; },
+                                             [](const std::string&) { return OpenReadOnlyAndReport(); });
+    if (result == kWritesAnyway)
+        GTEST_SKIP() << "the file stays writable for this user";
+    EXPECT_EQ(result, 0);
 }
 
 // Opens the database with ZENOPEN_AllowReadOnly as the process's current
@@ -665,44 +687,11 @@ int OpenAllowingReadOnlyAndReport(const std::string& database)
 
 TEST_F(CFacadeTest, ReadOnlyFileOpensForReadingWhenAllowed)
 {
-    if (geteuid() != 0) {
-        CreateDatabase();
-        ASSERT_EQ(chmod(m_path.c_str(), 0444), 0);
-        if (access(m_path.c_str(), W_OK) == 0)
-            GTEST_SKIP() << "the file stays writable for this user";
-        EXPECT_EQ(OpenAllowingReadOnlyAndReport(m_path), 0);
-        return;
-    }
-    // Root writes whatever the permissions say: an unprivileged child opens a
-    // write-protected file in a folder that it can read but not write.
-    char folderTemplate[] = "/tmp/zen-readonly-XXXXXX";
-    ASSERT_NE(mkdtemp(folderTemplate), nullptr);
-    const std::filesystem::path folder(folderTemplate);
-    const std::string database = (folder / "ZEN.mdb").string();
-    const std::string config = (folder / "zen.ini").string();
-    CString error;
-    ASSERT_TRUE(ZenCreateDatabaseFile(database.c_str(), 1, 9, &error)) << error.GetString();
-    zentest::WriteFileText(config, "[Database]\nDatabaseFile=" + database + "\n");
-    chmod(database.c_str(), 0444);
-    chmod(config.c_str(), 0444);
-    chmod(folder.c_str(), 0755);
-
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        setenv("ZEN_CONFIG", config.c_str(), 1);
-        const gid_t nogroup = 65534;
-        if (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(65534) != 0)
-            _exit(20);
-        if (access(database.c_str(), W_OK) == 0)
-            _exit(21);
-        _exit(OpenAllowingReadOnlyAndReport(database));
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    std::filesystem::remove_all(folder);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const int result = RunWithoutWriteAccess([this] { CreateDatabase(); return m_path; },
+                                             OpenAllowingReadOnlyAndReport);
+    if (result == kWritesAnyway)
+        GTEST_SKIP() << "the file stays writable for this user";
+    EXPECT_EQ(result, 0);
 }
 
 } // namespace

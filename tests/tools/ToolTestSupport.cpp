@@ -247,4 +247,18 @@ std::string VickersDiagonal(double hv, double load)
     return text;
 }
 
+void CRunsFixture::SetUp()
+{
+    CToolFixture::SetUp();
+    Ok({"patterns", "add", "CHD", "--preset", "case-hardening"});
+    Ok({"samples", "register", "R-1"});
+}
+
+std::string CRunsFixture::Csv(const std::string& name, const std::string& text) const
+{
+    const std::string path = m_dir.File(name);
+    WriteFileText(path, text);
+    return path;
+}
+
 } // namespace zentest

@@ -62,6 +62,15 @@ protected:
     std::string m_db;
 };
 
+// A database with the case-hardening pattern "CHD" and the sample "R-1", for
+// importing runs; Csv writes a file of indents into the test's folder.
+class CRunsFixture : public CToolFixture {
+protected:
+    void SetUp() override;
+    // The path of the file `name` in the test's folder, holding text.
+    std::string Csv(const std::string& name, const std::string& text) const;
+};
+
 // "YYYY-MM-DD" of the local day `days` days from today (negative: before).
 std::string LocalDate(int days);
 // The diagonal (µm) of a Vickers indent of hardness hv at load gf, with

@@ -43,20 +43,8 @@ const char* const kHeader = "depth,axis,D1,D2,indentor,load,lane\n";
 const std::vector<std::pair<double, double>> kProfile = {
     {0.1, 700.0}, {0.3, 650.0}, {0.5, 560.0}, {0.7, 500.0}, {0.9, 420.0}};
 
-class ToolMeasurements : public CToolFixture {
+class ToolMeasurements : public CRunsFixture {
 protected:
-    void SetUp() override
-    {
-        CToolFixture::SetUp();
-        Ok({"patterns", "add", "CHD", "--preset", "case-hardening"});
-        Ok({"samples", "register", "R-1"});
-    }
-    std::string Csv(const std::string& name, const std::string& text) const
-    {
-        const std::string path = m_dir.File(name);
-        WriteFileText(path, text);
-        return path;
-    }
     CRun Import(const std::string& csvText, const std::vector<std::string>& extra = {},
                 const std::string& pattern = "CHD") const
     {

@@ -30,21 +30,7 @@ std::string ProfileCsv(const std::vector<std::pair<double, double>>& points, int
     return csv;
 }
 
-class ToolRuns : public CToolFixture {
-protected:
-    void SetUp() override
-    {
-        CToolFixture::SetUp();
-        Ok({"patterns", "add", "CHD", "--preset", "case-hardening"});
-        Ok({"samples", "register", "R-1"});
-    }
-    std::string Csv(const std::string& name, const std::string& text) const
-    {
-        const std::string path = m_dir.File(name);
-        WriteFileText(path, text);
-        return path;
-    }
-};
+using ToolRuns = CRunsFixture;
 
 TEST_F(ToolRuns, ImportAndEvaluateWithKnownAnswers)
 {
