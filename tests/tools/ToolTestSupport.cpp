@@ -3,6 +3,8 @@
 // the database fixture.
 #include "ToolTestSupport.h"
 
+#include "framework/sql/Database.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cmath>
@@ -259,6 +261,15 @@ std::string CRunsFixture::Csv(const std::string& name, const std::string& text) 
     const std::string path = m_dir.File(name);
     WriteFileText(path, text);
     return path;
+}
+
+void ExecuteOn(const std::string& path, const std::vector<std::string>& statements)
+{
+    CDatabase db;
+    db.OpenEx(CString(("DBQ=" + path + ";").c_str()), CDatabase::noOdbcDialog);
+    for (const std::string& sql : statements)
+        db.ExecuteSQL(CString(sql.c_str()));
+    db.Close();
 }
 
 } // namespace zentest

@@ -71,6 +71,10 @@ protected:
     std::string Csv(const std::string& name, const std::string& text) const;
 };
 
+// Runs statements on the database file outside zendb (to store values zendb
+// would refuse, make it refuse a step or lose a table). Errors pass.
+void ExecuteOn(const std::string& path, const std::vector<std::string>& statements);
+
 // "YYYY-MM-DD" of the local day `days` days from today (negative: before).
 std::string LocalDate(int days);
 // The diagonal (µm) of a Vickers indent of hardness hv at load gf, with

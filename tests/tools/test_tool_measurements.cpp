@@ -14,16 +14,6 @@
 namespace zentest {
 namespace {
 
-// Runs statements on the database file outside zendb.
-void ExecuteOn(const std::string& path, const std::vector<std::string>& statements)
-{
-    CDatabase db;
-    db.OpenEx(CString(("DBQ=" + path + ";").c_str()), CDatabase::noOdbcDialog);
-    for (const std::string& sql : statements)
-        db.ExecuteSQL(CString(sql.c_str()));
-    db.Close();
-}
-
 // Rows "depth,,D,D,Vickers,load,lane" of Vickers indents of the given HV.
 std::string Rows(const std::vector<std::pair<double, double>>& points, double load = 1000.0, int lane = 1,
                  const char* indentor = "Vickers")

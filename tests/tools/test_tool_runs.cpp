@@ -107,17 +107,6 @@ TEST_F(ToolRuns, LanesAreMergedAndRunsNumbered)
     EXPECT_EQ(Json({"info"})["ProfileRuns"], 0);
 }
 
-// Runs statements on the database file outside zendb (to make it refuse a
-// step or lose a table).
-void ExecuteOn(const std::string& path, const std::vector<std::string>& statements)
-{
-    CDatabase db;
-    db.OpenEx(CString(("DBQ=" + path + ";").c_str()), CDatabase::noOdbcDialog);
-    for (const std::string& sql : statements)
-        db.ExecuteSQL(CString(sql.c_str()));
-    db.Close();
-}
-
 TEST_F(ToolRuns, DeleteWithRunsIsOneStep)
 {
     Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("one.csv", ProfileCsv(kProfile))});
