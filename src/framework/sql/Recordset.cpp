@@ -139,13 +139,6 @@ void LoadFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& bu
     RunPass(rs, ctx, CFieldExchange::LoadField);
 }
 
-void ReadRow(const CSqlStatement& statement, int columns, std::vector<CSqlValue>& out)
-{
-    out.resize(static_cast<size_t>(columns));
-    for (int c = 0; c < columns; ++c)
-        statement.ReadValue(c, out[static_cast<size_t>(c)]);
-}
-
 // Next row of the query's own walk, skipping rows that were added or changed
 // through this recordset (the engine may or may not show them again).
 bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
@@ -157,7 +150,7 @@ bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
                 continue;
         }
         // Counted after the step, which may have prepared the statement anew.
-        ReadRow(*st.statement, st.statement->GetColumnCount(), buffer);
+        st.statement->ReadRow(st.statement->GetColumnCount(), buffer);
         return true;
     }
     st.statement->Reset(); // releases the engine's read lock
@@ -262,24 +255,17 @@ void WalkTo(CRecordset& rs, CRecordsetState& st, int64_t ordinal)
 
 // The text work of Open for a statement: completion with filter and sort,
 // its shape and, for a read of one table, the engine's text with the row
-// identity and the text that reads one row again. Taken from the
-// connection's cache when the same text was opened before; a table name
-// given alone (completed from the recordset's own columns) is not kept.
-// Throws CDBException when the statement is empty or cannot be translated.
-std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache& cache, CSqlConnection& connection,
-                                                             const CString& given,
-                                                             const std::vector<CBoundField>& fields,
-                                                             const CString& filter, const CString& sort)
+// identity and the text that reads one row again. tableNameAlone: the
+// statement was a table name alone, completed from the recordset's own
+// columns. Throws CDBException when the statement is empty or cannot be
+// translated.
+std::shared_ptr<CPreparedSelectText> WorkOutSelectText(CSqlConnection& connection, const CString& given,
+                                                       const std::vector<CBoundField>& fields,
+                                                       const CString& filter, const CString& sort,
+                                                       bool& tableNameAlone)
 {
-    std::string key;
-    key.reserve(given.Str().size() + filter.Str().size() + sort.Str().size() + 2);
-    key.append(given.Str()).append(1, '\0').append(filter.Str()).append(1, '\0').append(sort.Str());
-    if (std::shared_ptr<const CPreparedSelectText> kept = cache.Find(key))
-        return kept;
-
     auto text = std::make_shared<CPreparedSelectText>();
     CSqlTokens& tokens = text->tokens;
-    bool tableNameAlone = false;
     text->sql = CompleteStatement(given, fields, filter, sort, tokens, tableNameAlone);
     const CString& sql = text->sql;
     if (sql.Str().find_first_not_of(" \t\r\n\v\f") == std::string::npos)
@@ -305,8 +291,74 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
         text->reselectSql = CString("SELECT " + rowId + " AS " + kRowIdAlias + ", " + list + " " + from + " WHERE " +
                                     rowId + " = " + connection.GetParameterMarker(1).Str());
     }
-    if (!tableNameAlone)
-        cache.Add(std::move(key), text);
+    return text;
+}
+
+// The key of a text work: the statement, filter and sort.
+std::string TextKey(std::string_view given, const CString& filter, const CString& sort)
+{
+    std::string key;
+    key.reserve(given.size() + filter.Str().size() + sort.Str().size() + 2);
+    key.append(given).append(1, '\0').append(filter.Str()).append(1, '\0').append(sort.Str());
+    return key;
+}
+
+// The text work of Open, taken from the connection's cache when the same
+// text was opened before. A lookup that differs from an earlier one only in
+// the value it compares with is made from the pattern of the
+// first: the work is done once with a stand-in value and kept only when the
+// stand-in comes through it unchanged (checked against the real work of the
+// first lookup); each later lookup puts its value in place of the stand-in.
+// A table name given alone is not kept.
+std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache& cache, CSqlConnection& connection,
+                                                             const CString& given,
+                                                             const std::vector<CBoundField>& fields,
+                                                             const CString& filter, const CString& sort)
+{
+    std::string key = TextKey(given.Str(), filter, sort);
+    if (std::shared_ptr<const CPreparedSelectText> kept = cache.Find(key))
+        return kept;
+
+    CComparedLiteral literal;
+    const bool hasLiteral = FindComparedLiteral(given.Str(), literal);
+    std::string patternKey;
+    std::string_view value;
+    if (hasLiteral) {
+        const std::string& g = given.Str();
+        value = std::string_view(g).substr(literal.begin, literal.end - literal.begin);
+        patternKey = TextKey(g.substr(0, literal.begin) + (literal.text ? "\x01s" : "\x01n") + g.substr(literal.end),
+                             filter, sort);
+        if (std::shared_ptr<const CSelectTextPattern> pattern = cache.FindPattern(patternKey);
+            pattern && pattern->usable)
+            return InstantiatePattern(*pattern, value);
+    }
+
+    bool tableNameAlone = false;
+    std::shared_ptr<CPreparedSelectText> text = WorkOutSelectText(connection, given, fields, filter, sort, tableNameAlone);
+    if (tableNameAlone)
+        return text;
+    cache.Add(std::move(key), text);
+
+    if (hasLiteral && !cache.FindPattern(patternKey)) {
+        auto pattern = std::make_shared<CSelectTextPattern>();
+        pattern->standIn = PatternStandIn(literal.text);
+        const std::string& g = given.Str();
+        if (value != pattern->standIn && g.find(pattern->standIn) == std::string::npos &&
+            filter.Str().find(pattern->standIn) == std::string::npos &&
+            sort.Str().find(pattern->standIn) == std::string::npos) {
+            try {
+                const CString standInSql(g.substr(0, literal.begin) + pattern->standIn + g.substr(literal.end));
+                bool alone = false;
+                pattern->text = WorkOutSelectText(connection, standInSql, fields, filter, sort, alone);
+                pattern->usable = !alone && SameSelectText(*InstantiatePattern(*pattern, value), *text);
+            } catch (const CDBException&) {
+                pattern->usable = false;
+            }
+        }
+        if (!pattern->usable)
+            pattern->text.reset();
+        cache.AddPattern(std::move(patternKey), std::move(pattern));
+    }
     return text;
 }
 

@@ -1,32 +1,125 @@
-// Lookup and replacement of the kept statement texts of the recordsets.
+// The trailing literal of a lookup and the text work made from a pattern.
 #include "framework/sql/internal/RecordsetTextCache.h"
 
-#include <functional>
-#include <string_view>
+#include <cctype>
+#include <cstring>
 
-std::shared_ptr<const CPreparedSelectText> CRecordsetTextCache::Find(const std::string& key)
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsPlainTextCharacter(char c)
 {
-    // Texts that differ only in a value near their end are common (lookups by
-    // key): the hash spares comparing them character by character.
-    const size_t hash = std::hash<std::string_view>()(key);
-    for (size_t i = m_entries.size(); i-- > 0;) {
-        if (m_entries[i].hash != hash || m_entries[i].key != key)
-            continue;
-        std::shared_ptr<const CPreparedSelectText> text = m_entries[i].text;
-        if (i + 1 != m_entries.size()) {
-            CEntry used = std::move(m_entries[i]);
-            m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(i));
-            m_entries.push_back(std::move(used));
-        }
-        return text;
-    }
-    return nullptr;
+    return std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '.' || c == '_' || c == '-';
 }
 
-void CRecordsetTextCache::Add(std::string key, std::shared_ptr<const CPreparedSelectText> entry)
+void ReplaceAll(std::string& text, std::string_view what, std::string_view by)
 {
-    const size_t hash = std::hash<std::string_view>()(key);
-    m_entries.push_back({hash, std::move(key), std::move(entry)});
-    if (m_entries.size() > Capacity)
-        m_entries.erase(m_entries.begin());
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + by.size()))
+        text.replace(at, what.size(), by);
+}
+
+void ReplaceAll(CString& text, std::string_view what, std::string_view by)
+{
+    if (text.Str().find(what) != std::string::npos)
+        ReplaceAll(text.StdString(), what, by);
+}
+
+} // namespace
+
+bool FindComparedLiteral(std::string_view sql, CComparedLiteral& out)
+{
+    const size_t n = sql.size();
+    bool found = false;
+    bool afterEquals = false; // the last significant token was a plain '='
+    size_t i = 0;
+    // Index after the closing text searched from `from` (n when missing).
+    const auto after = [&](size_t from, std::string_view closing) {
+        const size_t at = sql.find(closing, from);
+        return at == std::string_view::npos ? n : at + closing.size();
+    };
+    while (i < n) {
+        const char c = sql[i];
+        if (IsBlank(c)) {
+            ++i;
+            continue;
+        }
+        const bool compared = afterEquals;
+        afterEquals = false;
+        if (c == '\'') {
+            // A text literal; '' stands for one quote.
+            size_t j = i + 1;
+            while (j < n && !(sql[j] == '\'' && (j + 1 >= n || sql[j + 1] != '\'')))
+                j += sql[j] == '\'' ? 2 : 1;
+            if (j >= n)
+                break; // unterminated
+            bool plain = j - (i + 1) <= 64;
+            for (size_t k = i + 1; plain && k < j; ++k)
+                plain = IsPlainTextCharacter(sql[k]);
+            if (compared && plain) {
+                out = {i + 1, j, true};
+                found = true;
+            }
+            i = j + 1;
+        } else if (c == '"' || c == '`') {
+            i = after(i + 1, std::string_view(&sql[i], 1));
+        } else if (c == '[') {
+            i = after(i + 1, "]");
+        } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            i = after(i + 2, "\n");
+        } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            i = after(i + 2, "*/");
+        } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.') {
+            // A word or a number, taken whole (12.5, 0x1F and 1e3 are not
+            // whole numbers).
+            size_t j = i;
+            bool digits = true;
+            while (j < n && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_' || sql[j] == '.')) {
+                digits = digits && std::isdigit(static_cast<unsigned char>(sql[j]));
+                ++j;
+            }
+            if (compared && digits && j - i <= 18 && (j - i == 1 || c != '0')) {
+                out = {i, j, false};
+                found = true;
+            }
+            i = j;
+        } else {
+            // A plain '=', not part of <=, >=, != or ==.
+            afterEquals = c == '=' && !(i > 0 && std::strchr("<>!=", sql[i - 1]) != nullptr) &&
+                          !(i + 1 < n && sql[i + 1] == '=');
+            ++i;
+        }
+    }
+    return found;
+}
+
+const char* PatternStandIn(bool text)
+{
+    return text ? "Zq8Xw3Vk7Jp2Hm" : "8765432109876543";
+}
+
+std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern& pattern, std::string_view value)
+{
+    auto text = std::make_shared<CPreparedSelectText>(*pattern.text);
+    text->reselectEngineSql = CString();
+    const std::string_view standIn = pattern.standIn;
+    ReplaceAll(text->sql, standIn, value);
+    ReplaceAll(text->table, standIn, value);
+    ReplaceAll(text->withRowId, standIn, value);
+    ReplaceAll(text->reselectSql, standIn, value);
+    for (CSqlToken& token : text->tokens)
+        if (token.text.find(standIn) != std::string::npos)
+            ReplaceAll(token.text, standIn, value);
+    return text;
+}
+
+bool SameSelectText(const CPreparedSelectText& a, const CPreparedSelectText& b)
+{
+    if (a.sql != b.sql || a.singleTable != b.singleTable || a.table != b.table || a.withRowId != b.withRowId ||
+        a.reselectSql != b.reselectSql || a.tokens.size() != b.tokens.size())
+        return false;
+    for (size_t i = 0; i < a.tokens.size(); ++i)
+        if (a.tokens[i].kind != b.tokens[i].kind || a.tokens[i].text != b.tokens[i].text)
+            return false;
+    return true;
 }

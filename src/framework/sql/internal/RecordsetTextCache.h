@@ -3,14 +3,19 @@
 // engine's text with the row identity and the text that reads one row again.
 // Only text derived from text is kept; the result columns are read from the
 // prepared statement at every open, so a changed schema is seen at once.
+// Lookups that differ only in the value they compare with ("... WHERE
+// [ID]=17", "... WHERE [Name]='S-12' COLLATE NOCASE") share one pattern of
+// that work.
 #pragma once
 
 #include "framework/CString.h"
 #include "framework/sql/internal/SqlTokens.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct CPreparedSelectText {
@@ -25,25 +30,122 @@ struct CPreparedSelectText {
     mutable CString reselectEngineSql;
 };
 
+// The last value a statement compares with by a plain '=' ("= 17",
+// "= 'S-12'", blanks allowed around '='): a whole number (digits only, no
+// leading zero, at most 18 of them) or a text literal of at most 64 letters,
+// digits, blanks, '.', '_' or '-'. Names, comments and other literals are
+// passed over. begin/end delimit the number or the text between the quotes.
+struct CComparedLiteral {
+    size_t begin = 0;
+    size_t end = 0;
+    bool text = false;
+};
+// False when the statement has no such value.
+bool FindComparedLiteral(std::string_view sql, CComparedLiteral& out);
+
+// The text work of a statement worked out once with a stand-in value in place
+// of its compared literal. usable is false when that work did not carry the
+// value through unchanged (then every such statement is worked out itself).
+struct CSelectTextPattern {
+    std::shared_ptr<const CPreparedSelectText> text;
+    std::string standIn; // the stand-in value as it appears in the texts
+    bool usable = false;
+};
+// The stand-in value for a number or a text literal.
+const char* PatternStandIn(bool text);
+// pattern's text work with every occurrence of its stand-in replaced by value.
+std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern& pattern, std::string_view value);
+// Whether two text works are the same (all but the lazily filled reselectEngineSql).
+bool SameSelectText(const CPreparedSelectText& a, const CPreparedSelectText& b);
+
 // The most recently used entries of one connection, keyed by the statement
-// text given to Open with the recordset's filter and sort. Emptied when the
-// connection closes (the identity expression belongs to its engine).
+// text given to Open with the recordset's filter and sort (patterns: by that
+// key with the compared literal left out). Emptied when the connection
+// closes (the identity expression belongs to its engine).
 class CRecordsetTextCache {
 public:
     static constexpr size_t Capacity = 32;
 
     // The entry for key, or nullptr.
-    std::shared_ptr<const CPreparedSelectText> Find(const std::string& key);
+    std::shared_ptr<const CPreparedSelectText> Find(const std::string& key) { return m_texts.Find(key); }
     // Keeps entry under key, dropping the least recently used beyond Capacity.
-    void Add(std::string key, std::shared_ptr<const CPreparedSelectText> entry);
-    void Clear() noexcept { m_entries.clear(); }
-    size_t Size() const { return m_entries.size(); }
+    void Add(std::string key, std::shared_ptr<const CPreparedSelectText> entry)
+    {
+        m_texts.Add(std::move(key), std::move(entry));
+    }
+    // The same for patterns.
+    std::shared_ptr<const CSelectTextPattern> FindPattern(const std::string& key) { return m_patterns.Find(key); }
+    void AddPattern(std::string key, std::shared_ptr<const CSelectTextPattern> pattern)
+    {
+        m_patterns.Add(std::move(key), std::move(pattern));
+    }
+    void Clear() noexcept
+    {
+        m_texts.Clear();
+        m_patterns.Clear();
+    }
+    size_t Size() const { return m_texts.Size(); }
+    size_t PatternCount() const { return m_patterns.Size(); }
+    // Patterns whose stand-in came through the text work unchanged.
+    size_t UsablePatternCount() const
+    {
+        return m_patterns.Count([](const CSelectTextPattern& p) { return p.usable; });
+    }
 
 private:
-    struct CEntry {
-        size_t hash;
-        std::string key;
-        std::shared_ptr<const CPreparedSelectText> text;
+    template <class T>
+    class CRecentlyUsed {
+    public:
+        std::shared_ptr<const T> Find(const std::string& key);
+        void Add(std::string key, std::shared_ptr<const T> entry);
+        void Clear() noexcept { m_entries.clear(); }
+        size_t Size() const { return m_entries.size(); }
+        template <class Predicate>
+        size_t Count(Predicate predicate) const
+        {
+            size_t n = 0;
+            for (const CEntry& e : m_entries)
+                n += predicate(*e.value) ? 1 : 0;
+            return n;
+        }
+
+    private:
+        struct CEntry {
+            size_t hash;
+            std::string key;
+            std::shared_ptr<const T> value;
+        };
+        std::vector<CEntry> m_entries; // least recently used first
     };
-    std::vector<CEntry> m_entries; // least recently used first
+    CRecentlyUsed<CPreparedSelectText> m_texts;
+    CRecentlyUsed<CSelectTextPattern> m_patterns;
 };
+
+template <class T>
+std::shared_ptr<const T> CRecordsetTextCache::CRecentlyUsed<T>::Find(const std::string& key)
+{
+    // Texts that differ only in a value near their end are common (lookups by
+    // key): the hash spares comparing them character by character.
+    const size_t hash = std::hash<std::string_view>()(key);
+    for (size_t i = m_entries.size(); i-- > 0;) {
+        if (m_entries[i].hash != hash || m_entries[i].key != key)
+            continue;
+        std::shared_ptr<const T> value = m_entries[i].value;
+        if (i + 1 != m_entries.size()) {
+            CEntry used = std::move(m_entries[i]);
+            m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(i));
+            m_entries.push_back(std::move(used));
+        }
+        return value;
+    }
+    return nullptr;
+}
+
+template <class T>
+void CRecordsetTextCache::CRecentlyUsed<T>::Add(std::string key, std::shared_ptr<const T> entry)
+{
+    const size_t hash = std::hash<std::string_view>()(key);
+    m_entries.push_back({hash, std::move(key), std::move(entry)});
+    if (m_entries.size() > Capacity)
+        m_entries.erase(m_entries.begin());
+}

@@ -7,6 +7,8 @@
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/internal/SqlValue.h"
 
+#include <vector>
+
 class CSqlStatement {
 public:
     virtual ~CSqlStatement() = default;
@@ -28,6 +30,14 @@ public:
     virtual CSqlValue GetValue(int column) const = 0;
     // The same into an existing value, reusing its text or blob storage.
     virtual void ReadValue(int column, CSqlValue& into) const { into = GetValue(column); }
+    // The first `columns` columns of the current row into out (resized to
+    // columns), reusing the text and blob storage out already holds.
+    virtual void ReadRow(int columns, std::vector<CSqlValue>& out) const
+    {
+        out.resize(static_cast<size_t>(columns));
+        for (int c = 0; c < columns; ++c)
+            ReadValue(c, out[static_cast<size_t>(c)]);
+    }
     // Back to before the first row, parameters kept; releases the engine's
     // read lock. Never fails.
     virtual void Reset() noexcept = 0;

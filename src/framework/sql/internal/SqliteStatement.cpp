@@ -111,26 +111,46 @@ CSqlValue CSqliteStatement::GetValue(int column) const
     }
 }
 
-void CSqliteStatement::ReadValue(int column, CSqlValue& into) const
+namespace {
+
+// One column through its engine value: a single look-up of the column per
+// read (each sqlite3_column_* call looks the column up and checks the
+// connection again). The value is only read here, on the connection's own
+// thread, before the statement moves on.
+inline void ReadEngineValue(sqlite3_value* v, CSqlValue& into)
 {
-    sqlite3_stmt* s = m_stmt.get();
-    switch (sqlite3_column_type(s, column)) {
-    case SQLITE_INTEGER: into.SetInteger(sqlite3_column_int64(s, column)); return;
-    case SQLITE_FLOAT: into.SetReal(sqlite3_column_double(s, column)); return;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: into.SetInteger(sqlite3_value_int64(v)); return;
+    case SQLITE_FLOAT: into.SetReal(sqlite3_value_double(v)); return;
     case SQLITE_TEXT: {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
-        const int n = sqlite3_column_bytes(s, column);
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        const int n = sqlite3_value_bytes(v);
         into.SetText(p ? p : "", p ? static_cast<size_t>(n) : 0);
         return;
     }
     case SQLITE_BLOB: {
-        const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(s, column));
-        const int n = sqlite3_column_bytes(s, column);
+        const auto* p = static_cast<const uint8_t*>(sqlite3_value_blob(v));
+        const int n = sqlite3_value_bytes(v);
         into.SetBlob(p, p ? static_cast<size_t>(n) : 0);
         return;
     }
     default: into.SetNull(); return;
     }
+}
+
+} // namespace
+
+void CSqliteStatement::ReadValue(int column, CSqlValue& into) const
+{
+    ReadEngineValue(sqlite3_column_value(m_stmt.get(), column), into);
+}
+
+void CSqliteStatement::ReadRow(int columns, std::vector<CSqlValue>& out) const
+{
+    sqlite3_stmt* s = m_stmt.get();
+    out.resize(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c)
+        ReadEngineValue(sqlite3_column_value(s, c), out[static_cast<size_t>(c)]);
 }
 
 void CSqliteStatement::Reset() noexcept

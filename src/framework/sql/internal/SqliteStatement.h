@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CSqliteStatement : public CSqlStatement {
 public:
@@ -27,6 +28,7 @@ public:
     bool Step() override;
     CSqlValue GetValue(int column) const override;
     void ReadValue(int column, CSqlValue& into) const override;
+    void ReadRow(int columns, std::vector<CSqlValue>& out) const override;
     void Reset() noexcept override;
     const CString& GetShownSql() const override { return m_strShown; }
 

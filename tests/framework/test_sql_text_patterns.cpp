@@ -1,0 +1,232 @@
+// Lookups that differ only in the value they compare with share one pattern
+// of Open's text work: which value is taken as the compared one, that a
+// pattern gives exactly the work a statement would get on its own, that
+// every such lookup reads its own rows, and that patterns go with the
+// connection. Also the rows read through the engine's values, of every kind.
+#include "SqlTestSupport.h"
+#include "TestSupport.h"
+
+#include "framework/sql/Database.h"
+#include "framework/sql/Recordset.h"
+#include "framework/sql/internal/RecordsetTextCache.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct LiteralCase {
+    const char* sql;
+    const char* value; // nullptr: none found
+    bool text;
+};
+
+TEST(SqlTextPatterns, TheComparedLiteralIsTheLastPlainEquality)
+{
+    const LiteralCase cases[] = {
+        {"SELECT a FROM T WHERE [ID]=17", "17", false},
+        {"SELECT a FROM T WHERE [ID] = 17  ", "17", false},
+        {"SELECT a FROM T WHERE [ID] = 0", "0", false},
+        {"SELECT a FROM T WHERE [U] = 'S-12' COLLATE NOCASE AND [U] <> ('')", "S-12", true},
+        {"SELECT a FROM T WHERE [U] = '' AND b = 3", "3", false},
+        {"SELECT a FROM T WHERE b = 3 AND [U] = ''", "", true},
+        {"SELECT a FROM T WHERE x = 1 AND y = 2 ORDER BY z", "2", false},
+        {"SELECT a FROM T WHERE [ID]=007", nullptr, false},
+        {"SELECT a FROM T WHERE [ID]=1.5", nullptr, false},
+        {"SELECT a FROM T WHERE [ID]=0x1F", nullptr, false},
+        {"SELECT a FROM T WHERE [ID]=-5", nullptr, false},
+        {"SELECT a FROM T WHERE [ID]<=5", nullptr, false},
+        {"SELECT a FROM T WHERE [ID]>=5", nullptr, false},
+        {"SELECT a FROM T WHERE [ID]<>5", nullptr, false},
+        {"SELECT a FROM T WHERE [ID]!=5", nullptr, false},
+        {"SELECT a FROM T WHERE [ID]==5", nullptr, false},
+        {"SELECT a FROM T WHERE [ID] IN (5)", nullptr, false},
+        {"SELECT a FROM T WHERE [U]='it''s'", nullptr, false},
+        {"SELECT a FROM T WHERE [U]='50%'", nullptr, false},
+        {"SELECT a FROM T WHERE [U]=X12", nullptr, false},
+        {"SELECT a FROM T WHERE [U]=#5/3/2014#", nullptr, false},
+        {"SELECT a FROM T WHERE [U]='unterminated", nullptr, false},
+        {"SELECT a FROM T WHERE [x=5]>1", nullptr, false},
+        {"SELECT a FROM T WHERE \"x=5\">1 -- = 7", nullptr, false},
+        {"SELECT a FROM T WHERE b=2 /* = 7 */", "2", false},
+        {"SELECT a FROM T WHERE [ID]=1234567890123456789", nullptr, false},
+        {"SELECT a FROM T WHERE [ID]=123456789012345678", "123456789012345678", false},
+        {"SELECT a FROM T", nullptr, false},
+    };
+    for (const LiteralCase& c : cases) {
+        SCOPED_TRACE(c.sql);
+        CComparedLiteral literal;
+        const std::string sql = c.sql;
+        const bool found = FindComparedLiteral(sql, literal);
+        ASSERT_EQ(found, c.value != nullptr);
+        if (!found)
+            continue;
+        EXPECT_EQ(sql.substr(literal.begin, literal.end - literal.begin), c.value);
+        EXPECT_EQ(literal.text, c.text);
+    }
+}
+
+// Items (ID, Name VARCHAR(20), Weight DOUBLE, Picture LONGBINARY), bound.
+class CItemSet : public CRecordset {
+public:
+    explicit CItemSet(CDatabase* db) : CRecordset(db) { m_nFields = 4; }
+    int32_t m_ID = 0;
+    CString m_Name;
+    double m_Weight = 0;
+    CByteArray m_Picture;
+    CString GetDefaultSQL() override { return "SELECT [ID], [Name], [Weight], [Picture] FROM Items"; }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CFieldExchange::outputColumn);
+        RFX_Long(pFX, "[ID]", m_ID);
+        RFX_Text(pFX, "[Name]", m_Name, 20);
+        RFX_Double(pFX, "[Weight]", m_Weight);
+        RFX_Binary(pFX, "[Picture]", m_Picture, 8);
+    }
+};
+
+class SqlTextPatternsOnFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const CString connect = CString("DBQ=") + m_dir.File("patterns.db").c_str() + ";";
+        CDatabase::CreateDatabase(connect);
+        m_db.OpenEx(connect);
+        m_db.ExecuteSQL("CREATE TABLE Items (ID COUNTER PRIMARY KEY, Name VARCHAR(20), Weight DOUBLE, "
+                        "Picture LONGBINARY)");
+        m_db.ExecuteSQL("INSERT INTO Items (Name, Weight, Picture) VALUES ('S-1', 1.5, X'0102')");
+        m_db.ExecuteSQL("INSERT INTO Items (Name, Weight, Picture) VALUES ('S-2', NULL, X'00010203040506070809')");
+        m_db.ExecuteSQL("INSERT INTO Items (Name, Weight, Picture) VALUES (NULL, 3, NULL)");
+    }
+
+    // The name read by a lookup, or "-" when it finds no row.
+    std::string NameOf(const CString& sql)
+    {
+        CItemSet rs(&m_db);
+        rs.Open(CRecordset::dynaset, sql);
+        return rs.IsEOF() ? "-" : rs.m_Name.Str();
+    }
+
+    zentest::CTempDir m_dir;
+    CDatabase m_db;
+};
+
+TEST_F(SqlTextPatternsOnFile, EveryLookupReadsItsOwnRow)
+{
+    const struct {
+        const char* sql;
+        const char* name;
+    } lookups[] = {
+        {"SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=1", "S-1"},
+        {"SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=2", "S-2"},
+        {"SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=3", ""},
+        {"SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=4", "-"},
+        {"SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=1", "S-1"},
+        {"SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [Name] = 'S-2' COLLATE NOCASE", "S-2"},
+        {"SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [Name] = 's-1' COLLATE NOCASE", "S-1"},
+        {"SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [Name] = 'S-9' COLLATE NOCASE", "-"},
+        {"SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [Name] = '' COLLATE NOCASE", "-"},
+    };
+    for (const auto& lookup : lookups) {
+        SCOPED_TRACE(lookup.sql);
+        EXPECT_EQ(NameOf(lookup.sql), lookup.name);
+    }
+    // One pattern for the numbers, one for the texts, both in use.
+    EXPECT_EQ(m_db.GetRecordsetTextCache().PatternCount(), 2u);
+    EXPECT_EQ(m_db.GetRecordsetTextCache().UsablePatternCount(), 2u);
+}
+
+TEST_F(SqlTextPatternsOnFile, APatternGivesTheWorkTheStatementGetsOnItsOwn)
+{
+    const char* const texts[] = {
+        "SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=",
+        "SELECT TOP 1 [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID] = ",
+    };
+    for (const char* head : texts) {
+        SCOPED_TRACE(head);
+        for (const char* value : {"1", "2", "1234567", "0"}) {
+            const CString sql = CString(head) + value;
+            CItemSet viaPattern(&m_db);
+            viaPattern.Open(CRecordset::dynaset, sql);
+            const CString patternSql = viaPattern.GetSQL();
+            viaPattern.Close();
+
+            CDatabase fresh; // a connection of its own has no pattern yet
+            fresh.OpenEx(m_db.GetConnect());
+            CItemSet alone(&fresh);
+            alone.Open(CRecordset::dynaset, sql);
+            EXPECT_EQ(patternSql, alone.GetSQL());
+            EXPECT_EQ(fresh.GetRecordsetTextCache().UsablePatternCount(), 1u);
+        }
+    }
+    EXPECT_EQ(m_db.GetRecordsetTextCache().PatternCount(), 2u);
+}
+
+TEST(SqlTextPatterns, AnInstanceMatchesTheWorkItStandsFor)
+{
+    CSelectTextPattern pattern;
+    auto text = std::make_shared<CPreparedSelectText>();
+    pattern.standIn = PatternStandIn(false);
+    text->sql = CString("SELECT a FROM T WHERE b=") + pattern.standIn.c_str();
+    text->tokens = TokenizeSql(text->sql.Str());
+    text->singleTable = true;
+    text->table = "T";
+    text->withRowId = CString("SELECT rowid AS __zen_rowid, a FROM T WHERE b=") + pattern.standIn.c_str();
+    text->reselectSql = "SELECT rowid AS __zen_rowid, a FROM T WHERE rowid = ?1";
+    text->reselectEngineSql = "kept";
+    pattern.text = text;
+
+    const auto instance = InstantiatePattern(pattern, "42");
+    EXPECT_EQ(instance->sql, CString("SELECT a FROM T WHERE b=42"));
+    EXPECT_EQ(instance->withRowId, CString("SELECT rowid AS __zen_rowid, a FROM T WHERE b=42"));
+    EXPECT_EQ(instance->reselectSql, text->reselectSql);
+    EXPECT_TRUE(instance->reselectEngineSql.IsEmpty());
+    CPreparedSelectText expected;
+    expected.sql = instance->sql;
+    expected.tokens = TokenizeSql("SELECT a FROM T WHERE b=42");
+    expected.singleTable = true;
+    expected.table = "T";
+    expected.withRowId = instance->withRowId;
+    expected.reselectSql = text->reselectSql;
+    EXPECT_TRUE(SameSelectText(*instance, expected));
+    expected.tokens.back().text = "43";
+    EXPECT_FALSE(SameSelectText(*instance, expected));
+}
+
+TEST_F(SqlTextPatternsOnFile, PatternsAreNotKeptPastTheConnection)
+{
+    EXPECT_EQ(NameOf("SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=1"), "S-1");
+    EXPECT_EQ(m_db.GetRecordsetTextCache().PatternCount(), 1u);
+    const CString connect = m_db.GetConnect();
+    m_db.Close();
+    EXPECT_EQ(m_db.GetRecordsetTextCache().PatternCount(), 0u);
+
+    // The same file again, the table made anew with the names elsewhere.
+    m_db.OpenEx(connect);
+    m_db.ExecuteSQL("DROP TABLE Items");
+    m_db.ExecuteSQL("CREATE TABLE Items (ID COUNTER PRIMARY KEY, Weight DOUBLE, Picture LONGBINARY, "
+                    "Name VARCHAR(20))");
+    m_db.ExecuteSQL("INSERT INTO Items (Name) VALUES ('T-1')");
+    EXPECT_EQ(NameOf("SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=1"), "T-1");
+}
+
+TEST_F(SqlTextPatternsOnFile, RowsOfEveryKindReadAsBefore)
+{
+    CItemSet rs(&m_db);
+    rs.Open(CRecordset::dynaset, "SELECT [ID], [Name], [Weight], [Picture] FROM Items ORDER BY [ID]");
+    std::vector<std::string> rows;
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        std::string row = std::to_string(rs.m_ID) + "|" + rs.m_Name.Str() + "|" + std::to_string(rs.m_Weight) + "|";
+        for (int i = 0; i < rs.m_Picture.GetSize(); ++i)
+            row += std::to_string(rs.m_Picture[i]);
+        rows.push_back(row);
+    }
+    // NULL reads as 0 and an empty text or array; a block is cut at 8 bytes.
+    const std::vector<std::string> expected = {"1|S-1|1.500000|12", "2|S-2|0.000000|01234567",
+                                               "3||3.000000|"};
+    EXPECT_EQ(rows, expected);
+}
+
+} // namespace
