@@ -103,4 +103,22 @@ TEST_F(SqlTextLimits, ALengthChangedByAnotherConnectionAppliesOnceThisOneHasRead
     EXPECT_NE(Add(m_db, kEight).find("holds at most 5 (VARCHAR(5))"), std::string::npos);
 }
 
+TEST_F(SqlTextLimits, ALengthChangedByAnotherConnectionAfterATransactionApplies)
+{
+    m_db.ExecuteSQL("CREATE TABLE Names (Name VARCHAR(10))");
+    m_db.BeginTrans();
+    EXPECT_EQ(Add(m_db, kEight), "");
+    m_db.CommitTrans();
+    {
+        CDatabase other;
+        other.OpenEx(Connect(), CDatabase::noOdbcDialog);
+        other.ExecuteSQL("DROP TABLE Names");
+        other.ExecuteSQL("CREATE TABLE Names (Name VARCHAR(5))");
+        other.Close();
+    }
+    m_db.BeginTrans();
+    EXPECT_NE(Add(m_db, kEight).find("holds at most 5 (VARCHAR(5))"), std::string::npos);
+    m_db.Rollback();
+}
+
 } // namespace

@@ -880,7 +880,12 @@ void CSqliteConnection::BeginTransaction()
 
 void CSqliteConnection::CommitTransaction()
 {
+    // Inside the write transaction no change of another connection can be
+    // seen any more: the commit's own count leaves the kept types valid.
+    const int before = DataVersion();
     Execute("COMMIT", "COMMIT");
+    if (m_columnTypesDataVersion == before && DataVersion() == before + 1)
+        m_columnTypesDataVersion = before + 1;
 }
 
 bool CSqliteConnection::RollbackTransaction()
