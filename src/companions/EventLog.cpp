@@ -11,10 +11,13 @@
 #include <spdlog/sinks/base_sink.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <cstdarg>
@@ -41,22 +44,41 @@ std::string RotatedName(const std::string& path, int n)
     return (file.parent_path() / (file.stem().string() + number + file.extension().string())).string();
 }
 
+// Counts the forks of this process in the child; a file sink made before a
+// fork sets up its own watch in the child.
+std::atomic<unsigned> g_forkGeneration{0};
+[[maybe_unused]] const bool g_forkCounted = [] {
+    ::pthread_atfork(nullptr, nullptr, [] { g_forkGeneration.fetch_add(1, std::memory_order_relaxed); });
+    return true;
+}();
+
 // Appends entries to one file and rotates it by size. Several processes (the
 // station programs, zendb) write the same file, so the file is opened for
-// appending and each entry is one write; the size and the identity of the
-// file are taken from the file system before each entry, so that a rotation
-// done by another process is noticed and not repeated. The rotation itself
-// holds an exclusive lock on the full file, and the one who gets the lock
-// later finds the name already taken by a new file. Called under g_logMutex.
+// appending and each entry is one write; the size is taken from the open file
+// before each entry, so that entries of other processes count. Whether the
+// name still leads to the open file (another process rotated, or someone moved
+// the file away) is asked of the file system only when a watch on the open
+// file reports that it was moved, unlinked or relinked, and at the latest
+// every kEventLogNameCheckInterval; where no watch can be set (no inotify
+// instance left), before each entry as well. The rotation itself holds an
+// exclusive lock on the full file, and the one who gets the lock later finds
+// the name already taken by a new file. Called under g_logMutex.
 class CRotatingFileSink : public spdlog::sinks::base_sink<spdlog::details::null_mutex> {
 public:
     // Throws spdlog::spdlog_ex when the file cannot be opened.
     CRotatingFileSink(std::string path, off_t maxBytes, int files)
         : m_path(std::move(path)), m_maxBytes(maxBytes), m_files(files)
     {
+        m_forkGeneration = g_forkGeneration.load(std::memory_order_relaxed);
+        m_watchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         Open();
     }
-    ~CRotatingFileSink() override { Close(); }
+    ~CRotatingFileSink() override
+    {
+        Close();
+        if (m_watchFd >= 0)
+            ::close(m_watchFd);
+    }
     CRotatingFileSink(const CRotatingFileSink&) = delete;
     CRotatingFileSink& operator=(const CRotatingFileSink&) = delete;
 
@@ -85,19 +107,59 @@ protected:
     void flush_() override {}
 
 private:
+    static constexpr uint32_t kWatchedChanges = IN_MOVE_SELF | IN_DELETE_SELF | IN_ATTRIB;
+
     void Open()
     {
-        const int fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0)
-            throw spdlog::spdlog_ex("cannot open " + m_path, errno);
-        Close();
-        m_fd = fd;
+        for (int attempt = 0;; ++attempt) {
+            const int fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+            if (fd < 0)
+                throw spdlog::spdlog_ex("cannot open " + m_path, errno);
+            Close();
+            m_fd = fd;
+            m_nameCheckedAt = std::chrono::steady_clock::now();
+            // The watch is set by name: it may meet a file that replaced the
+            // one just opened. Then that file is opened instead (a rotation
+            // does not come twice in a row; after a few tries the name is
+            // checked before each entry instead).
+            if (!Watch() || NameIsOurs())
+                return; // without a watch the name is checked before each entry
+            if (attempt >= 3) {
+                Unwatch();
+                return;
+            }
+        }
     }
     void Close()
     {
+        Unwatch();
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = -1;
+    }
+    // Sets the watch on the file at the name; false when none can be set.
+    bool Watch()
+    {
+        if (m_watchFd < 0)
+            return false;
+        m_watch = ::inotify_add_watch(m_watchFd, m_path.c_str(), kWatchedChanges);
+        DrainWatch(); // events of the file watched before
+        return m_watch >= 0;
+    }
+    void Unwatch()
+    {
+        if (m_watch >= 0)
+            ::inotify_rm_watch(m_watchFd, m_watch);
+        m_watch = -1;
+    }
+    // True when the watch reported something since the last call.
+    bool DrainWatch()
+    {
+        alignas(struct inotify_event) char buffer[4096];
+        bool any = false;
+        while (::read(m_watchFd, buffer, sizeof buffer) > 0)
+            any = true;
+        return any;
     }
     // True while the name still leads to the open file.
     bool NameIsOurs() const
@@ -111,8 +173,26 @@ private:
     // the file that now has the name.
     void FollowTheName()
     {
-        if (!NameIsOurs())
+        if (m_forkGeneration != g_forkGeneration.load(std::memory_order_relaxed)) {
+            // A child shares the parent's watch queue: whichever reads an
+            // event takes it from the other. The child gets its own.
+            m_forkGeneration = g_forkGeneration.load(std::memory_order_relaxed);
+            m_watch = -1; // belongs to the parent's queue
+            if (m_watchFd >= 0)
+                ::close(m_watchFd);
+            m_watchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
             Open();
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        const bool watched = m_watch >= 0;
+        // The watch sees what happens to the open file, not to the folders
+        // of its name: those are checked after the interval.
+        if (watched && !DrainWatch() && now - m_nameCheckedAt < kEventLogNameCheckInterval)
+            return;
+        m_nameCheckedAt = now;
+        if (!NameIsOurs() || (!watched && m_watchFd >= 0 && Watch() && !NameIsOurs()))
+            Open(); // the second test: a watch that could not be set is tried again
     }
     void Rotate()
     {
@@ -140,6 +220,10 @@ private:
     off_t m_maxBytes;
     int m_files;
     int m_fd = -1;
+    int m_watchFd = -1; // the inotify instance, -1 when none could be had
+    int m_watch = -1;   // the watch on the open file, -1 when none is set
+    unsigned m_forkGeneration = 0;
+    std::chrono::steady_clock::time_point m_nameCheckedAt;
 };
 
 // The rotation settings of the station configuration; a value that is not a

@@ -32,7 +32,9 @@ enum LoggType : int32_t {
 // "Log"/"MaxSizeKiB" KiB (default 4096) first renames it to ZEN.1.log (the
 // older ZEN.1.log to ZEN.2.log, and so on), and "Log"/"Files" files are kept
 // in all, the current one included (default 4; 1: the full file is removed).
-// Several processes may share the file; each notices another's rotation.
+// Several processes may share the file; each notices another's rotation
+// (or the file moved away) at its next entry, and a change to the folders of
+// the name within kEventLogNameCheckInterval.
 // The configuration is read again at most every
 // kEventLogSettingsCheckInterval, so a changed file takes effect within that
 // time; a changed ZEN_CONFIG, XDG_CONFIG_HOME, XDG_CONFIG_DIRS,
@@ -48,6 +50,11 @@ int Log_Event(LoggType level, const char* message, const char* sourceFile, int32
 // How long the event log keeps the settings it read from the station
 // configuration (log file, rotation) before it reads them again.
 inline constexpr std::chrono::milliseconds kEventLogSettingsCheckInterval{250};
+
+// The longest time the log writes to a file that no longer has the log's name
+// after a folder of that name was moved or replaced (a move of the file itself
+// is noticed at the next entry).
+inline constexpr std::chrono::milliseconds kEventLogNameCheckInterval{250};
 
 // Log_Event with a printf-style message.
 int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const char* function,

@@ -245,11 +245,14 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
             rs.AddNew();
             rs.SetSample(*this, true);
             rs.Update();
-            // Rows added through the recordset come after the statement's rows.
-            rs.MoveLast();
-            if (rs.IsEOF())
-                return false;
-            const int32_t newKey = rs.GetSampleID();
+            int32_t newKey = -1;
+            if (!rs.GetAddedKey("SampleID", newKey)) {
+                // Rows added through the recordset come after the statement's rows.
+                rs.MoveLast();
+                if (rs.IsEOF())
+                    return false;
+                newKey = rs.GetSampleID();
+            }
             rs.Close();
             transaction.Commit();
             SampleID = newKey;

@@ -17,6 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 std::vector<std::string> Lines(const std::string& text)
@@ -334,6 +337,85 @@ TEST_F(RotatingEventLog, AFileMovedAwayIsFollowedByItsName)
     Write(3, 5);
     EXPECT_EQ(Numbers(m_dir.File("logs/moved.log")), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(Numbers(m_logPath), (std::vector<int>{3, 4}));
+}
+
+TEST_F(RotatingEventLog, WhatHappensToTheOpenFileIsFollowedAtTheNextEntry)
+{
+    // Each case: what is done to the open file between entries 2 and 3; the
+    // file that then has the name holds the entries from 3 on.
+    const std::string moved = "logs/moved.log";
+    struct Case {
+        const char* name;
+        void (*act)(const std::string& log, const std::string& other);
+    };
+    const Case cases[] = {
+        {"moved away", [](const std::string& log, const std::string& other) {
+             std::filesystem::rename(log, other);
+         }},
+        {"moved away, a new file made at the name", [](const std::string& log, const std::string& other) {
+             std::filesystem::rename(log, other);
+             zentest::WriteFileText(log, "");
+         }},
+        {"replaced by another file", [](const std::string& log, const std::string& other) {
+             zentest::WriteFileText(other, "");
+             std::filesystem::rename(other, log);
+         }},
+        {"removed", [](const std::string& log, const std::string&) { std::filesystem::remove(log); }},
+    };
+    for (const Case& c : cases) {
+        CloseEventLog();
+        std::filesystem::remove_all(m_dir.File("logs"));
+        Configure("MaxSizeKiB=64\nFiles=2\n");
+        Write(0, 3);
+        c.act(m_logPath, m_dir.File(moved));
+        Write(3, 5);
+        const std::vector<int> numbers = Numbers(m_logPath);
+        ASSERT_GE(numbers.size(), 2u) << c.name;
+        EXPECT_EQ(std::vector<int>(numbers.end() - 2, numbers.end()), (std::vector<int>{3, 4})) << c.name;
+    }
+}
+
+TEST_F(RotatingEventLog, AFolderOfTheNameMovedIsFollowedWithinTheCheckInterval)
+{
+    // The file itself is untouched, so nothing tells of the move: the name
+    // is asked again once the interval has passed.
+    Configure("MaxSizeKiB=64\nFiles=2\n");
+    Write(0, 3);
+    std::filesystem::rename(m_dir.File("logs"), m_dir.File("old-logs"));
+    std::filesystem::create_directories(m_dir.File("logs"));
+    std::this_thread::sleep_for(kEventLogNameCheckInterval + std::chrono::milliseconds(10));
+    Write(3, 5);
+    EXPECT_EQ(Numbers(m_dir.File("old-logs/ZEN.log")), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(Numbers(m_logPath), (std::vector<int>{3, 4}));
+}
+
+TEST_F(RotatingEventLog, AChildProcessDoesNotTakeTheParentsNoticeOfAMove)
+{
+    // The parent's log is open before the fork. The file is moved away, then
+    // the child logs first: the parent still learns of the move.
+    Configure("MaxSizeKiB=64\nFiles=2\n");
+    Write(0, 1);
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char byte = 0;
+        const bool told = ::read(go[0], &byte, 1) == 1;
+        const int written =
+            ZEN_LOG_EVENT("databaseobjects", "CZENDB_Sample::Save", "entry %04d of the rotation test", 1);
+        ::_exit(told && written == 1 ? 0 : 1);
+    }
+    std::filesystem::rename(m_logPath, m_dir.File("logs/moved.log"));
+    ASSERT_EQ(::write(go[1], "x", 1), 1);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(go[0]);
+    ::close(go[1]);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    Write(2, 3);
+    EXPECT_EQ(Numbers(m_dir.File("logs/moved.log")), (std::vector<int>{0}));
+    EXPECT_EQ(Numbers(m_logPath), (std::vector<int>{1, 2}));
 }
 
 TEST(EventLogManager, CopiesMemberWise)

@@ -683,6 +683,19 @@ BOOL CRecordset::Update()
     return TRUE;
 }
 
+bool CRecordset::GetAddedKey(const char* keyColumn, int32_t& key) const
+{
+    if (!m_pState || m_pState->appended.empty() || m_pState->mode != CRecordsetState::Mode::None)
+        return false;
+    const CRecordsetState& st = *m_pState;
+    const CSqlValue& id = st.appended.back();
+    if (id.GetType() != CSqlValue::Type::Integer || id.GetInteger() < INT32_MIN || id.GetInteger() > INT32_MAX ||
+        !st.connection->IsRowIdentityColumn(st.table, keyColumn))
+        return false;
+    key = static_cast<int32_t>(id.GetInteger());
+    return true;
+}
+
 void CRecordset::Delete()
 {
     if (!CanUpdate())

@@ -99,6 +99,11 @@ public:
     // a NUL byte (nothing is written; AddNew/Edit stays in force), when there
     // was no AddNew/Edit, or when the edited row is gone.
     virtual BOOL Update();
+    // After the Update of a row added with AddNew: true, with key set to the
+    // value the engine gave the row's column keyColumn (a plain column name),
+    // when the engine tells it without reading the row; false otherwise (or
+    // when the value is no 32-bit number): MoveLast then shows the row.
+    bool GetAddedKey(const char* keyColumn, int32_t& key) const;
     // Deletes the current row (which stays current, IsDeleted, until the next
     // move). Throws CDBException when there is no current row (also on an
     // empty result) or the recordset cannot change rows.

@@ -61,6 +61,10 @@ public:
     virtual int UpdateRow(const CString& table, const CSqlValue& rowId, const std::vector<CString>& columns,
                           const std::vector<CSqlValue>& values) = 0;
     virtual int DeleteRow(const CString& table, const CSqlValue& rowId) = 0;
+    // True when column (a plain name) of table holds the row identity itself,
+    // so that the value InsertRow returned is the key the engine assigned to
+    // it and no query need read it back; false when unsure.
+    virtual bool IsRowIdentityColumn(const CString& table, const CString& column) = 0;
 };
 
 // Connection parameters taken from a connection string.

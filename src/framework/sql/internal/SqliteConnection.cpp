@@ -880,7 +880,12 @@ void CSqliteConnection::BeginTransaction()
 
 void CSqliteConnection::CommitTransaction()
 {
+    // Inside the write transaction no change of another connection can be
+    // seen any more: the commit's own count leaves the kept types valid.
+    const int before = DataVersion();
     Execute("COMMIT", "COMMIT");
+    if (m_columnTypesDataVersion == before && DataVersion() == before + 1)
+        m_columnTypesDataVersion = before + 1;
 }
 
 bool CSqliteConnection::RollbackTransaction()
@@ -931,25 +936,71 @@ void RefuseNulInText(const CSqlValue& value, const CString& what, const CString&
     throw MakeSqlException(SQL_ERROR, reason, shown, "State:22000,Native:0,Origin:SQL layer");
 }
 
-void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CString>& columns,
-                                   const std::vector<CSqlValue>& values, const CString& shown) const
+int CSqliteConnection::DataVersion() const
 {
+    int version = 0;
+    sqlite3_file_control(m_db.get(), "main", SQLITE_FCNTL_DATA_VERSION, &version);
+    return version;
+}
+
+void CSqliteConnection::ForgetOldColumnTypes()
+{
+    // The engine's schema of this connection is read again only when a
+    // statement finds the file changed; the data version changes then too.
+    const int dataVersion = DataVersion();
+    if (m_columnTypesGeneration != m_cache.Generation() || m_columnTypesDataVersion != dataVersion ||
+        m_columnTypes.size() > 4096) {
+        m_columnTypes.clear();
+        m_columnTypesGeneration = m_cache.Generation();
+        m_columnTypesDataVersion = dataVersion;
+    }
+}
+
+void CSqliteConnection::KeepColumnTypesAfterOwnCommit()
+{
+    // A commit of this connection counts one; a change by another connection
+    // seen on the way counts one more, and then the types are read again.
+    const int dataVersion = DataVersion();
+    if (dataVersion == m_columnTypesDataVersion + 1 && sqlite3_get_autocommit(m_db.get()))
+        m_columnTypesDataVersion = dataVersion;
+}
+
+const std::string& CSqliteConnection::DeclaredColumnType(const CString& table, const CString& column)
+{
+    std::string key = table.Str();
+    key += '\0';
+    key += column.Str();
+    auto found = m_columnTypes.find(key);
+    if (found != m_columnTypes.end())
+        return found->second;
+    const char* declared = nullptr;
+    if (sqlite3_table_column_metadata(m_db.get(), nullptr, table, column, &declared, nullptr, nullptr, nullptr,
+                                      nullptr) != SQLITE_OK ||
+        !declared)
+        declared = "";
+    return m_columnTypes.emplace(std::move(key), declared).first->second;
+}
+
+void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CString>& columns,
+                                   const std::vector<CSqlValue>& values, const CString& shown)
+{
+    ForgetOldColumnTypes();
     for (size_t i = 0; i < columns.size() && i < values.size(); ++i) {
         if (values[i].GetType() != CSqlValue::Type::Text)
             continue;
-        const CString what = CString("column ") + columns[i] + " of table " + table;
-        RefuseNulInText(values[i], what, shown);
-        const char* declared = nullptr;
-        if (sqlite3_table_column_metadata(m_db.get(), nullptr, table, columns[i], &declared, nullptr, nullptr,
-                                          nullptr, nullptr) != SQLITE_OK ||
-            !declared)
+        if (values[i].GetText().find('\0') != std::string::npos)
+            RefuseNulInText(values[i], CString("column ") + columns[i] + " of table " + table, shown);
+        const std::string& declaredType = DeclaredColumnType(table, columns[i]);
+        if (declaredType.empty())
             continue; // the engine reports an unknown column when the row is written
+        const char* declared = declaredType.c_str();
         const int limit = DeclaredTextLength(declared);
         if (limit < 0 || values[i].GetText().size() <= static_cast<size_t>(limit))
             continue; // no more bytes than characters allowed: short enough
         const size_t characters = CountCharacters(values[i].GetText());
         if (characters <= static_cast<size_t>(limit))
             continue;
+        const CString what = CString("column ") + columns[i] + " of table " + table;
         CString reason;
         reason.Format("The text for %s is %d characters long; the column holds at most %d (%s).", what.GetString(),
                       static_cast<int>(characters), limit, declared);
@@ -978,6 +1029,7 @@ CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<C
         if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
             ThrowError(rc, sql);
     RunWrite(stmt.Get(), sql);
+    KeepColumnTypesAfterOwnCommit();
     return CSqlValue::Integer(sqlite3_last_insert_rowid(m_db.get()));
 }
 
@@ -995,7 +1047,17 @@ int CSqliteConnection::UpdateRow(const CString& table, const CSqlValue& rowId, c
             ThrowError(rc, sql);
     if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(columns.size() + 1), rowId); rc != SQLITE_OK)
         ThrowError(rc, sql);
-    return RunWrite(stmt.Get(), sql);
+    const int changed = RunWrite(stmt.Get(), sql);
+    KeepColumnTypesAfterOwnCommit();
+    return changed;
+}
+
+bool CSqliteConnection::IsRowIdentityColumn(const CString& table, const CString& column)
+{
+    int autoIncrement = 0;
+    return sqlite3_table_column_metadata(m_db.get(), nullptr, table, column, nullptr, nullptr, nullptr, nullptr,
+                                         &autoIncrement) == SQLITE_OK &&
+           autoIncrement != 0;
 }
 
 int CSqliteConnection::DeleteRow(const CString& table, const CSqlValue& rowId)

@@ -20,6 +20,7 @@
 #include <memory>
 #include <sqlite3.h>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct CSqliteCloser {
@@ -115,6 +116,9 @@ public:
     int UpdateRow(const CString& table, const CSqlValue& rowId, const std::vector<CString>& columns,
                   const std::vector<CSqlValue>& values) override;
     int DeleteRow(const CString& table, const CSqlValue& rowId) override;
+    // Only an AUTOINCREMENT key is taken for the rowid: the other forms of
+    // INTEGER PRIMARY KEY have exceptions (DESC) not worth telling apart.
+    bool IsRowIdentityColumn(const CString& table, const CString& column) override;
 
     sqlite3* Handle() const { return m_db.get(); }
     // Takes back a statement handed out by Prepare (key empty: not cached).
@@ -162,7 +166,19 @@ private:
     // Refuses (CDBException) a text value holding a NUL byte or longer, in
     // characters, than its column's declared length.
     void CheckTexts(const CString& table, const std::vector<CString>& columns, const std::vector<CSqlValue>& values,
-                    const CString& shown) const;
+                    const CString& shown);
+    // The declared type of a column as the engine's schema of this
+    // connection has it (empty when the engine knows no such column), kept
+    // per table and column: asking the engine costs more than the write.
+    // Valid after ForgetOldColumnTypes, which drops what may be out of date.
+    const std::string& DeclaredColumnType(const CString& table, const CString& column);
+    void ForgetOldColumnTypes();
+    // After a row write: the commit that ended it (outside a transaction)
+    // leaves the kept types valid unless another connection's change was
+    // seen on the way.
+    void KeepColumnTypesAfterOwnCommit();
+    // The engine's count of changes to the file (see SQLITE_FCNTL_DATA_VERSION).
+    int DataVersion() const;
 
     CSqliteHandle m_db;
     CSqliteStatementCache m_cache; // declared after m_db: finalized before the handle closes
@@ -176,4 +192,11 @@ private:
     // Set once the engine reported the file damaged: from then on nothing
     // more is written through this connection.
     mutable bool m_bDamaged = false;
+    // DeclaredColumnType's answers, keyed by table and column as written.
+    // Valid while the statement cache's generation (a schema change through
+    // this connection, a rollback) and the engine's data version (a change of
+    // the file by another connection, seen when this one next reads) stay.
+    std::unordered_map<std::string, std::string> m_columnTypes;
+    uint64_t m_columnTypesGeneration = 0;
+    int m_columnTypesDataVersion = 0;
 };
