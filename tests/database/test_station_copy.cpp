@@ -388,6 +388,27 @@ TEST_F(StationCopyTest, AFailureMidCopyLeavesNoFileItCreatedAndAnExistingTargetA
     EXPECT_EQ(zentest::ReadFileText(source), before);
 }
 
+TEST_F(StationCopyTest, ATableThatDoesNotMatchAfterWritingUndoesTheWholeCopy)
+{
+    // The source's user table holds its role as text: the target's integer
+    // column makes "02" the number 2, which is not what was read.
+    const std::string source = MakeSource();
+    Execute(source, {"DROP TABLE Table1", "CREATE TABLE Table1 (Field0 VARCHAR(255), Field1 VARCHAR(255), Field2 TEXT)",
+                     "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('a', 'b', '02')"});
+    const std::string target = TargetLocation("target.db");
+    CStationCopyResult result;
+    EXPECT_FALSE(ZenCopyStationDatabase(source.c_str(), target.c_str(), 0, result));
+    EXPECT_FALSE(result.Done);
+    EXPECT_EQ(result.Error.Str(), "The copy does not match the source in table(s) Table1; nothing was copied.");
+    ASSERT_EQ(result.Tables.size(), std::size(kTables));
+    for (const CStationTableCopy& copy : result.Tables) {
+        EXPECT_EQ(copy.Match, copy.Table != "Table1") << copy.Table.Str();
+        EXPECT_EQ(copy.RowsRead, copy.RowsWritten) << copy.Table.Str();
+        EXPECT_EQ(copy.TargetChecksum.GetLength(), 32) << copy.Table.Str();
+    }
+    EXPECT_FALSE(fs::exists(target));
+}
+
 struct CChange {
     const char* what;
     const char* table;

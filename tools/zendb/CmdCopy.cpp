@@ -3,6 +3,8 @@
 // table; reports rows read and written and both checksums per table.
 #include "Tool.h"
 
+#include <algorithm>
+
 namespace zendb {
 
 namespace {
@@ -41,9 +43,13 @@ void RunCopy(const CCopyArgs& args)
     const bool done =
         ZenCopyStationDatabase(args.source.c_str(), args.target.c_str(), args.replace ? ZENCOPY_Replace : 0, result);
     const std::string version = std::to_string(result.SchemaMajor) + "." + std::to_string(result.SchemaMinor);
-    // The tables are shown once they were checked: on a mismatch they say where.
-    const bool checked = !result.Tables.empty() && !result.Tables.back().TargetChecksum.IsEmpty();
-    if (done || checked) {
+    // A copy that did not match shows its tables: they say where. Any
+    // other failure shows none (tables that matched before the commit
+    // failed would look like a success).
+    const bool mismatch = std::any_of(result.Tables.begin(), result.Tables.end(), [](const CStationTableCopy& copy) {
+        return !copy.TargetChecksum.IsEmpty() && !copy.Match;
+    });
+    if (done || mismatch) {
         const COutputTable tables = TablesOf(result);
         if (OutputFormat() == EOutputFormat::Json) {
             PrintJson({{"Source", source},
