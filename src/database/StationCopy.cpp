@@ -396,6 +396,7 @@ public:
 
 private:
     void OpenSource();
+    bool SourceHasUniqueSampleIDs();
     void OpenTarget();
     // The station tables the target has, with their row counts.
     std::vector<std::pair<CString, int64_t>> ExistingTargetTables();
@@ -409,6 +410,7 @@ private:
     std::vector<zendb_schema::CStationTable> m_tables;
     CZENDatabase m_src;
     CDatabase m_dst;
+    std::unique_ptr<CSqlStatement> m_snapshot; // on m_src: declared after it, so released first
 };
 
 void CCopy::OpenSource()
@@ -426,7 +428,32 @@ void CCopy::OpenSource()
     m_result.SchemaMajor = major;
     m_result.SchemaMinor = minor;
     if (minor == 9)
-        m_result.UniqueSampleIDs = m_src.HasUniqueSampleIDIndex();
+        m_result.UniqueSampleIDs = SourceHasUniqueSampleIDs();
+
+    // One snapshot of the source for the whole copy: while a statement of
+    // the connection stands on a row, the engine keeps the read transaction
+    // it began, so every table is read as of the same moment even while
+    // stations go on saving (on SQLite; elsewhere each table is one
+    // statement's snapshot).
+    m_snapshot = PrepareOn(m_src, "SELECT [MajorVersion] FROM SystemTable");
+    if (!m_snapshot->Step())
+        Fail("The source's version row disappeared while it was being read.");
+}
+
+bool CCopy::SourceHasUniqueSampleIDs()
+{
+    try {
+        return m_src.HasUniqueSampleIDIndex();
+    } catch (const CDBException&) {
+        // An engine whose catalogue the question does not reach: the index
+        // goes into the target when the identifiers allow it.
+    }
+    try {
+        std::vector<CDuplicateSampleID> groups;
+        return m_src.FindDuplicateSampleIDs(groups) && groups.empty();
+    } catch (const CDBException&) {
+        return false; // zendb upgrade adds it later
+    }
 }
 
 void CCopy::OpenTarget()

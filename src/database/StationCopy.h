@@ -72,7 +72,8 @@ constexpr DWORD ZENCOPY_Replace = 0x0001; // a target that holds data is emptied
 
 // Copies the station database at source into target (locations as for
 // ZenConnectStringForLocation). The source is opened read-only and never
-// changed; its schema version (1.6 .. 1.9) is read from SystemTable, and the
+// changed, and read as of one moment where its engine keeps a read
+// snapshot across statements (SQLite files); its schema version (1.6 .. 1.9) is read from SystemTable, and the
 // target's station tables are created anew at that version (the library's
 // own statements, translated for the target's engine; the unique index of
 // the sample identifiers when the source has it), then filled row by row
