@@ -217,6 +217,27 @@ std::vector<CString> ZenGetLanguages()
     return ChooseLanguages(state);
 }
 
+bool ZenCatalogueHasEntry(const char* domain, const CString& language, const char* msgctxt, const char* msgid)
+{
+    if (domain == nullptr || msgid == nullptr || language.IsEmpty())
+        return false;
+    const std::string path =
+        std::string(ZenGetLocaleDir().GetString()) + "/" + language.GetString() + "/LC_MESSAGES/" + domain + ".mo";
+    std::string key;
+    if (msgctxt != nullptr) {
+        key = msgctxt;
+        key += '\x04';
+    }
+    key += msgid;
+    State& state = GetState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    const Catalogue* catalogue = LoadCatalogue(state, path);
+    if (catalogue == nullptr)
+        return false;
+    const auto it = catalogue->find(key);
+    return it != catalogue->end() && !it->second.empty();
+}
+
 const char* ZenTranslate(const char* domain, const char* msgctxt, const char* msgid)
 {
     if (msgid == nullptr || *msgid == '\0' || domain == nullptr)
