@@ -193,13 +193,17 @@ CString ZenGetLocaleDir()
     const std::string overridden = GetEnv("ZEN_LOCALEDIR");
     if (!overridden.empty())
         return CString(overridden.c_str());
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ZenGetLocaleDir), &info) == 0 || info.dli_fname == nullptr)
-        return CString(kZenInstalledLocaleDir);
-    const std::string libraryDir = DirectoryOf(info.dli_fname);
-    if (libraryDir == kZenBuildLibraryDir)
-        return CString(kZenBuildLocaleDir);
-    return CString((libraryDir + "/" + kZenLibToLocaleDir).c_str());
+    // The library's own place does not change while it is loaded: found once.
+    static const std::string located = [] {
+        Dl_info info{};
+        if (dladdr(reinterpret_cast<void*>(&ZenGetLocaleDir), &info) == 0 || info.dli_fname == nullptr)
+            return std::string(kZenInstalledLocaleDir);
+        const std::string libraryDir = DirectoryOf(info.dli_fname);
+        if (libraryDir == kZenBuildLibraryDir)
+            return std::string(kZenBuildLocaleDir);
+        return libraryDir + "/" + kZenLibToLocaleDir;
+    }();
+    return CString(located.c_str());
 }
 
 void ZenSetLanguage(const CString& language)

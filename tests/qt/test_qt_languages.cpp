@@ -6,12 +6,15 @@
 #include "QtTestSupport.h"
 #include "dialogs/DialogTestSupport.h"
 
+#include "framework/PropertySheet.h"
 #include "framework/UIHost.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTranslator>
 
@@ -91,6 +94,40 @@ TEST(QtLanguages, RegistrationDialogInEnglishAndSpanish)
         });
         CMapStringToOb presets;
         EXPECT_FALSE(bed.Facade().RegisterNewSampleByDialog(presets)) << c.locale;
+    }
+}
+
+TEST(QtLanguages, SettingsSheetAndItsButtonsInTheChosenLanguage)
+{
+    dlgtest::CDialogTestBed bed;
+    struct Case {
+        const char* locale;
+        const char* tab;
+        const char* workOrder;
+        const char* ok;
+        const char* cancel;
+    };
+    const Case cases[] = {
+        {"C.UTF-8", "Ajustes de la base de datos", "Orden de trabajo", "Aceptar", "Cancelar"},
+        {"en_US.UTF-8", "Database settings", "Work order", "OK", "Cancel"},
+    };
+    for (const Case& c : cases) {
+        CLanguageScope scope(c.locale);
+        CPropertySheet sheet("ZEN");
+        bed.Facade().AddSampleSettingsPage(&sheet);
+        qttest::CUiScript script;
+        script.On("dialog-sheet", [&](QWidget* w) {
+            EXPECT_EQ(w->findChild<QTabWidget*>(QStringLiteral("tabs"))->tabText(0).toStdString(), c.tab);
+            QWidget* page = w->findChild<QWidget*>(QStringLiteral("page-13003"));
+            EXPECT_EQ(Control<QCheckBox>(page, 13003)->text().toStdString(), c.workOrder);
+            EXPECT_EQ(Control<QAbstractButton>(w, IDOK)->text().toStdString(), c.ok);
+            EXPECT_EQ(Control<QAbstractButton>(w, IDCANCEL)->text().toStdString(), c.cancel);
+            if (std::string(c.locale) != "C.UTF-8") {
+                EXPECT_TRUE(SaveScreenshot(w, QStringLiteral("dialog-13003-en")));
+            }
+            QTest::mouseClick(Control<QAbstractButton>(w, IDCANCEL), Qt::LeftButton);
+        });
+        EXPECT_EQ(sheet.DoModal(), IDCANCEL) << c.locale;
     }
 }
 
