@@ -193,13 +193,17 @@ CString ZenGetLocaleDir()
     const std::string overridden = GetEnv("ZEN_LOCALEDIR");
     if (!overridden.empty())
         return CString(overridden.c_str());
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ZenGetLocaleDir), &info) == 0 || info.dli_fname == nullptr)
-        return CString(kZenInstalledLocaleDir);
-    const std::string libraryDir = DirectoryOf(info.dli_fname);
-    if (libraryDir == kZenBuildLibraryDir)
-        return CString(kZenBuildLocaleDir);
-    return CString((libraryDir + "/" + kZenLibToLocaleDir).c_str());
+    // The library's own place does not change while it is loaded: found once.
+    static const std::string located = [] {
+        Dl_info info{};
+        if (dladdr(reinterpret_cast<void*>(&ZenGetLocaleDir), &info) == 0 || info.dli_fname == nullptr)
+            return std::string(kZenInstalledLocaleDir);
+        const std::string libraryDir = DirectoryOf(info.dli_fname);
+        if (libraryDir == kZenBuildLibraryDir)
+            return std::string(kZenBuildLocaleDir);
+        return libraryDir + "/" + kZenLibToLocaleDir;
+    }();
+    return CString(located.c_str());
 }
 
 void ZenSetLanguage(const CString& language)
@@ -215,6 +219,27 @@ std::vector<CString> ZenGetLanguages()
     State& state = GetState();
     std::lock_guard<std::mutex> lock(state.mutex);
     return ChooseLanguages(state);
+}
+
+bool ZenCatalogueHasEntry(const char* domain, const CString& language, const char* msgctxt, const char* msgid)
+{
+    if (domain == nullptr || msgid == nullptr || language.IsEmpty())
+        return false;
+    const std::string path =
+        std::string(ZenGetLocaleDir().GetString()) + "/" + language.GetString() + "/LC_MESSAGES/" + domain + ".mo";
+    std::string key;
+    if (msgctxt != nullptr) {
+        key = msgctxt;
+        key += '\x04';
+    }
+    key += msgid;
+    State& state = GetState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    const Catalogue* catalogue = LoadCatalogue(state, path);
+    if (catalogue == nullptr)
+        return false;
+    const auto it = catalogue->find(key);
+    return it != catalogue->end() && !it->second.empty();
 }
 
 const char* ZenTranslate(const char* domain, const char* msgctxt, const char* msgid)

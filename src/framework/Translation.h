@@ -18,6 +18,12 @@ inline constexpr const char* kZendbTextDomain = "zendb";
 // Never throws; an unreadable or damaged catalogue counts as missing.
 const char* ZenTranslate(const char* domain, const char* msgctxt, const char* msgid);
 
+// Whether the catalogue of domain for exactly this language (a catalogue
+// folder name such as "es") holds a non-empty translation of msgid in
+// context msgctxt (nullptr for none); false when there is no such catalogue.
+// Lets a check prove that a catalogue is complete.
+bool ZenCatalogueHasEntry(const char* domain, const CString& language, const char* msgctxt, const char* msgid);
+
 // Fixes the language for this process ("es", "en_GB", a gettext LANGUAGE-
 // style list "es:en", or "C" for the shipped texts); an empty text returns
 // to following the environment. The station configuration's choice is
