@@ -27,14 +27,14 @@ if ((check)); then
     for po in po/zendb/*.po; do
         # Texts of the sources that the catalogue lacks or leaves untranslated.
         msgmerge --quiet --no-fuzzy-matching -o "$pot.merged" "$po" "$pot"
-        missing=$(msgattrib --untranslated --no-obsolete "$pot.merged" | grep -c '^msgid ' || true)
-        fuzzy=$(msgattrib --only-fuzzy --no-obsolete "$pot.merged" | grep -c '^msgid ' || true)
-        # The header entry counts once when anything is listed.
-        ((missing > 0)) && missing=$((missing - 1))
-        ((fuzzy > 0)) && fuzzy=$((fuzzy - 1))
-        if ((missing > 0 || fuzzy > 0)); then
-            echo "$po: $missing text(s) without translation, $fuzzy fuzzy" >&2
-            msgattrib --untranslated --no-obsolete "$pot.merged" | grep -A1 '^msgid ' | grep -v '^--' >&2 || true
+        # Unwrapped, each msgid is one line; the header's is the empty one.
+        untranslated=$(msgattrib --untranslated --no-obsolete --no-wrap "$pot.merged" |
+            grep '^msgid ' | grep -v '^msgid ""$' || true)
+        fuzzy=$(msgattrib --only-fuzzy --no-obsolete --no-wrap "$pot.merged" |
+            grep '^msgid ' | grep -v '^msgid ""$' || true)
+        if [[ -n $untranslated || -n $fuzzy ]]; then
+            echo "$po: texts of the sources without a translation:" >&2
+            printf '%s\n' "$untranslated" "$fuzzy" | grep -v '^$' >&2
             status=1
         fi
     done
