@@ -176,6 +176,41 @@ TEST_F(ToolLanguages, FieldLabelsAreAcceptedInEnglishAndInTheOperatorsLanguage)
         << unknown.err;
 }
 
+using ToolLanguagesRuns = CRunsFixture;
+
+// The evaluation for people and a refused import, in Spanish and as written.
+TEST_F(ToolLanguagesRuns, EvaluationAndImportErrorsInSpanish)
+{
+    std::string csv = "depth,D1,D2,indentor,load\n";
+    for (const auto& [depth, hv] : std::vector<std::pair<std::string, double>>{
+             {"0.1", 700.0}, {"0.3", 650.0}, {"0.5", 560.0}, {"0.7", 500.0}, {"0.9", 420.0}}) {
+        const std::string d = VickersDiagonal(hv, 1000.0);
+        csv += depth + "," + d + "," + d + ",Vickers,1000\n";
+    }
+    const Env spanish = {{"LANG", "es_ES.UTF-8"}};
+    const CRun imported = Zendb({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("run.csv", csv)}, spanish);
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.out, "importadas 5 huellas como ejecución 1 de R-1 (patrón CHD)\n");
+
+    const CRun es = Zendb({"evaluate", "R-1"}, spanish);
+    ASSERT_EQ(es.status, 0) << es.err;
+    EXPECT_EQ(es.out.rfind("Muestra R-1: 1 ejecución de perfil\n\nEjecución 1 CHD: 5 huellas, HV1, ", 0), 0u) << es.out;
+    for (const char* text : {"  Resultado ", "  Profundidad de capa  límite 550 HV", "  Dureza del núcleo ",
+                             "  Mínimo ", "  Máximo ", "  Media ", "  Desviación típica ", "FUERA de la tolerancia"})
+        EXPECT_NE(es.out.find(text), std::string::npos) << text << "\n" << es.out;
+    const CRun c = Zendb({"evaluate", "R-1"});
+    EXPECT_EQ(c.out.rfind("Sample R-1: 1 profile run\n\nRun 1 CHD: 5 indents, HV1, ", 0), 0u) << c.out;
+    EXPECT_NE(c.out.find("  Case depth          limit 550 HV"), std::string::npos) << c.out;
+
+    const std::string bad = Csv("bad.csv", "depth,D1,D2,indentor,load\nx,1,1,Vickers,0\n");
+    const CRun refused = Zendb({"runs", "import", "R-1", "--pattern", "CHD", "--file", bad}, spanish);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "zendb: " + bad +
+                               ": 1 fila errónea, no se ha importado nada: línea 2: depth (columna 1) debe ser un "
+                               "número decimal de 0 a 100 mm, no «x», load (columna 5) debe ser un número decimal "
+                               "de 1 a 100000 gf, no «0»\n");
+}
+
 // A catalogue of the test's own, compiled with msgfmt, whose translations
 // reorder, repeat, leave out and overshoot the fields of their formats.
 TEST_F(ToolLanguages, TranslatedFormatsAreFilledByPosition)

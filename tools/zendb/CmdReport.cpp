@@ -24,7 +24,10 @@ CReportSample ReportSampleOf(CZENDatabase& db, const CZENDB_Sample& sample)
     report.measuredBy = SampleFieldText(sample, "MeasuredBy");
     report.measured = FormatDate(sample.MeasuredDate);
     if (sample.Signed)
-        report.signature = sample.Signature.IsEmpty() ? std::string(Tr("signed")) : SampleFieldText(sample, "Signature");
+        // A sample signed without a name: "signed" of the sample itself (the
+        // same word counts the signed samples in 'zendb info').
+        report.signature = sample.Signature.IsEmpty() ? std::string(TrC("state of one sample", "signed"))
+                                                      : SampleFieldText(sample, "Signature");
     return report;
 }
 
