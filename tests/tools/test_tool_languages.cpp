@@ -75,8 +75,8 @@ TEST_F(ToolLanguages, MessagesHeadingsAndHelpFollowTheEnvironment)
         const CRun list = Zendb({"samples", "list"}, c.env);
         ASSERT_EQ(list.status, 0) << list.err;
         const std::string heading = list.out.substr(0, list.out.find('\n'));
-        EXPECT_EQ(heading, c.spanish ? "Identificador de la muestra  Orden de trabajo  N.º de pieza  Detalle  Cliente  "
-                                       "Material  Registrada  Medida  Firmado por"
+        EXPECT_EQ(heading, c.spanish ? "Identificador de la muestra  Orden de trabajo  Número de pieza  Detalle  Cliente  "
+                                       "Material  Fecha de registro  Fecha de medida  Firmado por"
                                      : "Sample ID  Work order  Part no.  Detail  Customer  Material  Registered  "
                                        "Measured  Signed by");
 

@@ -279,8 +279,8 @@ void CheckPatternSettings(const CZENDB_Pattern& p)
          TrMark("0 (HV/HK), 1 (HRB), 2 (HRC)")},
         {"DIN50190Part3AddToCore", &CZENDB_Pattern::DIN50190Part3AddToCore, 0, 5000, ""},
         {"MultilaneAverageMethod", &CZENDB_Pattern::MultilaneAverageMethod, 0, 4,
-         TrMark("0 (mean), 1 (without the largest), 2 (without the largest and the smallest), 3 (without the smallest), "
-         "4 (without the two smallest)")},
+         TrMark("0 (mean), 1 (without the largest), 2 (without the largest and the smallest), "
+                "3 (without the smallest), 4 (without the two smallest)")},
         {"CurveType", &CZENDB_Pattern::CurveType, 0, 1, TrMark("0 (linear interpolation), 1 (Gaussian fit)")},
         {"GaussianHardnessLimitInputUnit", &CZENDB_Pattern::GaussianHardnessLimitInputUnit, 0, 2,
          TrMark("0 (HV/HK), 1 (HRB), 2 (HRC)")},

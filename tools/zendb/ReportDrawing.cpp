@@ -581,7 +581,8 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
                                              : TrF("%s indents", run->indents.size());
         if (run->hasIndentor)
             details += ", " + ScaleWithLoad(*run);
-        details += "; " + TrF("evaluation %s, %s", StandardName(run->calc.Standard), CurveTypeName(run->calc.CurveType));
+        details +=
+            "; " + TrF("evaluation %s, %s", StandardName(run->calc.Standard), CurveTypeName(run->calc.CurveType));
         if (!run->position.empty())
             details += "; " + TrF("position %s", run->position);
         cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
