@@ -133,6 +133,7 @@ TEST_F(ToolLanguages, StationConfigurationOverridesTheEnvironment)
 TEST_F(ToolLanguages, MachineReadableOutputIsTheSameInEveryLanguage)
 {
     ASSERT_EQ(Zendb({"patterns", "add", "CHD", "--preset", "case-hardening"}).status, 0);
+    ASSERT_EQ(Zendb({"routines", "add", "GEAR", "--pattern", "CHD", "--pattern", "CHD"}).status, 0);
     const std::vector<std::vector<std::string>> commands = {
         {"--format", "json", "samples", "list"},
         {"--format", "csv", "samples", "list"},
@@ -141,6 +142,8 @@ TEST_F(ToolLanguages, MachineReadableOutputIsTheSameInEveryLanguage)
         {"--format", "json", "patterns", "list"},
         {"--format", "csv", "patterns", "show", "CHD"},
         {"--format", "csv", "fields", "list"},
+        {"--format", "json", "routines", "show", "GEAR"},
+        {"--format", "csv", "users", "list"},
         {"--format", "json", "info"},
     };
     const std::string config = StationConfig("es");

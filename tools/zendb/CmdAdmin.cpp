@@ -94,9 +94,13 @@ void RunUsersList()
     table.AddColumn("Name", Tr("Name"));
     table.AddColumn("Role", Tr("Role"));
     table.AddColumn("RoleName", Tr("Role name"));
+    // A name that does not decode: a note for people, as written for programs.
+    const char* unreadable = TrMark("(not readable with this station's key)");
+    if (OutputFormat() == EOutputFormat::Table)
+        unreadable = Tr(unreadable);
     for (const CUserEntry& entry : entries)
-        table.AddRow({entry.name.empty() ? CCell(Tr("(not readable with this station's key)")) : CCell(entry.name),
-                      CCell(entry.role), CCell(RoleName(entry.role))});
+        table.AddRow({entry.name.empty() ? CCell(unreadable) : CCell(entry.name), CCell(entry.role),
+                      CCell(RoleName(entry.role))});
     table.Print(OutputFormat(), stdout, Tr("no users (anyone may open the database)"));
 }
 

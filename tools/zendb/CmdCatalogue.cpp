@@ -179,11 +179,13 @@ void RunPatternsSet(const CPatternArgs& args)
 // ---------------------------------------------------------------------------
 // Routines
 
-std::string PatternNameOf(CZENDatabase& db, int32_t key)
+// The pattern's name; for a pattern that is gone "#key (deleted)", in the
+// operator's language for people (translated) and as written for programs.
+std::string PatternNameOf(CZENDatabase& db, int32_t key, bool translated)
 {
     CZENDB_Pattern pattern(&db);
     if (!pattern.Load(key))
-        return TrF("#%s (deleted)", key);
+        return FillFields(translated ? Tr("#%s (deleted)") : "#%s (deleted)", {std::to_string(key)});
     return Trim(pattern.Name);
 }
 
@@ -225,7 +227,8 @@ void RunRoutinesShow(const std::string& name)
     table.AddColumn("Direction", Tr("Direction"));
     for (CZENDB_RoutineProfile* p : profiles.Items())
         table.AddRow({CCell(static_cast<int>(p->RoutineProfileTypeID)), CCell(Trim(p->Position)),
-                      CCell(PatternNameOf(db, p->PatternID)), CCell(static_cast<int>(p->PatternID)),
+                      CCell(PatternNameOf(db, p->PatternID, OutputFormat() == EOutputFormat::Table)),
+                      CCell(static_cast<int>(p->PatternID)),
                       CCell::Flag(p->UsePrestoredCoordinates != 0), CCell::Real(p->XPos, 3), CCell::Real(p->YPos, 3),
                       CCell::Real(p->Direction, 1)});
     if (OutputFormat() == EOutputFormat::Json) {

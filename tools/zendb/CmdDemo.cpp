@@ -404,7 +404,9 @@ void RunDemo(const std::string& given)
         const CPatternStats& s = stats[i];
         const std::string tolerance =
             FormatFixed(patterns[i].toleranceMin, 2) + "-" + FormatFixed(patterns[i].toleranceMax, 2);
-        table.AddRow({CCell(patterns[i].name), CCell(StandardName(i < 2 ? 0 : i == 2 ? 2 : 3)), CCell(s.runs),
+        // JSON and CSV keep the evaluation's name as written, whatever the language.
+        const bool people = OutputFormat() == EOutputFormat::Table;
+        table.AddRow({CCell(patterns[i].name), CCell(StandardName(i < 2 ? 0 : i == 2 ? 2 : 3, people)), CCell(s.runs),
                       s.found ? CCell::Real(s.sum / s.found, 3) : CCell(), s.found ? CCell::Real(s.minimum, 3) : CCell(),
                       s.found ? CCell::Real(s.maximum, 3) : CCell(), CCell(tolerance),
                       s.withTolerance ? CCell(std::to_string(s.within * 100 / s.withTolerance) + " %") : CCell()});
