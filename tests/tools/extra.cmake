@@ -9,3 +9,5 @@ endif()
 find_package(nlohmann_json 3.2 REQUIRED)
 target_link_libraries(${target} PRIVATE nlohmann_json::nlohmann_json)
 target_compile_definitions(${target} PRIVATE ZEN_ARTIFACT_DIR="${CMAKE_BINARY_DIR}/artifacts")
+# The catalogue test runs scripts/update-po.sh of the source tree.
+target_compile_definitions(${target} PRIVATE ZEN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -3,6 +3,7 @@
 // version, counts) and upgrade (1.6 .. 1.8 to 1.9, after a backup copy).
 #include "SqlQuery.h"
 #include "Tool.h"
+#include "Tr.h"
 
 #include <filesystem>
 
@@ -25,13 +26,13 @@ std::string AskAdminPassword(const CInitArgs& args)
         return *args.password;
     if (auto given = ObtainPasswordWithoutPrompt())
         return *given;
-    const auto first = PromptHidden("Password for the new administrator '" + args.admin + "': ");
+    const auto first = PromptHidden(TrF("Password for the new administrator '%s': ", args.admin));
     if (!first)
-        throw CUsageError("--admin needs a password: give --password-file FILE or set ZEN_PASSWORD "
-                          "(on a terminal zendb asks)");
-    const auto second = PromptHidden("Repeat the password: ");
+        throw CUsageError(Tr("--admin needs a password: give --password-file FILE or set ZEN_PASSWORD "
+                             "(on a terminal zendb asks)"));
+    const auto second = PromptHidden(Tr("Repeat the password: "));
     if (!second || *first != *second)
-        throw CToolError("the two passwords differ; nothing was created");
+        throw CToolError(Tr("the two passwords differ; nothing was created"));
     return *first;
 }
 
@@ -40,7 +41,7 @@ std::string AdminPassword(const CInitArgs& args)
 {
     std::string password = AskAdminPassword(args);
     if (password.empty())
-        throw CUsageError("a password cannot be empty");
+        throw CUsageError(Tr("a password cannot be empty"));
     return password;
 }
 
@@ -55,11 +56,11 @@ void CheckNewFileLocation(const std::string& file)
     if (ec)
         folder = fs::path(file).parent_path();
     if (fs::exists(fs::symlink_status(file, ec)))
-        throw CToolError("cannot create '" + file + "': the file exists already; it is not overwritten");
+        throw CToolError(TrF("cannot create '%s': the file exists already; it is not overwritten", file));
     if (!fs::exists(folder, ec))
-        throw CToolError("cannot create '" + file + "': the folder '" + folder.string() + "' does not exist");
+        throw CToolError(TrF("cannot create '%s': the folder '%s' does not exist", file, folder.string()));
     if (!fs::is_directory(folder, ec))
-        throw CToolError("cannot create '" + file + "': '" + folder.string() + "' is not a folder");
+        throw CToolError(TrF("cannot create '%s': '%s' is not a folder", file, folder.string()));
 }
 
 void RunInit(const CInitArgs& args)
@@ -67,20 +68,19 @@ void RunInit(const CInitArgs& args)
     const size_t dot = args.schemaVersion.find('.');
     const int minor = std::stoi(args.schemaVersion.substr(dot + 1));
     if (args.admin.empty() && args.password)
-        throw CUsageError("--password of init is the password of --admin; give --admin NAME as well");
+        throw CUsageError(Tr("--password of init is the password of --admin; give --admin NAME as well"));
     CheckNewFileLocation(args.file);
     std::string password;
     if (!args.admin.empty()) {
         password = AdminPassword(args);
         if (args.admin.size() > static_cast<size_t>(OBVRA_MAX_TEXT_LENGTH) ||
             password.size() > static_cast<size_t>(OBVRA_MAX_TEXT_LENGTH))
-            throw CUsageError("user names and passwords hold at most " + std::to_string(OBVRA_MAX_TEXT_LENGTH) +
-                              " bytes");
+            throw CUsageError(TrF("user names and passwords hold at most %s bytes", OBVRA_MAX_TEXT_LENGTH));
     }
 
     CString error;
     if (!ZenCreateDatabaseFile(args.file.c_str(), 1, minor, &error))
-        throw CToolError("cannot create '" + args.file + "': " + ToStd(error));
+        throw CToolError(TrF("cannot create '%s': %s", args.file, error));
 
     if (!args.admin.empty()) {
         // The first user goes in without the facade: opening through it would
@@ -93,7 +93,7 @@ void RunInit(const CInitArgs& args)
             user.Field1 = Obvra_encode(CString(password));
             user.Field2 = kRoleAdministrator;
             if (!user.Save())
-                throw CToolError("cannot store the administrator");
+                throw CToolError(Tr("cannot store the administrator"));
             db.Close();
         } catch (...) {
             std::remove(args.file.c_str());
@@ -107,10 +107,9 @@ void RunInit(const CInitArgs& args)
                    {"Administrator", args.admin.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(args.admin)}});
         return;
     }
-    std::string line = "created " + args.file + " (schema " + args.schemaVersion + ")";
-    if (!args.admin.empty())
-        line += " with administrator '" + args.admin + "'";
-    PrintLine(line);
+    PrintLine(args.admin.empty()
+                  ? TrF("created %s (schema %s)", args.file, args.schemaVersion)
+                  : TrF("created %s (schema %s) with administrator '%s'", args.file, args.schemaVersion, args.admin));
 }
 
 void RunInfo()
@@ -124,16 +123,17 @@ void RunInfo()
         const char* sql;
     };
     static const CCount counts[] = {
-        {"Samples", "samples", "SELECT COUNT(*) AS N FROM Samples"},
-        {"MeasuredSamples", "measured", "SELECT COUNT(*) AS N FROM Samples WHERE MeasuredDate IS NOT NULL"},
-        {"SignedSamples", "signed", "SELECT COUNT(*) AS N FROM Samples WHERE Signed = TRUE"},
-        {"Patterns", "patterns", "SELECT COUNT(*) AS N FROM Patterns WHERE Deleted = 0"},
-        {"Routines", "routines", "SELECT COUNT(*) AS N FROM RoutineTypes WHERE Deleted = 0"},
-        {"ProfileRuns", "profile runs", "SELECT COUNT(*) AS N FROM SampleProfilesRun"},
-        {"MadeIndents", "made indents", "SELECT COUNT(*) AS N FROM IndentsRun"},
-        {"Users", "users", "SELECT COUNT(*) AS N FROM Table1"},
-        {"RegistrationFields", "registration fields", "SELECT COUNT(*) AS N FROM Registration"},
-        {"VisibleRegistrationFields", "visible fields", "SELECT COUNT(*) AS N FROM Registration WHERE Visible = TRUE"},
+        {"Samples", TrMark("samples"), "SELECT COUNT(*) AS N FROM Samples"},
+        {"MeasuredSamples", TrMark("measured"), "SELECT COUNT(*) AS N FROM Samples WHERE MeasuredDate IS NOT NULL"},
+        {"SignedSamples", TrMark("signed"), "SELECT COUNT(*) AS N FROM Samples WHERE Signed = TRUE"},
+        {"Patterns", TrMark("patterns"), "SELECT COUNT(*) AS N FROM Patterns WHERE Deleted = 0"},
+        {"Routines", TrMark("routines"), "SELECT COUNT(*) AS N FROM RoutineTypes WHERE Deleted = 0"},
+        {"ProfileRuns", TrMark("profile runs"), "SELECT COUNT(*) AS N FROM SampleProfilesRun"},
+        {"MadeIndents", TrMark("made indents"), "SELECT COUNT(*) AS N FROM IndentsRun"},
+        {"Users", TrMark("users"), "SELECT COUNT(*) AS N FROM Table1"},
+        {"RegistrationFields", TrMark("registration fields"), "SELECT COUNT(*) AS N FROM Registration"},
+        {"VisibleRegistrationFields", TrMark("visible fields"),
+         "SELECT COUNT(*) AS N FROM Registration WHERE Visible = TRUE"},
     };
     std::error_code ec;
     const auto size = std::filesystem::file_size(session.Path(), ec);
@@ -148,7 +148,7 @@ void RunInfo()
     for (const CCount& count : counts) {
         const int64_t value = QueryCount(db, count.sql);
         info[count.name] = value;
-        values.emplace_back(count.label, value);
+        values.emplace_back(Tr(count.label), value);
     }
     if (!session.UserName().empty()) {
         info["User"] = session.UserName();
@@ -179,17 +179,18 @@ void RunInfo()
     case EOutputFormat::Table:
         break;
     }
-    PrintLine("database       " + session.Path());
-    PrintLine("schema version " + version);
+    // TRANSLATORS: the labels of these lines are padded to one width.
+    PrintLine(TrF("database       %s", session.Path()));
+    PrintLine(TrF("schema version %s", version));
     if (!ec)
-        PrintLine("file size      " + std::to_string(size / 1024) + " KiB");
-    PrintLine("event log      " + ToStd(GetEventLogPath()));
+        PrintLine(TrF("file size      %s KiB", size / 1024));
+    PrintLine(TrF("event log      %s", GetEventLogPath()));
     if (!session.UserName().empty())
-        PrintLine("logged in as   " + session.UserName() + " (" + RoleName(session.Role()) + ")");
+        PrintLine(TrF("logged in as   %s (%s)", session.UserName(), RoleName(session.Role())));
     PrintLine("");
     COutputTable table;
-    table.AddColumn("What");
-    table.AddColumn("Count");
+    table.AddColumn("What", Tr("What"));
+    table.AddColumn("Count", Tr("Count"));
     for (const auto& [label, value] : values)
         table.AddRow({CCell(label), CCell(value)});
     table.Print(EOutputFormat::Table, stdout);
@@ -219,8 +220,9 @@ std::string BackupName(const std::string& path, const std::string& version)
         if (!std::filesystem::exists(std::filesystem::symlink_status(name, ec)))
             return name;
     }
-    throw CToolError("cannot choose a name for the backup copy of '" + path + "': " + path + ".v" + version +
-                     ".bak and 998 more exist; nothing was upgraded");
+    throw CToolError(TrF("cannot choose a name for the backup copy of '%1$s': %1$s.v%2$s.bak and 998 more exist; "
+                         "nothing was upgraded",
+                         path, version));
 }
 
 void RunUpgrade()
@@ -247,12 +249,12 @@ void RunUpgrade()
             try {
                 db.Backup(backup.c_str());
             } catch (const CDBException& e) {
-                throw CToolError("cannot write the backup copy '" + backup + "', so nothing was upgraded: " +
-                                 Flatten(ToStd(e.m_strError)));
+                throw CToolError(TrF("cannot write the backup copy '%s', so nothing was upgraded: %s", backup,
+                                     Flatten(ToStd(e.m_strError))));
             }
             if (!db.UpgradeToCurrentVersion())
-                throw CToolError("upgrading '" + session.Path() + "' from schema " + was +
-                                 " failed; the file as it was before is in '" + backup + "'");
+                throw CToolError(TrF("upgrading '%s' from schema %s failed; the file as it was before is in '%s'",
+                                     session.Path(), was, backup));
         }
         db.GetVersion(major, minor);
         hasIndex = db.HasUniqueSampleIDIndex();
@@ -274,21 +276,22 @@ void RunUpgrade()
         return;
     }
     if (!backup.empty())
-        PrintLine(path + ": kept a copy of schema " + was + " in " + backup);
+        PrintLine(TrF("%s: kept a copy of schema %s in %s", path, was, backup));
     if (was == now && (hadIndex || !hasIndex))
-        PrintLine(path + ": schema " + now + ", nothing to upgrade");
+        PrintLine(TrF("%s: schema %s, nothing to upgrade", path, now));
     else if (was != now)
-        PrintLine(path + ": upgraded schema " + was + " -> " + now);
+        PrintLine(TrF("%s: upgraded schema %s -> %s", path, was, now));
     if (hasIndex && !hadIndex)
-        PrintLine(path + ": sample identifiers are unique from now on");
+        PrintLine(TrF("%s: sample identifiers are unique from now on", path));
     if (!hasIndex) {
-        PrintLine(path + ": sample identifiers cannot be made unique yet: " + std::to_string(duplicates.size()) +
-                  " identifier(s) are shared by several samples; rename all but one of each, then upgrade again:");
+        PrintLine(TrF("%s: sample identifiers cannot be made unique yet: %s identifier(s) are shared by several "
+                      "samples; rename all but one of each, then upgrade again:",
+                      path, duplicates.size()));
         for (const CDuplicateSampleID& group : duplicates) {
             std::string keys;
             for (const int32_t key : group.SampleIDs)
                 keys += (keys.empty() ? "#" : ", #") + std::to_string(key);
-            PrintLine("  " + ToStd(group.UserSampleID) + ": samples " + keys);
+            PrintLine("  " + TrF("%s: samples %s", group.UserSampleID, keys));
         }
     }
 }
@@ -317,10 +320,13 @@ void RunCheck()
         for (const std::string& line : lines)
             PrintLine(path + ": " + line);
         if (clean)
-            PrintLine(path + ": ok" + (unique ? "" : " (sample identifiers are not yet enforced unique: zendb upgrade adds the index)"));
+            PrintLine(unique ? TrF("%s: ok", path)
+                             : TrF("%s: ok (sample identifiers are not yet enforced unique: zendb upgrade adds the "
+                                   "index)",
+                                   path));
     }
     if (!clean)
-        throw CToolError("check of " + path + " found " + std::to_string(lines.size()) + " problem(s)");
+        throw CToolError(TrF("check of %s found %s problem(s)", path, lines.size()));
 }
 
 void RunBackup(const std::string& target)
@@ -329,7 +335,7 @@ void RunBackup(const std::string& target)
     CZENDatabase db;
     OpenAsItStands(db, path);
     db.Backup(target.c_str());
-    PrintLine("copied " + path + " to " + target);
+    PrintLine(TrF("copied %s to %s", path, target));
 }
 
 } // namespace
@@ -337,39 +343,40 @@ void RunBackup(const std::string& target)
 void RegisterDatabaseCommands(CLI::App& app)
 {
     auto args = std::make_shared<CInitArgs>();
-    CLI::App* init = app.add_subcommand("init", "Create a new, empty database file");
-    init->add_option("FILE", args->file, "The new database file (an existing file is never overwritten)")
+    CLI::App* init = app.add_subcommand("init", Tr("Create a new, empty database file"));
+    init->add_option("FILE", args->file, Tr("The new database file (an existing file is never overwritten)"))
         ->required();
-    init->add_option("--schema-version", args->schemaVersion, "Schema version of the new file")
+    init->add_option("--schema-version", args->schemaVersion, Tr("Schema version of the new file"))
         ->check(CLI::IsMember({"1.6", "1.7", "1.8", "1.9"}));
-    init->add_option("--admin", args->admin, "Add a first user with the role administrator")->type_name("NAME");
+    init->add_option("--admin", args->admin, Tr("Add a first user with the role administrator"))->type_name("NAME");
     init->add_option_function<std::string>(
             "--password",
             [args](const std::string& value) {
                 args->password = value;
                 WarnPasswordOnCommandLine("--password");
             },
-            "Password of --admin, not empty; every local user can read it (ps), so prefer the global "
-            "--password-file FILE, $ZEN_PASSWORD or the prompt (asked twice); name and password at most " +
-                std::to_string(OBVRA_MAX_TEXT_LENGTH) + " bytes each")
+            TrF("Password of --admin, not empty; every local user can read it (ps), so prefer the global "
+                "--password-file FILE, $ZEN_PASSWORD or the prompt (asked twice); name and password at most "
+                "%s bytes each",
+                OBVRA_MAX_TEXT_LENGTH))
         ->type_name("PW");
     init->callback([args] { RunInit(*args); });
 
-    app.add_subcommand("info", "Show the database file, its schema version and what it holds")
+    app.add_subcommand("info", Tr("Show the database file, its schema version and what it holds"))
         ->callback(RunInfo);
     app.add_subcommand("upgrade",
-                       "Upgrade a file of schema 1.6 .. 1.8 to 1.9 after keeping a copy next to it "
-                       "(FILE.v1.7.bak; an existing copy is never replaced). No other command upgrades: "
-                       "they read older files and refuse to change them")
+                       Tr("Upgrade a file of schema 1.6 .. 1.8 to 1.9 after keeping a copy next to it "
+                          "(FILE.v1.7.bak; an existing copy is never replaced). No other command upgrades: "
+                          "they read older files and refuse to change them"))
         ->callback(RunUpgrade);
     app.add_subcommand("check",
-                       "Check the database file: the engine's integrity check and sample identifiers shared by "
-                       "several samples (exit 1 when anything is found); reads only")
+                       Tr("Check the database file: the engine's integrity check and sample identifiers shared by "
+                          "several samples (exit 1 when anything is found); reads only"))
         ->callback(RunCheck);
     auto target = std::make_shared<std::string>();
     CLI::App* backup = app.add_subcommand(
-        "backup", "Copy the database into a new file, consistent while stations go on working");
-    backup->add_option("TARGET", *target, "The new file (an existing file is never replaced)")->required();
+        "backup", Tr("Copy the database into a new file, consistent while stations go on working"));
+    backup->add_option("TARGET", *target, Tr("The new file (an existing file is never replaced)"))->required();
     backup->callback([target] { RunBackup(*target); });
 }
 

@@ -10,6 +10,7 @@
 #include "Progress.h"
 #include "ReportDrawing.h"
 #include "Tool.h"
+#include "Tr.h"
 
 #include <filesystem>
 #include <map>
@@ -144,13 +145,13 @@ void RunDemo(const std::string& given)
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
-        throw CToolError("cannot create the folder '" + folder.string() + "': " + ec.message());
+        throw CToolError(TrF("cannot create the folder '%s': %s", folder.string(), ec.message()));
     if (fs::exists(database))
-        throw CToolError("'" + database.string() + "' exists already; give another folder");
+        throw CToolError(TrF("'%s' exists already; give another folder", database.string()));
 
     CString error;
     if (!ZenCreateDatabaseFile(database.string().c_str(), 1, 9, &error))
-        throw CToolError("cannot create '" + database.string() + "': " + ToStd(error));
+        throw CToolError(TrF("cannot create '%s': %s", database.string(), error));
 
     // The demo opens its own file, without a login (it adds the users).
     Options().database = database.string();
@@ -202,7 +203,7 @@ void RunDemo(const std::string& given)
         if (p.process == EDemoProcess::SurfaceHardening)
             pattern.DiagramShowIndentHardness = TRUE;
         if (!pattern.Save())
-            throw CToolError(std::string("cannot store pattern ") + p.name);
+            throw CToolError(TrF("cannot store pattern %s", p.name));
         p.key = pattern.PatternID;
     }
     // A routine: flank and root of a gear tooth, both by the gear pattern.
@@ -227,7 +228,7 @@ void RunDemo(const std::string& given)
     int indentCount = 0;
     {
         CTransaction transaction(db);
-        CProgressBar progress("creating demo data", kSampleCount);
+        CProgressBar progress(Tr("creating demo data"), kSampleCount);
         for (int n = 1; n <= kSampleCount; ++n) {
             const int daysAgo = (kSampleCount - n) * 150 / kSampleCount;
             const CTime registered = today - CTimeSpan(daysAgo, 0, 0, 0) + CTimeSpan(0, random.Integer(0, 8), random.Integer(0, 59), 0);
@@ -270,7 +271,7 @@ void RunDemo(const std::string& given)
                 ++measuredCount;
             }
             if (!sample.Save())
-                throw CToolError("cannot store demo sample " + ToStd(sample.UserSampleID));
+                throw CToolError(TrF("cannot store demo sample %s", sample.UserSampleID));
             if (useRoutine)
                 sample.SetDefaultProfileOrRoutine(true, routine.RoutineTypeID);
             else
@@ -295,7 +296,7 @@ void RunDemo(const std::string& given)
                     run.SetCalculationSettings(stored.GetCalculationSettings());
                     run.SetDiagramSettings(stored.GetDiagramSettings());
                     if (!run.Save())
-                        throw CToolError("cannot store a demo profile run");
+                        throw CToolError(Tr("cannot store a demo profile run"));
                     runRefs.push_back({ToStd(sample.UserSampleID), run.ProfileID, patternIndex});
                     std::vector<double> laneShift(static_cast<size_t>(pattern.lanes));
                     for (double& shift : laneShift)
@@ -321,7 +322,7 @@ void RunDemo(const std::string& given)
                             indent.ActualTestload = pattern.load;
                             indent.Objective = pattern.load < 1000.0 ? "50x" : "20x";
                             if (!indent.Save())
-                                throw CToolError("cannot store a demo indent");
+                                throw CToolError(Tr("cannot store a demo indent"));
                             ++indentCount;
                         }
                     }
@@ -338,7 +339,7 @@ void RunDemo(const std::string& given)
     std::map<std::string, int> runsPerSample;
     size_t evaluated = 0;
     {
-        CProgressBar evaluating("evaluating", runRefs.size());
+        CProgressBar evaluating(Tr("evaluating"), runRefs.size());
         for (const CDemoRunRef& ref : runRefs) {
             const CRunEvaluation result = EvaluateRun(db, ref.profileID);
             CPatternStats& s = stats[ref.pattern];
@@ -391,19 +392,21 @@ void RunDemo(const std::string& given)
 
     // Summary.
     COutputTable table;
-    table.AddColumn("Pattern");
-    table.AddColumn("Evaluation");
-    table.AddColumn("Runs");
-    table.AddColumn("DepthMean", "Depth mean/mm");
-    table.AddColumn("DepthMin", "min");
-    table.AddColumn("DepthMax", "max");
-    table.AddColumn("Tolerance", "Required/mm");
-    table.AddColumn("WithinTolerance", "Within");
+    table.AddColumn("Pattern", Tr("Pattern"));
+    table.AddColumn("Evaluation", Tr("Evaluation"));
+    table.AddColumn("Runs", Tr("Runs"));
+    table.AddColumn("DepthMean", Tr("Depth mean/mm"));
+    table.AddColumn("DepthMin", Tr("min"));
+    table.AddColumn("DepthMax", Tr("max"));
+    table.AddColumn("Tolerance", Tr("Required/mm"));
+    table.AddColumn("WithinTolerance", Tr("Within"));
     for (size_t i = 0; i < patterns.size(); ++i) {
         const CPatternStats& s = stats[i];
         const std::string tolerance =
             FormatFixed(patterns[i].toleranceMin, 2) + "-" + FormatFixed(patterns[i].toleranceMax, 2);
-        table.AddRow({CCell(patterns[i].name), CCell(StandardName(i < 2 ? 0 : i == 2 ? 2 : 3)), CCell(s.runs),
+        // JSON and CSV keep the evaluation's name as written, whatever the language.
+        const bool people = OutputFormat() == EOutputFormat::Table;
+        table.AddRow({CCell(patterns[i].name), CCell(StandardName(i < 2 ? 0 : i == 2 ? 2 : 3, people)), CCell(s.runs),
                       s.found ? CCell::Real(s.sum / s.found, 3) : CCell(), s.found ? CCell::Real(s.minimum, 3) : CCell(),
                       s.found ? CCell::Real(s.maximum, 3) : CCell(), CCell(tolerance),
                       s.withTolerance ? CCell(std::to_string(s.within * 100 / s.withTolerance) + " %") : CCell()});
@@ -427,21 +430,25 @@ void RunDemo(const std::string& given)
         return;
     }
     const std::string zendb = "zendb --db " + Short(database);
-    PrintLine("Demo database " + Short(database) + " (schema 1.9), made in " + FormatFixed(seconds, 1) + " s");
-    PrintLine("  " + std::to_string(kSampleCount) + " samples registered, " + std::to_string(measuredCount) +
-              " measured (" + std::to_string(runRefs.size()) + " profile runs, " + std::to_string(indentCount) +
-              " indents), " + std::to_string(signedCount) + " signed");
-    PrintLine("  users: admin (administrator), maria (supervisor), jon (operator); each password is the name");
+    PrintLine(TrF("Demo database %s (schema 1.9), made in %s s", Short(database), FormatFixed(seconds, 1)));
+    PrintLine("  " + TrF("%s samples registered, %s measured (%s profile runs, %s indents), %s signed",
+                         kSampleCount, measuredCount, runRefs.size(), indentCount, signedCount));
+    PrintLine("  " + std::string(Tr("users: admin (administrator), maria (supervisor), jon (operator); each "
+                                    "password is the name")));
     PrintLine("");
     table.Print(EOutputFormat::Table, stdout);
     PrintLine("");
     if (!written.empty()) {
-        PrintLine("Report:   " + Short(written.front()));
+        // TRANSLATORS: "Report:" and "Diagrams:" begin lines of file names
+        // aligned under each other: give both labels one width.
+        const std::string reportLabel = Tr("Report:   ");
+        const std::string diagramsLabel = Tr("Diagrams: ");
+        PrintLine(reportLabel + Short(written.front()));
         for (size_t i = 1; i < written.size(); ++i)
-            PrintLine(std::string(i == 1 ? "Diagrams: " : "          ") + Short(written[i]));
+            PrintLine((i == 1 ? diagramsLabel : std::string(DisplayWidth(diagramsLabel), ' ')) + Short(written[i]));
         PrintLine("");
     }
-    PrintLine("Look further:");
+    PrintLine(Tr("Look further:"));
     if (const std::string self = ProgramPathIfNotFound(); !self.empty())
         PrintLine("  alias zendb=" + self);
     PrintLine("  " + zendb + " info");
@@ -463,8 +470,10 @@ void RegisterDemoCommand(CLI::App& app)
 {
     auto folder = std::make_shared<std::string>();
     CLI::App* demo = app.add_subcommand(
-        "demo", "Create a demonstration database with realistic data, evaluate it and write a report and diagrams");
-    demo->add_option("DIR", *folder, "Folder for the database and the files (default: a new folder zen-demo here)");
+        "demo",
+        Tr("Create a demonstration database with realistic data, evaluate it and write a report and diagrams"));
+    demo->add_option("DIR", *folder,
+                     Tr("Folder for the database and the files (default: a new folder zen-demo here)"));
     demo->callback([folder] { RunDemo(*folder); });
 }
 

@@ -3,6 +3,7 @@
 // (whose result is listed like `samples list`) and the field settings page.
 #include "Fields.h"
 #include "Tool.h"
+#include "Tr.h"
 
 #if ZENDB_WITH_QT
 #include "qt/QtUIHost.h"
@@ -21,7 +22,7 @@ public:
     CQtHostScope()
     {
         if (!ZenInstallQtUIHost())
-            throw CToolError("no display to show windows on (set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM)");
+            throw CToolError(Tr("no display to show windows on (set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM)"));
     }
     ~CQtHostScope()
     {
@@ -38,7 +39,7 @@ void RunRegister()
     CSession session;
     CMapStringToOb presets;
     const bool ok = session.Db().RegisterNewSampleByDialog(presets);
-    PrintLine(ok ? "registration dialog closed" : "registration dialog cancelled");
+    PrintLine(ok ? Tr("registration dialog closed") : Tr("registration dialog cancelled"));
 }
 
 void RunEdit(const CSampleRef& id)
@@ -48,9 +49,9 @@ void RunEdit(const CSampleRef& id)
     CSession session;
     const auto sample = LoadSample(session.Db(), id);
     if (session.Db().EditSampleByDialog(sample->SampleID))
-        PrintLine("saved " + ToStd(sample->UserSampleID));
+        PrintLine(TrF("saved %s", sample->UserSampleID));
     else
-        PrintLine("not changed");
+        PrintLine(Tr("not changed"));
 }
 
 void RunSearch()
@@ -75,7 +76,7 @@ void RunSearch()
             }
         } owner{criteria};
         if (!db.GetSearchCriteriaByDialog(&criteria)) {
-            PrintLine("search cancelled");
+            PrintLine(Tr("search cancelled"));
             return;
         }
         COwnedList<CZENDB_Sample> samples;
@@ -85,32 +86,32 @@ void RunSearch()
         for (CZENDB_Sample* sample : samples.Items())
             table.AddRow(SampleCells(*sample));
     }
-    table.Print(OutputFormat(), stdout, "no samples");
+    table.Print(OutputFormat(), stdout, Tr("no samples"));
 }
 
 void RunSettings()
 {
     CQtHostScope qt;
     CSession session;
-    CPropertySheet sheet("Settings");
+    CPropertySheet sheet(Tr("Settings"));
     const int index = session.Db().AddSampleSettingsPage(&sheet);
     if (index < 0)
-        throw CToolError("cannot open the settings page");
+        throw CToolError(Tr("cannot open the settings page"));
     if (sheet.DoModal() != IDOK) {
-        PrintLine("settings not changed");
+        PrintLine(Tr("settings not changed"));
         return;
     }
     if (!session.Db().StoreSampleSettingsPage(&sheet, index))
-        throw CToolError("cannot store the field settings");
-    PrintLine("field settings stored");
+        throw CToolError(Tr("cannot store the field settings"));
+    PrintLine(Tr("field settings stored"));
 }
 
 #else
 
 [[noreturn]] void NoWindows()
 {
-    throw CToolError("the dialogs in windows need the Qt host (ZENDatabaseQt), which this build of zendb "
-                     "does not contain");
+    throw CToolError(Tr("the dialogs in windows need the Qt host (ZENDatabaseQt), which this build of zendb "
+                        "does not contain"));
 }
 
 void RunRegister() { NoWindows(); }
@@ -124,14 +125,16 @@ void RunSettings() { NoWindows(); }
 
 void RegisterGuiCommand(CLI::App& app)
 {
-    CLI::App* gui = AddGroup(app, "gui", "The operator dialogs in windows (registration, editing, search, settings)");
-    gui->add_subcommand("register", "Register samples in the registration dialog")->callback(RunRegister);
+    CLI::App* gui =
+        AddGroup(app, "gui", Tr("The operator dialogs in windows (registration, editing, search, settings)"));
+    gui->add_subcommand("register", Tr("Register samples in the registration dialog"))->callback(RunRegister);
     auto id = std::make_shared<CSampleRef>();
-    CLI::App* edit = gui->add_subcommand("edit", "Edit a sample in the registration dialog");
+    CLI::App* edit = gui->add_subcommand("edit", Tr("Edit a sample in the registration dialog"));
     AddSampleRef(edit, *id);
     edit->callback([id] { RunEdit(*id); });
-    gui->add_subcommand("search", "Search samples in the search dialog and list the result")->callback(RunSearch);
-    gui->add_subcommand("settings", "Choose the visible registration fields in the settings page")
+    gui->add_subcommand("search", Tr("Search samples in the search dialog and list the result"))
+        ->callback(RunSearch);
+    gui->add_subcommand("settings", Tr("Choose the visible registration fields in the settings page"))
         ->callback(RunSettings);
 }
 

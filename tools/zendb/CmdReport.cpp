@@ -5,6 +5,7 @@
 #include "Progress.h"
 #include "ReportDrawing.h"
 #include "Tool.h"
+#include "Tr.h"
 
 namespace zendb {
 
@@ -23,7 +24,10 @@ CReportSample ReportSampleOf(CZENDatabase& db, const CZENDB_Sample& sample)
     report.measuredBy = SampleFieldText(sample, "MeasuredBy");
     report.measured = FormatDate(sample.MeasuredDate);
     if (sample.Signed)
-        report.signature = sample.Signature.IsEmpty() ? std::string("signed") : SampleFieldText(sample, "Signature");
+        // A sample signed without a name: "signed" of the sample itself (the
+        // same word counts the signed samples in 'zendb info').
+        report.signature = sample.Signature.IsEmpty() ? std::string(TrC("state of one sample", "signed"))
+                                                      : SampleFieldText(sample, "Signature");
     return report;
 }
 
@@ -35,7 +39,7 @@ std::vector<CRunEvaluation> EvaluateSampleRuns(CZENDatabase& db, const CZENDB_Sa
         if (number <= 0 || run->ProfileNr == number)
             results.push_back(EvaluateRun(db, run->ProfileID));
     if (number > 0 && results.empty())
-        throw CToolError("sample '" + ToStd(sample.UserSampleID) + "' has no run " + std::to_string(number));
+        throw CToolError(TrF("sample '%s' has no run %s", sample.UserSampleID, number));
     return results;
 }
 
@@ -58,17 +62,18 @@ void RunReport(const CReportArgs& args)
     const auto runs = EvaluateSampleRuns(db, *sample, args.run);
     if (args.diagramOnly) {
         if (runs.empty())
-            throw CToolError("sample '" + ToStd(sample->UserSampleID) + "' has no profile runs to draw");
+            throw CToolError(TrF("sample '%s' has no profile runs to draw", sample->UserSampleID));
         WriteDiagrams(args.out, ToStd(sample->UserSampleID), runs);
     } else {
-        CProgressBar progress("drawing", runs.size() > 3 ? runs.size() : 0);
+        CProgressBar progress(Tr("drawing"), runs.size() > 3 ? runs.size() : 0);
         WriteReport(args.out, ReportSampleOf(db, *sample), runs, [&progress] { progress.Step(); });
     }
     if (OutputFormat() == EOutputFormat::Json) {
         PrintJson({{"UserSampleID", ToStd(sample->UserSampleID)}, {"File", args.out}, {"Runs", runs.size()}});
         return;
     }
-    PrintLine("wrote " + args.out + " (" + std::to_string(runs.size()) + " run" + (runs.size() == 1 ? "" : "s") + ")");
+    PrintLine(runs.size() == 1 ? TrF("wrote %s (1 run)", args.out)
+                               : TrF("wrote %s (%s runs)", args.out, runs.size()));
 }
 
 } // namespace
@@ -77,13 +82,13 @@ void RegisterReportCommands(CLI::App& app)
 {
     auto args = std::make_shared<CReportArgs>();
     CLI::App* report = app.add_subcommand(
-        "report", "Write a sample's test report (registration data, diagram and results of each run)");
+        "report", Tr("Write a sample's test report (registration data, diagram and results of each run)"));
     AddSampleRef(report, args->sample, "SAMPLE");
-    report->add_option("--out", args->out, "Output file: .pdf (A4 pages), .svg or .png (pages one below the other)")
+    report->add_option("--out", args->out, Tr("Output file: .pdf (A4 pages), .svg or .png (pages one below the other)"))
         ->type_name("FILE")
         ->required();
-    report->add_option("--run", args->run, "Only this run number")->type_name("N")->check(CLI::PositiveNumber);
-    report->add_flag("--diagram-only", args->diagramOnly, "Only the hardness-depth diagrams");
+    report->add_option("--run", args->run, Tr("Only this run number"))->type_name("N")->check(CLI::PositiveNumber);
+    report->add_flag("--diagram-only", args->diagramOnly, Tr("Only the hardness-depth diagrams"));
     report->callback([args] { RunReport(*args); });
 }
 

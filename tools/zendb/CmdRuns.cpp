@@ -6,6 +6,7 @@
 #include "PatternFields.h"
 #include "Progress.h"
 #include "Tool.h"
+#include "Tr.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,16 +39,15 @@ struct CImportArgs {
     const size_t shown = std::min<size_t>(problems.size(), 10);
     for (size_t i = 0; i < shown; ++i) {
         const CCsvProblem& problem = problems[i];
-        text += (i ? "; " : "") + (problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "") +
-                problem.text;
+        text += (i ? "; " : "") + (problem.line > 0 ? TrF("line %s: %s", problem.line, problem.text) : problem.text);
     }
     if (problems.size() > shown)
-        text += "; and " + std::to_string(problems.size() - shown) + " more";
+        text += "; " + TrF("and %s more", problems.size() - shown);
     const size_t bad = problems.size();
-    throw CToolError(file + ": " + (problems.front().line > 0 ? std::to_string(bad) + " bad row" +
-                                                                     (bad == 1 ? "" : "s") + ", "
-                                                               : std::string()) +
-                     "nothing imported: " + text);
+    if (problems.front().line <= 0)
+        throw CToolError(TrF("%s: nothing imported: %s", file, text));
+    throw CToolError(bad == 1 ? TrF("%s: 1 bad row, nothing imported: %s", file, text)
+                              : TrF("%s: %s bad rows, nothing imported: %s", file, bad, text));
 }
 
 const char* IndentorName(IndentorType indentor)
@@ -58,7 +58,7 @@ const char* IndentorName(IndentorType indentor)
 void RunImport(const CImportArgs& args)
 {
     args.sample.Validate();
-    const std::string file = args.file == "-" ? std::string("standard input") : args.file;
+    const std::string file = args.file == "-" ? std::string(Tr("standard input")) : args.file;
     // The file is checked completely before the database is touched.
     const CCsvResult csv = ReadIndentCsv(args.file);
     if (!csv.problems.empty())
@@ -69,15 +69,15 @@ void RunImport(const CImportArgs& args)
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, args.sample);
     if (sample->Signed && !args.force)
-        throw CToolError("sample '" + ToStd(sample->UserSampleID) + "' is signed; importing into it needs --force");
+        throw CToolError(TrF("sample '%s' is signed; importing into it needs --force", sample->UserSampleID));
     auto pattern = RequirePattern(db, args.pattern);
     const IndentorType indentor = csv.indents.front().indentor;
     const IndentorType planned = PatternIndentor(*pattern);
     if (indentor != planned && !args.force)
-        throw CToolError(file + ": the indents are " + IndentorName(indentor) + " but pattern '" +
-                         Trim(pattern->Name) + "' is meant for " + IndentorName(planned) +
-                         "; nothing imported (--force imports them, and the evaluation then takes the pattern's "
-                         "limits in " + (indentor == Knoop ? "HK" : "HV") + ")");
+        throw CToolError(TrF("%s: the indents are %s but pattern '%s' is meant for %s; nothing imported (--force "
+                             "imports them, and the evaluation then takes the pattern's limits in %s)",
+                             file, IndentorName(indentor), Trim(pattern->Name), IndentorName(planned),
+                             indentor == Knoop ? "HK" : "HV"));
 
     // A lane number is stored as the sideways position the pattern plans for
     // that lane; an axis given beside it must agree with it.
@@ -92,12 +92,11 @@ void RunImport(const CImportArgs& args)
         }
         const double axis = (row.lane - 1) * pitch;
         if (row.axis && std::fabs(*row.axis - axis) > 0.0005)
-            laneProblems.push_back({row.line, "axis (column " + std::to_string(csv.axisColumn) + ") " +
-                                                  FormatFixed(*row.axis, 3) + " mm contradicts lane " +
-                                                  std::to_string(row.lane) + " (column " +
-                                                  std::to_string(csv.laneColumn) + "), which lies at " +
-                                                  FormatFixed(axis, 3) + " mm with the lane spacing " +
-                                                  FormatFixed(pitch, 3) + " mm"});
+            laneProblems.push_back(
+                {row.line, TrF("axis (column %s) %s mm contradicts lane %s (column %s), which lies at %s mm with "
+                               "the lane spacing %s mm",
+                               csv.axisColumn, FormatFixed(*row.axis, 3), row.lane, csv.laneColumn,
+                               FormatFixed(axis, 3), FormatFixed(pitch, 3))});
         axes.push_back(axis);
     }
     if (!laneProblems.empty())
@@ -117,9 +116,9 @@ void RunImport(const CImportArgs& args)
     run.SetCalculationSettings(pattern->GetCalculationSettings());
     run.SetDiagramSettings(pattern->GetDiagramSettings());
     if (!run.Save() || run.ProfileID < 1)
-        throw CToolError("cannot store the profile run");
+        throw CToolError(Tr("cannot store the profile run"));
 
-    CProgressBar progress("importing", csv.indents.size() > 200 ? csv.indents.size() : 0);
+    CProgressBar progress(Tr("importing"), csv.indents.size() > 200 ? csv.indents.size() : 0);
     size_t done = 0;
     for (size_t i = 0; i < csv.indents.size(); ++i) {
         const CCsvIndent& row = csv.indents[i];
@@ -132,13 +131,13 @@ void RunImport(const CImportArgs& args)
         indent.ActualTypeOfIndentor = row.indentor;
         indent.ActualTestload = row.load;
         if (!indent.Save())
-            throw CToolError("cannot store the indent of line " + std::to_string(row.line));
+            throw CToolError(TrF("cannot store the indent of line %s", row.line));
         progress.Update(++done);
     }
     sample->MeasuredDate = measured;
     sample->MeasuredBy = CString(session.ActingUser());
     if (!sample->Save())
-        throw CToolError("cannot store the measuring date of '" + ToStd(sample->UserSampleID) + "'");
+        throw CToolError(TrF("cannot store the measuring date of '%s'", sample->UserSampleID));
     transaction.Commit();
 
     if (OutputFormat() == EOutputFormat::Json) {
@@ -148,8 +147,8 @@ void RunImport(const CImportArgs& args)
                    {"Indents", csv.indents.size()}});
         return;
     }
-    PrintLine("imported " + std::to_string(csv.indents.size()) + " indents as run " + std::to_string(run.ProfileNr) +
-              " of " + ToStd(sample->UserSampleID) + " (pattern " + Trim(pattern->Name) + ")");
+    PrintLine(TrF("imported %s indents as run %s of %s (pattern %s)", csv.indents.size(), run.ProfileNr,
+                  sample->UserSampleID, Trim(pattern->Name)));
 }
 
 void RunList(const CSampleRef& id)
@@ -159,13 +158,13 @@ void RunList(const CSampleRef& id)
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, id);
     COutputTable table;
-    table.AddColumn("ProfileID", "Key");
-    table.AddColumn("ProfileNr", "Run");
-    table.AddColumn("ProfileName", "Profile");
-    table.AddColumn("Position");
-    table.AddColumn("Indents");
-    table.AddColumn("Standard");
-    table.AddColumn("CurveType");
+    table.AddColumn("ProfileID", Tr("Key"));
+    table.AddColumn("ProfileNr", Tr("Run"));
+    table.AddColumn("ProfileName", Tr("Profile"));
+    table.AddColumn("Position", Tr("Position"));
+    table.AddColumn("Indents", Tr("Indents"));
+    table.AddColumn("Standard", Tr("Standard"));
+    table.AddColumn("CurveType", Tr("CurveType"));
     for (const auto& run : LoadRuns(db, *sample)) {
         COwnedList<CZENDB_MadeIndent> indents;
         run->GetAllMadeIndents(indents.List(), 0);
@@ -173,7 +172,7 @@ void RunList(const CSampleRef& id)
                       CCell(Trim(run->ProfileName)), CCell(Trim(run->Position)), CCell(indents.Count()),
                       CCell(run->Standard), CCell(run->CurveType)});
     }
-    table.Print(OutputFormat(), stdout, "no profile runs");
+    table.Print(OutputFormat(), stdout, Tr("no profile runs"));
 }
 
 void RunDelete(CSampleRef ref, std::optional<std::string> runText)
@@ -185,33 +184,33 @@ void RunDelete(CSampleRef ref, std::optional<std::string> runText)
     }
     ref.Validate();
     if (!runText)
-        throw CUsageError("give the run number (see 'zendb runs list')");
+        throw CUsageError(Tr("give the run number (see 'zendb runs list')"));
     const std::string& digits = *runText;
     if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
-        throw CUsageError("'" + digits + "' is no run number");
+        throw CUsageError(TrF("'%s' is no run number", digits));
     const int number = std::stoi(digits);
     CSession session;
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
     if (sample->Signed)
-        throw CToolError("sample '" + id + "' is signed; its runs are kept");
+        throw CToolError(TrF("sample '%s' is signed; its runs are kept", id));
     for (const auto& run : LoadRuns(db, *sample)) {
         if (run->ProfileNr != number)
             continue;
         CTransaction transaction(db);
         if (!run->DeleteAllMadeIndents())
-            throw CToolError("cannot delete the indents of run " + std::to_string(number));
+            throw CToolError(TrF("cannot delete the indents of run %s", number));
         // The run row itself: the library deletes runs only sample by sample,
         // so this one goes by its key.
         CString sql;
         sql.Format("DELETE FROM SampleProfilesRun WHERE ProfileID=%d", static_cast<int>(run->ProfileID));
         db.ExecuteSQL(sql);
         transaction.Commit();
-        PrintLine("deleted run " + std::to_string(number) + " of " + id);
+        PrintLine(TrF("deleted run %s of %s", number, id));
         return;
     }
-    throw CToolError("sample '" + id + "' has no run " + std::to_string(number));
+    throw CToolError(TrF("sample '%s' has no run %s", id, number));
 }
 
 void RunEvaluate(const CSampleRef& ref, int number)
@@ -223,7 +222,7 @@ void RunEvaluate(const CSampleRef& ref, int number)
     const std::string id = ToStd(sample->UserSampleID);
     const auto runs = LoadRuns(db, *sample);
     std::vector<CRunEvaluation> results;
-    CProgressBar progress("evaluating", runs.size() > 5 ? runs.size() : 0);
+    CProgressBar progress(Tr("evaluating"), runs.size() > 5 ? runs.size() : 0);
     for (const auto& run : runs) {
         if (number > 0 && run->ProfileNr != number)
             continue;
@@ -231,7 +230,7 @@ void RunEvaluate(const CSampleRef& ref, int number)
         progress.Step();
     }
     if (number > 0 && results.empty())
-        throw CToolError("sample '" + id + "' has no run " + std::to_string(number));
+        throw CToolError(TrF("sample '%s' has no run %s", id, number));
     PrintEvaluations(*sample, results, OutputFormat());
 }
 
@@ -239,52 +238,53 @@ void RunEvaluate(const CSampleRef& ref, int number)
 
 void RegisterRunCommands(CLI::App& app)
 {
-    CLI::App* runs = AddGroup(app, "runs", "Profile runs of a sample: import from CSV, list, delete");
+    CLI::App* runs = AddGroup(app, "runs", Tr("Profile runs of a sample: import from CSV, list, delete"));
 
     auto import = std::make_shared<CImportArgs>();
     CLI::App* importCmd = runs->add_subcommand(
-        "import", "Import a profile run from a CSV of made indents (every row is checked first; "
-                  "a bad row stores nothing)");
+        "import", Tr("Import a profile run from a CSV of made indents (every row is checked first; "
+                     "a bad row stores nothing)"));
     AddSampleRef(importCmd, import->sample, "SAMPLE");
-    importCmd->add_option("--pattern", import->pattern, "Pattern whose evaluation settings the run takes")
+    importCmd->add_option("--pattern", import->pattern, Tr("Pattern whose evaluation settings the run takes"))
         ->type_name("NAME")
         ->required();
     importCmd->add_option("--file", import->file,
-                          "CSV with the columns depth (mm, 0 to 100), axis (mm, 0 to 100), D1, D2 (\xC2\xB5m, above 0, "
-                          "at most 10000), indentor (Vickers/Knoop, one for all rows), load (gf, 1 to 100000) and "
-                          "optionally lane (1 to 100, stored as the lane's position at the pattern's LineSpacing); "
-                          "a header line may name them in any order; numbers in decimal; '-' reads standard input; "
-                          "a regular file of at most 64 MiB with lines of at most 4096 bytes")
+                          Tr("CSV with the columns depth (mm, 0 to 100), axis (mm, 0 to 100), D1, D2 (µm, above 0, "
+                             "at most 10000), indentor (Vickers/Knoop, one for all rows), load (gf, 1 to 100000) and "
+                             "optionally lane (1 to 100, stored as the lane's position at the pattern's "
+                             "LineSpacing); a header line may name them in any order; numbers in decimal; '-' reads "
+                             "standard input; a regular file of at most 64 MiB with lines of at most 4096 bytes"))
         ->type_name("FILE.csv")
         ->required();
-    importCmd->add_option("--position", import->position, "Position text of the run on the sample");
-    importCmd->add_option("--measured-date", import->measuredDate, "When it was measured (default: now)")
+    importCmd->add_option("--position", import->position, Tr("Position text of the run on the sample"));
+    importCmd->add_option("--measured-date", import->measuredDate, Tr("When it was measured (default: now)"))
         ->type_name("DATE");
     importCmd->add_flag("--force", import->force,
-                        "Import into a signed sample, or indents of another indentor than the pattern's (the "
-                        "pattern's indentor is the scale its name or comment names, HV/Vickers or HK/Knoop; "
-                        "Vickers when it names none)");
+                        Tr("Import into a signed sample, or indents of another indentor than the pattern's (the "
+                           "pattern's indentor is the scale its name or comment names, HV/Vickers or HK/Knoop; "
+                           "Vickers when it names none)"));
     importCmd->callback([import] { RunImport(*import); });
 
     auto listId = std::make_shared<CSampleRef>();
-    CLI::App* listCmd = runs->add_subcommand("list", "List the profile runs of a sample");
+    CLI::App* listCmd = runs->add_subcommand("list", Tr("List the profile runs of a sample"));
     AddSampleRef(listCmd, *listId, "SAMPLE");
     listCmd->callback([listId] { RunList(*listId); });
 
     auto deleteId = std::make_shared<CSampleRef>();
     auto deleteNr = std::make_shared<std::optional<std::string>>();
-    CLI::App* deleteCmd = runs->add_subcommand("delete", "Delete one profile run and its made indents");
+    CLI::App* deleteCmd = runs->add_subcommand("delete", Tr("Delete one profile run and its made indents"));
     AddSampleRef(deleteCmd, *deleteId, "SAMPLE");
     deleteCmd->add_option_function<std::string>(
-        "RUN", [deleteNr](const std::string& value) { *deleteNr = value; }, "Run number (see 'runs list')");
+        "RUN", [deleteNr](const std::string& value) { *deleteNr = value; }, Tr("Run number (see 'runs list')"));
     deleteCmd->callback([deleteId, deleteNr] { RunDelete(*deleteId, *deleteNr); });
 
     auto evalId = std::make_shared<CSampleRef>();
     auto evalNr = std::make_shared<int>(0);
     CLI::App* evaluate = app.add_subcommand(
-        "evaluate", "Evaluate a sample's profile runs by their settings: case depths, core hardness, statistics");
+        "evaluate",
+        Tr("Evaluate a sample's profile runs by their settings: case depths, core hardness, statistics"));
     AddSampleRef(evaluate, *evalId, "SAMPLE");
-    evaluate->add_option("--run", *evalNr, "Only this run number")->type_name("N")->check(CLI::PositiveNumber);
+    evaluate->add_option("--run", *evalNr, Tr("Only this run number"))->type_name("N")->check(CLI::PositiveNumber);
     evaluate->callback([evalId, evalNr] { RunEvaluate(*evalId, *evalNr); });
 }
 

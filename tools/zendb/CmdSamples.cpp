@@ -3,6 +3,7 @@
 #include "Fields.h"
 #include "Progress.h"
 #include "Tool.h"
+#include "Tr.h"
 
 #include <algorithm>
 #include <map>
@@ -17,7 +18,7 @@ std::pair<std::string, std::string> SplitAssignment(const std::string& text)
 {
     const size_t eq = text.find('=');
     if (eq == std::string::npos || eq == 0)
-        throw CUsageError("'" + text + "' is not FIELD=VALUE");
+        throw CUsageError(TrF("'%s' is not FIELD=VALUE", text));
     return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
@@ -80,7 +81,7 @@ void RunList(const CListArgs& args)
     auto addCriterion = [&](const std::string& column, std::unique_ptr<SampleSearchCriterion> criterion) {
         void* present = nullptr;
         if (criteria.Lookup(column.c_str(), present))
-            throw CUsageError("give each field only once in a search ('" + column + "')");
+            throw CUsageError(TrF("give each field only once in a search ('%s')", column));
         criteria.SetAt(column.c_str(), criterion.get());
         owned.push_back(std::move(criterion));
     };
@@ -93,11 +94,11 @@ void RunList(const CListArgs& args)
         if (column.empty()) {
             const CFieldDef& field = ResolveField(fields, name);
             if (field.isDate)
-                throw CUsageError("search " + field.control + " by date is not offered; search text fields");
+                throw CUsageError(TrF("search %s by date is not offered; search text fields", field.control));
             column = field.control;
         }
         if (text.empty())
-            throw CUsageError("empty search text for " + column);
+            throw CUsageError(TrF("empty search text for %s", column));
         auto criterion = std::make_unique<SampleSearchCriterion>();
         criterion->Text = CString(text);
         criterion->IsText = true;
@@ -111,7 +112,7 @@ void RunList(const CListArgs& args)
         if (!args.measuredTo.empty())
             criterion->To = ParseDate(args.measuredTo);
         if (!args.measuredFrom.empty() && !args.measuredTo.empty() && criterion->To < criterion->From)
-            throw CUsageError("--measured-to lies before --measured-from");
+            throw CUsageError(Tr("--measured-to lies before --measured-from"));
         addCriterion("MeasuredDate", std::move(criterion));
     }
 
@@ -123,7 +124,7 @@ void RunList(const CListArgs& args)
     const size_t before = CToolUIHost::Instance().MessageCount();
     db.GetSamples(search ? SampleViewSearch : view, search ? &criteria : nullptr, samples.List());
     if (CToolUIHost::Instance().MessageCount() != before)
-        throw CToolError("cannot list the samples");
+        throw CToolError(Tr("cannot list the samples"));
     std::vector<CZENDB_Sample*> shown;
     for (CZENDB_Sample* sample : samples.Items())
         if (!search || InView(*sample, view))
@@ -142,16 +143,16 @@ void RunList(const CListArgs& args)
     }
     // For people: the identifier, the visible text fields in display order,
     // the dates and the signature.
-    table.AddColumn("UserSampleID", "Sample ID");
+    table.AddColumn("UserSampleID", Tr("Sample ID"));
     std::vector<std::string> textFields;
     for (const CFieldDef& field : fields)
         if (field.visible && !field.isDate && field.control != "RegisteredBy") {
             textFields.push_back(field.control);
             table.AddColumn(field.control, field.Label());
         }
-    table.AddColumn("RegistrationDate", "Registered");
-    table.AddColumn("MeasuredDate", "Measured");
-    table.AddColumn("Signature", "Signed by");
+    table.AddColumn("RegistrationDate", Tr("Registered"));
+    table.AddColumn("MeasuredDate", Tr("Measured"));
+    table.AddColumn("Signature", Tr("Signed by"));
     for (CZENDB_Sample* sample : shown) {
         std::vector<CCell> row{CCell(SampleFieldText(*sample, "UserSampleID"))};
         for (const std::string& control : textFields)
@@ -160,13 +161,15 @@ void RunList(const CListArgs& args)
         row.emplace_back(FormatDate(sample->MeasuredDate));
         std::string signature;
         if (sample->Signed)
-            signature = sample->Signature.IsEmpty() ? std::string("yes") : SampleFieldText(*sample, "Signature");
+            signature = sample->Signature.IsEmpty() ? std::string(Tr("yes")) : SampleFieldText(*sample, "Signature");
         row.emplace_back(signature);
         table.AddRow(std::move(row));
     }
-    table.Print(EOutputFormat::Table, stdout, "no samples");
-    if (!Options().quiet && isatty(STDOUT_FILENO) == 1)
-        std::fprintf(stderr, "%zu sample%s\n", shown.size(), shown.size() == 1 ? "" : "s");
+    table.Print(EOutputFormat::Table, stdout, Tr("no samples"));
+    if (!Options().quiet && isatty(STDOUT_FILENO) == 1) {
+        const std::string count = shown.size() == 1 ? std::string(Tr("1 sample")) : TrF("%s samples", shown.size());
+        std::fprintf(stderr, "%s\n", count.c_str());
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -231,7 +234,7 @@ private:
                 return *def;
             }
         }
-        throw CToolError("the database has no registration field '" + control + "'");
+        throw CToolError(TrF("the database has no registration field '%s'", control));
     }
     void Clear()
     {
@@ -259,7 +262,7 @@ std::map<std::string, std::string> ApplyAssignments(const std::vector<std::pair<
         const CFieldDef* field = column.empty() ? &ResolveField(fields, name) : nullptr;
         const std::string key = field ? field->control : column;
         if (std::find(seen.begin(), seen.end(), key) != seen.end())
-            throw CUsageError("field " + key + " is given twice");
+            throw CUsageError(TrF("field %s is given twice", key));
         seen.push_back(key);
         if (field == nullptr) {
             others[column] = value;
@@ -276,17 +279,17 @@ std::map<std::string, std::string> ApplyAssignments(const std::vector<std::pair<
 void RunRegister(const CRegisterArgs& args)
 {
     if (!args.pattern.empty() && !args.routine.empty())
-        throw CUsageError("give either --pattern or --routine, not both");
+        throw CUsageError(Tr("give either --pattern or --routine, not both"));
     if (args.count < 1 || args.count > 10000)
-        throw CUsageError("--count must lie between 1 and 10000");
+        throw CUsageError(Tr("--count must lie between 1 and 10000"));
     std::string id;
     bool idGiven = false;
     std::vector<std::pair<std::string, std::string>> assignments;
     for (const std::string& item : args.items) {
         if (item.find('=') == std::string::npos) {
             if (idGiven)
-                throw CUsageError("more than one sample identifier given ('" + id + "', '" + item + "')");
-            id = CleanName(item, "sample identifier", kSampleIdMaxChars);
+                throw CUsageError(TrF("more than one sample identifier given ('%s', '%s')", id, item));
+            id = CleanName(item, Tr("sample identifier"), kSampleIdMaxChars);
             idGiven = true;
         } else {
             assignments.push_back(SplitAssignment(item));
@@ -299,7 +302,7 @@ void RunRegister(const CRegisterArgs& args)
     CRegistrationValues values(db);
     const auto others = ApplyAssignments(assignments, fields, values);
     if (!others.empty())
-        throw CUsageError(others.begin()->first + " cannot be set at registration");
+        throw CUsageError(TrF("%s cannot be set at registration", others.begin()->first));
     bool dateGiven = false;
     bool byGiven = false;
     for (const auto& [name, value] : assignments) {
@@ -332,7 +335,8 @@ void RunRegister(const CRegisterArgs& args)
         if (id.empty()) {
             id = ProposeNextId(db);
             if (id.empty())
-                throw CUsageError("no sample is registered yet, so no identifier can be proposed: give one (e.g. S-0001)");
+                throw CUsageError(
+                    Tr("no sample is registered yet, so no identifier can be proposed: give one (e.g. S-0001)"));
         }
         // The batch is numbered like the registration dialog's batch.
         std::vector<std::string> names;
@@ -340,8 +344,9 @@ void RunRegister(const CRegisterArgs& args)
         for (int i = 0; i < args.count; ++i) {
             // Numbering can lengthen an identifier past its column.
             if (DisplayWidth(name) > kSampleIdMaxChars)
-                throw CUsageError("the batch reaches the identifier '" + name + "', longer than " +
-                                  std::to_string(kSampleIdMaxChars) + " characters; nothing registered");
+                throw CUsageError(TrF("the batch reaches the identifier '%s', longer than %s characters; nothing "
+                                      "registered",
+                                      name, kSampleIdMaxChars));
             if (Exists(db, name))
                 existing.push_back(name);
             else
@@ -354,13 +359,15 @@ void RunRegister(const CRegisterArgs& args)
                 list += (i ? ", " : "") + existing[i];
             if (existing.size() > 10)
                 list += ", ...";
-            return CToolError("already registered: " + list +
-                              (args.count > 1 ? " (nothing registered; --skip-existing registers the others)" : ""));
+            return CToolError(args.count > 1 ? TrF("already registered: %s (nothing registered; --skip-existing "
+                                                   "registers the others)",
+                                                   list)
+                                             : TrF("already registered: %s", list));
         };
         if (!existing.empty() && !args.skipExisting)
             throw refuseExisting();
 
-        CProgressBar progress("registering", names.size() > 20 ? names.size() : 0);
+        CProgressBar progress(Tr("registering"), names.size() > 20 ? names.size() : 0);
         size_t done = 0;
         for (const std::string& sampleId : names) {
             CZENDB_Sample sample(&db, CString(sampleId));
@@ -369,16 +376,16 @@ void RunRegister(const CRegisterArgs& args)
             if (!sample.Save(outcome)) {
                 // Taken under a spelling the list above did not name.
                 if (outcome != ESampleSaveOutcome::IdentifierTaken)
-                    throw CToolError("cannot register sample '" + sampleId + "'");
+                    throw CToolError(TrF("cannot register sample '%s'", sampleId));
                 existing.push_back(sampleId);
                 if (!args.skipExisting)
                     throw refuseExisting();
                 continue;
             }
             if (pattern && !sample.SetDefaultProfileOrRoutine(false, pattern->PatternID))
-                throw CToolError("cannot record the default pattern of '" + sampleId + "'");
+                throw CToolError(TrF("cannot record the default pattern of '%s'", sampleId));
             if (routine && !sample.SetDefaultProfileOrRoutine(true, routine->RoutineTypeID))
-                throw CToolError("cannot record the default routine of '" + sampleId + "'");
+                throw CToolError(TrF("cannot record the default routine of '%s'", sampleId));
             ids.push_back(sampleId);
             registered.push_back({{"UserSampleID", sampleId}, {"SampleID", sample.SampleID}});
             if (names.size() > 20)
@@ -401,11 +408,11 @@ void RunRegister(const CRegisterArgs& args)
         return;
     }
     if (ids.size() == 1)
-        PrintLine("registered " + ids.front());
+        PrintLine(TrF("registered %s", ids.front()));
     else if (!ids.empty())
-        PrintLine("registered " + std::to_string(ids.size()) + " samples, " + ids.front() + " .. " + ids.back());
+        PrintLine(TrF("registered %s samples, %s .. %s", ids.size(), ids.front(), ids.back()));
     if (!existing.empty())
-        PrintLine("skipped " + std::to_string(existing.size()) + " already registered");
+        PrintLine(TrF("skipped %s already registered", existing.size()));
 }
 
 // ---------------------------------------------------------------------------
@@ -491,29 +498,31 @@ void RunShow(const CSampleRef& id, bool all)
     }
 
     COutputTable table;
-    table.AddColumn("Field");
-    table.AddColumn("Value");
-    table.AddRow({CCell("Sample ID"), CCell(ToStd(sample->UserSampleID))});
+    table.AddColumn("Field", Tr("Field"));
+    table.AddColumn("Value", Tr("Value"));
+    table.AddRow({CCell(Tr("Sample ID")), CCell(ToStd(sample->UserSampleID))});
     for (const CFieldDef& field : fields)
         if (field.visible || all)
-            table.AddRow({CCell(field.Label() + (field.visible ? "" : " (hidden)")),
+            table.AddRow({CCell(field.visible ? field.Label() : TrF("%s (hidden)", field.Label())),
                           CCell(SampleFieldText(*sample, field.control))});
-    table.AddRow({CCell("Measured by"), CCell(SampleFieldText(*sample, "MeasuredBy"))});
-    table.AddRow({CCell("Measured"), CCell(FormatDateTime(sample->MeasuredDate))});
-    table.AddRow({CCell("Signed by"),
-                  CCell(sample->Signed ? SampleFieldText(*sample, "Signature") : std::string("(not signed)"))});
-    if (!defaultKind.empty())
-        table.AddRow({CCell("Default " + defaultKind), CCell(defaultName)});
-    table.AddRow({CCell("Key"), CCell(static_cast<int>(sample->SampleID))});
+    table.AddRow({CCell(Tr("Measured by")), CCell(SampleFieldText(*sample, "MeasuredBy"))});
+    table.AddRow({CCell(Tr("Measured")), CCell(FormatDateTime(sample->MeasuredDate))});
+    table.AddRow({CCell(Tr("Signed by")),
+                  CCell(sample->Signed ? SampleFieldText(*sample, "Signature") : std::string(Tr("(not signed)")))});
+    if (defaultKind == "pattern")
+        table.AddRow({CCell(Tr("Default pattern")), CCell(defaultName)});
+    else if (defaultKind == "routine")
+        table.AddRow({CCell(Tr("Default routine")), CCell(defaultName)});
+    table.AddRow({CCell(Tr("Key")), CCell(static_cast<int>(sample->SampleID))});
     table.Print(EOutputFormat::Table, stdout);
     PrintLine("");
     COutputTable runTable;
-    runTable.AddColumn("ProfileNr", "Run");
-    runTable.AddColumn("ProfileName", "Profile");
-    runTable.AddColumn("Indents");
+    runTable.AddColumn("ProfileNr", Tr("Run"));
+    runTable.AddColumn("ProfileName", Tr("Profile"));
+    runTable.AddColumn("Indents", Tr("Indents"));
     for (const CRunSummary& run : runs)
         runTable.AddRow({CCell(static_cast<int>(run.profileNr)), CCell(run.name), CCell(run.indents)});
-    runTable.Print(EOutputFormat::Table, stdout, "no profile runs");
+    runTable.Print(EOutputFormat::Table, stdout, Tr("no profile runs"));
 }
 
 // ---------------------------------------------------------------------------
@@ -524,13 +533,13 @@ void RunSet(CSampleRef ref, std::vector<std::string> items, bool force)
     // With --key the first FIELD=VALUE lands where the identifier would stand.
     if (ref.key && ref.id) {
         if (ref.id->find('=') == std::string::npos)
-            throw CUsageError("give either the sample identifier or --key, not both");
+            throw CUsageError(Tr("give either the sample identifier or --key, not both"));
         items.insert(items.begin(), *ref.id);
         ref.id.reset();
     }
     ref.Validate();
     if (items.empty())
-        throw CUsageError("give at least one FIELD=VALUE");
+        throw CUsageError(Tr("give at least one FIELD=VALUE"));
     std::vector<std::pair<std::string, std::string>> assignments;
     for (const std::string& item : items)
         assignments.push_back(SplitAssignment(item));
@@ -539,18 +548,18 @@ void RunSet(CSampleRef ref, std::vector<std::string> items, bool force)
     auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
     if (sample->Signed && !force)
-        throw CToolError("sample '" + id + "' is signed by " + SampleFieldText(*sample, "Signature") +
-                         "; changing it needs --force");
+        throw CToolError(TrF("sample '%s' is signed by %s; changing it needs --force", id,
+                             SampleFieldText(*sample, "Signature")));
     const auto fields = LoadFieldDefs(db);
     CRegistrationValues values(db);
     const auto others = ApplyAssignments(assignments, fields, values);
     values.ApplyTo(*sample);
     for (const auto& [column, value] : others) {
         if (column == "UserSampleID") {
-            const std::string newId = CleanName(value, "sample identifier", kSampleIdMaxChars);
+            const std::string newId = CleanName(value, Tr("sample identifier"), kSampleIdMaxChars);
             int32_t key = -1;
             if (Exists(db, newId, &key) && key != sample->SampleID)
-                throw CToolError("sample identifier '" + newId + "' is taken");
+                throw CToolError(TrF("sample identifier '%s' is taken", newId));
             sample->UserSampleID = CString(newId);
         } else if (column == "MeasuredBy") {
             sample->MeasuredBy = CString(value);
@@ -559,15 +568,15 @@ void RunSet(CSampleRef ref, std::vector<std::string> items, bool force)
         }
     }
     if (!sample->Save())
-        throw CToolError("cannot store sample '" + id + "'");
-    PrintLine("changed " + ToStd(sample->UserSampleID));
+        throw CToolError(TrF("cannot store sample '%s'", id));
+    PrintLine(TrF("changed %s", sample->UserSampleID));
 }
 
 void RunSign(const CSampleRef& ref, std::string by, bool force)
 {
     ref.Validate();
     if (!by.empty())
-        by = CleanName(by, "signer's name", kPersonNameMaxChars);
+        by = CleanName(by, Tr("signer's name"), kPersonNameMaxChars);
     CSession session;
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, ref);
@@ -575,22 +584,22 @@ void RunSign(const CSampleRef& ref, std::string by, bool force)
     if (by.empty())
         by = session.UserName();
     if (by.empty())
-        throw CUsageError("who signs? give --by NAME (or log in with --user)");
+        throw CUsageError(Tr("who signs? give --by NAME (or log in with --user)"));
     if (sample->Signed && !force)
-        throw CToolError("sample '" + id + "' is signed already by " + SampleFieldText(*sample, "Signature") +
-                         " (--force signs again)");
+        throw CToolError(TrF("sample '%s' is signed already by %s (--force signs again)", id,
+                             SampleFieldText(*sample, "Signature")));
     if (!force) {
         int hasData = 0;
         if (!sample->GetHasIndentData(hasData))
-            throw CToolError("cannot read the profile runs of '" + id + "'");
+            throw CToolError(TrF("cannot read the profile runs of '%s'", id));
         if (!hasData)
-            throw CToolError("sample '" + id + "' has no measured profile to sign (--force signs all the same)");
+            throw CToolError(TrF("sample '%s' has no measured profile to sign (--force signs all the same)", id));
     }
     sample->Signed = TRUE;
     sample->Signature = CString(by);
     if (!sample->Save())
-        throw CToolError("cannot store the signature of '" + id + "'");
-    PrintLine("signed " + id + " by " + by);
+        throw CToolError(TrF("cannot store the signature of '%s'", id));
+    PrintLine(TrF("signed %s by %s", id, by));
 }
 
 void RunDelete(const CSampleRef& ref, bool withRuns)
@@ -606,12 +615,12 @@ void RunDelete(const CSampleRef& ref, bool withRuns)
     CTransaction transaction(db);
     const auto runs = LoadRuns(db, *sample);
     if (!runs.empty() && !withRuns)
-        throw CToolError("sample '" + id + "' has " + std::to_string(runs.size()) +
-                         " profile run(s); --with-runs deletes them with it");
+        throw CToolError(
+            TrF("sample '%s' has %s profile run(s); --with-runs deletes them with it", id, runs.size()));
     if (!(withRuns ? sample->DeleteWithRuns() : sample->Delete()))
-        throw CToolError("cannot delete sample '" + id + "'");
+        throw CToolError(TrF("cannot delete sample '%s'", id));
     transaction.Commit();
-    PrintLine("deleted " + id + (runs.empty() ? "" : " with " + std::to_string(runs.size()) + " profile run(s)"));
+    PrintLine(runs.empty() ? TrF("deleted %s", id) : TrF("deleted %s with %s profile run(s)", id, runs.size()));
 }
 
 void RunNextId()
@@ -623,7 +632,7 @@ void RunNextId()
         return;
     }
     if (id.empty())
-        throw CToolError("no sample is registered yet, so no identifier can be proposed");
+        throw CToolError(Tr("no sample is registered yet, so no identifier can be proposed"));
     PrintLine(id);
 }
 
@@ -631,64 +640,74 @@ void RunNextId()
 
 void RegisterSampleCommands(CLI::App& app)
 {
-    CLI::App* samples = AddGroup(app, "samples", "Register, find, show, change, sign and delete samples");
+    CLI::App* samples = AddGroup(app, "samples", Tr("Register, find, show, change, sign and delete samples"));
 
     auto list = std::make_shared<CListArgs>();
-    CLI::App* listCmd = samples->add_subcommand("list", "List samples, newest first");
-    listCmd->add_option("--view", list->view, "Which samples: all, last-week, last-month (measured since), unsigned, signed")
+    CLI::App* listCmd = samples->add_subcommand("list", Tr("List samples, newest first"));
+    listCmd
+        ->add_option("--view", list->view,
+                     Tr("Which samples: all, last-week, last-month (measured since), unsigned, signed"))
         ->check(CLI::IsMember({"all", "last-week", "last-month", "unsigned", "signed"}));
-    listCmd->add_option("--where", list->where, "Only samples whose FIELD contains TEXT (repeatable)")
+    listCmd->add_option("--where", list->where, Tr("Only samples whose FIELD contains TEXT (repeatable)"))
         ->type_name("FIELD=TEXT");
-    listCmd->add_option("--measured-from", list->measuredFrom, "Only samples measured on or after DATE")->type_name("DATE");
-    listCmd->add_option("--measured-to", list->measuredTo, "Only samples measured on or before DATE (whole day)")
+    listCmd->add_option("--measured-from", list->measuredFrom, Tr("Only samples measured on or after DATE"))
         ->type_name("DATE");
-    listCmd->add_option("--limit", list->limit, "Show at most N samples (0, the default: all)")->type_name("N")->check(CLI::NonNegativeNumber);
+    listCmd->add_option("--measured-to", list->measuredTo, Tr("Only samples measured on or before DATE (whole day)"))
+        ->type_name("DATE");
+    listCmd->add_option("--limit", list->limit, Tr("Show at most N samples (0, the default: all)"))
+        ->type_name("N")
+        ->check(CLI::NonNegativeNumber);
     listCmd->callback([list] { RunList(*list); });
 
     auto reg = std::make_shared<CRegisterArgs>();
     CLI::App* regCmd = samples->add_subcommand(
-        "register", "Register a sample (or a numbered batch); without ID the next free identifier is used");
-    regCmd->add_option("ID_AND_FIELDS", reg->items, "[ID] [FIELD=VALUE ...], e.g. S-0100 WorkOrder=A-12 Customer=Acme")
+        "register", Tr("Register a sample (or a numbered batch); without ID the next free identifier is used"));
+    regCmd
+        ->add_option("ID_AND_FIELDS", reg->items,
+                     Tr("[ID] [FIELD=VALUE ...], e.g. S-0100 WorkOrder=A-12 Customer=Acme"))
         ->type_name("[ID] FIELD=VALUE");
-    regCmd->add_option("--pattern", reg->pattern, "Default test pattern of the sample")->type_name("NAME");
-    regCmd->add_option("--routine", reg->routine, "Default routine of the sample")->type_name("NAME");
-    regCmd->add_option("--count", reg->count, "Register a batch of N samples numbered from ID (N from 1 to 10000)")->type_name("N");
-    regCmd->add_flag("--skip-existing", reg->skipExisting, "In a batch, pass over identifiers already registered");
+    regCmd->add_option("--pattern", reg->pattern, Tr("Default test pattern of the sample"))->type_name("NAME");
+    regCmd->add_option("--routine", reg->routine, Tr("Default routine of the sample"))->type_name("NAME");
+    regCmd->add_option("--count", reg->count, Tr("Register a batch of N samples numbered from ID (N from 1 to 10000)"))
+        ->type_name("N");
+    regCmd->add_flag("--skip-existing", reg->skipExisting, Tr("In a batch, pass over identifiers already registered"));
     regCmd->callback([reg] { RunRegister(*reg); });
 
     auto showId = std::make_shared<CSampleRef>();
     auto showAll = std::make_shared<bool>(false);
-    CLI::App* showCmd = samples->add_subcommand("show", "Show a sample's registration data and profile runs");
+    CLI::App* showCmd = samples->add_subcommand("show", Tr("Show a sample's registration data and profile runs"));
     AddSampleRef(showCmd, *showId);
-    showCmd->add_flag("--all", *showAll, "Show hidden registration fields too");
+    showCmd->add_flag("--all", *showAll, Tr("Show hidden registration fields too"));
     showCmd->callback([showId, showAll] { RunShow(*showId, *showAll); });
 
     auto setId = std::make_shared<CSampleRef>();
     auto setItems = std::make_shared<std::vector<std::string>>();
     auto setForce = std::make_shared<bool>(false);
-    CLI::App* setCmd = samples->add_subcommand("set", "Change registration data (also UserSampleID, MeasuredBy, MeasuredDate)");
+    CLI::App* setCmd = samples->add_subcommand(
+        "set", Tr("Change registration data (also UserSampleID, MeasuredBy, MeasuredDate)"));
     AddSampleRef(setCmd, *setId);
-    setCmd->add_option("FIELD=VALUE", *setItems, "New values; an empty VALUE clears the field");
-    setCmd->add_flag("--force", *setForce, "Change a signed sample");
+    setCmd->add_option("FIELD=VALUE", *setItems, Tr("New values; an empty VALUE clears the field"));
+    setCmd->add_flag("--force", *setForce, Tr("Change a signed sample"));
     setCmd->callback([setId, setItems, setForce] { RunSet(*setId, *setItems, *setForce); });
 
     auto signId = std::make_shared<CSampleRef>();
     auto signBy = std::make_shared<std::string>();
     auto signForce = std::make_shared<bool>(false);
-    CLI::App* signCmd = samples->add_subcommand("sign", "Sign a measured sample off");
+    CLI::App* signCmd = samples->add_subcommand("sign", Tr("Sign a measured sample off"));
     AddSampleRef(signCmd, *signId);
-    signCmd->add_option("--by", *signBy, "Who signs (default: the logged-in user)")->type_name("NAME");
-    signCmd->add_flag("--force", *signForce, "Sign again, or sign a sample without measured profile");
+    signCmd->add_option("--by", *signBy, Tr("Who signs (default: the logged-in user)"))->type_name("NAME");
+    signCmd->add_flag("--force", *signForce, Tr("Sign again, or sign a sample without measured profile"));
     signCmd->callback([signId, signBy, signForce] { RunSign(*signId, *signBy, *signForce); });
 
     auto deleteId = std::make_shared<CSampleRef>();
     auto deleteRuns = std::make_shared<bool>(false);
-    CLI::App* deleteCmd = samples->add_subcommand("delete", "Delete a sample");
+    CLI::App* deleteCmd = samples->add_subcommand("delete", Tr("Delete a sample"));
     AddSampleRef(deleteCmd, *deleteId);
-    deleteCmd->add_flag("--with-runs", *deleteRuns, "Delete its profile runs and made indents as well");
+    deleteCmd->add_flag("--with-runs", *deleteRuns, Tr("Delete its profile runs and made indents as well"));
     deleteCmd->callback([deleteId, deleteRuns] { RunDelete(*deleteId, *deleteRuns); });
 
-    samples->add_subcommand("next-id", "Print the identifier the next registration would get")->callback(RunNextId);
+    samples->add_subcommand("next-id", Tr("Print the identifier the next registration would get"))
+        ->callback(RunNextId);
 }
 
 } // namespace zendb

@@ -2,6 +2,7 @@
 // about values (a row that cannot be stored as it stands is refused) and
 // lenient about layout (separator, header names, units in the header).
 #include "CsvImport.h"
+#include "Tr.h"
 
 #include <algorithm>
 #include <cctype>
@@ -210,8 +211,7 @@ public:
             line.append(begin, last);
             m_at += static_cast<size_t>(last - begin) + (newline != nullptr ? 1 : 0);
             if (line.size() > kCsvMaxLineBytes) {
-                m_problem = "line " + std::to_string(lineNumber) + " is longer than " +
-                            std::to_string(kCsvMaxLineBytes) + " bytes";
+                m_problem = TrF("line %s is longer than %s bytes", lineNumber, kCsvMaxLineBytes);
                 return false;
             }
             if (newline != nullptr)
@@ -231,7 +231,7 @@ private:
         m_end = static_cast<size_t>(m_in.gcount());
         m_total += m_end;
         if (m_total > kCsvMaxFileBytes) {
-            m_problem = "the input is larger than " + std::to_string(kCsvMaxFileBytes >> 20) + " MiB";
+            m_problem = TrF("the input is larger than %s MiB", kCsvMaxFileBytes >> 20);
             m_end = 0;
             return false;
         }
@@ -248,7 +248,7 @@ private:
 
 std::string Column(const char* name, int index)
 {
-    return std::string(name) + " (column " + std::to_string(index + 1) + ")";
+    return TrF("%s (column %s)", name, index + 1);
 }
 
 } // namespace
@@ -271,8 +271,8 @@ CCsvResult ParseIndentCsv(std::istream& in)
     while (reader.Next(raw, lineNumber + 1)) {
         ++lineNumber;
         if (result.problems.size() >= kCsvMaxProblems) {
-            result.problems.push_back({0, "more than " + std::to_string(kCsvMaxProblems) +
-                                              " bad rows; reading stopped at line " + std::to_string(lineNumber)});
+            result.problems.push_back(
+                {0, TrF("more than %s bad rows; reading stopped at line %s", kCsvMaxProblems, lineNumber)});
             return result;
         }
         const std::string line = Trim(raw);
@@ -288,19 +288,19 @@ CCsvResult ParseIndentCsv(std::istream& in)
                 for (size_t i = 0; i < fields.size(); ++i) {
                     const int column = HeaderColumn(fields[i]);
                     if (column < 0) {
-                        result.problems.push_back({lineNumber, "unknown column '" + fields[i] +
-                                                                   "' (known: depth, axis, D1, D2, indentor, load, lane)"});
+                        result.problems.push_back(
+                            {lineNumber,
+                             TrF("unknown column '%s' (known: depth, axis, D1, D2, indentor, load, lane)", fields[i])});
                         continue;
                     }
                     if (columns[column] >= 0)
-                        result.problems.push_back({lineNumber, "column " + std::string(kColumnNames[column]) +
-                                                                   " named twice"});
+                        result.problems.push_back({lineNumber, TrF("column %s named twice", kColumnNames[column])});
                     columns[column] = static_cast<int>(i);
                 }
                 for (EColumn needed : {kDepth, kD1, kIndentor, kLoad})
                     if (columns[needed] < 0)
                         result.problems.push_back(
-                            {lineNumber, "the header has no column " + std::string(kColumnNames[needed])});
+                            {lineNumber, TrF("the header has no column %s", kColumnNames[needed])});
                 width = fields.size();
                 if (!result.problems.empty())
                     return result;
@@ -325,39 +325,39 @@ CCsvResult ParseIndentCsv(std::istream& in)
         auto name = [&](EColumn column) { return Column(kColumnNames[column], columns[column]); };
         std::vector<std::string> errors;
         if (width > 0 && fields.size() > width)
-            errors.push_back("more fields than the header names");
+            errors.push_back(Tr("more fields than the header names"));
         if (width == 0 && (fields.size() < 6 || fields.size() > 7))
-            errors.push_back("expected 6 or 7 fields (depth, axis, D1, D2, indentor, load[, lane]), found " +
-                             std::to_string(fields.size()));
+            errors.push_back(
+                TrF("expected 6 or 7 fields (depth, axis, D1, D2, indentor, load[, lane]), found %s", fields.size()));
         CCsvIndent indent;
         indent.line = lineNumber;
         const bool comma = separator != ',';
         if (errors.empty()) {
             if (!ParseNumber(field(kDepth), comma, indent.depth) || indent.depth < 0.0 ||
                 indent.depth > kCsvMaxPosition)
-                errors.push_back(name(kDepth) + " must be a decimal number from 0 to 100 mm, not '" +
-                                 field(kDepth) + "'");
+                errors.push_back(
+                    TrF("%s must be a decimal number from 0 to 100 mm, not '%s'", name(kDepth), field(kDepth)));
             if (const std::string axis = field(kAxis); !axis.empty()) {
                 double value = 0.0;
                 if (!ParseNumber(axis, comma, value) || value < 0.0 || value > kCsvMaxPosition)
-                    errors.push_back(name(kAxis) + " must be a decimal number from 0 to 100 mm, not '" + axis + "'");
+                    errors.push_back(TrF("%s must be a decimal number from 0 to 100 mm, not '%s'", name(kAxis), axis));
                 else
                     indent.axis = value;
             }
             if (!ParseIndentor(field(kIndentor), indent.indentor)) {
-                errors.push_back(name(kIndentor) + " must be Vickers or Knoop, not '" + field(kIndentor) + "'");
+                errors.push_back(TrF("%s must be Vickers or Knoop, not '%s'", name(kIndentor), field(kIndentor)));
             } else if (!runIndentor) {
                 runIndentor = indent.indentor;
                 runIndentorLine = lineNumber;
             } else if (indent.indentor != *runIndentor) {
                 // A run holds indents of one indentor.
-                errors.push_back(name(kIndentor) + " " + (indent.indentor == Knoop ? "Knoop" : "Vickers") +
-                                 " differs from " + (indent.indentor == Knoop ? "Vickers" : "Knoop") + " of line " +
-                                 std::to_string(runIndentorLine) + "; a run holds indents of one indentor");
+                errors.push_back(TrF("%s %s differs from %s of line %s; a run holds indents of one indentor",
+                                     name(kIndentor), indent.indentor == Knoop ? "Knoop" : "Vickers",
+                                     indent.indentor == Knoop ? "Vickers" : "Knoop", runIndentorLine));
             }
             if (!ParseNumber(field(kD1), comma, indent.d1) || indent.d1 <= 0.0 || indent.d1 > kCsvMaxDiagonal)
-                errors.push_back(name(kD1) + " must be a decimal number above 0 and at most 10000 \xC2\xB5m, not '" +
-                                 field(kD1) + "'");
+                errors.push_back(TrF("%s must be a decimal number above 0 and at most 10000 µm, not '%s'", name(kD1),
+                                     field(kD1)));
             // Knoop hardness needs only the long diagonal; the short one may
             // be left out (or 0).
             const std::string d2 = field(kD2);
@@ -366,17 +366,20 @@ CCsvResult ParseIndentCsv(std::istream& in)
                 indent.d2 = 0.0;
             else if (!ParseNumber(d2, comma, indent.d2) || indent.d2 < 0.0 || (!knoop && indent.d2 == 0.0) ||
                      indent.d2 > kCsvMaxDiagonal)
-                errors.push_back(name(kD2) + " must be a decimal number above 0 and at most 10000 \xC2\xB5m" +
-                                 (knoop ? " (or empty for Knoop)" : "") + ", not '" + d2 + "'");
+                errors.push_back(
+                    knoop ? TrF("%s must be a decimal number above 0 and at most 10000 µm (or empty for Knoop), not "
+                                "'%s'",
+                                name(kD2), d2)
+                          : TrF("%s must be a decimal number above 0 and at most 10000 µm, not '%s'", name(kD2), d2));
             if (!ParseNumber(field(kLoad), comma, indent.load) || indent.load < kCsvMinLoad ||
                 indent.load > kCsvMaxLoad)
-                errors.push_back(name(kLoad) + " must be a decimal number from 1 to 100000 gf, not '" +
-                                 field(kLoad) + "'");
+                errors.push_back(
+                    TrF("%s must be a decimal number from 1 to 100000 gf, not '%s'", name(kLoad), field(kLoad)));
             if (const std::string lane = field(kLane); !lane.empty()) {
                 double value = 0.0;
                 if (!ParseNumber(lane, false, value) || value < 1.0 || value > kCsvMaxLane ||
                     value != std::floor(value))
-                    errors.push_back(name(kLane) + " must be a whole number from 1 to 100, not '" + lane + "'");
+                    errors.push_back(TrF("%s must be a whole number from 1 to 100, not '%s'", name(kLane), lane));
                 else
                     indent.lane = static_cast<int>(value);
             }
@@ -396,7 +399,7 @@ CCsvResult ParseIndentCsv(std::istream& in)
         return result;
     }
     if (result.indents.empty() && result.problems.empty())
-        result.problems.push_back({0, "no indents in the file"});
+        result.problems.push_back({0, Tr("no indents in the file")});
     return result;
 }
 
@@ -456,18 +459,18 @@ CCsvResult ReadIndentCsv(const std::string& path)
     // hold the tool; only regular files are read.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return ProblemOfFile("cannot read '" + path + "': " + std::strerror(errno));
+        return ProblemOfFile(TrF("cannot read '%s': %s", path, std::strerror(errno)));
     struct CCloser {
         int fd;
         ~CCloser() { ::close(fd); }
     } closer{fd};
     struct stat info {};
     if (::fstat(fd, &info) != 0)
-        return ProblemOfFile("cannot read '" + path + "': " + std::strerror(errno));
+        return ProblemOfFile(TrF("cannot read '%s': %s", path, std::strerror(errno)));
     if (!S_ISREG(info.st_mode))
-        return ProblemOfFile("'" + path + "' is not a regular file (give a file, or - for standard input)");
+        return ProblemOfFile(TrF("'%s' is not a regular file (give a file, or - for standard input)", path));
     if (static_cast<unsigned long long>(info.st_size) > kCsvMaxFileBytes)
-        return ProblemOfFile("'" + path + "' is larger than " + std::to_string(kCsvMaxFileBytes >> 20) + " MiB");
+        return ProblemOfFile(TrF("'%s' is larger than %s MiB", path, kCsvMaxFileBytes >> 20));
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0)
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);

@@ -5,6 +5,7 @@
 
 #include "PatternFields.h"
 #include "Tool.h"
+#include "Tr.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,7 +42,7 @@ CHardness CHardness::From(const CHardnessValue& value)
 std::string CHardness::Text(int decimals) const
 {
     if (!std::isfinite(hvhk))
-        return "not finite";
+        return Tr("not finite");
     if (!Valid())
         return std::string();
     return FormatFixed(hvhk, decimals) + " " + ScaleName(scale);
@@ -118,11 +119,11 @@ void CheckFinite(CRunEvaluation& result)
         return;
     result.finite = false;
     if (bad > 0)
-        result.warnings.push_back(std::to_string(bad) + " of " + std::to_string(result.indents.size()) +
-                                  " stored indents hold a value that is not finite (position, diagonal, load or "
-                                  "hardness); the results that rest on them are not valid");
+        result.warnings.push_back(TrF("%s of %s stored indents hold a value that is not finite (position, "
+                                      "diagonal, load or hardness); the results that rest on them are not valid",
+                                      bad, result.indents.size()));
     else
-        result.warnings.push_back("a result is not finite; the results are not valid");
+        result.warnings.push_back(Tr("a result is not finite; the results are not valid"));
 }
 
 // A run whose indents are of another indentor than its pattern is meant for
@@ -141,11 +142,15 @@ void WarnAboutIndentor(CZENDatabase& db, CRunEvaluation& result)
     for (const CCaseDepth& depth : result.caseDepths)
         if (depth.limit.Valid())
             limits += (limits.empty() ? "" : ", ") + depth.limit.Text();
-    result.warnings.push_back(std::string("the indents are ") + (result.indentor == Knoop ? "Knoop" : "Vickers") +
-                              " but pattern '" + result.profileName + "' is meant for " +
-                              (planned == Knoop ? "Knoop" : "Vickers") + "; its limits were taken in " +
-                              (result.indentor == Knoop ? "HK" : "HV") +
-                              (limits.empty() ? std::string() : " (limit " + limits + ")"));
+    const char* indentor = result.indentor == Knoop ? "Knoop" : "Vickers";
+    const char* meant = planned == Knoop ? "Knoop" : "Vickers";
+    const char* scale = result.indentor == Knoop ? "HK" : "HV";
+    result.warnings.push_back(
+        limits.empty()
+            ? TrF("the indents are %s but pattern '%s' is meant for %s; its limits were taken in %s", indentor,
+                  result.profileName, meant, scale)
+            : TrF("the indents are %s but pattern '%s' is meant for %s; its limits were taken in %s (limit %s)",
+                  indentor, result.profileName, meant, scale, limits));
 }
 
 // The fitted bell against the merged points it was fitted to: a depth on
@@ -155,16 +160,16 @@ void WarnAboutFit(CRunEvaluation& result)
 {
     auto depthText = [](double depth) { return FormatFixed(depth, 3) + " mm"; };
     for (const CCaseDepth& depth : result.caseDepths) {
-        const std::string name = result.caseDepths.size() > 1 ? "case depth " + std::to_string(depth.Number())
-                                                              : std::string("the case depth");
+        const std::string name = result.caseDepths.size() > 1 ? TrF("case depth %s", depth.Number())
+                                                              : std::string(Tr("the case depth"));
         if (depth.depth < 0.0 && depth.depthInterpolated >= 0.0)
-            result.warnings.push_back("the Gaussian fit gives " + name + " as not reached, but the measured points "
-                                      "fall to the limit " + depth.limit.Text() + " at " +
-                                      depthText(depth.depthInterpolated) + " (interpolated)");
+            result.warnings.push_back(TrF("the Gaussian fit gives %s as not reached, but the measured points fall to "
+                                          "the limit %s at %s (interpolated)",
+                                          name, depth.limit.Text(), depthText(depth.depthInterpolated)));
         else if (depth.depth >= 0.0 && depth.depthInterpolated < 0.0)
-            result.warnings.push_back("the Gaussian fit gives " + name + " as " + depthText(depth.depth) +
-                                      ", but the measured points do not fall to the limit " + depth.limit.Text() +
-                                      " (no interpolated depth)");
+            result.warnings.push_back(TrF("the Gaussian fit gives %s as %s, but the measured points do not fall to "
+                                          "the limit %s (no interpolated depth)",
+                                          name, depthText(depth.depth), depth.limit.Text()));
     }
     if (!result.gaussian)
         return;
@@ -203,12 +208,14 @@ void WarnAboutFit(CRunEvaluation& result)
     if (!(spread > 0.0) || residual <= kLargeResidualShare * spread)
         return;
     const std::string scale = ScaleName(points.front()->hardness.scale);
-    std::string text = "the Gaussian fit is far from the measured points: residual " + FormatFixed(residual, 1) +
-                       " " + scale + " against a spread of " + FormatFixed(spread, 1) + " " + scale;
+    std::string text = TrF("the Gaussian fit is far from the measured points: residual %1$s %3$s against a "
+                           "spread of %2$s %3$s",
+                           FormatFixed(residual, 1), FormatFixed(spread, 1), scale);
     if (!result.caseDepths.empty()) {
         const CCaseDepth& first = result.caseDepths.front();
-        text += "; interpolated depth " +
-                (first.depthInterpolated >= 0.0 ? depthText(first.depthInterpolated) : std::string("not reached"));
+        text += "; " + TrF("interpolated depth %s", first.depthInterpolated >= 0.0
+                                                         ? depthText(first.depthInterpolated)
+                                                         : std::string(Tr("not reached")));
     }
     result.warnings.push_back(text);
 }
@@ -219,7 +226,7 @@ CRunEvaluation EvaluateRun(CZENDatabase& db, int32_t profileID)
 {
     CProfile profile;
     if (!profile.LoadFromDB(profileID, &db))
-        throw CToolError("cannot load profile run " + std::to_string(profileID));
+        throw CToolError(TrF("cannot load profile run %s", profileID));
     CZENDB_SampleProfileRun* run = profile.GetSampleProfileRun();
 
     CRunEvaluation result;
@@ -372,7 +379,7 @@ nlohmann::ordered_json CRunEvaluation::Json() const
         {"Indentor", hasIndentor ? (indentor == Knoop ? "Knoop" : "Vickers") : nlohmann::ordered_json(nullptr)},
         {"TestLoad", testLoad},
         {"Standard", calc.Standard},
-        {"StandardName", StandardName(calc.Standard)},
+        {"StandardName", StandardName(calc.Standard, false)},
         {"CurveType", calc.CurveType},
         {"DepthUnit", "mm"},
         {"CaseDepths", depths},
@@ -401,30 +408,31 @@ COutputTable ResultTable(const CRunEvaluation& run)
     const double factor = DepthUnitFactor(run.diagram.DiagramXAxisUnit);
     const int depthDecimals = factor > 1.0 ? 0 : 3;
     COutputTable table;
-    table.AddColumn("Result");
-    table.AddColumn("Hardness");
-    table.AddColumn("Rockwell");
-    table.AddColumn("Depth", "Depth/" + DepthUnitName(run.diagram.DiagramXAxisUnit));
+    table.AddColumn("Result", Tr("Result"));
+    table.AddColumn("Hardness", Tr("Hardness"));
+    table.AddColumn("Rockwell", Tr("Rockwell"));
+    table.AddColumn("Depth", TrF("Depth/%s", DepthUnitName(run.diagram.DiagramXAxisUnit)));
     for (const CCaseDepth& depth : run.caseDepths) {
-        std::string name = run.caseDepths.size() > 1 ? "Case depth " + std::to_string(depth.Number())
-                                                     : std::string("Case depth");
+        std::string name = run.caseDepths.size() > 1 ? TrF("Case depth %s", depth.Number())
+                                                     : std::string(Tr("Case depth"));
         if (run.calc.Standard == 2)
-            name = "Surface hardening depth (DIN 50190-2)";
+            name = Tr("Surface hardening depth (DIN 50190-2)");
         else if (run.calc.Standard == 3)
-            name = "Nitriding hardness depth (DIN 50190-3)";
-        std::string depthText = depth.depth >= 0.0 ? FormatFixed(depth.depth * factor, depthDecimals) : "not reached";
+            name = Tr("Nitriding hardness depth (DIN 50190-3)");
+        std::string depthText =
+            depth.depth >= 0.0 ? FormatFixed(depth.depth * factor, depthDecimals) : std::string(Tr("not reached"));
         if (depth.depthRockwell >= 0.0 && std::fabs(depth.depthRockwell - depth.depth) > 0.0005)
-            depthText += " (" + FormatFixed(depth.depthRockwell * factor, depthDecimals) + " by " +
-                         ScaleName(depth.limit.rockwellScale) + ")";
-        table.AddRow({CCell(name), CCell("limit " + depth.limit.Text()), CCell(depth.limit.RockwellText()),
+            depthText += " " + TrF("(%s by %s)", FormatFixed(depth.depthRockwell * factor, depthDecimals),
+                                   ScaleName(depth.limit.rockwellScale));
+        table.AddRow({CCell(name), CCell(TrF("limit %s", depth.limit.Text())), CCell(depth.limit.RockwellText()),
                       CCell(depthText)});
     }
     if (run.core)
-        table.AddRow({CCell("Core hardness"), CCell(run.core->Text()), CCell(run.core->RockwellText()), CCell()});
-    table.AddRow({CCell("Minimum"), CCell(run.minimum.Text()), CCell(run.minimum.RockwellText()), CCell()});
-    table.AddRow({CCell("Maximum"), CCell(run.maximum.Text()), CCell(run.maximum.RockwellText()), CCell()});
-    table.AddRow({CCell("Mean"), CCell(run.mean.Text(1)), CCell(run.mean.RockwellText()), CCell()});
-    table.AddRow({CCell("Standard deviation"),
+        table.AddRow({CCell(Tr("Core hardness")), CCell(run.core->Text()), CCell(run.core->RockwellText()), CCell()});
+    table.AddRow({CCell(Tr("Minimum")), CCell(run.minimum.Text()), CCell(run.minimum.RockwellText()), CCell()});
+    table.AddRow({CCell(Tr("Maximum")), CCell(run.maximum.Text()), CCell(run.maximum.RockwellText()), CCell()});
+    table.AddRow({CCell(Tr("Mean")), CCell(run.mean.Text(1)), CCell(run.mean.RockwellText()), CCell()});
+    table.AddRow({CCell(Tr("Standard deviation")),
                   CCell(run.stdDev >= 0.0 ? FormatFixed(run.stdDev, 1) + " " + ScaleName(run.mean.scale) : std::string()),
                   CCell(run.stdDevRockwell >= 0.0
                             ? FormatFixed(run.stdDevRockwell, 2) + " " + ScaleName(run.commonRockwell)
@@ -502,22 +510,20 @@ void PrintEvaluations(const CZENDB_Sample& sample, const std::vector<CRunEvaluat
         CsvTable(sample, runs).Print(EOutputFormat::Csv, stdout);
         return;
     }
-    PrintLine("Sample " + ToStd(sample.UserSampleID) + ": " + std::to_string(runs.size()) + " profile run" +
-              (runs.size() == 1 ? "" : "s"));
+    PrintLine(runs.size() == 1 ? TrF("Sample %s: 1 profile run", sample.UserSampleID)
+                               : TrF("Sample %s: %s profile runs", sample.UserSampleID, runs.size()));
     for (const CRunEvaluation& run : runs) {
         PrintLine("");
-        std::string head = "Run " + std::to_string(run.profileNr);
-        if (!run.profileName.empty())
-            head += " " + run.profileName;
-        head += ": " + std::to_string(run.indents.size()) + " indents";
-        if (run.lanes > 1)
-            head += " in " + std::to_string(run.lanes) + " lanes";
+        std::string head = run.profileName.empty() ? TrF("Run %s", run.profileNr)
+                                                   : TrF("Run %s %s", run.profileNr, run.profileName);
+        head += ": " + (run.lanes > 1 ? TrF("%s indents in %s lanes", run.indents.size(), run.lanes)
+                                      : TrF("%s indents", run.indents.size()));
         if (run.hasIndentor)
             head += ", " + ScaleWithLoad(run);
         head += ", " + StandardName(run.calc.Standard) + ", " + CurveTypeName(run.calc.CurveType);
         PrintLine(head);
         if (run.indents.empty()) {
-            PrintLine("  (no made indents)");
+            PrintLine("  " + std::string(Tr("(no made indents)")));
             continue;
         }
         std::string text = ResultTable(run).ToText(60);
@@ -530,14 +536,17 @@ void PrintEvaluations(const CZENDB_Sample& sample, const std::vector<CRunEvaluat
         }
         std::fputs(indented.c_str(), stdout);
         if (const auto within = run.WithinTolerance())
-            PrintLine(std::string("  ") + (*within ? "within" : "OUTSIDE") + " the tolerance " +
-                      FormatFixed(run.diagram.ECDToleranceMin, 3) + " .. " +
-                      FormatFixed(run.diagram.ECDToleranceMax, 3) + " mm");
+            PrintLine("  " + (*within ? TrF("within the tolerance %s .. %s mm",
+                                            FormatFixed(run.diagram.ECDToleranceMin, 3),
+                                            FormatFixed(run.diagram.ECDToleranceMax, 3))
+                                      : TrF("OUTSIDE the tolerance %s .. %s mm",
+                                            FormatFixed(run.diagram.ECDToleranceMin, 3),
+                                            FormatFixed(run.diagram.ECDToleranceMax, 3))));
         if (run.gaussian)
-            PrintLine("  Gaussian fit: " + FormatFixed(run.gaussA, 1) + " * exp(-x\xC2\xB2 / " +
-                      FormatFixed(run.gaussW, 4) + "\xC2\xB2) + " + FormatFixed(run.gaussY0, 1));
+            PrintLine("  " + TrF("Gaussian fit: %s * exp(-x² / %s²) + %s", FormatFixed(run.gaussA, 1),
+                                 FormatFixed(run.gaussW, 4), FormatFixed(run.gaussY0, 1)));
         for (const std::string& warning : run.warnings)
-            PrintLine("  warning: " + warning);
+            PrintLine("  " + TrF("warning: %s", warning));
     }
 }
 

@@ -1,5 +1,6 @@
 // Registration fields as zendb handles them (see Fields.h).
 #include "Fields.h"
+#include "Tr.h"
 
 namespace zendb {
 
@@ -11,14 +12,30 @@ struct CStandardLabel {
 };
 
 constexpr CStandardLabel kStandardLabels[] = {
-    {"SampleID", "Sample key"},        {"UserSampleID", "Sample ID"},
-    {"WorkOrder", "Work order"},       {"PartNo", "Part no."},
-    {"Detail", "Detail"},              {"Material", "Material"},
-    {"Customer", "Customer"},          {"DueDate", "Due date"},
-    {"RegistrationDate", "Registered"}, {"RegisteredBy", "Registered by"},
-    {"MeasuredBy", "Measured by"},     {"MeasuredDate", "Measured"},
-    {"Signature", "Signed by"},
+    {"SampleID", TrMark("Sample key")},
+    {"UserSampleID", TrMark("Sample ID")},
+    {"WorkOrder", TrMark("Work order")},
+    {"PartNo", TrMark("Part no.")},
+    {"Detail", TrMark("Detail")},
+    {"Material", TrMark("Material")},
+    {"Customer", TrMark("Customer")},
+    {"DueDate", TrMark("Due date")},
+    {"RegistrationDate", TrMark("Registered")},
+    {"RegisteredBy", TrMark("Registered by")},
+    {"MeasuredBy", TrMark("Measured by")},
+    {"MeasuredDate", TrMark("Measured")},
+    {"Signature", TrMark("Signed by")},
 };
+
+// The label as written here, whatever the language: a field may be named
+// on the command line by its English label too.
+std::string LabelAsWritten(const std::string& control)
+{
+    for (const CStandardLabel& entry : kStandardLabels)
+        if (control == entry.control)
+            return entry.label;
+    return control;
+}
 
 std::string TrimmedRight(const CString& text)
 {
@@ -33,7 +50,7 @@ std::string StandardFieldLabel(const std::string& control)
 {
     for (const CStandardLabel& entry : kStandardLabels)
         if (control == entry.control)
-            return entry.label;
+            return Tr(entry.label);
     return control;
 }
 
@@ -72,14 +89,16 @@ const CFieldDef& ResolveField(const std::vector<CFieldDef>& fields, const std::s
         if (Lower(field.control) == lower)
             return field;
     for (const CFieldDef& field : fields)
-        if (Lower(field.description) == lower || Lower(field.Label()) == lower)
+        if (Lower(field.description) == lower || Lower(field.Label()) == lower ||
+            ((field.description.empty() || field.description == field.control) &&
+             Lower(LabelAsWritten(field.control)) == lower))
             return field;
     std::string known;
     for (const CFieldDef& field : fields)
         if (field.visible)
             known += (known.empty() ? "" : ", ") + field.control;
-    throw CUsageError("unknown registration field '" + name + "' (visible fields: " + known +
-                      "; 'zendb fields list' shows all)");
+    throw CUsageError(
+        TrF("unknown registration field '%s' (visible fields: %s; 'zendb fields list' shows all)", name, known));
 }
 
 CTime SampleFieldDate(const CZENDB_Sample& sample, const std::string& control)

@@ -1,6 +1,7 @@
 // Output of zendb: rendering of the table model as aligned text, JSON and CSV.
 // Numbers are always written with '.' as decimal point, whatever the locale.
 #include "Output.h"
+#include "Tr.h"
 
 #include <cmath>
 #include <cstdio>
@@ -56,7 +57,7 @@ std::string CCell::Display() const
     case EKind::Real:
         return FormatFixed(m_real, m_decimals);
     case EKind::Boolean:
-        return m_flag ? "yes" : "no";
+        return m_flag ? Tr("yes") : Tr("no");
     }
     return std::string();
 }

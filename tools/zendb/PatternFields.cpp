@@ -1,6 +1,7 @@
 // The fields of a test pattern by name, the presets and the names of the
 // evaluation settings' values (see PatternFields.h).
 #include "PatternFields.h"
+#include "Tr.h"
 
 #include <cctype>
 #include <cerrno>
@@ -120,7 +121,7 @@ void CPatternField::Set(CZENDB_Pattern& pattern, const std::string& value) const
         errno = 0;
         const long number = std::strtol(value.c_str(), &end, 10);
         if (value.empty() || *end != '\0' || errno != 0 || number < INT32_MIN || number > INT32_MAX)
-            throw CUsageError(where + ": " + name + " takes a whole number");
+            throw CUsageError(TrF("%s: %s takes a whole number", where, name));
         pattern.*integer = static_cast<int>(number);
         return;
     }
@@ -131,14 +132,14 @@ void CPatternField::Set(CZENDB_Pattern& pattern, const std::string& value) const
         else if (lower == "0" || lower == "false" || lower == "no" || lower == "off")
             pattern.*integer = FALSE;
         else
-            throw CUsageError(where + ": " + name + " takes true or false");
+            throw CUsageError(TrF("%s: %s takes true or false", where, name));
         return;
     }
     case EKind::Real: {
         char* end = nullptr;
         const double number = std::strtod(value.c_str(), &end);
         if (value.empty() || *end != '\0' || !std::isfinite(number))
-            throw CUsageError(where + ": " + name + " takes a number");
+            throw CUsageError(TrF("%s: %s takes a number", where, name));
         pattern.*real = number;
         return;
     }
@@ -153,7 +154,7 @@ const CPatternField& FindPatternField(const std::string& name)
     for (const CPatternField& field : PatternFields())
         if (Lower(field.name) == Lower(name))
             return field;
-    throw CUsageError("unknown pattern field '" + name + "' ('zendb patterns show NAME' lists them)");
+    throw CUsageError(TrF("unknown pattern field '%s' ('zendb patterns show NAME' lists them)", name));
 }
 
 const std::vector<std::string>& PatternPresetNames()
@@ -221,7 +222,7 @@ void ApplyPatternPreset(CZENDB_Pattern& p, const std::string& preset)
         p.ECDToleranceMin = 0.3;
         p.ECDToleranceMax = 0.5;
     } else {
-        throw CUsageError("unknown preset '" + preset + "' (case-hardening, surface-hardening, nitriding)");
+        throw CUsageError(TrF("unknown preset '%s' (case-hardening, surface-hardening, nitriding)", preset));
     }
     p.TotalTraverse = p.XOffset + (p.NrOfIndents - 1) * p.SpacingBetweenIndents;
 }
@@ -246,7 +247,7 @@ struct CRealRange {
 
 [[noreturn]] void OutOfRange(const std::string& name, const std::string& value, const std::string& allowed)
 {
-    throw CUsageError(name + " is " + value + "; allowed: " + allowed);
+    throw CUsageError(TrF("%s is %s; allowed: %s", name, value, allowed));
 }
 
 } // namespace
@@ -257,36 +258,36 @@ void CheckPatternSettings(const CZENDB_Pattern& p)
     // Hardness numbers go up to 5000: above every HV/HK a steel reaches, and
     // far above every Rockwell number a limit can be given in.
     static const CIntRange ints[] = {
-        {"PatternType", &CZENDB_Pattern::PatternType, 0, 1, "0 (computed positions), 1 (teach-in)"},
-        {"SpacingType", &CZENDB_Pattern::SpacingType, 0, 2, "0 (straight line), 1 (zigzag), 2 (as taught)"},
+        {"PatternType", &CZENDB_Pattern::PatternType, 0, 1, TrMark("0 (computed positions), 1 (teach-in)")},
+        {"SpacingType", &CZENDB_Pattern::SpacingType, 0, 2, TrMark("0 (straight line), 1 (zigzag), 2 (as taught)")},
         {"TestLoadMethod", &CZENDB_Pattern::TestLoadMethod, 0, 2,
-         "0 (no fixed load), 1 (the pattern's TestLoad), 2 (each taught indent's own load)"},
+         TrMark("0 (no fixed load), 1 (the pattern's TestLoad), 2 (each taught indent's own load)")},
         {"FocusStrategy", &CZENDB_Pattern::FocusStrategy, 0, INT32_MAX, ""},
         {"MakeAndMeasureStrategy", &CZENDB_Pattern::MakeAndMeasureStrategy, 0, INT32_MAX, ""},
         {"Standard", &CZENDB_Pattern::Standard, 0, 6,
-         "0, 1, 4 (fixed limits), 2 (DIN 50190-2), 3 (DIN 50190-3), 5, 6 (no limits)"},
-        {"ECD1At", &CZENDB_Pattern::ECD1At, 0, 5000, "0 (unused) to 5000"},
-        {"ECD2At", &CZENDB_Pattern::ECD2At, 0, 5000, "0 (unused) to 5000"},
-        {"ECD3At", &CZENDB_Pattern::ECD3At, 0, 5000, "0 (unused) to 5000"},
-        {"ECD4At", &CZENDB_Pattern::ECD4At, 0, 5000, "0 (unused) to 5000"},
-        {"ECDAtUnitConv", &CZENDB_Pattern::ECDAtUnitConv, 0, 2, "0 (HV/HK), 1 (HRB), 2 (HRC)"},
-        {"ECD2AtUnitConv", &CZENDB_Pattern::ECD2AtUnitConv, 0, 2, "0 (HV/HK), 1 (HRB), 2 (HRC)"},
+         TrMark("0, 1, 4 (fixed limits), 2 (DIN 50190-2), 3 (DIN 50190-3), 5, 6 (no limits)")},
+        {"ECD1At", &CZENDB_Pattern::ECD1At, 0, 5000, TrMark("0 (unused) to 5000")},
+        {"ECD2At", &CZENDB_Pattern::ECD2At, 0, 5000, TrMark("0 (unused) to 5000")},
+        {"ECD3At", &CZENDB_Pattern::ECD3At, 0, 5000, TrMark("0 (unused) to 5000")},
+        {"ECD4At", &CZENDB_Pattern::ECD4At, 0, 5000, TrMark("0 (unused) to 5000")},
+        {"ECDAtUnitConv", &CZENDB_Pattern::ECDAtUnitConv, 0, 2, TrMark("0 (HV/HK), 1 (HRB), 2 (HRC)")},
+        {"ECD2AtUnitConv", &CZENDB_Pattern::ECD2AtUnitConv, 0, 2, TrMark("0 (HV/HK), 1 (HRB), 2 (HRC)")},
         {"DIN50190Part2ECDMethod", &CZENDB_Pattern::DIN50190Part2ECDMethod, 0, 2,
-         "0 (fixed hardness times percentage), 1 (surface hardness times percentage), 2 (core hardness + 100)"},
+         TrMark("0 (fixed hardness times percentage), 1 (surface hardness times percentage), 2 (core hardness + 100)")},
         {"DIN50190Part2FixHardness", &CZENDB_Pattern::DIN50190Part2FixHardness, 0, 5000, ""},
         {"DIN50190Part2FixHardnessUnitConv", &CZENDB_Pattern::DIN50190Part2FixHardnessUnitConv, 0, 2,
-         "0 (HV/HK), 1 (HRB), 2 (HRC)"},
+         TrMark("0 (HV/HK), 1 (HRB), 2 (HRC)")},
         {"DIN50190Part3AddToCore", &CZENDB_Pattern::DIN50190Part3AddToCore, 0, 5000, ""},
         {"MultilaneAverageMethod", &CZENDB_Pattern::MultilaneAverageMethod, 0, 4,
-         "0 (mean), 1 (without the largest), 2 (without the largest and the smallest), 3 (without the smallest), "
-         "4 (without the two smallest)"},
-        {"CurveType", &CZENDB_Pattern::CurveType, 0, 1, "0 (linear interpolation), 1 (Gaussian fit)"},
+         TrMark("0 (mean), 1 (without the largest), 2 (without the largest and the smallest), "
+                "3 (without the smallest), 4 (without the two smallest)")},
+        {"CurveType", &CZENDB_Pattern::CurveType, 0, 1, TrMark("0 (linear interpolation), 1 (Gaussian fit)")},
         {"GaussianHardnessLimitInputUnit", &CZENDB_Pattern::GaussianHardnessLimitInputUnit, 0, 2,
-         "0 (HV/HK), 1 (HRB), 2 (HRC)"},
+         TrMark("0 (HV/HK), 1 (HRB), 2 (HRC)")},
         {"GaussianHardnessLimit", &CZENDB_Pattern::GaussianHardnessLimit, 0, 5000, ""},
         {"GaussianOutlierLimit", &CZENDB_Pattern::GaussianOutlierLimit, 0, 5000, ""},
         {"DiagramXAxisUnit", &CZENDB_Pattern::DiagramXAxisUnit, 0, 2,
-         "0 (depths in mm), 1 (depths in \xC2\xB5m), 2 (depths in mm, lanes not merged)"},
+         TrMark("0 (depths in mm), 1 (depths in \xC2\xB5m), 2 (depths in mm, lanes not merged)")},
         {"DiagramYMin", &CZENDB_Pattern::DiagramYMin, 0, 5000, ""},
         {"DiagramYMax", &CZENDB_Pattern::DiagramYMax, 0, 5000, ""},
         {"TestloadUnit", &CZENDB_Pattern::TestloadUnit, 0, INT32_MAX, ""},
@@ -295,10 +296,9 @@ void CheckPatternSettings(const CZENDB_Pattern& p)
         const int value = p.*range.field;
         if (value < range.min || value > range.max)
             OutOfRange(range.name, std::to_string(value),
-                       *range.allowed ? std::string(range.allowed)
-                       : range.max == INT32_MAX
-                           ? std::to_string(range.min) + " or more"
-                           : std::to_string(range.min) + " to " + std::to_string(range.max));
+                       *range.allowed ? std::string(Tr(range.allowed))
+                       : range.max == INT32_MAX ? TrF("%s or more", range.min)
+                                                : TrF("%s to %s", range.min, range.max));
     }
     // Lengths in mm, the load in gf, the percentage.
     static const CRealRange reals[] = {
@@ -321,10 +321,12 @@ void CheckPatternSettings(const CZENDB_Pattern& p)
         if (!(value >= range.min && value <= range.max)) {
             char text[64];
             std::snprintf(text, sizeof text, "%g", value);
-            char allowed[96];
-            std::snprintf(allowed, sizeof allowed, "%g to %g%s%s", range.min, range.max, *range.unit ? " " : "",
-                          range.unit);
-            OutOfRange(range.name, text, allowed);
+            char low[32];
+            char high[32];
+            std::snprintf(low, sizeof low, "%g", range.min);
+            std::snprintf(high, sizeof high, "%g", range.max);
+            OutOfRange(range.name, text,
+                       TrF("%s to %s", low, high) + (*range.unit ? " " + std::string(range.unit) : std::string()));
         }
     }
     // Counts within the profile: the merged profile has one point per depth,
@@ -333,10 +335,10 @@ void CheckPatternSettings(const CZENDB_Pattern& p)
     if (points >= 1) {
         if (p.CoreHardnessNofIndents < 0 || p.CoreHardnessNofIndents > points)
             OutOfRange("CoreHardnessNofIndents", std::to_string(p.CoreHardnessNofIndents),
-                       "0 to " + std::to_string(points) + " (NrOfIndents, the points of the profile)");
+                       TrF("0 to %s (NrOfIndents, the points of the profile)", points));
         if (p.StopXindentsAfterECD < 0 || p.StopXindentsAfterECD > points)
             OutOfRange("StopXindentsAfterECD", std::to_string(p.StopXindentsAfterECD),
-                       "0 to " + std::to_string(points) + " (NrOfIndents)");
+                       TrF("0 to %s (NrOfIndents)", points));
     }
 }
 
@@ -379,22 +381,23 @@ IndentorType PatternIndentor(const CZENDB_Pattern& pattern)
     return Vickers;
 }
 
-std::string StandardName(int standard)
+std::string StandardName(int standard, bool translated)
 {
+    auto text = [translated](const char* name) { return std::string(translated ? Tr(name) : name); };
     switch (standard) {
     case 0:
     case 1:
     case 4:
-        return "fixed limits";
+        return text(TrMark("fixed limits"));
     case 2:
         return "DIN 50190-2";
     case 3:
         return "DIN 50190-3";
     case 5:
     case 6:
-        return "no limits";
+        return text(TrMark("no limits"));
     default:
-        return "unknown (" + std::to_string(standard) + ")";
+        return FillFields(text(TrMark("unknown (%s)")).c_str(), {std::to_string(standard)});
     }
 }
 
@@ -402,11 +405,11 @@ std::string CurveTypeName(int curveType)
 {
     switch (curveType) {
     case 0:
-        return "linear";
+        return Tr("linear");
     case 1:
-        return "Gaussian";
+        return Tr("Gaussian");
     default:
-        return "none (" + std::to_string(curveType) + ")";
+        return TrF("none (%s)", curveType);
     }
 }
 

@@ -53,8 +53,9 @@ constexpr double kDefaultLaneSpacing = 0.25;
 // A text naming both counts as naming none.
 IndentorType PatternIndentor(const CZENDB_Pattern& pattern);
 
-// Readable names of evaluation settings.
-std::string StandardName(int standard);
+// Readable names of evaluation settings, in the operator's language (the
+// standard's name also as written here, translated = false, for JSON).
+std::string StandardName(int standard, bool translated = true);
 std::string CurveTypeName(int curveType);
 std::string ConversionName(int conversion);
 // "mm" or "µm" by DiagramXAxisUnit (1 shows depths in µm; depths are

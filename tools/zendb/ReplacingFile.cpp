@@ -3,6 +3,7 @@
 #include "ReplacingFile.h"
 
 #include "Tool.h"
+#include "Tr.h"
 
 #include <cctype>
 #include <cerrno>
@@ -19,26 +20,26 @@ std::string FileErrorReason(int error)
 {
     switch (error) {
     case ENOSPC:
-        return "no space left on device";
+        return Tr("no space left on device");
     case EDQUOT:
-        return "disk quota exceeded";
+        return Tr("disk quota exceeded");
     case EFBIG:
-        return "file too large (a file size limit was reached)";
+        return Tr("file too large (a file size limit was reached)");
     case ENOENT:
-        return "folder does not exist";
+        return Tr("folder does not exist");
     case ENOTDIR:
-        return "a part of the path is not a folder";
+        return Tr("a part of the path is not a folder");
     case EACCES:
     case EPERM:
-        return "permission denied";
+        return Tr("permission denied");
     case EROFS:
-        return "read-only file system";
+        return Tr("read-only file system");
     case EISDIR:
-        return "a folder has that name";
+        return Tr("a folder has that name");
     case ENAMETOOLONG:
-        return "file name too long";
+        return Tr("file name too long");
     case EIO:
-        return "input/output error";
+        return Tr("input/output error");
     default:
         break;
     }
@@ -101,7 +102,7 @@ bool CReplacingFile::Write(const void* data, size_t size)
 void CReplacingFile::Fail(const std::string& reason)
 {
     if (m_failure.empty())
-        m_failure = reason.empty() ? std::string("write error") : reason;
+        m_failure = reason.empty() ? std::string(Tr("write error")) : reason;
 }
 
 void CReplacingFile::Commit()
@@ -143,7 +144,7 @@ void CReplacingFile::Commit()
 
 void CReplacingFile::Throw(const std::string& reason) const
 {
-    throw CToolError("cannot write '" + m_target + "': " + reason);
+    throw CToolError(TrF("cannot write '%s': %s", m_target, reason));
 }
 
 void CReplacingFile::Discard()

@@ -6,6 +6,7 @@
 #include "PatternFields.h"
 #include "ReplacingFile.h"
 #include "Tool.h"
+#include "Tr.h"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
@@ -179,7 +180,7 @@ EImageFormat ImageFormatOf(const std::string& path)
         return EImageFormat::Svg;
     if (extension == "png")
         return EImageFormat::Png;
-    throw CUsageError("'" + path + "': the output file must end in .pdf, .svg or .png");
+    throw CUsageError(TrF("'%s': the output file must end in .pdf, .svg or .png", path));
 }
 
 void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, const CRunEvaluation& run,
@@ -269,12 +270,13 @@ void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, c
         Text(cr, axes.left - 4, axes.Y(v) + 3, FormatFixed(v, DecimalsFor(yStep)), 8, EAlign::Right);
     }
     SetColor(cr, kInk);
-    Text(cr, axes.left + axes.width / 2, axes.top + axes.height + 27, "Depth / " + depthUnit, 9, EAlign::Center);
+    Text(cr, axes.left + axes.width / 2, axes.top + axes.height + 27, TrF("Depth / %s", depthUnit), 9,
+         EAlign::Center);
     cairo_save(cr);
     cairo_move_to(cr, x + 11, axes.top + axes.height / 2);
     cairo_rotate(cr, -M_PI / 2);
     {
-        const std::string label = "Hardness / " + scale;
+        const std::string label = TrF("Hardness / %s", scale);
         const double w = TextWidth(cr, label, 9);
         cairo_rel_move_to(cr, -w / 2, 0);
         cairo_show_text(cr, label.c_str());
@@ -304,7 +306,7 @@ void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, c
         cairo_line_to(cr, axes.left + axes.width, axes.Y(InScale(*run.core, rockwell)));
         cairo_stroke(cr);
         Text(cr, axes.left + 4, axes.Y(InScale(*run.core, rockwell)) + 10,
-             "core " + (rockwell ? run.core->RockwellText() : run.core->Text()), 7.5);
+             TrF("core %s", rockwell ? run.core->RockwellText() : run.core->Text()), 7.5);
     }
     for (const CCaseDepth& depth : run.caseDepths) {
         const double limit = InScale(depth.limit, rockwell);
@@ -318,7 +320,7 @@ void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, c
         cairo_stroke(cr);
         cairo_set_dash(cr, nullptr, 0, 0);
         Text(cr, axes.left + axes.width - 4, axes.Y(limit) - 3,
-             "limit " + (rockwell ? depth.limit.RockwellText() : depth.limit.Text()), 7.5, EAlign::Right);
+             TrF("limit %s", rockwell ? depth.limit.RockwellText() : depth.limit.Text()), 7.5, EAlign::Right);
     }
     cairo_set_dash(cr, nullptr, 0, 0);
 
@@ -442,26 +444,28 @@ void DrawDiagram(cairo_t* cr, double x, double y, double width, double height, c
     // Legend and results, top right inside the plot.
     std::vector<std::pair<int, std::string>> legend;   // kind (lane index, -1 merged, -2 gauss, -3 band)
     for (int lane = 0; lane < run.lanes; ++lane)
-        legend.emplace_back(lane, run.lanes > 1 ? "lane " + std::to_string(lane + 1) : "indents");
+        legend.emplace_back(lane, run.lanes > 1 ? TrF("lane %s", lane + 1) : std::string(Tr("indents")));
     if (run.lanes > 1 && drawMerged)
-        legend.emplace_back(-1, "mean of lanes");
+        legend.emplace_back(-1, Tr("mean of lanes"));
     if (gauss)
-        legend.emplace_back(-2, "Gaussian fit");
+        legend.emplace_back(-2, Tr("Gaussian fit"));
     if (d.DiagramShowECDTolerances && d.ECDToleranceMax > d.ECDToleranceMin)
-        legend.emplace_back(-3, "tolerance");
+        legend.emplace_back(-3, Tr("tolerance"));
     std::vector<std::string> results;
     if (d.DiagramShowResults) {
         for (const CCaseDepth& depth : run.caseDepths) {
             const double found = rockwell && depth.depthRockwell >= 0.0 ? depth.depthRockwell : depth.depth;
-            results.push_back((run.caseDepths.size() > 1 ? "depth " + std::to_string(depth.Number()) : "depth") +
-                              " = " +
-                              (found >= 0.0 ? FormatFixed(found * unitFactor, unitFactor > 1.0 ? 0 : 3) + " " + depthUnit
-                                            : "not reached"));
+            const std::string value = found >= 0.0
+                                          ? FormatFixed(found * unitFactor, unitFactor > 1.0 ? 0 : 3) + " " + depthUnit
+                                          : std::string(Tr("not reached"));
+            results.push_back(run.caseDepths.size() > 1 ? TrF("depth %s = %s", depth.Number(), value)
+                                                        : TrF("depth = %s", value));
         }
         if (run.core)
-            results.push_back("core = " + (rockwell ? run.core->RockwellText() : run.core->Text()));
+            results.push_back(TrF("core = %s", rockwell ? run.core->RockwellText() : run.core->Text()));
         if (run.mean.Valid())
-            results.push_back("mean = " + (rockwell && run.mean.HasRockwell() ? run.mean.RockwellText() : run.mean.Text()));
+            results.push_back(
+                TrF("mean = %s", rockwell && run.mean.HasRockwell() ? run.mean.RockwellText() : run.mean.Text()));
     }
     if (!legend.empty() || !results.empty()) {
         const double lineHeight = 11.0;
@@ -535,8 +539,8 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
 
     // Header.
     SetColor(cr, kInk);
-    Text(cr, left, y + 14, "Hardness test report", 16, EAlign::Left, true);
-    Text(cr, right, y + 14, "Sample " + sample.id, 12, EAlign::Right, true);
+    Text(cr, left, y + 14, Tr("Hardness test report"), 16, EAlign::Left, true);
+    Text(cr, right, y + 14, TrF("Sample %s", sample.id), 12, EAlign::Right, true);
     y += 24;
     cairo_set_line_width(cr, 1.0);
     cairo_move_to(cr, left, y);
@@ -546,8 +550,8 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
 
     // Registration data, two columns of label and value.
     std::vector<std::pair<std::string, std::string>> rows = sample.fields;
-    rows.emplace_back("Measured by", sample.measuredBy);
-    rows.emplace_back("Measured", sample.measured);
+    rows.emplace_back(Tr("Measured by"), sample.measuredBy);
+    rows.emplace_back(Tr("Measured"), sample.measured);
     const size_t half = (rows.size() + 1) / 2;
     const double columnWidth = width / 2;
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -564,24 +568,23 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
 
     if (run == nullptr) {
         SetColor(cr, kInk);
-        Text(cr, left, y + 12, "No profile runs have been measured on this sample.", 10);
+        Text(cr, left, y + 12, Tr("No profile runs have been measured on this sample."), 10);
         y += 30;
     } else {
         // Run heading.
-        std::string head = "Profile run " + std::to_string(run->profileNr);
-        if (!run->profileName.empty())
-            head += ": " + run->profileName;
+        std::string head = run->profileName.empty() ? TrF("Profile run %s", run->profileNr)
+                                                    : TrF("Profile run %s: %s", run->profileNr, run->profileName);
         SetColor(cr, kInk);
         Text(cr, left, y + 11, FitText(cr, head, 11.5, width, true), 11.5, EAlign::Left, true);
         y += 16;
-        std::string details = std::to_string(run->indents.size()) + " indents";
-        if (run->lanes > 1)
-            details += " in " + std::to_string(run->lanes) + " lanes";
+        std::string details = run->lanes > 1 ? TrF("%s indents in %s lanes", run->indents.size(), run->lanes)
+                                             : TrF("%s indents", run->indents.size());
         if (run->hasIndentor)
             details += ", " + ScaleWithLoad(*run);
-        details += "; evaluation " + StandardName(run->calc.Standard) + ", " + CurveTypeName(run->calc.CurveType);
+        details +=
+            "; " + TrF("evaluation %s, %s", StandardName(run->calc.Standard), CurveTypeName(run->calc.CurveType));
         if (!run->position.empty())
-            details += "; position " + run->position;
+            details += "; " + TrF("position %s", run->position);
         cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
         Text(cr, left, y + 9, FitText(cr, details, 8.5, width), 8.5);
         y += 16;
@@ -593,8 +596,8 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
         const COutputTable table = ResultTable(*run);
         const nlohmann::ordered_json rowsJson = table.ToJson();
         const double widths[] = {0.40, 0.22, 0.16, 0.22};
-        const char* headers[] = {"Result", "Hardness", "Rockwell", nullptr};
-        const std::string depthHeader = "Depth / " + DepthUnitName(run->diagram.DiagramXAxisUnit);
+        const char* headers[] = {Tr("Result"), Tr("Hardness"), Tr("Rockwell"), nullptr};
+        const std::string depthHeader = TrF("Depth / %s", DepthUnitName(run->diagram.DiagramXAxisUnit));
         double cx = left;
         SetColor(cr, kInk);
         for (int c = 0; c < 4; ++c) {
@@ -629,9 +632,10 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
         cairo_stroke(cr);
         y += 14;
         if (const auto within = run->WithinTolerance()) {
-            const std::string verdict = std::string(*within ? "Within" : "Outside") + " the required depth " +
-                                        FormatFixed(run->diagram.ECDToleranceMin, 3) + " \xE2\x80\x93 " +
-                                        FormatFixed(run->diagram.ECDToleranceMax, 3) + " mm";
+            const std::string low = FormatFixed(run->diagram.ECDToleranceMin, 3);
+            const std::string high = FormatFixed(run->diagram.ECDToleranceMax, 3);
+            const std::string verdict = *within ? TrF("Within the required depth %s – %s mm", low, high)
+                                                : TrF("Outside the required depth %s – %s mm", low, high);
             if (*within)
                 cairo_set_source_rgb(cr, 0.0, 0.45, 0.2);
             else
@@ -643,7 +647,7 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
         for (const std::string& warning : run->warnings) {
             SetColor(cr, kLimit);
             std::string line;
-            std::string rest = "Warning: " + warning;
+            std::string rest = TrF("Warning: %s", warning);
             while (!rest.empty()) {
                 const size_t blank = rest.find(' ');
                 const std::string word = rest.substr(0, blank);
@@ -673,17 +677,17 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
     cairo_line_to(cr, right, sy + 24);
     cairo_stroke(cr);
     Text(cr, left, sy + 16, sample.measuredBy, 9.5);
-    Text(cr, left, sy + 35, "Tested by, date", 8);
+    Text(cr, left, sy + 35, Tr("Tested by, date"), 8);
     if (!sample.signature.empty())
         Text(cr, left + box + 30, sy + 16, sample.signature, 9.5, EAlign::Left, true);
-    Text(cr, left + box + 30, sy + 35, sample.signature.empty() ? "Approved by, date" : "Signed off by", 8);
+    Text(cr, left + box + 30, sy + 35, sample.signature.empty() ? Tr("Approved by, date") : Tr("Signed off by"), 8);
 
     cairo_set_source_rgb(cr, 0.45, 0.45, 0.45);
     const std::string footer = "zendb " + std::string(ZEN_VERSION_STRING) + "  \xC2\xB7  " +
                                FormatDateTime(CTime::GetCurrentTime());
     Text(cr, left, kPageHeight - kMargin + 14, footer, 7.5);
     Text(cr, right, kPageHeight - kMargin + 14,
-         "Page " + std::to_string(page) + " of " + std::to_string(pages), 7.5, EAlign::Right);
+         TrF("Page %s of %s", page, pages), 7.5, EAlign::Right);
     cairo_restore(cr);
 }
 
@@ -737,7 +741,7 @@ struct CSurface {
         if (const cairo_status_t status = cairo_surface_status(surface); status != CAIRO_STATUS_SUCCESS) {
             cairo_surface_destroy(surface);   // the destructor does not run for a failed constructor
             surface = nullptr;
-            throw CToolError("cannot write '" + path + "': " + cairo_status_to_string(status));
+            throw CToolError(TrF("cannot write '%s': %s", path, cairo_status_to_string(status)));
         }
         cr = cairo_create(surface);
         if (format == EImageFormat::Png)
@@ -806,7 +810,7 @@ void WriteDiagrams(const std::string& path, const std::string& sampleId, const s
         if (runs.empty())
             break;
         const CRunEvaluation& run = runs[static_cast<size_t>(i)];
-        std::string title = sampleId + "  \xC2\xB7  run " + std::to_string(run.profileNr);
+        std::string title = sampleId + "  \xC2\xB7  " + TrF("run %s", run.profileNr);
         if (!run.profileName.empty())
             title += "  \xC2\xB7  " + run.profileName;
         const double offset = format == EImageFormat::Pdf ? 0.0 : each * i;

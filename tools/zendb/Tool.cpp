@@ -1,6 +1,7 @@
 // Shared machinery of the zendb commands: options, message host, database
 // session and helpers (see Tool.h).
 #include "Tool.h"
+#include "Tr.h"
 
 #include <algorithm>
 #include <cctype>
@@ -37,29 +38,29 @@ void AddGlobalOptions(CLI::App& app)
 {
     CGlobalOptions& options = Options();
     app.add_option("--db", options.database,
-                   "Database file (default: the file the station configuration names, "
-                   "section Database, key DatabaseFile)")
+                   Tr("Database file (default: the file the station configuration names, "
+                      "section Database, key DatabaseFile)"))
         ->type_name("FILE");
-    app.add_option("--user", options.user, "Log in as this user")->envname("ZEN_USER")->type_name("NAME");
+    app.add_option("--user", options.user, Tr("Log in as this user"))->envname("ZEN_USER")->type_name("NAME");
     app.add_option_function<std::string>(
            "--password",
            [&options](const std::string& value) {
                options.password = value;
                WarnPasswordOnCommandLine("--password");
            },
-           "Password of --user. Every local user can read it (ps): prefer --password-file, $ZEN_PASSWORD "
-           "or the prompt; zendb warns on stderr when it is used")
+           Tr("Password of --user. Every local user can read it (ps): prefer --password-file, $ZEN_PASSWORD "
+              "or the prompt; zendb warns on stderr when it is used"))
         ->type_name("PW");
     app.add_option("--password-file", options.passwordFile,
-                   "Read the password of --user from the first line of FILE (a regular file or a pipe such as "
-                   "<(command)). A file that every local user may read is refused, one the group may read "
-                   "is warned about. Without --password-file and --password: $ZEN_PASSWORD, else a prompt "
-                   "on a terminal")
+                   Tr("Read the password of --user from the first line of FILE (a regular file or a pipe such as "
+                      "<(command)). A file that every local user may read is refused, one the group may read "
+                      "is warned about. Without --password-file and --password: $ZEN_PASSWORD, else a prompt "
+                      "on a terminal"))
         ->type_name("FILE");
-    app.add_option("--format", options.format, "Output of listings: table (for people), json or csv")
+    app.add_option("--format", options.format, Tr("Output of listings: table (for people), json or csv"))
         ->check(CLI::IsMember({"table", "json", "csv"}))
         ->type_name("FORMAT");
-    app.add_flag("-q,--quiet", options.quiet, "No notes and no progress bar on stderr");
+    app.add_flag("-q,--quiet", options.quiet, Tr("No notes and no progress bar on stderr"));
 }
 
 std::string RoleName(int role)
@@ -100,7 +101,7 @@ int ParseRole(const std::string& text)
     if (!text.empty() && end != nullptr && *end == '\0' && errno == 0 && value >= kRoleOperator &&
         value <= kRoleAdministrator)
         return static_cast<int>(value);
-    throw CUsageError("unknown role '" + text + "' (operator, supervisor, administrator or 0, 1, 2)");
+    throw CUsageError(TrF("unknown role '%s' (operator, supervisor, administrator or 0, 1, 2)", text));
 }
 
 // ---------------------------------------------------------------------------
@@ -172,7 +173,7 @@ void FlushNotes()
 {
     for (const std::string& message : CToolUIHost::Instance().TakeMessages())
         if (!Options().quiet && !message.empty())
-            std::fprintf(stderr, "zendb: note: %s\n", Visible(message).c_str());
+            std::fprintf(stderr, "zendb: %s\n", TrF("note: %s", Visible(message)).c_str());
 }
 
 namespace {
@@ -236,7 +237,7 @@ void UseDatabaseFile(const std::string& path)
         }
     }
     if (!merged.SetString("Database", "DatabaseFile", path.c_str()))
-        throw CToolError("the database file name '" + path + "' cannot be put into a configuration");
+        throw CToolError(TrF("the database file name '%s' cannot be put into a configuration", path));
 
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zendb-config-XXXXXX";
@@ -244,7 +245,7 @@ void UseDatabaseFile(const std::string& path)
     name.push_back('\0');
     const int fd = mkstemp(name.data());
     if (fd < 0)
-        throw CToolError("cannot create a temporary configuration file: " + std::string(std::strerror(errno)));
+        throw CToolError(TrF("cannot create a temporary configuration file: %s", std::strerror(errno)));
     const std::string text = merged.ToText();
     const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     close(fd);
@@ -252,7 +253,7 @@ void UseDatabaseFile(const std::string& path)
         std::remove(Overlay().path.c_str());
     Overlay().path = name.data();
     if (!written)
-        throw CToolError("cannot write a temporary configuration file");
+        throw CToolError(Tr("cannot write a temporary configuration file"));
     setenv("ZEN_CONFIG", name.data(), 1);
 }
 
@@ -266,20 +267,22 @@ std::string ResolveDatabasePath()
         path = fs::absolute(Options().database, ec).lexically_normal().string();
         if (ec)
             path = Options().database;
-        origin = "";
     } else {
         path = ToStd(GetStringFromConfigFile("Database", "DatabaseFile", CZENDatabase::GetDefaultDatabasePath()));
         const CString configError = GetConfigFileError();
         if (!configError.IsEmpty())
-            throw CToolError(ToStd(configError) + " Mend it, or name the database with --db FILE.");
-        origin = " (the station configuration's database; choose another with --db FILE)";
+            throw CToolError(ToStd(configError) + Tr(" Mend it, or name the database with --db FILE."));
+        origin = "configuration";
     }
     std::error_code ec;
     if (!fs::exists(path, ec))
-        throw CToolError("no database file '" + path + "'" + origin +
-                         "; create one with 'zendb init FILE'");
+        throw CToolError(origin.empty()
+                             ? TrF("no database file '%s'; create one with 'zendb init FILE'", path)
+                             : TrF("no database file '%s' (the station configuration's database; choose another "
+                                   "with --db FILE); create one with 'zendb init FILE'",
+                                   path));
     if (fs::is_directory(path, ec))
-        throw CToolError("'" + path + "' is a folder, not a database file");
+        throw CToolError(TrF("'%s' is a folder, not a database file", path));
     return path;
 }
 
@@ -313,13 +316,14 @@ std::optional<std::string> PromptHidden(const std::string& prompt)
 
 void Warn(const std::string& text)
 {
-    std::fprintf(stderr, "zendb: warning: %s\n", text.c_str());
+    std::fprintf(stderr, "zendb: %s\n", TrF("warning: %s", text).c_str());
 }
 
 void WarnPasswordOnCommandLine(const std::string& option)
 {
-    Warn(option + " puts the password on the command line, where every local user can read it (ps); "
-                  "use --password-file FILE, $ZEN_PASSWORD or the prompt instead");
+    Warn(TrF("%s puts the password on the command line, where every local user can read it (ps); "
+             "use --password-file FILE, $ZEN_PASSWORD or the prompt instead",
+             option));
 }
 
 std::string ReadPasswordFile(const std::string& path)
@@ -328,23 +332,24 @@ std::string ReadPasswordFile(const std::string& path)
     // concern the file that is read, not whatever the name points to later.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        throw CToolError("cannot read the password file '" + path + "': " + std::strerror(errno));
+        throw CToolError(TrF("cannot read the password file '%s': %s", path, std::strerror(errno)));
     struct CFd {
         int fd;
         ~CFd() { close(fd); }
     } owner{fd};
     struct stat st {};
     if (fstat(fd, &st) != 0)
-        throw CToolError("cannot read the password file '" + path + "': " + std::strerror(errno));
+        throw CToolError(TrF("cannot read the password file '%s': %s", path, std::strerror(errno)));
     if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
-        throw CToolError("the password file '" + path + "' is neither a regular file nor a pipe");
+        throw CToolError(TrF("the password file '%s' is neither a regular file nor a pipe", path));
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
     if (S_ISREG(st.st_mode) && (st.st_mode & S_IROTH) != 0)
-        throw CToolError("the password file '" + path + "' can be read by every local user (mode " + mode +
-                         "); make it private first: chmod 600 '" + path + "'");
+        throw CToolError(TrF("the password file '%1$s' can be read by every local user (mode %2$s); make it "
+                             "private first: chmod 600 '%1$s'",
+                             path, mode));
     if (S_ISREG(st.st_mode) && (st.st_mode & S_IRGRP) != 0)
-        Warn("the password file '" + path + "' can be read by its group (mode " + mode + "); chmod 600 it");
+        Warn(TrF("the password file '%s' can be read by its group (mode %s); chmod 600 it", path, mode));
 
     // Only the first line is read, byte by byte up to its end, so that a
     // pipe is not drained further and a file without line ends (a device)
@@ -357,20 +362,20 @@ std::string ReadPasswordFile(const std::string& path)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw CToolError("cannot read the password file '" + path + "': " + std::strerror(errno));
+            throw CToolError(TrF("cannot read the password file '%s': %s", path, std::strerror(errno)));
         if (got == 0)
             break;
         if (c == '\n')
             break;
         if (line.size() == kMaxLine)
-            throw CToolError("the first line of the password file '" + path + "' is longer than " +
-                             std::to_string(kMaxLine) + " bytes");
+            throw CToolError(
+                TrF("the first line of the password file '%s' is longer than %s bytes", path, kMaxLine));
         line += c;
     }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (line.empty())
-        throw CToolError("the password file '" + path + "' holds no password (its first line is empty)");
+        throw CToolError(TrF("the password file '%s' holds no password (its first line is empty)", path));
     return line;
 }
 
@@ -380,7 +385,7 @@ std::optional<std::string> ObtainPasswordWithoutPrompt()
     static std::optional<std::string> fromFile;
     if (!Options().passwordFile.empty()) {
         if (Options().password)
-            throw CUsageError("give the password either with --password or with --password-file, not both");
+            throw CUsageError(Tr("give the password either with --password or with --password-file, not both"));
         if (!fromFile)
             fromFile = ReadPasswordFile(Options().passwordFile);
         return fromFile;
@@ -405,7 +410,7 @@ CSession::CSession(EAccess access, ELogin login)
 
     const std::string user = Options().user;
     if (login == ELogin::Required && user.empty())
-        throw CUsageError("this command needs a login: give --user NAME");
+        throw CUsageError(Tr("this command needs a login: give --user NAME"));
     // Without a given password the library tries the name with an empty one
     // and then shows its login dialog: on a terminal the terminal host asks
     // for the password there, elsewhere the dialog is cancelled.
@@ -430,7 +435,7 @@ CSession::CSession(EAccess access, ELogin login)
     } catch (const CException& e) {
         if (m_db.IsOpen())
             m_db.CloseDatabase();
-        throw CToolError("cannot open database '" + path + "': " + Flatten(ToStd(e.GetMessageText())));
+        throw CToolError(TrF("cannot open database '%s': %s", path, Flatten(ToStd(e.GetMessageText()))));
     }
     std::vector<std::string> messages = host.TakeMessages();
     if (!opened) {
@@ -445,18 +450,19 @@ CSession::CSession(EAccess access, ELogin login)
         // try with the empty password failed and its dialog was cancelled:
         // nobody typed anything wrong.
         if (loginFailure && !passwordGiven && !AtTerminal())
-            throw CToolError("no password was given for user '" + user +
-                             "': give --password-file FILE or set ZEN_PASSWORD (on a terminal zendb asks)");
+            throw CToolError(TrF("no password was given for user '%s': give --password-file FILE or set "
+                                 "ZEN_PASSWORD (on a terminal zendb asks)",
+                                 user));
         if (loginFailure)
-            throw CToolError("login failed for user '" + user + "' (wrong name or password)");
+            throw CToolError(TrF("login failed for user '%s' (wrong name or password)", user));
         std::string reason = JoinMessages(messages);
         if (reason.empty())
             reason = Flatten(ToStd(error));
         if (reason.empty() && !user.empty())
-            throw CToolError("login as '" + user + "' failed or was cancelled");
+            throw CToolError(TrF("login as '%s' failed or was cancelled", user));
         if (reason.empty())
-            reason = "not a station database of a version this tool can open";
-        throw CToolError("cannot open database '" + path + "': " + reason);
+            reason = Tr("not a station database of a version this tool can open");
+        throw CToolError(TrF("cannot open database '%s': %s", path, reason));
     }
     // Notes of the library are shown when the command ends.
     for (const std::string& message : messages)
@@ -467,24 +473,25 @@ CSession::CSession(EAccess access, ELogin login)
     m_user = user.empty() ? std::string() : ToStd(m_db.GetUserNameA());
     m_canWrite = m_db.CanUpdate() != FALSE;
     if (!m_db.GetVersion(m_major, m_minor))
-        throw CToolError("cannot read the schema version of '" + m_path + "'");
+        throw CToolError(TrF("cannot read the schema version of '%s'", m_path));
 
     if (!m_canWrite) {
         const std::string reason = Flatten(ToStd(m_db.GetReadOnlyReason()));
         if (access != EAccess::Read)
-            throw CToolError("this command changes the database, which cannot be written: " + reason);
-        host.MessageBox(CString("opened '" + m_path + "' read-only: " + reason), MB_OK);
+            throw CToolError(TrF("this command changes the database, which cannot be written: %s", reason));
+        host.MessageBox(CString(TrF("opened '%s' read-only: %s", m_path, reason)), MB_OK);
     }
     if (!IsCurrentSchema()) {
-        const std::string upgrade = "'zendb upgrade' would bring it to " + std::to_string(ZEN_SCHEMA_MAJOR) + "." +
-                                    std::to_string(ZEN_SCHEMA_MINOR);
+        const std::string current = std::to_string(ZEN_SCHEMA_MAJOR) + "." + std::to_string(ZEN_SCHEMA_MINOR);
         if (access == EAccess::Write)
-            throw CToolError("'" + m_path + "' has schema version " + SchemaText() + "; this command needs " +
-                             std::to_string(ZEN_SCHEMA_MAJOR) + "." + std::to_string(ZEN_SCHEMA_MINOR) +
-                             ": " + upgrade + " (stations of an older version cannot open it after that)");
+            throw CToolError(TrF("'%1$s' has schema version %2$s; this command needs %3$s: 'zendb upgrade' would "
+                                 "bring it to %3$s (stations of an older version cannot open it after that)",
+                                 m_path, SchemaText(), current));
         if (access == EAccess::Read) {
             ReadThroughUpgradedCopy();
-            host.MessageBox(CString("'" + m_path + "' has schema version " + SchemaText() + "; " + upgrade), MB_OK);
+            host.MessageBox(CString(TrF("'%1$s' has schema version %2$s; 'zendb upgrade' would bring it to %3$s",
+                                        m_path, SchemaText(), current)),
+                            MB_OK);
         }
     }
 }
@@ -496,15 +503,16 @@ void CSession::ReadThroughUpgradedCopy()
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) == nullptr)
-        throw CToolError("cannot create a temporary folder to read '" + m_path + "' (schema " + SchemaText() +
-                         ") through an upgraded copy: " + std::strerror(errno));
+        throw CToolError(TrF("cannot create a temporary folder to read '%s' (schema %s) through an upgraded "
+                             "copy: %s",
+                             m_path, SchemaText(), std::strerror(errno)));
     m_copyFolder.path = name.data();
     const std::string copy = m_copyFolder.path + "/copy.db";
     try {
         m_db.Backup(copy.c_str());
     } catch (const CDBException& e) {
-        throw CToolError("cannot copy '" + m_path + "' (schema " + SchemaText() + ") to read it as 1.9: " +
-                         Flatten(ToStd(e.m_strError)));
+        throw CToolError(TrF("cannot copy '%s' (schema %s) to read it as 1.9: %s", m_path, SchemaText(),
+                             Flatten(ToStd(e.m_strError))));
     }
     // The copy is opened as the station opens a file, so it is upgraded;
     // the same login gives the same role. Messages of this opening (the
@@ -536,8 +544,8 @@ void CSession::ReadThroughUpgradedCopy()
     for (const std::string& message : pending)
         host.MessageBox(CString(message), MB_OK);
     if (!opened)
-        throw CToolError("cannot read '" + m_path + "' (schema " + SchemaText() + ") through an upgraded copy: " +
-                         (reason.empty() ? Flatten(ToStd(error)) : reason));
+        throw CToolError(TrF("cannot read '%s' (schema %s) through an upgraded copy: %s", m_path, SchemaText(),
+                             reason.empty() ? Flatten(ToStd(error)) : reason));
     m_copy = std::move(reader);
     // The file itself is not needed any more; its connection would only
     // hold a reader's place beside the stations.
@@ -589,10 +597,9 @@ void CSession::RequireAdministrator(const char* what)
     if (users.Count() == 0)
         return;
     if (m_user.empty())
-        throw CToolError(std::string(what) + " needs a login as administrator: give --user NAME");
+        throw CToolError(TrF("%s needs a login as administrator: give --user NAME", what));
     if (Role() != kRoleAdministrator)
-        throw CToolError(std::string(what) + " needs the role administrator; user '" + m_user + "' is " +
-                         RoleName(Role()));
+        throw CToolError(TrF("%s needs the role administrator; user '%s' is %s", what, m_user, RoleName(Role())));
 }
 
 // ---------------------------------------------------------------------------
@@ -644,10 +651,10 @@ CTime ParseDate(const std::string& input)
         valid = (separator == ' ' || separator == 't') && fields >= 6 && hour >= 0 && hour < 24 &&
                 minute >= 0 && minute < 60 && second >= 0 && second < 60;
     if (!valid)
-        throw CUsageError("'" + input + "' is not a date (YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], today or now)");
+        throw CUsageError(TrF("'%s' is not a date (YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], today or now)", input));
     const CTime time(year, month, day, hour, minute, second);
     if (time.GetDay() != day)
-        throw CUsageError("'" + input + "' is not a date of the calendar");
+        throw CUsageError(TrF("'%s' is not a date of the calendar", input));
     return time;
 }
 
@@ -677,11 +684,11 @@ CCell DateCell(const CTime& time)
 
 std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const std::string& typed)
 {
-    const std::string id = CleanName(typed, "sample identifier", kSampleIdMaxChars);
+    const std::string id = CleanName(typed, Tr("sample identifier"), kSampleIdMaxChars);
     auto sample = std::make_unique<CZENDB_Sample>(&db);
     if (!sample->Load(CString(id))) {
         std::string reason = JoinMessages(CToolUIHost::Instance().TakeMessages());
-        throw CToolError("no sample '" + id + "'" + (reason.empty() ? std::string() : ": " + reason));
+        throw CToolError(reason.empty() ? TrF("no sample '%s'", id) : TrF("no sample '%s': %s", id, reason));
     }
     return sample;
 }
@@ -695,8 +702,8 @@ std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const CSampleRef& re
     auto sample = std::make_unique<CZENDB_Sample>(&db);
     if (!sample->Load(key)) {
         std::string reason = JoinMessages(CToolUIHost::Instance().TakeMessages());
-        throw CToolError("no sample with key " + std::to_string(key) +
-                         (reason.empty() ? std::string() : ": " + reason));
+        throw CToolError(reason.empty() ? TrF("no sample with key %s", key)
+                                        : TrF("no sample with key %s: %s", key, reason));
     }
     return sample;
 }
@@ -704,9 +711,9 @@ std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const CSampleRef& re
 void CSampleRef::Validate() const
 {
     if (id && key)
-        throw CUsageError("give either the sample identifier or --key, not both");
+        throw CUsageError(Tr("give either the sample identifier or --key, not both"));
     if (!id && !key)
-        throw CUsageError("give the sample identifier (or its database key with --key N)");
+        throw CUsageError(Tr("give the sample identifier (or its database key with --key N)"));
     if (key)
         KeyValue();
 }
@@ -725,7 +732,7 @@ int32_t CSampleRef::KeyValue() const
         value = value * 10 + (c - '0');
     }
     if (!valid || value < 1 || value > INT32_MAX)
-        throw CUsageError("--key takes a database key, a whole number from 1 to 2147483647 ('" + text + "' is none)");
+        throw CUsageError(TrF("--key takes a database key, a whole number from 1 to 2147483647 ('%s' is none)", text));
     return static_cast<int32_t>(value);
 }
 
@@ -733,18 +740,18 @@ std::string CSampleRef::Describe() const
 {
     if (id)
         return *id;
-    return "key " + key.value_or(std::string());
+    return TrF("key %s", key.value_or(std::string()));
 }
 
 void AddSampleRef(CLI::App* command, CSampleRef& ref, const std::string& name)
 {
     command->add_option_function<std::string>(
         name, [&ref](const std::string& value) { ref.id = value; },
-        "Sample identifier, taken as typed (or name the sample by --key)");
+        Tr("Sample identifier, taken as typed (or name the sample by --key)"));
     command
         ->add_option_function<std::string>(
             "--key", [&ref](const std::string& value) { ref.key = value; },
-            "The sample's database key (the Key line of 'zendb samples show') instead of its identifier")
+            Tr("The sample's database key (the Key line of 'zendb samples show') instead of its identifier"))
         ->type_name("N");
 }
 
@@ -754,23 +761,23 @@ std::string CleanName(const std::string& value, const std::string& role, size_t 
     const std::string text =
         first == std::string::npos ? std::string() : value.substr(first, value.find_last_not_of(' ') - first + 1);
     if (text.empty())
-        throw CUsageError("a " + role + " cannot be empty");
+        throw CUsageError(TrF("a %s cannot be empty", role));
     size_t chars = 0;
     for (size_t pos = 0; pos < text.size();) {
         uint32_t codePoint = 0;
         size_t length = 1;
         if (!DecodeUtf8(text, pos, codePoint, length))
-            throw CUsageError("the " + role + " '" + Visible(text) + "' is not valid UTF-8 (byte " +
-                              std::to_string(pos + 1) + ")");
+            throw CUsageError(TrF("the %s '%s' is not valid UTF-8 (byte %s)", role, Visible(text), pos + 1));
         if (IsControl(codePoint))
-            throw CUsageError("the " + role + " '" + Visible(text) + "' holds a control character (" +
-                              Visible(text.substr(pos, length)) + "); tabs, line breaks and escapes are refused");
+            throw CUsageError(TrF("the %s '%s' holds a control character (%s); tabs, line breaks and escapes are "
+                                  "refused",
+                                  role, Visible(text), Visible(text.substr(pos, length))));
         pos += length;
         ++chars;
     }
     if (maxChars > 0 && chars > maxChars)
-        throw CUsageError("a " + role + " holds at most " + std::to_string(maxChars) + " characters ('" + text +
-                          "' has " + std::to_string(chars) + ")");
+        throw CUsageError(
+            TrF("a %s holds at most %s characters ('%s' has %s)", role, maxChars, text, chars));
     return text;
 }
 
@@ -882,7 +889,7 @@ std::unique_ptr<CZENDB_Pattern> RequirePattern(CZENDatabase& db, const std::stri
 {
     auto pattern = FindPattern(db, name);
     if (!pattern)
-        throw CToolError("no pattern '" + name + "' (see 'zendb patterns list')");
+        throw CToolError(TrF("no pattern '%s' (see 'zendb patterns list')", name));
     return pattern;
 }
 
@@ -890,7 +897,7 @@ std::unique_ptr<CZENDB_Routine> RequireRoutine(CZENDatabase& db, const std::stri
 {
     auto routine = FindRoutine(db, name);
     if (!routine)
-        throw CToolError("no routine '" + name + "' (see 'zendb routines list')");
+        throw CToolError(TrF("no routine '%s' (see 'zendb routines list')", name));
     return routine;
 }
 
@@ -899,8 +906,8 @@ std::vector<std::unique_ptr<CZENDB_SampleProfileRun>> LoadRuns(CZENDatabase& db,
     CZENDB_Sample query(&db);
     COwnedList<CZENDB_SampleProfileRun> runs;
     if (!query.GetProfiles(sample.SampleID, runs.List()))
-        throw CToolError("cannot list the profile runs of sample '" + ToStd(sample.UserSampleID) + "': " +
-                         JoinMessages(CToolUIHost::Instance().TakeMessages()));
+        throw CToolError(TrF("cannot list the profile runs of sample '%s': %s", sample.UserSampleID,
+                             JoinMessages(CToolUIHost::Instance().TakeMessages())));
     std::vector<std::unique_ptr<CZENDB_SampleProfileRun>> result;
     for (CZENDB_SampleProfileRun* run : runs.Items()) {
         auto copy = std::make_unique<CZENDB_SampleProfileRun>(&db);

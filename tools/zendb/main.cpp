@@ -2,6 +2,7 @@
 // the subcommands; exit status 0 on success, 1 on a failed operation (one
 // line on stderr), 2 on a usage error.
 #include "Tool.h"
+#include "Tr.h"
 
 #include "ZENDatabase.h"
 
@@ -16,12 +17,15 @@ using namespace zendb;
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"zendb - database, evaluation and report tool of the micro-hardness testing station.\n"
-                 "Without --db the database is the file the station configuration names "
-                 "(section Database, key DatabaseFile).\n"
-                 "Values are taken as typed (brackets, commas, quotes, # and % included); a sample is named by "
-                 "its identifier or by --key N. Control characters and bytes that are not UTF-8 in printed "
-                 "values appear as \\xHH (JSON: \\u00HH).",
+    // The station's language before any text is made: the descriptions of
+    // --help are translated as the commands are declared.
+    ApplyConfiguredLanguage();
+    CLI::App app{Tr("zendb - database, evaluation and report tool of the micro-hardness testing station.\n"
+                    "Without --db the database is the file the station configuration names "
+                    "(section Database, key DatabaseFile).\n"
+                    "Values are taken as typed (brackets, commas, quotes, # and % included); a sample is named by "
+                    "its identifier or by --key N. Control characters and bytes that are not UTF-8 in printed "
+                    "values appear as \\xHH (JSON: \\u00HH)."),
                  "zendb"};
     app.set_version_flag("--version", std::string("zendb ") + ZEN_VERSION_STRING);
     app.fallthrough();
