@@ -921,21 +921,6 @@ CSqliteConnection::CCachedWrite::~CCachedWrite()
     m_connection.ReleaseStatement(std::move(m_key), std::move(m_stmt), m_generation);
 }
 
-void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown)
-{
-    if (value.GetType() != CSqlValue::Type::Text)
-        return;
-    const std::string& text = value.GetText();
-    const size_t nul = text.find('\0');
-    if (nul == std::string::npos)
-        return;
-    CString reason;
-    reason.Format("The text for %s holds a NUL byte (after %d characters), which cannot be stored: the text would "
-                  "be found only up to it.",
-                  what.GetString(), static_cast<int>(CountCharacters(text.substr(0, nul))));
-    throw MakeSqlException(SQL_ERROR, reason, shown, "State:22000,Native:0,Origin:SQL layer");
-}
-
 int CSqliteConnection::DataVersion() const
 {
     int version = 0;
