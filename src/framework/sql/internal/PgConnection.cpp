@@ -60,6 +60,24 @@ bool IsTransactionControl(const std::string& word)
            word == "SAVEPOINT" || word == "RELEASE" || word == "ABORT";
 }
 
+// True for "ROLLBACK [WORK | TRANSACTION] TO [SAVEPOINT] name".
+bool NamesSavepoint(const CString& sql)
+{
+    std::string upper = sql.Str();
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    size_t at = 0;
+    while ((at = upper.find("TO", at)) != std::string::npos) {
+        const bool before = at > 0 && std::isspace(static_cast<unsigned char>(upper[at - 1]));
+        const bool after = at + 2 >= upper.size() || std::isspace(static_cast<unsigned char>(upper[at + 2])) ||
+                           upper[at + 2] == '"';
+        if (before && after)
+            return true;
+        at += 2;
+    }
+    return false;
+}
+
 bool IsRowStatement(const std::string& word)
 {
     return word == "SELECT" || word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "WITH" ||
@@ -405,8 +423,8 @@ int CPgConnection::Execute(const CString& engineSql, const CString& shown)
         CommitTransaction();
         return 0;
     }
-    if (word == "ROLLBACK" && engineSql.Str().find_first_of("Tt") == std::string::npos) {
-        RollbackTransaction(); // a plain ROLLBACK; ROLLBACK TO a savepoint runs as it is
+    if ((word == "ROLLBACK" || word == "ABORT") && !NamesSavepoint(engineSql)) {
+        RollbackTransaction(); // ROLLBACK TO a savepoint runs as it is
         return 0;
     }
     if (!IsRowStatement(word)) {
