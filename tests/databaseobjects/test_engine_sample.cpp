@@ -6,7 +6,9 @@
 #include "EngineTestSupport.h"
 
 #include "database/Schema.h"
+#include "databaseobjects/CZENDB_Pattern.h"
 #include "databaseobjects/CZENDB_Sample.h"
+#include "framework/CObList.h"
 #include "framework/CTime.h"
 #include "framework/UIHost.h"
 #include "framework/sql/Database.h"
@@ -15,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 using zentest::ETestEngine;
 
@@ -108,6 +111,30 @@ TEST_P(EngineSample, IsSavedLoadedUpdatedAndDeleted)
     ASSERT_TRUE(sample.Delete());
     EXPECT_FALSE(byKey.Load(1));
     ASSERT_TRUE(byKey.Load(2));
+    EXPECT_TRUE(m_host.GetMessages().empty()) << m_host.GetMessages().front().text.Str();
+}
+
+// The planned indents' statement spells a column otherwise than the schema.
+TEST_P(EngineSample, PlannedIndentsOfAPatternAreStoredAndListed)
+{
+    CZENDB_Pattern pattern(&m_db);
+    ASSERT_TRUE(pattern.Save());
+    EXPECT_EQ(pattern.PatternID, 1);
+    for (double x : {0.3, 0.1, 0.2})
+        ASSERT_TRUE(pattern.AddIndent(x, -x, 100.0 * x));
+    CObList indents;
+    ASSERT_TRUE(pattern.GetAllIndentTypes(indents));
+    std::vector<double> loads;
+    POSITION pos = indents.GetHeadPosition();
+    while (pos != nullptr) {
+        auto* indent = static_cast<CZENDB_IndentType*>(indents.GetNext(pos));
+        loads.push_back(indent->TestLoad);
+        delete indent;
+    }
+    ASSERT_EQ(loads.size(), 3u);
+    EXPECT_DOUBLE_EQ(loads[0], 10.0);
+    EXPECT_DOUBLE_EQ(loads[1], 20.0);
+    EXPECT_DOUBLE_EQ(loads[2], 30.0);
     EXPECT_TRUE(m_host.GetMessages().empty()) << m_host.GetMessages().front().text.Str();
 }
 

@@ -172,6 +172,11 @@ const TranslationCase kPgCases[] = {
      "\"DefaultProfileToUse\".\"SampleID\") LEFT JOIN \"Patterns\" ON \"DefaultProfileToUse\".\"UseProfileTypeID\" = "
      "\"Patterns\".\"PatternID\" )"},
     {"SELECT MAX([SampleID]) AS N FROM Samples", "SELECT MAX(\"SampleID\") AS \"N\" FROM \"Samples\""},
+    // A name the statements spell otherwise than the schema gets the schema's spelling.
+    {"SELECT [PatternID], [XPos], [YPos], [Testload] FROM IndentType WHERE testload > 1",
+     "SELECT \"PatternID\", \"XPos\", \"YPos\", \"TestLoad\" FROM \"IndentType\" WHERE \"TestLoad\" > 1"},
+    {"SELECT [TestloadUnit], [Actual testload] FROM SampleProfilesRun",
+     "SELECT \"TestloadUnit\", \"Actual testload\" FROM \"SampleProfilesRun\""},
 };
 
 TEST(SqlDialect, TranslatesTheLibrarysStatementsForPostgreSql)

@@ -13,6 +13,7 @@
 #include "framework/sql/internal/SqlTranslate.h"
 
 #include <cctype>
+#include <string>
 #include <vector>
 
 namespace {
@@ -26,6 +27,28 @@ std::string QuoteName(const std::string& name)
         out += c;
     }
     return out + "\"";
+}
+
+// Names of the library's schema that its statements also spell otherwise:
+// on the server, where names are compared by letter case, such a spelling
+// is replaced by the schema's. (The planned indents' statement reads
+// IndentType's column "TestLoad" as "Testload".)
+const char* const kSchemaSpellings[] = {"TestLoad"};
+
+// name as the schema spells it.
+std::string SchemaSpelling(const std::string& name)
+{
+    for (const char* spelled : kSchemaSpellings) {
+        const size_t n = std::char_traits<char>::length(spelled);
+        if (name.size() != n)
+            continue;
+        bool same = true;
+        for (size_t i = 0; i < n && same; ++i)
+            same = std::tolower(static_cast<unsigned char>(name[i])) == std::tolower(static_cast<unsigned char>(spelled[i]));
+        if (same)
+            return spelled;
+    }
+    return name;
 }
 
 // Words that the server reads as keywords, type or function names in the
@@ -297,6 +320,10 @@ void TranslatePgWords(CSqlTokens& t, const std::vector<bool>& typeTokens)
             continue; // emptied words are dropped parts of a column definition
         const size_t before = previous;
         previous = i;
+        if (tok.kind == SqlTokenKind::QuotedName && tok.text.size() > 2 && tok.text.front() == '"') {
+            tok.text = QuoteName(SchemaSpelling(TokenName(tok)));
+            continue;
+        }
         if (tok.kind != SqlTokenKind::Word || typeTokens[i])
             continue;
         if (tok.IsWord("LIKE")) {
@@ -323,7 +350,7 @@ void TranslatePgWords(CSqlTokens& t, const std::vector<bool>& typeTokens)
                 continue;
         }
         tok.kind = SqlTokenKind::QuotedName;
-        tok.text = QuoteName(tok.text);
+        tok.text = QuoteName(SchemaSpelling(tok.text));
     }
 }
 

@@ -52,8 +52,10 @@ enum class SqlDialect {
 //   type or function name) is quoted as written, as a bracketed one is
 //   ("CustomField19", never customfield19), so that result columns, table
 //   scans and field information report the schema's spelling. The server
-//   then tells names apart by letter case, which SQLite does not: the
-//   library spells each name of its schema one way throughout.
+//   then tells names apart by letter case, which SQLite does not: where the
+//   library's statements spell a name of its schema otherwise (IndentType's
+//   "Testload"), the name is given the schema's spelling ("TestLoad"); the
+//   list of such names is kept in Dialect.cpp.
 // - LIKE -> ILIKE, without an escape character unless ESCAPE is given
 //   (LIKE on SQLite ignores the case of ASCII letters; ILIKE that of all
 //   letters). COLLATE NOCASE -> COLLATE zen_nocase, a case-blind collation
