@@ -171,14 +171,6 @@ std::string LibraryTypeName(const std::string& server)
 
 } // namespace
 
-CString BusyReason(const CString& engineText, int busyTimeoutMs)
-{
-    CString reason = engineText;
-    reason.AppendFormat(": another connection kept the database locked for longer than the wait of %d ms",
-                        busyTimeoutMs);
-    return reason;
-}
-
 CDBException MakePgException(PGconn* conn, const PGresult* res, const CString& shown, int busyTimeoutMs)
 {
     const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
@@ -197,7 +189,7 @@ CDBException MakePgException(PGconn* conn, const PGresult* res, const CString& s
     const bool lost = !conn || PQstatus(conn) == CONNECTION_BAD;
     CString odbcState = state ? CString(state) : CString(lost ? "08S01" : "HY000");
     if (IsBusyState(state)) {
-        text = BusyReason(text, busyTimeoutMs);
+        text = LockWaitReason(text, busyTimeoutMs);
         odbcState = "HYT00";
     } else if (state && std::strncmp(state, "23", 2) == 0) {
         odbcState = "23000";
@@ -343,9 +335,8 @@ void CPgConnection::PrepareNamed(const std::string& name, const CString& sql, co
 }
 
 CPgResultHandle CPgConnection::RunPrepared(const std::string& name, const std::vector<CSqlValue>& values,
-                                           const CString& sql, const CString& shown)
+                                           const CString& shown)
 {
-    (void)sql;
     EnsureConnected(shown);
     const bool guard = m_bInTransaction;
     if (guard)

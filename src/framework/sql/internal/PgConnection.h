@@ -31,13 +31,9 @@ struct CPgResultClear {
 using CPgConnHandle = std::unique_ptr<PGconn, CPgConnCloser>;
 using CPgResultHandle = std::unique_ptr<PGresult, CPgResultClear>;
 
-// The text that stands for a SQLite lock wait, and its state, reused for the
-// server's lock timeout, serialization failure and deadlock.
-CString BusyReason(const CString& engineText, int busyTimeoutMs);
-
 // The one place where a libpq failure becomes our exception: the server's
-// message (with its detail), "State:<SQLSTATE>,Native:0,Origin:PostgreSQL"
-// (a lock timeout, serialization failure or deadlock is said and coded as
+// message (with its detail), "State:<state>,Native:0,Origin:PostgreSQL
+// <SQLSTATE>" where state is the SQLSTATE itself (a lock timeout, serialization failure or deadlock is said and coded as
 // the SQLite driver says a lock wait: state HYT00; a unique, foreign key,
 // not-null or check violation is coded 23000 like SQLite's constraint
 // errors) and the statement shown. res may be null (then the connection's
@@ -100,8 +96,7 @@ public:
     void PrepareNamed(const std::string& name, const CString& sql, const CString& shown);
     // Runs the prepared statement name with the values; the whole result.
     // Inside a transaction the statement runs under its own savepoint.
-    CPgResultHandle RunPrepared(const std::string& name, const std::vector<CSqlValue>& values, const CString& sql,
-                                const CString& shown);
+    CPgResultHandle RunPrepared(const std::string& name, const std::vector<CSqlValue>& values, const CString& shown);
     // Drops a server-side statement (nothing when the connection was renewed
     // since it was prepared). Never fails.
     void Deallocate(const std::string& name, uint64_t epoch) noexcept;

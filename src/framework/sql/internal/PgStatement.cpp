@@ -151,7 +151,7 @@ bool CPgStatement::Step()
             m_connection.EnsureConnected(m_strShown);
             PrepareOnServer();
         }
-        m_result = m_connection.RunPrepared(m_name, m_params, m_strSql, m_strShown);
+        m_result = m_connection.RunPrepared(m_name, m_params, m_strShown);
         m_row = -1;
     }
     if (++m_row < PQntuples(m_result.get()))

@@ -33,3 +33,11 @@ void RefuseNulInText(const CSqlValue& value, const CString& what, const CString&
                   what.GetString(), static_cast<int>(CountCharacters(text.substr(0, nul))));
     throw MakeSqlException(SQL_ERROR, reason, shown, "State:22000,Native:0,Origin:SQL layer");
 }
+
+CString LockWaitReason(const CString& engineText, int busyTimeoutMs)
+{
+    CString reason = engineText;
+    reason.AppendFormat(": another connection kept the database locked for longer than the wait of %d ms",
+                        busyTimeoutMs);
+    return reason;
+}

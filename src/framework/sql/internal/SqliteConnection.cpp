@@ -250,8 +250,7 @@ CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int 
     switch (primary) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        reason.AppendFormat(": another connection kept the database locked for longer than the wait of %d ms",
-                            busyTimeoutMs);
+        reason = LockWaitReason(engineText, busyTimeoutMs);
         break;
     case SQLITE_READONLY:
         if (!fileProblem.IsEmpty())
