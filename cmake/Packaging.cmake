@@ -19,8 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "science")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_COMPRESSION_TYPE "xz")
 # The windows of `zendb gui` need Qt's platform plugins; the reports draw
-# with DejaVu Sans.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, fonts-dejavu-core")
+# with DejaVu Sans; Qt's own texts in the operator's language come from
+# qt6-translations-l10n.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, fonts-dejavu-core, qt6-translations-l10n")
 
 # The shared libraries the files link against decide the dependencies when
 # dpkg-shlibdeps (dpkg-dev) is there; otherwise the Debian 12 names are given.

@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev tzdata
   qt6-base-dev xvfb xauth libcairo2-dev fonts-dejavu-core
-  dpkg-dev file
+  dpkg-dev file gettext qt6-translations-l10n
 )
 
 missing=()

@@ -4,6 +4,7 @@
 
 #include "framework/IniFile.h"
 #include "framework/XdgPaths.h"
+#include "framework/Translation.h"
 
 #include <sys/stat.h>
 
@@ -122,4 +123,9 @@ CString GetStringFromConfigFile(const CString& section, const CString& key, cons
 CString GetConfigFileError()
 {
     return t_lastError;
+}
+
+void ApplyConfiguredLanguage()
+{
+    ZenSetLanguage(GetStringFromConfigFile("Station", "Language", ""));
 }

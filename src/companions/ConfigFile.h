@@ -21,7 +21,8 @@ std::vector<CString> GetConfigFileCandidates();
 // keys: "Database"/"DatabaseFile" (database path), "Database"/"BusyTimeout"
 // (seconds to wait for another connection's lock), "Log"/"File" (event log
 // file), "Log"/"MaxSizeKiB" and "Log"/"Files" (event log rotation),
-// "Security"/"KeyFile" (credential key file).
+// "Security"/"KeyFile" (credential key file), "Station"/"Language" (the
+// language of the texts a person reads, see ApplyConfiguredLanguage).
 // A file that exists but cannot be read (no permission, a folder in its
 // place, text that is not UTF-8) ends the lookup there: the result is then
 // defaultValue, and GetConfigFileError tells which file and why. Callers for
@@ -34,3 +35,9 @@ CString GetStringFromConfigFile(const CString& section, const CString& key, cons
 // file '/etc/xdg/Korvane/ZEN.ini' cannot be read: Permission denied." Any
 // later lookup on the thread (the event log makes one every so often) replaces it.
 CString GetConfigFileError();
+
+// Fixes the language of the catalogues (ZenSetLanguage) to the station
+// configuration's "Station"/"Language" ("es", "en", "C" for the shipped
+// texts); without that setting the language follows the environment again.
+// Called when a program starts and when the facade is created.
+void ApplyConfiguredLanguage();

@@ -5,6 +5,7 @@
 // in one transaction; a file that could not be completed is removed again.
 
 #include "database/Schema.h"
+#include "database/internal/SchemaStatements.h"
 
 #include "databaseobjects/internal/SampleIdentifier.h"
 
@@ -15,6 +16,7 @@
 #include "framework/sql/SqlText.h"
 #include "framework/sql/Transaction.h"
 
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -285,10 +287,8 @@ void AddRegistrationField(CDatabase& db, const char* control, bool visible, int 
 
 void FillSchema(CDatabase& db, int major, int minor)
 {
-    for (const TableDef& table : SchemaTables())
-        db.ExecuteSQL(CreateTableSql(table, minor));
-    for (const char* index : kIndexes)
-        db.ExecuteSQL(index);
+    for (const CString& statement : zendb_schema::CreateTableStatements(minor))
+        db.ExecuteSQL(statement);
     // Files of the current version refuse a second sample with an identifier;
     // files of older versions are made as the software of their day made them
     // (the upgrade adds the index).
@@ -322,6 +322,37 @@ void SetError(CString* error, const CString& text)
 }
 
 } // namespace
+
+namespace zendb_schema {
+
+std::vector<CStationTable> StationTables()
+{
+    std::vector<CStationTable> tables;
+    for (const TableDef& table : SchemaTables()) {
+        CStationTable station;
+        station.name = table.name;
+        for (const ColumnDef& column : table.columns) {
+            if (std::strcmp(column.type, kKey) == 0) {
+                station.keyColumn = CString(column.name).Mid(1, static_cast<int>(std::strlen(column.name)) - 2);
+                break;
+            }
+        }
+        tables.push_back(station);
+    }
+    return tables;
+}
+
+std::vector<CString> CreateTableStatements(int minor)
+{
+    std::vector<CString> statements;
+    for (const TableDef& table : SchemaTables())
+        statements.push_back(CreateTableSql(table, minor));
+    for (const char* index : kIndexes)
+        statements.emplace_back(index);
+    return statements;
+}
+
+} // namespace zendb_schema
 
 BOOL ZenCreateDatabaseFile(const char* path, int schemaVersionMajor, int schemaVersionMinor,
                            CString* error)

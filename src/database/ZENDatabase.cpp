@@ -8,6 +8,7 @@
 #include "companions/EventLog.h"
 #include "companions/Obvra.h"
 #include "framework/Exceptions.h"
+#include "framework/Translation.h"
 #include "framework/UIHost.h"
 #include "framework/XdgPaths.h"
 #include "framework/sql/ConnectString.h"
@@ -77,6 +78,9 @@ CZENDatabase::CZENDatabase()
       m_nRegistrationFieldCount(0),
       m_bRegistrationFieldCountKnown(false)
 {
+    // The station's [Station] Language decides the language of the messages
+    // and dialogs this facade shows.
+    ApplyConfiguredLanguage();
 }
 
 CZENDatabase::~CZENDatabase()
@@ -180,7 +184,8 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
         if (!OpenEx(connect, CDatabase::noOdbcDialog)) {
             ZEN_LOG_EVENT(kModule, kOpenDatabase, "Failed to open database with connection string '%s'",
                           MaskConnectPassword(connect).GetString());
-            strErrorMessage.Format("Failed to open Access Database using connection string '%s'",
+            strErrorMessage.Format(ZenTranslate(kZenTextDomain, "message",
+                                                "Failed to open Access Database using connection string '%s'"),
                                    MaskConnectPassword(connect).GetString());
             AfxMessageBox(strErrorMessage, MB_OK);
             return 0;
@@ -196,18 +201,18 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
         Close();
         return 0;
     } catch (CMemoryException& e) {
-        strErrorMessage = "Memory exception opening database!";
+        strErrorMessage = ZenTranslate(kZenTextDomain, "message", "Memory exception opening database!");
         AfxMessageBox(strErrorMessage, MB_OK);
         e.Delete();
         Close();
         return 0;
     } catch (std::bad_alloc&) {
-        strErrorMessage = "Memory exception opening database!";
+        strErrorMessage = ZenTranslate(kZenTextDomain, "message", "Memory exception opening database!");
         AfxMessageBox(strErrorMessage, MB_OK);
         Close();
         return 0;
     } catch (CException& e) {
-        strErrorMessage = "Other exception opening database!";
+        strErrorMessage = ZenTranslate(kZenTextDomain, "message", "Other exception opening database!");
         AfxMessageBox(strErrorMessage, MB_OK);
         e.Delete();
         Close();
@@ -226,7 +231,8 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
         ZEN_LOG_EVENT(kModule, kOpenDatabase, "Not a station database, reading its version gave: %s",
                       engineText.GetString());
         CloseDatabase();
-        strErrorMessage.Format("The file '%s' is not a ZEN station database.", path.GetString());
+        strErrorMessage.Format(ZenTranslate(kZenTextDomain, "message", "The file '%s' is not a ZEN station database."),
+                               path.GetString());
         AfxMessageBox(strErrorMessage, MB_OK | MB_ICONERROR);
         return 0;
     }
@@ -288,9 +294,10 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
             }
             if (major == 1 && minor < 6) {
                 CString message;
-                message.Format("This software can only upgrade database versions newer with version 1.6 "
-                               "and higher!\nYour database version is %d.%d\nPlease use an older "
-                               "version of ZEN to upgrade to at least 1.6",
+                message.Format(ZenTranslate(kZenTextDomain, "message",
+                                            "This software can only upgrade database versions newer with version 1.6 "
+                                            "and higher!\nYour database version is %d.%d\nPlease use an older "
+                                            "version of ZEN to upgrade to at least 1.6"),
                                major, minor);
                 AfxMessageBox(message, MB_OK);
                 return 0;
@@ -332,7 +339,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
         return 0;
     } catch (CException& e) {
         CloseDatabase();
-        strErrorMessage = "Exception when reading database version";
+        strErrorMessage = ZenTranslate(kZenTextDomain, "message", "Exception when reading database version");
         e.Delete();
         AfxMessageBox(strErrorMessage, MB_OK);
         return 0;
@@ -340,7 +347,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
         // Any other exception (std::bad_alloc, one thrown by the UI host or
         // a hook) ends the opening the same way.
         CloseDatabase();
-        strErrorMessage = "Exception when reading database version";
+        strErrorMessage = ZenTranslate(kZenTextDomain, "message", "Exception when reading database version");
         AfxMessageBox(strErrorMessage, MB_OK);
         return 0;
     }

@@ -9,6 +9,7 @@
 #include "databaseobjects/CZENDB_SampleProfileRun.h"
 #include "databaseobjects/internal/RecordOps.h"
 #include "databaseobjects/internal/SampleIdentifier.h"
+#include "framework/Translation.h"
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/SqlText.h"
 #include "framework/sql/Transaction.h"
@@ -200,7 +201,8 @@ bool CZENDB_Sample::Save()
 CString CZENDB_Sample::IdentifierTakenMessage(const CString& userSampleID)
 {
     CString text;
-    text.Format("The sample identifier '%s' is taken by another sample; the sample was not saved.",
+    text.Format(ZenTranslate(kZenTextDomain, "message",
+                             "The sample identifier '%s' is taken by another sample; the sample was not saved."),
                 userSampleID.GetString());
     return text;
 }

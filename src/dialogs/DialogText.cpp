@@ -3,6 +3,8 @@
 #include "dialogs/internal/DialogText.h"
 
 #include "database/ZENDatabase.h"
+#include "framework/Translation.h"
+
 
 namespace zendlg {
 
@@ -31,11 +33,39 @@ CString FormatText(UINT id, std::initializer_list<const char*> args)
     return text;
 }
 
+namespace {
+
+// The default name a new database stores for custom field n.
+constexpr const char* kCustomFieldDefault = "Campo personalizado %d";
+
+// n when text is exactly the stored default name of custom field n (1..19),
+// else 0. A name the station renamed, even to something close, is not.
+int CustomFieldDefaultNumber(const CString& text)
+{
+    for (int n = 1; n <= 19; ++n) {
+        CString candidate;
+        candidate.Format(kCustomFieldDefault, n);
+        if (candidate == text)
+            return n;
+    }
+    return 0;
+}
+
+} // namespace
+
 CString FieldLabel(const CString& description)
 {
     CString label;
     if (CZENDatabase::GetLocalizedStandardFieldName(description, label))
         return label;
+    // The stored default names of custom fields are shown in the operator's
+    // language; the stored value itself never changes.
+    if (!ZenGetLanguages().empty()) {
+        if (const int n = CustomFieldDefaultNumber(description); n != 0) {
+            label.Format(ZenTranslate(kZenTextDomain, "custom field", kCustomFieldDefault), n);
+            return label;
+        }
+    }
     return description;
 }
 

@@ -79,7 +79,8 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParent) : m_nIDTemplate(nIDTemplate)
     m_pParentWnd = pParent;
     m_pOwnerDialog = this;
     const ZenDialogTemplate* dialogTemplate = ZenFindDialogTemplate(nIDTemplate);
-    m_strText = dialogTemplate != nullptr ? dialogTemplate->caption : LoadDialogCaption(nIDTemplate);
+    m_strText = dialogTemplate != nullptr ? ZenTranslateDialogText(nIDTemplate, dialogTemplate->caption)
+                                          : LoadDialogCaption(nIDTemplate);
 }
 
 CDialog::~CDialog()
@@ -121,7 +122,11 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
         std::unique_ptr<CControlWnd> control = MakeControl(item.kind);
         control->m_nID = item.id;
         control->m_dwStyle = item.style;
-        control->m_strText = item.text;
+        // Labels, group boxes and buttons show the operator's language; the
+        // initial text of an edit, list or picker is data and stays as given.
+        const bool label = item.kind == ZenControlKind::Static || item.kind == ZenControlKind::GroupBox ||
+                           item.kind == ZenControlKind::PushButton || item.kind == ZenControlKind::CheckBox;
+        control->m_strText = label ? ZenTranslateDialogText(m_nIDTemplate, item.text) : item.text;
         control->m_bVisible = item.visible;
         control->m_rect = CRect{item.x, item.y, item.x + item.cx, item.y + item.cy};
         control->m_pParentWnd = this;

@@ -2,6 +2,9 @@
 // initial text, place (dialog units) and style. The library's own templates
 // (13002 registration, 13003 settings page, 13004 login, 13005 search, 13029
 // batch) are built in; an application can add templates of its own.
+// Captions and control texts here are the shipped texts; CDialog shows the
+// caption, labels, group boxes and buttons in the chosen language
+// (ZenTranslateDialogText, context "dialog <id>").
 #pragma once
 
 #include "framework/CString.h"

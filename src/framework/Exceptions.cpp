@@ -1,6 +1,7 @@
 // Messages of the framework's exceptions and the throw helpers.
 #include "framework/Exceptions.h"
 
+#include "framework/Translation.h"
 #include "framework/UIHost.h"
 
 #include <algorithm>
@@ -70,7 +71,7 @@ int CException::ReportError(UINT style, UINT messageId) const
     if (message.IsEmpty() && messageId != 0)
         message.LoadString(messageId);
     if (message.IsEmpty())
-        message = "An unexpected error occurred.";
+        message = ZenTranslate(kZenTextDomain, "message", "An unexpected error occurred.");
     return AfxMessageBox(message, style);
 }
 

@@ -3,7 +3,10 @@
 // printf fields are filled by the callers).
 #include "framework/StringTable.h"
 
+#include "framework/Translation.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 namespace {
@@ -122,6 +125,24 @@ constexpr TemplateText kTemplateTexts[] = {
     {IDD_BATCH_CREATE, 2, "Cancel"},
 };
 
+// The shipped text in the chosen language. The language check comes first,
+// so under the C locale a lookup costs no more than the table search.
+const char* Translated(const char* context, const char* text)
+{
+    if (ZenGetLanguages().empty())
+        return text;
+    return ZenTranslate(kZenTextDomain, context, text);
+}
+
+const char* TranslatedEntry(UINT id, const char* text)
+{
+    if (ZenGetLanguages().empty())
+        return text;
+    char context[16];
+    std::snprintf(context, sizeof context, "%u", id);
+    return ZenTranslate(kZenTextDomain, context, text);
+}
+
 } // namespace
 
 bool ZenLookupString(UINT id, CString& out)
@@ -132,7 +153,7 @@ bool ZenLookupString(UINT id, CString& out)
         out.Empty();
         return false;
     }
-    out = it->text;
+    out = TranslatedEntry(id, it->text);
     return true;
 }
 
@@ -143,21 +164,49 @@ CString LoadResString(UINT id)
     return text;
 }
 
+std::vector<UINT> ZenGetStringTableIds()
+{
+    std::vector<UINT> ids;
+    for (const StringEntry& entry : kStrings)
+        ids.push_back(entry.id);
+    return ids;
+}
+
+CString ZenDialogTextContext(UINT templateId)
+{
+    CString context;
+    context.Format("dialog %u", templateId);
+    return context;
+}
+
+CString ZenTranslateDialogText(UINT templateId, const CString& text)
+{
+    if (text.IsEmpty() || ZenGetLanguages().empty())
+        return text;
+    return CString(ZenTranslate(kZenTextDomain, ZenDialogTextContext(templateId).GetString(), text.GetString()));
+}
+
 CString LoadDialogCaption(UINT templateId)
 {
     for (const TemplateText& entry : kTemplateTexts) {
         if (entry.templateId == templateId && entry.controlId == kCaption)
-            return entry.text;
+            return ZenTranslateDialogText(templateId, entry.text);
     }
     return CString();
 }
 
 std::vector<ZenDialogText> GetDialogTexts(UINT templateId)
 {
+    // Translations live as long as the process (ZenTranslate), so the
+    // pointers handed out stay valid like those of the shipped texts.
     std::vector<ZenDialogText> texts;
+    CString context;
     for (const TemplateText& entry : kTemplateTexts) {
-        if (entry.templateId == templateId && entry.controlId != kCaption)
-            texts.push_back({entry.controlId, entry.text});
+        if (entry.templateId == templateId && entry.controlId != kCaption) {
+            if (context.IsEmpty())
+                context = ZenDialogTextContext(templateId);
+            texts.push_back({entry.controlId, Translated(context.GetString(), entry.text)});
+        }
     }
     return texts;
 }

@@ -4,6 +4,7 @@
 
 #include "framework/CDialog.h"
 #include "framework/StringTable.h"
+#include "framework/Translation.h"
 
 #include <atomic>
 #include <cstdio>
@@ -17,15 +18,15 @@ const char* IconWord(UINT style)
 {
     switch (style & MB_ICONMASK) {
     case MB_ICONERROR:
-        return "Error";
+        return ZenTranslate(kZenTextDomain, "terminal", "Error");
     case MB_ICONWARNING:
-        return "Warning";
+        return ZenTranslate(kZenTextDomain, "terminal", "Warning");
     case MB_ICONQUESTION:
-        return "Question";
+        return ZenTranslate(kZenTextDomain, "terminal", "Question");
     case MB_ICONINFORMATION:
-        return "Information";
+        return ZenTranslate(kZenTextDomain, "terminal", "Information");
     default:
-        return "Message";
+        return ZenTranslate(kZenTextDomain, "terminal", "Message");
     }
 }
 
@@ -74,7 +75,9 @@ int CDefaultUIHost::MessageBox(const CString& text, UINT style)
 INT_PTR CDefaultUIHost::RunModal(CDialog& dlg)
 {
     if (InitDialog(dlg)) {
-        std::fprintf(stderr, "ZEN dialog %u \"%s\": cancelled, no interactive user interface\n",
+        std::fprintf(stderr,
+                     ZenTranslate(kZenTextDomain, "terminal",
+                                  "ZEN dialog %u \"%s\": cancelled, no interactive user interface\n"),
                      dlg.GetTemplateId(), dlg.GetCaption().GetString());
         std::fflush(stderr);
     }

@@ -4,6 +4,7 @@
 
 #include "framework/CDialog.h"
 #include "framework/PropertySheet.h"
+#include "framework/Translation.h"
 
 #include <termios.h>
 #include <unistd.h>
@@ -13,20 +14,98 @@
 
 namespace {
 
+// A text of this host in the chosen language.
+const char* Tr(const char* text)
+{
+    return ZenTranslate(kZenTextDomain, "terminal", text);
+}
+
 const char* IconWord(UINT style)
 {
     switch (style & MB_ICONMASK) {
     case MB_ICONERROR:
-        return "Error";
+        return Tr("Error");
     case MB_ICONWARNING:
-        return "Warning";
+        return Tr("Warning");
     case MB_ICONQUESTION:
-        return "Question";
+        return Tr("Question");
     case MB_ICONINFORMATION:
-        return "Information";
+        return Tr("Information");
     default:
-        return "Message";
+        return Tr("Message");
     }
+}
+
+// An answer of a message box or a question: the word in the chosen language
+// (catalogue context "terminal answer") and its first letter, which is what
+// the prompt offers. The shipped letter and word are always accepted too,
+// so typing habits and scripts keep working in every language.
+struct Answer {
+    const char* shipped;  // shipped word ("yes"); its first letter is the shipped key
+    int id;
+};
+
+constexpr Answer kYes{"yes", IDYES};
+constexpr Answer kNo{"no", IDNO};
+constexpr Answer kOk{"ok", IDOK};
+constexpr Answer kCancel{"cancel", IDCANCEL};
+constexpr Answer kRetry{"retry", IDRETRY};
+constexpr Answer kAbort{"abort", IDABORT};
+constexpr Answer kIgnore{"ignore", IDIGNORE};
+
+CString Word(const Answer& answer)
+{
+    CString word(ZenTranslate(kZenTextDomain, "terminal answer", answer.shipped));
+    word.MakeLower();
+    return word;
+}
+
+// First character of a UTF-8 word ("sí" -> "s", "ñu" -> "ñ").
+CString FirstLetter(const CString& word)
+{
+    if (word.IsEmpty())
+        return word;
+    int length = 1;
+    const auto lead = static_cast<unsigned char>(word[0]);
+    if (lead >= 0xF0)
+        length = 4;
+    else if (lead >= 0xE0)
+        length = 3;
+    else if (lead >= 0xC0)
+        length = 2;
+    return word.Left(length);
+}
+
+CString Key(const Answer& answer)
+{
+    return FirstLetter(Word(answer));
+}
+
+bool Matches(const CString& typed, const Answer& answer)
+{
+    CString a(typed);
+    a.Trim();
+    a.MakeLower();
+    if (a.IsEmpty())
+        return false;
+    const CString shipped(answer.shipped);
+    const CString word = Word(answer);
+    if (a == shipped || a == FirstLetter(shipped) || a == word || a == FirstLetter(word))
+        return true;
+    // Spanish yes, typed with or without its accent, as the station always took it.
+    return answer.id == IDYES && (a == "s" || a == "si" || a == "sí");
+}
+
+// The closing question of a dialog: "Aceptar? [Y/n] " with the chosen
+// language's keys, Yes first and upper case as the answer an empty line gives.
+CString AcceptPrompt()
+{
+    CString yes = Key(kYes);
+    if (yes.GetLength() == 1)
+        yes.MakeUpper();
+    CString prompt;
+    prompt.Format("%s [%s/%s] ", Tr("Aceptar?"), yes.GetString(), Key(kNo).GetString());
+    return prompt;
 }
 
 // Label text without mnemonic markers ("&Usuario:" -> "Usuario").
@@ -64,18 +143,12 @@ bool IsInput(const CControlWnd& control)
 
 bool IsYes(const CString& answer)
 {
-    CString a(answer);
-    a.Trim();
-    a.MakeLower();
-    return a == "y" || a == "yes" || a == "s" || a == "si" || a == "sí";
+    return Matches(answer, kYes);
 }
 
 bool IsNo(const CString& answer)
 {
-    CString a(answer);
-    a.Trim();
-    a.MakeLower();
-    return a == "n" || a == "no";
+    return Matches(answer, kNo);
 }
 
 } // namespace
@@ -133,48 +206,50 @@ int CTerminalUIHost::MessageBox(const CString& text, UINT style)
     if (!m_bInteractive || type == MB_OK)
         return CDefaultUIHost::DefaultAnswer(style);
 
-    struct Choice {
-        const char* key;
-        int answer;
-    };
-    std::vector<Choice> choices;
-    const char* prompt = "";
+    std::vector<Answer> choices;
     switch (type) {
     case MB_OKCANCEL:
-        choices = {{"o", IDOK}, {"c", IDCANCEL}};
-        prompt = "[o/c] ";
+        choices = {kOk, kCancel};
         break;
     case MB_YESNOCANCEL:
-        choices = {{"y", IDYES}, {"n", IDNO}, {"c", IDCANCEL}};
-        prompt = "[y/n/c] ";
+        choices = {kYes, kNo, kCancel};
         break;
     case MB_RETRYCANCEL:
-        choices = {{"r", IDRETRY}, {"c", IDCANCEL}};
-        prompt = "[r/c] ";
+        choices = {kRetry, kCancel};
         break;
     case MB_ABORTRETRYIGNORE:
-        choices = {{"a", IDABORT}, {"r", IDRETRY}, {"i", IDIGNORE}};
-        prompt = "[a/r/i] ";
+        choices = {kAbort, kRetry, kIgnore};
         break;
     case MB_YESNO:
     default:
-        choices = {{"y", IDYES}, {"n", IDNO}};
-        prompt = "[y/n] ";
+        choices = {kYes, kNo};
         break;
     }
+    CString prompt("[");
+    for (size_t i = 0; i < choices.size(); ++i) {
+        if (i > 0)
+            prompt += "/";
+        prompt += Key(choices[i]);
+    }
+    prompt += "] ";
     for (;;) {
         Print(prompt);
         CString answer;
         if (!ReadLine(answer))
             return CDefaultUIHost::DefaultAnswer(style);
-        for (const Choice& choice : choices) {
-            const bool yesNo = choice.answer == IDYES || choice.answer == IDNO;
+        // The chosen language's keys first, so that a letter one language
+        // gives to one answer and the shipped keys to another (Spanish "o"
+        // for Omitir, shipped "o" for OK) never picks the wrong one.
+        for (const Answer& choice : choices) {
             CString a(answer);
             a.Trim();
             a.MakeLower();
-            if ((yesNo && choice.answer == IDYES && IsYes(answer)) || (yesNo && choice.answer == IDNO && IsNo(answer)) ||
-                (!yesNo && a == choice.key))
-                return choice.answer;
+            if (!a.IsEmpty() && (a == Word(choice) || a == Key(choice)))
+                return choice.id;
+        }
+        for (const Answer& choice : choices) {
+            if (Matches(answer, choice))
+                return choice.id;
         }
     }
 }
@@ -211,7 +286,8 @@ bool CTerminalUIHost::AskFields(CDialog& dlg)
         }
         case ZenControlKind::CheckBox: {
             auto& box = static_cast<CButton&>(control);
-            prompt.Format("%s [%s]: ", label.GetString(), box.GetCheck() == BST_CHECKED ? "y" : "n");
+            prompt.Format("%s [%s]: ", label.GetString(),
+                          (box.GetCheck() == BST_CHECKED ? Key(kYes) : Key(kNo)).GetString());
             Print(prompt);
             if (!ReadLine(answer))
                 return false;
@@ -244,7 +320,8 @@ bool CTerminalUIHost::AskFields(CDialog& dlg)
         }
         case ZenControlKind::DateTimePicker: {
             CString current = control.GetWindowText();
-            prompt.Format("%s (dd/mm/yyyy, - none) [%s]: ", label.GetString(), current.IsEmpty() ? "-" : current.GetString());
+            prompt.Format("%s %s [%s]: ", label.GetString(), Tr("(dd/mm/yyyy, - none)"),
+                          current.IsEmpty() ? "-" : current.GetString());
             Print(prompt);
             if (!ReadLine(answer))
                 return false;
@@ -283,7 +360,7 @@ bool CTerminalUIHost::AskButton(CDialog& dlg)
     }();
     if (okCancelOnly) {
         CString answer;
-        Print("Aceptar? [Y/n] ");
+        Print(AcceptPrompt());
         if (!ReadLine(answer))
             return false;
         dlg.OnCommand(IsNo(answer) ? IDCANCEL : IDOK);
@@ -296,7 +373,7 @@ bool CTerminalUIHost::AskButton(CDialog& dlg)
     }
     for (;;) {
         CString prompt;
-        prompt.Format("Button [%s]: ", defaultButton != nullptr ? Plain(defaultButton->GetWindowText()).GetString() : "");
+        prompt.Format("%s [%s]: ", Tr("Button"), defaultButton != nullptr ? Plain(defaultButton->GetWindowText()).GetString() : "");
         Print(prompt);
         CString answer;
         if (!ReadLine(answer))
@@ -326,7 +403,7 @@ bool CTerminalUIHost::AskSheet(CPropertySheet& sheet)
             return false;
     }
     CString answer;
-    Print("Aceptar? [Y/n] ");
+    Print(AcceptPrompt());
     if (!ReadLine(answer))
         return false;
     sheet.OnCommand(IsNo(answer) ? IDCANCEL : IDOK);
@@ -340,7 +417,8 @@ INT_PTR CTerminalUIHost::RunModal(CDialog& dlg)
         return dlg.GetModalResult();
     if (!m_bInteractive) {
         CString note;
-        note.Format("ZEN dialog %u \"%s\": cancelled, no terminal\n", dlg.GetTemplateId(), dlg.GetCaption().GetString());
+        note.Format(Tr("ZEN dialog %u \"%s\": cancelled, no terminal\n"), dlg.GetTemplateId(),
+                    dlg.GetCaption().GetString());
         Print(note);
         return CDefaultUIHost::CancelDialog(dlg);
     }

@@ -3,6 +3,8 @@
 // mirrored onto the widgets through the dialog's change observer.
 #include "QtDialogView.h"
 
+#include "QtLanguage.h"
+
 #include "framework/PropertySheet.h"
 #include "framework/StringTable.h"
 
@@ -71,7 +73,7 @@ void RunGuarded(const std::function<void()>& handler)
     } catch (const std::exception& error) {
         ShowException(error.what());
     } catch (...) {
-        ShowException("Unexpected error");
+        ShowException(zenqt::HostText("Unexpected error").toUtf8().constData());
     }
 }
 
@@ -459,9 +461,14 @@ void DialogView::BuildSheet(CPropertySheet& sheet)
     });
     auto* buttons = new QDialogButtonBox(this);
     buttons->setObjectName(QStringLiteral("buttons"));
-    QPushButton* ok = buttons->addButton(QStringLiteral("Aceptar"), QDialogButtonBox::AcceptRole);
+    // The sheet's own buttons: the shipped texts, or Qt's standard ones in the
+    // chosen language.
+    const bool shipped = ShowsShippedTexts();
+    QPushButton* ok = shipped ? buttons->addButton(QStringLiteral("Aceptar"), QDialogButtonBox::AcceptRole)
+                              : buttons->addButton(QDialogButtonBox::Ok);
     ok->setObjectName(QString::number(IDOK));
-    QPushButton* cancel = buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    QPushButton* cancel = shipped ? buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole)
+                                  : buttons->addButton(QDialogButtonBox::Cancel);
     cancel->setObjectName(QString::number(IDCANCEL));
     layout->addWidget(buttons);
     QObject::connect(ok, &QPushButton::clicked, this, [this] {

@@ -4,6 +4,7 @@
 
 #include "DisplayProbe.h"
 #include "QtDialogView.h"
+#include "QtLanguage.h"
 
 #include "framework/AppProfile.h"
 #include "framework/CDialog.h"
@@ -46,7 +47,9 @@ struct ButtonSpec {
     int answer;
 };
 
-// The buttons of a style in the platform's order, with the station's Spanish texts.
+// The buttons of a style in the platform's order, with the station's shipped
+// Spanish texts (shown when no language is chosen; otherwise Qt's standard
+// texts in the chosen language).
 std::vector<ButtonSpec> ButtonsOf(UINT style)
 {
     const ButtonSpec ok{QMessageBox::Ok, "Aceptar", IDOK};
@@ -88,14 +91,19 @@ int CQtUIHost::MessageBox(const CString& text, UINT style)
 {
     if (!HasWidgetApplication())
         return CDefaultUIHost().MessageBox(text, style);
+    zenqt::FollowLanguage();
     QMessageBox box(QApplication::activeModalWidget());
     box.setObjectName(QStringLiteral("zen-messagebox"));
     box.setWindowTitle(QString::fromUtf8(AfxGetApp()->GetAppName().GetString()));
     box.setText(QString::fromUtf8(text.GetString(), text.GetLength()));
     box.setIcon(IconOf(style));
     const std::vector<ButtonSpec> specs = ButtonsOf(style);
-    for (const ButtonSpec& spec : specs)
-        box.addButton(spec.button)->setText(QString::fromUtf8(spec.text));
+    const bool shipped = zenqt::ShowsShippedTexts();
+    for (const ButtonSpec& spec : specs) {
+        QPushButton* button = box.addButton(spec.button);
+        if (shipped)
+            button->setText(QString::fromUtf8(spec.text));
+    }
     box.setDefaultButton(specs.front().button);
     // Escape answers Cancel, else No, else the only button; Abort/Retry/Ignore
     // needs a real choice.
@@ -120,6 +128,7 @@ INT_PTR CQtUIHost::RunModal(CDialog& dlg)
 {
     if (!HasWidgetApplication())
         return CDefaultUIHost().RunModal(dlg);
+    zenqt::FollowLanguage();
     const BOOL hostPlacesFocus = dlg.OnInitDialog();
     if (dlg.HasEnded())
         return dlg.GetModalResult();
@@ -148,6 +157,7 @@ bool ZenInstallQtUIHost()
     } else if (!HasWidgetApplication()) {
         return false;
     }
+    zenqt::FollowLanguage();
     if (!g_host)
         g_host = std::make_unique<CQtUIHost>();
     SetUIHost(g_host.get());

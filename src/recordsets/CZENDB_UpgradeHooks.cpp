@@ -6,6 +6,7 @@
 
 #include "framework/CString.h"
 #include "framework/Exceptions.h"
+#include "framework/Translation.h"
 #include "framework/UIHost.h"
 #include "recordsets/CZENDB_PatternRecordsets.h"
 #include "recordsets/CZENDB_SamplesRecordset.h"
@@ -28,7 +29,7 @@ int AddClearedFlagColumn(CDatabase* database, const char* alterSql, const char* 
         database->ExecuteSQL(updateSql);
     } catch (CDBException& e) {
         CString message;
-        message.Format("Failed to upgrade: %s", e.m_strError.GetString());
+        message.Format(ZenTranslate(kZenTextDomain, "message", "Failed to upgrade: %s"), e.m_strError.GetString());
         AfxMessageBox(message, MB_OK);
         e.Delete();
         return 0;

@@ -205,4 +205,28 @@ TEST_F(PgServer, IntegrityCheckReadsEveryTableAndBackupIsRefused)
     EXPECT_FALSE(std::filesystem::exists(target));
 }
 
+// Through the driver interface, as a copy between databases uses it.
+TEST_F(PgServer, AnAutoNumberMovesPastAKeyAndNeverBack)
+{
+    m_db.ExecuteSQL("CREATE TABLE Counted (Id INTEGER PRIMARY KEY AUTOINCREMENT, Name VARCHAR(20))");
+    CSqlConnection& connection = *m_db.GetSqlConnection();
+    auto addRow = [&]() {
+        m_db.ExecuteSQL("INSERT INTO Counted (Name) VALUES ('x')");
+        return Scalar(m_db, "SELECT MAX(Id) AS K FROM Counted");
+    };
+    connection.MoveAutoNumberPast("Counted", "Id", 100);
+    EXPECT_EQ(addRow(), CString("101"));
+    connection.MoveAutoNumberPast("counted", "ID", 50);
+    EXPECT_EQ(addRow(), CString("102"));
+    connection.MoveAutoNumberPast("COUNTED", "id", 500);
+    EXPECT_EQ(addRow(), CString("501"));
+    for (const char* column : {"Name", "__zen_rowid", "Missing"}) {
+        const CDBException e = Caught([&] { connection.MoveAutoNumberPast("Counted", column, 900); });
+        EXPECT_NE(e.m_strError.Find("is not an auto-numbered key"), -1) << column << ": " << e.m_strError.Str();
+    }
+    EXPECT_NE(Caught([&] { connection.MoveAutoNumberPast("Pairs", "A", 900); }).m_strError.Find("not an auto-numbered"),
+              -1);
+    EXPECT_EQ(addRow(), CString("502"));
+}
+
 } // namespace

@@ -321,5 +321,6 @@ void RegisterRunCommands(CLI::App& app);
 void RegisterReportCommands(CLI::App& app);
 void RegisterDemoCommand(CLI::App& app);
 void RegisterGuiCommand(CLI::App& app);
+void RegisterCopyCommand(CLI::App& app);
 
 } // namespace zendb

@@ -29,6 +29,7 @@ int main(int argc, char** argv)
     AddGlobalOptions(app);
 
     RegisterDatabaseCommands(app);
+    RegisterCopyCommand(app);
     RegisterAdminCommands(app);
     RegisterSampleCommands(app);
     RegisterCatalogueCommands(app);

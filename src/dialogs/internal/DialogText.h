@@ -14,8 +14,11 @@ namespace zendlg {
 // arguments may hold any character, '%' included.
 CString FormatText(UINT id, std::initializer_list<const char*> args);
 
-// The label of a registration field: its standard label when the text is the
-// name of a standard field ("WorkOrder" -> "Orden de trabajo"), else the text.
+// The label of a registration field in the chosen language: its standard
+// label when the text is the name of a standard field ("WorkOrder" -> "Orden
+// de trabajo"); the translated default when the text is exactly the default
+// name a new database stores for a custom field ("Campo personalizado 3");
+// else the text as stored.
 CString FieldLabel(const CString& description);
 
 // True when name ends in "Date": the field is a date field.

@@ -655,3 +655,34 @@ bool CPgConnection::IsRowIdentityColumn(const CString& /*table*/, const CString&
 {
     return false;
 }
+
+void CPgConnection::MoveAutoNumberPast(const CString& table, const CString& column, int64_t maxKey)
+{
+    CString shown;
+    shown.Format("SELECT setval(pg_get_serial_sequence('%s', '%s'), %lld)", table.GetString(), column.GetString(),
+                 static_cast<long long>(maxKey));
+    // The table and column as they were created: the caller may write them
+    // in another letter case (the exact spelling wins).
+    CPgResultHandle found = RunParams(
+        "SELECT pg_get_serial_sequence(format('%I.%I', n.nspname, c.relname), a.attname) FROM pg_class c "
+        "JOIN pg_namespace n ON n.oid = c.relnamespace JOIN pg_attribute a ON a.attrelid = c.oid "
+        "WHERE c.relkind = 'r' AND n.nspname = current_schema() AND lower(c.relname) = lower($1) "
+        "AND lower(a.attname) = lower($2) AND a.attnum > 0 AND NOT a.attisdropped "
+        "ORDER BY c.relname = $1 DESC, a.attname = $2 DESC LIMIT 1",
+        {CSqlValue::Text(table.Str()), CSqlValue::Text(column.Str())}, shown);
+    if (PQntuples(found.get()) != 1 || PQgetisnull(found.get(), 0, 0) ||
+        std::strstr(PQgetvalue(found.get(), 0, 0), "__zen_rowid") != nullptr) {
+        CString reason;
+        reason.Format("Column %s of table %s is not an auto-numbered key.", column.GetString(), table.GetString());
+        ThrowSqlLayerError(SQL_ERROR, reason, shown);
+    }
+    if (maxKey <= 0)
+        return;
+    // Never back: the last key handed out (before the first: one below the
+    // start) stays when it is greater.
+    const std::string sequence = PQgetvalue(found.get(), 0, 0);
+    const CString move = CString("SELECT setval($1::regclass, GREATEST($2::bigint, (SELECT CASE WHEN is_called THEN "
+                                 "last_value ELSE last_value - 1 END FROM ") +
+                         CString(sequence) + ")))";
+    RunParams(move, {CSqlValue::Text(sequence), CSqlValue::Integer(maxKey)}, shown);
+}

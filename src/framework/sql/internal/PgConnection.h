@@ -84,6 +84,10 @@ public:
     int DeleteRow(const CString& table, const CSqlValue& rowId) override;
     // Always false: the row identity is a column of its own, not the key.
     bool IsRowIdentityColumn(const CString& table, const CString& column) override;
+    // setval on the column's identity sequence (table and column found in
+    // any letter case). The server's sequences are outside transactions: a
+    // rollback leaves the counter moved (keys are skipped, never repeated).
+    void MoveAutoNumberPast(const CString& table, const CString& column, int64_t maxKey) override;
 
     // --- for CPgStatement ---
     PGconn* Handle() const { return m_conn.get(); }

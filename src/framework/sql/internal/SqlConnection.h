@@ -8,6 +8,7 @@
 #include "framework/sql/internal/SqlStatement.h"
 #include "framework/sql/internal/SqlValue.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -65,6 +66,16 @@ public:
     // so that the value InsertRow returned is the key the engine assigned to
     // it and no query need read it back; false when unsure.
     virtual bool IsRowIdentityColumn(const CString& table, const CString& column) = 0;
+
+    // Makes the auto-number of column (a plain name) of table hand out keys
+    // greater than maxKey from now on: for a copy that wrote its rows with
+    // their keys, so that the next new row never takes a key that was used
+    // (rows with keys past the copied ones may have been deleted). Never
+    // moves a counter back. Part of the caller's transaction when one is
+    // open. Throws CDBException when the column is not the table's
+    // auto-number or the engine refuses; this base, for an engine that has
+    // no way to do it, always throws.
+    virtual void MoveAutoNumberPast(const CString& table, const CString& column, int64_t maxKey);
 };
 
 // Connection parameters taken from a connection string.

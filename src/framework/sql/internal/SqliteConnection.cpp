@@ -5,6 +5,7 @@
 #include "framework/sql/internal/SqliteConnection.h"
 
 #include "framework/sql/FieldInfo.h"
+#include "framework/sql/SqlText.h"
 #include "framework/sql/internal/SqlColumnTypes.h"
 #include "framework/sql/internal/SqlConvert.h"
 #include "framework/sql/internal/SqlErrors.h"
@@ -1051,4 +1052,46 @@ int CSqliteConnection::DeleteRow(const CString& table, const CSqlValue& rowId)
     if (const int rc = BindSqliteValue(stmt.Get(), 1, rowId); rc != SQLITE_OK)
         ThrowError(rc, sql);
     return RunWrite(stmt.Get(), sql);
+}
+
+void CSqliteConnection::MoveAutoNumberPast(const CString& table, const CString& column, int64_t maxKey)
+{
+    const char* declared = nullptr;
+    int primaryKey = 0;
+    int autoIncrement = 0;
+    const bool known = sqlite3_table_column_metadata(m_db.get(), nullptr, table, column, &declared, nullptr, nullptr,
+                                                     &primaryKey, &autoIncrement) == SQLITE_OK;
+    CString shown;
+    shown.Format("UPDATE sqlite_sequence SET seq = MAX(seq, %lld) WHERE name = '%s'", static_cast<long long>(maxKey),
+                 SqlQuote(table).GetString());
+    if (!known || !primaryKey || !declared || CString(declared).CompareNoCase("INTEGER") != 0) {
+        CString reason;
+        reason.Format("Column %s of table %s is not an auto-numbered key.", column.GetString(), table.GetString());
+        ThrowSqlLayerError(SQL_ERROR, reason, shown);
+    }
+    if (!autoIncrement || maxKey <= 0)
+        return;
+    // sqlite_sequence holds the table's name as it was created; the caller
+    // may have written it in another letter case.
+    CString created = table;
+    {
+        const CString lookup =
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE";
+        CSqliteStmtHandle stmt = PrepareRaw(lookup, lookup);
+        if (const int rc = BindSqliteValue(stmt.get(), 1, CSqlValue::Text(table.Str())); rc != SQLITE_OK)
+            ThrowError(rc, lookup);
+        const int rc = sqlite3_step(stmt.get());
+        if (rc == SQLITE_ROW)
+            created = CString(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0)));
+        else if (rc != SQLITE_DONE)
+            ThrowError(rc, lookup);
+    }
+    shown.Format("UPDATE sqlite_sequence SET seq = MAX(seq, %lld) WHERE name = '%s'", static_cast<long long>(maxKey),
+                 SqlQuote(created).GetString());
+    if (Execute(shown, shown) > 0)
+        return;
+    CString insert;
+    insert.Format("INSERT INTO sqlite_sequence (name, seq) VALUES ('%s', %lld)", SqlQuote(created).GetString(),
+                  static_cast<long long>(maxKey));
+    Execute(insert, insert);
 }

@@ -116,6 +116,10 @@ public:
     // Only an AUTOINCREMENT key is taken for the rowid: the other forms of
     // INTEGER PRIMARY KEY have exceptions (DESC) not worth telling apart.
     bool IsRowIdentityColumn(const CString& table, const CString& column) override;
+    // An AUTOINCREMENT key: its row of sqlite_sequence raised to maxKey (or
+    // added). Any other INTEGER PRIMARY KEY needs nothing: the engine gives
+    // a new row the largest key plus one. A column that is neither is refused.
+    void MoveAutoNumberPast(const CString& table, const CString& column, int64_t maxKey) override;
 
     sqlite3* Handle() const { return m_db.get(); }
     // Takes back a statement handed out by Prepare (key empty: not cached).

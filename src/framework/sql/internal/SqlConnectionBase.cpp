@@ -1,0 +1,14 @@
+// What the driver interface does for an engine whose driver does not say
+// otherwise: refuses, with a text naming what was asked.
+#include "framework/sql/FieldInfo.h"
+#include "framework/sql/internal/SqlConnection.h"
+#include "framework/sql/internal/SqlErrors.h"
+
+void CSqlConnection::MoveAutoNumberPast(const CString& table, const CString& column, int64_t maxKey)
+{
+    CString reason;
+    reason.Format("Moving the auto-number of column %s of table %s past %lld is not supported by this database "
+                  "engine.",
+                  column.GetString(), table.GetString(), static_cast<long long>(maxKey));
+    ThrowSqlLayerError(AFX_SQL_ERROR_ROW_UPDATE_NOT_SUPPORTED, reason);
+}
