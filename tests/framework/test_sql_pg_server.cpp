@@ -67,6 +67,9 @@ TEST(PgConnectString, PasswordsAreMaskedInEveryForm)
         {"Driver={PostgreSQL};Server=h;PWD={Se;cr}}et};Database=zen", "Driver={PostgreSQL};Server=h;PWD=***;Database=zen"},
         {"ENGINE=postgres;HOST=x;Password=SeCrEt;", "ENGINE=postgres;HOST=x;Password=***;"},
         {"DBQ=/data/pwd=1/ZEN.mdb;", "DBQ=/data/pwd=1/ZEN.mdb;"},
+        {"ENGINE=postgres; Password = open sesame ; HOST=db", "ENGINE=postgres; Password = *** ; HOST=db"},
+        {"ENGINE=postgres;PASSWORD=;HOST=db", "ENGINE=postgres;PASSWORD=;HOST=db"},
+        {"host=h password= dbname=zen", "host=h password= dbname=zen"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MaskConnectPassword(c.connect), CString(c.masked)) << c.connect;

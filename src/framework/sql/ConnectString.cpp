@@ -34,7 +34,8 @@ bool IsKeyBoundary(const std::string& s, size_t at)
 
 // End of the value that starts at `at`: a quoted value up to its closing
 // quote (\' and '' inside), a braced one up to its '}' ('}}' inside), a plain
-// one up to a blank, ';' or '&'.
+// one up to ';' in a "KEY=value;" string (blanks before the ';' left out),
+// else up to a blank or '&'.
 size_t ValueEnd(const std::string& s, size_t at)
 {
     if (at < s.size() && s[at] == '\'') {
@@ -69,7 +70,14 @@ size_t ValueEnd(const std::string& s, size_t at)
         return s.size();
     }
     size_t i = at;
-    while (i < s.size() && s[i] != ' ' && s[i] != '\t' && s[i] != ';' && s[i] != '&')
+    if (s.find(';') != std::string::npos) {
+        while (i < s.size() && s[i] != ';')
+            ++i;
+        while (i > at && (s[i - 1] == ' ' || s[i - 1] == '\t'))
+            --i;
+        return i;
+    }
+    while (i < s.size() && s[i] != ' ' && s[i] != '\t' && s[i] != '&')
         ++i;
     return i;
 }
@@ -114,6 +122,10 @@ CString MaskConnectPassword(const CString& connect)
             while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
                 ++i;
             const size_t end = ValueEnd(s, i);
+            if (end == i) {
+                from = i; // an empty password hides nothing
+                continue;
+            }
             s.replace(i, end - i, "***");
             lower.replace(i, end - i, "***");
             from = i + 3;
