@@ -86,10 +86,10 @@ protected:
         m_db.ExecuteSQL("INSERT INTO Pairs (A, B) VALUES (1, 'one')");
     }
     // Ends the server sessions of the test's database (as a server restart
-    // would), from a connection of its own.
+    // would), from a connection of its own, and waits until they are gone.
     void DropSessions()
     {
-        EXPECT_EQ(zentest::RunOnPgServer("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" +
+        EXPECT_EQ(zentest::RunOnPgServer("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE datname = '" +
                                          m_database->Name() + "' AND pid <> pg_backend_pid()"),
                   "");
     }
