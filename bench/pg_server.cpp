@@ -4,8 +4,9 @@
 // walk of every sample and column, lookups by UserSampleID, and the insert
 // of new samples in batches (one transaction each) and in autocommit.
 // Both sides read results in text form, as the library's server driver asks
-// for them. Each library line carries the counter lib/raw: its time per item
-// divided by the median of its baseline's repetitions run just before.
+// for them. The ..._Raw lines time the baseline alone; each library line
+// runs its baseline interleaved with it and carries raw_us (the baseline's
+// time per item) and lib/raw (library time / baseline time).
 // Needs a server: pg_virtualenv -t -- build/bench/bench_pg_server
 #include "database/Schema.h"
 #include "database/ZENDatabase.h"
@@ -20,13 +21,11 @@
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -300,46 +299,9 @@ void BuildDatabase()
     db.Exec("ANALYZE \"Samples\"");
 }
 
-// --- the ratios ------------------------------------------------------------
-
-// Seconds per item of each repetition of a baseline, by pair name.
-std::map<std::string, std::vector<double>> g_baseline;
-
-// Times the measured loop with the wall clock (the iterations are fixed, so
-// each call of a benchmark function is one repetition).
-class CLoopClock {
-public:
-    CLoopClock() : m_start(std::chrono::steady_clock::now()) {}
-    double PerItem(const benchmark::State& state, int itemsPerIteration) const
-    {
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - m_start;
-        return elapsed.count() / (static_cast<double>(state.iterations()) * itemsPerIteration);
-    }
-
-private:
-    std::chrono::steady_clock::time_point m_start;
-};
-
-// Also marks the baseline line itself with lib/raw 1.
-void RecordBaseline(benchmark::State& state, const std::string& pair, double perItem)
-{
-    g_baseline[pair].push_back(perItem);
-    state.counters["lib/raw"] = 1.0;
-}
-
-// lib/raw against the median of the baseline's repetitions (absent when
-// the baseline did not run, e.g. filtered out).
-void RecordLibrary(benchmark::State& state, const std::string& pair, double perItem)
-{
-    auto found = g_baseline.find(pair);
-    if (found == g_baseline.end() || found->second.empty())
-        return;
-    std::vector<double> reps = found->second;
-    std::sort(reps.begin(), reps.end());
-    const size_t n = reps.size();
-    const double median = n % 2 ? reps[n / 2] : (reps[n / 2 - 1] + reps[n / 2]) / 2;
-    state.counters["lib/raw"] = perItem / median;
-}
+// --- the work measured ------------------------------------------------------
+// Each piece of work is an object set up outside the measurement whose
+// Once() does one iteration and returns false when a result was wrong.
 
 std::vector<CString> LookupIDs()
 {
@@ -356,114 +318,107 @@ CString ConnectString()
     return CString(("dbname=" + g_dbName).c_str());
 }
 
-// --- walk ------------------------------------------------------------------
-
-void BM_Walk_Raw(benchmark::State& state)
-{
-    const CRawPg db(g_dbName);
-    db.Prepare("walk", kSampleColumns);
-    RawSample sample;
-    const CLoopClock clock;
-    for (auto _ : state) {
-        const CResult res = db.Run("walk", 0, nullptr);
+// The walk of every row and column through one prepared statement.
+class CWalkRaw {
+public:
+    CWalkRaw() : m_db(g_dbName) { m_db.Prepare("walk", kSampleColumns); }
+    static int Items() { return g_samples; }
+    bool Once()
+    {
+        const CResult res = m_db.Run("walk", 0, nullptr);
         const int rows = PQntuples(res.get());
         for (int row = 0; row < rows; ++row) {
-            ReadRawRow(res.get(), row, sample);
-            benchmark::DoNotOptimize(sample);
+            ReadRawRow(res.get(), row, m_sample);
+            benchmark::DoNotOptimize(m_sample);
         }
-        if (rows != g_samples)
-            state.SkipWithError("wrong row count");
+        return rows == g_samples;
     }
-    RecordBaseline(state, "walk", clock.PerItem(state, g_samples));
-    state.SetItemsProcessed(state.iterations() * g_samples);
-}
 
-// Every row through the field exchange and the sample's assignment.
-void BM_Walk_Recordset(benchmark::State& state)
-{
-    CDatabase db;
-    db.OpenEx(ConnectString(), CDatabase::noOdbcDialog);
-    CZENDB_Sample sample(&db);
-    sample.KeepConnection = true;
-    const CLoopClock clock;
-    for (auto _ : state) {
-        CZENDB_SamplesRecordset rs(&db);
+private:
+    CRawPg m_db;
+    RawSample m_sample;
+};
+
+// The walk through the samples recordset: every row through the field
+// exchange and the sample's assignment.
+class CWalkRecordset {
+public:
+    CWalkRecordset() { m_db.OpenEx(ConnectString(), CDatabase::noOdbcDialog); }
+    static int Items() { return g_samples; }
+    bool Once()
+    {
+        CZENDB_SamplesRecordset rs(&m_db);
         rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
         int rows = 0;
         for (; !rs.IsEOF(); rs.MoveNext()) {
-            sample = rs.m_Sample;
-            benchmark::DoNotOptimize(sample);
+            m_sample = rs.m_Sample;
+            benchmark::DoNotOptimize(m_sample);
             ++rows;
         }
-        if (rows != g_samples)
-            state.SkipWithError("wrong row count");
+        return rows == g_samples;
     }
-    RecordLibrary(state, "walk", clock.PerItem(state, g_samples));
-    state.SetItemsProcessed(state.iterations() * g_samples);
-}
 
-// --- lookup by UserSampleID -------------------------------------------------
+private:
+    CDatabase m_db;
+    CZENDB_Sample m_sample{&m_db};
+};
 
-void BM_Lookup_Raw(benchmark::State& state)
-{
-    const CRawPg db(g_dbName);
-    db.Prepare("lookup", std::string(kSampleColumns) + kMatchIdentifier);
-    const std::vector<CString> ids = LookupIDs();
-    CZENDB_Sample sample;
-    std::vector<unsigned char> block;
-    const CLoopClock clock;
-    for (auto _ : state) {
-        for (const CString& id : ids) {
+// Lookups by identifier through one prepared statement, each row filled into
+// a sample with its trace decoded.
+class CLookupRaw {
+public:
+    CLookupRaw() : m_db(g_dbName) { m_db.Prepare("lookup", std::string(kSampleColumns) + kMatchIdentifier); }
+    static int Items() { return kLookups; }
+    bool Once()
+    {
+        bool ok = true;
+        for (const CString& id : m_ids) {
             const char* param = id.GetString();
-            const CResult res = db.Run("lookup", 1, &param);
+            const CResult res = m_db.Run("lookup", 1, &param);
             if (PQntuples(res.get()) != 1)
-                state.SkipWithError("not found");
+                ok = false;
             else
-                FillSample(res.get(), 0, sample, block);
-            benchmark::DoNotOptimize(sample.SampleID);
+                FillSample(res.get(), 0, m_sample, m_block);
+            benchmark::DoNotOptimize(m_sample.SampleID);
         }
+        return ok;
     }
-    RecordBaseline(state, "lookup", clock.PerItem(state, kLookups));
-    state.SetItemsProcessed(state.iterations() * kLookups);
-}
 
-void BM_Lookup_SampleExist(benchmark::State& state)
-{
-    CZENDatabase db;
-    db.OpenEx(ConnectString(), CDatabase::noOdbcDialog);
-    const std::vector<CString> ids = LookupIDs();
-    const CLoopClock clock;
-    for (auto _ : state) {
-        for (const CString& id : ids) {
-            int32_t key = -1;
-            if (!db.SampleExist(id, key))
-                state.SkipWithError("not found");
-            benchmark::DoNotOptimize(key);
+private:
+    CRawPg m_db;
+    std::vector<CString> m_ids = LookupIDs();
+    CZENDB_Sample m_sample;
+    std::vector<unsigned char> m_block;
+};
+
+// The same lookups through the facade's SampleExist, or (byLoad) through the
+// sample's own load by identifier.
+class CLookupLibrary {
+public:
+    explicit CLookupLibrary(bool byLoad) : m_byLoad(byLoad) { m_db.OpenEx(ConnectString(), CDatabase::noOdbcDialog); }
+    static int Items() { return kLookups; }
+    bool Once()
+    {
+        bool ok = true;
+        for (const CString& id : m_ids) {
+            if (m_byLoad) {
+                CZENDB_Sample sample(&m_db);
+                ok = sample.Load(id) && ok;
+                benchmark::DoNotOptimize(sample.SampleID);
+            } else {
+                int32_t key = -1;
+                ok = m_db.SampleExist(id, key) && ok;
+                benchmark::DoNotOptimize(key);
+            }
         }
+        return ok;
     }
-    RecordLibrary(state, "lookup", clock.PerItem(state, kLookups));
-    state.SetItemsProcessed(state.iterations() * kLookups);
-}
 
-void BM_Lookup_SampleLoad(benchmark::State& state)
-{
-    CZENDatabase db;
-    db.OpenEx(ConnectString(), CDatabase::noOdbcDialog);
-    const std::vector<CString> ids = LookupIDs();
-    const CLoopClock clock;
-    for (auto _ : state) {
-        for (const CString& id : ids) {
-            CZENDB_Sample sample(&db);
-            if (!sample.Load(id))
-                state.SkipWithError("not found");
-            benchmark::DoNotOptimize(sample.SampleID);
-        }
-    }
-    RecordLibrary(state, "lookup", clock.PerItem(state, kLookups));
-    state.SetItemsProcessed(state.iterations() * kLookups);
-}
-
-// --- insert ------------------------------------------------------------------
+private:
+    bool m_byLoad;
+    CZENDatabase m_db;
+    std::vector<CString> m_ids = LookupIDs();
+};
 
 // The columns that the sample's insert writes for such a sample; the new key
 // comes back in the same round trip.
@@ -473,81 +428,188 @@ const char* const kRemoveInserted = "DELETE FROM \"Samples\" WHERE \"UserSampleI
 // Identifiers of new samples, never repeated within a run.
 int g_nextNew = 0;
 
-void BM_Insert_Raw(benchmark::State& state)
-{
-    const bool inTransaction = state.range(0) != 0;
-    state.SetLabel(inTransaction ? "one transaction per batch of 100" : "autocommit");
-    const CRawPg db(g_dbName);
-    db.Prepare("insert", kRawInsert);
-    const CLoopClock clock;
-    for (auto _ : state) {
-        if (inTransaction)
-            db.Exec("BEGIN");
+// A batch of new samples through one prepared INSERT, inside one
+// transaction or each in autocommit.
+class CInsertRaw {
+public:
+    explicit CInsertRaw(bool inTransaction) : m_db(g_dbName), m_inTransaction(inTransaction)
+    {
+        m_db.Prepare("insert", kRawInsert);
+    }
+    ~CInsertRaw() { m_db.Exec(kRemoveInserted); }
+    CInsertRaw(const CInsertRaw&) = delete;
+    CInsertRaw& operator=(const CInsertRaw&) = delete;
+    static int Items() { return kSavesPerBatch; }
+    bool Once()
+    {
+        if (m_inTransaction)
+            m_db.Exec("BEGIN");
         for (int i = 0; i < kSavesPerBatch; ++i) {
             const std::string id = "NEW-" + std::to_string(g_nextNew++);
             const std::string now = SqlDateTimeText(CTime::GetCurrentTime()).Str();
             const char* params[] = {id.c_str(), "x", now.c_str(), now.c_str(), "0"};
-            const CResult res = db.Run("insert", 5, params);
+            const CResult res = m_db.Run("insert", 5, params);
             benchmark::DoNotOptimize(std::strtol(PQgetvalue(res.get(), 0, 0), nullptr, 10));
         }
-        if (inTransaction)
-            db.Exec("COMMIT");
+        if (m_inTransaction)
+            m_db.Exec("COMMIT");
+        return true;
     }
-    RecordBaseline(state, inTransaction ? "insert-tx" : "insert-auto", clock.PerItem(state, kSavesPerBatch));
-    state.SetItemsProcessed(state.iterations() * kSavesPerBatch);
-    db.Exec(kRemoveInserted);
+
+private:
+    CRawPg m_db;
+    bool m_inTransaction;
+};
+
+// The same batch through the sample's Save of a new sample: the identifier
+// checked and the row inserted inside its own write transaction (joined as a
+// savepoint when the batch's transaction is open).
+class CInsertSave {
+public:
+    explicit CInsertSave(bool inTransaction) : m_inTransaction(inTransaction)
+    {
+        m_db.OpenEx(ConnectString(), CDatabase::noOdbcDialog);
+    }
+    static int Items() { return kSavesPerBatch; }
+    bool Once()
+    {
+        if (m_inTransaction)
+            m_db.BeginTrans();
+        bool ok = true;
+        for (int i = 0; i < kSavesPerBatch; ++i) {
+            CZENDB_Sample sample(&m_db, CString("NEW-") + std::to_string(g_nextNew++).c_str());
+            sample.RegistrationDate = CTime::GetCurrentTime();
+            sample.DueDate = sample.RegistrationDate;
+            sample.WorkOrder = "x";
+            ok = sample.Save() && ok;
+            benchmark::DoNotOptimize(sample.SampleID);
+        }
+        if (m_inTransaction)
+            m_db.CommitTrans();
+        return ok;
+    }
+
+private:
+    bool m_inTransaction;
+    CZENDatabase m_db;
+};
+
+// --- the benchmarks ----------------------------------------------------------
+
+double Seconds(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
 }
 
-// The sample's Save of a new sample: the identifier checked and the row
-// inserted inside its own write transaction (joined as a savepoint when the
-// batch's transaction is open).
+// The baseline alone.
+template <class Raw>
+void RunRaw(benchmark::State& state, Raw& raw)
+{
+    for (auto _ : state)
+        if (!raw.Once())
+            state.SkipWithError("wrong result");
+    state.SetItemsProcessed(state.iterations() * Raw::Items());
+}
+
+// The library with its baseline interleaved: every iteration runs both (in
+// turns first), so that both meet the same load of a shared machine. The
+// time shown is the library's; raw_us is the baseline's time per item and
+// lib/raw the ratio of the two sums.
+template <class Raw, class Library>
+void RunPaired(benchmark::State& state, Raw& raw, Library& library)
+{
+    double rawSeconds = 0;
+    double librarySeconds = 0;
+    bool rawFirst = false;
+    for (auto _ : state) {
+        rawFirst = !rawFirst;
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool isRaw = (turn == 0) == rawFirst;
+            const auto start = std::chrono::steady_clock::now();
+            const bool ok = isRaw ? raw.Once() : library.Once();
+            const double took = Seconds(std::chrono::steady_clock::now() - start);
+            if (!ok)
+                state.SkipWithError("wrong result");
+            (isRaw ? rawSeconds : librarySeconds) += took;
+            if (!isRaw)
+                state.SetIterationTime(took);
+        }
+    }
+    const double items = static_cast<double>(state.iterations()) * Library::Items();
+    state.SetItemsProcessed(static_cast<int64_t>(items));
+    state.counters["raw_us"] = rawSeconds / items * 1e6;
+    state.counters["lib/raw"] = rawSeconds > 0 ? librarySeconds / rawSeconds : 0;
+}
+
+void BM_Walk_Raw(benchmark::State& state)
+{
+    CWalkRaw raw;
+    RunRaw(state, raw);
+}
+void BM_Walk_Recordset(benchmark::State& state)
+{
+    CWalkRaw raw;
+    CWalkRecordset library;
+    RunPaired(state, raw, library);
+}
+
+void BM_Lookup_Raw(benchmark::State& state)
+{
+    CLookupRaw raw;
+    RunRaw(state, raw);
+}
+void BM_Lookup_SampleExist(benchmark::State& state)
+{
+    CLookupRaw raw;
+    CLookupLibrary library(false);
+    RunPaired(state, raw, library);
+}
+void BM_Lookup_SampleLoad(benchmark::State& state)
+{
+    CLookupRaw raw;
+    CLookupLibrary library(true);
+    RunPaired(state, raw, library);
+}
+
+// state.range(0): 1 for one transaction per batch, 0 for autocommit.
+const char* InsertLabel(const benchmark::State& state)
+{
+    return state.range(0) != 0 ? "one transaction per batch of 100" : "autocommit";
+}
+void BM_Insert_Raw(benchmark::State& state)
+{
+    state.SetLabel(InsertLabel(state));
+    CInsertRaw raw(state.range(0) != 0);
+    RunRaw(state, raw);
+}
 void BM_Insert_SampleSave(benchmark::State& state)
 {
-    const bool inTransaction = state.range(0) != 0;
-    state.SetLabel(inTransaction ? "one transaction per batch of 100" : "autocommit");
-    {
-        CZENDatabase db;
-        db.OpenEx(ConnectString(), CDatabase::noOdbcDialog);
-        const CLoopClock clock;
-        for (auto _ : state) {
-            if (inTransaction)
-                db.BeginTrans();
-            for (int i = 0; i < kSavesPerBatch; ++i) {
-                CZENDB_Sample sample(&db, CString("NEW-") + std::to_string(g_nextNew++).c_str());
-                sample.RegistrationDate = CTime::GetCurrentTime();
-                sample.DueDate = sample.RegistrationDate;
-                sample.WorkOrder = "x";
-                if (!sample.Save())
-                    state.SkipWithError("not saved");
-                benchmark::DoNotOptimize(sample.SampleID);
-            }
-            if (inTransaction)
-                db.CommitTrans();
-        }
-        RecordLibrary(state, inTransaction ? "insert-tx" : "insert-auto", clock.PerItem(state, kSavesPerBatch));
-        state.SetItemsProcessed(state.iterations() * kSavesPerBatch);
-    }
-    CRawPg(g_dbName).Exec(kRemoveInserted);
+    state.SetLabel(InsertLabel(state));
+    CInsertRaw raw(state.range(0) != 0);
+    CInsertSave library(state.range(0) != 0);
+    RunPaired(state, raw, library);
 }
 
-// Baseline first, then the library, each with fixed iterations so that one
-// call of a function is one repetition.
+// Fixed iterations: the walks and batches are long enough to time alone, and
+// repetitions (--benchmark_repetitions) give the rounds.
 void Register()
 {
-    const int walks = 3;
-    benchmark::RegisterBenchmark("BM_Walk_Raw", BM_Walk_Raw)->Iterations(walks)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_Walk_Raw", BM_Walk_Raw)->Iterations(3)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_Walk_Recordset", BM_Walk_Recordset)
-        ->Iterations(walks)
+        ->Iterations(4)
+        ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_Lookup_Raw", BM_Lookup_Raw)->Iterations(3)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_Lookup_SampleExist", BM_Lookup_SampleExist)
-        ->Iterations(3)
+        ->Iterations(4)
+        ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_Lookup_SampleLoad", BM_Lookup_SampleLoad)
-        ->Iterations(3)
+        ->Iterations(4)
+        ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     for (const int inTransaction : {1, 0}) {
-        const int batches = inTransaction ? 20 : 5;
+        const int batches = inTransaction ? 10 : 4;
         benchmark::RegisterBenchmark("BM_Insert_Raw", BM_Insert_Raw)
             ->Arg(inTransaction)
             ->Iterations(batches)
@@ -555,6 +617,7 @@ void Register()
         benchmark::RegisterBenchmark("BM_Insert_SampleSave", BM_Insert_SampleSave)
             ->Arg(inTransaction)
             ->Iterations(batches)
+            ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
     }
 }
