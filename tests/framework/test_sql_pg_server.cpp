@@ -207,6 +207,16 @@ TEST_F(PgServer, IntegrityCheckReadsEveryTableAndBackupIsRefused)
     EXPECT_FALSE(std::filesystem::exists(target));
 }
 
+// The row identity by which a saved row is read back, changed or deleted is
+// indexed: without the index every save read the whole table.
+TEST_F(PgServer, TheRowIdentityIsIndexed)
+{
+    const CString sql = "SELECT COUNT(*) FROM pg_indexes WHERE tablename = 'Pairs' AND indexdef LIKE '%(__zen_rowid)%'";
+    auto statement = m_db.GetSqlConnection()->Prepare(sql, sql);
+    ASSERT_TRUE(statement->Step());
+    EXPECT_EQ(statement->GetValue(0).GetInteger(), 1);
+}
+
 // Through the driver interface, as a copy between databases uses it.
 TEST_F(PgServer, AnAutoNumberMovesPastAKeyAndNeverBack)
 {

@@ -299,7 +299,7 @@ void TranslateSchema(CSqlTokens& t, SqlDialect dialect, std::vector<bool>& typeT
         // The lasting row identity of the server driver (see GetRowIdExpression).
         if (dialect == SqlDialect::PostgreSql && close < n) {
             t.insert(t.begin() + static_cast<std::ptrdiff_t>(close),
-                     CSqlToken{SqlTokenKind::Symbol, ", __zen_rowid BIGINT GENERATED ALWAYS AS IDENTITY"});
+                     CSqlToken{SqlTokenKind::Symbol, ", __zen_rowid BIGINT GENERATED ALWAYS AS IDENTITY UNIQUE"});
             typeTokens.insert(typeTokens.begin() + static_cast<std::ptrdiff_t>(close), true);
         }
     }

@@ -72,8 +72,10 @@ enum class SqlDialect {
 //   TIMESTAMP(0) (read back as 'YYYY-MM-DD HH:MM:SS'), DOUBLE -> DOUBLE
 //   PRECISION, MEMO / LONGTEXT -> TEXT, TEXT(n) -> VARCHAR(n).
 // - CREATE TABLE adds the column __zen_rowid (BIGINT GENERATED ALWAYS AS
-//   IDENTITY) at the end: the lasting row identity by which the driver's
-//   recordsets change and delete rows, also in tables without a key.
+//   IDENTITY UNIQUE) at the end: the lasting row identity by which the
+//   driver's recordsets change, delete and read back rows, also in tables
+//   without a key; UNIQUE gives it the index that makes each of those a
+//   lookup instead of a scan of the table.
 // Double-quoted text is an identifier (as in standard SQL), not a string.
 // Throws CDBException (the statement attached) for a date literal that names
 // no valid date and for TOP n PERCENT.
