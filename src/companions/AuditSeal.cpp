@@ -7,6 +7,7 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <iterator>
@@ -79,12 +80,23 @@ Key CurrentKey()
 
 } // namespace
 
-CString ZenAuditSeal(const std::vector<CString>& parts)
+CAuditSealer::CAuditSealer()
 {
     StartSodium();
     const Key key = CurrentKey();
+    static_assert(sizeof(m_key) == std::tuple_size<Key>::value);
+    std::copy(key.begin(), key.end(), m_key);
+}
+
+CAuditSealer::~CAuditSealer()
+{
+    sodium_memzero(m_key, sizeof(m_key));
+}
+
+CString CAuditSealer::Seal(const std::vector<CString>& parts) const
+{
     crypto_generichash_state state;
-    crypto_generichash_init(&state, key.data(), key.size(), crypto_generichash_BYTES);
+    crypto_generichash_init(&state, m_key, sizeof(m_key), crypto_generichash_BYTES);
     for (const CString& part : parts) {
         const auto length = static_cast<unsigned long long>(part.GetLength());
         unsigned char prefix[8];

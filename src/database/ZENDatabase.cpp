@@ -220,6 +220,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
     }
 
     m_nAuditTrailPresent = -1;
+    m_pAuditSealer.reset();
 
     // From here on the connection is open: whatever escapes this function
     // (an error reading the user table, a UI host that throws) closes it.
@@ -407,6 +408,7 @@ int CZENDatabase::CloseDatabase()
         m_eUserRole = UserRoleNobody;
         m_bWasClosed = TRUE;
         m_nAuditTrailPresent = -1;
+        m_pAuditSealer.reset();
         ForgetRegistrationFieldCount();
     }
     return 1;

@@ -16,6 +16,7 @@
 #include "recordsets/SampleSearch.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CPropertySheet;
@@ -300,6 +301,9 @@ public:
     // Whether the open file has the audit trail's tables; asked of the file
     // once per opening. Database errors pass to the caller.
     bool IsAuditTrailPresent() override;
+    // Made at the first entry after each opening, so a changed key file is
+    // taken at the next opening.
+    const CAuditSealer& GetAuditSealer() override;
 
 protected:
     // Carries every table from the database's current version 1.6 .. 1.8 to
@@ -350,4 +354,5 @@ private:
     CString m_strAuditReason;
     // -1 not yet asked since the opening, 0 no trail, 1 trail present.
     int m_nAuditTrailPresent = -1;
+    std::unique_ptr<CAuditSealer> m_pAuditSealer;
 };

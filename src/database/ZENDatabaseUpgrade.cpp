@@ -291,6 +291,13 @@ bool CZENDatabase::IsAuditTrailPresent()
     return m_nAuditTrailPresent == 1;
 }
 
+const CAuditSealer& CZENDatabase::GetAuditSealer()
+{
+    if (!m_pAuditSealer)
+        m_pAuditSealer = std::make_unique<CAuditSealer>();
+    return *m_pAuditSealer;
+}
+
 void CZENDatabase::AddAuditTrailWhenMissing(int upgradedFromMinor) noexcept
 {
     try {

@@ -75,9 +75,9 @@ struct CHead {
     CString Seal;
 };
 
-CString HeadSeal(int32_t entries, int32_t lastEntryID, const CString& lastHash)
+CString HeadSeal(const CAuditSealer& sealer, int32_t entries, int32_t lastEntryID, const CString& lastHash)
 {
-    return ZenAuditSeal({"AuditTrailHead", Number(entries), Number(lastEntryID), lastHash});
+    return sealer.Seal({"AuditTrailHead", Number(entries), Number(lastEntryID), lastHash});
 }
 
 CString Text(CRecordset& rs, const char* column)
@@ -133,12 +133,13 @@ void Insert(CDatabase& db, const CAuditEntry& e)
     db.ExecuteSQL(sql);
 }
 
-void WriteHead(CDatabase& db, int32_t entries, int32_t lastEntryID, const CString& lastHash)
+void WriteHead(CDatabase& db, const CAuditSealer& sealer, int32_t entries, int32_t lastEntryID,
+               const CString& lastHash)
 {
     CString sql;
     sql.Format("UPDATE AuditTrailHead SET [Entries] = %d, [LastEntryID] = %d, [LastHash] = '%s', [Seal] = '%s'",
                static_cast<int>(entries), static_cast<int>(lastEntryID), SqlQuote(lastHash).GetString(),
-               HeadSeal(entries, lastEntryID, lastHash).GetString());
+               HeadSeal(sealer, entries, lastEntryID, lastHash).GetString());
     db.ExecuteSQL(sql);
 }
 
@@ -169,6 +170,46 @@ constexpr const char* kSelectEntries =
 bool Contains(const std::vector<CString>& names, const CString& name)
 {
     return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// A stored value as the trail shows it: numbers in full, flags 0 or 1, dates
+// "YYYY-MM-DD HH:MM:SS", NULL as an empty text.
+CString DisplayText(const CDBVariant& value)
+{
+    CString text;
+    switch (value.m_dwType) {
+    case DBVT_BOOL:
+        text = value.m_boolVal != FALSE ? "1" : "0";
+        break;
+    case DBVT_UCHAR:
+        text.Format("%d", static_cast<int>(value.m_chVal));
+        break;
+    case DBVT_SHORT:
+        text.Format("%d", static_cast<int>(value.m_iVal));
+        break;
+    case DBVT_LONG:
+        text.Format("%d", static_cast<int>(value.m_lVal));
+        break;
+    case DBVT_SINGLE:
+        text.Format("%.9g", static_cast<double>(value.m_fltVal));
+        break;
+    case DBVT_DOUBLE:
+        text.Format("%.17g", value.m_dblVal);
+        break;
+    case DBVT_DATE: {
+        const TIMESTAMP_STRUCT& d = *value.m_pdate;
+        text.Format("%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute, d.second);
+        break;
+    }
+    case DBVT_STRING:
+    case DBVT_ASTRING:
+    case DBVT_WSTRING:
+        text = *value.m_pstring;
+        break;
+    default:
+        break;
+    }
+    return text;
 }
 
 // True when the statement returns no row.
@@ -209,7 +250,7 @@ void CreateTables(CDatabase& db)
                   "[Seal] VARCHAR(64))");
     CString sql;
     sql.Format("INSERT INTO AuditTrailHead ([Entries], [LastEntryID], [LastHash], [Seal]) VALUES (0, 0, '', '%s')",
-               HeadSeal(0, 0, CString()).GetString());
+               HeadSeal(CAuditSealer(), 0, 0, CString()).GetString());
     db.ExecuteSQL(sql);
     transaction.Commit();
 }
@@ -230,6 +271,7 @@ void Write(CDatabase* db, const std::vector<CAuditEntry>& entries)
     const CString user = Cut(session->GetAuditUserName());
     const CString reason = Cut(session->GetAuditReason());
 
+    const CAuditSealer& sealer = session->GetAuditSealer();
     CTransaction transaction(*db);
     CHead head;
     if (!ReadHead(*db, head))
@@ -252,12 +294,12 @@ void Write(CDatabase* db, const std::vector<CAuditEntry>& entries)
         e.NewValue = Cut(given.NewValue);
         e.Reason = reason;
         e.PreviousHash = previous;
-        e.Hash = ZenAuditSeal(HashedParts(e));
+        e.Hash = sealer.Seal(HashedParts(e));
         Insert(*db, e);
         previous = e.Hash;
         ++count;
     }
-    WriteHead(*db, count, id, previous);
+    WriteHead(*db, sealer, count, id, previous);
     transaction.Commit();
 }
 
@@ -298,9 +340,7 @@ CAuditRow ReadRow(CDatabase& db, const CString& sql)
                     CString(reinterpret_cast<const char*>(bytes.GetData()), static_cast<int>(bytes.GetSize())));
                 continue;
             }
-            CString text;
-            rs.GetFieldValue(info.m_strName.GetString(), text);
-            row.Columns.emplace_back(info.m_strName, text);
+            row.Columns.emplace_back(info.m_strName, DisplayText(value));
         }
     }
     rs.Close();
@@ -360,6 +400,7 @@ CAuditVerifyResult Verify(CDatabase& db)
     CAuditVerifyResult result;
     if (!HasTables(db))
         return result;
+    const CAuditSealer sealer;
     CRecordset rs(&db);
     CString sql;
     sql.Format("%s ORDER BY [EntryID]", kSelectEntries);
@@ -377,7 +418,7 @@ CAuditVerifyResult Verify(CDatabase& db)
                                   static_cast<int>(e.EntryID));
             break;
         }
-        if (ZenAuditSeal(HashedParts(e)) != e.Hash) {
+        if (sealer.Seal(HashedParts(e)) != e.Hash) {
             result.Intact = false;
             result.BrokenEntryID = e.EntryID;
             result.Problem.Format("Entry %d was altered or inserted afterwards: its hash does not match its content.",
@@ -391,7 +432,7 @@ CAuditVerifyResult Verify(CDatabase& db)
     if (!result.Intact)
         return result;
     CHead head;
-    if (!ReadHead(db, head) || HeadSeal(head.Entries, head.LastEntryID, head.LastHash) != head.Seal) {
+    if (!ReadHead(db, head) || HeadSeal(sealer, head.Entries, head.LastEntryID, head.LastHash) != head.Seal) {
         result.Intact = false;
         result.Problem = "The head of the audit trail is missing or was altered.";
         return result;

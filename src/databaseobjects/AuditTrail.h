@@ -4,6 +4,7 @@
 // found by ZenAuditVerify.
 #pragma once
 
+#include "companions/AuditSeal.h"
 #include "framework/CString.h"
 
 #include <cstdint>
@@ -25,6 +26,9 @@ public:
     // that does not know them has not, and its changes are not recorded).
     // Database errors pass to the caller.
     virtual bool IsAuditTrailPresent() = 0;
+    // The sealer of the station's audit key, kept for the session (the key
+    // file is read once). Throws CCredentialException as CAuditSealer does.
+    virtual const CAuditSealer& GetAuditSealer() = 0;
 };
 
 // One stored entry. Time is UTC "YYYY-MM-DD HH:MM:SS"; ObjectKey -1 when the
