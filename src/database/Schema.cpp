@@ -7,6 +7,7 @@
 #include "database/Schema.h"
 #include "database/internal/SchemaStatements.h"
 
+#include "databaseobjects/AuditTrail.h"
 #include "databaseobjects/internal/SampleIdentifier.h"
 
 #include "framework/Exceptions.h"
@@ -285,6 +286,16 @@ void AddRegistrationField(CDatabase& db, const char* control, bool visible, int 
     db.ExecuteSQL(sql);
 }
 
+// --- Audit trail ---------------------------------------------------------------
+// Files of the current version start with an empty, sealed audit trail; files
+// of older versions are made without one, as the software of their day made
+// them (opening or upgrading adds it).
+void AddAuditTrailTables(CDatabase& db, int minor)
+{
+    if (minor == kCurrentMinor)
+        zenaudit::CreateTables(db);
+}
+
 void FillSchema(CDatabase& db, int major, int minor)
 {
     for (const CString& statement : zendb_schema::CreateTableStatements(minor))
@@ -294,6 +305,7 @@ void FillSchema(CDatabase& db, int major, int minor)
     // (the upgrade adds the index).
     if (minor == kCurrentMinor)
         db.ExecuteSQL(zendb_ident::kCreateIndexSql);
+    AddAuditTrailTables(db, minor);
 
     CString sql;
     sql.Format("INSERT INTO SystemTable ([MajorVersion], [MinorVersion]) VALUES (%d, %d)", major,

@@ -219,6 +219,9 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
         return 0;
     }
 
+    m_nAuditTrailPresent = -1;
+    m_pAuditSealer.reset();
+
     // From here on the connection is open: whatever escapes this function
     // (an error reading the user table, a UI host that throws) closes it.
     CCloseOnEscape closeOnEscape(*this);
@@ -251,7 +254,9 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
                     m_strUserName = strUserName;
                     m_strPassword = strPassword;
                 }
-                if (TryLogin())
+                const bool loggedIn = TryLogin();
+                RecordLoginOutcome(loggedIn);
+                if (loggedIn)
                     break;
                 askFirst = true;
                 if (quietRetry) {
@@ -283,6 +288,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
     }
 
     // Step 12: version check and upgrade.
+    int upgradedFromMinor = 0;
     try {
         for (;;) {
             int major = 0;
@@ -309,6 +315,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
             }
             if (major == 1 && minor >= 6 && minor <= 8) {
                 if (UpdateTablesTo(ZEN_SCHEMA_MAJOR, ZEN_SCHEMA_MINOR) != 0) {
+                    upgradedFromMinor = minor;
                     int newMajor = major;
                     int newMinor = minor;
                     GetVersion(newMajor, newMinor);
@@ -322,8 +329,10 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
                 AfxMessageBox(IDS_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
             }
             if (major == ZEN_SCHEMA_MAJOR && minor == ZEN_SCHEMA_MINOR) {
-                if (CanUpdate())
+                if (CanUpdate()) {
                     AddUniqueSampleIDIndexWhenPossible();
+                    AddAuditTrailWhenMissing(upgradedFromMinor);
+                }
                 return 1;
             }
             CloseDatabase();
@@ -398,6 +407,8 @@ int CZENDatabase::CloseDatabase()
         Close();
         m_eUserRole = UserRoleNobody;
         m_bWasClosed = TRUE;
+        m_nAuditTrailPresent = -1;
+        m_pAuditSealer.reset();
         ForgetRegistrationFieldCount();
     }
     return 1;

@@ -4,6 +4,7 @@
 // the queries and administrative writes that concern the database as a whole.
 #pragma once
 
+#include "databaseobjects/AuditTrail.h"
 #include "databaseobjects/ProfileSettings.h"
 #include "framework/CMapStringToPtr.h"
 #include "framework/CObList.h"
@@ -15,6 +16,7 @@
 #include "recordsets/SampleSearch.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CPropertySheet;
@@ -69,7 +71,7 @@ struct CDuplicateSampleID {
     std::vector<int32_t> SampleIDs; // the keys of all samples that share it, ascending
 };
 
-class CZENDatabase : public CDatabase {
+class CZENDatabase : public CDatabase, public CAuditSession {
     DECLARE_DYNAMIC(CZENDatabase)
 public:
     // Not connected, nobody logged in, empty names, empty table configurations.
@@ -289,6 +291,20 @@ public:
     // of 5 seconds. Read by every open.
     static DWORD ReadBusyTimeoutSeconds();
 
+    // --- Audit trail ----------------------------------------------------------
+    // The reason recorded with every audit entry this session writes from now
+    // on (empty: none), until it is set again. Kept across CloseDatabase.
+    void SetAuditReason(const CString& reason) { m_strAuditReason = reason; }
+    CString GetAuditReason() override { return m_strAuditReason; }
+    // The logged-in user's name; empty while nobody is logged in.
+    CString GetAuditUserName() override;
+    // Whether the open file has the audit trail's tables; asked of the file
+    // once per opening. Database errors pass to the caller.
+    bool IsAuditTrailPresent() override;
+    // Made at the first entry after each opening, so a changed key file is
+    // taken at the next opening.
+    const CAuditSealer& GetAuditSealer() override;
+
 protected:
     // Carries every table from the database's current version 1.6 .. 1.8 to
     // 1.9, table by table with the system table last. 0 at once unless
@@ -313,6 +329,16 @@ private:
     // no two samples share an identifier. Never fails the caller: any error
     // leaves the file as it was (the next opening tries again).
     void AddUniqueSampleIDIndexWhenPossible() noexcept;
+    // Adds the audit trail's tables to a file that lacks them (made by
+    // software that did not know them) and records that, with the schema
+    // upgrade from upgradedFromMinor when it is not 0. Never fails the
+    // caller: the file then opens without a trail (the next opening tries
+    // again).
+    void AddAuditTrailWhenMissing(int upgradedFromMinor) noexcept;
+    // Records a login try of m_strUserName in the audit trail. Never fails
+    // the login: a file that cannot take the entry (read-only, no trail)
+    // simply gets none.
+    void RecordLoginOutcome(bool succeeded) noexcept;
     void FreeTableConfigurations() noexcept;
     void ForgetRegistrationFieldCount();
 
@@ -325,4 +351,8 @@ private:
     // The registration-field count of the open database, once known.
     short m_nRegistrationFieldCount;
     bool m_bRegistrationFieldCountKnown;
+    CString m_strAuditReason;
+    // -1 not yet asked since the opening, 0 no trail, 1 trail present.
+    int m_nAuditTrailPresent = -1;
+    std::unique_ptr<CAuditSealer> m_pAuditSealer;
 };

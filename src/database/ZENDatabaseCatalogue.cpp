@@ -175,6 +175,9 @@ int CZENDatabase::AddUser(CString name, CString password, UserRoleType role)
     users.m_User.Field2 = role;
     users.Update();
     users.Close();
+    CString roleText;
+    roleText.Format("%d", static_cast<int>(role));
+    zenaudit::Write(this, zenaudit::kInsert, "user", -1, name, "role", CString(), roleText);
     transaction.Commit();
     return 1;
 }
@@ -182,6 +185,8 @@ int CZENDatabase::AddUser(CString name, CString password, UserRoleType role)
 int CZENDatabase::DeleteUser(CString name)
 {
     const CString storedName = Obvra_encode(name);
+    // The deletion and its audit entry: one transaction.
+    CTransaction transaction(*this);
     CZENDB_UserTableRecordset users(this);
     CString sql;
     sql.Format("%s %s", users.GetDefaultSQL().GetString(), users.GetWhereSQL(storedName).GetString());
@@ -191,6 +196,8 @@ int CZENDatabase::DeleteUser(CString name)
     // database error that tells the caller so.
     users.Delete();
     users.Close();
+    zenaudit::Write(this, zenaudit::kDelete, "user", -1, name);
+    transaction.Commit();
     return 1;
 }
 
@@ -296,6 +303,11 @@ bool CZENDatabase::SetRegistrationFieldDisplayNumber(const CString& control, sho
         sql.Format("UPDATE Registration SET DisplayOrder=%d WHERE Control='%s'", static_cast<int>(target),
                    SqlQuote(control).GetString());
         ExecuteSQL(sql);
+        CString oldOrder;
+        oldOrder.Format("%d", static_cast<int>(current));
+        CString newOrder;
+        newOrder.Format("%d", static_cast<int>(target));
+        zenaudit::Write(this, zenaudit::kChange, "field", -1, control, "DisplayOrder", oldOrder, newOrder);
         transaction.Commit();
         return true;
     } catch (CException& e) {

@@ -131,6 +131,7 @@ int CZENDatabase::UpgradeToCurrentVersion()
     int minor = 0;
     if (!GetVersion(major, minor) || major != ZEN_SCHEMA_MAJOR || minor < 6 || minor > ZEN_SCHEMA_MINOR)
         return 0;
+    const int startMinor = minor;
     if (minor < ZEN_SCHEMA_MINOR) {
         if (UpdateTablesTo(ZEN_SCHEMA_MAJOR, ZEN_SCHEMA_MINOR) == 0)
             return 0;
@@ -140,6 +141,7 @@ int CZENDatabase::UpgradeToCurrentVersion()
             return 0;
     }
     AddUniqueSampleIDIndexWhenPossible();
+    AddAuditTrailWhenMissing(startMinor < ZEN_SCHEMA_MINOR ? startMinor : 0);
     return 1;
 }
 
@@ -266,6 +268,86 @@ void CZENDatabase::AddUniqueSampleIDIndexWhenPossible() noexcept
             return;
         ExecuteSQL(zendb_ident::kCreateIndexSql);
         transaction.Commit();
+    } catch (CException& e) {
+        e.Delete();
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+// --- Audit trail ---------------------------------------------------------------
+// Kept apart from the schema steps above: the trail's tables do not change
+// the schema version, so stations that do not know them keep opening the file
+// (their changes are simply not recorded).
+
+CString CZENDatabase::GetAuditUserName()
+{
+    return m_eUserRole == UserRoleNobody ? CString() : m_strUserName;
+}
+
+bool CZENDatabase::IsAuditTrailPresent()
+{
+    if (m_nAuditTrailPresent < 0)
+        m_nAuditTrailPresent = zenaudit::HasTables(*this) ? 1 : 0;
+    return m_nAuditTrailPresent == 1;
+}
+
+const CAuditSealer& CZENDatabase::GetAuditSealer()
+{
+    if (!m_pAuditSealer)
+        m_pAuditSealer = std::make_unique<CAuditSealer>();
+    return *m_pAuditSealer;
+}
+
+void CZENDatabase::AddAuditTrailWhenMissing(int upgradedFromMinor) noexcept
+{
+    try {
+        CTransaction transaction(*this);
+        m_nAuditTrailPresent = -1;
+        const bool added = !IsAuditTrailPresent();
+        if (added) {
+            zenaudit::CreateTables(*this);
+            m_nAuditTrailPresent = 1;
+        }
+        std::vector<CAuditEntry> entries;
+        if (upgradedFromMinor != 0) {
+            CAuditEntry upgrade;
+            upgrade.Action = zenaudit::kUpgrade;
+            upgrade.ObjectKind = "database";
+            upgrade.FieldName = "version";
+            upgrade.OldValue.Format("%d.%d", ZEN_SCHEMA_MAJOR, upgradedFromMinor);
+            upgrade.NewValue.Format("%d.%d", ZEN_SCHEMA_MAJOR, ZEN_SCHEMA_MINOR);
+            entries.push_back(upgrade);
+        }
+        if (added) {
+            CAuditEntry trail;
+            trail.Action = zenaudit::kUpgrade;
+            trail.ObjectKind = "database";
+            trail.FieldName = "AuditTrail";
+            trail.NewValue = "audit trail added";
+            entries.push_back(trail);
+        }
+        zenaudit::Write(this, entries);
+        transaction.Commit();
+    } catch (CException& e) {
+        m_nAuditTrailPresent = -1;
+        e.Delete();
+    } catch (const std::bad_alloc&) {
+        m_nAuditTrailPresent = -1;
+    }
+}
+
+void CZENDatabase::RecordLoginOutcome(bool succeeded) noexcept
+{
+    try {
+        if (!CanUpdate())
+            return;
+        CAuditEntry entry;
+        entry.Action = succeeded ? zenaudit::kLogin : zenaudit::kLoginFailed;
+        entry.ObjectKind = "user";
+        entry.ObjectIdentifier = m_strUserName;
+        // A failed try names the user it tried.
+        entry.UserName = m_strUserName;
+        zenaudit::Write(this, std::vector<CAuditEntry>{entry});
     } catch (CException& e) {
         e.Delete();
     } catch (const std::bad_alloc&) {

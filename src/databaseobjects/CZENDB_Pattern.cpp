@@ -140,8 +140,8 @@ CZENDB_IndentType& CZENDB_IndentType::operator=(const CZENDB_IndentType& other)
 
 bool CZENDB_Pattern::Save()
 {
-    return zendb_ops::SaveByKey(*this, &CZENDB_PatternsRecordset::m_Pattern,
-                                &CZENDB_Pattern::PatternID);
+    const zendb_ops::CAuditTarget audit{"pattern", "Patterns", "PatternID", Name, CString(), {}};
+    return zendb_ops::SaveByKey(*this, &CZENDB_PatternsRecordset::m_Pattern, &CZENDB_Pattern::PatternID, &audit);
 }
 
 void CZENDB_Pattern::CreateAsTeachInPattern()
@@ -161,7 +161,8 @@ bool CZENDB_Pattern::Load(int32_t patternID)
 
 bool CZENDB_Pattern::Delete()
 {
-    return zendb_ops::MarkDeletedByKey(*this, &CZENDB_PatternsRecordset::m_Pattern, PatternID);
+    const zendb_ops::CAuditTarget audit{"pattern", "Patterns", "PatternID", Name, CString(), {}};
+    return zendb_ops::MarkDeletedByKey(*this, &CZENDB_PatternsRecordset::m_Pattern, PatternID, &audit);
 }
 
 bool CZENDB_Pattern::AddIndent(double xPos, double yPos, double testLoad)

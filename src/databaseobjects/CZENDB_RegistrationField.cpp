@@ -3,6 +3,7 @@
 
 #include "databaseobjects/CZENDB_RegistrationField.h"
 
+#include "databaseobjects/AuditTrail.h"
 #include "databaseobjects/internal/RecordOps.h"
 #include "recordsets/CZENDB_SystemRecordsets.h"
 
@@ -31,17 +32,24 @@ bool CZENDB_RegistrationField::Save()
     if (Database == nullptr)
         return false;
     try {
+        // Before the recordset, so that the recordset is closed before a rollback.
+        CTransaction transaction(*Database);
         CZENDB_RegistrationRecordset rs(Database);
         if (!zendb_ops::OpenDynaset(rs, zendb_ops::KeySql(rs, Control)))
             return false;
         bool saved = false;
         if (!Control.IsEmpty() && !rs.IsEOF()) {
+            const BOOL before = rs.m_RegistrationField.Visible;
             rs.Edit();
             rs.m_RegistrationField.Visible = Visible;
             rs.Update();
             saved = true;
+            if ((before != FALSE) != (Visible != FALSE))
+                zenaudit::Write(Database, zenaudit::kChange, "field", -1, Control, "Visible",
+                                before != FALSE ? "1" : "0", Visible != FALSE ? "1" : "0");
         }
         rs.Close();
+        transaction.Commit();
         return saved;
     } catch (CDBException& e) {
         zendb_ops::ShowDatabaseError(e);
@@ -98,17 +106,25 @@ bool CZENDB_RegistrationField::SetDescription(const CString& description)
     if (Database == nullptr)
         return false;
     try {
+        // Before the recordset, so that the recordset is closed before a rollback.
+        CTransaction transaction(*Database);
         CZENDB_RegistrationDescriptionsRecordset rs(Database);
         if (!zendb_ops::OpenDynaset(rs, zendb_ops::KeySql(rs, Control)))
             return false;
         bool saved = false;
         if (!Control.IsEmpty() && !rs.IsEOF()) {
+            CString before = rs.m_Description;
+            before.TrimRight();
             rs.Edit();
             rs.m_Description = description;
             rs.Update();
             saved = true;
+            if (before != description)
+                zenaudit::Write(Database, zenaudit::kChange, "field", -1, Control, "Description", before,
+                                description);
         }
         rs.Close();
+        transaction.Commit();
         return saved;
     } catch (CDBException& e) {
         zendb_ops::ShowDatabaseError(e);

@@ -62,8 +62,9 @@ CZENDB_RoutineProfile& CZENDB_RoutineProfile::operator=(const CZENDB_RoutineProf
 
 bool CZENDB_Routine::Save()
 {
-    return zendb_ops::SaveByKey(*this, &CZENDB_RoutineTypesRecordset::m_Routine,
-                                &CZENDB_Routine::RoutineTypeID);
+    const zendb_ops::CAuditTarget audit{"routine", "RoutineTypes", "RoutineTypeID", Name, CString(), {}};
+    return zendb_ops::SaveByKey(*this, &CZENDB_RoutineTypesRecordset::m_Routine, &CZENDB_Routine::RoutineTypeID,
+                                &audit);
 }
 
 bool CZENDB_Routine::Load(int32_t routineTypeID)
@@ -74,8 +75,8 @@ bool CZENDB_Routine::Load(int32_t routineTypeID)
 
 bool CZENDB_Routine::Delete()
 {
-    return zendb_ops::MarkDeletedByKey(*this, &CZENDB_RoutineTypesRecordset::m_Routine,
-                                       RoutineTypeID);
+    const zendb_ops::CAuditTarget audit{"routine", "RoutineTypes", "RoutineTypeID", Name, CString(), {}};
+    return zendb_ops::MarkDeletedByKey(*this, &CZENDB_RoutineTypesRecordset::m_Routine, RoutineTypeID, &audit);
 }
 
 bool CZENDB_Routine::GetAllRoutineProfiles(CObList& profiles)

@@ -5,6 +5,7 @@
 #include "databaseobjects/CZENDB_Sample.h"
 
 #include "companions/EventLog.h"
+#include "databaseobjects/AuditTrail.h"
 #include "databaseobjects/CZENDB_RegistrationField.h"
 #include "databaseobjects/CZENDB_SampleProfileRun.h"
 #include "databaseobjects/internal/RecordOps.h"
@@ -36,6 +37,14 @@ void DeleteDefaultRow(TSet& rs, int32_t sampleID)
     if (OpenDynaset(rs, zendb_ops::KeySql(rs, sampleID)) && !rs.IsEOF())
         rs.Delete();
     rs.Close();
+}
+
+// The whole stored row of a sample, as the audit trail compares it.
+CString SampleRowSql(int32_t sampleID)
+{
+    CString sql;
+    sql.Format("SELECT * FROM Samples WHERE [SampleID] = %d", sampleID);
+    return sql;
 }
 
 // The profile runs of a sample.
@@ -238,9 +247,15 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
         if (update) {
             ZEN_LOG_EVENT(kModule, kSave,
                           "Sample already existed in DB, trying to update existing record...");
+            const bool audited = zenaudit::IsActive(Database);
+            const CAuditRow before = audited ? zenaudit::ReadRow(*Database, SampleRowSql(SampleID)) : CAuditRow();
             rs.Edit();
             rs.SetSample(*this, false);
             rs.Update();
+            if (audited)
+                zenaudit::Write(Database, zenaudit::Changes("sample", SampleID, UserSampleID, before,
+                                                            zenaudit::ReadRow(*Database, SampleRowSql(SampleID)),
+                                                            {"SampleID"}, {}, "Signed"));
             ZEN_LOG_EVENT(kModule, kSave, "Updated recordset successfully!");
         } else {
             ZEN_LOG_EVENT(kModule, kSave, "Sample did not exist, creating a new record...");
@@ -256,6 +271,7 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
                 newKey = rs.GetSampleID();
             }
             rs.Close();
+            zenaudit::Write(Database, zenaudit::kInsert, "sample", newKey, UserSampleID);
             transaction.Commit();
             SampleID = newKey;
             ZEN_LOG_EVENT(kModule, kSave, "Added new recordset successfully!");
@@ -378,6 +394,8 @@ bool CZENDB_Sample::DeleteInTransaction(bool withRuns)
         if (withRuns && !DeleteRunsAndIndents())
             return false;
         deleted = DeleteOwnRows();
+        if (deleted)
+            zenaudit::Write(Database, zenaudit::kDelete, "sample", SampleID, UserSampleID);
         transaction.Commit();
     } catch (CDBException& e) {
         ShowDatabaseError(e);
@@ -397,13 +415,23 @@ bool CZENDB_Sample::DeleteRunsAndIndents()
     // The keys first, so that no recordset stays open while rows of its own
     // table go.
     std::vector<int32_t> runKeys;
+    std::vector<int32_t> runNumbers;
     {
         CZENDB_SampleProfilesRunRecordset runs(Database);
         if (!OpenDynaset(runs, RunsOfSampleSql(SampleID)))
             return false;
-        for (; !runs.IsEOF(); runs.MoveNext())
+        for (; !runs.IsEOF(); runs.MoveNext()) {
             runKeys.push_back(runs.m_ProfileRun.ProfileID);
+            runNumbers.push_back(runs.m_ProfileRun.ProfileNr);
+        }
         runs.Close();
+    }
+    if (zenaudit::IsActive(Database)) {
+        std::vector<CAuditEntry> entries;
+        for (size_t i = 0; i < runKeys.size(); ++i)
+            entries.push_back(
+                CZENDB_SampleProfileRun::DeletionEntry(*Database, runKeys[i], runNumbers[i], UserSampleID));
+        zenaudit::Write(Database, entries);
     }
     for (const int32_t profileID : runKeys) {
         CZENDB_IndentsRunRecordset indents(Database);
@@ -418,8 +446,32 @@ bool CZENDB_Sample::DeleteRunsAndIndents()
 
 bool CZENDB_Sample::DeleteAllSampleProfilesRun()
 {
-    return zendb_ops::DeleteAllRows<CZENDB_SampleProfilesRunRecordset>(Database,
-                                                                       RunsOfSampleSql(SampleID));
+    if (Database == nullptr)
+        return false;
+    if (!zenaudit::IsActive(Database))
+        return zendb_ops::DeleteAllRows<CZENDB_SampleProfilesRunRecordset>(Database, RunsOfSampleSql(SampleID));
+    try {
+        CTransaction transaction(*Database);
+        std::vector<CAuditEntry> entries;
+        {
+            CZENDB_SampleProfilesRunRecordset runs(Database);
+            if (!OpenDynaset(runs, RunsOfSampleSql(SampleID)))
+                return false;
+            for (; !runs.IsEOF(); runs.MoveNext())
+                entries.push_back(CZENDB_SampleProfileRun::DeletionEntry(*Database, runs.m_ProfileRun.ProfileID,
+                                                                         runs.m_ProfileRun.ProfileNr, UserSampleID));
+            runs.Close();
+        }
+        if (!zendb_ops::DeleteAllRows<CZENDB_SampleProfilesRunRecordset>(Database, RunsOfSampleSql(SampleID)))
+            return false;
+        zenaudit::Write(Database, entries);
+        transaction.Commit();
+        return true;
+    } catch (CDBException& e) {
+        ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
 }
 
 bool CZENDB_Sample::GetProfiles(int32_t sampleID, CObList& runs)

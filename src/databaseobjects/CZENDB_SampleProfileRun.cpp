@@ -5,8 +5,12 @@
 
 #include "databaseobjects/internal/SettingsFields.h"
 
+#include "databaseobjects/AuditTrail.h"
 #include "databaseobjects/internal/RecordOps.h"
+#include "framework/sql/Transaction.h"
 #include "recordsets/CZENDB_PatternRecordsets.h"
+
+#include <cstdlib>
 
 namespace {
 
@@ -19,7 +23,51 @@ CString MadeIndentsSql(int32_t profileID, const char* tail)
     return sql;
 }
 
+// The UserSampleID of a sample (empty when it has no row): runs appear in the
+// audit trail under their sample's identifier.
+CString SampleIdentifierOf(CDatabase& db, int32_t sampleID)
+{
+    CString sql;
+    sql.Format("SELECT [UserSampleID] FROM Samples WHERE [SampleID] = %d", static_cast<int>(sampleID));
+    const CAuditRow row = zenaudit::ReadRow(db, sql);
+    return row.Found ? row.Columns.front().second : CString();
+}
+
+int32_t MadeIndentCount(CDatabase& db, int32_t profileID)
+{
+    CString sql;
+    sql.Format("SELECT COUNT(*) AS N FROM IndentsRun WHERE [ProfileID] = %d", static_cast<int>(profileID));
+    const CAuditRow row = zenaudit::ReadRow(db, sql);
+    return row.Found ? static_cast<int32_t>(std::atol(row.Columns.front().second.GetString())) : 0;
+}
+
+CString RunText(int32_t runNumber)
+{
+    CString text;
+    text.Format("run %d", static_cast<int>(runNumber));
+    return text;
+}
+
+CString IndentsText(int32_t count)
+{
+    CString text;
+    text.Format("%d indents", static_cast<int>(count));
+    return text;
+}
+
 } // namespace
+
+CAuditEntry CZENDB_SampleProfileRun::DeletionEntry(CDatabase& db, int32_t profileID, int32_t runNumber,
+                                                   const CString& userSampleID)
+{
+    CAuditEntry entry;
+    entry.Action = zenaudit::kDelete;
+    entry.ObjectKind = "run";
+    entry.ObjectKey = profileID;
+    entry.ObjectIdentifier = userSampleID;
+    entry.OldValue = RunText(runNumber) + ", " + IndentsText(MadeIndentCount(db, profileID));
+    return entry;
+}
 
 CZENDB_SampleProfileRun::CZENDB_SampleProfileRun(CDatabase* database)
     : CZENDB_Object(database), ProfileID(-1), SampleID(-1), ProfileNr(-1), StagePosX(0.0),
@@ -110,8 +158,73 @@ CZENDB_MadeIndent& CZENDB_MadeIndent::operator=(const CZENDB_MadeIndent& other)
 
 bool CZENDB_SampleProfileRun::Save()
 {
+    if (Database == nullptr)
+        return false;
+    zendb_ops::CAuditTarget audit{"run", "SampleProfilesRun", "ProfileID", CString(), RunText(ProfileNr), {}};
+    try {
+        if (zenaudit::IsActive(Database))
+            audit.identifier = SampleIdentifierOf(*Database, SampleID);
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
     return zendb_ops::SaveByKey(*this, &CZENDB_SampleProfilesRunRecordset::m_ProfileRun,
-                                &CZENDB_SampleProfileRun::ProfileID);
+                                &CZENDB_SampleProfileRun::ProfileID, &audit);
+}
+
+bool CZENDB_SampleProfileRun::Delete()
+{
+    if (Database == nullptr)
+        return false;
+    try {
+        CTransaction transaction(*Database);
+        const CAuditEntry entry = DeletionEntry(*Database, ProfileID, ProfileNr, SampleIdentifierOf(*Database, SampleID));
+        {
+            CZENDB_IndentsRunRecordset indents(Database);
+            if (!zendb_ops::DeleteEveryRow(indents, MadeIndentsSql(ProfileID, "")))
+                return false;
+        }
+        CZENDB_SampleProfilesRunRecordset runs(Database);
+        if (!zendb_ops::OpenDynaset(runs, zendb_ops::KeySql(runs, ProfileID)) || runs.IsEOF())
+            return false;
+        runs.Delete();
+        runs.Close();
+        zenaudit::Write(Database, std::vector<CAuditEntry>{entry});
+        transaction.Commit();
+        return true;
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
+}
+
+bool CZENDB_SampleProfileRun::SaveMadeIndents(std::vector<CZENDB_MadeIndent>& indents,
+                                              const std::function<void(size_t)>& progress)
+{
+    if (Database == nullptr || ProfileID < 1)
+        return false;
+    try {
+        CTransaction transaction(*Database);
+        size_t done = 0;
+        for (CZENDB_MadeIndent& indent : indents) {
+            indent.Database = Database;
+            indent.ProfileID = ProfileID;
+            if (!indent.Save())
+                return false;
+            if (progress)
+                progress(++done);
+        }
+        zenaudit::Write(Database, zenaudit::kInsert, "run", ProfileID, SampleIdentifierOf(*Database, SampleID),
+                        "indents", CString(), IndentsText(static_cast<int32_t>(indents.size())));
+        transaction.Commit();
+        return true;
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
 }
 
 bool CZENDB_SampleProfileRun::Load(int32_t profileID)
@@ -122,8 +235,24 @@ bool CZENDB_SampleProfileRun::Load(int32_t profileID)
 
 bool CZENDB_SampleProfileRun::DeleteAllMadeIndents()
 {
-    return zendb_ops::DeleteAllRows<CZENDB_IndentsRunRecordset>(Database,
-                                                                MadeIndentsSql(ProfileID, ""));
+    if (Database == nullptr)
+        return false;
+    try {
+        CTransaction transaction(*Database);
+        const bool audited = zenaudit::IsActive(Database);
+        const int32_t count = audited ? MadeIndentCount(*Database, ProfileID) : 0;
+        if (!zendb_ops::DeleteAllRows<CZENDB_IndentsRunRecordset>(Database, MadeIndentsSql(ProfileID, "")))
+            return false;
+        if (audited && count > 0)
+            zenaudit::Write(Database, zenaudit::kDelete, "run", ProfileID, SampleIdentifierOf(*Database, SampleID),
+                            "indents", IndentsText(count), CString());
+        transaction.Commit();
+        return true;
+    } catch (CDBException& e) {
+        zendb_ops::ShowDatabaseError(e);
+        e.Delete();
+        return false;
+    }
 }
 
 bool CZENDB_SampleProfileRun::GetAllMadeIndents(CObList& indents, int byDistance)

@@ -15,6 +15,11 @@
 #include "framework/CString.h"
 
 #include <cstdint>
+#include <functional>
+#include <vector>
+
+struct CAuditEntry;
+class CZENDB_MadeIndent;
 
 class CZENDB_SampleProfileRun : public CZENDB_Object {
 public:
@@ -36,8 +41,24 @@ public:
     // Loads the run with that key; sets KeepConnection. false, with the object
     // unchanged, when not found.
     virtual bool Load(int32_t profileID);
-    // Deletes every made indent of this run.
+    // Deletes every made indent of this run (with one audit entry for them).
     virtual bool DeleteAllMadeIndents();
+    // Deletes the run's made indents and the run's row, all or none, with
+    // one audit entry for the run. false: no connection, the run has no row,
+    // or a database error (shown).
+    bool Delete();
+    // Saves the indents as made indents of this stored run (their ProfileID
+    // is set to the run's; new ones get their keys), all or none, with one
+    // audit entry for all of them. progress, when given, is called with the
+    // number saved so far after each. false: no connection, the run not
+    // stored, or a database error (shown; nothing of the call is kept).
+    bool SaveMadeIndents(std::vector<CZENDB_MadeIndent>& indents,
+                         const std::function<void(size_t)>& progress = {});
+    // The audit entry for the deletion of run profileID (number runNumber)
+    // with its made indents, as the sample's deletions write it. Database
+    // errors pass to the caller.
+    static CAuditEntry DeletionEntry(CDatabase& db, int32_t profileID, int32_t runNumber,
+                                     const CString& userSampleID);
     // Appends a new made indent (owned by the caller, KeepConnection set) for
     // every made indent of this run: byDistance non-zero orders them by
     // distance from the edge, then IndentID; zero by IndentID.

@@ -301,6 +301,7 @@ void RunDemo(const std::string& given)
                     std::vector<double> laneShift(static_cast<size_t>(pattern.lanes));
                     for (double& shift : laneShift)
                         shift = random.Normal(0.0, 0.015 * depth);
+                    std::vector<CZENDB_MadeIndent> indents;
                     for (int i = 0; i < pattern.indents; ++i) {
                         const double x = pattern.offset + i * pattern.spacing;
                         for (int lane = 0; lane < pattern.lanes; ++lane) {
@@ -321,11 +322,13 @@ void RunDemo(const std::string& given)
                             indent.ActualTypeOfIndentor = pattern.indentor;
                             indent.ActualTestload = pattern.load;
                             indent.Objective = pattern.load < 1000.0 ? "50x" : "20x";
-                            if (!indent.Save())
-                                throw CToolError(Tr("cannot store a demo indent"));
+                            indents.push_back(indent);
                             ++indentCount;
                         }
                     }
+                    // The run's indents together, with one audit entry.
+                    if (!run.SaveMadeIndents(indents))
+                        throw CToolError(Tr("cannot store a demo indent"));
                 }
             }
             progress.Update(static_cast<size_t>(n));

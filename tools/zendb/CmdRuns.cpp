@@ -119,7 +119,8 @@ void RunImport(const CImportArgs& args)
         throw CToolError(Tr("cannot store the profile run"));
 
     CProgressBar progress(Tr("importing"), csv.indents.size() > 200 ? csv.indents.size() : 0);
-    size_t done = 0;
+    std::vector<CZENDB_MadeIndent> indents;
+    indents.reserve(csv.indents.size());
     for (size_t i = 0; i < csv.indents.size(); ++i) {
         const CCsvIndent& row = csv.indents[i];
         CZENDB_MadeIndent indent(&db);
@@ -130,10 +131,11 @@ void RunImport(const CImportArgs& args)
         indent.D2 = row.d2;
         indent.ActualTypeOfIndentor = row.indentor;
         indent.ActualTestload = row.load;
-        if (!indent.Save())
-            throw CToolError(TrF("cannot store the indent of line %s", row.line));
-        progress.Update(++done);
+        indents.push_back(indent);
     }
+    // All indents with one audit entry for the run.
+    if (!run.SaveMadeIndents(indents, [&progress](size_t done) { progress.Update(done); }))
+        throw CToolError(Tr("cannot store the indents of the profile run"));
     sample->MeasuredDate = measured;
     sample->MeasuredBy = CString(session.ActingUser());
     if (!sample->Save())
@@ -198,15 +200,8 @@ void RunDelete(CSampleRef ref, std::optional<std::string> runText)
     for (const auto& run : LoadRuns(db, *sample)) {
         if (run->ProfileNr != number)
             continue;
-        CTransaction transaction(db);
-        if (!run->DeleteAllMadeIndents())
+        if (!run->Delete())
             throw CToolError(TrF("cannot delete the indents of run %s", number));
-        // The run row itself: the library deletes runs only sample by sample,
-        // so this one goes by its key.
-        CString sql;
-        sql.Format("DELETE FROM SampleProfilesRun WHERE ProfileID=%d", static_cast<int>(run->ProfileID));
-        db.ExecuteSQL(sql);
-        transaction.Commit();
         PrintLine(TrF("deleted run %s of %s", number, id));
         return;
     }

@@ -61,6 +61,9 @@ void AddGlobalOptions(CLI::App& app)
         ->check(CLI::IsMember({"table", "json", "csv"}))
         ->type_name("FORMAT");
     app.add_flag("-q,--quiet", options.quiet, Tr("No notes and no progress bar on stderr"));
+    app.add_option("--reason", options.reason,
+                   Tr("Reason for the changes of this command, recorded with each of them in the audit trail"))
+        ->type_name("TEXT");
 }
 
 std::string RoleName(int role)
@@ -471,6 +474,7 @@ CSession::CSession(EAccess access, ELogin login)
     if (!resolved.empty())
         m_path = resolved;
     m_user = user.empty() ? std::string() : ToStd(m_db.GetUserNameA());
+    m_db.SetAuditReason(CString(Options().reason));
     m_canWrite = m_db.CanUpdate() != FALSE;
     if (!m_db.GetVersion(m_major, m_minor))
         throw CToolError(TrF("cannot read the schema version of '%s'", m_path));

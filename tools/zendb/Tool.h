@@ -38,11 +38,12 @@ struct CGlobalOptions {
     std::string passwordFile;               // --password-file FILE; empty: none
     std::string format = "table";           // --format table|json|csv
     bool quiet = false;                     // --quiet: no notes, no progress
+    std::string reason;                     // --reason: recorded with every change in the audit trail
 };
 
 CGlobalOptions& Options();
 EOutputFormat OutputFormat();
-// Registers --db, --user, --password, --password-file, --format and --quiet on the app.
+// Registers --db, --user, --password, --password-file, --format, --quiet and --reason on the app.
 void AddGlobalOptions(CLI::App& app);
 
 // Roles of users as this tool names them; the library stores the integers.
@@ -319,6 +320,7 @@ void RegisterSampleCommands(CLI::App& app);
 void RegisterCatalogueCommands(CLI::App& app);
 void RegisterRunCommands(CLI::App& app);
 void RegisterReportCommands(CLI::App& app);
+void RegisterAuditCommands(CLI::App& app);
 void RegisterDemoCommand(CLI::App& app);
 void RegisterGuiCommand(CLI::App& app);
 void RegisterCopyCommand(CLI::App& app);

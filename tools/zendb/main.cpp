@@ -39,6 +39,7 @@ int main(int argc, char** argv)
     RegisterCatalogueCommands(app);
     RegisterRunCommands(app);
     RegisterReportCommands(app);
+    RegisterAuditCommands(app);
     RegisterDemoCommand(app);
     RegisterGuiCommand(app);
     KeepValuesVerbatim(app);

@@ -3,6 +3,7 @@
 // delete rows, list child rows, and show a database error to the operator.
 #pragma once
 
+#include "databaseobjects/AuditTrail.h"
 #include "framework/CObList.h"
 #include "framework/CString.h"
 #include "framework/Exceptions.h"
@@ -13,6 +14,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace zendb_ops {
 
@@ -38,26 +41,66 @@ CString KeySql(TSet& rs, const TKey& key)
     return sql;
 }
 
+// How a save or deletion of a record appears in the audit trail: its kind,
+// the table and key column to compare the stored row by, the identifier a
+// person knows it by, the text of an insert entry, and columns left out of
+// the comparison.
+struct CAuditTarget {
+    const char* kind;
+    const char* table;
+    const char* keyColumn;
+    CString identifier;
+    CString insertText;
+    std::vector<CString> skip;
+};
+
+// "SELECT * FROM <table> WHERE [<key column>] = <key>": the stored row that
+// the audit trail compares.
+inline CString AuditRowSql(const CAuditTarget& target, int32_t key)
+{
+    CString sql;
+    sql.Format("SELECT * FROM %s WHERE [%s] = %d", target.table, target.keyColumn, static_cast<int>(key));
+    return sql;
+}
+
 // Insert-or-update of a record whose key the database assigns (auto-number):
 // the row is updated when the record's key is positive and the key filter
 // finds it; otherwise a new row is added with the key column left to the
-// database, and the new key is read back into the record.
+// database, and the new key is read back into the record. With an audit
+// target (and a trail in the file) the write and its audit entries form one
+// transaction: one entry for an insert, one per changed column for an update.
 // false: no connection, the open was refused, or a database error (shown).
 template <class TSet, class TRecord>
-bool SaveByKey(TRecord& record, TRecord TSet::*bound, int32_t TRecord::*key)
+bool SaveByKey(TRecord& record, TRecord TSet::*bound, int32_t TRecord::*key,
+               const CAuditTarget* audit = nullptr)
 {
     if (record.Database == nullptr)
         return false;
     try {
+        const bool audited = audit != nullptr && zenaudit::IsActive(record.Database);
+        // Before the recordset, so that the recordset is closed before a rollback.
+        std::optional<CTransaction> transaction;
+        if (audited)
+            transaction.emplace(*record.Database);
         TSet rs(record.Database);
         if (!OpenDynaset(rs, KeySql(rs, record.*key)))
             return false;
         TRecord& row = rs.*bound;
         if (record.*key > 0 && !rs.IsEOF()) {
+            const CAuditRow before =
+                audited ? zenaudit::ReadRow(*record.Database, AuditRowSql(*audit, record.*key)) : CAuditRow();
             rs.Edit();
             row.KeepKey = false;
             row = record;
             rs.Update();
+            if (audited) {
+                std::vector<CString> skip = audit->skip;
+                skip.emplace_back(audit->keyColumn);
+                zenaudit::Write(record.Database,
+                                zenaudit::Changes(audit->kind, record.*key, audit->identifier, before,
+                                                  zenaudit::ReadRow(*record.Database, AuditRowSql(*audit, record.*key)),
+                                                  skip));
+            }
         } else {
             rs.AddNew();
             // The row's key stays as AddNew left it, so it is not written.
@@ -69,8 +112,13 @@ bool SaveByKey(TRecord& record, TRecord TSet::*bound, int32_t TRecord::*key)
             if (rs.IsEOF())
                 return false;
             record.*key = row.*key;
+            if (audited)
+                zenaudit::Write(record.Database, zenaudit::kInsert, audit->kind, record.*key, audit->identifier,
+                                CString(), CString(), audit->insertText);
         }
         rs.Close();
+        if (transaction)
+            transaction->Commit();
         return true;
     } catch (CDBException& e) {
         ShowDatabaseError(e);
@@ -107,12 +155,16 @@ bool LoadByKey(TRecord& record, TRecord TSet::*bound, int32_t TRecord::*key, int
 
 // Sets the Deleted mark of the row that the key filter finds; true when a row
 // was marked. The record itself is not changed.
+// With an audit target the mark and its deletion entry form one transaction.
 template <class TSet, class TRecord>
-bool MarkDeletedByKey(TRecord& record, TRecord TSet::*bound, int32_t key)
+bool MarkDeletedByKey(TRecord& record, TRecord TSet::*bound, int32_t key, const CAuditTarget* audit = nullptr)
 {
     if (record.Database == nullptr)
         return false;
     try {
+        std::optional<CTransaction> transaction;
+        if (audit != nullptr && zenaudit::IsActive(record.Database))
+            transaction.emplace(*record.Database);
         TSet rs(record.Database);
         bool marked = false;
         if (OpenDynaset(rs, KeySql(rs, key)) && !rs.IsEOF()) {
@@ -122,6 +174,10 @@ bool MarkDeletedByKey(TRecord& record, TRecord TSet::*bound, int32_t key)
             marked = true;
         }
         rs.Close();
+        if (marked && transaction)
+            zenaudit::Write(record.Database, zenaudit::kDelete, audit->kind, key, audit->identifier);
+        if (transaction)
+            transaction->Commit();
         return marked;
     } catch (CDBException& e) {
         ShowDatabaseError(e);

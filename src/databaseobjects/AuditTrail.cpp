@@ -1,0 +1,492 @@
+// Writing, reading and checking the audit trail. Entries go in with plain
+// statements on the caller's connection inside a CTransaction, so they are
+// committed or rolled back together with the change they describe; the
+// previous hash is read under the write lock that BEGIN IMMEDIATE takes, so
+// two writers cannot both chain onto the same entry.
+#include "databaseobjects/AuditTrail.h"
+
+#include "companions/AuditSeal.h"
+#include "framework/Exceptions.h"
+#include "framework/sql/Database.h"
+#include "framework/sql/FieldInfo.h"
+#include "framework/sql/Recordset.h"
+#include "framework/sql/SqlText.h"
+#include "framework/sql/Transaction.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <unistd.h>
+
+namespace zenaudit {
+
+namespace {
+
+// Stored texts are cut to the width of their column (at a UTF-8 character
+// boundary), before hashing, so the hash covers exactly what is stored.
+constexpr int kTextWidth = 255;
+
+CString Cut(const CString& text, int width = kTextWidth)
+{
+    if (text.GetLength() <= width)
+        return text;
+    int end = width;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.Left(end);
+}
+
+CString Number(int64_t value)
+{
+    CString text;
+    text.Format("%lld", static_cast<long long>(value));
+    return text;
+}
+
+CString NowUtc()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", &utc);
+    return CString(text);
+}
+
+CString HostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof(name) - 1) != 0)
+        return CString();
+    return CString(name);
+}
+
+std::vector<CString> HashedParts(const CAuditEntry& e)
+{
+    return {Number(e.EntryID), e.Time,          e.Station,          e.UserName,  e.Action,
+            e.ObjectKind,      Number(e.ObjectKey), e.ObjectIdentifier, e.FieldName, e.OldValue,
+            e.NewValue,        e.Reason,        e.PreviousHash};
+}
+
+struct CHead {
+    int32_t Entries = 0;
+    int32_t LastEntryID = 0;
+    CString LastHash;
+    CString Seal;
+};
+
+CString HeadSeal(const CAuditSealer& sealer, int32_t entries, int32_t lastEntryID, const CString& lastHash)
+{
+    return sealer.Seal({"AuditTrailHead", Number(entries), Number(lastEntryID), lastHash});
+}
+
+CString Text(CRecordset& rs, const char* column)
+{
+    CString value;
+    rs.GetFieldValue(column, value);
+    return value;
+}
+
+int32_t Integer(CRecordset& rs, const char* column)
+{
+    return static_cast<int32_t>(std::atol(Text(rs, column).GetString()));
+}
+
+// The head row; false when the table holds none.
+bool ReadHead(CDatabase& db, CHead& head)
+{
+    CRecordset rs(&db);
+    rs.Open(CRecordset::forwardOnly, "SELECT [Entries], [LastEntryID], [LastHash], [Seal] FROM AuditTrailHead",
+            CRecordset::readOnly);
+    const bool found = !rs.IsEOF();
+    if (found) {
+        head.Entries = Integer(rs, "Entries");
+        head.LastEntryID = Integer(rs, "LastEntryID");
+        head.LastHash = Text(rs, "LastHash");
+        head.Seal = Text(rs, "Seal");
+    }
+    rs.Close();
+    return found;
+}
+
+int32_t MaxEntryID(CDatabase& db)
+{
+    CRecordset rs(&db);
+    rs.Open(CRecordset::forwardOnly, "SELECT MAX([EntryID]) AS LastID FROM AuditTrail", CRecordset::readOnly);
+    const int32_t last = rs.IsEOF() ? 0 : Integer(rs, "LastID");
+    rs.Close();
+    return last;
+}
+
+void Insert(CDatabase& db, const CAuditEntry& e)
+{
+    CString sql;
+    sql.Format("INSERT INTO AuditTrail ([EntryID], [EntryTime], [Station], [UserName], [Action], [ObjectKind], "
+               "[ObjectKey], [ObjectIdentifier], [FieldName], [OldValue], [NewValue], [Reason], [PreviousHash], "
+               "[Hash]) VALUES (%d, '%s', '%s', '%s', '%s', '%s', %d, '%s', '%s', '%s', '%s', '%s', '%s', '%s')",
+               static_cast<int>(e.EntryID), SqlQuote(e.Time).GetString(), SqlQuote(e.Station).GetString(),
+               SqlQuote(e.UserName).GetString(), SqlQuote(e.Action).GetString(), SqlQuote(e.ObjectKind).GetString(),
+               static_cast<int>(e.ObjectKey), SqlQuote(e.ObjectIdentifier).GetString(),
+               SqlQuote(e.FieldName).GetString(), SqlQuote(e.OldValue).GetString(),
+               SqlQuote(e.NewValue).GetString(), SqlQuote(e.Reason).GetString(),
+               SqlQuote(e.PreviousHash).GetString(), SqlQuote(e.Hash).GetString());
+    db.ExecuteSQL(sql);
+}
+
+void WriteHead(CDatabase& db, const CAuditSealer& sealer, int32_t entries, int32_t lastEntryID,
+               const CString& lastHash)
+{
+    CString sql;
+    sql.Format("UPDATE AuditTrailHead SET [Entries] = %d, [LastEntryID] = %d, [LastHash] = '%s', [Seal] = '%s'",
+               static_cast<int>(entries), static_cast<int>(lastEntryID), SqlQuote(lastHash).GetString(),
+               HeadSeal(sealer, entries, lastEntryID, lastHash).GetString());
+    db.ExecuteSQL(sql);
+}
+
+CAuditEntry ReadEntry(CRecordset& rs)
+{
+    CAuditEntry e;
+    e.EntryID = Integer(rs, "EntryID");
+    e.Time = Text(rs, "EntryTime");
+    e.Station = Text(rs, "Station");
+    e.UserName = Text(rs, "UserName");
+    e.Action = Text(rs, "Action");
+    e.ObjectKind = Text(rs, "ObjectKind");
+    e.ObjectKey = Integer(rs, "ObjectKey");
+    e.ObjectIdentifier = Text(rs, "ObjectIdentifier");
+    e.FieldName = Text(rs, "FieldName");
+    e.OldValue = Text(rs, "OldValue");
+    e.NewValue = Text(rs, "NewValue");
+    e.Reason = Text(rs, "Reason");
+    e.PreviousHash = Text(rs, "PreviousHash");
+    e.Hash = Text(rs, "Hash");
+    return e;
+}
+
+constexpr const char* kSelectEntries =
+    "SELECT [EntryID], [EntryTime], [Station], [UserName], [Action], [ObjectKind], [ObjectKey], "
+    "[ObjectIdentifier], [FieldName], [OldValue], [NewValue], [Reason], [PreviousHash], [Hash] FROM AuditTrail";
+
+bool Contains(const std::vector<CString>& names, const CString& name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// A stored value as the trail shows it: numbers in full, flags 0 or 1, dates
+// "YYYY-MM-DD HH:MM:SS", NULL as an empty text.
+CString DisplayText(const CDBVariant& value)
+{
+    CString text;
+    switch (value.m_dwType) {
+    case DBVT_BOOL:
+        text = value.m_boolVal != FALSE ? "1" : "0";
+        break;
+    case DBVT_UCHAR:
+        text.Format("%d", static_cast<int>(value.m_chVal));
+        break;
+    case DBVT_SHORT:
+        text.Format("%d", static_cast<int>(value.m_iVal));
+        break;
+    case DBVT_LONG:
+        text.Format("%d", static_cast<int>(value.m_lVal));
+        break;
+    case DBVT_SINGLE:
+        text.Format("%.9g", static_cast<double>(value.m_fltVal));
+        break;
+    case DBVT_DOUBLE:
+        text.Format("%.17g", value.m_dblVal);
+        break;
+    case DBVT_DATE: {
+        const TIMESTAMP_STRUCT& d = *value.m_pdate;
+        text.Format("%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute, d.second);
+        break;
+    }
+    case DBVT_STRING:
+    case DBVT_ASTRING:
+    case DBVT_WSTRING:
+        text = *value.m_pstring;
+        break;
+    default:
+        break;
+    }
+    return text;
+}
+
+// True when the statement returns no row.
+bool NoRows(CDatabase& db, const char* sql)
+{
+    CRecordset rs(&db);
+    rs.Open(CRecordset::forwardOnly, sql, CRecordset::readOnly);
+    const bool empty = rs.IsEOF();
+    rs.Close();
+    return empty;
+}
+
+} // namespace
+
+bool HasTables(CDatabase& db)
+{
+    // The server engine's catalogue first: there a failed statement would
+    // spoil the caller's transaction, while the file engine merely reports
+    // that it has no such catalogue and is asked its own way.
+    try {
+        return !NoRows(db, "SELECT table_name FROM information_schema.tables "
+                           "WHERE lower(table_name) = 'audittrailhead'");
+    } catch (CDBException& e) {
+        e.Delete();
+    }
+    return !NoRows(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'AuditTrailHead'");
+}
+
+void CreateTables(CDatabase& db)
+{
+    CTransaction transaction(db);
+    db.ExecuteSQL("CREATE TABLE AuditTrail ([EntryID] INTEGER PRIMARY KEY AUTOINCREMENT, [EntryTime] VARCHAR(20), "
+                  "[Station] VARCHAR(255), [UserName] VARCHAR(255), [Action] VARCHAR(50), [ObjectKind] VARCHAR(50), "
+                  "[ObjectKey] INTEGER, [ObjectIdentifier] VARCHAR(255), [FieldName] VARCHAR(100), "
+                  "[OldValue] VARCHAR(255), [NewValue] VARCHAR(255), [Reason] VARCHAR(255), "
+                  "[PreviousHash] VARCHAR(64), [Hash] VARCHAR(64))");
+    db.ExecuteSQL("CREATE TABLE AuditTrailHead ([Entries] INTEGER, [LastEntryID] INTEGER, [LastHash] VARCHAR(64), "
+                  "[Seal] VARCHAR(64))");
+    CString sql;
+    sql.Format("INSERT INTO AuditTrailHead ([Entries], [LastEntryID], [LastHash], [Seal]) VALUES (0, 0, '', '%s')",
+               HeadSeal(CAuditSealer(), 0, 0, CString()).GetString());
+    db.ExecuteSQL(sql);
+    transaction.Commit();
+}
+
+bool IsActive(CDatabase* db)
+{
+    auto* session = dynamic_cast<CAuditSession*>(db);
+    return session != nullptr && session->IsAuditTrailPresent();
+}
+
+void Write(CDatabase* db, const std::vector<CAuditEntry>& entries)
+{
+    if (entries.empty() || !IsActive(db))
+        return;
+    auto* session = dynamic_cast<CAuditSession*>(db);
+    const CString time = NowUtc();
+    const CString station = Cut(HostName());
+    const CString user = Cut(session->GetAuditUserName());
+    const CString reason = Cut(session->GetAuditReason());
+
+    const CAuditSealer& sealer = session->GetAuditSealer();
+    CTransaction transaction(*db);
+    CHead head;
+    if (!ReadHead(*db, head))
+        AfxThrowDBException("The audit trail has lost its head row; no entry can be chained.");
+    int32_t id = std::max(MaxEntryID(*db), head.LastEntryID);
+    int32_t count = head.Entries;
+    CString previous = head.LastHash;
+    for (const CAuditEntry& given : entries) {
+        CAuditEntry e;
+        e.EntryID = ++id;
+        e.Time = time;
+        e.Station = station;
+        e.UserName = given.UserName.IsEmpty() ? user : Cut(given.UserName);
+        e.Action = Cut(given.Action, 50);
+        e.ObjectKind = Cut(given.ObjectKind, 50);
+        e.ObjectKey = given.ObjectKey;
+        e.ObjectIdentifier = Cut(given.ObjectIdentifier);
+        e.FieldName = Cut(given.FieldName, 100);
+        e.OldValue = Cut(given.OldValue);
+        e.NewValue = Cut(given.NewValue);
+        e.Reason = reason;
+        e.PreviousHash = previous;
+        e.Hash = sealer.Seal(HashedParts(e));
+        Insert(*db, e);
+        previous = e.Hash;
+        ++count;
+    }
+    WriteHead(*db, sealer, count, id, previous);
+    transaction.Commit();
+}
+
+void Write(CDatabase* db, const char* action, const char* kind, int32_t key, const CString& identifier,
+           const CString& field, const CString& oldValue, const CString& newValue)
+{
+    CAuditEntry e;
+    e.Action = action;
+    e.ObjectKind = kind;
+    e.ObjectKey = key;
+    e.ObjectIdentifier = identifier;
+    e.FieldName = field;
+    e.OldValue = oldValue;
+    e.NewValue = newValue;
+    Write(db, std::vector<CAuditEntry>{e});
+}
+
+CAuditRow ReadRow(CDatabase& db, const CString& sql)
+{
+    CAuditRow row;
+    CRecordset rs(&db);
+    rs.Open(CRecordset::forwardOnly, sql.GetString(), CRecordset::readOnly);
+    if (!rs.IsEOF()) {
+        row.Found = true;
+        const short count = rs.GetODBCFieldCount();
+        for (short i = 0; i < count; ++i) {
+            CODBCFieldInfo info;
+            rs.GetODBCFieldInfo(i, info);
+            CDBVariant value;
+            rs.GetFieldValue(i, value);
+            if (value.m_dwType == DBVT_BINARY) {
+                const CByteArray& bytes = *value.m_pbinary;
+                CString size;
+                size.Format("%d bytes", static_cast<int>(bytes.GetSize()));
+                row.Columns.emplace_back(info.m_strName, size);
+                row.BinaryContent.emplace_back(
+                    info.m_strName,
+                    CString(reinterpret_cast<const char*>(bytes.GetData()), static_cast<int>(bytes.GetSize())));
+                continue;
+            }
+            row.Columns.emplace_back(info.m_strName, DisplayText(value));
+        }
+    }
+    rs.Close();
+    return row;
+}
+
+std::vector<CAuditEntry> Changes(const char* kind, int32_t key, const CString& identifier, const CAuditRow& before,
+                                 const CAuditRow& after, const std::vector<CString>& skip,
+                                 const std::vector<CString>& secret, const CString& signColumn)
+{
+    std::vector<CAuditEntry> entries;
+    for (const auto& [name, newText] : after.Columns) {
+        if (Contains(skip, name))
+            continue;
+        const auto old = std::find_if(before.Columns.begin(), before.Columns.end(),
+                                      [&](const auto& column) { return column.first == name; });
+        const CString oldText = old != before.Columns.end() ? old->second : CString();
+        bool changed = oldText != newText;
+        bool binary = false;
+        for (const auto& [binaryName, newBytes] : after.BinaryContent) {
+            if (binaryName != name)
+                continue;
+            binary = true;
+            const auto oldBytes = std::find_if(before.BinaryContent.begin(), before.BinaryContent.end(),
+                                               [&](const auto& column) { return column.first == name; });
+            changed = oldBytes == before.BinaryContent.end() || oldBytes->second != newBytes;
+        }
+        if (!changed)
+            continue;
+        CAuditEntry e;
+        e.Action = kChange;
+        e.ObjectKind = kind;
+        e.ObjectKey = key;
+        e.ObjectIdentifier = identifier;
+        e.FieldName = name;
+        if (Contains(secret, name)) {
+            e.NewValue = kPasswordChanged;
+        } else if (binary) {
+            e.OldValue = oldText;
+            CString text;
+            text.Format("%s changed, %s", name.GetString(), newText.GetString());
+            e.NewValue = text;
+        } else {
+            e.OldValue = oldText;
+            e.NewValue = newText;
+            if (!signColumn.IsEmpty() && name == signColumn && newText != "0" && newText != "" &&
+                (oldText == "0" || oldText.IsEmpty()))
+                e.Action = kSign;
+        }
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+CAuditVerifyResult Verify(CDatabase& db)
+{
+    CAuditVerifyResult result;
+    if (!HasTables(db))
+        return result;
+    const CAuditSealer sealer;
+    CRecordset rs(&db);
+    CString sql;
+    sql.Format("%s ORDER BY [EntryID]", kSelectEntries);
+    rs.Open(CRecordset::forwardOnly, sql.GetString(), CRecordset::readOnly);
+    CString previous;
+    int32_t lastID = 0;
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        const CAuditEntry e = ReadEntry(rs);
+        ++result.Entries;
+        if (e.PreviousHash != previous) {
+            result.Intact = false;
+            result.BrokenEntryID = e.EntryID;
+            result.Problem.Format("Entry %d does not follow the entry before it: an entry was removed or "
+                                  "inserted before it.",
+                                  static_cast<int>(e.EntryID));
+            break;
+        }
+        if (sealer.Seal(HashedParts(e)) != e.Hash) {
+            result.Intact = false;
+            result.BrokenEntryID = e.EntryID;
+            result.Problem.Format("Entry %d was altered or inserted afterwards: its hash does not match its content.",
+                                  static_cast<int>(e.EntryID));
+            break;
+        }
+        previous = e.Hash;
+        lastID = e.EntryID;
+    }
+    rs.Close();
+    if (!result.Intact)
+        return result;
+    CHead head;
+    if (!ReadHead(db, head) || HeadSeal(sealer, head.Entries, head.LastEntryID, head.LastHash) != head.Seal) {
+        result.Intact = false;
+        result.Problem = "The head of the audit trail is missing or was altered.";
+        return result;
+    }
+    if (head.Entries != result.Entries || head.LastHash != previous || head.LastEntryID != lastID) {
+        result.Intact = false;
+        if (head.Entries > result.Entries)
+            result.Problem.Format("The last %d entries of the audit trail are missing (after entry %d).",
+                                  static_cast<int>(head.Entries - result.Entries), static_cast<int>(lastID));
+        else
+            result.Problem = "The audit trail does not end where its head says.";
+    }
+    return result;
+}
+
+std::vector<CAuditEntry> List(CDatabase& db, const CAuditFilter& filter)
+{
+    std::vector<CAuditEntry> entries;
+    if (!HasTables(db))
+        return entries;
+    CString where;
+    auto add = [&where](const CString& condition) {
+        where += where.IsEmpty() ? " WHERE " : " AND ";
+        where += condition;
+    };
+    CString condition;
+    if (!filter.ObjectIdentifier.IsEmpty()) {
+        condition.Format("[ObjectKind] IN ('sample', 'run') AND [ObjectIdentifier] = '%s'",
+                         SqlQuote(filter.ObjectIdentifier).GetString());
+        add(condition);
+    }
+    if (!filter.UserName.IsEmpty()) {
+        condition.Format("([UserName] = '%s' OR ([ObjectKind] = 'user' AND [ObjectIdentifier] = '%s'))",
+                         SqlQuote(filter.UserName).GetString(), SqlQuote(filter.UserName).GetString());
+        add(condition);
+    }
+    if (!filter.From.IsEmpty()) {
+        condition.Format("[EntryTime] >= '%s'", SqlQuote(filter.From).GetString());
+        add(condition);
+    }
+    if (!filter.To.IsEmpty()) {
+        // A bare date takes in the whole day.
+        const CString to = filter.To.GetLength() == 10 ? filter.To + " 23:59:59" : filter.To;
+        condition.Format("[EntryTime] <= '%s'", SqlQuote(to).GetString());
+        add(condition);
+    }
+    CString sql;
+    sql.Format("%s%s ORDER BY [EntryID]", kSelectEntries, where.GetString());
+    CRecordset rs(&db);
+    rs.Open(CRecordset::forwardOnly, sql.GetString(), CRecordset::readOnly);
+    for (; !rs.IsEOF(); rs.MoveNext())
+        entries.push_back(ReadEntry(rs));
+    rs.Close();
+    return entries;
+}
+
+} // namespace zenaudit
