@@ -140,6 +140,7 @@ int CZENDatabase::UpgradeToCurrentVersion()
             return 0;
     }
     AddUniqueSampleIDIndexWhenPossible();
+    AddLoginFailuresTableWhenMissing();
     return 1;
 }
 
