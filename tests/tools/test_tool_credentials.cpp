@@ -27,7 +27,7 @@ mode_t ModeOf(const std::string& path)
     return info.st_mode & 07777;
 }
 
-// The values of one column of a query on a database file.
+// The values of the column V of a query on a database file.
 std::vector<std::string> Column(const std::string& path, const std::string& sql)
 {
     CDatabase db;
@@ -37,7 +37,7 @@ std::vector<std::string> Column(const std::string& path, const std::string& sql)
     std::vector<std::string> values;
     while (!rs.IsEOF()) {
         CString value;
-        rs.GetFieldValue(static_cast<short>(0), value);
+        rs.GetFieldValue("V", value);
         values.push_back(value.Str());
         rs.MoveNext();
     }
@@ -72,10 +72,10 @@ TEST(ToolCredentials, InitMakesAPrivateStationKeyNamedInItsConfiguration)
 
     // The stored name does not decode with the built-in key (this process
     // has no key configured); the password is a hash and appears nowhere.
-    const auto names = Column(db, "SELECT Field0 FROM Table1");
+    const auto names = Column(db, "SELECT Field0 AS V FROM Table1");
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(Obvra_decode(names[0].c_str()).IsEmpty());
-    EXPECT_EQ(Column(db, "SELECT Field1 FROM Table1")[0].rfind("$argon2id$", 0), 0u);
+    EXPECT_EQ(Column(db, "SELECT Field1 AS V FROM Table1")[0].rfind("$argon2id$", 0), 0u);
     EXPECT_EQ(ReadFileText(db).find("Kx9-secret"), std::string::npos);
 
     // The station's own configuration logs in without --db.
@@ -123,10 +123,10 @@ TEST(ToolCredentials, OldEncodingLogsInAndIsStoredAsHashAfterwards)
                        old + "', 1)"});
     const CRun wrong = RunZendb({"--db", db, "--user", "olga", "info"}, {{"ZEN_PASSWORD", "Old-pw"}});
     EXPECT_EQ(wrong.status, 1);
-    EXPECT_EQ(Column(db, "SELECT Field1 FROM Table1"), std::vector<std::string>{old});
+    EXPECT_EQ(Column(db, "SELECT Field1 AS V FROM Table1"), std::vector<std::string>{old});
     const CRun right = RunZendb({"--db", db, "--user", "olga", "info"}, {{"ZEN_PASSWORD", "old-pw"}});
     EXPECT_EQ(right.status, 0) << right.err;
-    EXPECT_EQ(Column(db, "SELECT Field1 FROM Table1")[0].rfind("$argon2id$", 0), 0u);
+    EXPECT_EQ(Column(db, "SELECT Field1 AS V FROM Table1")[0].rfind("$argon2id$", 0), 0u);
     const CRun again = RunZendb({"--db", db, "--user", "olga", "info"}, {{"ZEN_PASSWORD", "old-pw"}});
     EXPECT_EQ(again.status, 0) << again.err;
 }
@@ -143,7 +143,7 @@ protected:
     {
         return Zendb({"--user", user, "info"}, {{"ZEN_PASSWORD", password}});
     }
-    std::vector<std::string> Counts() { return Column(m_db, "SELECT Failures FROM LoginFailures"); }
+    std::vector<std::string> Counts() { return Column(m_db, "SELECT Failures AS V FROM LoginFailures"); }
 };
 
 TEST_F(ToolThrottle, FailuresCountAcrossProcessesAndTheSixthTryWaits)
@@ -159,7 +159,7 @@ TEST_F(ToolThrottle, FailuresCountAcrossProcessesAndTheSixthTryWaits)
     EXPECT_NE(sixth.err.find("zendb: 5 failed logins of 'pat': waiting 1 s before this try"), std::string::npos)
         << sixth.err;
     EXPECT_EQ(Counts(), std::vector<std::string>{"6"});
-    EXPECT_EQ(Column(m_db, "SELECT COUNT(*) FROM LoginFailures WHERE LastFailure > 0"),
+    EXPECT_EQ(Column(m_db, "SELECT COUNT(*) AS V FROM LoginFailures WHERE LastFailure > 0"),
               std::vector<std::string>{"1"});
 
     const CRun right = Login("pat", "right-pw");

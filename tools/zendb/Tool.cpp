@@ -293,9 +293,18 @@ void WritePrivateFile(const std::string& path, const std::string& text)
     }
 }
 
+namespace {
+mode_t g_callerUmask = 022;
+} // namespace
+
 void ApplyFileCreationMask()
 {
-    umask(ConfiguredGroup() ? 027 : 077);
+    g_callerUmask = umask(ConfiguredGroup() ? 027 : 077);
+}
+
+mode_t CallerUmask()
+{
+    return g_callerUmask;
 }
 
 void ApplyConfiguredGroup(const std::string& path)

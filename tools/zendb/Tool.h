@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include <memory>
+#include <sys/types.h>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -181,7 +182,10 @@ void WritePrivateFile(const std::string& path, const std::string& text);
 // Files and folders the tool creates are for their owner only (umask 077),
 // or also readable by the group when the configuration names one ([Security]
 // Group): umask 027. Called once when zendb starts.
+// Reports and other files meant for people outside the station keep the
+// caller's umask: CallerUmask is the one zendb was started with.
 void ApplyFileCreationMask();
+mode_t CallerUmask();
 // Gives the file or folder the configured group ([Security] Group) when there
 // is one and the user may (a member of it, or root); a warning otherwise.
 void ApplyConfiguredGroup(const std::string& path);
