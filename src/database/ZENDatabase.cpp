@@ -419,10 +419,7 @@ bool CZENDatabase::TryLogin()
         SpendPasswordCheckTime(m_strPassword);
     if (renew)
         RenewStoredPassword(rowName, rowPassword);
-    // A failed try with the empty password is not counted: the session
-    // makes one on its own before it asks (a name given without password).
-    if (loggedIn || !m_strPassword.IsEmpty())
-        RecordLoginOutcome(storedName, loggedIn);
+    RecordLoginOutcome(storedName, loggedIn);
     return loggedIn;
 }
 

@@ -110,8 +110,13 @@ void CZENDatabase::WaitWhileLoginThrottled(const CString& storedName) noexcept
 
 void CZENDatabase::RecordLoginOutcome(const CString& storedName, bool succeeded) noexcept
 {
-    // The audit trail records each login try here: m_strUserName, succeeded,
-    // and the failure count written below.
+    // The audit trail records each login try here: m_strUserName and
+    // succeeded, before anything below may return.
+
+    // A failed try with the empty password is not counted: the session makes
+    // one on its own before it asks (a name given without a password).
+    if (!succeeded && m_strPassword.IsEmpty())
+        return;
     if (storedName.IsEmpty() || !SafeInSql(storedName))
         return;
     try {

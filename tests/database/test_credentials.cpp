@@ -174,6 +174,17 @@ TEST_F(Credentials, FiveFailuresMakeTheNextTryWaitAndSuccessResets)
     EXPECT_EQ(last, std::vector<std::string>{"0"});
 }
 
+TEST_F(Credentials, TriesWithTheEmptyPasswordAreNotCounted)
+{
+    AddUser("hans", "pw");
+    // A name without password: the quiet try, then the dialog (cancelled).
+    EXPECT_EQ(TryLogin("hans", ""), 0);
+    m_host.Reset();
+    EXPECT_TRUE(FailureCounts().empty());
+    EXPECT_EQ(TryLogin("hans", "bad"), 0);
+    EXPECT_EQ(FailureCounts(), std::vector<std::string>{"1"});
+}
+
 TEST_F(Credentials, UnknownNamesAreCountedAndWaitAlike)
 {
     for (int n = 1; n <= 5; ++n)
