@@ -13,6 +13,7 @@
 #include "framework/Exceptions.h"
 #include "framework/sql/ConnectString.h"
 #include "framework/sql/Database.h"
+#include "framework/sql/Recordset.h"
 #include "framework/sql/SqlText.h"
 #include "framework/sql/Transaction.h"
 
@@ -413,6 +414,51 @@ BOOL ZenCreateDatabaseFile(const char* path, int schemaVersionMajor, int schemaV
         text.Format("Failed to create the tables of '%s': %s", path, e.what());
     }
     std::filesystem::remove(path, ec);
+    SetError(error, text);
+    return FALSE;
+}
+
+BOOL ZenCreateDatabaseSchema(const char* connectString, int schemaVersionMajor, int schemaVersionMinor,
+                             CString* error)
+{
+    CString text;
+    if (schemaVersionMajor != 1 || schemaVersionMinor < kOldestMinor || schemaVersionMinor > kCurrentMinor) {
+        text.Format("Schema version %d.%d cannot be created; versions 1.%d to 1.%d can.", schemaVersionMajor,
+                    schemaVersionMinor, kOldestMinor, kCurrentMinor);
+        SetError(error, text);
+        return FALSE;
+    }
+    const CString shown = MaskConnectPassword(connectString ? connectString : "");
+    try {
+        CDatabase db;
+        db.OpenEx(connectString, CDatabase::noOdbcDialog);
+        bool hasVersionTable = true;
+        try {
+            CRecordset probe(&db);
+            probe.Open(CRecordset::forwardOnly, "SELECT COUNT(*) AS N FROM SystemTable", CRecordset::readOnly);
+        } catch (const CDBException&) {
+            hasVersionTable = false;
+        }
+        if (hasVersionTable) {
+            text.Format("The database '%s' holds a station database already; it is not overwritten.",
+                        shown.GetString());
+            SetError(error, text);
+            return FALSE;
+        }
+        {
+            CTransaction transaction(db);
+            FillSchema(db, schemaVersionMajor, schemaVersionMinor);
+            transaction.Commit();
+        }
+        db.Close();
+        return TRUE;
+    } catch (const CDBException& e) {
+        text.Format("Failed to create the tables of '%s': %s", shown.GetString(), e.m_strError.GetString());
+    } catch (const CException& e) {
+        text.Format("Failed to create the tables of '%s': %s", shown.GetString(), e.GetMessageText().GetString());
+    } catch (const std::exception& e) {
+        text.Format("Failed to create the tables of '%s': %s", shown.GetString(), e.what());
+    }
     SetError(error, text);
     return FALSE;
 }

@@ -22,3 +22,12 @@
 // reason in *error (when given), and no file is left behind.
 BOOL ZenCreateDatabaseFile(const char* path, int schemaVersionMajor = 1, int schemaVersionMinor = 9,
                            CString* error = nullptr);
+
+// The same tables, rows and indexes as ZenCreateDatabaseFile, made in the
+// existing database that connectString names (CDatabase::OpenEx's forms; a
+// PostgreSQL server database above all), in one transaction. Refuses a
+// database that holds a version table already. Returns TRUE when done;
+// otherwise FALSE with the reason in *error (when given; a password of the
+// connection string is never shown) and nothing of the schema left behind.
+BOOL ZenCreateDatabaseSchema(const char* connectString, int schemaVersionMajor = 1, int schemaVersionMinor = 9,
+                             CString* error = nullptr);

@@ -166,7 +166,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
     m_strDatabaseName = path;
     CString connect;
     connect.Format("Driver={Microsoft Access Driver (*.mdb)};Dbq=%s;", FormatConnectStringValue(path).GetString());
-    ZEN_LOG_EVENT(kModule, kOpenDatabase, "Connection string:%s", connect.GetString());
+    ZEN_LOG_EVENT(kModule, kOpenDatabase, "Connection string:%s", MaskConnectPassword(connect).GetString());
 
     m_strUserName = strUserName;
     m_strPassword = strPassword;
@@ -184,10 +184,10 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
     try {
         if (!OpenEx(connect, CDatabase::noOdbcDialog)) {
             ZEN_LOG_EVENT(kModule, kOpenDatabase, "Failed to open database with connection string '%s'",
-                          connect.GetString());
+                          MaskConnectPassword(connect).GetString());
             strErrorMessage.Format(ZenTranslate(kZenTextDomain, "message",
                                                 "Failed to open Access Database using connection string '%s'"),
-                                   connect.GetString());
+                                   MaskConnectPassword(connect).GetString());
             AfxMessageBox(strErrorMessage, MB_OK);
             return 0;
         }

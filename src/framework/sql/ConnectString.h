@@ -11,3 +11,9 @@
 // '=', and for one that begins or ends with a blank (unbraced values are
 // trimmed). Example: "Dbq=" + FormatConnectStringValue(path) + ";".
 CString FormatConnectStringValue(const char* value);
+
+// connect with every password in it replaced by "***": the value of
+// password= / PWD= (quoted, braced or plain) and the password of a URI's
+// "user:password@". What the library logs or reports of a connection string
+// goes through this; the rest of the text is kept as it stands.
+CString MaskConnectPassword(const CString& connect);

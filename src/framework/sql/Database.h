@@ -49,8 +49,11 @@ public:
     // framework/sql/ConnectString.h writes a value so):
     //   DBQ=<path>        the database file (SQLite engine); the file must
     //                     exist: a missing file is never created;
-    //   ENGINE=sqlite     optional; ENGINE=postgres (or a postgresql:// URI as
-    //                     the whole string) selects PostgreSQL;
+    //   ENGINE=sqlite     optional; ENGINE=postgres or Driver={PostgreSQL}
+    //                     selects PostgreSQL, with Server=, Port=, Database=,
+    //                     Uid=, Pwd= (or libpq's own keywords), or Uri={...};
+    //                     a postgresql:// URI or a libpq keyword string
+    //                     ("host=... dbname=...") as the whole string does too;
     //   READONLY=1        the same as the openReadOnly option.
     // DRIVER, DSN and other keys are accepted and ignored, so
     // "Driver={Microsoft Access Driver (*.mdb)};Dbq=C:\x\ZEN.mdb;" opens the

@@ -1,6 +1,7 @@
 // Connection strings and the choice of engine: the one place that knows which
 // engines exist.
 #include "framework/sql/FieldInfo.h"
+#include "framework/sql/internal/PgConnection.h"
 #include "framework/sql/internal/SqlConnection.h"
 #include "framework/sql/internal/SqlErrors.h"
 #include "framework/sql/internal/SqliteConnection.h"
@@ -21,6 +22,46 @@ bool StartsWithNoCase(const CString& text, const char* prefix)
     return text.Left(static_cast<int>(std::strlen(prefix))).CompareNoCase(prefix) == 0;
 }
 
+// The keywords of a libpq connection string that the ODBC-style string may
+// carry (some under their ODBC names) and that alone mark a keyword string.
+const char* const kPgKeywords[] = {"host", "hostaddr", "port", "dbname", "user", "password", "passfile",
+                                   "sslmode", "service", "connect_timeout", "application_name", "options",
+                                   "sslrootcert", "sslcert", "sslkey", "target_session_attrs"};
+
+bool IsPgKeyword(const CString& lowerKey)
+{
+    for (const char* k : kPgKeywords)
+        if (lowerKey == k)
+            return true;
+    return false;
+}
+
+// A libpq keyword string: "host=... dbname=..." (blank-separated, no ';').
+bool IsPgKeywordString(const CString& text)
+{
+    if (text.Find(';') >= 0)
+        return false;
+    const int eq = text.Find('=');
+    if (eq <= 0)
+        return false;
+    CString key = text.Left(eq);
+    key.Trim();
+    key.MakeLower();
+    return IsPgKeyword(key);
+}
+
+// value as a libpq keyword value: in single quotes, with ' and \ escaped.
+CString PgKeywordValue(const CString& value)
+{
+    std::string out = "'";
+    for (const char c : value.Str()) {
+        if (c == '\\' || c == '\'')
+            out += '\\';
+        out += c;
+    }
+    return CString(out + "'");
+}
+
 } // namespace
 
 CSqlConnectParams ParseConnectString(const CString& connect)
@@ -33,11 +74,17 @@ CSqlConnectParams ParseConnectString(const CString& connect)
         params.uri = text;
         return params;
     }
+    if (IsPgKeywordString(text)) {
+        params.engine = CSqlConnectParams::Engine::PostgreSql;
+        params.uri = text;
+        return params;
+    }
     if (StartsWithNoCase(text, "ODBC;"))
         text = text.Mid(5);
 
     CString engine;
     CString pgKeywords;
+    CString pgConninfo;
     bool haveDbq = false;
     int i = 0;
     const int n = text.GetLength();
@@ -94,15 +141,24 @@ CSqlConnectParams ParseConnectString(const CString& connect)
             CString v = value;
             v.MakeUpper();
             params.readOnly = v == "1" || v == "TRUE" || v == "YES";
-        } else if (key == "HOST" || key == "SERVER" || key == "PORT" || key == "DBNAME" || key == "DATABASE" ||
-                   key == "USER" || key == "UID" || key == "PASSWORD" || key == "PWD" || key == "SSLMODE") {
+        } else if (key == "DRIVER") {
+            // Driver={PostgreSQL ...} names the server engine; any other
+            // driver name is the desktop-database file driver (SQLite here).
+            CString driver = value;
+            driver.MakeUpper();
+            if (driver.Find("POSTGRES") >= 0 && engine.IsEmpty())
+                engine = "POSTGRESQL";
+        } else if (key == "URI" || key == "CONNINFO") {
+            pgConninfo = value; // a whole URI or keyword string
+        } else {
             static const char* const from[] = {"SERVER", "DATABASE", "UID", "PWD"};
             static const char* const to[] = {"HOST", "DBNAME", "USER", "PASSWORD"};
             for (int k = 0; k < 4; ++k)
                 if (key == from[k])
                     key = to[k];
             key.MakeLower();
-            pgKeywords += (pgKeywords.IsEmpty() ? "" : " ") + key + "='" + value + "'";
+            if (IsPgKeyword(key))
+                pgKeywords += (pgKeywords.IsEmpty() ? "" : " ") + key + "=" + PgKeywordValue(value);
         }
     }
     if (engine.IsEmpty() || engine == "SQLITE") {
@@ -111,7 +167,14 @@ CSqlConnectParams ParseConnectString(const CString& connect)
         params.engine = CSqlConnectParams::Engine::Sqlite;
     } else if (engine == "POSTGRES" || engine == "POSTGRESQL" || engine == "PG") {
         params.engine = CSqlConnectParams::Engine::PostgreSql;
-        params.uri = pgKeywords;
+        if (!pgConninfo.IsEmpty())
+            params.uri = pgKeywords.IsEmpty() || pgConninfo.Find("://") >= 0 ? pgConninfo
+                                                                              : pgConninfo + " " + pgKeywords;
+        else
+            params.uri = pgKeywords;
+        if (params.uri.IsEmpty())
+            ThrowConnectError("The connection string names no PostgreSQL database (Server=, Database=, ...).",
+                              connect);
     } else {
         ThrowConnectError(CString("Unknown database engine '") + engine + "' in the connection string.", connect);
     }
@@ -124,7 +187,7 @@ std::unique_ptr<CSqlConnection> OpenSqlConnection(const CSqlConnectParams& param
     case CSqlConnectParams::Engine::Sqlite:
         return CSqliteConnection::Open(params.path, params.readOnly, busyTimeoutMs);
     case CSqlConnectParams::Engine::PostgreSql:
-        ThrowConnectError("The PostgreSQL engine is not available in this build.", params.uri);
+        return CPgConnection::Open(params.uri, params.readOnly, busyTimeoutMs);
     case CSqlConnectParams::Engine::None:
         break;
     }

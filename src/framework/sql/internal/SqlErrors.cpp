@@ -1,6 +1,9 @@
 // The CDBException of the SQL layer.
 #include "framework/sql/internal/SqlErrors.h"
 
+#include "framework/sql/FieldInfo.h"
+#include "framework/sql/internal/SqlConvert.h"
+
 CDBException MakeSqlException(int retCode, const CString& reason, const CString& sql, const CString& state)
 {
     CString text = reason;
@@ -14,4 +17,27 @@ CDBException MakeSqlException(int retCode, const CString& reason, const CString&
 void ThrowSqlLayerError(int retCode, const CString& reason, const CString& sql)
 {
     throw MakeSqlException(retCode, reason, sql);
+}
+
+void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown)
+{
+    if (value.GetType() != CSqlValue::Type::Text)
+        return;
+    const std::string& text = value.GetText();
+    const size_t nul = text.find('\0');
+    if (nul == std::string::npos)
+        return;
+    CString reason;
+    reason.Format("The text for %s holds a NUL byte (after %d characters), which cannot be stored: the text would "
+                  "be found only up to it.",
+                  what.GetString(), static_cast<int>(CountCharacters(text.substr(0, nul))));
+    throw MakeSqlException(SQL_ERROR, reason, shown, "State:22000,Native:0,Origin:SQL layer");
+}
+
+CString LockWaitReason(const CString& engineText, int busyTimeoutMs)
+{
+    CString reason = engineText;
+    reason.AppendFormat(": another connection kept the database locked for longer than the wait of %d ms",
+                        busyTimeoutMs);
+    return reason;
 }

@@ -4,6 +4,7 @@
 
 #include "framework/CString.h"
 #include "framework/Exceptions.h"
+#include "framework/sql/internal/SqlValue.h"
 
 // retCode: SQL_ERROR for engine failures, AFX_SQL_ERROR_* for misuse found by
 // the layer; state: the "State:..,Native:..,Origin:.." text.
@@ -11,3 +12,12 @@ CDBException MakeSqlException(int retCode, const CString& reason, const CString&
                               const CString& state = CString());
 
 [[noreturn]] void ThrowSqlLayerError(int retCode, const CString& reason, const CString& sql = CString());
+
+// Throws CDBException when value is a text holding a NUL byte (the engines
+// store it whole but compare texts only up to it); what names the target.
+void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown);
+
+// engineText followed by what a lock held past the wait means: ": another
+// connection kept the database locked for longer than the wait of <n> ms".
+// Every engine says a lock wait so (state HYT00).
+CString LockWaitReason(const CString& engineText, int busyTimeoutMs);

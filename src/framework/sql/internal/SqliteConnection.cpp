@@ -251,8 +251,7 @@ CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int 
     switch (primary) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        reason.AppendFormat(": another connection kept the database locked for longer than the wait of %d ms",
-                            busyTimeoutMs);
+        reason = LockWaitReason(engineText, busyTimeoutMs);
         break;
     case SQLITE_READONLY:
         if (!fileProblem.IsEmpty())
@@ -920,21 +919,6 @@ CSqliteConnection::CCachedWrite::CCachedWrite(CSqliteConnection& connection, con
 CSqliteConnection::CCachedWrite::~CCachedWrite()
 {
     m_connection.ReleaseStatement(std::move(m_key), std::move(m_stmt), m_generation);
-}
-
-void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown)
-{
-    if (value.GetType() != CSqlValue::Type::Text)
-        return;
-    const std::string& text = value.GetText();
-    const size_t nul = text.find('\0');
-    if (nul == std::string::npos)
-        return;
-    CString reason;
-    reason.Format("The text for %s holds a NUL byte (after %d characters), which cannot be stored: the text would "
-                  "be found only up to it.",
-                  what.GetString(), static_cast<int>(CountCharacters(text.substr(0, nul))));
-    throw MakeSqlException(SQL_ERROR, reason, shown, "State:22000,Native:0,Origin:SQL layer");
 }
 
 int CSqliteConnection::DataVersion() const

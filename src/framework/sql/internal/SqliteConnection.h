@@ -15,6 +15,7 @@
 
 #include "framework/Exceptions.h"
 #include "framework/sql/internal/SqlConnection.h"
+#include "framework/sql/internal/SqlErrors.h"
 
 #include <cstdint>
 #include <memory>
@@ -43,10 +44,6 @@ using CSqliteStmtHandle = std::unique_ptr<sqlite3_stmt, CSqliteFinalizer>;
 CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int busyTimeoutMs,
                                  const CString& path = CString(), const CString& fileProblem = CString(),
                                  int osError = 0);
-
-// Throws CDBException when value is a text holding a NUL byte (the engine
-// stores it whole but compares texts only up to it); what names the target.
-void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown);
 
 // Binds one value to parameter index (1-based); returns the engine's code.
 int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value);
