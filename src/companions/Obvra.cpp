@@ -12,7 +12,11 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 IMPLEMENT_DYNAMIC(CCredentialException, CException)
@@ -196,4 +200,34 @@ CString Obvra_decode(const CString& stored)
         return CString();
     }
     return CString(std::move(plain));
+}
+
+bool Obvra_CreateKeyFile(const CString& path, CString* error, int mode)
+{
+    const auto fail = [&](const char* what) {
+        if (error != nullptr)
+            *error = CString("The key file '") + path + "' cannot be " + what + ": " + std::strerror(errno) + ".";
+        return false;
+    };
+    if (sodium_init() < 0) {
+        if (error != nullptr)
+            *error = "The cryptographic library could not be initialised.";
+        return false;
+    }
+    const int fd = open(path.GetString(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, static_cast<mode_t>(mode));
+    if (fd < 0)
+        return fail("created");
+    Key key{};
+    randombytes_buf(key.data(), key.size());
+    const bool written = fchmod(fd, static_cast<mode_t>(mode)) == 0 &&
+                         write(fd, key.data(), key.size()) == static_cast<ssize_t>(key.size()) && fsync(fd) == 0;
+    const int savedErrno = errno;
+    sodium_memzero(key.data(), key.size());
+    close(fd);
+    if (!written) {
+        unlink(path.GetString());
+        errno = savedErrno;
+        return fail("written");
+    }
+    return true;
 }

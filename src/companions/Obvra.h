@@ -54,3 +54,10 @@ CString Obvra_encode(const CString& text);
 // yields an empty text. Throws CCredentialException only as Obvra_encode
 // does for the key.
 CString Obvra_decode(const CString& stored);
+
+// Writes a new station key file at path: 32 random bytes, with the given mode
+// (0600: only the owner reads it; 0640 for a lab group), set whatever the
+// process's umask. Never replaces
+// an existing file. false with the reason in *error (when given) otherwise;
+// a file that could not be completed is removed again.
+bool Obvra_CreateKeyFile(const CString& path, CString* error = nullptr, int mode = 0600);

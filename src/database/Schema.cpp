@@ -5,6 +5,7 @@
 // in one transaction; a file that could not be completed is removed again.
 
 #include "database/Schema.h"
+#include "database/internal/LoginFailures.h"
 #include "database/internal/SchemaStatements.h"
 
 #include "databaseobjects/AuditTrail.h"
@@ -327,6 +328,13 @@ void FillSchema(CDatabase& db, int major, int minor)
     }
 }
 
+// The failed-login table, kept apart from the versioned tables: every new
+// file gets it, whatever its version.
+void CreateLoginFailuresTable(CDatabase& db)
+{
+    db.ExecuteSQL(zendb_logins::kCreateTableSql);
+}
+
 void SetError(CString* error, const CString& text)
 {
     if (error != nullptr)
@@ -405,6 +413,7 @@ BOOL ZenCreateDatabaseFile(const char* path, int schemaVersionMajor, int schemaV
         {
             CTransaction transaction(db);
             FillSchema(db, schemaVersionMajor, schemaVersionMinor);
+            CreateLoginFailuresTable(db);
             transaction.Commit();
         }
         db.Close();

@@ -7,6 +7,7 @@
 #include "companions/ConfigFile.h"
 #include "companions/EventLog.h"
 #include "companions/Obvra.h"
+#include "companions/PasswordHash.h"
 #include "framework/Exceptions.h"
 #include "framework/Translation.h"
 #include "framework/UIHost.h"
@@ -331,6 +332,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
             if (major == ZEN_SCHEMA_MAJOR && minor == ZEN_SCHEMA_MINOR) {
                 if (CanUpdate()) {
                     AddUniqueSampleIDIndexWhenPossible();
+                    AddLoginFailuresTableWhenMissing();
                     AddAuditTrailWhenMissing(upgradedFromMinor);
                 }
                 return 1;
@@ -382,22 +384,50 @@ bool CZENDatabase::HoldsVersionTable(CString& engineText)
 
 bool CZENDatabase::TryLogin()
 {
+    // Failed tries are counted under the name's stored form. A name too long
+    // to encode belongs to no user and is not counted.
+    CString storedName;
+    try {
+        storedName = Obvra_encode(m_strUserName);
+    } catch (CCredentialException& e) {
+        if (e.m_cause != CCredentialException::textTooLong)
+            throw;
+    }
+    // Before the password is looked at: a throttled try is slow whether the
+    // password is right or not.
+    WaitWhileLoginThrottled(storedName);
+
     CZENDB_UserTableRecordset users(this);
     if (!users.Open(CRecordset::snapshot, users.GetDefaultSQL(), CRecordset::none))
         return false;
     bool loggedIn = false;
+    bool found = false;
+    bool renew = false;
+    CString rowName;
+    CString rowPassword;
     // The first row with the name decides, whatever rows follow.
     while (!users.IsEOF()) {
         if (StoredCredentialMatches(users.m_User.Field0, m_strUserName)) {
-            if (StoredCredentialMatches(users.m_User.Field1, m_strPassword)) {
+            found = true;
+            const EPasswordCheck check = CheckStoredPassword(users.m_User.Field1, m_strPassword);
+            if (check != EPasswordCheck::wrong) {
                 m_eUserRole = static_cast<UserRoleType>(users.m_User.Field2);
                 loggedIn = true;
+                renew = check == EPasswordCheck::rightRenew;
+                rowName = users.m_User.Field0;
+                rowPassword = users.m_User.Field1;
             }
             break;
         }
         users.MoveNext();
     }
     users.Close();
+    // A name without a user costs the same time as a wrong password.
+    if (!found)
+        SpendPasswordCheckTime(m_strPassword);
+    if (renew)
+        RenewStoredPassword(rowName, rowPassword);
+    RecordLoginOutcome(storedName, loggedIn);
     return loggedIn;
 }
 

@@ -124,7 +124,8 @@ public:
     // AddUser's result when a stored user's name equals the new one apart
     // from letter case.
     static constexpr int kUserNameTaken = -1;
-    // Inserts a user (name and password stored encoded). 1 when inserted, 0
+    // Inserts a user (name stored encoded, password as a salted Argon2id hash,
+    // see HashPassword: deliberately slow). 1 when inserted, 0
     // when the table could not be opened, kUserNameTaken (nothing inserted)
     // when a stored name matches by UserNamesMatch; stored names that this
     // station's key cannot decode are not compared. The look and the insert
@@ -305,6 +306,25 @@ public:
     // taken at the next opening.
     const CAuditSealer& GetAuditSealer() override;
 
+    // --- Failed logins -------------------------------------------------------
+    // After kLoginFailuresBeforeWait failed logins of one name (counted in the
+    // database, across processes and stations), each further try of that
+    // name waits before its password is checked: 1 s, doubling with each
+    // further failure, at most kLoginWaitMaxSeconds. A successful login
+    // resets the count. Names that have no user count the same way.
+    static constexpr int kLoginFailuresBeforeWait = 5;
+    static constexpr int kLoginWaitMaxSeconds = 30;
+    // The wait (seconds) before a try of a name with that many failures.
+    static int LoginWaitSeconds(int failures);
+    // Told (on the login's thread, before the wait) that a try of userName
+    // waits `seconds` after `failures` failed logins; lets a host show the
+    // wait. nullptr (the default) shows nothing. Process-wide.
+    using LoginWaitNotifier = void (*)(const CString& userName, int failures, int seconds);
+    static void SetLoginWaitNotifier(LoginWaitNotifier notifier);
+    // The counted failed logins of a name (0 when none are counted or the
+    // count cannot be read, e.g. in a file without the count's table).
+    int GetLoginFailureCount(const CString& userName);
+
 protected:
     // Carries every table from the database's current version 1.6 .. 1.8 to
     // 1.9, table by table with the system table last. 0 at once unless
@@ -320,8 +340,22 @@ private:
     // another reason (left to the version check).
     bool HoldsVersionTable(CString& engineText);
     // Checks m_strUserName / m_strPassword against the user table; on
-    // success stores the user's role. Errors pass to the caller.
+    // success stores the user's role. A throttled name waits first (see
+    // LoginWaitSeconds); a password in the old encoding or with outdated
+    // limits is replaced by a new hash. Errors reading the user table pass
+    // to the caller.
     bool TryLogin();
+    // Failed-login bookkeeping; never fail the login (errors are logged).
+    // storedName is the name's stored (encoded) form.
+    int ReadLoginFailures(const CString& storedName) noexcept;
+    void WaitWhileLoginThrottled(const CString& storedName) noexcept;
+    void RecordLoginOutcome(const CString& storedName, bool succeeded) noexcept;
+    // Replaces the verified stored password of the user row (stored name and
+    // old stored password as read) by a new hash, in a transaction of its own.
+    void RenewStoredPassword(const CString& storedName, const CString& oldStoredPassword) noexcept;
+    // Adds the failed-login table to a file that lacks it; never fails the
+    // caller (a read-only file or another writer's lock leave it missing).
+    void AddLoginFailuresTableWhenMissing() noexcept;
     // The rule of the one-step upgrades: UpdateTablesTo(1, sourceMinor + 1)
     // when the database is exactly at 1.sourceMinor, else 0.
     int UpgradeFrom(int sourceMinor);

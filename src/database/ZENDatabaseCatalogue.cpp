@@ -5,6 +5,7 @@
 #include "database/ZENDatabase.h"
 
 #include "companions/Obvra.h"
+#include "companions/PasswordHash.h"
 #include "databaseobjects/CZENDB_Pattern.h"
 #include "databaseobjects/CZENDB_RegistrationField.h"
 #include "databaseobjects/CZENDB_Routine.h"
@@ -151,7 +152,7 @@ bool CZENDatabase::UserNamesMatch(const CString& a, const CString& b)
 int CZENDatabase::AddUser(CString name, CString password, UserRoleType role)
 {
     const CString storedName = Obvra_encode(name);
-    const CString storedPassword = Obvra_encode(password);
+    const CString storedPassword = HashPassword(password);
     // One transaction from the look at the names to the insert: two stations
     // adding "op" and "OP" at the same time cannot both succeed.
     CTransaction transaction(*this);

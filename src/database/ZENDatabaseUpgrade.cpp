@@ -141,6 +141,7 @@ int CZENDatabase::UpgradeToCurrentVersion()
             return 0;
     }
     AddUniqueSampleIDIndexWhenPossible();
+    AddLoginFailuresTableWhenMissing();
     AddAuditTrailWhenMissing(startMinor < ZEN_SCHEMA_MINOR ? startMinor : 0);
     return 1;
 }
@@ -338,6 +339,10 @@ void CZENDatabase::AddAuditTrailWhenMissing(int upgradedFromMinor) noexcept
 
 void CZENDatabase::RecordLoginOutcome(bool succeeded) noexcept
 {
+    // The session's own first try with the empty password (a name given
+    // without one) is no person's attempt: it is neither counted nor recorded.
+    if (!succeeded && m_strPassword.IsEmpty())
+        return;
     try {
         if (!CanUpdate())
             return;

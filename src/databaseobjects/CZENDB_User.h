@@ -1,5 +1,5 @@
-// A user who may log in (table Table1): the stored (encoded) forms of name and
-// password and the role. The record never encodes or decodes; the stored name
+// A user who may log in (table Table1): the stored forms of name (encoded)
+// and password (a hash, or in older rows the old encoding) and the role. The record never encodes or decodes; the stored name
 // identifies the user in place of a numeric key.
 #pragma once
 
@@ -24,6 +24,6 @@ public:
     virtual CZENDB_User& operator=(const CZENDB_User& other);
 
     CString Field0;             // stored form of the user name
-    CString Field1;             // stored form of the password
+    CString Field1;             // stored form of the password: HashPassword's, or an old "Z1:" form
     int Field2;                 // role, a UserRoleType value
 };

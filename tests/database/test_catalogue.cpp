@@ -99,7 +99,7 @@ TEST_F(Catalogue, ListsLeaveOutDeletedRowsAndKeepTheirOrder)
         EXPECT_EQ(f[i]->DisplayOrder, static_cast<int32_t>(i));
 }
 
-TEST_F(Catalogue, UsersAreStoredEncodedAndListedByStoredName)
+TEST_F(Catalogue, UsersAreStoredEncodedAndHashedAndListedByStoredName)
 {
     ASSERT_EQ(OpenPlain(), 1);
     EXPECT_EQ(m_facade.AddUser("anna", "pw1", static_cast<UserRoleType>(1)), 1);
@@ -111,7 +111,8 @@ TEST_F(Catalogue, UsersAreStoredEncodedAndListedByStoredName)
     const auto stored = Column(m_path, "SELECT Field0 FROM Table1");
     ASSERT_EQ(stored.size(), 3u);
     EXPECT_EQ(stored[0], Obvra_encode("anna").Str());
-    EXPECT_EQ(Column(m_path, "SELECT Field1 FROM Table1")[1], Obvra_encode("pw2").Str());
+    // The password as a salted hash, the name in its keyed encoding.
+    EXPECT_EQ(Column(m_path, "SELECT Field1 FROM Table1")[1].rfind("$argon2id$", 0), 0u);
 
     COwnedList users;
     m_facade.GetAllUsers(users.list);

@@ -3,6 +3,8 @@
 // writing reports and diagrams as PDF, SVG and PNG.
 #include "ToolTestSupport.h"
 
+#include <sys/stat.h>
+
 #include "framework/sql/Database.h"
 
 #include <algorithm>
@@ -344,6 +346,12 @@ TEST(ToolDemo, CompletesAndWritesItsReport)
 
     // The demo's database answers the commands it suggests.
     const std::string db = summary["Database"].get<std::string>();
+    // The folder and the files zendb made are its user's alone.
+    struct stat info {};
+    ASSERT_EQ(stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    ASSERT_EQ(stat(db.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
     const CRun login = RunZendb({"--db", db, "--user", "admin", "--password", "admin", "--format", "json", "info"});
     ASSERT_EQ(login.status, 0) << login.err;
     EXPECT_EQ(nlohmann::json::parse(login.out)["Role"], "administrator");

@@ -178,7 +178,7 @@ void ChangeUser(const std::string& typed, const std::optional<std::string>& pass
     user.Field0.TrimRight();
     if (password) {
         CheckCredentialLength(*password, Tr("a password"));
-        user.Field1 = Obvra_encode(CString(*password));
+        user.Field1 = HashPassword(CString(*password));
     }
     if (role)
         user.Field2 = *role;

@@ -78,25 +78,75 @@ void RunInit(const CInitArgs& args)
             throw CUsageError(TrF("user names and passwords hold at most %s bytes", OBVRA_MAX_TEXT_LENGTH));
     }
 
+    // The station key: the one the configuration names, else a new one
+    // beside the file, named by a new configuration beside it as well.
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string absolute = fs::absolute(args.file, ec).lexically_normal().string();
+    const std::string file = ec ? args.file : absolute;
+    CString configuredKey = GetStringFromConfigFile("Security", "KeyFile", "");
+    configuredKey.Trim();
+    std::string keyFile = ToStd(configuredKey);
+    std::string configFile;
+    std::vector<std::string> created;
+    const auto removeCreated = [&created] {
+        for (const std::string& path : created)
+            std::remove(path.c_str());
+    };
+    if (keyFile.empty()) {
+        keyFile = KeyFileBeside(file);
+        configFile = file + ".ini";
+        if (fs::exists(fs::symlink_status(keyFile, ec)))
+            throw CToolError(TrF("cannot create '%s': the key file '%s' exists already", args.file, keyFile));
+        if (fs::exists(fs::symlink_status(configFile, ec)))
+            throw CToolError(
+                TrF("cannot create '%s': the configuration '%s' exists already", args.file, configFile));
+    }
+
     CString error;
     if (!ZenCreateDatabaseFile(args.file.c_str(), 1, minor, &error))
         throw CToolError(TrF("cannot create '%s': %s", args.file, error));
+    created.push_back(args.file);
+    try {
+        // Private whatever the caller's umask: the file holds the users.
+        fs::permissions(args.file, ConfiguredGroup() ? fs::perms(0640) : fs::perms(0600), fs::perm_options::replace);
+        ApplyConfiguredGroup(args.file);
+        if (!configFile.empty()) {
+            if (!Obvra_CreateKeyFile(CString(keyFile), &error, ConfiguredGroup() ? 0640 : 0600))
+                throw CToolError(TrF("cannot create '%s': %s", args.file, error));
+            created.push_back(keyFile);
+            ApplyConfiguredGroup(keyFile);
+            CIniFile ini;
+            ini.SetString("Database", "DatabaseFile", file.c_str());
+            ini.SetString("Security", "KeyFile", keyFile.c_str());
+            if (const std::optional<std::string> group = ConfiguredGroup())
+                ini.SetString("Security", "Group", group->c_str());
+            WritePrivateFile(configFile, ini.ToText());
+            created.push_back(configFile);
+            ApplyConfiguredGroup(configFile);
+        }
+    } catch (...) {
+        removeCreated();
+        throw;
+    }
 
     if (!args.admin.empty()) {
         // The first user goes in without the facade: opening through it would
-        // upgrade a file created at an older version on the spot.
+        // upgrade a file created at an older version on the spot. The name is
+        // encoded with the file's key.
         try {
+            UseDatabaseFile(file);
             CDatabase db;
             db.OpenEx(SqlConnectString(args.file).c_str(), CDatabase::noOdbcDialog);
             CZENDB_User user(&db);
             user.Field0 = Obvra_encode(CString(args.admin));
-            user.Field1 = Obvra_encode(CString(password));
+            user.Field1 = HashPassword(CString(password));
             user.Field2 = kRoleAdministrator;
             if (!user.Save())
                 throw CToolError(Tr("cannot store the administrator"));
             db.Close();
         } catch (...) {
-            std::remove(args.file.c_str());
+            removeCreated();
             throw;
         }
     }
@@ -104,12 +154,19 @@ void RunInit(const CInitArgs& args)
     if (OutputFormat() == EOutputFormat::Json) {
         PrintJson({{"Path", std::filesystem::absolute(args.file).string()},
                    {"SchemaVersion", args.schemaVersion},
+                   {"KeyFile", keyFile},
+                   {"Configuration", configFile.empty() ? nlohmann::ordered_json(nullptr)
+                                                        : nlohmann::ordered_json(configFile)},
                    {"Administrator", args.admin.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(args.admin)}});
         return;
     }
     PrintLine(args.admin.empty()
                   ? TrF("created %s (schema %s)", args.file, args.schemaVersion)
                   : TrF("created %s (schema %s) with administrator '%s'", args.file, args.schemaVersion, args.admin));
+    if (!configFile.empty())
+        PrintLine(TrF("station key %1$s (keep it; copy it to the lab's other stations), named in the new "
+                      "configuration %2$s",
+                      keyFile, configFile));
 }
 
 void RunInfo()

@@ -64,6 +64,10 @@ CReplacingFile::CReplacingFile(const std::string& target) : m_target(target)
         m_fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd >= 0) {
             m_temp = candidate;
+            // A report is for people outside the station: the caller's
+            // umask, not the tool's private one, decides who may read it.
+            if (fchmod(m_fd, 0666 & ~CallerUmask()) != 0)
+                Throw(FileErrorReason(errno));
             return;
         }
         if (errno != EEXIST)

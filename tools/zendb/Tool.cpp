@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -241,6 +242,12 @@ void UseDatabaseFile(const std::string& path)
     }
     if (!merged.SetString("Database", "DatabaseFile", path.c_str()))
         throw CToolError(TrF("the database file name '%s' cannot be put into a configuration", path));
+    // A file made by 'zendb init' has its station key beside it.
+    CString configuredKey;
+    std::error_code keyError;
+    if ((!merged.Lookup("Security", "KeyFile", configuredKey) || configuredKey.IsEmpty()) &&
+        std::filesystem::is_regular_file(KeyFileBeside(path), keyError))
+        merged.SetString("Security", "KeyFile", KeyFileBeside(path).c_str());
 
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zendb-config-XXXXXX";
@@ -258,6 +265,72 @@ void UseDatabaseFile(const std::string& path)
     if (!written)
         throw CToolError(Tr("cannot write a temporary configuration file"));
     setenv("ZEN_CONFIG", name.data(), 1);
+}
+
+std::string KeyFileBeside(const std::string& databaseFile)
+{
+    return databaseFile + ".key";
+}
+
+std::optional<std::string> ConfiguredGroup()
+{
+    CString group = GetStringFromConfigFile("Security", "Group", "");
+    group.Trim();
+    if (group.IsEmpty())
+        return std::nullopt;
+    return ToStd(group);
+}
+
+void WritePrivateFile(const std::string& path, const std::string& text)
+{
+    const mode_t mode = ConfiguredGroup() ? 0640 : 0600;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd < 0)
+        throw CToolError(TrF("cannot create '%s': %s", path, std::strerror(errno)));
+    const bool written = fchmod(fd, mode) == 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    const int savedErrno = errno;
+    close(fd);
+    if (!written) {
+        std::remove(path.c_str());
+        throw CToolError(TrF("cannot write '%s': %s", path, std::strerror(savedErrno)));
+    }
+}
+
+namespace {
+mode_t g_callerUmask = 022;
+} // namespace
+
+void ApplyFileCreationMask()
+{
+    g_callerUmask = umask(ConfiguredGroup() ? 027 : 077);
+}
+
+mode_t CallerUmask()
+{
+    return g_callerUmask;
+}
+
+void ApplyConfiguredGroup(const std::string& path)
+{
+    const std::optional<std::string> group = ConfiguredGroup();
+    if (!group)
+        return;
+    const struct group* entry = getgrnam(group->c_str());
+    if (entry == nullptr) {
+        Warn(TrF("the configured group '%s' does not exist; '%s' keeps its group", *group, path));
+        return;
+    }
+    if (chown(path.c_str(), static_cast<uid_t>(-1), entry->gr_gid) != 0)
+        Warn(TrF("'%1$s' cannot be given the group '%2$s': %3$s", path, *group, std::strerror(errno)));
+}
+
+void ShowLoginWait(const CString& userName, int failures, int seconds)
+{
+    std::fprintf(stderr, "%s\n",
+                 Visible(TrF("zendb: %1$s failed logins of '%2$s': waiting %3$s s before this try", failures,
+                             ToStd(userName), seconds))
+                     .c_str());
+    std::fflush(stderr);
 }
 
 std::string ResolveDatabasePath()

@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include <memory>
+#include <sys/types.h>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -167,6 +168,31 @@ private:
 // "Database"/"DatabaseFile" replaced; the other settings stay in force).
 // The copy is removed when the process ends.
 void UseDatabaseFile(const std::string& path);
+
+// The station key beside a database file: FILE.key. UseDatabaseFile names it
+// as [Security] KeyFile when the configuration names no key file and it exists.
+std::string KeyFileBeside(const std::string& databaseFile);
+
+// The group named by [Security] Group of the configuration; nullopt when none.
+std::optional<std::string> ConfiguredGroup();
+// Writes a new file (never replacing one) with mode 0600, or 0640 when a
+// group is configured. CToolError when it cannot be created or written (a
+// half-written file is removed).
+void WritePrivateFile(const std::string& path, const std::string& text);
+
+// Files and folders the tool creates are for their owner only (umask 077),
+// or also readable by the group when the configuration names one ([Security]
+// Group): umask 027. Called once when zendb starts.
+// Reports and other files meant for people outside the station keep the
+// caller's umask: CallerUmask is the one zendb was started with.
+void ApplyFileCreationMask();
+mode_t CallerUmask();
+// Gives the file or folder the configured group ([Security] Group) when there
+// is one and the user may (a member of it, or root); a warning otherwise.
+void ApplyConfiguredGroup(const std::string& path);
+
+// Prints the wait of a throttled login on stderr (registered when zendb starts).
+void ShowLoginWait(const CString& userName, int failures, int seconds);
 // The file --db names (absolute), or the configured one; checks that it exists.
 std::string ResolveDatabasePath();
 

@@ -20,6 +20,8 @@ int main(int argc, char** argv)
     // The station's language before any text is made: the descriptions of
     // --help are translated as the commands are declared.
     ApplyConfiguredLanguage();
+    ApplyFileCreationMask();
+    CZENDatabase::SetLoginWaitNotifier(ShowLoginWait);
     CLI::App app{Tr("zendb - database, evaluation and report tool of the micro-hardness testing station.\n"
                     "Without --db the database is the file the station configuration names "
                     "(section Database, key DatabaseFile).\n"
