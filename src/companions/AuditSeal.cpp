@@ -2,18 +2,14 @@
 // with the key taken from the station's key file.
 #include "companions/AuditSeal.h"
 
-#include "companions/ConfigFile.h"
 #include "companions/Obvra.h"
 
 #include <sodium.h>
 
 #include <algorithm>
 #include <array>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
-#include <sys/stat.h>
 
 namespace {
 
@@ -37,45 +33,16 @@ void StartSodium()
                                    "The cryptographic library could not be initialised.");
 }
 
-// The key for the configured key file, cached while the file's name, size
-// and modification time stay the same.
+// The audit key: the configured key file's material hashed under kContext,
+// or the built-in key.
 Key CurrentKey()
 {
-    static std::mutex mutex;
-    static std::string cachedIdentity;
-    static bool cached = false;
-    static Key cachedKey{};
-
-    const CString keyFile = GetStringFromConfigFile("Security", "KeyFile", "");
-    std::string identity;
-    if (!keyFile.IsEmpty()) {
-        struct stat info {};
-        if (stat(keyFile.GetString(), &info) != 0 || !S_ISREG(info.st_mode))
-            throw CCredentialException(CCredentialException::keyFileUnreadable,
-                                       "The credential key file '" + keyFile + "' cannot be read.");
-        identity = keyFile.Str() + "|" + std::to_string(info.st_size) + "|" +
-                   std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
-    }
-    std::lock_guard<std::mutex> lock(mutex);
-    if (cached && identity == cachedIdentity)
-        return cachedKey;
+    const std::string material = Obvra_ReadStationKeyMaterial();
     Key key = kBuiltInKey;
-    if (!keyFile.IsEmpty()) {
-        std::ifstream in(keyFile.Str(), std::ios::binary);
-        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!in.good() && !in.eof())
-            throw CCredentialException(CCredentialException::keyFileUnreadable,
-                                       "The credential key file '" + keyFile + "' cannot be read.");
-        if (content.empty())
-            throw CCredentialException(CCredentialException::keyFileUnreadable,
-                                       "The credential key file '" + keyFile + "' is empty.");
-        crypto_generichash(key.data(), key.size(), reinterpret_cast<const unsigned char*>(content.data()),
-                           content.size(), reinterpret_cast<const unsigned char*>(kContext), sizeof(kContext) - 1);
-    }
-    cachedKey = key;
-    cachedIdentity = identity;
-    cached = true;
-    return cachedKey;
+    if (!material.empty())
+        crypto_generichash(key.data(), key.size(), reinterpret_cast<const unsigned char*>(material.data()),
+                           material.size(), reinterpret_cast<const unsigned char*>(kContext), sizeof(kContext) - 1);
+    return key;
 }
 
 } // namespace

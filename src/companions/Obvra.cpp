@@ -82,48 +82,17 @@ SubKeys DeriveSubKeys(const Key& master)
     return keys;
 }
 
-// The subkeys for the configured key file (or the built-in key), cached as
-// long as the file's name, size and modification time stay the same.
+// The subkeys for the configured key file's material, or the built-in key.
 SubKeys CurrentSubKeys()
 {
-    static std::mutex mutex;
-    static std::string cachedIdentity;
-    static bool cached = false;
-    static SubKeys cachedKeys;
-
-    const CString keyFile = GetStringFromConfigFile("Security", "KeyFile", "");
-    std::string identity;
-    if (!keyFile.IsEmpty()) {
-        struct stat info {};
-        if (stat(keyFile.GetString(), &info) != 0 || !S_ISREG(info.st_mode))
-            throw CCredentialException(CCredentialException::keyFileUnreadable,
-                                       "The credential key file '" + keyFile + "' cannot be read.");
-        identity = keyFile.Str() + "|" + std::to_string(info.st_size) + "|" +
-                   std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
-    }
-
-    std::lock_guard<std::mutex> lock(mutex);
-    if (cached && identity == cachedIdentity)
-        return cachedKeys;
-
+    const std::string material = Obvra_ReadStationKeyMaterial();
     Key master = kBuiltInKey;
-    if (!keyFile.IsEmpty()) {
-        std::ifstream in(keyFile.Str(), std::ios::binary);
-        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!in.good() && !in.eof())
-            throw CCredentialException(CCredentialException::keyFileUnreadable,
-                                       "The credential key file '" + keyFile + "' cannot be read.");
-        if (content.empty())
-            throw CCredentialException(CCredentialException::keyFileUnreadable,
-                                       "The credential key file '" + keyFile + "' is empty.");
-        crypto_generichash(master.data(), master.size(),
-                           reinterpret_cast<const unsigned char*>(content.data()), content.size(), nullptr, 0);
-    }
-    cachedKeys = DeriveSubKeys(master);
+    if (!material.empty())
+        crypto_generichash(master.data(), master.size(), reinterpret_cast<const unsigned char*>(material.data()),
+                           material.size(), nullptr, 0);
+    const SubKeys keys = DeriveSubKeys(master);
     sodium_memzero(master.data(), master.size());
-    cachedIdentity = identity;
-    cached = true;
-    return cachedKeys;
+    return keys;
 }
 
 void ComputeNonce(unsigned char* nonce, const unsigned char* text, size_t length, const Key& nonceKey)
@@ -230,4 +199,35 @@ bool Obvra_CreateKeyFile(const CString& path, CString* error, int mode)
         return fail("written");
     }
     return true;
+}
+
+std::string Obvra_ReadStationKeyMaterial()
+{
+    static std::mutex mutex;
+    static std::string cachedIdentity;
+    static std::string cachedMaterial;
+
+    const CString keyFile = GetStringFromConfigFile("Security", "KeyFile", "");
+    if (keyFile.IsEmpty())
+        return std::string();
+    struct stat info {};
+    if (stat(keyFile.GetString(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw CCredentialException(CCredentialException::keyFileUnreadable,
+                                   "The credential key file '" + keyFile + "' cannot be read.");
+    const std::string identity = keyFile.Str() + "|" + std::to_string(info.st_size) + "|" +
+                                 std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
+    std::lock_guard<std::mutex> lock(mutex);
+    if (identity == cachedIdentity)
+        return cachedMaterial;
+    std::ifstream in(keyFile.Str(), std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof())
+        throw CCredentialException(CCredentialException::keyFileUnreadable,
+                                   "The credential key file '" + keyFile + "' cannot be read.");
+    if (content.empty())
+        throw CCredentialException(CCredentialException::keyFileUnreadable,
+                                   "The credential key file '" + keyFile + "' is empty.");
+    cachedMaterial = std::move(content);
+    cachedIdentity = identity;
+    return cachedMaterial;
 }

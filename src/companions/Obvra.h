@@ -7,6 +7,8 @@
 #include "framework/CString.h"
 #include "framework/Exceptions.h"
 
+#include <string>
+
 // Stored form: "Z1:" followed by the URL-safe base64 text (no padding) of a
 // 24-byte synthetic nonce and the ciphertext. The nonce is a keyed BLAKE2b
 // hash of the plain text, the ciphertext the plain text XORed with the
@@ -40,6 +42,15 @@ public:
 
     int m_cause;
 };
+
+// The station key's material: the content of the key file the configuration
+// names ("Security"/"KeyFile"), read again only when the file's name, size or
+// modification time changes; empty when no key file is named (callers then
+// use a key built into the library). Each use derives its own key from it.
+// Throws CCredentialException (keyFileUnreadable) for a named file that is
+// missing, not a regular file, unreadable or empty.
+std::string Obvra_ReadStationKeyMaterial();
+
 
 // The stored form of text. Throws CCredentialException (textTooLong) for a
 // text longer than OBVRA_MAX_TEXT_LENGTH bytes rather than producing a form
