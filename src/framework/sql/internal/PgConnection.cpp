@@ -11,6 +11,7 @@
 #include "framework/sql/internal/SqlColumnTypes.h"
 #include "framework/sql/internal/SqlConvert.h"
 #include "framework/sql/internal/SqlErrors.h"
+#include "framework/sql/internal/SqlTokens.h"
 
 #include <cctype>
 #include <cmath>
@@ -28,29 +29,6 @@ CString Quote(const CString& name)
     return CString("\"") + out + "\"";
 }
 
-// The first word of a statement, upper-cased (blanks and comments skipped).
-std::string FirstWord(const char* p)
-{
-    while (p && *p) {
-        if (std::isspace(static_cast<unsigned char>(*p))) {
-            ++p;
-        } else if (p[0] == '-' && p[1] == '-') {
-            while (*p && *p != '\n')
-                ++p;
-        } else if (p[0] == '/' && p[1] == '*') {
-            const char* end = std::strstr(p + 2, "*/");
-            if (!end)
-                return std::string();
-            p = end + 2;
-        } else {
-            break;
-        }
-    }
-    std::string word;
-    while (p && std::isalpha(static_cast<unsigned char>(*p)))
-        word += static_cast<char>(std::toupper(static_cast<unsigned char>(*p++)));
-    return word;
-}
 
 // Statements that start, end or mark a transaction: they run as they are,
 // never under the statement savepoint (releasing it would release theirs).
@@ -364,7 +342,7 @@ CPgResultHandle CPgConnection::RunParams(const CString& sql, const std::vector<C
                                          const CString& shown)
 {
     EnsureConnected(shown);
-    const bool guard = m_bInTransaction && !IsTransactionControl(FirstWord(sql));
+    const bool guard = m_bInTransaction && !IsTransactionControl(SqlFirstWord(sql));
     if (guard)
         RunPlain("SAVEPOINT __zen_stmt", shown);
     CPgParams params(values);
@@ -397,7 +375,7 @@ void CPgConnection::Deallocate(const std::string& name, uint64_t epoch) noexcept
 
 std::unique_ptr<CSqlStatement> CPgConnection::Prepare(const CString& engineSql, const CString& shown)
 {
-    const std::string word = FirstWord(engineSql);
+    const std::string word = SqlFirstWord(engineSql);
     if (!IsRowStatement(word))
         m_textLimits.clear();
     return std::make_unique<CPgStatement>(*this, engineSql, shown);
@@ -405,7 +383,7 @@ std::unique_ptr<CSqlStatement> CPgConnection::Prepare(const CString& engineSql, 
 
 int CPgConnection::Execute(const CString& engineSql, const CString& shown)
 {
-    const std::string word = FirstWord(engineSql);
+    const std::string word = SqlFirstWord(engineSql);
     if (word == "BEGIN" || word == "START") {
         BeginTransaction();
         return 0;

@@ -258,3 +258,26 @@ CSelectShape AnalyzeSelect(const CSqlTokens& tokens)
         shape.table.clear();
     return shape;
 }
+
+std::string SqlFirstWord(const char* p)
+{
+    while (p && *p) {
+        if (std::isspace(static_cast<unsigned char>(*p))) {
+            ++p;
+        } else if (p[0] == '-' && p[1] == '-') {
+            while (*p && *p != '\n')
+                ++p;
+        } else if (p[0] == '/' && p[1] == '*') {
+            const char* end = std::strstr(p + 2, "*/");
+            if (!end)
+                return std::string();
+            p = end + 2;
+        } else {
+            break;
+        }
+    }
+    std::string word;
+    while (p && std::isalpha(static_cast<unsigned char>(*p)))
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(*p++)));
+    return word;
+}

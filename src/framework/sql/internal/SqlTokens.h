@@ -60,3 +60,8 @@ struct CSelectShape {
 };
 
 CSelectShape AnalyzeSelect(const CSqlTokens& tokens);
+
+// The first word of a statement (after blanks and comments), upper-cased;
+// empty when there is none. Lets a driver tell reads, writes and
+// transaction control apart without tokenising the whole text.
+std::string SqlFirstWord(const char* sql);

@@ -10,6 +10,7 @@
 #include "framework/sql/internal/SqlConvert.h"
 #include "framework/sql/internal/SqlErrors.h"
 #include "framework/sql/internal/SqlLiterals.h"
+#include "framework/sql/internal/SqlTokens.h"
 #include "framework/sql/internal/SqliteStatement.h"
 
 #include <algorithm>
@@ -70,29 +71,6 @@ bool IsBlankTail(const char* p)
     return true;
 }
 
-// The first word of a statement (after blanks and comments), upper-cased.
-std::string FirstWord(const char* p)
-{
-    while (p && *p) {
-        if (std::isspace(static_cast<unsigned char>(*p))) {
-            ++p;
-        } else if (p[0] == '-' && p[1] == '-') {
-            while (*p && *p != '\n')
-                ++p;
-        } else if (p[0] == '/' && p[1] == '*') {
-            const char* end = std::strstr(p + 2, "*/");
-            if (!end)
-                return std::string();
-            p = end + 2;
-        } else {
-            break;
-        }
-    }
-    std::string word;
-    while (p && std::isalpha(static_cast<unsigned char>(*p)))
-        word += static_cast<char>(std::toupper(static_cast<unsigned char>(*p++)));
-    return word;
-}
 
 // Statements after which prepared statements may describe an old schema
 // (their column lists are only brought up to date when they next run):
@@ -102,7 +80,7 @@ bool MayChangeSchema(const char* sql)
 {
     static const char* const keep[] = {"SELECT", "INSERT", "UPDATE", "DELETE", "REPLACE",
                                        "BEGIN", "COMMIT", "END", "SAVEPOINT", "RELEASE"};
-    const std::string word = FirstWord(sql);
+    const std::string word = SqlFirstWord(sql);
     for (const char* k : keep)
         if (word == k)
             return false;
@@ -795,7 +773,7 @@ CSqliteStmtHandle CSqliteConnection::PrepareRaw(const CString& engineSql, const 
 
 std::unique_ptr<CSqlStatement> CSqliteConnection::Prepare(const CString& engineSql, const CString& shown)
 {
-    if (FirstWord(engineSql) != "SELECT") {
+    if (SqlFirstWord(engineSql) != "SELECT") {
         CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
         if (!sqlite3_stmt_readonly(stmt.get()))
             m_cache.Clear(); // it may change the schema when it runs
