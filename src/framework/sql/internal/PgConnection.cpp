@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -322,6 +323,11 @@ CPgResultHandle CPgConnection::RunPrepared(const std::string& name, const std::v
     CPgParams params(values);
     CPgResultHandle res(PQexecPrepared(m_conn.get(), name.c_str(), static_cast<int>(values.size()),
                                        params.values.data(), params.lengths.data(), params.formats.data(), 0));
+    return FinishGuarded(std::move(res), guard, shown);
+}
+
+CPgResultHandle CPgConnection::FinishGuarded(CPgResultHandle res, bool guard, const CString& shown)
+{
     const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         CDBException e = MakePgException(m_conn.get(), res.get(), shown, m_nBusyTimeoutMs);
@@ -348,20 +354,7 @@ CPgResultHandle CPgConnection::RunParams(const CString& sql, const std::vector<C
     CPgParams params(values);
     CPgResultHandle res(PQexecParams(m_conn.get(), sql, static_cast<int>(values.size()), nullptr,
                                      params.values.data(), params.lengths.data(), params.formats.data(), 0));
-    const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        CDBException e = MakePgException(m_conn.get(), res.get(), shown, m_nBusyTimeoutMs);
-        if (guard)
-            UndoStatement();
-        if (PQstatus(m_conn.get()) != CONNECTION_OK && m_bInTransaction) {
-            m_bTransactionLost = true;
-            e.m_strError += "\nThe transaction is gone: nothing of it was committed.";
-        }
-        throw e;
-    }
-    if (guard)
-        RunPlain("RELEASE SAVEPOINT __zen_stmt", shown);
-    return res;
+    return FinishGuarded(std::move(res), guard, shown);
 }
 
 void CPgConnection::Deallocate(const std::string& name, uint64_t epoch) noexcept

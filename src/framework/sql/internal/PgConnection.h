@@ -125,6 +125,11 @@ private:
     // Runs text with parameters (not prepared by name) under the statement
     // savepoint when in a transaction.
     CPgResultHandle RunParams(const CString& sql, const std::vector<CSqlValue>& values, const CString& shown);
+    // The end of a statement run under the savepoint __zen_stmt (guard) or
+    // alone: a failed result throws, undoing the statement and, when the
+    // connection went with it inside a transaction, marking the transaction
+    // lost; a good one releases the savepoint and is returned.
+    CPgResultHandle FinishGuarded(CPgResultHandle res, bool guard, const CString& shown);
     // After a failure inside a transaction: back to before the statement.
     void UndoStatement() noexcept;
     // Checks texts against their columns' declared lengths and for NUL bytes.
