@@ -21,12 +21,46 @@
 
 class CPropertySheet;
 
-// Role of the logged-in user. Only -1 has a meaning of its own; every other
-// value is the integer that the user table holds for the user, stored and
-// handed back unchanged.
+// Role of the logged-in user: the integer that the user table holds for the
+// user, stored and handed back unchanged. -1 means nobody is logged in. The
+// three named roles grow by inclusion: a supervisor may do what an operator
+// may, an administrator what a supervisor may. A stored value outside 0 .. 2
+// (written by some other program) has the rights of an operator.
 enum UserRoleType : int32_t {
-    UserRoleNobody = -1, // nobody is logged in
+    UserRoleNobody = -1,       // nobody is logged in
+    UserRoleOperator = 0,      // registers, imports runs, evaluates, prints
+    UserRoleSupervisor = 1,    // also signs, changes signed samples, deletes samples
+    UserRoleAdministrator = 2, // also users, fields, patterns, routines, upgrades, copies
 };
+
+// What a session may be asked to do, each with the least role it needs
+// (ZenRoleNeeded).
+enum ZENAction : int32_t {
+    ZENACT_RegisterSample = 0,  // register a sample, edit an unsigned one (operator)
+    ZENACT_ImportRuns,          // store or import profile runs (operator)
+    ZENACT_Evaluate,            // evaluate profiles (operator)
+    ZENACT_PrintReport,         // print or write reports (operator)
+    ZENACT_SignSample,          // sign a sample (supervisor)
+    ZENACT_ChangeSignedSample,  // change a signed sample or its runs (supervisor)
+    ZENACT_DeleteSample,        // delete a sample with its runs (supervisor)
+    ZENACT_ManageUsers,         // add, change, remove users (administrator)
+    ZENACT_ManageFields,        // registration fields (administrator)
+    ZENACT_ManagePatterns,      // test patterns (administrator)
+    ZENACT_ManageRoutines,      // routines (administrator)
+    ZENACT_UpgradeDatabase,     // upgrade the schema (administrator)
+    ZENACT_CopyDatabase,        // copy a station database (administrator)
+};
+constexpr int ZENACT_Count = 13;
+
+// The least role an action needs; UserRoleAdministrator for a value outside
+// the enumeration.
+UserRoleType ZenRoleNeeded(ZENAction action);
+// The role's name in the operator's language ("operator", "supervisor",
+// "administrator"); the number as text for any other value, "nobody" for -1.
+CString ZenRoleName(UserRoleType role);
+// The role a stored value gives rights of: itself for -1 .. 2, operator for
+// any other value.
+UserRoleType ZenEffectiveRole(UserRoleType role);
 
 // The thirteen tables, indexing the facade's table configurations.
 enum ZENRecordsets : int32_t {
@@ -244,6 +278,17 @@ public:
     virtual int AskForNameAndPassword(const CString& userName);
     // The logged-in user's role; UserRoleNobody when nobody is logged in.
     virtual UserRoleType GetUserType();
+    // Whether this session may do the action: the logged-in user's role (see
+    // ZenEffectiveRole) is at least ZenRoleNeeded(action), or the open
+    // database has no user at all (a one-person station that works without
+    // login may do everything). On FALSE, refusal (when given) receives a
+    // text for the person naming the role needed and the session's user and
+    // role. Asks the user table when nobody is logged in; a database that is
+    // not open, or whose user table cannot be read, refuses.
+    virtual BOOL IsActionAllowed(ZENAction action, CString* refusal = nullptr);
+    // Whether the open database holds at least one user. Database errors
+    // pass to the caller.
+    bool HasUsers();
     // The session's user name and password in plain text, as passed or typed.
     virtual CString GetUserNameA();
     virtual CString GetUserPassword();
