@@ -460,6 +460,7 @@ BOOL ZenCreateDatabaseSchema(const char* connectString, int schemaVersionMajor, 
         {
             CTransaction transaction(db);
             FillSchema(db, schemaVersionMajor, schemaVersionMinor);
+            CreateLoginFailuresTable(db);
             transaction.Commit();
         }
         db.Close();

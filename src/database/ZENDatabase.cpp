@@ -150,7 +150,15 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
     ZEN_LOG_EVENT(kModule, kOpenDatabase, "Complete Database Path:%s", defaultPath.GetString());
     const CString path = GetStringFromConfigFile("Database", "DatabaseFile", defaultPath);
     // Taken at once: every log entry looks the configuration up again.
-    const CString configError = GetConfigFileError();
+    CString configError = GetConfigFileError();
+    // A station that shares a server names it instead of a file: a libpq
+    // connection string (postgresql://... or its keyword form).
+    CString server;
+    if (configError.IsEmpty()) {
+        server = GetStringFromConfigFile("Database", "Server", "");
+        configError = GetConfigFileError();
+        server.Trim();
+    }
     if (!configError.IsEmpty()) {
         // The default stands in only for a configuration that is not there;
         // one that cannot be read may name another database.
@@ -162,10 +170,18 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
         AfxMessageBox(strErrorMessage, MB_OK | MB_ICONERROR);
         return 0;
     }
-    ZEN_LOG_EVENT(kModule, kOpenDatabase, "Database to open:%s", path.GetString());
-    m_strDatabaseName = path;
     CString connect;
-    connect.Format("Driver={Microsoft Access Driver (*.mdb)};Dbq=%s;", FormatConnectStringValue(path).GetString());
+    if (server.IsEmpty()) {
+        ZEN_LOG_EVENT(kModule, kOpenDatabase, "Database to open:%s", path.GetString());
+        m_strDatabaseName = path;
+        connect.Format("Driver={Microsoft Access Driver (*.mdb)};Dbq=%s;",
+                       FormatConnectStringValue(path).GetString());
+    } else {
+        // The name shown and logged never carries the password.
+        m_strDatabaseName = MaskConnectPassword(server);
+        ZEN_LOG_EVENT(kModule, kOpenDatabase, "Database to open:%s", m_strDatabaseName.GetString());
+        connect = server;
+    }
     ZEN_LOG_EVENT(kModule, kOpenDatabase, "Connection string:%s", MaskConnectPassword(connect).GetString());
 
     m_strUserName = strUserName;
@@ -192,11 +208,11 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
             return 0;
         }
     } catch (CDBException& e) {
-        ZEN_LOG_EVENT(kModule, kOpenDatabase, "Failed to open database '%s': %s", path.GetString(),
+        ZEN_LOG_EVENT(kModule, kOpenDatabase, "Failed to open database '%s': %s", m_strDatabaseName.GetString(),
                       e.m_strError.GetString());
         CString format;
         format.LoadString(IDS_OPEN_FAILED);
-        strErrorMessage.Format(format, path.GetString());
+        strErrorMessage.Format(format, m_strDatabaseName.GetString());
         AfxMessageBox(strErrorMessage, MB_OK);
         e.Delete();
         Close();
@@ -236,7 +252,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
                       engineText.GetString());
         CloseDatabase();
         strErrorMessage.Format(ZenTranslate(kZenTextDomain, "message", "The file '%s' is not a ZEN station database."),
-                               path.GetString());
+                               m_strDatabaseName.GetString());
         AfxMessageBox(strErrorMessage, MB_OK | MB_ICONERROR);
         return 0;
     }

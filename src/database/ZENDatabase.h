@@ -294,7 +294,10 @@ public:
     virtual CString GetUserPassword();
     // Opens the database file named by the station configuration (section
     // "Database", key "DatabaseFile"; default <ProgramData>/Korvane/ZEN.mdb,
-    // or <XDG data home>/Korvane/ZEN.mdb without ProgramData), logs the user
+    // or <XDG data home>/Korvane/ZEN.mdb without ProgramData) - or, when the
+    // key "Server" of that section is not empty, the server database it names
+    // (a PostgreSQL connection string; GetDatabaseName then gives it with the
+    // password masked) - logs the user
     // in when bLogin is non-zero (the given credentials first, then the login
     // dialog), refuses a database that cannot be written, and upgrades 1.6 ..
     // 1.8 to 1.9. A 1.9 file without the unique index of the sample
@@ -321,7 +324,8 @@ public:
     // an empty password always brings up the login dialog first. Does
     // nothing when not open. Always 1.
     virtual int CloseDatabase();
-    // The database file path resolved by the last OpenDatabase; empty before.
+    // The database file path resolved by the last OpenDatabase (a server's
+    // connection string with its password masked); empty before.
     virtual CString GetDatabaseName();
 
     // The string-table text of a standard Samples field ("WorkOrder" ->

@@ -188,14 +188,7 @@ int CZENDatabase::SetVer15DefaultProperties(const ProfileCalculationSettings& ca
 
 bool CZENDatabase::HasUniqueSampleIDIndex()
 {
-    CString sql;
-    sql.Format("SELECT name FROM sqlite_master WHERE type = 'index' AND name = '%s'",
-               zendb_ident::kIndexName);
-    CRecordset rs(this);
-    rs.Open(CRecordset::forwardOnly, sql.GetString(), CRecordset::readOnly);
-    const bool found = !rs.IsEOF();
-    rs.Close();
-    return found;
+    return HasIndex(zendb_ident::kIndexName) != FALSE;
 }
 
 bool CZENDatabase::FindDuplicateSampleIDs(std::vector<CDuplicateSampleID>& groups)

@@ -212,30 +212,12 @@ CString DisplayText(const CDBVariant& value)
     return text;
 }
 
-// True when the statement returns no row.
-bool NoRows(CDatabase& db, const char* sql)
-{
-    CRecordset rs(&db);
-    rs.Open(CRecordset::forwardOnly, sql, CRecordset::readOnly);
-    const bool empty = rs.IsEOF();
-    rs.Close();
-    return empty;
-}
 
 } // namespace
 
 bool HasTables(CDatabase& db)
 {
-    // The server engine's catalogue first: there a failed statement would
-    // spoil the caller's transaction, while the file engine merely reports
-    // that it has no such catalogue and is asked its own way.
-    try {
-        return !NoRows(db, "SELECT table_name FROM information_schema.tables "
-                           "WHERE lower(table_name) = 'audittrailhead'");
-    } catch (CDBException& e) {
-        e.Delete();
-    }
-    return !NoRows(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'AuditTrailHead'");
+    return db.HasTable("AuditTrailHead") != FALSE;
 }
 
 void CreateTables(CDatabase& db)

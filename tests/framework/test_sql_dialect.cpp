@@ -172,6 +172,20 @@ const TranslationCase kPgCases[] = {
      "\"DefaultProfileToUse\".\"SampleID\") LEFT JOIN \"Patterns\" ON \"DefaultProfileToUse\".\"UseProfileTypeID\" = "
      "\"Patterns\".\"PatternID\" )"},
     {"SELECT MAX([SampleID]) AS N FROM Samples", "SELECT MAX(\"SampleID\") AS \"N\" FROM \"Samples\""},
+    // The count of failed logins: its table, made where it is missing, and a
+    // failure added to or started in one statement.
+    {"CREATE TABLE IF NOT EXISTS LoginFailures ([UserName] VARCHAR(255) NOT NULL PRIMARY KEY, "
+     "[Failures] INTEGER NOT NULL)",
+     "CREATE TABLE IF NOT EXISTS \"LoginFailures\" (\"UserName\" VARCHAR(255) NOT NULL PRIMARY KEY, "
+     "\"Failures\" INTEGER NOT NULL, __zen_rowid BIGINT GENERATED ALWAYS AS IDENTITY UNIQUE)"},
+    {"SELECT a FROM t WHERE NOT EXISTS (SELECT b FROM u)",
+     "SELECT \"a\" FROM \"t\" WHERE NOT EXISTS (SELECT \"b\" FROM \"u\")"},
+    {"INSERT INTO LoginFailures ([UserName], [Failures], [LastFailure]) VALUES ('Z1:a', 1, 5) "
+     "ON CONFLICT ([UserName]) DO UPDATE SET [Failures] = LoginFailures.[Failures] + 1, "
+     "[LastFailure] = excluded.[LastFailure]",
+     "INSERT INTO \"LoginFailures\" (\"UserName\", \"Failures\", \"LastFailure\") VALUES ('Z1:a', 1, 5) "
+     "ON CONFLICT (\"UserName\") DO UPDATE SET \"Failures\" = \"LoginFailures\".\"Failures\" + 1, "
+     "\"LastFailure\" = \"excluded\".\"LastFailure\""},
     // A name the statements spell otherwise than the schema gets the schema's spelling.
     {"SELECT [PatternID], [XPos], [YPos], [Testload] FROM IndentType WHERE testload > 1",
      "SELECT \"PatternID\", \"XPos\", \"YPos\", \"TestLoad\" FROM \"IndentType\" WHERE \"TestLoad\" > 1"},

@@ -129,6 +129,20 @@ void CDatabase::Backup(const char* targetPath)
     m_pConnection->Backup(targetPath);
 }
 
+BOOL CDatabase::HasTable(const char* name)
+{
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    return m_pConnection->HasSchemaObject(CString(name != nullptr ? name : ""), false) ? TRUE : FALSE;
+}
+
+BOOL CDatabase::HasIndex(const char* name)
+{
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    return m_pConnection->HasSchemaObject(CString(name != nullptr ? name : ""), true) ? TRUE : FALSE;
+}
+
 BOOL CDatabase::CanTransact() const
 {
     return IsOpen();

@@ -123,6 +123,11 @@ public:
     // open, inside a transaction, when targetPath exists already (it is never
     // replaced), or when reading the database or writing the copy fails.
     void Backup(const char* targetPath);
+    // Whether the open database holds a table, or an index, of that name
+    // (letter case ignored). Throws CDBException when not open or the
+    // engine's catalogue cannot be read.
+    BOOL HasTable(const char* name);
+    BOOL HasIndex(const char* name);
 
     // Seconds to wait for another connection's lock (0 = do not wait); applies
     // at once when open and to later opens.

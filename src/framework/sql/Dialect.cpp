@@ -58,11 +58,11 @@ bool IsPgKeyword(const CSqlToken& t)
 {
     static const char* const kKeywords[] = {
         "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "BEGIN", "BETWEEN", "BY", "CASE", "CAST", "CHECK",
-        "COLLATE", "COLUMN", "COMMIT", "CONSTRAINT", "CREATE", "CROSS", "CURRENT_DATE", "CURRENT_TIME",
-        "CURRENT_TIMESTAMP", "DEFAULT", "DELETE", "DESC", "DISTINCT", "DISTINCTROW", "DROP", "ELSE", "END",
+        "COLLATE", "COLUMN", "COMMIT", "CONFLICT", "CONSTRAINT", "CREATE", "CROSS", "CURRENT_DATE", "CURRENT_TIME",
+        "CURRENT_TIMESTAMP", "DEFAULT", "DELETE", "DESC", "DISTINCT", "DISTINCTROW", "DO", "DROP", "ELSE", "END",
         "ESCAPE", "EXCEPT", "EXISTS", "FALSE", "FETCH", "FIRST", "FOREIGN", "FROM", "FULL", "GROUP", "HAVING",
         "IF", "ILIKE", "IN", "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY", "LAST", "LEFT",
-        "LIKE", "LIMIT", "NOT", "NULL", "NULLS", "OFFSET", "ON", "ONLY", "OR", "ORDER", "OUTER", "OVER",
+        "LIKE", "LIMIT", "NOT", "NOTHING", "NULL", "NULLS", "OFFSET", "ON", "ONLY", "OR", "ORDER", "OUTER", "OVER",
         "PARTITION", "PERCENT", "PRIMARY", "REFERENCES", "RELEASE", "RENAME", "RETURNING", "RIGHT", "ROLLBACK",
         "ROW", "ROWS", "SAVEPOINT", "SELECT", "SET", "SOME", "TABLE", "THEN", "TIES", "TO", "TOP", "TRANSACTION",
         "TRUE", "UNION", "UNIQUE", "UPDATE", "USING", "VALUES", "WHEN", "WHERE", "WITH", "WORK"};
@@ -309,8 +309,8 @@ void TranslateSchema(CSqlTokens& t, SqlDialect dialect, std::vector<bool>& typeT
 // with its spelling (the server would fold it to lower case), LIKE without
 // regard to letter case (ILIKE, and no escape character unless one is given,
 // as on SQLite), COLLATE NOCASE by the case-blind collation zen_nocase.
-// Words followed by '(' are functions, except after INTO, TABLE, ON and
-// REFERENCES, where they name the table of a column list.
+// Words followed by '(' are functions, except after INTO, TABLE, ON,
+// REFERENCES and IF NOT EXISTS, where they name the table of a column list.
 void TranslatePgWords(CSqlTokens& t, const std::vector<bool>& typeTokens)
 {
     size_t previous = t.size();
@@ -345,7 +345,8 @@ void TranslatePgWords(CSqlTokens& t, const std::vector<bool>& typeTokens)
         const size_t next = NextSignificant(t, i + 1);
         if (next < t.size() && t[next].IsSymbol("(")) {
             const bool names = before < t.size() && (t[before].IsWord("INTO") || t[before].IsWord("TABLE") ||
-                                                     t[before].IsWord("ON") || t[before].IsWord("REFERENCES"));
+                                                     t[before].IsWord("ON") || t[before].IsWord("REFERENCES") ||
+                                                     t[before].IsWord("EXISTS"));
             if (!names)
                 continue;
         }

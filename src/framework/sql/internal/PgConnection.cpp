@@ -480,6 +480,21 @@ CString CPgConnection::GetReadOnlyReason() const
     return CString();
 }
 
+bool CPgConnection::HasSchemaObject(const CString& name, bool index)
+{
+    const CString shown = index ? "index lookup" : "table lookup";
+    EnsureConnected(shown);
+    const char* sql = index ? "SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() AND "
+                              "lower(indexname) = lower($1)"
+                            : "SELECT 1 FROM pg_tables WHERE schemaname = current_schema() AND "
+                              "lower(tablename) = lower($1)";
+    const char* values[] = {name.GetString()};
+    CPgResultHandle res(PQexecParams(m_conn.get(), sql, 1, nullptr, values, nullptr, nullptr, 0));
+    if (!res || PQresultStatus(res.get()) != PGRES_TUPLES_OK)
+        ThrowError(res.get(), CString(sql));
+    return PQntuples(res.get()) > 0;
+}
+
 bool CPgConnection::CheckIntegrity(std::vector<CString>& findings)
 {
     EnsureConnected("integrity check");

@@ -61,6 +61,7 @@ public:
     // A server database is saved with the server's own tools (pg_dump);
     // refused with CDBException saying so.
     void Backup(const CString& targetPath) override;
+    bool HasSchemaObject(const CString& name, bool index) override;
     // SET lock_timeout on the server; kept for the reconnect.
     void SetBusyTimeout(int milliseconds) override;
 

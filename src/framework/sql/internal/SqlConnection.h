@@ -30,6 +30,10 @@ public:
     // A consistent copy of the database, taken while others may write, into
     // a new file targetPath (see CDatabase::Backup). Throws CDBException.
     virtual void Backup(const CString& targetPath) = 0;
+    // Whether the database holds a table (index false) or an index (index
+    // true) of that name, letter case ignored, in the schema the connection
+    // works in.
+    virtual bool HasSchemaObject(const CString& name, bool index) = 0;
     // Milliseconds to wait for another connection's lock.
     virtual void SetBusyTimeout(int milliseconds) = 0;
 

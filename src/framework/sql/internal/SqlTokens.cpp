@@ -180,6 +180,19 @@ std::string TokenName(const CSqlToken& token)
     }
 }
 
+namespace {
+
+bool IsAggregateFunction(const CSqlToken& t)
+{
+    for (const char* name : {"COUNT", "MAX", "MIN", "SUM", "AVG", "FIRST", "LAST", "STDEV", "STDEVP", "VAR", "VARP",
+                             "TOTAL", "GROUP_CONCAT", "STRING_AGG", "ARRAY_AGG"})
+        if (t.IsWord(name))
+            return true;
+    return false;
+}
+
+} // namespace
+
 CSelectShape AnalyzeSelect(const CSqlTokens& tokens)
 {
     CSelectShape shape;
@@ -221,6 +234,14 @@ CSelectShape AnalyzeSelect(const CSqlTokens& tokens)
         }
         if (depth != 0 || t.kind != SqlTokenKind::Word)
             continue;
+        // An aggregate in the select list makes one row of many: it reads no
+        // row of the table that could carry the row's identity (a server
+        // refuses a bare column beside it).
+        if (shape.fromIndex == n && IsAggregateFunction(t)) {
+            const size_t next = NextSignificant(tokens, k + 1);
+            if (next < n && tokens[next].IsSymbol("("))
+                complex = true;
+        }
         if (t.IsWord("FROM") && shape.fromIndex == n)
             shape.fromIndex = k;
         else if (t.IsWord("WHERE") && shape.whereIndex == n && shape.fromIndex < n)

@@ -561,6 +561,19 @@ CString CSqliteConnection::GetReadOnlyReason() const
     return CString();
 }
 
+bool CSqliteConnection::HasSchemaObject(const CString& name, bool index)
+{
+    const CString sql = "SELECT 1 FROM sqlite_master WHERE type = ?1 AND name = ?2 COLLATE NOCASE";
+    CSqliteStmtHandle stmt = PrepareRaw(sql, sql);
+    const char* type = index ? "index" : "table";
+    sqlite3_bind_text(stmt.get(), 1, type, -1, SQLITE_STATIC);
+    sqlite3_bind_text(stmt.get(), 2, name.GetString(), -1, SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(stmt.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        ThrowError(rc, sql);
+    return rc == SQLITE_ROW;
+}
+
 bool CSqliteConnection::CheckIntegrity(std::vector<CString>& findings)
 {
     const CString sql = "PRAGMA integrity_check";

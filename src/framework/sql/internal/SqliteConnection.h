@@ -91,6 +91,7 @@ public:
     CString GetReadOnlyReason() const override;
     bool CheckIntegrity(std::vector<CString>& findings) override;
     void Backup(const CString& targetPath) override;
+    bool HasSchemaObject(const CString& name, bool index) override;
     void SetBusyTimeout(int milliseconds) override;
 
     // SELECT statements come from the statement cache (see
