@@ -164,10 +164,10 @@ TEST_F(ToolSamplesImport, RowsAlreadyRegisteredAreRefusedOrSkipped)
     // People get a table and the count.
     const CRun again = Zendb({"samples", "import", path, "--skip-existing"});
     ASSERT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(again.out, "Row  Sample ID  Outcome  Key  Reason            \n"
+    EXPECT_EQ(again.out, "Row  Sample ID  Outcome  Key  Reason\n"
                          "---  ---------  -------  ---  ------------------\n"
-                         "1    d-1        skipped       already registered\n"
-                         "2    D-2        skipped       already registered\n"
+                         "  1  d-1        skipped       already registered\n"
+                         "  2  D-2        skipped       already registered\n"
                          "registered 0, skipped 2 already registered\n");
 }
 
