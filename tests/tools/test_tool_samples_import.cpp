@@ -239,6 +239,12 @@ TEST_F(ToolSamplesImport, FilesThatCannotBeReadAsAWholeAreRefused)
     EXPECT_EQ(noFormat.status, 2);
     const CRun given = Zendb({"samples", "import", m_dir.File("list.txt"), "--input-format", "csv"});
     EXPECT_EQ(given.status, 0) << given.err;
+    // Standard input has no name to tell the format by.
+    const std::string piped = File("piped.json", R"([{"UserSampleID": "P-1"}])");
+    EXPECT_EQ(RunZendb({"--db", m_db, "samples", "import", "-"}, {}, piped).status, 2);
+    const CRun fromPipe = RunZendb({"--db", m_db, "samples", "import", "-", "--input-format", "json"}, {}, piped);
+    EXPECT_EQ(fromPipe.status, 0) << fromPipe.err;
+    EXPECT_EQ(ListOf(m_db).size(), 2u);
 }
 
 TEST_F(ToolSamplesImport, JsonValuesOfTheWrongKindAreRefused)
@@ -261,6 +267,22 @@ TEST_F(ToolSamplesImport, JsonValuesOfTheWrongKindAreRefused)
                                   "5  refused: the entry is no JSON object",
                                   "6 J-6 valid: ",
                               }));
+    EXPECT_EQ(ListOf(m_db).size(), 0u);
+}
+
+TEST_F(ToolSamplesImport, AFailingSaveTakesTheRowsBeforeItBack)
+{
+    // The engine fails the second insert (a value beyond its length limit),
+    // after the first one went through.
+    ExecuteOn(m_db, {"CREATE TRIGGER FailT2 AFTER INSERT ON Samples WHEN NEW.UserSampleID = 'T-2' "
+                     "BEGIN SELECT zeroblob(2000000000); END"});
+    const CRun run = Zendb({"samples", "import", File("two.csv", "UserSampleID\nT-1\nT-2\nT-3\n")});
+    EXPECT_EQ(run.status, 1);
+    const std::string start = "zendb: row 3: cannot register sample 'T-2' (string or blob too big";
+    const std::string end = "); nothing registered\n";
+    EXPECT_EQ(run.err.substr(0, start.size()), start) << run.err;
+    ASSERT_GE(run.err.size(), end.size());
+    EXPECT_EQ(run.err.substr(run.err.size() - end.size()), end) << run.err;
     EXPECT_EQ(ListOf(m_db).size(), 0u);
 }
 
