@@ -2,6 +2,7 @@
 // sample or a numbered batch), show, set, sign, delete and next-id.
 #include "Fields.h"
 #include "Progress.h"
+#include "SamplesImport.h"
 #include "Tool.h"
 #include "Tr.h"
 
@@ -672,6 +673,8 @@ void RegisterSampleCommands(CLI::App& app)
         ->type_name("N");
     regCmd->add_flag("--skip-existing", reg->skipExisting, Tr("In a batch, pass over identifiers already registered"));
     regCmd->callback([reg] { RunRegister(*reg); });
+
+    RegisterSampleImportCommand(samples);
 
     auto showId = std::make_shared<CSampleRef>();
     auto showAll = std::make_shared<bool>(false);

@@ -79,20 +79,34 @@ std::vector<CFieldDef> LoadFieldDefs(CZENDatabase& db)
     return defs;
 }
 
-const CFieldDef& ResolveField(const std::vector<CFieldDef>& fields, const std::string& name)
+const CFieldDef* FindField(const std::vector<CFieldDef>& fields, const std::string& name)
 {
     for (const CFieldDef& field : fields)
         if (field.control == name)
-            return field;
+            return &field;
     const std::string lower = Lower(name);
     for (const CFieldDef& field : fields)
         if (Lower(field.control) == lower)
-            return field;
+            return &field;
     for (const CFieldDef& field : fields)
         if (Lower(field.description) == lower || Lower(field.Label()) == lower ||
             ((field.description.empty() || field.description == field.control) &&
              Lower(LabelAsWritten(field.control)) == lower))
-            return field;
+            return &field;
+    return nullptr;
+}
+
+bool NamesStandardColumn(const std::string& control, const std::string& name)
+{
+    const std::string lower = Lower(name);
+    return lower == Lower(control) || lower == Lower(StandardFieldLabel(control)) ||
+           lower == Lower(LabelAsWritten(control));
+}
+
+const CFieldDef& ResolveField(const std::vector<CFieldDef>& fields, const std::string& name)
+{
+    if (const CFieldDef* field = FindField(fields, name))
+        return *field;
     std::string known;
     for (const CFieldDef& field : fields)
         if (field.visible)

@@ -27,6 +27,12 @@ std::vector<CFieldDef> LoadFieldDefs(CZENDatabase& db);
 // The field a command-line name means (control name, then description,
 // ignoring letter case); CUsageError naming the known fields otherwise.
 const CFieldDef& ResolveField(const std::vector<CFieldDef>& fields, const std::string& name);
+// The same search without the error: nullptr when no field has the name.
+const CFieldDef* FindField(const std::vector<CFieldDef>& fields, const std::string& name);
+// Whether name means the Samples column control (a column that is no
+// registration field, e.g. "MeasuredBy"): its own name, its label in the
+// operator's language or its English label, ignoring letter case.
+bool NamesStandardColumn(const std::string& control, const std::string& name);
 // "Work order" for "WorkOrder" and the other standard Samples columns; the
 // name itself for any other.
 std::string StandardFieldLabel(const std::string& control);
