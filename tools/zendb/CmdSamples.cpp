@@ -297,6 +297,7 @@ void RunRegister(const CRegisterArgs& args)
     }
 
     CSession session;
+    session.Require(ZENACT_RegisterSample);
     CZENDatabase& db = session.Db();
     const auto fields = LoadFieldDefs(db);
     CRegistrationValues values(db);
@@ -544,6 +545,7 @@ void RunSet(CSampleRef ref, std::vector<std::string> items, bool force)
     for (const std::string& item : items)
         assignments.push_back(SplitAssignment(item));
     CSession session;
+    session.Require(ZENACT_RegisterSample);
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
@@ -606,6 +608,7 @@ void RunDelete(const CSampleRef& ref, bool withRuns)
 {
     ref.Validate();
     CSession session;
+    session.Require(ZENACT_DeleteSample);
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
