@@ -195,7 +195,9 @@ public:
     // register and batch buttons, not by OK).
     virtual bool RegisterNewSampleByDialog(CMapStringToOb& values);
     // Runs the registration dialog on the stored sample with that key; true
-    // when OK saved it.
+    // when OK saved it. Both dialogs close at once, after a message box
+    // with the refusal, when the session may not register samples
+    // (ZENACT_RegisterSample); false then.
     virtual bool EditSampleByDialog(int32_t sampleID);
     // Runs the search dialog showing the criteria in the map. On OK the map's
     // records leave it without being deleted (the caller still owns them) and
@@ -207,7 +209,9 @@ public:
     virtual int AddSampleSettingsPage(CPropertySheet* sheet);
     // Lets the settings page at pageIndex store itself and removes it from
     // the sheet (deleting it). False, nothing changed, for a null sheet, an
-    // index out of 0 .. count-1, or a page that is not the settings page.
+    // index out of 0 .. count-1, or a page that is not the settings page;
+    // also false, with the refusal in a message box and the page left in the
+    // sheet, when the session may not manage fields (ZENACT_ManageFields).
     virtual bool StoreSampleSettingsPage(CPropertySheet* sheet, int pageIndex);
 
     // --- Schema version and upgrade ----------------------------------------

@@ -2,12 +2,15 @@
 // no COM automation host exists on this platform.
 #include "dialogs/AdminUserCtl.h"
 
+#include "dialogs/internal/DialogText.h"
+
 IMPLEMENT_DYNAMIC(CAdminUserCtl, CWnd)
 
 BOOL CAdminUserCtl::Create(const char* /*windowName*/, DWORD /*style*/, const CRect& /*rect*/, CWnd* /*parent*/,
                            UINT /*id*/)
 {
     m_bCreated = false;
+    zendlg::ActionAllowedOrShown(m_pDatabase, ZENACT_ManageUsers);
     return FALSE;
 }
 

@@ -2,13 +2,16 @@
 // administration control. That control is a COM automation control, which
 // this platform cannot host, so creating it fails cleanly and every
 // automation call reports failure; the class exists for callers written
-// against it. Nothing in this library uses it.
+// against it. Nothing in this library uses it. Given the session's database,
+// it refuses a session that may not manage users before anything else.
 #pragma once
 
 #include "framework/CString.h"
 #include "framework/CWnd.h"
 
 #include <cstdint>
+
+class CZENDatabase;
 
 class CAdminUserCtl : public CWnd {
     DECLARE_DYNAMIC(CAdminUserCtl)
@@ -25,8 +28,13 @@ public:
 
     CAdminUserCtl() = default;
 
+    // The session whose right to manage users (ZENACT_ManageUsers) Create
+    // checks; none (the default) checks nothing. Not owned.
+    void SetDatabase(CZENDatabase* database) { m_pDatabase = database; }
+
     // Creates the external control as a child window. Always FALSE here: no
-    // automation host exists; the object stays usable and uncreated.
+    // automation host exists; the object stays usable and uncreated. A
+    // session that may not manage users gets the refusal in a message box.
     virtual BOOL Create(const char* windowName, DWORD style, const CRect& rect, CWnd* parent, UINT id);
     BOOL IsCreated() const { return m_bCreated ? TRUE : FALSE; }
 
@@ -45,4 +53,5 @@ public:
 
 private:
     bool m_bCreated = false;
+    CZENDatabase* m_pDatabase = nullptr;
 };

@@ -28,6 +28,12 @@ void CBatchCreateDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CBatchCreateDlg::OnInitDialog()
 {
+    // A batch registers samples: without that right the dialog closes
+    // before it asks for a count.
+    if (!zendlg::ActionAllowedOrShown(m_pDatabase, ZENACT_RegisterSample)) {
+        EndDialog(IDCANCEL);
+        return CDialog::OnInitDialog();
+    }
     const CString second = IncLastNumberInString(m_strFirstUserSampleID);
     const CString names = m_strFirstUserSampleID + ", " + second;
     SetDlgItemText(IDC_BATCH_EXPLANATION, zendlg::FormatText(13029, {names.GetString()}));

@@ -21,12 +21,14 @@ class CBatchCreateDlg : public CDialog {
     DECLARE_DYNAMIC(CBatchCreateDlg)
 
 public:
-    // pDatabase is kept for the caller, not used by the dialog.
+    // pDatabase is the session whose right to register samples the dialog
+    // checks when it opens (none without one); it is kept for the caller.
     CBatchCreateDlg(CZENDatabase* pDatabase, const CString& firstUserSampleID, CWnd* pParent = nullptr);
 
     // Shows string 13029 with "<first>, <second>" (second =
     // IncLastNumberInString(first)) and the last count from the profile
-    // (0 on first use).
+    // (0 on first use). A session that may not register samples gets the
+    // refusal in a message box and the dialog ends with IDCANCEL at once.
     BOOL OnInitDialog() override;
     // Reads the controls; a negative count keeps the dialog open without a
     // message; otherwise the count goes to the profile and the dialog ends

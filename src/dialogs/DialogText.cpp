@@ -1,9 +1,10 @@
-// Message texts with filled fields and registration field labels for the
-// sample dialogs.
+// Message texts with filled fields, registration field labels and the
+// refusal of an action the session may not do, for the sample dialogs.
 #include "dialogs/internal/DialogText.h"
 
 #include "database/ZENDatabase.h"
 #include "framework/Translation.h"
+#include "framework/UIHost.h"
 
 
 namespace zendlg {
@@ -72,6 +73,17 @@ CString FieldLabel(const CString& description)
 bool IsDateFieldName(const CString& name)
 {
     return name.GetLength() >= 4 && name.Right(4) == "Date";
+}
+
+bool ActionAllowedOrShown(CZENDatabase* database, ZENAction action)
+{
+    if (database == nullptr)
+        return true;
+    CString refusal;
+    if (database->IsActionAllowed(action, &refusal))
+        return true;
+    AfxMessageBox(refusal, MB_ICONERROR);
+    return false;
 }
 
 } // namespace zendlg

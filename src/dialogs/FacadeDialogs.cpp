@@ -5,6 +5,7 @@
 #include "dialogs/RegisterSampleDlg.h"
 #include "dialogs/SampleAdminPage.h"
 #include "dialogs/SearchSampleDlg.h"
+#include "dialogs/internal/DialogText.h"
 #include "framework/PropertySheet.h"
 
 #include <memory>
@@ -58,6 +59,9 @@ bool CZENDatabase::StoreSampleSettingsPage(CPropertySheet* sheet, int pageIndex)
     auto* page = dynamic_cast<CSampleAdminPage*>(sheet->GetPage(pageIndex));
     // Only this library's page can store itself; another page stays as it is.
     if (page == nullptr)
+        return false;
+    // Refused: the page stays in the sheet as it is, nothing is stored.
+    if (!zendlg::ActionAllowedOrShown(this, ZENACT_ManageFields))
         return false;
     page->Store(this);
     // The page leaves the sheet before it is deleted, so that the sheet holds

@@ -84,6 +84,12 @@ BOOL CRegisterSampleDlg::OnInitDialog()
     CDialog::OnInitDialog();
     if (!PrepareOpening())
         return TRUE;
+    // Registering and editing are one right; a session without it sees
+    // the refusal instead of a form it could not store.
+    if (!zendlg::ActionAllowedOrShown(m_pDatabase, ZENACT_RegisterSample)) {
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
     if (m_bEditing) {
         for (int id : {IDC_REGISTER_SAMPLE, IDC_REGISTER_BATCH, IDC_CLEAR_FIELDS}) {
             if (CWnd* button = GetDlgItem(id)) {
@@ -341,6 +347,8 @@ bool CRegisterSampleDlg::SaveSample()
         AfxMessageBox(13006);
         return false;
     }
+    if (!zendlg::ActionAllowedOrShown(m_pDatabase, ZENACT_RegisterSample))
+        return false;
     m_Sample.UserSampleID = GetDlgItemText(IDC_SAMPLE_ID);
     int32_t otherKey = -1;
     if (!CheckUserSampleID(otherKey)) {
@@ -466,6 +474,8 @@ void CRegisterSampleDlg::OnRegisterBatch()
         AfxMessageBox(13006);
         return;
     }
+    if (!zendlg::ActionAllowedOrShown(m_pDatabase, ZENACT_RegisterSample))
+        return;
     m_strNextUserSampleID = GetDlgItemText(IDC_SAMPLE_ID);
     m_strNextUserSampleID.TrimRight();
     CBatchCreateDlg batch(m_pDatabase, m_strNextUserSampleID, this);

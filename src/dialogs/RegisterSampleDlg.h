@@ -34,7 +34,9 @@ public:
     // Writes the identifier to propose next back to the profile.
     ~CRegisterSampleDlg() override;
 
-    // Loads the fields (13006 / 13007 when it cannot), hides the register,
+    // Loads the fields (13006 / 13007 when it cannot), ends with IDCANCEL
+    // after the refusal when the session may not register samples
+    // (ZENACT_RegisterSample, checked again before every save), hides the register,
     // batch and clear buttons when editing, sets the caption (13009 editing,
     // 13008 registering), builds and fills the controls.
     BOOL OnInitDialog() override;

@@ -94,6 +94,8 @@ void CSampleAdminPage::Store(CZENDatabase* pDatabase)
 {
     if (pDatabase == nullptr)
         return;
+    if (!zendlg::ActionAllowedOrShown(pDatabase, ZENACT_ManageFields))
+        return;
     for (int i = 0; i < kCustomCount; ++i) {
         CZENDB_RegistrationField field(pDatabase);
         if (!field.Load(CustomName(i)))

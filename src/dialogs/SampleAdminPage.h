@@ -32,7 +32,8 @@ public:
     virtual void Load(CZENDatabase* pDatabase);
     // Writes the slots back: each custom field's description and visible
     // flag, each standard field's visible flag. Fields that no longer exist
-    // are passed over. Nothing without a facade.
+    // are passed over. Nothing without a facade; nothing either, with the
+    // refusal in a message box, when its session may not manage fields.
     virtual void Store(CZENDatabase* pDatabase);
 
     // Captions of the standard check boxes (their standard labels); check

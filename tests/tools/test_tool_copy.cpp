@@ -136,12 +136,17 @@ TEST_F(ToolCopy, ATargetWithDataIsRefusedWithoutSuccessAndReplacedWithReplace)
 TEST_F(ToolCopy, AMismatchShowsTheTablesAndCopiesNothing)
 {
     // The user table with its role as text: the target's integer column
-    // turns "02" into the number 2.
-    ExecuteOn(m_db, {"DROP TABLE Table1",
+    // turns "02" into the number 2. The source has a user then, so the copy
+    // needs the login of its administrator.
+    const std::map<std::string, std::optional<std::string>> login = {{"ZEN_NEW_PASSWORD", "pw"},
+                                                                     {"ZEN_PASSWORD", "pw"}};
+    ASSERT_EQ(Zendb({"users", "add", "boss", "--role", "administrator"}, login).status, 0);
+    ExecuteOn(m_db, {"ALTER TABLE Table1 RENAME TO Users0",
                      "CREATE TABLE Table1 (Field0 VARCHAR(255), Field1 VARCHAR(255), Field2 TEXT)",
-                     "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('a', 'b', '02')"});
+                     "INSERT INTO Table1 (Field0, Field1, Field2) SELECT Field0, Field1, '0' || Field2 FROM Users0",
+                     "DROP TABLE Users0"});
     const std::string target = Target("copy.db");
-    const CRun run = RunZendb({"copy", m_db, target});
+    const CRun run = RunZendb({"--user", "boss", "copy", m_db, target}, login);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "zendb: cannot copy " + m_db + " to " + target +
                            ": The copy does not match the source in table(s) Table1; nothing was copied.\n");

@@ -109,7 +109,9 @@ TEST(ToolDatabase, InfoCountsWhatTheFileHolds)
     CTempDir dir;
     const std::string db = dir.File("info.db");
     ASSERT_EQ(RunZendb({"init", db, "--admin", "boss", "--password", "s3cret"}).status, 0);
-    ASSERT_EQ(RunZendb({"--db", db, "samples", "register", "I-1"}).status, 0);
+    ASSERT_EQ(RunZendb({"--db", db, "--user", "boss", "samples", "register", "I-1"}, {{"ZEN_PASSWORD", "s3cret"}})
+                  .status,
+              0);
     const CRun info = RunZendb({"--db", db, "--format", "json", "info"});
     ASSERT_EQ(info.status, 0) << info.err;
     const auto json = nlohmann::json::parse(info.out);
@@ -246,10 +248,11 @@ TEST_F(ToolUsers, FieldsShowHideMoveDescribe)
     EXPECT_EQ(fields[8]["Control"], "CustomField1");
     EXPECT_EQ(fields[8]["Visible"], false);
 
-    Ok({"fields", "show", "customfield1"});           // any letter case
-    Ok({"fields", "describe", "CustomField1", "Heat lot"});
-    Ok({"fields", "hide", "Detail"});
-    const CRun moved = Zendb({"fields", "move", "Heat lot", "0"});   // by its description
+    // Changing fields needs the administrator's login.
+    Ok(Admin({"fields", "show", "customfield1"}));           // any letter case
+    Ok(Admin({"fields", "describe", "CustomField1", "Heat lot"}));
+    Ok(Admin({"fields", "hide", "Detail"}));
+    const CRun moved = Zendb(Admin({"fields", "move", "Heat lot", "0"}));   // by its description
     ASSERT_EQ(moved.status, 0) << moved.err;
     // Moving shifts the date fields away from the positions the dialog expects.
     EXPECT_NE(moved.err.find("positions 5 and 6"), std::string::npos) << moved.err;
@@ -264,7 +267,7 @@ TEST_F(ToolUsers, FieldsShowHideMoveDescribe)
     for (size_t i = 0; i < fields.size(); ++i)
         EXPECT_EQ(fields[i]["DisplayOrder"], static_cast<int>(i));
 
-    EXPECT_EQ(Zendb({"fields", "show", "NoSuchField"}).status, 2);
+    EXPECT_EQ(Zendb(Admin({"fields", "show", "NoSuchField"})).status, 2);
 }
 
 } // namespace

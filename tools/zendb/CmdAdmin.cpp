@@ -116,7 +116,7 @@ void RunUsersAdd(CUserArgs args)
     args.name = CleanName(args.name, Tr("user name"));
     CheckCredentialLength(args.name, Tr("a user name"));
     CSession session;
-    session.RequireAdministrator(Tr("adding users"));
+    session.Require(ZENACT_ManageUsers, Tr("adding users"));
     COwnedList<CZENDB_User> users;
     const auto entries = ListUsers(users, session.Db());
     if (const CUserEntry* same = FindUser(entries, args.name, true))
@@ -139,15 +139,15 @@ void RunUsersDelete(const std::string& typed)
 {
     const std::string name = CleanName(typed, Tr("user name"));
     CSession session;
-    session.RequireAdministrator(Tr("deleting users"));
+    session.Require(ZENACT_ManageUsers, Tr("deleting users"));
     COwnedList<CZENDB_User> users;
     const auto entries = ListUsers(users, session.Db());
     const CUserEntry* target = FindUser(entries, name);
     if (target == nullptr)
         throw CToolError(TrF("no user '%s'", name));
-    if (target->role == kRoleAdministrator && entries.size() > 1) {
+    if (target->role == UserRoleAdministrator && entries.size() > 1) {
         const auto admins = std::count_if(entries.begin(), entries.end(),
-                                          [](const CUserEntry& e) { return e.role == kRoleAdministrator; });
+                                          [](const CUserEntry& e) { return e.role == UserRoleAdministrator; });
         if (admins == 1)
             throw CToolError(TrF("'%s' is the last administrator; make another user administrator first", name));
     }
@@ -160,15 +160,15 @@ void ChangeUser(const std::string& typed, const std::optional<std::string>& pass
 {
     const std::string name = CleanName(typed, Tr("user name"));
     CSession session;
-    session.RequireAdministrator(Tr("changing users"));
+    session.Require(ZENACT_ManageUsers, Tr("changing users"));
     COwnedList<CZENDB_User> users;
     const auto entries = ListUsers(users, session.Db());
     const CUserEntry* target = FindUser(entries, name);
     if (target == nullptr)
         throw CToolError(TrF("no user '%s'", name));
-    if (role && target->role == kRoleAdministrator && *role != kRoleAdministrator) {
+    if (role && target->role == UserRoleAdministrator && *role != UserRoleAdministrator) {
         const auto admins = std::count_if(entries.begin(), entries.end(),
-                                          [](const CUserEntry& e) { return e.role == kRoleAdministrator; });
+                                          [](const CUserEntry& e) { return e.role == UserRoleAdministrator; });
         if (admins == 1)
             throw CToolError(TrF("'%s' is the last administrator; make another user administrator first", name));
     }
@@ -206,6 +206,7 @@ void RunFieldsList()
 void SetVisible(const std::string& name, bool visible)
 {
     CSession session;
+    session.Require(ZENACT_ManageFields);
     const auto fields = LoadFieldDefs(session.Db());
     const CFieldDef& def = ResolveField(fields, name);
     CZENDB_RegistrationField field(&session.Db());
@@ -220,6 +221,7 @@ void SetVisible(const std::string& name, bool visible)
 void RunFieldsMove(const std::string& name, int position)
 {
     CSession session;
+    session.Require(ZENACT_ManageFields);
     const auto fields = LoadFieldDefs(session.Db());
     const CFieldDef& def = ResolveField(fields, name);
     if (position < 0 || position >= static_cast<int>(fields.size()))
@@ -241,6 +243,7 @@ void RunFieldsMove(const std::string& name, int position)
 void RunFieldsDescribe(const std::string& name, const std::string& text)
 {
     CSession session;
+    session.Require(ZENACT_ManageFields);
     const auto fields = LoadFieldDefs(session.Db());
     const CFieldDef& def = ResolveField(fields, name);
     CZENDB_RegistrationField field(&session.Db());

@@ -136,6 +136,7 @@ void RunPatternsAdd(CPatternArgs args)
 {
     args.name = CleanName(args.name, Tr("pattern name"), kCatalogueNameMaxChars);
     CSession session;
+    session.Require(ZENACT_ManagePatterns);
     CZENDatabase& db = session.Db();
     if (FindPattern(db, args.name))
         throw CToolError(TrF("a pattern named '%s' exists already", args.name));
@@ -160,6 +161,7 @@ void RunPatternsSet(const CPatternArgs& args)
     if (args.sets.empty() && !args.commentGiven)
         throw CUsageError(Tr("give at least one FIELD=VALUE"));
     CSession session;
+    session.Require(ZENACT_ManagePatterns);
     auto pattern = RequirePattern(session.Db(), args.name);
     bool traverseGiven = false;
     ApplySets(*pattern, args.sets, traverseGiven);
@@ -258,6 +260,7 @@ void RunRoutinesAdd(CRoutineArgs args)
 {
     args.name = CleanName(args.name, Tr("routine name"), kCatalogueNameMaxChars);
     CSession session;
+    session.Require(ZENACT_ManageRoutines);
     CZENDatabase& db = session.Db();
     if (FindRoutine(db, args.name))
         throw CToolError(TrF("a routine named '%s' exists already", args.name));
@@ -334,6 +337,7 @@ void RegisterCatalogueCommands(CLI::App& app)
     deleteCmd->add_option("NAME", *deleteName, Tr("Pattern name"))->required();
     deleteCmd->callback([deleteName] {
         CSession session;
+        session.Require(ZENACT_ManagePatterns);
         auto pattern = RequirePattern(session.Db(), *deleteName);
         if (!pattern->Delete())
             throw CToolError(TrF("cannot delete pattern '%s'", *deleteName));
@@ -362,6 +366,7 @@ void RegisterCatalogueCommands(CLI::App& app)
     routineDeleteCmd->add_option("NAME", *routineDelete, Tr("Routine name"))->required();
     routineDeleteCmd->callback([routineDelete] {
         CSession session;
+        session.Require(ZENACT_ManageRoutines);
         auto routine = RequireRoutine(session.Db(), *routineDelete);
         if (!routine->Delete())
             throw CToolError(TrF("cannot delete routine '%s'", *routineDelete));

@@ -1,10 +1,12 @@
 // zendb copy: the whole station database from one engine's database into
 // another (file to server, server to file, file to file), checked table by
 // table; reports rows read and written and both checksums per table.
+#include "SqlQuery.h"
 #include "Tool.h"
 #include "Tr.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace zendb {
 
@@ -33,12 +35,47 @@ COutputTable TablesOf(const CStationCopyResult& result)
     return table;
 }
 
+// A copy carries every sample and user of the source away, so the source's
+// users decide: a source file with users needs the login (--user) of one who
+// may copy it; one without users is copied by anyone, as before, and is not
+// even opened for the look beyond a read-only probe (a login would record
+// itself in the source). A missing file is left to the copy to report; a
+// server source is guarded by the server's own accounts (the station login
+// has no way into a server), so the connection's credentials decide there.
+void RequireCopyRight(const std::string& source)
+{
+    std::error_code ec;
+    if (!ZenLocationIsFilePath(source.c_str()) || !std::filesystem::is_regular_file(source, ec))
+        return;
+    bool hasUsers = false;
+    try {
+        CZENDatabase probe;
+        probe.OpenEx(SqlConnectString(source).c_str(), CDatabase::openReadOnly | CDatabase::noOdbcDialog);
+        hasUsers = probe.HasUsers();
+        probe.Close();
+    } catch (const CException&) {
+        // Not a station file, or unreadable: the copy says what is wrong.
+        return;
+    }
+    if (!hasUsers)
+        return;
+    // The session opens the file that --db names; copy has refused --db,
+    // so it is set for this look only.
+    Options().database = source;
+    struct CForget {
+        ~CForget() { Options().database.clear(); }
+    } forget;
+    CSession session(CSession::EAccess::Read);
+    session.Require(ZENACT_CopyDatabase);
+}
+
 void RunCopy(const CCopyArgs& args)
 {
     if (!Options().database.empty())
         throw CUsageError(Tr("copy names its databases itself (SOURCE and TARGET); --db is not used"));
     const std::string source = ToStd(ZenMaskLocation(args.source.c_str()));
     const std::string target = ToStd(ZenMaskLocation(args.target.c_str()));
+    RequireCopyRight(args.source);
 
     CStationCopyResult result;
     const bool done =

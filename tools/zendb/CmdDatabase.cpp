@@ -141,7 +141,7 @@ void RunInit(const CInitArgs& args)
             CZENDB_User user(&db);
             user.Field0 = Obvra_encode(CString(args.admin));
             user.Field1 = HashPassword(CString(password));
-            user.Field2 = kRoleAdministrator;
+            user.Field2 = UserRoleAdministrator;
             if (!user.Save())
                 throw CToolError(Tr("cannot store the administrator"));
             db.Close();
@@ -297,6 +297,7 @@ void RunUpgrade()
         // at 1.9 its opening adds the unique index of the sample identifiers
         // when no two samples share one.
         CSession session(CSession::EAccess::Upgrade);
+        session.Require(ZENACT_UpgradeDatabase);
         CZENDatabase& db = session.Db();
         was = session.SchemaText();
         if (!session.IsCurrentSchema()) {

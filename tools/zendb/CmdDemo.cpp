@@ -162,9 +162,9 @@ void RunDemo(const std::string& given)
     CDemoRandom random(kSeed);
 
     // Users (the password of each is its name) and two custom fields.
-    db.AddUser("admin", "admin", static_cast<UserRoleType>(kRoleAdministrator));
-    db.AddUser("maria", "maria", static_cast<UserRoleType>(kRoleSupervisor));
-    db.AddUser("jon", "jon", static_cast<UserRoleType>(kRoleOperator));
+    db.AddUser("admin", "admin", UserRoleAdministrator);
+    db.AddUser("maria", "maria", UserRoleSupervisor);
+    db.AddUser("jon", "jon", UserRoleOperator);
     for (const auto& [control, description] : {std::pair<const char*, const char*>{"CustomField1", "Heat lot"},
                                                std::pair<const char*, const char*>{"CustomField2", "Heat treatment"}}) {
         CZENDB_RegistrationField field(&db);
@@ -460,8 +460,9 @@ void RunDemo(const std::string& given)
               FormatDate(today - CTimeSpan(30, 0, 0, 0)));
     if (!reportSample.empty()) {
         PrintLine("  " + zendb + " samples show " + reportSample);
-        PrintLine("  " + zendb + " evaluate " + reportSample);
-        PrintLine("  " + zendb + " report " + reportSample + " --out " + reportSample + ".png");
+        // Evaluating and reporting need a login in a database with users.
+        PrintLine("  " + zendb + " --user jon evaluate " + reportSample);
+        PrintLine("  " + zendb + " --user jon report " + reportSample + " --out " + reportSample + ".png");
     }
     PrintLine("  " + zendb + " patterns show \"Gear CHD 550 HV1\"");
     PrintLine("  " + zendb + " --user admin users list");

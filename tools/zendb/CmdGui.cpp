@@ -37,6 +37,8 @@ void RunRegister()
 {
     CQtHostScope qt;
     CSession session;
+    // Refused before a window opens (the dialog would refuse as well).
+    session.Require(ZENACT_RegisterSample);
     CMapStringToOb presets;
     const bool ok = session.Db().RegisterNewSampleByDialog(presets);
     PrintLine(ok ? Tr("registration dialog closed") : Tr("registration dialog cancelled"));
@@ -47,6 +49,7 @@ void RunEdit(const CSampleRef& id)
     id.Validate();
     CQtHostScope qt;
     CSession session;
+    session.Require(ZENACT_RegisterSample);
     const auto sample = LoadSample(session.Db(), id);
     if (session.Db().EditSampleByDialog(sample->SampleID))
         PrintLine(TrF("saved %s", sample->UserSampleID));
@@ -93,6 +96,8 @@ void RunSettings()
 {
     CQtHostScope qt;
     CSession session;
+    // Before the page opens: nobody edits settings that cannot be stored.
+    session.Require(ZENACT_ManageFields);
     CPropertySheet sheet(Tr("Settings"));
     const int index = session.Db().AddSampleSettingsPage(&sheet);
     if (index < 0)

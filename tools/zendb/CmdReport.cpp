@@ -57,6 +57,7 @@ void RunReport(const CReportArgs& args)
     args.sample.Validate();
     ImageFormatOf(args.out);   // a wrong extension is a usage error before any work
     CSession session(CSession::EAccess::Read);
+    session.Require(ZENACT_PrintReport);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, args.sample);
     const auto runs = EvaluateSampleRuns(db, *sample, args.run);

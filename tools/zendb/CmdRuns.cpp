@@ -66,6 +66,7 @@ void RunImport(const CImportArgs& args)
     const CTime measured = args.measuredDate.empty() ? CTime::GetCurrentTime() : ParseDate(args.measuredDate);
 
     CSession session;
+    session.Require(ZENACT_ImportRuns);
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, args.sample);
     if (sample->Signed && !args.force)
@@ -192,6 +193,7 @@ void RunDelete(CSampleRef ref, std::optional<std::string> runText)
         throw CUsageError(TrF("'%s' is no run number", digits));
     const int number = std::stoi(digits);
     CSession session;
+    session.Require(ZENACT_DeleteSample);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
@@ -212,6 +214,7 @@ void RunEvaluate(const CSampleRef& ref, int number)
 {
     ref.Validate();
     CSession session(CSession::EAccess::Read);
+    session.Require(ZENACT_Evaluate);
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);

@@ -298,6 +298,7 @@ void RunRegister(const CRegisterArgs& args)
     }
 
     CSession session;
+    session.Require(ZENACT_RegisterSample);
     CZENDatabase& db = session.Db();
     const auto fields = LoadFieldDefs(db);
     CRegistrationValues values(db);
@@ -545,6 +546,7 @@ void RunSet(CSampleRef ref, std::vector<std::string> items, bool force)
     for (const std::string& item : items)
         assignments.push_back(SplitAssignment(item));
     CSession session;
+    session.Require(ZENACT_RegisterSample);
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
@@ -607,6 +609,7 @@ void RunDelete(const CSampleRef& ref, bool withRuns)
 {
     ref.Validate();
     CSession session;
+    session.Require(ZENACT_DeleteSample);
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);

@@ -70,11 +70,11 @@ void AddGlobalOptions(CLI::App& app)
 std::string RoleName(int role)
 {
     switch (role) {
-    case kRoleOperator:
+    case UserRoleOperator:
         return "operator";
-    case kRoleSupervisor:
+    case UserRoleSupervisor:
         return "supervisor";
-    case kRoleAdministrator:
+    case UserRoleAdministrator:
         return "administrator";
     default:
         return std::to_string(role);
@@ -92,18 +92,18 @@ int ParseRole(const std::string& text)
 {
     const std::string name = Lower(text);
     if (name == "operator")
-        return kRoleOperator;
+        return UserRoleOperator;
     if (name == "supervisor")
-        return kRoleSupervisor;
+        return UserRoleSupervisor;
     if (name == "administrator" || name == "admin")
-        return kRoleAdministrator;
+        return UserRoleAdministrator;
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(text.c_str(), &end, 10);
     // Only the three roles the stations know: any other number would store a
     // user that no login check treats as intended.
-    if (!text.empty() && end != nullptr && *end == '\0' && errno == 0 && value >= kRoleOperator &&
-        value <= kRoleAdministrator)
+    if (!text.empty() && end != nullptr && *end == '\0' && errno == 0 && value >= UserRoleOperator &&
+        value <= UserRoleAdministrator)
         return static_cast<int>(value);
     throw CUsageError(TrF("unknown role '%s' (operator, supervisor, administrator or 0, 1, 2)", text));
 }
@@ -667,16 +667,40 @@ std::string CSession::ActingUser() const
     return std::string();
 }
 
-void CSession::RequireAdministrator(const char* what)
+namespace {
+
+// What each action is called in a refusal, in ZENAction's order.
+const char* const kActionNames[ZENACT_Count] = {
+    TrMark("registering or changing samples"),
+    TrMark("importing runs"),
+    TrMark("evaluating profiles"),
+    TrMark("printing reports"),
+    TrMark("signing samples"),
+    TrMark("changing signed samples"),
+    TrMark("deleting samples or runs"),
+    TrMark("managing users"),
+    TrMark("changing registration fields"),
+    TrMark("changing patterns"),
+    TrMark("changing routines"),
+    TrMark("upgrading the database"),
+    TrMark("copying the database"),
+};
+
+} // namespace
+
+void CSession::Require(ZENAction action, const std::string& what)
 {
-    COwnedList<CZENDB_User> users;
-    m_db.GetAllUsers(users.List());
-    if (users.Count() == 0)
+    CZENDatabase& db = Db();
+    if (db.IsActionAllowed(action))
         return;
+    const int index = static_cast<int>(action);
+    const std::string doing =
+        !what.empty() ? what : (index >= 0 && index < ZENACT_Count ? Tr(kActionNames[index]) : std::string());
+    const std::string needed = ToStd(ZenRoleName(ZenRoleNeeded(action)));
     if (m_user.empty())
-        throw CToolError(TrF("%s needs a login as administrator: give --user NAME", what));
-    if (Role() != kRoleAdministrator)
-        throw CToolError(TrF("%s needs the role administrator; user '%s' is %s", what, m_user, RoleName(Role())));
+        throw CToolError(TrF("%s needs the role %s; nobody is logged in: give --user NAME", doing, needed));
+    throw CToolError(
+        TrF("%s needs the role %s; user '%s' is %s", doing, needed, m_user, ToStd(ZenRoleName(db.GetUserType()))));
 }
 
 // ---------------------------------------------------------------------------

@@ -47,11 +47,9 @@ EOutputFormat OutputFormat();
 // Registers --db, --user, --password, --password-file, --format, --quiet and --reason on the app.
 void AddGlobalOptions(CLI::App& app);
 
-// Roles of users as this tool names them; the library stores the integers.
-constexpr int kRoleOperator = 0;
-constexpr int kRoleSupervisor = 1;
-constexpr int kRoleAdministrator = 2;   // the highest role
-// "operator", "supervisor", "administrator", or the number as text.
+// Roles of users as typed and as written for programs (never translated):
+// "operator", "supervisor", "administrator" (UserRoleType), or the number as
+// text. What a role may do is the library's (CZENDatabase::IsActionAllowed).
 std::string RoleName(int role);
 // A role from its name (any letter case) or its number 0, 1 or 2; CUsageError otherwise.
 int ParseRole(const std::string& text);
@@ -134,9 +132,13 @@ public:
     // The name to record as the one who did something: the logged-in user,
     // else the operating-system account.
     std::string ActingUser() const;
-    // Refuses (CToolError) unless the logged-in user has the highest role;
-    // a database without any user lets everyone administer it.
-    void RequireAdministrator(const char* what);
+    // Refuses (CToolError) unless the library lets this session do the
+    // action (CZENDatabase::IsActionAllowed: a database without any user
+    // allows everything). The text names what was refused (`what`, or the
+    // action's own name when empty), the role needed and the user with the
+    // user's role, or says that nobody is logged in and points to --user.
+    // Call it before the command changes anything.
+    void Require(ZENAction action, const std::string& what = std::string());
 
 private:
     // Reads an older file through an upgraded copy (see EAccess::Read).

@@ -2,6 +2,7 @@
 // with their "%s" fields filled, and the labels of registration fields.
 #pragma once
 
+#include "database/ZENDatabase.h"
 #include "framework/CString.h"
 #include "framework/StringTable.h"
 
@@ -23,5 +24,11 @@ CString FieldLabel(const CString& description);
 
 // True when name ends in "Date": the field is a date field.
 bool IsDateFieldName(const CString& name);
+
+// Whether the session of database may do the action
+// (CZENDatabase::IsActionAllowed); when not, the refusal, which names the
+// role needed, is shown in an error message box. A null database is allowed:
+// the dialogs refuse that case with their own message.
+bool ActionAllowedOrShown(CZENDatabase* database, ZENAction action);
 
 } // namespace zendlg
