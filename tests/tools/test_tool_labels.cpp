@@ -112,10 +112,10 @@ protected:
         std::filesystem::create_directory(m_out);
     }
     std::string Out(const std::string& name) const { return (m_out / name).string(); }
-    // A station configuration with the lines (e.g. "[Labels]", "Width=62") as ZEN_CONFIG.
-    std::map<std::string, std::optional<std::string>> Config(const std::string& text) const
+    // A new station configuration file with the text (e.g. "[Labels]\nWidth=62\n"), as ZEN_CONFIG.
+    std::map<std::string, std::optional<std::string>> Config(const std::string& text)
     {
-        const std::string ini = m_dir.File("station.ini");
+        const std::string ini = m_dir.File("station-" + std::to_string(++m_configs) + ".ini");
         WriteFileText(ini, "[Database]\nDatabaseFile=" + m_db + "\n" + text);
         return {{"ZEN_CONFIG", ini}};
     }
@@ -129,6 +129,7 @@ protected:
     }
 
     std::filesystem::path m_out;
+    int m_configs = 0;
 };
 
 TEST_F(ToolLabels, BarcodesReadBackAsTheIdentifierExactly)
@@ -267,7 +268,7 @@ TEST_F(ToolLabels, RefusalsNameTheCauseAndLeaveNoFile)
          {},
          1,
          "zendb: the identifier '" + longId +
-             "' is too long for a readable Code 128 on a 50 x 30 mm label (modules of 0.101 mm; at least "
+             "' is too long for a readable Code 128 on a 50 x 30 mm label (modules of 0.079 mm; at least "
              "0.19 mm are needed)\n"},
         {{"labels", "S-1", "--out", (m_out / "missing" / "l.pdf").string()},
          {},
