@@ -160,7 +160,7 @@ TEST_F(ToolLabels, BarcodesReadBackAsTheIdentifierExactly)
     }
 }
 
-TEST_F(ToolLabels, ReadableAtTheLowestAndAHighResolutionAndInTheLargestLabel)
+TEST_F(ToolLabels, ReadableAtEachResolutionAndInALargerLabel)
 {
     Ok({"samples", "register", "HT-2026-000123"});
     struct CCase {
@@ -214,6 +214,28 @@ TEST_F(ToolLabels, OnePdfPagePerLabelInTheConfiguredSize)
             EXPECT_NEAR(height, c.heightMm * kPointsPerMm, 0.01);
         }
     }
+}
+
+TEST_F(ToolLabels, PngAndSvgHoldTheLabelsOneBelowTheOther)
+{
+    Ok({"samples", "register", "S-1"});
+    Ok({"samples", "register", "Lot 2 #7"});
+    const std::string png = Out("labels.png");
+    EXPECT_EQ(Ok({"labels", "S-1", "Lot 2 #7", "--out", png}), "wrote " + png + " (2 labels)\n");
+    EXPECT_EQ(PngSize(ReadFileText(png)), std::make_pair(591u, 709u));    // 50 x 60 mm at 300 dpi
+    // The reader's order of two codes in one picture is its own.
+    const CReading reading = ReadBarcodes(png);
+    std::vector<std::string> lines;
+    for (size_t start = 0, end = 0; (end = reading.out.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(reading.out.substr(start, end - start));
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{"Lot 2 #7", "S-1"}));
+
+    const std::string svg = Out("labels.svg");
+    EXPECT_EQ(Ok({"labels", "S-1", "Lot 2 #7", "--out", svg}), "wrote " + svg + " (2 labels)\n");
+    const std::string text = ReadFileText(svg);
+    EXPECT_NE(text.find("<svg"), std::string::npos);
+    EXPECT_NE(text.find("width=\"141.732283pt\" height=\"170.07874pt\""), std::string::npos) << text.substr(0, 400);
 }
 
 TEST_F(ToolLabels, SamplesRegisteredInADateRangeInTheOrderOfRegistration)

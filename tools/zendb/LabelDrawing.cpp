@@ -35,6 +35,7 @@ constexpr double kMaxModule2D = 0.6;
 constexpr int kQuietLinear = 10;
 constexpr int kQuiet2D = 4;
 constexpr int kTextLines = 3;           // work order, customer, due date
+constexpr double kMinIdFontSize = 1.2;  // mm; the identifier's text is not set smaller
 
 double Pt(double mm)
 {
@@ -198,7 +199,14 @@ void DrawLabel(cairo_t* cr, double offset, const CLabel& label, const CBarcode& 
     const double idFont = Pt(IdFontSize(size));
     const double lineFont = Pt(LineFontSize(size));
     double y = offset + Pt(kEdge + BarcodeAreaHeight(size) + kGap) + idFont;
-    Text(cr, Pt(size.width) / 2.0, y, FitText(cr, label.id, idFont, textWidth, true), idFont, EAlign::Center, true);
+    // A long identifier is set smaller rather than cut: people compare it
+    // with the part's papers. Only below the smallest size is it cut.
+    // (Steps rather than one proportion: hinted glyph widths do not scale
+    // exactly with the size.)
+    double idSize = idFont;
+    while (idSize > Pt(kMinIdFontSize) && TextWidth(cr, label.id, idSize, true) > textWidth)
+        idSize = std::max(Pt(kMinIdFontSize), idSize * 0.95);
+    Text(cr, Pt(size.width) / 2.0, y, FitText(cr, label.id, idSize, textWidth, true), idSize, EAlign::Center, true);
     y += 0.2 * idFont;
     for (const auto& [name, value] : label.lines) {
         if (value.empty())
