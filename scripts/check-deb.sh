@@ -33,7 +33,7 @@ has_qt=0; compgen -G "$build/src/qt/libZENDatabaseQt.so*" >/dev/null && has_qt=1
 
 depends="$(field Depends)"
 needed=(libc6 libstdc++6 libsqlite3-0 libsodium23)
-[ $has_zendb -eq 1 ] && needed+=(libcairo2)
+[ $has_zendb -eq 1 ] && needed+=(libcairo2 libzint2.11)
 [ $has_qt -eq 1 ] && needed+=(libqt6widgets6 libqt6core6)
 # The package names of the list, without their version conditions.
 tr ',' '\n' <<<"$depends" | sed -e 's/^ *//' -e 's/[ (].*//' >"$work/depends"

@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev libpq-dev postgresql postgresql-common libsodium-dev libspdlog-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev tzdata
-  qt6-base-dev xvfb xauth libcairo2-dev fonts-dejavu-core
+  qt6-base-dev xvfb xauth libcairo2-dev fonts-dejavu-core libzint-dev zbar-tools
   dpkg-dev file gettext qt6-translations-l10n
 )
 

@@ -24,7 +24,7 @@ namespace {
 constexpr double kPageWidth = 595.28;    // A4
 constexpr double kPageHeight = 841.89;
 constexpr double kMargin = 50.0;
-constexpr double kPngScale = 1.5;
+constexpr double kPngScale = 1.5;     // PNG pixels per point: 108 dpi
 constexpr const char* kFont = "DejaVu Sans";
 
 struct CColor {
@@ -45,11 +45,9 @@ void SetColor(cairo_t* cr, const CColor& c, double alpha = 1.0)
     cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
 }
 
-enum class EAlign { Left, Center, Right };
+} // namespace
 
-// Draws text with its baseline at y, aligned at x; returns its width.
-double Text(cairo_t* cr, double x, double y, const std::string& text, double size, EAlign align = EAlign::Left,
-            bool bold = false)
+double Text(cairo_t* cr, double x, double y, const std::string& text, double size, EAlign align, bool bold)
 {
     cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
@@ -65,7 +63,7 @@ double Text(cairo_t* cr, double x, double y, const std::string& text, double siz
     return extents.x_advance;
 }
 
-double TextWidth(cairo_t* cr, const std::string& text, double size, bool bold = false)
+double TextWidth(cairo_t* cr, const std::string& text, double size, bool bold)
 {
     cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
@@ -74,8 +72,7 @@ double TextWidth(cairo_t* cr, const std::string& text, double size, bool bold = 
     return extents.x_advance;
 }
 
-// The text cut (with "…") so that it fits width.
-std::string FitText(cairo_t* cr, std::string text, double size, double width, bool bold = false)
+std::string FitText(cairo_t* cr, std::string text, double size, double width, bool bold)
 {
     if (TextWidth(cr, text, size, bold) <= width)
         return text;
@@ -89,6 +86,8 @@ std::string FitText(cairo_t* cr, std::string text, double size, double width, bo
     }
     return text;
 }
+
+namespace {
 
 // A step of 1, 2 or 5 times a power of ten that gives about `count` ticks.
 double NiceStep(double span, int count)
@@ -714,71 +713,59 @@ cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned in
                                                                         : CAIRO_STATUS_WRITE_ERROR;
 }
 
-// A cairo surface for the file; PDF pages are A4, SVG and PNG hold the pages
-// (or diagrams) one below the other. The output replaces the file only when
-// Finish succeeds; any failure before leaves the earlier file as it was.
-struct CSurface {
-    CReplacingFile file;    // first member: the surface writes into it until destroyed
-    cairo_surface_t* surface = nullptr;
-    cairo_t* cr = nullptr;
-    EImageFormat format;
-
-    CSurface(const std::string& path, double width, double height, EImageFormat kind) : file(path), format(kind)
-    {
-        KeepCachesUntilExit();
-        switch (format) {
-        case EImageFormat::Pdf:
-            surface = cairo_pdf_surface_create_for_stream(WriteToFile, &file, width, height);
-            break;
-        case EImageFormat::Svg:
-            surface = cairo_svg_surface_create_for_stream(WriteToFile, &file, width, height);
-            break;
-        case EImageFormat::Png:
-            surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(std::ceil(width * kPngScale)),
-                                                 static_cast<int>(std::ceil(height * kPngScale)));
-            break;
-        }
-        if (const cairo_status_t status = cairo_surface_status(surface); status != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(surface);   // the destructor does not run for a failed constructor
-            surface = nullptr;
-            throw CToolError(TrF("cannot write '%s': %s", path, cairo_status_to_string(status)));
-        }
-        cr = cairo_create(surface);
-        if (format == EImageFormat::Png)
-            cairo_scale(cr, kPngScale, kPngScale);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_paint(cr);
-    }
-    ~CSurface()
-    {
-        if (cr != nullptr)
-            cairo_destroy(cr);
-        if (surface != nullptr)
-            cairo_surface_destroy(surface);
-    }
-    CSurface(const CSurface&) = delete;
-    CSurface& operator=(const CSurface&) = delete;
-
-    // Completes the file and puts it in place of the target; CToolError with
-    // the reason (a write's reason before cairo's) when anything failed.
-    void Finish()
-    {
-        cairo_status_t status = cairo_status(cr);
-        if (format == EImageFormat::Png && status == CAIRO_STATUS_SUCCESS)
-            status = cairo_surface_write_to_png_stream(surface, WriteToFile, &file);
-        cairo_destroy(cr);
-        cr = nullptr;
-        // PDF and SVG write their last part (fonts, trailer) here.
-        cairo_surface_finish(surface);
-        if (status == CAIRO_STATUS_SUCCESS)
-            status = cairo_surface_status(surface);
-        if (status != CAIRO_STATUS_SUCCESS)
-            file.Fail(cairo_status_to_string(status));
-        file.Commit();
-    }
-};
-
 } // namespace
+
+CSurface::CSurface(const std::string& path, double width, double height, EImageFormat kind, double pngScale)
+    : file(path), format(kind)
+{
+    KeepCachesUntilExit();
+    switch (format) {
+    case EImageFormat::Pdf:
+        surface = cairo_pdf_surface_create_for_stream(WriteToFile, &file, width, height);
+        break;
+    case EImageFormat::Svg:
+        surface = cairo_svg_surface_create_for_stream(WriteToFile, &file, width, height);
+        break;
+    case EImageFormat::Png:
+        surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(std::ceil(width * pngScale)),
+                                             static_cast<int>(std::ceil(height * pngScale)));
+        break;
+    }
+    if (const cairo_status_t status = cairo_surface_status(surface); status != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);   // the destructor does not run for a failed constructor
+        surface = nullptr;
+        throw CToolError(TrF("cannot write '%s': %s", path, cairo_status_to_string(status)));
+    }
+    cr = cairo_create(surface);
+    if (format == EImageFormat::Png)
+        cairo_scale(cr, pngScale, pngScale);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+}
+
+CSurface::~CSurface()
+{
+    if (cr != nullptr)
+        cairo_destroy(cr);
+    if (surface != nullptr)
+        cairo_surface_destroy(surface);
+}
+
+void CSurface::Finish()
+{
+    cairo_status_t status = cairo_status(cr);
+    if (format == EImageFormat::Png && status == CAIRO_STATUS_SUCCESS)
+        status = cairo_surface_write_to_png_stream(surface, WriteToFile, &file);
+    cairo_destroy(cr);
+    cr = nullptr;
+    // PDF and SVG write their last part (fonts, trailer) here.
+    cairo_surface_finish(surface);
+    if (status == CAIRO_STATUS_SUCCESS)
+        status = cairo_surface_status(surface);
+    if (status != CAIRO_STATUS_SUCCESS)
+        file.Fail(cairo_status_to_string(status));
+    file.Commit();
+}
 
 void WriteReport(const std::string& path, const CReportSample& sample, const std::vector<CRunEvaluation>& runs,
                  const std::function<void()>& progress)
@@ -786,7 +773,7 @@ void WriteReport(const std::string& path, const CReportSample& sample, const std
     const EImageFormat format = ImageFormatOf(path);
     const int pages = std::max<int>(1, static_cast<int>(runs.size()));
     const double height = format == EImageFormat::Pdf ? kPageHeight : kPageHeight * pages;
-    CSurface out(path, kPageWidth, height, format);
+    CSurface out(path, kPageWidth, height, format, kPngScale);
     for (int page = 0; page < pages; ++page) {
         const CRunEvaluation* run = runs.empty() ? nullptr : &runs[static_cast<size_t>(page)];
         const double offset = format == EImageFormat::Pdf ? 0.0 : kPageHeight * page;
@@ -805,7 +792,7 @@ void WriteDiagrams(const std::string& path, const std::string& sampleId, const s
     const double width = 640.0;
     const double each = 400.0;
     const int count = std::max<int>(1, static_cast<int>(runs.size()));
-    CSurface out(path, width, format == EImageFormat::Pdf ? each : each * count, format);
+    CSurface out(path, width, format == EImageFormat::Pdf ? each : each * count, format, kPngScale);
     for (int i = 0; i < count; ++i) {
         if (runs.empty())
             break;

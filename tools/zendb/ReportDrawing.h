@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Evaluation.h"
+#include "ReplacingFile.h"
 
 #include <functional>
 #include <string>
@@ -12,6 +13,7 @@
 #include <vector>
 
 typedef struct _cairo cairo_t;
+typedef struct _cairo_surface cairo_surface_t;
 
 namespace zendb {
 
@@ -20,6 +22,39 @@ enum class EImageFormat { Pdf, Svg, Png };
 // The format named by the file's extension (.pdf, .svg, .png, any letter
 // case); CUsageError for any other.
 EImageFormat ImageFormatOf(const std::string& path);
+
+// A drawing that becomes a file: PDF pages of width x height points (one per
+// cairo_show_page), or one SVG or PNG picture of that size. PNG pixels are
+// points times pngScale (the drawing is scaled; 72 * pngScale dpi). The output
+// replaces the target only when Finish succeeds; a failure before, or a
+// destructor without Finish, leaves the earlier file as it was.
+class CSurface {
+public:
+    // Throws CToolError "cannot write '<path>': <reason>" when the hidden file
+    // or the surface cannot be made.
+    CSurface(const std::string& path, double width, double height, EImageFormat kind, double pngScale);
+    ~CSurface();
+    CSurface(const CSurface&) = delete;
+    CSurface& operator=(const CSurface&) = delete;
+
+    // Completes the file and puts it in place of the target; CToolError with
+    // the reason (a write's reason before cairo's) when anything failed.
+    void Finish();
+
+    CReplacingFile file;    // first member: the surface writes into it until destroyed
+    cairo_surface_t* surface = nullptr;
+    cairo_t* cr = nullptr;
+    EImageFormat format;
+};
+
+enum class EAlign { Left, Center, Right };
+// Draws text in the reports' font (size in points) with its baseline at y,
+// aligned at x; returns its width.
+double Text(cairo_t* cr, double x, double y, const std::string& text, double size, EAlign align = EAlign::Left,
+            bool bold = false);
+double TextWidth(cairo_t* cr, const std::string& text, double size, bool bold = false);
+// The text cut at a whole character (with "…") so that it fits width.
+std::string FitText(cairo_t* cr, std::string text, double size, double width, bool bold = false);
 
 // What the report shows of the sample.
 struct CReportSample {

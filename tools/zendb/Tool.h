@@ -352,5 +352,6 @@ void RegisterAuditCommands(CLI::App& app);
 void RegisterDemoCommand(CLI::App& app);
 void RegisterGuiCommand(CLI::App& app);
 void RegisterCopyCommand(CLI::App& app);
+void RegisterLabelCommand(CLI::App& app);
 
 } // namespace zendb
