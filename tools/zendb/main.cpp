@@ -41,6 +41,7 @@ int main(int argc, char** argv)
     RegisterCatalogueCommands(app);
     RegisterRunCommands(app);
     RegisterReportCommands(app);
+    RegisterExportCommands(app);
     RegisterAuditCommands(app);
     RegisterDemoCommand(app);
     RegisterGuiCommand(app);
