@@ -427,6 +427,31 @@ TEST_F(ToolExport, KnownValuesAndARunWithoutResults)
     EXPECT_EQ(ExportedSamples(m_dir.File("p.dfq")), (std::vector<std::string>{"R-1", "R-2"}));
 }
 
+TEST_F(ToolExport, ARunWithoutIndentsHasNoResultsAndKeepsTheCharacteristics)
+{
+    Ok({"samples", "set", "R-3", "PartNo=G-1", "Detail=Gear"});
+    Ok({"runs", "import", "R-3", "--pattern", "CHD", "--file", Csv("c.csv", ProfileCsv(kProfile))});
+    const int32_t profile = Json({"evaluate", "R-3"})["Runs"][0]["ProfileID"].get<int32_t>();
+    ExecuteOn(m_db, {"DELETE FROM IndentsRun WHERE ProfileID=" + std::to_string(profile)});
+
+    // R-3 first: its run knows no load, the characteristics still name it.
+    const std::string out = m_dir.File("e.dfq");
+    Ok({"export", "aqdef", "R-3", "R-1", "--out", out});
+    const std::vector<CDfqBlock> blocks = ReadDfq(ReadFileText(out));
+    ASSERT_EQ(blocks.size(), 1u);
+    ASSERT_EQ(blocks[0].characteristics.size(), 3u);
+    EXPECT_EQ(blocks[0].characteristics.at(1).at("K2002"), "CHD 550 HV1");
+    EXPECT_EQ(blocks[0].characteristics.at(2).at("K2002"), "Surface hardness HV1");
+    EXPECT_EQ(blocks[0].characteristics.at(3).at("K2002"), "Core hardness HV1");
+    ASSERT_EQ(blocks[0].records.size(), 2u);
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(blocks[0].records[0].at(n).at("K0014"), "R-3");
+        EXPECT_EQ(blocks[0].records[0].at(n).at("K0001"), "0") << n;
+        EXPECT_EQ(blocks[0].records[0].at(n).at("K0002"), "255") << n;
+        EXPECT_EQ(blocks[0].records[1].at(n).at("K0002"), "0") << n;
+    }
+}
+
 TEST_F(ToolExport, ChoosesSamplesByMeasuringDate)
 {
     const struct {

@@ -91,7 +91,7 @@ std::vector<CRunResult> ResultsOf(const CRunEvaluation& run, IndentorType patter
 {
     const IndentorType indentor = run.hasIndentor ? run.indentor : patternIndentor;
     const std::string scale = indentor == Knoop ? "HK" : "HV";
-    std::string load = ScaleWithLoad(run).substr(2);
+    const std::string load = ScaleWithLoad(run).substr(2);
     auto valid = [&run](double value) {
         return run.finite && std::isfinite(value) && value >= 0.0 ? std::optional<double>(value) : std::nullopt;
     };
@@ -295,9 +295,17 @@ void RunExportAqdef(const CExportArgs& args)
         for (int group = 0; group <= 2; ++group)
             for (const CExportRun& run : block.runs)
                 for (const CRunResult& result : run.results) {
-                    if (result.group != group ||
-                        std::find(keys.begin(), keys.end(), result.key) != keys.end())
+                    if (result.group != group)
                         continue;
+                    const auto known = std::find(keys.begin(), keys.end(), result.key);
+                    if (known != keys.end()) {
+                        // A run without indents knows no load: the description
+                        // comes from one that does.
+                        std::string& description = part.characteristics[known - keys.begin()].description;
+                        if (description == result.key)
+                            description = result.description;
+                        continue;
+                    }
                     keys.push_back(result.key);
                     CAqdefCharacteristic c;
                     c.description = result.description;
