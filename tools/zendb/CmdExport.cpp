@@ -87,6 +87,14 @@ struct CExportRun {
     std::vector<CRunResult> results;
 };
 
+// The runs of one pattern and part.
+struct CBlock {
+    std::string pattern;
+    const CZENDB_Sample* first = nullptr;
+    std::pair<double, double> tolerance;   // the pattern's ECDToleranceMin, ECDToleranceMax (max 0: none)
+    std::vector<CExportRun> runs;
+};
+
 std::vector<CRunResult> ResultsOf(const CRunEvaluation& run, IndentorType patternIndentor)
 {
     const IndentorType indentor = run.hasIndentor ? run.indentor : patternIndentor;
@@ -173,12 +181,70 @@ std::vector<std::unique_ptr<CZENDB_Sample>> SamplesMeasuredIn(CZENDatabase& db, 
     return chosen;
 }
 
+// A part block of the file: the part fields from its first sample, the
+// characteristics every result any of its runs has (case depths first, then
+// surface and core hardness), and a record per run.
+CAqdefPart PartOf(const CBlock& block, const std::string& station, const std::string& tester)
+{
+    CAqdefPart part;
+    part.partNumber = ToStd(block.first->PartNo);
+    part.partDescription = ToStd(block.first->Detail);
+    part.station = station;
+    part.operation = block.pattern;
+    part.sampleId = ToStd(block.first->UserSampleID);
+    std::vector<std::string> keys;
+    for (int group = 0; group <= 2; ++group)
+        for (const CExportRun& run : block.runs)
+            for (const CRunResult& result : run.results) {
+                if (result.group != group)
+                    continue;
+                const auto known = std::find(keys.begin(), keys.end(), result.key);
+                if (known != keys.end()) {
+                    // A run without indents knows no load: the description
+                    // comes from one that does.
+                    std::string& description = part.characteristics[known - keys.begin()].description;
+                    if (description == result.key)
+                        description = result.description;
+                    continue;
+                }
+                keys.push_back(result.key);
+                CAqdefCharacteristic c;
+                c.description = result.description;
+                c.unit = result.unit;
+                c.decimals = result.decimals;
+                const auto [low, high] = block.tolerance;
+                if (result.toleranced && std::isfinite(low) && std::isfinite(high) && high > 0.0) {
+                    c.lower = low;
+                    c.upper = high;
+                }
+                part.characteristics.push_back(c);
+            }
+    for (const CExportRun& run : block.runs) {
+        CAqdefRecord record;
+        for (const std::string& key : keys) {
+            const auto found = std::find_if(run.results.begin(), run.results.end(),
+                                            [&key](const CRunResult& r) { return r.key == key; });
+            record.values.push_back(found != run.results.end() ? found->value : std::nullopt);
+        }
+        const CTime& measured = run.sample->MeasuredDate;
+        if (measured.GetTime() != 0)
+            record.measured = CAqdefTime{measured.GetYear(), measured.GetMonth(),  measured.GetDay(),
+                                         measured.GetHour(), measured.GetMinute(), measured.GetSecond()};
+        record.workOrder = ToStd(run.sample->WorkOrder);
+        record.operatorName = ToStd(run.sample->MeasuredBy);
+        record.tester = tester;
+        record.sampleId = ToStd(run.sample->UserSampleID);
+        part.records.push_back(std::move(record));
+    }
+    return part;
+}
+
 // What each K field holds, for the warnings about texts that were changed.
 std::string FieldOf(const std::string& key)
 {
     static const std::map<std::string, std::string> names = {
         {"K1001", "PartNo"},          {"K1002", "Detail"},          {"K1082", "[Station] Name"},
-        {"K1086", "ProfileName"},     {"K2002", "ProfileName"},     {"K0006", "WorkOrder"},
+        {"K1086", "ProfileName"},     {"K0006", "WorkOrder"},
         {"K0008", "MeasuredBy"},      {"K0012", "[Station] Tester"}, {"K0014", "UserSampleID"}};
     const auto found = names.find(key);
     return found == names.end() ? key : key + " (" + found->second + ")";
@@ -240,11 +306,6 @@ void RunExportAqdef(const CExportArgs& args)
 
     // Part blocks: one per pattern, part number and part description, in
     // the order they first appear.
-    struct CBlock {
-        std::string pattern;
-        const CZENDB_Sample* first = nullptr;
-        std::vector<CExportRun> runs;
-    };
     std::vector<CBlock> blocks;
     std::map<std::tuple<std::string, std::string, std::string>, size_t> blockIndex;
     std::map<std::string, IndentorType> indentors;
@@ -266,7 +327,7 @@ void RunExportAqdef(const CExportArgs& args)
             const auto key = std::make_tuple(run.profileName, ToStd(sample.PartNo), ToStd(sample.Detail));
             auto [at, added] = blockIndex.emplace(key, blocks.size());
             if (added)
-                blocks.push_back({run.profileName, &sample, {}});
+                blocks.push_back({run.profileName, &sample, tolerances[run.profileName], {}});
             blocks[at->second].runs.push_back({&sample, &run, ResultsOf(run, indentors[run.profileName])});
             ++runCount;
             samplesWithRuns.insert(sample.SampleID);
@@ -283,58 +344,7 @@ void RunExportAqdef(const CExportArgs& args)
     std::vector<CAqdefPart> parts;
     size_t characteristicCount = 0;
     for (const CBlock& block : blocks) {
-        CAqdefPart part;
-        part.partNumber = ToStd(block.first->PartNo);
-        part.partDescription = ToStd(block.first->Detail);
-        part.station = station;
-        part.operation = block.pattern;
-        part.sampleId = ToStd(block.first->UserSampleID);
-        // The characteristics: every result any run of the block has, case
-        // depths first, then surface and core hardness.
-        std::vector<std::string> keys;
-        for (int group = 0; group <= 2; ++group)
-            for (const CExportRun& run : block.runs)
-                for (const CRunResult& result : run.results) {
-                    if (result.group != group)
-                        continue;
-                    const auto known = std::find(keys.begin(), keys.end(), result.key);
-                    if (known != keys.end()) {
-                        // A run without indents knows no load: the description
-                        // comes from one that does.
-                        std::string& description = part.characteristics[known - keys.begin()].description;
-                        if (description == result.key)
-                            description = result.description;
-                        continue;
-                    }
-                    keys.push_back(result.key);
-                    CAqdefCharacteristic c;
-                    c.description = result.description;
-                    c.unit = result.unit;
-                    c.decimals = result.decimals;
-                    const auto [low, high] = tolerances[block.pattern];
-                    if (result.toleranced && std::isfinite(low) && std::isfinite(high) && high > 0.0) {
-                        c.lower = low;
-                        c.upper = high;
-                    }
-                    part.characteristics.push_back(c);
-                }
-        for (const CExportRun& run : block.runs) {
-            CAqdefRecord record;
-            for (const std::string& key : keys) {
-                const auto found = std::find_if(run.results.begin(), run.results.end(),
-                                                [&key](const CRunResult& r) { return r.key == key; });
-                record.values.push_back(found != run.results.end() ? found->value : std::nullopt);
-            }
-            const CTime& measured = run.sample->MeasuredDate;
-            if (measured.GetTime() != 0)
-                record.measured = CAqdefTime{measured.GetYear(), measured.GetMonth(),  measured.GetDay(),
-                                             measured.GetHour(), measured.GetMinute(), measured.GetSecond()};
-            record.workOrder = ToStd(run.sample->WorkOrder);
-            record.operatorName = ToStd(run.sample->MeasuredBy);
-            record.tester = tester;
-            record.sampleId = ToStd(run.sample->UserSampleID);
-            part.records.push_back(std::move(record));
-        }
+        CAqdefPart part = PartOf(block, station, tester);
         characteristicCount += part.characteristics.size();
         parts.push_back(std::move(part));
     }
