@@ -11,3 +11,6 @@ target_link_libraries(${target} PRIVATE nlohmann_json::nlohmann_json)
 target_compile_definitions(${target} PRIVATE ZEN_ARTIFACT_DIR="${CMAKE_BINARY_DIR}/artifacts")
 # The catalogue test runs scripts/update-po.sh of the source tree.
 target_compile_definitions(${target} PRIVATE ZEN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+# The AQDEF writer of zendb is tested as a unit as well.
+target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tools/zendb/Aqdef.cpp)
+target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tools)

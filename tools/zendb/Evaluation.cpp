@@ -114,7 +114,7 @@ void CheckFinite(CRunEvaluation& result)
     for (const CHardness* value : {&result.minimum, &result.maximum, &result.mean})
         derived = derived && value->Finite();
     derived = derived && std::isfinite(result.stdDev) && std::isfinite(result.stdDevRockwell) &&
-              (!result.core || result.core->Finite());
+              (!result.core || result.core->Finite()) && (!result.surface || result.surface->Finite());
     if (bad == 0 && derived)
         return;
     result.finite = false;
@@ -311,6 +311,8 @@ CRunEvaluation EvaluateRun(CZENDatabase& db, int32_t profileID)
             depth.depthRockwell = profile.CalcCHD(true, n);
         result.caseDepths.push_back(depth);
     }
+    if (!result.merged.empty() && result.merged.front().hardness.hvhk > 0.0)
+        result.surface = result.merged.front().hardness;
     if (run->CalcCoreHardness && run->CoreHardnessNofIndents >= 1) {
         const CHardness core = CHardness::From(profile.CalcCoreHardness(&merged));
         if (core.hvhk > 0.0)
@@ -383,6 +385,7 @@ nlohmann::ordered_json CRunEvaluation::Json() const
         {"CurveType", calc.CurveType},
         {"DepthUnit", "mm"},
         {"CaseDepths", depths},
+        {"SurfaceHardness", surface ? surface->Json() : nlohmann::ordered_json(nullptr)},
         {"CoreHardness", core ? core->Json() : nlohmann::ordered_json(nullptr)},
         {"MinHardness", minimum.Json()},
         {"MaxHardness", maximum.Json()},

@@ -82,6 +82,9 @@ struct CRunEvaluation {
     IndentorType indentor = Vickers;
     double testLoad = 0.0;      // gf of the first made indent
     std::vector<CCaseDepth> caseDepths;
+    // The hardness of the shallowest merged point, the surface hardness the
+    // DIN 50190-2 limit is taken from; none when that point holds no hardness.
+    std::optional<CHardness> surface;
     std::optional<CHardness> core;
     CHardness minimum;
     CHardness maximum;

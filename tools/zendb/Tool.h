@@ -353,5 +353,6 @@ void RegisterDemoCommand(CLI::App& app);
 void RegisterGuiCommand(CLI::App& app);
 void RegisterCopyCommand(CLI::App& app);
 void RegisterLabelCommand(CLI::App& app);
+void RegisterExportCommands(CLI::App& app);
 
 } // namespace zendb

@@ -42,6 +42,7 @@ int main(int argc, char** argv)
     RegisterRunCommands(app);
     RegisterReportCommands(app);
     RegisterLabelCommand(app);
+    RegisterExportCommands(app);
     RegisterAuditCommands(app);
     RegisterDemoCommand(app);
     RegisterGuiCommand(app);
