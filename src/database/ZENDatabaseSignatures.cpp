@@ -94,7 +94,12 @@ bool CZENDatabase::SignSample(int32_t sampleID, const CString& password, ESignat
     RecordLoginOutcome(storedName, true);
 
     int hasData = 0;
-    if (!sample.GetHasIndentData(hasData) || hasData == 0) {
+    if (!sample.GetHasIndentData(hasData)) {
+        refusal.Format(ZenTranslate(kZenTextDomain, "message", "The profile runs of sample '%s' cannot be read."),
+                       sample.UserSampleID.GetString());
+        return false;
+    }
+    if (hasData == 0) {
         refusal.Format(ZenTranslate(kZenTextDomain, "message", "Sample '%s' has no measured profile to sign."),
                        sample.UserSampleID.GetString());
         return false;

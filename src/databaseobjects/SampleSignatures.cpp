@@ -263,8 +263,9 @@ bool OnSampleChange(CDatabase* db, int32_t sampleID, const std::vector<CString>&
             db->ExecuteSQL(sql);
             CAuditEntry entry;
             entry.Action = kWithdraw;
-            entry.ObjectKind = "signature";
-            entry.ObjectKey = s.SignatureID;
+            // Under the sample, so that the sample's entries tell its whole story.
+            entry.ObjectKind = "sample";
+            entry.ObjectKey = sampleID;
             entry.ObjectIdentifier = userSampleID;
             entry.FieldName = "Signature";
             entry.OldValue = SignatureText(s);
