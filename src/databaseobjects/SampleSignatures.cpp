@@ -18,12 +18,15 @@
 namespace {
 
 // Outside the versioned schema: stations that do not know them ignore them.
+// The names in brackets: after IF NOT EXISTS a bare name followed by its
+// column list would reach the server unquoted, and so in lower case, where
+// every later statement looks for it as spelled.
 constexpr const char* kCreateSignaturesSql =
-    "CREATE TABLE IF NOT EXISTS SampleSignatures ([SignatureID] INTEGER PRIMARY KEY AUTOINCREMENT, "
+    "CREATE TABLE IF NOT EXISTS [SampleSignatures] ([SignatureID] INTEGER PRIMARY KEY AUTOINCREMENT, "
     "[SampleID] INTEGER NOT NULL, [UserName] VARCHAR(255), [Meaning] VARCHAR(20), [SignedTime] VARCHAR(20), "
     "[Revision] INTEGER, [WithdrawnTime] VARCHAR(20), [WithdrawnReason] VARCHAR(255))";
 constexpr const char* kCreateRevisionsSql =
-    "CREATE TABLE IF NOT EXISTS SampleRevisions ([SampleID] INTEGER NOT NULL PRIMARY KEY, "
+    "CREATE TABLE IF NOT EXISTS [SampleRevisions] ([SampleID] INTEGER NOT NULL PRIMARY KEY, "
     "[Revision] INTEGER NOT NULL)";
 
 constexpr const char* kWithdraw = "withdraw";
@@ -282,10 +285,15 @@ bool OnSampleChange(CDatabase* db, int32_t sampleID, const std::vector<CString>&
     if ((isSigned || !signatures.empty()) &&
         (!db->IsInTransaction() || session->FirstChangeInTransaction(db->TransactionSerial(), sampleID))) {
         const int32_t before = Revision(*db, sampleID);
+        // No row stands for revision 0 (a stored row starts at 1). Not an
+        // upsert: the server's dialect takes ON CONFLICT's column list for a
+        // call.
         CString sql;
-        sql.Format("INSERT INTO SampleRevisions ([SampleID], [Revision]) VALUES (%d, 1) ON CONFLICT ([SampleID]) "
-                   "DO UPDATE SET [Revision] = SampleRevisions.[Revision] + 1",
-                   static_cast<int>(sampleID));
+        if (before == 0)
+            sql.Format("INSERT INTO SampleRevisions ([SampleID], [Revision]) VALUES (%d, 1)", static_cast<int>(sampleID));
+        else
+            sql.Format("UPDATE SampleRevisions SET [Revision] = %d WHERE [SampleID] = %d", static_cast<int>(before + 1),
+                       static_cast<int>(sampleID));
         db->ExecuteSQL(sql);
         CString oldText;
         CString newText;

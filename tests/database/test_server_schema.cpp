@@ -92,10 +92,8 @@ TEST(ServerSchemaSignatures, AreTheSameOnBothEngines)
         db.OpenEx(database.ConnectString(), CDatabase::noOdbcDialog);
         db.ExecuteSQL("INSERT INTO SampleSignatures ([SampleID], [UserName], [Meaning], [SignedTime], [Revision]) "
                       "VALUES (7, 'sup', 'approved', '2026-01-02 03:04:05', 0)");
-        db.ExecuteSQL("INSERT INTO SampleRevisions ([SampleID], [Revision]) VALUES (7, 1) ON CONFLICT ([SampleID]) "
-                      "DO UPDATE SET [Revision] = SampleRevisions.[Revision] + 1");
-        db.ExecuteSQL("INSERT INTO SampleRevisions ([SampleID], [Revision]) VALUES (7, 1) ON CONFLICT ([SampleID]) "
-                      "DO UPDATE SET [Revision] = SampleRevisions.[Revision] + 1");
+        db.ExecuteSQL("INSERT INTO SampleRevisions ([SampleID], [Revision]) VALUES (7, 1)");
+        db.ExecuteSQL("UPDATE SampleRevisions SET [Revision] = [Revision] + 1 WHERE [SampleID] = 7");
         for (const char* sql : {"SELECT * FROM SampleSignatures", "SELECT * FROM SampleRevisions"}) {
             CRecordset rs(&db);
             rs.Open(CRecordset::snapshot, sql, CRecordset::readOnly);
