@@ -290,7 +290,8 @@ bool OnSampleChange(CDatabase* db, int32_t sampleID, const std::vector<CString>&
         // call.
         CString sql;
         if (before == 0)
-            sql.Format("INSERT INTO SampleRevisions ([SampleID], [Revision]) VALUES (%d, 1)", static_cast<int>(sampleID));
+            sql.Format("INSERT INTO SampleRevisions ([SampleID], [Revision]) VALUES (%d, 1)",
+                       static_cast<int>(sampleID));
         else
             sql.Format("UPDATE SampleRevisions SET [Revision] = %d WHERE [SampleID] = %d", static_cast<int>(before + 1),
                        static_cast<int>(sampleID));

@@ -35,7 +35,8 @@ protected:
         ASSERT_EQ(Zendb({"users", "add", "boss", "--role", "administrator"}, {{"ZEN_NEW_PASSWORD", "b"}}).status, 0);
         for (const auto& [name, role] : std::vector<std::pair<std::string, std::string>>{
                  {"sup", "supervisor"}, {"rev", "supervisor"}, {"op", "operator"}}) {
-            const CRun add = As("boss", {"users", "add", name, "--role", role}, {{"ZEN_NEW_PASSWORD", kPasswords.at(name)}});
+            const CRun add =
+                As("boss", {"users", "add", name, "--role", role}, {{"ZEN_NEW_PASSWORD", kPasswords.at(name)}});
             ASSERT_EQ(add.status, 0) << add.err;
         }
         AsOk("op", {"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("run.csv", ProfileCsv())});
@@ -213,7 +214,8 @@ TEST_F(ToolSignatures, ASignedSampleChangesOrGoesOnlyWithASupervisorAndAReason)
     } cases[] = {
         {"op", {"samples", "set", "R-1", "Customer=X"},
          "zendb: Sample 'R-1' is signed. This needs the role supervisor; user 'op' is operator.\n"},
-        {"sup", {"samples", "set", "R-1", "Customer=X"}, "zendb: Sample 'R-1' is signed. Changing it needs a reason.\n"},
+        {"sup", {"samples", "set", "R-1", "Customer=X"},
+         "zendb: Sample 'R-1' is signed. Changing it needs a reason.\n"},
         {"sup", {"--reason", "  ", "samples", "set", "R-1", "Customer=X"},
          "zendb: Sample 'R-1' is signed. Changing it needs a reason.\n"},
         {"op", {"--reason", "more", "runs", "import", "R-1", "--pattern", "CHD", "--file", run2},

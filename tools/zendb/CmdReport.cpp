@@ -84,14 +84,17 @@ void RunReport(const CReportArgs& args)
     }
     if (OutputFormat() == EOutputFormat::Json) {
         nlohmann::ordered_json signatures = nlohmann::ordered_json::array();
-        for (const CSampleSignature& s : zensign::List(db, sample->SampleID))
+        for (const CSampleSignature& s : zensign::List(db, sample->SampleID)) {
+            const nlohmann::ordered_json withdrawn = s.WithdrawnTime.IsEmpty()
+                                                         ? nlohmann::ordered_json(nullptr)
+                                                         : nlohmann::ordered_json(ToStd(s.WithdrawnTime));
             signatures.push_back({{"UserName", ToStd(s.UserName)},
                                   {"Meaning", ToStd(s.Meaning)},
                                   {"Time", ToStd(s.SignedTime)},
                                   {"Revision", s.Revision},
-                                  {"WithdrawnTime", s.WithdrawnTime.IsEmpty() ? nlohmann::ordered_json(nullptr)
-                                                                              : nlohmann::ordered_json(ToStd(s.WithdrawnTime))},
+                                  {"WithdrawnTime", withdrawn},
                                   {"WithdrawnReason", ToStd(s.WithdrawnReason)}});
+        }
         PrintJson({{"UserSampleID", ToStd(sample->UserSampleID)},
                    {"File", args.out},
                    {"Runs", runs.size()},
