@@ -9,6 +9,7 @@
 #include "database/internal/SchemaStatements.h"
 
 #include "databaseobjects/AuditTrail.h"
+#include "databaseobjects/SampleSignatures.h"
 #include "databaseobjects/internal/SampleIdentifier.h"
 
 #include "framework/Exceptions.h"
@@ -288,13 +289,15 @@ void AddRegistrationField(CDatabase& db, const char* control, bool visible, int 
 }
 
 // --- Audit trail ---------------------------------------------------------------
-// Files of the current version start with an empty, sealed audit trail; files
-// of older versions are made without one, as the software of their day made
-// them (opening or upgrading adds it).
+// Files of the current version start with an empty, sealed audit trail and
+// the tables of signatures; files of older versions are made without them, as
+// the software of their day made them (opening or upgrading adds them).
 void AddAuditTrailTables(CDatabase& db, int minor)
 {
-    if (minor == kCurrentMinor)
+    if (minor == kCurrentMinor) {
         zenaudit::CreateTables(db);
+        zensign::CreateTablesWhenMissing(db);
+    }
 }
 
 void FillSchema(CDatabase& db, int major, int minor)

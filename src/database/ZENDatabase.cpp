@@ -349,6 +349,7 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
                 if (CanUpdate()) {
                     AddUniqueSampleIDIndexWhenPossible();
                     AddLoginFailuresTableWhenMissing();
+                    AddSignatureTablesWhenMissing();
                     AddAuditTrailWhenMissing(upgradedFromMinor);
                 }
                 return 1;
@@ -445,6 +446,26 @@ bool CZENDatabase::TryLogin()
         RenewStoredPassword(rowName, rowPassword);
     RecordLoginOutcome(storedName, loggedIn);
     return loggedIn;
+}
+
+bool CZENDatabase::IsPasswordOfUser(const CString& userName, const CString& password)
+{
+    CZENDB_UserTableRecordset users(this);
+    if (!users.Open(CRecordset::snapshot, users.GetDefaultSQL(), CRecordset::none))
+        return false;
+    EPasswordCheck check = EPasswordCheck::wrong;
+    bool found = false;
+    // The first row with the name decides, as at the login.
+    for (; !users.IsEOF() && !found; users.MoveNext()) {
+        if (StoredCredentialMatches(users.m_User.Field0, userName)) {
+            found = true;
+            check = CheckStoredPassword(users.m_User.Field1, password);
+        }
+    }
+    users.Close();
+    if (!found)
+        SpendPasswordCheckTime(password);
+    return check != EPasswordCheck::wrong;
 }
 
 int CZENDatabase::CloseDatabase()

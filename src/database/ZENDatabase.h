@@ -6,6 +6,7 @@
 
 #include "databaseobjects/AuditTrail.h"
 #include "databaseobjects/ProfileSettings.h"
+#include "databaseobjects/SampleSignatures.h"
 #include "framework/CMapStringToPtr.h"
 #include "framework/CObList.h"
 #include "framework/COleDateTime.h"
@@ -105,7 +106,7 @@ struct CDuplicateSampleID {
     std::vector<int32_t> SampleIDs; // the keys of all samples that share it, ascending
 };
 
-class CZENDatabase : public CDatabase, public CAuditSession {
+class CZENDatabase : public CDatabase, public CAuditSession, public CSignatureSession {
     DECLARE_DYNAMIC(CZENDatabase)
 public:
     // Not connected, nobody logged in, empty names, empty table configurations.
@@ -359,6 +360,28 @@ public:
     // taken at the next opening.
     const CAuditSealer& GetAuditSealer() override;
 
+    // --- Signatures ------------------------------------------------------------
+    // Signs the sample with key sampleID as the logged-in user, with the
+    // meaning given. The password is checked again against the user table
+    // now (also when logged in): a wrong one refuses, counts as a failed
+    // login of the user's name (the wait of LoginWaitSeconds applies to the
+    // next try) and is an audit entry. Refused as well, with nothing stored:
+    // nobody logged in (a database without users cannot sign), a role below
+    // ZenRoleNeeded(ZENACT_SignSample), no such sample, a sample without a
+    // measured profile, the user's own measurement when [Signatures]
+    // ForbidSigningOwnMeasurement is set (names compared as
+    // UserNamesMatch does), and a second standing signature of the user with
+    // the same meaning. On success the signature is stored with the UTC time
+    // and the sample's revision, the sample's row reads Signed TRUE and
+    // Signature = the user's name, with an audit entry, in one transaction;
+    // true. On false, refusal receives a text for the person. Database
+    // errors pass to the caller (nothing stored).
+    bool SignSample(int32_t sampleID, const CString& password, ESignatureMeaning meaning, CString& refusal);
+    // CSignatureSession: a signed sample changes with ZENACT_ChangeSignedSample
+    // and is deleted with ZENACT_DeleteSample, each with a non-empty
+    // GetAuditReason (blanks alone are none).
+    bool MayChangeSignedSample(const CString& userSampleID, bool deletion, CString& refusal) override;
+
     // --- Failed logins -------------------------------------------------------
     // After kLoginFailuresBeforeWait failed logins of one name (counted in the
     // database, across processes and stations), each further try of that
@@ -402,13 +425,21 @@ private:
     // storedName is the name's stored (encoded) form.
     int ReadLoginFailures(const CString& storedName) noexcept;
     void WaitWhileLoginThrottled(const CString& storedName) noexcept;
-    void RecordLoginOutcome(const CString& storedName, bool succeeded) noexcept;
+    // countEmpty: a failed try with the empty password counts too (the
+    // session's own empty first try does not).
+    void RecordLoginOutcome(const CString& storedName, bool succeeded, bool countEmpty = false) noexcept;
     // Replaces the verified stored password of the user row (stored name and
     // old stored password as read) by a new hash, in a transaction of its own.
     void RenewStoredPassword(const CString& storedName, const CString& oldStoredPassword) noexcept;
     // Adds the failed-login table to a file that lacks it; never fails the
     // caller (a read-only file or another writer's lock leave it missing).
     void AddLoginFailuresTableWhenMissing() noexcept;
+    // The same for the tables of signatures and revisions.
+    void AddSignatureTablesWhenMissing() noexcept;
+    // Whether password is the stored password of the user userName (the
+    // first row with the name, as at the login). A name without a user costs
+    // the time of a check. Errors reading the user table pass to the caller.
+    bool IsPasswordOfUser(const CString& userName, const CString& password);
     // The rule of the one-step upgrades: UpdateTablesTo(1, sourceMinor + 1)
     // when the database is exactly at 1.sourceMinor, else 0.
     int UpgradeFrom(int sourceMinor);

@@ -108,14 +108,14 @@ void CZENDatabase::WaitWhileLoginThrottled(const CString& storedName) noexcept
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
 }
 
-void CZENDatabase::RecordLoginOutcome(const CString& storedName, bool succeeded) noexcept
+void CZENDatabase::RecordLoginOutcome(const CString& storedName, bool succeeded, bool countEmpty) noexcept
 {
     // Counts the failures of a name for the wait; the audit entry of the try
     // is written by RecordLoginOutcome(bool) after TryLogin returns.
 
     // A failed try with the empty password is not counted: the session makes
     // one on its own before it asks (a name given without a password).
-    if (!succeeded && m_strPassword.IsEmpty())
+    if (!succeeded && m_strPassword.IsEmpty() && !countEmpty)
         return;
     if (storedName.IsEmpty() || !SafeInSql(storedName))
         return;
@@ -164,6 +164,16 @@ void CZENDatabase::RenewStoredPassword(const CString& storedName, const CString&
     } catch (const std::bad_alloc&) {
         ZEN_LOG_EVENT(kModule, kTryLogin, "The stored password of '%s' could not be replaced by a hash: %s",
                       m_strUserName.GetString(), "out of memory");
+    }
+}
+
+void CZENDatabase::AddSignatureTablesWhenMissing() noexcept
+{
+    try {
+        zensign::CreateTablesWhenMissing(*this);
+    } catch (CException& e) {
+        e.Delete();
+    } catch (const std::bad_alloc&) {
     }
 }
 

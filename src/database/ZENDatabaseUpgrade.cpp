@@ -142,6 +142,7 @@ int CZENDatabase::UpgradeToCurrentVersion()
     }
     AddUniqueSampleIDIndexWhenPossible();
     AddLoginFailuresTableWhenMissing();
+    AddSignatureTablesWhenMissing();
     AddAuditTrailWhenMissing(startMinor < ZEN_SCHEMA_MINOR ? startMinor : 0);
     return 1;
 }

@@ -8,6 +8,7 @@
 #include "databaseobjects/AuditTrail.h"
 #include "databaseobjects/CZENDB_RegistrationField.h"
 #include "databaseobjects/CZENDB_SampleProfileRun.h"
+#include "databaseobjects/SampleSignatures.h"
 #include "databaseobjects/internal/RecordOps.h"
 #include "databaseobjects/internal/SampleIdentifier.h"
 #include "framework/Translation.h"
@@ -248,15 +249,51 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
             ZEN_LOG_EVENT(kModule, kSave,
                           "Sample already existed in DB, trying to update existing record...");
             const bool audited = zenaudit::IsActive(Database);
-            const CAuditRow before = audited ? zenaudit::ReadRow(*Database, SampleRowSql(SampleID)) : CAuditRow();
+            const bool locked = dynamic_cast<CSignatureSession*>(Database) != nullptr;
+            const bool compare = audited || locked;
+            const CAuditRow before = compare ? zenaudit::ReadRow(*Database, SampleRowSql(SampleID)) : CAuditRow();
+            const BOOL storedSigned = rs.m_Sample.Signed;
+            const CString storedSignature = rs.m_Sample.Signature;
             rs.Edit();
             rs.SetSample(*this, false);
+            // Under a session a signature is given by SignSample and taken
+            // back by a change only: an object loaded before either happened
+            // must not write its stale sign-off state back.
+            if (locked) {
+                rs.m_Sample.Signed = storedSigned;
+                rs.m_Sample.Signature = storedSignature;
+            }
             rs.Update();
-            if (audited)
-                zenaudit::Write(Database, zenaudit::Changes("sample", SampleID, UserSampleID, before,
-                                                            zenaudit::ReadRow(*Database, SampleRowSql(SampleID)),
-                                                            {"SampleID"}, {}, "Signed"));
+            rs.Close();
+            if (compare) {
+                std::vector<CAuditEntry> changes =
+                    zenaudit::Changes("sample", SampleID, UserSampleID, before,
+                                      zenaudit::ReadRow(*Database, SampleRowSql(SampleID)), {"SampleID"}, {}, "Signed");
+                if (locked) {
+                    std::vector<CString> columns;
+                    for (const CAuditEntry& change : changes)
+                        columns.push_back(change.FieldName);
+                    bool withdrawn = false;
+                    if (!zensign::OnSampleChange(Database, SampleID, columns, false, m_strRefusal, &withdrawn)) {
+                        outcome = ESampleSaveOutcome::Refused;
+                        ZEN_LOG_EVENT(kModule, kSave, "Refused: %s", m_strRefusal.GetString());
+                        AfxMessageBox(m_strRefusal);
+                        return false;
+                    }
+                    Signed = withdrawn ? FALSE : storedSigned;
+                    Signature = withdrawn ? CString() : storedSignature;
+                    if (withdrawn)
+                        changes = zenaudit::Changes("sample", SampleID, UserSampleID, before,
+                                                    zenaudit::ReadRow(*Database, SampleRowSql(SampleID)), {"SampleID"},
+                                                    {}, "Signed");
+                }
+                if (audited)
+                    zenaudit::Write(Database, changes);
+            }
             ZEN_LOG_EVENT(kModule, kSave, "Updated recordset successfully!");
+            transaction.Commit();
+            outcome = ESampleSaveOutcome::Saved;
+            return true;
         } else {
             ZEN_LOG_EVENT(kModule, kSave, "Sample did not exist, creating a new record...");
             rs.AddNew();
@@ -278,10 +315,6 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
             outcome = ESampleSaveOutcome::Saved;
             return true;
         }
-        rs.Close();
-        transaction.Commit();
-        outcome = ESampleSaveOutcome::Saved;
-        return true;
     } catch (CDBException& e) {
         // The unique index refused the row: another connection stored the
         // identifier in a way the check could not see (a program that writes
@@ -391,11 +424,18 @@ bool CZENDB_Sample::DeleteInTransaction(bool withRuns)
         // Joins a transaction the caller began (a savepoint), so a caller can
         // delete the sample together with other rows atomically.
         CTransaction transaction(*Database);
+        if (!zensign::OnSampleChange(Database, SampleID, {}, true, m_strRefusal)) {
+            ZEN_LOG_EVENT(kModule, "CZENDB_Sample::Delete", "Refused: %s", m_strRefusal.GetString());
+            AfxMessageBox(m_strRefusal);
+            return false;
+        }
         if (withRuns && !DeleteRunsAndIndents())
             return false;
         deleted = DeleteOwnRows();
-        if (deleted)
+        if (deleted) {
+            zensign::ForgetSample(*Database, SampleID);
             zenaudit::Write(Database, zenaudit::kDelete, "sample", SampleID, UserSampleID);
+        }
         transaction.Commit();
     } catch (CDBException& e) {
         ShowDatabaseError(e);
@@ -448,7 +488,8 @@ bool CZENDB_Sample::DeleteAllSampleProfilesRun()
 {
     if (Database == nullptr)
         return false;
-    if (!zenaudit::IsActive(Database))
+    const bool locked = dynamic_cast<CSignatureSession*>(Database) != nullptr;
+    if (!zenaudit::IsActive(Database) && !locked)
         return zendb_ops::DeleteAllRows<CZENDB_SampleProfilesRunRecordset>(Database, RunsOfSampleSql(SampleID));
     try {
         CTransaction transaction(*Database);
@@ -461,6 +502,10 @@ bool CZENDB_Sample::DeleteAllSampleProfilesRun()
                 entries.push_back(CZENDB_SampleProfileRun::DeletionEntry(*Database, runs.m_ProfileRun.ProfileID,
                                                                          runs.m_ProfileRun.ProfileNr, UserSampleID));
             runs.Close();
+        }
+        if (!entries.empty() && !zensign::OnSampleChange(Database, SampleID, {CString("runs")}, false, m_strRefusal)) {
+            AfxMessageBox(m_strRefusal);
+            return false;
         }
         if (!zendb_ops::DeleteAllRows<CZENDB_SampleProfilesRunRecordset>(Database, RunsOfSampleSql(SampleID)))
             return false;

@@ -18,6 +18,7 @@ enum class ESampleSaveOutcome : int32_t {
     Saved = 0,           // the row was inserted or updated
     IdentifierTaken = 1, // another sample has the identifier: nothing was written
     Failed = 2,          // no connection, the table refused, or a database error
+    Refused = 3,         // a signed sample changed without leave or reason: nothing was written
 };
 
 class CZENDB_Sample : public CZENDB_Object {
@@ -51,7 +52,17 @@ public:
     bool Save() override;
     // The same, telling the caller what became of the save; a taken
     // identifier is not shown (the caller reacts), database errors are.
+    // On a connection with a signature session (the facade), an update keeps
+    // Signed and Signature as stored (SignSample signs); an update of a
+    // signed sample needs the session's leave and a reason (else Refused,
+    // the refusal shown in a message box and kept for GetRefusal, nothing
+    // written) and withdraws its signatures unless only fields not affecting
+    // results changed (see zensign::OnSampleChange; Signed and Signature of
+    // the object then follow the stored row).
     bool Save(ESampleSaveOutcome& outcome);
+    // The text of the last refusal of Save, Delete, DeleteWithRuns or
+    // DeleteAllSampleProfilesRun (a signed sample); empty before any.
+    CString GetRefusal() const { return m_strRefusal; }
     // The text shown when the identifier is taken, naming it.
     static CString IdentifierTakenMessage(const CString& userSampleID);
 
@@ -75,7 +86,9 @@ public:
     // transaction is rolled back (database errors are shown) and the result
     // is false. Inside a transaction the caller began, the delete joins it (a
     // savepoint): a failure undoes only the delete's own work and the
-    // caller's transaction stays open.
+    // caller's transaction stays open. A signed sample on a connection with
+    // a signature session needs its leave and a reason (else false, the
+    // refusal shown and kept for GetRefusal); its signature rows go with it.
     virtual bool Delete();
     // Deletes every profile run row of this sample (their made indents stay).
     virtual bool DeleteAllSampleProfilesRun();
@@ -158,6 +171,7 @@ public:
     CCoordinateArray Trace;
 
 private:
+    CString m_strRefusal;
     // Delete and DeleteWithRuns: one transaction (a savepoint inside the
     // caller's), database errors shown, the object reset after a delete.
     bool DeleteInTransaction(bool withRuns);

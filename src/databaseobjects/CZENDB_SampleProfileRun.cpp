@@ -6,7 +6,9 @@
 #include "databaseobjects/internal/SettingsFields.h"
 
 #include "databaseobjects/AuditTrail.h"
+#include "databaseobjects/SampleSignatures.h"
 #include "databaseobjects/internal/RecordOps.h"
+#include "framework/UIHost.h"
 #include "framework/sql/Transaction.h"
 #include "recordsets/CZENDB_PatternRecordsets.h"
 
@@ -53,6 +55,18 @@ CString IndentsText(int32_t count)
     CString text;
     text.Format("%d indents", static_cast<int>(count));
     return text;
+}
+
+// The lock of the run's sample, in the caller's transaction: false, the
+// refusal shown, when the sample is signed and the session may not change it;
+// otherwise the sample's signatures are withdrawn and its revision counted.
+bool SampleMayChange(CDatabase* db, int32_t sampleID)
+{
+    CString refusal;
+    if (zensign::OnSampleChange(db, sampleID, {CString("runs")}, false, refusal))
+        return true;
+    AfxMessageBox(refusal);
+    return false;
 }
 
 } // namespace
@@ -164,13 +178,19 @@ bool CZENDB_SampleProfileRun::Save()
     try {
         if (zenaudit::IsActive(Database))
             audit.identifier = SampleIdentifierOf(*Database, SampleID);
+        CTransaction transaction(*Database);
+        if (!SampleMayChange(Database, SampleID))
+            return false;
+        if (!zendb_ops::SaveByKey(*this, &CZENDB_SampleProfilesRunRecordset::m_ProfileRun,
+                                  &CZENDB_SampleProfileRun::ProfileID, &audit))
+            return false;
+        transaction.Commit();
+        return true;
     } catch (CDBException& e) {
         zendb_ops::ShowDatabaseError(e);
         e.Delete();
         return false;
     }
-    return zendb_ops::SaveByKey(*this, &CZENDB_SampleProfilesRunRecordset::m_ProfileRun,
-                                &CZENDB_SampleProfileRun::ProfileID, &audit);
 }
 
 bool CZENDB_SampleProfileRun::Delete()
@@ -179,6 +199,8 @@ bool CZENDB_SampleProfileRun::Delete()
         return false;
     try {
         CTransaction transaction(*Database);
+        if (!SampleMayChange(Database, SampleID))
+            return false;
         const CAuditEntry entry = DeletionEntry(*Database, ProfileID, ProfileNr, SampleIdentifierOf(*Database, SampleID));
         {
             CZENDB_IndentsRunRecordset indents(Database);
@@ -207,6 +229,8 @@ bool CZENDB_SampleProfileRun::SaveMadeIndents(std::vector<CZENDB_MadeIndent>& in
         return false;
     try {
         CTransaction transaction(*Database);
+        if (!indents.empty() && !SampleMayChange(Database, SampleID))
+            return false;
         size_t done = 0;
         for (CZENDB_MadeIndent& indent : indents) {
             indent.Database = Database;
@@ -240,7 +264,9 @@ bool CZENDB_SampleProfileRun::DeleteAllMadeIndents()
     try {
         CTransaction transaction(*Database);
         const bool audited = zenaudit::IsActive(Database);
-        const int32_t count = audited ? MadeIndentCount(*Database, ProfileID) : 0;
+        const int32_t count = MadeIndentCount(*Database, ProfileID);
+        if (count > 0 && !SampleMayChange(Database, SampleID))
+            return false;
         if (!zendb_ops::DeleteAllRows<CZENDB_IndentsRunRecordset>(Database, MadeIndentsSql(ProfileID, "")))
             return false;
         if (audited && count > 0)

@@ -31,6 +31,11 @@ public:
     // Updates the run's row when ProfileID is positive and the row exists;
     // otherwise inserts a new row and ProfileID takes the key the database
     // assigned.
+    // Save, Delete, SaveMadeIndents and DeleteAllMadeIndents change the
+    // results of the run's sample: when that sample is signed, the session
+    // must allow it and a reason be given (zensign::OnSampleChange), else
+    // false with the refusal shown and nothing written; allowed, they
+    // withdraw the sample's signatures and count its revision.
     bool Save() override;
 
     using CZENDB_Object::operator=;

@@ -78,6 +78,40 @@ INSTANTIATE_TEST_SUITE_P(Versions, ServerSchema, ::testing::Values(6, 7, 8, 9),
                              return "1_" + std::to_string(version.param);
                          });
 
+// The tables of signatures come with the current version, alike on both
+// engines, and take a signature and its sample's revision.
+TEST(ServerSchemaSignatures, AreTheSameOnBothEngines)
+{
+    ZEN_REQUIRE_ENGINE(ETestEngine::PostgreSql);
+    std::vector<std::string> described[2];
+    for (ETestEngine engine : zentest::AllEngines()) {
+        zentest::CTestDatabase database(engine);
+        CString error;
+        ASSERT_TRUE(ZenCreateDatabaseSchema(database.ConnectString(), 1, 9, &error)) << error.Str();
+        CDatabase db;
+        db.OpenEx(database.ConnectString(), CDatabase::noOdbcDialog);
+        db.ExecuteSQL("INSERT INTO SampleSignatures ([SampleID], [UserName], [Meaning], [SignedTime], [Revision]) "
+                      "VALUES (7, 'sup', 'approved', '2026-01-02 03:04:05', 0)");
+        db.ExecuteSQL("INSERT INTO SampleRevisions ([SampleID], [Revision]) VALUES (7, 1)");
+        db.ExecuteSQL("UPDATE SampleRevisions SET [Revision] = [Revision] + 1 WHERE [SampleID] = 7");
+        for (const char* sql : {"SELECT * FROM SampleSignatures", "SELECT * FROM SampleRevisions"}) {
+            CRecordset rs(&db);
+            rs.Open(CRecordset::snapshot, sql, CRecordset::readOnly);
+            for (short i = 0; i < rs.GetODBCFieldCount(); ++i) {
+                CODBCFieldInfo info;
+                rs.GetODBCFieldInfo(i, info);
+                CString value;
+                rs.GetFieldValue(info.m_strName.GetString(), value);
+                described[static_cast<int>(engine)].push_back(info.m_strName.Str() + ":" +
+                                                              std::to_string(info.m_nSQLType) + "=" + value.Str());
+            }
+        }
+    }
+    EXPECT_EQ(described[0], described[1]);
+    EXPECT_EQ(described[1].size(), 10u);
+    EXPECT_EQ(described[1].back(), "Revision:4=2");
+}
+
 TEST(ServerSchemaIdentifier, IsUniqueWithoutRegardToLetterCase)
 {
     ZEN_REQUIRE_ENGINE(ETestEngine::PostgreSql);

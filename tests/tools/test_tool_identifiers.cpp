@@ -124,8 +124,8 @@ TEST_F(ToolIdentifiers, TypedValuesReachTheFileUnchanged)
     Ok({"patterns", "add", "P2", "--comment=[e]"});
     EXPECT_EQ(Json({"patterns", "show", "[P,1]"})["Comment"], "[c,d]");
     EXPECT_EQ(Json({"patterns", "show", "P2"})["Comment"], "[e]");
-    Ok({"samples", "sign", "[br]", "--by", "[QA]", "--force"});
-    EXPECT_EQ(Json({"samples", "show", "[br]"})["Signature"], "[QA]");
+    Ok({"--reason=[why]", "samples", "set", "[br]", "Detail=[e]"});
+    EXPECT_EQ(Json({"samples", "show", "[br]"})["Detail"], "[e]");
 }
 
 TEST_F(ToolIdentifiers, IdentifiersAndNamesAreTrimmedAndChecked)
@@ -159,7 +159,6 @@ TEST_F(ToolIdentifiers, IdentifiersAndNamesAreTrimmedAndChecked)
         {{"samples", "set", "S-1", "UserSampleID=a\tb"}, "the sample identifier 'a\\x09b'"},
         {{"samples", "set", "S-1", "UserSampleID= "}, "a sample identifier cannot be empty"},
         {{"samples", "show", "S-1\x1b"}, "holds a control character (\\x1b)"},
-        {{"samples", "sign", "S-1", "--by", "Q\tA"}, "the signer's name"},
         {{"users", "add", "op\x1b", "--new-password", "pw"}, "the user name 'op\\x1b' holds a control character"},
         {{"users", "add", " ", "--new-password", "pw"}, "a user name cannot be empty"},
         {{"patterns", "add", "P\n1"}, "the pattern name"},
@@ -238,7 +237,7 @@ TEST_F(ToolIdentifiers, PrintedValuesShowControlCharacters)
     const CRun signedAlready = Zendb({"samples", "set", "--key", "5", "Detail=x"});
     EXPECT_EQ(signedAlready.status, 1);
     EXPECT_EQ(signedAlready.err,
-              "zendb: sample 'R-5\\x1b[2J' is signed by Q\\x1b]0;t; changing it needs --force\n");
+              "zendb: Sample 'R-5\\x1b[2J' is signed. Changing it needs a reason.\n");
 }
 
 } // namespace

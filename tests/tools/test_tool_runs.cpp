@@ -132,15 +132,23 @@ TEST_F(ToolRuns, DeleteWithRunsIsOneStep)
 
 TEST_F(ToolRuns, SigningNeedsTheRunsToBeReadable)
 {
-    Ok({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("one.csv", ProfileCsv(kProfile))});
+    // The first user needs no login.
+    ASSERT_EQ(Zendb({"users", "add", "ana", "--role", "supervisor"}, {{"ZEN_NEW_PASSWORD", "pw"}}).status, 0);
+    const auto asAna = [this](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--user", "ana"});
+        return Zendb(args, {{"ZEN_PASSWORD", "pw"}});
+    };
+    ASSERT_EQ(asAna({"runs", "import", "R-1", "--pattern", "CHD", "--file", Csv("one.csv", ProfileCsv(kProfile))})
+                  .status,
+              0);
     ExecuteOn(m_db, {"ALTER TABLE IndentsRun RENAME TO IndentsRunMoved"});
-    const CRun run = Zendb({"samples", "sign", "R-1", "--by", "ana"});
+    const CRun run = asAna({"samples", "sign", "R-1"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("cannot read the profile runs of 'R-1'"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("The profile runs of sample 'R-1' cannot be read."), std::string::npos) << run.err;
     ExecuteOn(m_db, {"ALTER TABLE IndentsRunMoved RENAME TO IndentsRun"});
-    EXPECT_EQ(Json({"samples", "show", "R-1"})["Signed"], false);
-    Ok({"samples", "sign", "R-1", "--by", "ana"});
-    EXPECT_EQ(Json({"samples", "show", "R-1"})["Signed"], true);
+    EXPECT_EQ(nlohmann::json::parse(asAna({"--format", "json", "samples", "show", "R-1"}).out)["Signed"], false);
+    EXPECT_EQ(asAna({"samples", "sign", "R-1"}).status, 0);
+    EXPECT_EQ(nlohmann::json::parse(asAna({"--format", "json", "samples", "show", "R-1"}).out)["Signed"], true);
 }
 
 TEST_F(ToolRuns, ALimitAfterAnUnusedFieldIsEvaluatedAndNamedByItsField)
@@ -355,6 +363,21 @@ TEST(ToolDemo, CompletesAndWritesItsReport)
     const CRun login = RunZendb({"--db", db, "--user", "admin", "--password", "admin", "--format", "json", "info"});
     ASSERT_EQ(login.status, 0) << login.err;
     EXPECT_EQ(nlohmann::json::parse(login.out)["Role"], "administrator");
+    // Its signed samples were signed through the library by the supervisor.
+    const CRun signedSamples = RunZendb({"--db", db, "--user", "maria", "--format", "json", "samples", "list", "--view",
+                                         "signed"},
+                                        {{"ZEN_PASSWORD", "maria"}});
+    ASSERT_EQ(signedSamples.status, 0) << signedSamples.err;
+    const auto signedList = nlohmann::json::parse(signedSamples.out);
+    EXPECT_GT(signedList.size(), 0u);
+    EXPECT_EQ(signedList.size(), summary["SignedSamples"].get<size_t>());
+    const CRun audit = RunZendb({"--db", db, "--user", "admin", "--format", "json", "audit", "--user", "maria"},
+                                {{"ZEN_PASSWORD", "admin"}});
+    ASSERT_EQ(audit.status, 0) << audit.err;
+    size_t signatures = 0;
+    for (const auto& entry : nlohmann::json::parse(audit.out))
+        signatures += entry["Action"] == "sign" ? 1 : 0;
+    EXPECT_EQ(signatures, signedList.size());
     // A second demo into the same folder is refused.
     EXPECT_EQ(RunZendb({"demo", folder}).status, 1);
 }

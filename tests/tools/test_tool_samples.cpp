@@ -78,7 +78,8 @@ TEST_F(ToolSamples, ListViewsAndSearch)
     Ok({"samples", "register", "V-3", "Customer=Acme Ltd", "WorkOrder=W-27"});
     Ok({"samples", "set", "V-1", "MeasuredDate=" + LocalDate(-2) + " 10:00"});
     Ok({"samples", "set", "V-2", "MeasuredDate=" + LocalDate(-20) + " 10:00"});
-    Ok({"samples", "sign", "V-2", "--by", "maria", "--force"});
+    // Signed by another station.
+    ExecuteOn(m_db, {"UPDATE Samples SET Signed = 1, Signature = 'maria' WHERE UserSampleID = 'V-2'"});
 
     struct CCase {
         std::vector<std::string> args;
@@ -158,16 +159,18 @@ TEST_F(ToolSamples, SetSignAndDelete)
     EXPECT_EQ(Zendb({"samples", "set", "E-100", "UserSampleID=E-2"}).status, 1);   // taken
     EXPECT_EQ(Zendb({"samples", "set", "E-100", "NoField=1"}).status, 2);
 
-    // Signing needs a measured profile (or --force), and happens once.
-    EXPECT_EQ(Zendb({"samples", "sign", "E-100", "--by", "ana"}).status, 1);
-    Ok({"samples", "sign", "E-100", "--by", "ana", "--force"});
+    // Signing needs a login, which a database without users has not.
+    const CRun sign = Zendb({"samples", "sign", "E-100"});
+    EXPECT_EQ(sign.status, 1);
+    EXPECT_EQ(sign.err, "zendb: Signing needs a login, and this database has no users: add users first.\n");
+    // A sample signed by another station keeps its data unless a reason is given.
+    ExecuteOn(m_db, {"UPDATE Samples SET Signed = 1, Signature = 'ana' WHERE UserSampleID = 'E-100'"});
     sample = Json({"samples", "show", "E-100"});
     EXPECT_EQ(sample["Signed"], true);
     EXPECT_EQ(sample["Signature"], "ana");
-    EXPECT_EQ(Zendb({"samples", "sign", "E-100", "--by", "bob"}).status, 1);
-    // A signed sample keeps its data unless forced.
     EXPECT_EQ(Zendb({"samples", "set", "E-100", "PartNo=P-3"}).status, 1);
-    Ok({"samples", "set", "E-100", "PartNo=P-3", "--force"});
+    Ok({"--reason", "part number", "samples", "set", "E-100", "PartNo=P-3"});
+    EXPECT_EQ(Json({"samples", "show", "E-100"})["Signed"], false);
 
     Ok({"samples", "delete", "E-100"});
     EXPECT_EQ(Zendb({"samples", "show", "E-100"}).status, 1);

@@ -225,6 +225,7 @@ void RunDemo(const std::string& given)
     std::vector<CDemoRunRef> runRefs;
     int measuredCount = 0;
     int signedCount = 0;
+    std::vector<int32_t> toSign;
     int indentCount = 0;
     {
         CTransaction transaction(db);
@@ -260,14 +261,11 @@ void RunDemo(const std::string& given)
                                   : pattern.process == EDemoProcess::SurfaceHardening ? "induction, scan"
                                                                                       : "gas nitrided, 520 \xC2\xB0" "C";
             const bool measured = daysAgo >= 3 && random.Chance(0.88);
+            bool signing = false;
             if (measured) {
                 sample.MeasuredDate = registered + CTimeSpan(random.Integer(1, 3), random.Integer(0, 6), 0, 0);
                 sample.MeasuredBy = random.Chance(0.6) ? "jon" : "maria";
-                if (daysAgo >= 10 && random.Chance(0.9)) {
-                    sample.Signed = TRUE;
-                    sample.Signature = "maria";
-                    ++signedCount;
-                }
+                signing = daysAgo >= 10 && random.Chance(0.9);
                 ++measuredCount;
             }
             if (!sample.Save())
@@ -331,9 +329,28 @@ void RunDemo(const std::string& given)
                         throw CToolError(Tr("cannot store a demo indent"));
                 }
             }
+            if (signing)
+                toSign.push_back(sample.SampleID);
             progress.Update(static_cast<size_t>(n));
         }
         transaction.Commit();
+    }
+
+    // The supervisor signs the older measured samples, logged in as herself:
+    // each signature checks her password again, as every signature does.
+    {
+        CZENDatabase signer;
+        CString openError;
+        if (!signer.OpenDatabase(1, "maria", "maria", openError))
+            throw CToolError(TrF("cannot log in as the demo's supervisor: %s", openError));
+        CProgressBar signing(Tr("signing"), toSign.size());
+        for (const int32_t key : toSign) {
+            CString refusal;
+            if (!signer.SignSample(key, "maria", ESignatureMeaning::Approved, refusal))
+                throw CToolError(TrF("cannot sign a demo sample: %s", refusal));
+            signing.Update(static_cast<size_t>(++signedCount));
+        }
+        signer.CloseDatabase();
     }
 
     // Evaluate every run.

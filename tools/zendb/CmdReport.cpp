@@ -9,6 +9,15 @@
 
 namespace zendb {
 
+std::string SignatureMeaningName(const CString& meaning)
+{
+    if (meaning == zensign::kReviewed)
+        return TrC("meaning of a signature", "reviewed");
+    if (meaning == zensign::kApproved)
+        return TrC("meaning of a signature", "approved");
+    return ToStd(meaning);
+}
+
 CReportSample ReportSampleOf(CZENDatabase& db, const CZENDB_Sample& sample)
 {
     CReportSample report;
@@ -28,6 +37,11 @@ CReportSample ReportSampleOf(CZENDatabase& db, const CZENDB_Sample& sample)
         // same word counts the signed samples in 'zendb info').
         report.signature = sample.Signature.IsEmpty() ? std::string(TrC("state of one sample", "signed"))
                                                       : SampleFieldText(sample, "Signature");
+    for (const CSampleSignature& s : zensign::List(db, sample.SampleID))
+        if (s.WithdrawnTime.IsEmpty())
+            report.signatures.push_back(TrF("%s, %s, %s UTC", s.UserName, SignatureMeaningName(s.Meaning),
+                                            s.SignedTime));
+    report.revision = zensign::Revision(db, sample.SampleID);
     return report;
 }
 
@@ -70,7 +84,23 @@ void RunReport(const CReportArgs& args)
         WriteReport(args.out, ReportSampleOf(db, *sample), runs, [&progress] { progress.Step(); });
     }
     if (OutputFormat() == EOutputFormat::Json) {
-        PrintJson({{"UserSampleID", ToStd(sample->UserSampleID)}, {"File", args.out}, {"Runs", runs.size()}});
+        nlohmann::ordered_json signatures = nlohmann::ordered_json::array();
+        for (const CSampleSignature& s : zensign::List(db, sample->SampleID)) {
+            const nlohmann::ordered_json withdrawn = s.WithdrawnTime.IsEmpty()
+                                                         ? nlohmann::ordered_json(nullptr)
+                                                         : nlohmann::ordered_json(ToStd(s.WithdrawnTime));
+            signatures.push_back({{"UserName", ToStd(s.UserName)},
+                                  {"Meaning", ToStd(s.Meaning)},
+                                  {"Time", ToStd(s.SignedTime)},
+                                  {"Revision", s.Revision},
+                                  {"WithdrawnTime", withdrawn},
+                                  {"WithdrawnReason", ToStd(s.WithdrawnReason)}});
+        }
+        PrintJson({{"UserSampleID", ToStd(sample->UserSampleID)},
+                   {"File", args.out},
+                   {"Runs", runs.size()},
+                   {"Revision", zensign::Revision(db, sample->SampleID)},
+                   {"Signatures", signatures}});
         return;
     }
     PrintLine(runs.size() == 1 ? TrF("wrote %s (1 run)", args.out)

@@ -69,8 +69,8 @@ void RunImport(const CImportArgs& args)
     session.Require(ZENACT_ImportRuns);
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, args.sample);
-    if (sample->Signed && !args.force)
-        throw CToolError(TrF("sample '%s' is signed; importing into it needs --force", sample->UserSampleID));
+    RequireLeaveForSignedSample(db, *sample, false);
+    const bool wasSigned = sample->Signed != FALSE;
     auto pattern = RequirePattern(db, args.pattern);
     const IndentorType indentor = csv.indents.front().indentor;
     const IndentorType planned = PatternIndentor(*pattern);
@@ -152,6 +152,8 @@ void RunImport(const CImportArgs& args)
     }
     PrintLine(TrF("imported %s indents as run %s of %s (pattern %s)", csv.indents.size(), run.ProfileNr,
                   sample->UserSampleID, Trim(pattern->Name)));
+    if (wasSigned && !sample->Signed)
+        PrintLine(TrF("the signature of %s is withdrawn: the sample must be signed again", sample->UserSampleID));
 }
 
 void RunList(const CSampleRef& id)
@@ -197,14 +199,16 @@ void RunDelete(CSampleRef ref, std::optional<std::string> runText)
     CZENDatabase& db = session.Db();
     const auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
-    if (sample->Signed)
-        throw CToolError(TrF("sample '%s' is signed; its runs are kept", id));
+    RequireLeaveForSignedSample(db, *sample, false);
     for (const auto& run : LoadRuns(db, *sample)) {
         if (run->ProfileNr != number)
             continue;
         if (!run->Delete())
             throw CToolError(TrF("cannot delete the indents of run %s", number));
         PrintLine(TrF("deleted run %s of %s", number, id));
+        CZENDB_Sample after(&db);
+        if (sample->Signed && after.Load(sample->SampleID) && !after.Signed)
+            PrintLine(TrF("the signature of %s is withdrawn: the sample must be signed again", id));
         return;
     }
     throw CToolError(TrF("sample '%s' has no run %s", id, number));
@@ -258,7 +262,7 @@ void RegisterRunCommands(CLI::App& app)
     importCmd->add_option("--measured-date", import->measuredDate, Tr("When it was measured (default: now)"))
         ->type_name("DATE");
     importCmd->add_flag("--force", import->force,
-                        Tr("Import into a signed sample, or indents of another indentor than the pattern's (the "
+                        Tr("Import indents of another indentor than the pattern's (the "
                            "pattern's indentor is the scale its name or comment names, HV/Vickers or HK/Knoop; "
                            "Vickers when it names none)"));
     importCmd->callback([import] { RunImport(*import); });

@@ -530,7 +530,7 @@ void RunShow(const CSampleRef& id, bool all)
 // ---------------------------------------------------------------------------
 // set, sign, delete
 
-void RunSet(CSampleRef ref, std::vector<std::string> items, bool force)
+void RunSet(CSampleRef ref, std::vector<std::string> items)
 {
     // With --key the first FIELD=VALUE lands where the identifier would stand.
     if (ref.key && ref.id) {
@@ -550,9 +550,8 @@ void RunSet(CSampleRef ref, std::vector<std::string> items, bool force)
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
-    if (sample->Signed && !force)
-        throw CToolError(TrF("sample '%s' is signed by %s; changing it needs --force", id,
-                             SampleFieldText(*sample, "Signature")));
+    const bool wasSigned = sample->Signed != FALSE;
+    RequireLeaveForSignedSample(db, *sample, false);
     const auto fields = LoadFieldDefs(db);
     CRegistrationValues values(db);
     const auto others = ApplyAssignments(assignments, fields, values);
@@ -573,36 +572,36 @@ void RunSet(CSampleRef ref, std::vector<std::string> items, bool force)
     if (!sample->Save())
         throw CToolError(TrF("cannot store sample '%s'", id));
     PrintLine(TrF("changed %s", sample->UserSampleID));
+    if (wasSigned && !sample->Signed)
+        PrintLine(TrF("the signature of %s is withdrawn: the sample must be signed again", sample->UserSampleID));
 }
 
-void RunSign(const CSampleRef& ref, std::string by, bool force)
+void RunSign(const CSampleRef& ref, const std::string& meaningText)
 {
     ref.Validate();
-    if (!by.empty())
-        by = CleanName(by, Tr("signer's name"), kPersonNameMaxChars);
+    ESignatureMeaning meaning = ESignatureMeaning::Approved;
+    if (!meaningText.empty() && !zensign::ParseMeaning(CString(meaningText), meaning))
+        throw CUsageError(TrF("'%s' is no meaning of a signature (reviewed or approved)", meaningText));
     CSession session;
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
-    if (by.empty())
-        by = session.UserName();
-    if (by.empty())
-        throw CUsageError(Tr("who signs? give --by NAME (or log in with --user)"));
-    if (sample->Signed && !force)
-        throw CToolError(TrF("sample '%s' is signed already by %s (--force signs again)", id,
-                             SampleFieldText(*sample, "Signature")));
-    if (!force) {
-        int hasData = 0;
-        if (!sample->GetHasIndentData(hasData))
-            throw CToolError(TrF("cannot read the profile runs of '%s'", id));
-        if (!hasData)
-            throw CToolError(TrF("sample '%s' has no measured profile to sign (--force signs all the same)", id));
+    // The password is asked for again: a signature is given by whoever knows
+    // it now, not by whoever started the session. From the same source as
+    // the login's it is the same text, and the library checks it again.
+    std::optional<std::string> password;
+    if (!session.UserName().empty()) {
+        password = ObtainPasswordWithoutPrompt();
+        if (!password)
+            password = PromptHidden(TrF("Password of %s to sign %s: ", session.UserName(), id));
+        if (!password)
+            throw CToolError(Tr("a signature needs the password again: give --password-file FILE or set "
+                                "ZEN_PASSWORD (on a terminal zendb asks)"));
     }
-    sample->Signed = TRUE;
-    sample->Signature = CString(by);
-    if (!sample->Save())
-        throw CToolError(TrF("cannot store the signature of '%s'", id));
-    PrintLine(TrF("signed %s by %s", id, by));
+    CString refusal;
+    if (!db.SignSample(sample->SampleID, CString(password.value_or(std::string())), meaning, refusal))
+        throw CToolError(Flatten(ToStd(refusal)));
+    PrintLine(TrF("signed %s by %s (%s)", id, session.UserName(), zensign::MeaningText(meaning)));
 }
 
 void RunDelete(const CSampleRef& ref, bool withRuns)
@@ -613,6 +612,7 @@ void RunDelete(const CSampleRef& ref, bool withRuns)
     CZENDatabase& db = session.Db();
     auto sample = LoadSample(db, ref);
     const std::string id = ToStd(sample->UserSampleID);
+    RequireLeaveForSignedSample(db, *sample, true);
     // One write transaction from the look at the runs to the delete: no other
     // station can add a run in between, and an interrupted delete leaves the
     // sample, its runs and their indents all or none.
@@ -688,22 +688,21 @@ void RegisterSampleCommands(CLI::App& app)
 
     auto setId = std::make_shared<CSampleRef>();
     auto setItems = std::make_shared<std::vector<std::string>>();
-    auto setForce = std::make_shared<bool>(false);
     CLI::App* setCmd = samples->add_subcommand(
         "set", Tr("Change registration data (also UserSampleID, MeasuredBy, MeasuredDate)"));
     AddSampleRef(setCmd, *setId);
     setCmd->add_option("FIELD=VALUE", *setItems, Tr("New values; an empty VALUE clears the field"));
-    setCmd->add_flag("--force", *setForce, Tr("Change a signed sample"));
-    setCmd->callback([setId, setItems, setForce] { RunSet(*setId, *setItems, *setForce); });
+    setCmd->callback([setId, setItems] { RunSet(*setId, *setItems); });
 
     auto signId = std::make_shared<CSampleRef>();
-    auto signBy = std::make_shared<std::string>();
-    auto signForce = std::make_shared<bool>(false);
-    CLI::App* signCmd = samples->add_subcommand("sign", Tr("Sign a measured sample off"));
+    auto signMeaning = std::make_shared<std::string>(zensign::kApproved);
+    CLI::App* signCmd = samples->add_subcommand(
+        "sign", Tr("Sign a measured sample as the logged-in user (the password is asked for again)"));
     AddSampleRef(signCmd, *signId);
-    signCmd->add_option("--by", *signBy, Tr("Who signs (default: the logged-in user)"))->type_name("NAME");
-    signCmd->add_flag("--force", *signForce, Tr("Sign again, or sign a sample without measured profile"));
-    signCmd->callback([signId, signBy, signForce] { RunSign(*signId, *signBy, *signForce); });
+    signCmd->add_option("--meaning", *signMeaning, Tr("What the signature declares: reviewed or approved (default)"))
+        ->type_name("MEANING")
+        ->check(CLI::IsMember(std::vector<std::string>{zensign::kReviewed, zensign::kApproved}));
+    signCmd->callback([signId, signMeaning] { RunSign(*signId, *signMeaning); });
 
     auto deleteId = std::make_shared<CSampleRef>();
     auto deleteRuns = std::make_shared<bool>(false);

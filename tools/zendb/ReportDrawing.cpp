@@ -677,9 +677,18 @@ void DrawPage(cairo_t* cr, double offset, const CReportSample& sample, const CRu
     cairo_stroke(cr);
     Text(cr, left, sy + 16, sample.measuredBy, 9.5);
     Text(cr, left, sy + 35, Tr("Tested by, date"), 8);
-    if (!sample.signature.empty())
+    // The signatures one above the other, the latest on the line.
+    const size_t signatures = sample.signatures.size();
+    for (size_t k = 0; k < signatures; ++k)
+        Text(cr, left + box + 30, sy + 16 - 11.0 * static_cast<double>(signatures - 1 - k),
+             FitText(cr, sample.signatures[k], 8.5, box), 8.5, EAlign::Left, k + 1 == signatures);
+    if (signatures == 0 && !sample.signature.empty())
         Text(cr, left + box + 30, sy + 16, sample.signature, 9.5, EAlign::Left, true);
-    Text(cr, left + box + 30, sy + 35, sample.signature.empty() ? Tr("Approved by, date") : Tr("Signed off by"), 8);
+    const bool isSigned = signatures > 0 || !sample.signature.empty();
+    std::string label = isSigned ? Tr("Signed off by") : Tr("Approved by, date");
+    if (sample.revision > 0)
+        label += " \xC2\xB7 " + TrF("revision %s", sample.revision);
+    Text(cr, left + box + 30, sy + 35, label, 8);
 
     cairo_set_source_rgb(cr, 0.45, 0.45, 0.45);
     const std::string footer = "zendb " + std::string(ZEN_VERSION_STRING) + "  \xC2\xB7  " +

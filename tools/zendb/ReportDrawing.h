@@ -63,6 +63,9 @@ struct CReportSample {
     std::string measuredBy;
     std::string measured;                                       // date text
     std::string signature;                                      // empty: not signed
+    // The standing signatures, oldest first: "name, meaning, YYYY-MM-DD HH:MM:SS UTC".
+    std::vector<std::string> signatures;
+    int revision = 0;                                           // changes after the first signature
 };
 
 // Draws the hardness-depth diagram of a run into the rectangle (points).
@@ -81,6 +84,9 @@ void WriteDiagrams(const std::string& path, const std::string& sampleId, const s
 // The report's view of a sample: its visible registration fields with their
 // labels, who measured it and when, and its signature.
 CReportSample ReportSampleOf(CZENDatabase& db, const CZENDB_Sample& sample);
+// The stored meaning of a signature ("reviewed", "approved") in the reader's
+// language; any other text as it is.
+std::string SignatureMeaningName(const CString& meaning);
 // Evaluates the sample's runs (only run `number` when it is above 0);
 // CToolError when that run does not exist.
 std::vector<CRunEvaluation> EvaluateSampleRuns(CZENDatabase& db, const CZENDB_Sample& sample, int number = 0);

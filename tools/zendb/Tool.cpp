@@ -783,6 +783,15 @@ CCell DateCell(const CTime& time)
 // ---------------------------------------------------------------------------
 // Lookups
 
+void RequireLeaveForSignedSample(CZENDatabase& db, const CZENDB_Sample& sample, bool deletion)
+{
+    if (!sample.Signed)
+        return;
+    CString refusal;
+    if (!db.MayChangeSignedSample(sample.UserSampleID, deletion, refusal))
+        throw CToolError(Flatten(ToStd(refusal)));
+}
+
 std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const std::string& typed)
 {
     const std::string id = CleanName(typed, Tr("sample identifier"), kSampleIdMaxChars);

@@ -310,6 +310,10 @@ void AddSampleRef(CLI::App* command, CSampleRef& ref, const std::string& name = 
 std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const std::string& id);
 // The sample named by identifier or key (see CSampleRef).
 std::unique_ptr<CZENDB_Sample> LoadSample(CZENDatabase& db, const CSampleRef& ref);
+// Refuses (CToolError with the library's text) a change (deletion false) or
+// deletion of a signed sample that the session may not make: it needs the
+// role and --reason. Does nothing for an unsigned sample.
+void RequireLeaveForSignedSample(CZENDatabase& db, const CZENDB_Sample& sample, bool deletion);
 // Patterns and routines by name (exact, then ignoring letter case), among
 // those not deleted; nullptr when none has the name.
 std::unique_ptr<CZENDB_Pattern> FindPattern(CZENDatabase& db, const std::string& name);

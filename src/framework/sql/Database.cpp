@@ -162,6 +162,7 @@ BOOL CDatabase::BeginTrans()
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
     m_pConnection->BeginTransaction();
+    ++m_nTransactions;
     return TRUE;
 }
 

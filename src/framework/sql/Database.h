@@ -104,6 +104,9 @@ public:
     BOOL Rollback();
     // TRUE between BeginTrans and CommitTrans/Rollback.
     BOOL IsInTransaction() const;
+    // The number of transactions begun on this object: tells one outermost
+    // transaction from the next (0 before the first).
+    unsigned TransactionSerial() const { return m_nTransactions; }
     // A number not handed out before on this object: names the savepoints
     // of nested CTransaction scopes.
     unsigned NextSavepointNumber() { return ++m_nSavepoints; }
@@ -168,4 +171,5 @@ private:
     DWORD m_dwLoginTimeout = 15;
     std::vector<CRecordset*> m_recordsets;
     unsigned m_nSavepoints = 0;
+    unsigned m_nTransactions = 0;
 };
