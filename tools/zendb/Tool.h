@@ -350,5 +350,6 @@ void RegisterAuditCommands(CLI::App& app);
 void RegisterDemoCommand(CLI::App& app);
 void RegisterGuiCommand(CLI::App& app);
 void RegisterCopyCommand(CLI::App& app);
+void RegisterAccessCommands(CLI::App& app);
 
 } // namespace zendb
