@@ -8,6 +8,7 @@
 #include "database/StationCopy.h"
 
 #include "database/ZENDatabase.h"
+#include "database/internal/AccessImport.h"
 #include "database/internal/SchemaStatements.h"
 #include "databaseobjects/internal/SampleIdentifier.h"
 
@@ -708,49 +709,20 @@ void CCopy::ConvertAccessRow(const CString& table, const CString& key, const std
                              CStationTableCopy& copy)
 {
     for (size_t c = 0; c < row.size(); ++c) {
-        CSqlValue& value = row[c];
-        const CTargetColumn& fit = target[c];
-        CString problem;
-        switch (value.GetType()) {
-        case CSqlValue::Type::Null:
-            continue;
-        case CSqlValue::Type::Integer:
-            // Access keeps yes as -1.
-            if (fit.kind == EColumnKind::Flag && value.GetInteger() != 0)
-                value.SetInteger(1);
-            break;
-        case CSqlValue::Type::Real:
-            if (fit.kind == EColumnKind::Date)
-                problem = "a date outside the years 100 to 9999";
-            else if (fit.kind == EColumnKind::Flag)
-                value.SetInteger(value.GetReal() != 0.0 ? 1 : 0);
-            break;
-        case CSqlValue::Type::Text:
-            if (fit.kind == EColumnKind::Date) {
-                CDateParts parts;
-                if (!ParseStoredDateTime(value.GetText(), parts))
-                    problem = "not a date";
-                else if (FormatStoredDateTime(parts) < kZenEarliestImportedDate)
-                    problem = CString("a date before ") + CString(kZenEarliestImportedDate).Left(10) +
-                              ", which the library cannot store";
-            } else if (fit.length > 0 && Utf8Length(value.GetText()) > fit.length) {
-                problem.Format("a text of %zu characters, longer than the column's %u", Utf8Length(value.GetText()),
-                               static_cast<unsigned>(fit.length));
-            }
-            break;
-        case CSqlValue::Type::Blob: {
-            const std::vector<uint8_t>& bytes = value.GetBlob();
-            if (bytes.size() >= 2 && bytes[0] == 0x15 && bytes[1] == 0x1C)
-                m_result.OleObjects.push_back({table, key, columns[c], ShownValue(value),
-                                               "an OLE object (header 0x15 0x1C), copied unchanged"});
-            break;
-        }
-        }
+        CImportTarget fit;
+        fit.flag = target[c].kind == EColumnKind::Flag;
+        fit.date = target[c].kind == EColumnKind::Date;
+        fit.length = target[c].length;
+        const CString shown = ShownValue(row[c]);
+        bool ole = false;
+        const CString problem = ZenConvertImportedValue(fit, row[c], ole);
+        if (ole)
+            m_result.OleObjects.push_back(
+                {table, key, columns[c], shown, "an OLE object (header 0x15 0x1C), copied unchanged"});
         if (problem.IsEmpty())
             continue;
-        m_result.BadValues.push_back({table, key, columns[c], ShownValue(value), problem});
+        m_result.BadValues.push_back({table, key, columns[c], shown, problem});
         ++copy.ValuesNotConverted;
-        value.SetNull();
     }
 }
 
@@ -988,6 +960,48 @@ CStationTableChecksum ZenStationTableChecksum(CDatabase& db, const char* table)
     result.Rows = hasher.Rows();
     result.Checksum = hasher.Finish();
     return result;
+}
+
+CString ZenConvertImportedValue(const CImportTarget& target, CSqlValue& value, bool& oleObject)
+{
+    oleObject = false;
+    CString problem;
+    switch (value.GetType()) {
+    case CSqlValue::Type::Null:
+        return problem;
+    case CSqlValue::Type::Integer:
+        // Access keeps yes as -1.
+        if (target.flag && value.GetInteger() != 0)
+            value.SetInteger(1);
+        break;
+    case CSqlValue::Type::Real:
+        if (target.date)
+            problem = "a date outside the years 100 to 9999";
+        else if (target.flag)
+            value.SetInteger(value.GetReal() != 0.0 ? 1 : 0);
+        break;
+    case CSqlValue::Type::Text:
+        if (target.date) {
+            CDateParts parts;
+            if (!ParseStoredDateTime(value.GetText(), parts))
+                problem = "not a date";
+            else if (FormatStoredDateTime(parts) < kZenEarliestImportedDate)
+                problem = CString("a date before ") + CString(kZenEarliestImportedDate).Left(10) +
+                          ", which the library cannot store";
+        } else if (target.length > 0 && Utf8Length(value.GetText()) > target.length) {
+            problem.Format("a text of %zu characters, longer than the column's %u", Utf8Length(value.GetText()),
+                           target.length);
+        }
+        break;
+    case CSqlValue::Type::Blob: {
+        const std::vector<uint8_t>& bytes = value.GetBlob();
+        oleObject = bytes.size() >= 2 && bytes[0] == 0x15 && bytes[1] == 0x1C;
+        break;
+    }
+    }
+    if (!problem.IsEmpty())
+        value.SetNull();
+    return problem;
 }
 
 BOOL ZenCopyStationDatabase(const char* source, const char* target, DWORD options, CStationCopyResult& result)
