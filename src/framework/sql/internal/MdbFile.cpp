@@ -83,9 +83,9 @@ CMdbColumn Describe(const MdbColumn& col)
         break;
     case MDB_TEXT: {
         column.sqlType = SQL_VARCHAR;
-        // Jet 4 and later keep two bytes per character; the size is in bytes.
+        // Jet 4 and ACE keep two bytes per character; the size is in bytes.
         const bool twoBytes = col.table != nullptr && col.table->entry != nullptr &&
-                              col.table->entry->mdb != nullptr && IS_JET4(col.table->entry->mdb);
+                              col.table->entry->mdb != nullptr && !IS_JET3(col.table->entry->mdb);
         column.precision = static_cast<UDWORD>(twoBytes ? col.col_size / 2 : col.col_size);
         column.typeName.Format("TEXT(%u)", static_cast<unsigned>(column.precision));
         break;
