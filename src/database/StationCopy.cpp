@@ -18,6 +18,7 @@
 #include "framework/sql/Dialect.h"
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/Transaction.h"
+#include "framework/sql/internal/MdbFile.h"
 #include "framework/sql/internal/SqlConnection.h"
 #include "framework/sql/internal/SqlDates.h"
 #include "framework/sql/internal/SqlStatement.h"
@@ -923,7 +924,10 @@ CString ZenConnectStringForLocation(const char* location)
 {
     if (!ZenLocationIsFilePath(location))
         return CString(TrimmedStd(location));
-    return CString("Dbq=") + FormatConnectStringValue(location != nullptr ? location : "") + ";";
+    // A legacy Access file by its first bytes, not its name: the station's
+    // own SQLite file is called ZEN.mdb too.
+    const char* driver = MdbIsAccessFile(location) ? "Driver=Access;" : "";
+    return CString(driver) + "Dbq=" + FormatConnectStringValue(location != nullptr ? location : "") + ";";
 }
 
 CString ZenMaskLocation(const char* location)

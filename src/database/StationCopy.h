@@ -17,7 +17,9 @@ class CDatabase;
 // of "KEY=value;" pairs (e.g. "Dbq=/data/zen.db;" or "ENGINE=postgres;HOST=...")
 // unless a file or folder of that name exists. Anything else is a file path
 // and becomes "Dbq=<path>;" with the path formatted by
-// FormatConnectStringValue, so that it opens exactly that file.
+// FormatConnectStringValue, so that it opens exactly that file; an existing
+// legacy Access file (known by its first bytes, whatever its name) becomes
+// "Driver=Access;Dbq=<path>;", read through the read-only Access driver.
 CString ZenConnectStringForLocation(const char* location);
 // True when the location names a database file (not a connection string) by
 // the rule above.

@@ -64,8 +64,7 @@ TEST(SqlAccess, Table1OfEachVersionHoldsItsKnownRowsValueForValue)
         const std::string path = CopyAccessSample(dir, file);
         ZEN_REQUIRE_SAMPLE(path);
         CDatabase db;
-        // Chosen by the content: the file is named like any database file.
-        db.OpenEx(ConnectTo(path).c_str(), CDatabase::noOdbcDialog);
+        db.OpenEx(("Driver=Access;" + ConnectTo(path)).c_str(), CDatabase::noOdbcDialog);
         EXPECT_FALSE(db.CanUpdate());
         EXPECT_EQ(db.GetSqlConnection()->ListTables(),
                   (std::vector<CString>{"Table1", "Table2", "Table3", "Table4"}));
@@ -133,7 +132,7 @@ TEST(SqlAccess, DatesBefore1900KeepTheirFullYear)
     const std::string path = CopyAccessSample(dir, "oldDatesV2007.accdb");
     ZEN_REQUIRE_SAMPLE(path);
     CDatabase db;
-    db.OpenEx(ConnectTo(path).c_str(), CDatabase::noOdbcDialog);
+    db.OpenEx(("Driver=Access;" + ConnectTo(path)).c_str(), CDatabase::noOdbcDialog);
     const auto rows = Rows(db, "SELECT * FROM [Table1] ORDER BY [ID]");
     const char* const expected[] = {"1582-10-15 00:00:00", "1582-10-14 00:00:00", "1492-01-10 00:00:00",
                                     "1392-01-10 00:00:00"};
@@ -173,7 +172,7 @@ TEST(SqlAccess, TheEmptyFileHasNoTablesAndUnknownNamesAreRefused)
     const std::string path = CopyAccessSample(dir, "emptyJet4.mdb");
     ZEN_REQUIRE_SAMPLE(path);
     CDatabase db;
-    db.OpenEx(ConnectTo(path).c_str(), CDatabase::noOdbcDialog);
+    db.OpenEx(("Driver=Access;" + ConnectTo(path)).c_str(), CDatabase::noOdbcDialog);
     EXPECT_TRUE(db.GetSqlConnection()->ListTables().empty());
     EXPECT_EQ(DbError([&] { Rows(db, "SELECT * FROM [Samples]"); }),
               "The Access file " + path + " has no table Samples.\nStatement: SELECT * FROM [Samples]");
@@ -186,7 +185,7 @@ TEST(SqlAccess, EveryChangeIsRefusedAndOnlyTheSelectFormsAreUnderstood)
     ZEN_REQUIRE_SAMPLE(path);
     const std::string before = ReadFileText(path);
     CDatabase db;
-    db.OpenEx(ConnectTo(path).c_str(), CDatabase::noOdbcDialog);
+    db.OpenEx(("Driver=Access;" + ConnectTo(path)).c_str(), CDatabase::noOdbcDialog);
     const std::string readOnly =
         "The Access file " + path + " is read-only: it can be read and imported, never changed.";
     EXPECT_EQ(db.GetReadOnlyReason().Str(), readOnly);
@@ -214,6 +213,23 @@ TEST(SqlAccess, EveryChangeIsRefusedAndOnlyTheSelectFormsAreUnderstood)
               readOnly + "\nStatement: auto-number of Table3");
     db.Close();
     EXPECT_EQ(ReadFileText(path), before);
+}
+
+TEST(SqlAccess, OnlyTheAccessDriverStringOpensAnAccessFile)
+{
+    CTempDir accessDir;
+    const std::string path = CopyAccessSample(accessDir, "testV2003.mdb");
+    ZEN_REQUIRE_SAMPLE(path);
+    // A station opening the file as its database is told to convert it.
+    CDatabase station;
+    EXPECT_NE(DbError([&] { station.OpenEx(ConnectTo(path).c_str(), CDatabase::noOdbcDialog); })
+                  .find("is a Microsoft Access database file"),
+              std::string::npos);
+    for (const char* driver : {"Driver=Access;", "DRIVER=access;", "ENGINE=Access;"}) {
+        CDatabase db;
+        db.OpenEx((driver + ConnectTo(path)).c_str(), CDatabase::noOdbcDialog);
+        EXPECT_FALSE(db.CanUpdate()) << driver;
+    }
 }
 
 TEST(SqlAccess, AnAccessDriverStringOnAnotherFileIsRefusedAndSqliteFilesNamedMdbStaySqlite)

@@ -162,13 +162,19 @@ CSqlValue ValueOf(MdbHandle* mdb, MdbColumn* col, const MdbField& field, const s
     case MDB_BINARY:
         return CSqlValue::Blob(std::vector<uint8_t>(bytes, bytes + field.siz));
     case MDB_OLE: {
+        // The reader starts from the value's 12-byte header in the bound
+        // buffer; it is put there from the row itself, whatever the bound
+        // text holds.
+        if (field.siz < MDB_MEMO_OVERHEAD || col->bind_ptr == nullptr)
+            return CSqlValue::Blob({});
+        std::memcpy(col->bind_ptr, field.value, MDB_MEMO_OVERHEAD);
         size_t size = 0;
         void* whole = mdb_ole_read_full(mdb, col, &size);
         if (whole == nullptr)
             return CSqlValue::Blob({});
         const auto* p = static_cast<const uint8_t*>(whole);
         CSqlValue value = CSqlValue::Blob(std::vector<uint8_t>(p, p + size));
-        std::free(whole);
+        g_free(whole);
         return value;
     }
     default:

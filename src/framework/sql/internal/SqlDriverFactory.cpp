@@ -144,10 +144,10 @@ CSqlConnectParams ParseConnectString(const CString& connect)
             params.readOnly = v == "1" || v == "TRUE" || v == "YES";
         } else if (key == "DRIVER") {
             // Driver={PostgreSQL ...} names the server engine, Driver=Access
-            // the read-only reader of legacy Access files; any other driver
-            // name is the desktop-database file driver (SQLite here: the
-            // station's own "Microsoft Access Driver" strings name SQLite
-            // files, which is why only the file's content decides below).
+            // (or ENGINE=ACCESS) the read-only reader of legacy Access files;
+            // any other driver name is the desktop-database file driver
+            // (SQLite here: the station's own "Microsoft Access Driver"
+            // strings name SQLite files).
             CString driver = value;
             driver.MakeUpper();
             driver.Trim();
@@ -168,14 +168,12 @@ CSqlConnectParams ParseConnectString(const CString& connect)
                 pgKeywords += (pgKeywords.IsEmpty() ? "" : " ") + key + "=" + PgKeywordValue(value);
         }
     }
-    if (engine.IsEmpty() || engine == "SQLITE" || engine == "ACCESS" || engine == "MDB") {
+    if (engine.IsEmpty() || engine == "SQLITE" || engine == "ACCESS") {
         if (params.path.IsEmpty())
             ThrowConnectError("The connection string names no database file (DBQ=<file>).", connect);
-        // A legacy Access file is found by its first bytes, whatever its
-        // name: the station's SQLite file is called ZEN.mdb too.
-        params.engine = engine == "ACCESS" || engine == "MDB" || (engine.IsEmpty() && MdbIsAccessFile(params.path))
-                            ? CSqlConnectParams::Engine::Access
-                            : CSqlConnectParams::Engine::Sqlite;
+        // Only when asked for: a station opening a legacy Access file as its
+        // database gets the SQLite driver's refusal, which says to convert it.
+        params.engine = engine == "ACCESS" ? CSqlConnectParams::Engine::Access : CSqlConnectParams::Engine::Sqlite;
     } else if (engine == "POSTGRES" || engine == "POSTGRESQL" || engine == "PG") {
         params.engine = CSqlConnectParams::Engine::PostgreSql;
         if (!pgConninfo.IsEmpty())
