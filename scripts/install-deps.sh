@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libsqlite3-dev libpq-dev postgresql postgresql-common libsodium-dev libspdlog-dev libfmt-dev
+  mdbtools-dev libmdb3
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev tzdata
   qt6-base-dev xvfb xauth libcairo2-dev fonts-dejavu-core libzint-dev zbar-tools

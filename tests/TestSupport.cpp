@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -91,6 +92,17 @@ void WriteFileText(const std::string& path, const std::string& text)
     out << text;
     if (!out)
         throw std::runtime_error("cannot write " + path);
+}
+
+std::string CopyAccessSample(const CTempDir& dir, const std::string& name)
+{
+    const std::filesystem::path from = std::filesystem::path(ZEN_ACCESS_SAMPLES_DIR) / name;
+    if (std::string(ZEN_ACCESS_SAMPLES_DIR).empty() || !std::filesystem::exists(from))
+        return std::string();
+    const std::string to = dir.File(name);
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(to, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    return to;
 }
 
 } // namespace zentest

@@ -29,4 +29,9 @@ std::string ReadFileText(const std::string& path);
 // Writes (replaces) a file with the given content; throws std::runtime_error on failure.
 void WriteFileText(const std::string& path, const std::string& text);
 
+// The Access sample file `name` (e.g. "testV2003.mdb") copied into dir, so
+// that no test opens the shared original; empty when the samples are not
+// there (the caller skips).
+std::string CopyAccessSample(const CTempDir& dir, const std::string& name);
+
 } // namespace zentest

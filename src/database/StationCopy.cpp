@@ -1,11 +1,14 @@
 // The copy of a station database between engines and its checksum (see
 // StationCopy.h). Rows travel as the driver's values (CSqlValue), read by one
 // statement per table and written by the driver's prepared row insert, so
-// nothing is converted on the way; the checksum puts each value into a form
-// that does not depend on how an engine stores it.
+// nothing is converted on the way (except from a legacy Access file, whose
+// flags, dates, texts and OLE objects are looked at value by value); the
+// checksum puts each value into a form that does not depend on how an engine
+// stores it.
 #include "database/StationCopy.h"
 
 #include "database/ZENDatabase.h"
+#include "database/internal/AccessImport.h"
 #include "database/internal/SchemaStatements.h"
 #include "databaseobjects/internal/SampleIdentifier.h"
 
@@ -15,7 +18,9 @@
 #include "framework/sql/Dialect.h"
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/Transaction.h"
+#include "framework/sql/internal/MdbFile.h"
 #include "framework/sql/internal/SqlConnection.h"
+#include "framework/sql/internal/SqlDates.h"
 #include "framework/sql/internal/SqlStatement.h"
 #include "framework/sql/internal/SqlValue.h"
 
@@ -384,6 +389,58 @@ void RemoveCreatedFile(const std::string& path)
         fs::remove(path + suffix, ec);
 }
 
+// What a value of an Access source must fit: the kind and declared length
+// (in characters; 0 for none) of its target column.
+struct CTargetColumn {
+    EColumnKind kind = EColumnKind::Other;
+    UDWORD length = 0;
+};
+
+// Number of UTF-8 characters in text (bytes that begin one).
+size_t Utf8Length(const std::string& text)
+{
+    size_t n = 0;
+    for (const char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+// A value as a person reads it in a list of problems.
+CString ShownValue(const CSqlValue& value)
+{
+    switch (value.GetType()) {
+    case CSqlValue::Type::Null:
+        return "NULL";
+    case CSqlValue::Type::Integer:
+        return CString(std::to_string(value.GetInteger()));
+    case CSqlValue::Type::Real: {
+        CString text;
+        text.Format("%.17g", value.GetReal());
+        return text;
+    }
+    case CSqlValue::Type::Text: {
+        const std::string& text = value.GetText();
+        std::string shown;
+        size_t characters = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++characters > 40) {
+                shown += "...";
+                break;
+            }
+            shown += text[i];
+        }
+        return CString(shown);
+    }
+    case CSqlValue::Type::Blob: {
+        CString text;
+        text.Format("%zu bytes", value.GetBlob().size());
+        return text;
+    }
+    }
+    return CString();
+}
+
 class CCopy {
 public:
     CCopy(const char* source, const char* target, DWORD options, CStationCopyResult& result)
@@ -396,25 +453,38 @@ public:
 
 private:
     void OpenSource();
+    void OpenAccessSource();
     bool SourceHasUniqueSampleIDs();
     void OpenTarget();
     // The station tables the target has, with their row counts.
     std::vector<std::pair<CString, int64_t>> ExistingTargetTables();
     void RefuseTargetWithData(const std::vector<std::pair<CString, int64_t>>& tables);
     void CopyTable(const zendb_schema::CStationTable& table);
+    // Converts a row of an Access source for the target's columns (see
+    // ZenCopyStationDatabase); values that cannot be represented become NULL
+    // and are listed, OLE objects are listed.
+    void ConvertAccessRow(const CString& table, const CString& key, const std::vector<CString>& columns,
+                          const std::vector<CTargetColumn>& target, std::vector<CSqlValue>& row,
+                          CStationTableCopy& copy);
+    void Upgrade();
 
     std::string m_source;
     std::string m_target;
     DWORD m_options;
     CStationCopyResult& m_result;
     std::vector<zendb_schema::CStationTable> m_tables;
+    bool m_access = false; // the source is a legacy Access file
     CZENDatabase m_src;
-    CDatabase m_dst;
+    CZENDatabase m_dst; // for the library's upgrade after the copy
     std::unique_ptr<CSqlStatement> m_snapshot; // on m_src: declared after it, so released first
 };
 
 void CCopy::OpenSource()
 {
+    if (m_access) {
+        OpenAccessSource();
+        return;
+    }
     m_src.OpenEx(ZenConnectStringForLocation(m_source.c_str()), CDatabase::openReadOnly | CDatabase::noOdbcDialog);
     int major = 0;
     int minor = 0;
@@ -438,6 +508,54 @@ void CCopy::OpenSource()
     m_snapshot = PrepareOn(m_src, "SELECT [MajorVersion] FROM SystemTable");
     if (!m_snapshot->Step())
         Fail("The source's version row disappeared while it was being read.");
+}
+
+void CCopy::OpenAccessSource()
+{
+    m_result.FromAccess = true;
+    m_src.OpenEx(ZenConnectStringForLocation(m_source.c_str()), CDatabase::openReadOnly | CDatabase::noOdbcDialog);
+    const std::vector<CString> tables = ConnectionOf(m_src).ListTables();
+    CString missing;
+    for (const zendb_schema::CStationTable& station : m_tables)
+        if (std::none_of(tables.begin(), tables.end(),
+                         [&](const CString& name) { return name.CompareNoCase(station.name) == 0; }))
+            missing += (missing.IsEmpty() ? "" : ", ") + station.name;
+    if (!missing.IsEmpty()) {
+        m_result.SourceTables = tables;
+        CString list;
+        for (const CString& name : tables)
+            list += (list.IsEmpty() ? "" : ", ") + name;
+        Fail(CString("The Access file is no station database: it lacks the table(s) ") + missing + ". " +
+             (tables.empty() ? CString("It holds no tables.") : CString("Its tables: ") + list + "."));
+    }
+    std::unique_ptr<CSqlStatement> version = PrepareOn(m_src, "SELECT * FROM [SystemTable]");
+    int major = -1;
+    int minor = -1;
+    if (version->Step()) {
+        const CResultColumns columns = ColumnsOf(*version);
+        for (size_t c = 0; c < columns.names.size(); ++c) {
+            const CSqlValue value = version->GetValue(static_cast<int>(c));
+            if (value.GetType() != CSqlValue::Type::Integer)
+                continue;
+            if (columns.names[c].CompareNoCase("MajorVersion") == 0)
+                major = static_cast<int>(value.GetInteger());
+            else if (columns.names[c].CompareNoCase("MinorVersion") == 0)
+                minor = static_cast<int>(value.GetInteger());
+        }
+    }
+    if (major < 0 || minor < 0)
+        Fail("The Access file holds no schema version (SystemTable has no version row); it is no station "
+             "database.");
+    if (major != 1 || minor < 6 || minor > 9) {
+        CString text;
+        text.Format("The Access file has schema version %d.%d; versions 1.6 to 1.9 can be imported.", major, minor);
+        Fail(text);
+    }
+    m_result.SchemaMajor = major;
+    m_result.SchemaMinor = minor;
+    // The unique index of the identifiers comes with the upgrade, when no
+    // two samples share one.
+    m_result.UniqueSampleIDs = false;
 }
 
 bool CCopy::SourceHasUniqueSampleIDs()
@@ -509,10 +627,21 @@ void CCopy::CopyTable(const zendb_schema::CStationTable& table)
 
     // The target's columns as its engine spells them.
     std::vector<CString> targetNames;
+    std::vector<CTargetColumn> targetColumns;
     {
         std::unique_ptr<CSqlStatement> probe = PrepareOn(m_dst, SelectAllSql(table.name, CString()));
         probe->Step();
-        targetNames = ColumnsOf(*probe).names;
+        const CResultColumns described = ColumnsOf(*probe);
+        targetNames = described.names;
+        for (size_t c = 0; c < described.names.size(); ++c) {
+            const CODBCFieldInfo info = probe->DescribeColumn(static_cast<int>(c));
+            CTargetColumn column;
+            column.kind = described.kinds[c];
+            // Long texts (1073741823) have no limit.
+            if ((info.m_nSQLType == SQL_VARCHAR || info.m_nSQLType == SQL_CHAR) && info.m_nPrecision < 1073741823)
+                column.length = info.m_nPrecision;
+            targetColumns.push_back(column);
+        }
         probe->Reset();
     }
 
@@ -543,6 +672,12 @@ void CCopy::CopyTable(const zendb_schema::CStationTable& table)
     for (size_t c = 0; c < source.names.size() && !table.keyColumn.IsEmpty(); ++c)
         if (source.names[c].CompareNoCase(table.keyColumn) == 0)
             keyIndex = static_cast<int>(c);
+    // The target's column of each source column, for the conversion.
+    std::vector<CTargetColumn> fits;
+    for (const CString& name : columns)
+        for (size_t t = 0; t < targetNames.size(); ++t)
+            if (targetNames[t] == name)
+                fits.push_back(targetColumns[t]);
 
     CTableHasher hasher(source.names, source.kinds, keyIndex >= 0);
     CSqlConnection& writer = ConnectionOf(m_dst);
@@ -551,8 +686,13 @@ void CCopy::CopyTable(const zendb_schema::CStationTable& table)
     int64_t maxKey = 0;
     for (; more; more = read->Step()) {
         read->ReadRow(count, row);
-        hasher.AddRow(row);
         ++copy.RowsRead;
+        if (m_access) {
+            const CString key = keyIndex >= 0 ? ShownValue(row[static_cast<size_t>(keyIndex)])
+                                              : CString("#" + std::to_string(copy.RowsRead));
+            ConvertAccessRow(table.name, key, columns, fits, row, copy);
+        }
+        hasher.AddRow(row);
         writer.InsertRow(table.name, columns, row);
         ++copy.RowsWritten;
         if (keyIndex >= 0 && row[static_cast<size_t>(keyIndex)].GetType() == CSqlValue::Type::Integer)
@@ -565,6 +705,41 @@ void CCopy::CopyTable(const zendb_schema::CStationTable& table)
     m_result.Tables.push_back(copy);
 }
 
+void CCopy::ConvertAccessRow(const CString& table, const CString& key, const std::vector<CString>& columns,
+                             const std::vector<CTargetColumn>& target, std::vector<CSqlValue>& row,
+                             CStationTableCopy& copy)
+{
+    for (size_t c = 0; c < row.size(); ++c) {
+        CImportTarget fit;
+        fit.flag = target[c].kind == EColumnKind::Flag;
+        fit.date = target[c].kind == EColumnKind::Date;
+        fit.length = target[c].length;
+        const CString shown = ShownValue(row[c]);
+        bool ole = false;
+        const CString problem = ZenConvertImportedValue(fit, row[c], ole);
+        if (ole)
+            m_result.OleObjects.push_back(
+                {table, key, columns[c], shown, "an OLE object (header 0x15 0x1C), copied unchanged"});
+        if (problem.IsEmpty())
+            continue;
+        m_result.BadValues.push_back({table, key, columns[c], shown, problem});
+        ++copy.ValuesNotConverted;
+    }
+}
+
+void CCopy::Upgrade()
+{
+    // The library's own upgrade, inside the copy's transaction (its steps
+    // join it through savepoints), so a failing step leaves nothing behind.
+    if (m_dst.UpgradeToCurrentVersion() == 0)
+        Fail("The copied database could not be brought to the current schema version; nothing was copied.");
+    int major = 0;
+    int minor = 0;
+    if (!m_dst.GetVersion(major, minor))
+        Fail("The copied database holds no schema version after the upgrade; nothing was copied.");
+    m_result.UpgradedToMinor = minor;
+}
+
 void CCopy::Run()
 {
     const bool sourceIsFile = ZenLocationIsFilePath(m_source.c_str());
@@ -574,6 +749,12 @@ void CCopy::Run()
         ZenConnectStringForLocation(m_source.c_str()) == ZenConnectStringForLocation(m_target.c_str()))
         Fail("The source and the target are the same database.");
 
+    try {
+        const CSqlConnectParams params = ParseConnectString(ZenConnectStringForLocation(m_source.c_str()));
+        m_access = params.engine == CSqlConnectParams::Engine::Access;
+    } catch (const CDBException&) {
+        // opening the source says what is wrong with it
+    }
     OpenSource();
     try {
         OpenTarget();
@@ -616,6 +797,18 @@ void CCopy::Run()
         if (!allMatch)
             Fail(CString("The copy does not match the source in table(s) ") + mismatches +
                  "; nothing was copied.");
+        if (!m_result.BadValues.empty() && (m_options & ZENCOPY_SkipBadValues) == 0) {
+            CString list;
+            for (const CStationCopyValue& bad : m_result.BadValues)
+                list += CString("\n  ") + bad.Table + " key " + bad.Key + " column " + bad.Column + ": " +
+                        bad.Value + " (" + bad.Problem + ")";
+            CString text;
+            text.Format("%zu value(s) of the Access file cannot be represented; nothing was imported:",
+                        m_result.BadValues.size());
+            Fail(text + list);
+        }
+        if (m_access || (m_options & ZENCOPY_Upgrade) != 0)
+            Upgrade();
         transaction.Commit();
         m_dst.Close();
         m_result.Done = true;
@@ -731,7 +924,10 @@ CString ZenConnectStringForLocation(const char* location)
 {
     if (!ZenLocationIsFilePath(location))
         return CString(TrimmedStd(location));
-    return CString("Dbq=") + FormatConnectStringValue(location != nullptr ? location : "") + ";";
+    // A legacy Access file by its first bytes, not its name: the station's
+    // own SQLite file is called ZEN.mdb too.
+    const char* driver = MdbIsAccessFile(location) ? "Driver=Access;" : "";
+    return CString(driver) + "Dbq=" + FormatConnectStringValue(location != nullptr ? location : "") + ";";
 }
 
 CString ZenMaskLocation(const char* location)
@@ -768,6 +964,48 @@ CStationTableChecksum ZenStationTableChecksum(CDatabase& db, const char* table)
     result.Rows = hasher.Rows();
     result.Checksum = hasher.Finish();
     return result;
+}
+
+CString ZenConvertImportedValue(const CImportTarget& target, CSqlValue& value, bool& oleObject)
+{
+    oleObject = false;
+    CString problem;
+    switch (value.GetType()) {
+    case CSqlValue::Type::Null:
+        return problem;
+    case CSqlValue::Type::Integer:
+        // Access keeps yes as -1.
+        if (target.flag && value.GetInteger() != 0)
+            value.SetInteger(1);
+        break;
+    case CSqlValue::Type::Real:
+        if (target.date)
+            problem = "a date outside the years 100 to 9999";
+        else if (target.flag)
+            value.SetInteger(value.GetReal() != 0.0 ? 1 : 0);
+        break;
+    case CSqlValue::Type::Text:
+        if (target.date) {
+            CDateParts parts;
+            if (!ParseStoredDateTime(value.GetText(), parts))
+                problem = "not a date";
+            else if (FormatStoredDateTime(parts) < kZenEarliestImportedDate)
+                problem = CString("a date before ") + CString(kZenEarliestImportedDate).Left(10) +
+                          ", which the library cannot store";
+        } else if (target.length > 0 && Utf8Length(value.GetText()) > target.length) {
+            problem.Format("a text of %zu characters, longer than the column's %u", Utf8Length(value.GetText()),
+                           target.length);
+        }
+        break;
+    case CSqlValue::Type::Blob: {
+        const std::vector<uint8_t>& bytes = value.GetBlob();
+        oleObject = bytes.size() >= 2 && bytes[0] == 0x15 && bytes[1] == 0x1C;
+        break;
+    }
+    }
+    if (!problem.IsEmpty())
+        value.SetNull();
+    return problem;
 }
 
 BOOL ZenCopyStationDatabase(const char* source, const char* target, DWORD options, CStationCopyResult& result)

@@ -17,7 +17,9 @@ class CDatabase;
 // of "KEY=value;" pairs (e.g. "Dbq=/data/zen.db;" or "ENGINE=postgres;HOST=...")
 // unless a file or folder of that name exists. Anything else is a file path
 // and becomes "Dbq=<path>;" with the path formatted by
-// FormatConnectStringValue, so that it opens exactly that file.
+// FormatConnectStringValue, so that it opens exactly that file; an existing
+// legacy Access file (known by its first bytes, whatever its name) becomes
+// "Driver=Access;Dbq=<path>;", read through the read-only Access driver.
 CString ZenConnectStringForLocation(const char* location);
 // True when the location names a database file (not a connection string) by
 // the rule above.
@@ -46,11 +48,24 @@ struct CStationTableChecksum {
 // read or the connection is not open.
 CStationTableChecksum ZenStationTableChecksum(CDatabase& db, const char* table);
 
+// One value of an import from a legacy Access file that needs a word: one
+// that cannot be represented (stored as NULL when skipping is asked for, the
+// import refused otherwise) or a binary value holding an OLE object (copied
+// byte for byte, reported so that nobody takes it for a plain file).
+struct CStationCopyValue {
+    CString Table;
+    CString Key;     // the row's key ("#<n>", the row's place, in a table without one)
+    CString Column;
+    CString Value;   // the value as read (a text cut after 40 characters)
+    CString Problem; // e.g. "a date before 1900-01-01"
+};
+
 // One station table of a copy.
 struct CStationTableCopy {
     CString Table;
     int64_t RowsRead = 0;     // from the source
     int64_t RowsWritten = 0;  // into the target
+    int64_t ValuesNotConverted = 0; // values that could not be represented (see CStationCopyResult::BadValues)
     CString SourceChecksum;   // of the rows read (see ZenStationTableChecksum)
     CString TargetChecksum;   // of the target's table read back after writing
     bool Match = false;       // equal counts and equal checksums
@@ -64,11 +79,29 @@ struct CStationCopyResult {
     bool TargetHeldData = false;  // the target held rows of its own (refused unless replacing)
     bool Done = false;            // copied, checked and committed
     std::vector<CStationTableCopy> Tables; // as far as the copy came
+    bool FromAccess = false;      // the source is a legacy Access file (converted on the way)
+    int UpgradedToMinor = 0;      // the target was brought to 1.<this> after the copy; 0 when not
+    std::vector<CStationCopyValue> BadValues;  // not representable, every one found
+    std::vector<CStationCopyValue> OleObjects; // binary values that begin with an OLE object header
+    std::vector<CString> SourceTables;         // the tables of a source that is no station database
     CString Error;                // why not Done (passwords masked); empty when Done
 };
 
 // Options of ZenCopyStationDatabase.
 constexpr DWORD ZENCOPY_Replace = 0x0001; // a target that holds data is emptied and filled anew
+// After the copy (in the same transaction) the target is brought to the
+// current schema version by the library's upgrade; always so for a source
+// that is a legacy Access file.
+constexpr DWORD ZENCOPY_Upgrade = 0x0002;
+// A value of an Access source that cannot be represented is stored as NULL
+// (and listed in BadValues) instead of refusing the import.
+constexpr DWORD ZENCOPY_SkipBadValues = 0x0004;
+
+// The earliest date an import from an Access file stores: the library reads
+// dates as local time through the C runtime, whose zone rules before 1900 are
+// local mean time (New York -4:56:02, for example), so an earlier date would
+// come back minutes away from what was stored.
+constexpr const char* kZenEarliestImportedDate = "1900-01-01 00:00:00";
 
 // Copies the station database at source into target (locations as for
 // ZenConnectStringForLocation). The source is opened read-only and never
@@ -89,6 +122,18 @@ constexpr DWORD ZENCOPY_Replace = 0x0001; // a target that holds data is emptied
 // options holds ZENCOPY_Replace. A target path that does not exist is
 // created as a new database file. A source and target naming the same file
 // are refused.
+// A source that is a legacy Access file (.mdb/.accdb, found by its content)
+// is read through the read-only Access driver: its tables and columns are
+// found without regard to letter case, a file without the station tables is
+// refused with the list of its tables (result.SourceTables), and values are
+// converted on the way: a yes/no kept as -1 becomes 1, dates keep their full
+// year (one before kZenEarliestImportedDate cannot be represented), a text
+// longer than its target column cannot be represented, binary values go byte
+// for byte (one beginning with an OLE object header, 0x15 0x1C, is listed in
+// result.OleObjects). Values that cannot be represented are all listed in
+// result.BadValues; the import is then refused unless options holds
+// ZENCOPY_SkipBadValues (they are then stored as NULL, the rest of the row
+// kept). The target is upgraded to the current version afterwards.
 // Returns TRUE when the copy is committed (result.Done). Otherwise FALSE with
 // result.Error; the target is then as before: a file the copy created is
 // removed, anything else rolled back. result.Tables holds what was counted

@@ -358,5 +358,6 @@ void RegisterGuiCommand(CLI::App& app);
 void RegisterCopyCommand(CLI::App& app);
 void RegisterLabelCommand(CLI::App& app);
 void RegisterExportCommands(CLI::App& app);
+void RegisterAccessCommands(CLI::App& app);
 
 } // namespace zendb

@@ -36,6 +36,7 @@ int main(int argc, char** argv)
 
     RegisterDatabaseCommands(app);
     RegisterCopyCommand(app);
+    RegisterAccessCommands(app);
     RegisterAdminCommands(app);
     RegisterSampleCommands(app);
     RegisterCatalogueCommands(app);

@@ -80,13 +80,18 @@ public:
     // auto-number or the engine refuses; this base, for an engine that has
     // no way to do it, always throws.
     virtual void MoveAutoNumberPast(const CString& table, const CString& column, int64_t maxKey);
+
+    // The names of the database's own tables, for a look into a file of
+    // unknown content. This base, for an engine whose driver does not list
+    // them, always throws CDBException.
+    virtual std::vector<CString> ListTables();
 };
 
 // Connection parameters taken from a connection string.
 struct CSqlConnectParams {
-    enum class Engine { None, Sqlite, PostgreSql };
+    enum class Engine { None, Sqlite, PostgreSql, Access };
     Engine engine = Engine::None;
-    CString path;      // SQLite: the database file
+    CString path;      // SQLite and Access: the database file
     CString uri;       // PostgreSQL: the connection URI or keyword string
     bool readOnly = false;
 };

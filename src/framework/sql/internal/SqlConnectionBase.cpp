@@ -12,3 +12,9 @@ void CSqlConnection::MoveAutoNumberPast(const CString& table, const CString& col
                   column.GetString(), table.GetString(), static_cast<long long>(maxKey));
     ThrowSqlLayerError(AFX_SQL_ERROR_ROW_UPDATE_NOT_SUPPORTED, reason);
 }
+
+std::vector<CString> CSqlConnection::ListTables()
+{
+    ThrowSqlLayerError(AFX_SQL_ERROR_ROW_UPDATE_NOT_SUPPORTED,
+                       "Listing the tables is not supported by this database engine.");
+}

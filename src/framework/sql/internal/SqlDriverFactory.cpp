@@ -1,6 +1,7 @@
 // Connection strings and the choice of engine: the one place that knows which
 // engines exist.
 #include "framework/sql/FieldInfo.h"
+#include "framework/sql/internal/MdbConnection.h"
 #include "framework/sql/internal/PgConnection.h"
 #include "framework/sql/internal/SqlConnection.h"
 #include "framework/sql/internal/SqlErrors.h"
@@ -142,12 +143,18 @@ CSqlConnectParams ParseConnectString(const CString& connect)
             v.MakeUpper();
             params.readOnly = v == "1" || v == "TRUE" || v == "YES";
         } else if (key == "DRIVER") {
-            // Driver={PostgreSQL ...} names the server engine; any other
-            // driver name is the desktop-database file driver (SQLite here).
+            // Driver={PostgreSQL ...} names the server engine, Driver=Access
+            // (or ENGINE=ACCESS) the read-only reader of legacy Access files;
+            // any other driver name is the desktop-database file driver
+            // (SQLite here: the station's own "Microsoft Access Driver"
+            // strings name SQLite files).
             CString driver = value;
             driver.MakeUpper();
+            driver.Trim();
             if (driver.Find("POSTGRES") >= 0 && engine.IsEmpty())
                 engine = "POSTGRESQL";
+            else if (driver == "ACCESS" && engine.IsEmpty())
+                engine = "ACCESS";
         } else if (key == "URI" || key == "CONNINFO") {
             pgConninfo = value; // a whole URI or keyword string
         } else {
@@ -161,10 +168,12 @@ CSqlConnectParams ParseConnectString(const CString& connect)
                 pgKeywords += (pgKeywords.IsEmpty() ? "" : " ") + key + "=" + PgKeywordValue(value);
         }
     }
-    if (engine.IsEmpty() || engine == "SQLITE") {
+    if (engine.IsEmpty() || engine == "SQLITE" || engine == "ACCESS") {
         if (params.path.IsEmpty())
             ThrowConnectError("The connection string names no database file (DBQ=<file>).", connect);
-        params.engine = CSqlConnectParams::Engine::Sqlite;
+        // Only when asked for: a station opening a legacy Access file as its
+        // database gets the SQLite driver's refusal, which says to convert it.
+        params.engine = engine == "ACCESS" ? CSqlConnectParams::Engine::Access : CSqlConnectParams::Engine::Sqlite;
     } else if (engine == "POSTGRES" || engine == "POSTGRESQL" || engine == "PG") {
         params.engine = CSqlConnectParams::Engine::PostgreSql;
         if (!pgConninfo.IsEmpty())
@@ -188,6 +197,8 @@ std::unique_ptr<CSqlConnection> OpenSqlConnection(const CSqlConnectParams& param
         return CSqliteConnection::Open(params.path, params.readOnly, busyTimeoutMs);
     case CSqlConnectParams::Engine::PostgreSql:
         return CPgConnection::Open(params.uri, params.readOnly, busyTimeoutMs);
+    case CSqlConnectParams::Engine::Access:
+        return CMdbConnection::Open(params.path);
     case CSqlConnectParams::Engine::None:
         break;
     }
