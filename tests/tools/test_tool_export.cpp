@@ -205,7 +205,7 @@ TEST(ToolExportAqdef, DemoSamplesMatchTheEvaluation)
     // The demo has users: exporting needs a login (an operator may).
     const CRun refused = RunZendb({"--db", db, "export", "aqdef", "--from", "2000-01-01", "--out", out});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "zendb: This needs the role operator; nobody is logged in.\n");
+    EXPECT_EQ(refused.err, "zendb: exporting results needs the role operator; nobody is logged in: give --user NAME\n");
     EXPECT_FALSE(std::filesystem::exists(out));
 
     const std::string station = dir.File("station.ini");

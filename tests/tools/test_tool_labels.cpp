@@ -342,7 +342,7 @@ TEST_F(ToolLabels, PrintingNeedsALoginWhenTheDatabaseHasUsers)
     ASSERT_EQ(Zendb({"users", "add", "ana", "--role", "operator"}, {{"ZEN_NEW_PASSWORD", "Kx9-secret"}}).status, 0);
     const CRun refused = Zendb({"labels", "S-1", "--out", Out("l.pdf")});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "zendb: This needs the role operator; nobody is logged in.\n");
+    EXPECT_EQ(refused.err, "zendb: printing labels needs the role operator; nobody is logged in: give --user NAME\n");
     EXPECT_EQ(FilesOut(), std::vector<std::string>{});
     const CRun operatorRun = Zendb({"--user", "ana", "labels", "S-1", "--out", Out("l.pdf")},
                                    {{"ZEN_PASSWORD", "Kx9-secret"}});

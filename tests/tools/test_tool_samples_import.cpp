@@ -293,7 +293,7 @@ TEST_F(ToolSamplesImport, RegisteringNeedsALoginWhenTheDatabaseHasUsers)
     const std::string path = File("one.csv", "UserSampleID\nU-1\n");
     const CRun anonymous = RunZendb({"--db", db, "samples", "import", path});
     EXPECT_EQ(anonymous.status, 1);
-    EXPECT_EQ(anonymous.err, "zendb: cannot import samples: This needs the role operator; nobody is logged in.\n");
+    EXPECT_EQ(anonymous.err, "zendb: importing samples needs the role operator; nobody is logged in: give --user NAME\n");
     const CRun boss = RunZendb({"--db", db, "--user", "boss", "samples", "import", path}, {{"ZEN_PASSWORD", "s3cret"}});
     ASSERT_EQ(boss.status, 0) << boss.err;
     const auto list = ListOf(db);

@@ -260,9 +260,7 @@ void RunExportAqdef(const CExportArgs& args)
 
     CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
-    CString refusal;
-    if (!db.IsActionAllowed(ZENACT_PrintReport, &refusal))
-        throw CToolError(ToStd(refusal));
+    session.Require(ZENACT_PrintReport, Tr("exporting results"));
 
     std::vector<std::unique_ptr<CZENDB_Sample>> samples;
     if (byDate) {

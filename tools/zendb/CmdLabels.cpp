@@ -88,9 +88,7 @@ void RunLabels(const CLabelArgs& args)
 
     CSession session(CSession::EAccess::Read);
     CZENDatabase& db = session.Db();
-    CString refusal;
-    if (!db.IsActionAllowed(ZENACT_PrintReport, &refusal))
-        throw CToolError(ToStd(refusal));
+    session.Require(ZENACT_PrintReport, Tr("printing labels"));
     std::vector<std::unique_ptr<CZENDB_Sample>> samples;
     if (range)
         samples = SamplesRegistered(db, args.from, args.to);

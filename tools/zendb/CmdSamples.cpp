@@ -205,48 +205,6 @@ std::string ProposeNextId(CZENDatabase& db)
     return id;
 }
 
-// Registration values as the library's registration-field list: one entry
-// per field given on the command line, with the field's definition.
-class CRegistrationValues {
-public:
-    CRegistrationValues(CZENDatabase& db) { db.GetAllRegistrationFields(m_defs.List()); }
-    ~CRegistrationValues() { Clear(); }
-    CRegistrationValues(const CRegistrationValues&) = delete;
-    CRegistrationValues& operator=(const CRegistrationValues&) = delete;
-
-    void SetText(const std::string& control, const std::string& text)
-    {
-        m_values.AddTail(new CSampleRegistrationField(-1, Def(control), CString(text)));
-    }
-    void SetDate(const std::string& control, const CTime& date)
-    {
-        m_values.AddTail(new CSampleRegistrationField(-1, Def(control), date));
-    }
-    void ApplyTo(CZENDB_Sample& sample) { sample.SetSampleRegistrationData(m_values); }
-
-private:
-    const CZENDB_RegistrationField& Def(const std::string& control)
-    {
-        for (CZENDB_RegistrationField* def : m_defs.Items()) {
-            CString name = def->Control;
-            name.TrimRight();
-            if (ToStd(name) == control) {
-                def->Control = name;
-                return *def;
-            }
-        }
-        throw CToolError(TrF("the database has no registration field '%s'", control));
-    }
-    void Clear()
-    {
-        while (!m_values.IsEmpty())
-            delete static_cast<CSampleRegistrationField*>(m_values.RemoveHead());
-    }
-
-    COwnedList<CZENDB_RegistrationField> m_defs;
-    CObList m_values;
-};
-
 // Puts FIELD=VALUE assignments into the values (registration fields) and
 // returns the rest (UserSampleID, MeasuredBy, MeasuredDate) by column.
 std::map<std::string, std::string> ApplyAssignments(const std::vector<std::pair<std::string, std::string>>& items,

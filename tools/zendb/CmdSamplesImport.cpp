@@ -224,18 +224,14 @@ void CheckValues(const CWorklistRow& row, const std::vector<CColumn>& columns, C
     }
 }
 
-// Registration values in the library's form, one list per sample; owns its
-// entries.
+// Registration values in the library's form, one list per sample.
 class CRegistrationList {
 public:
-    explicit CRegistrationList(CZENDatabase& db) { db.GetAllRegistrationFields(m_defs.List()); }
-    ~CRegistrationList() { Clear(); }
-    CRegistrationList(const CRegistrationList&) = delete;
-    CRegistrationList& operator=(const CRegistrationList&) = delete;
+    explicit CRegistrationList(CZENDatabase& db) : m_values(db) {}
 
     void ApplyTo(CZENDB_Sample& sample, const CRowResult& row, const CTime& now, const std::string& by)
     {
-        Clear();
+        m_values.Clear();
         bool dateGiven = false;
         bool byGiven = false;
         for (const auto& [control, text] : row.texts) {
@@ -243,42 +239,23 @@ public:
             if (control == "RegisteredBy" && text.empty())
                 continue;
             byGiven = byGiven || control == "RegisteredBy";
-            m_values.AddTail(new CSampleRegistrationField(-1, Def(control), CString(text)));
+            m_values.SetText(control, text);
         }
         for (const auto& [control, date] : row.dates) {
             if (control == "RegistrationDate" && date.GetTime() == 0)
                 continue;
             dateGiven = dateGiven || control == "RegistrationDate";
-            m_values.AddTail(new CSampleRegistrationField(-1, Def(control), date));
+            m_values.SetDate(control, date);
         }
         if (!dateGiven)
-            m_values.AddTail(new CSampleRegistrationField(-1, Def("RegistrationDate"), now));
+            m_values.SetDate("RegistrationDate", now);
         if (!byGiven)
-            m_values.AddTail(new CSampleRegistrationField(-1, Def("RegisteredBy"), CString(by)));
-        sample.SetSampleRegistrationData(m_values);
+            m_values.SetText("RegisteredBy", by);
+        m_values.ApplyTo(sample);
     }
 
 private:
-    const CZENDB_RegistrationField& Def(const std::string& control)
-    {
-        for (CZENDB_RegistrationField* def : m_defs.Items()) {
-            CString name = def->Control;
-            name.TrimRight();
-            if (ToStd(name) == control) {
-                def->Control = name;
-                return *def;
-            }
-        }
-        throw CToolError(TrF("the database has no registration field '%s'", control));
-    }
-    void Clear()
-    {
-        while (!m_values.IsEmpty())
-            delete static_cast<CSampleRegistrationField*>(m_values.RemoveHead());
-    }
-
-    COwnedList<CZENDB_RegistrationField> m_defs;
-    CObList m_values;
+    CRegistrationValues m_values;
 };
 
 const char* FateKey(EFate fate)
@@ -350,9 +327,7 @@ void RunImport(const CImportArgs& args)
 
     CSession session;
     CZENDatabase& db = session.Db();
-    CString refusal;
-    if (!db.IsActionAllowed(ZENACT_RegisterSample, &refusal))
-        throw CToolError(TrF("cannot import samples: %s", refusal));
+    session.Require(ZENACT_RegisterSample, Tr("importing samples"));
     const auto fields = LoadFieldDefs(db);
     const auto columns = MapColumns(list, fields, ColumnLengths(db), args.file);
     size_t idColumn = 0;

@@ -193,4 +193,38 @@ nlohmann::ordered_json SampleJson(const CZENDB_Sample& sample)
     return object;
 }
 
+CRegistrationValues::CRegistrationValues(CZENDatabase& db)
+{
+    db.GetAllRegistrationFields(m_defs.List());
+}
+
+void CRegistrationValues::SetText(const std::string& control, const std::string& text)
+{
+    m_values.AddTail(new CSampleRegistrationField(-1, Def(control), CString(text)));
+}
+
+void CRegistrationValues::SetDate(const std::string& control, const CTime& date)
+{
+    m_values.AddTail(new CSampleRegistrationField(-1, Def(control), date));
+}
+
+void CRegistrationValues::Clear()
+{
+    while (!m_values.IsEmpty())
+        delete static_cast<CSampleRegistrationField*>(m_values.RemoveHead());
+}
+
+const CZENDB_RegistrationField& CRegistrationValues::Def(const std::string& control)
+{
+    for (CZENDB_RegistrationField* def : m_defs.Items()) {
+        CString name = def->Control;
+        name.TrimRight();
+        if (ToStd(name) == control) {
+            def->Control = name;
+            return *def;
+        }
+    }
+    throw CToolError(TrF("the database has no registration field '%s'", control));
+}
+
 } // namespace zendb

@@ -51,4 +51,29 @@ std::vector<CCell> SampleCells(const CZENDB_Sample& sample);
 // The sample as a JSON object with those keys.
 nlohmann::ordered_json SampleJson(const CZENDB_Sample& sample);
 
+// Registration values as the library's registration-field list: one entry
+// per field set, with the field's definition; owns its entries.
+class CRegistrationValues {
+public:
+    // Reads the field definitions; database errors pass to the caller.
+    explicit CRegistrationValues(CZENDatabase& db);
+    ~CRegistrationValues() { Clear(); }
+    CRegistrationValues(const CRegistrationValues&) = delete;
+    CRegistrationValues& operator=(const CRegistrationValues&) = delete;
+
+    // CToolError when the database has no field with that control name.
+    void SetText(const std::string& control, const std::string& text);
+    void SetDate(const std::string& control, const CTime& date);
+    // Copies the values set so far into the sample (memory only).
+    void ApplyTo(CZENDB_Sample& sample) { sample.SetSampleRegistrationData(m_values); }
+    // Forgets every value set; the definitions stay.
+    void Clear();
+
+private:
+    const CZENDB_RegistrationField& Def(const std::string& control);
+
+    COwnedList<CZENDB_RegistrationField> m_defs;
+    CObList m_values;
+};
+
 } // namespace zendb
