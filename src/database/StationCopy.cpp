@@ -10,6 +10,8 @@
 #include "database/ZENDatabase.h"
 #include "database/internal/AccessImport.h"
 #include "database/internal/SchemaStatements.h"
+#include "databaseobjects/AuditTrail.h"
+#include "databaseobjects/SampleSignatures.h"
 #include "databaseobjects/internal/SampleIdentifier.h"
 
 #include "framework/Exceptions.h"
@@ -303,6 +305,27 @@ std::unique_ptr<CSqlStatement> PrepareOn(CDatabase& db, const CString& sql)
 }
 
 // The station table named table (letter case ignored); nullptr for another table.
+// Tables beside the versioned schema that hold records of their own: the
+// audit trail with its sealed head, the signatures with the revisions. A
+// copy carries them when the source has them, so that a station moved to
+// another database keeps who did what; the trail's seal holds as long as the
+// target's stations use the same station key. Keys as in StationTables
+// (SampleRevisions is keyed by the sample, not auto-numbered).
+std::vector<zendb_schema::CStationTable> CompanionTables()
+{
+    return {{"AuditTrail", "EntryID"}, {"AuditTrailHead", ""}, {"SampleSignatures", "SignatureID"},
+            {"SampleRevisions", ""}};
+}
+
+// The station tables and then the companions.
+std::vector<zendb_schema::CStationTable> CopiedTables()
+{
+    std::vector<zendb_schema::CStationTable> tables = zendb_schema::StationTables();
+    for (zendb_schema::CStationTable& companion : CompanionTables())
+        tables.push_back(companion);
+    return tables;
+}
+
 const zendb_schema::CStationTable* FindStationTable(const std::vector<zendb_schema::CStationTable>& tables,
                                                      const char* table)
 {
@@ -460,6 +483,8 @@ private:
     std::vector<std::pair<CString, int64_t>> ExistingTargetTables();
     void RefuseTargetWithData(const std::vector<std::pair<CString, int64_t>>& tables);
     void CopyTable(const zendb_schema::CStationTable& table);
+    // The audit trail and the signatures, each pair when the source has it.
+    void CopyCompanionTables();
     // Converts a row of an Access source for the target's columns (see
     // ZenCopyStationDatabase); values that cannot be represented become NULL
     // and are listed, OLE objects are listed.
@@ -705,6 +730,26 @@ void CCopy::CopyTable(const zendb_schema::CStationTable& table)
     m_result.Tables.push_back(copy);
 }
 
+void CCopy::CopyCompanionTables()
+{
+    const std::vector<zendb_schema::CStationTable> companions = CompanionTables();
+    const auto present = [&](size_t first) {
+        return m_src.HasTable(companions[first].name) && m_src.HasTable(companions[first + 1].name);
+    };
+    if (present(0)) {
+        zenaudit::CreateTables(m_dst);
+        // The head row comes from the source, sealed as the source sealed it.
+        m_dst.ExecuteSQL("DELETE FROM AuditTrailHead");
+        CopyTable(companions[0]);
+        CopyTable(companions[1]);
+    }
+    if (present(2)) {
+        zensign::CreateTablesWhenMissing(m_dst);
+        CopyTable(companions[2]);
+        CopyTable(companions[3]);
+    }
+}
+
 void CCopy::ConvertAccessRow(const CString& table, const CString& key, const std::vector<CString>& columns,
                              const std::vector<CTargetColumn>& target, std::vector<CSqlValue>& row,
                              CStationTableCopy& copy)
@@ -772,6 +817,12 @@ void CCopy::Run()
 
         for (const auto& [name, rows] : before)
             m_dst.ExecuteSQL(CString("DROP TABLE [") + name + "]");
+        // The target's own trail and signatures (an empty trail of a new
+        // schema, or those of the data being replaced) give way to the
+        // source's.
+        for (const zendb_schema::CStationTable& companion : CompanionTables())
+            if (m_dst.HasTable(companion.name))
+                m_dst.ExecuteSQL(CString("DROP TABLE [") + companion.name + "]");
         for (const CString& statement : zendb_schema::CreateTableStatements(m_result.SchemaMinor))
             m_dst.ExecuteSQL(statement);
         if (m_result.UniqueSampleIDs)
@@ -779,6 +830,7 @@ void CCopy::Run()
 
         for (const zendb_schema::CStationTable& table : m_tables)
             CopyTable(table);
+        CopyCompanionTables();
 
         // Read back through the target's own connection, inside the
         // transaction: what would be committed is what is checked.
@@ -948,7 +1000,7 @@ CString ZenMaskLocation(const char* location)
 
 CStationTableChecksum ZenStationTableChecksum(CDatabase& db, const char* table)
 {
-    const std::vector<zendb_schema::CStationTable> tables = zendb_schema::StationTables();
+    const std::vector<zendb_schema::CStationTable> tables = CopiedTables();
     const zendb_schema::CStationTable* station = FindStationTable(tables, table);
     const CString key = station != nullptr ? station->keyColumn : CString();
     std::unique_ptr<CSqlStatement> statement = PrepareOn(db, SelectAllSql(table, key));

@@ -113,15 +113,7 @@ void CreateTablesWhenMissing(CDatabase& db)
 
 bool HasTables(CDatabase& db)
 {
-    // As the audit trail asks: the server's catalogue first, so that a failed
-    // statement does not spoil a server transaction.
-    try {
-        return Exists(db, "SELECT table_name FROM information_schema.tables "
-                          "WHERE lower(table_name) = 'samplerevisions'");
-    } catch (CDBException& e) {
-        e.Delete();
-    }
-    return Exists(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'SampleRevisions'");
+    return db.HasTable("SampleRevisions") != FALSE;
 }
 
 CString NowUtc()

@@ -10,6 +10,8 @@
 #include "database/Schema.h"
 #include "database/StationCopy.h"
 #include "database/ZENDatabase.h"
+#include "databaseobjects/AuditTrail.h"
+#include "databaseobjects/CZENDB_Sample.h"
 #include "framework/Exceptions.h"
 #include "framework/sql/Database.h"
 #include "framework/sql/Dialect.h"
@@ -212,11 +214,14 @@ TEST_F(StationCopyTest, EveryTableAndValueRoundTripsWithItsKeyAndTheSourceStaysU
     EXPECT_EQ(result.SchemaMinor, 9);
     EXPECT_TRUE(result.UniqueSampleIDs);
     EXPECT_FALSE(result.TargetHeldData);
-    ASSERT_EQ(result.Tables.size(), std::size(kTables));
-    const int64_t expectedRows[] = {3, 2, 3, 1, 1, 2, 2, 1, 1, 27, 27, 1, 1};
+    // The station tables, then the (empty) audit trail with its sealed head
+    // and the signature tables of a new file.
+    const char* const companions[] = {"AuditTrail", "AuditTrailHead", "SampleSignatures", "SampleRevisions"};
+    ASSERT_EQ(result.Tables.size(), std::size(kTables) + std::size(companions));
+    const int64_t expectedRows[] = {3, 2, 3, 1, 1, 2, 2, 1, 1, 27, 27, 1, 1, 0, 1, 0, 0};
     for (size_t i = 0; i < result.Tables.size(); ++i) {
         const CStationTableCopy& copy = result.Tables[i];
-        EXPECT_EQ(copy.Table.Str(), kTables[i]);
+        EXPECT_EQ(copy.Table.Str(), i < std::size(kTables) ? kTables[i] : companions[i - std::size(kTables)]);
         EXPECT_EQ(copy.RowsRead, expectedRows[i]) << kTables[i];
         EXPECT_EQ(copy.RowsWritten, expectedRows[i]) << kTables[i];
         EXPECT_EQ(copy.SourceChecksum.GetLength(), 32) << kTables[i];
@@ -249,6 +254,42 @@ TEST_F(StationCopyTest, EveryTableAndValueRoundTripsWithItsKeyAndTheSourceStaysU
     const size_t testLoad = static_cast<size_t>(
         std::find(patterns.columns.begin(), patterns.columns.end(), "testload") - patterns.columns.begin());
     EXPECT_EQ(patterns.rows[0][testLoad].GetReal(), 1.0 / 3.0);
+}
+
+TEST_F(StationCopyTest, TheAuditTrailAndTheSignaturesMoveWithTheStation)
+{
+    const std::string source = MakeSource();
+    {
+        // Changes through the library write sealed trail entries.
+        CZENDatabase facade;
+        zentest::WriteFileText(m_dir.File("zen.ini"), "[Database]\nDatabaseFile=" + source + "\n[Log]\nFile=" +
+                                                           m_dir.File("zen.log") + "\n");
+        setenv("ZEN_CONFIG", m_dir.File("zen.ini").c_str(), 1);
+        CString error;
+        ASSERT_EQ(facade.OpenDatabase(0, "", "", error), 1) << error.Str();
+        ASSERT_EQ(facade.AddUser("sup", "pw", UserRoleSupervisor), 1);
+        CZENDB_Sample sample(&facade, "TRAIL-1");
+        ASSERT_TRUE(sample.Save());
+        unsetenv("ZEN_CONFIG");
+    }
+    Execute(source, {"INSERT INTO SampleSignatures (SampleID, UserName, Meaning, SignedTime, Revision) "
+                     "VALUES (1, 'sup', 'approved', '2026-01-02 03:04:05', 0)",
+                     "INSERT INTO SampleRevisions (SampleID, Revision) VALUES (1, 2)"});
+    const std::string target = TargetLocation("moved.db");
+    CStationCopyResult result;
+    ASSERT_TRUE(ZenCopyStationDatabase(source.c_str(), target.c_str(), 0, result)) << result.Error.Str();
+    for (const char* table : {"AuditTrail", "AuditTrailHead", "SampleSignatures", "SampleRevisions"}) {
+        const CTableRows from = ReadTable(source, table);
+        const CTableRows to = ReadTable(target, table);
+        EXPECT_FALSE(from.rows.empty()) << table;
+        EXPECT_TRUE(from.rows == to.rows) << table;
+    }
+    // The moved trail verifies with the same (here the built-in) key.
+    CDatabase moved;
+    moved.OpenEx(CString("DBQ=") + target.c_str() + ";", CDatabase::noOdbcDialog);
+    const CAuditVerifyResult verified = zenaudit::Verify(moved);
+    EXPECT_TRUE(verified.Intact) << verified.Problem.Str();
+    EXPECT_GE(verified.Entries, 2);
 }
 
 TEST_F(StationCopyTest, TheNextRowOfEveryKeyedTableGetsTheLargestCopiedKeyPlusOne)
@@ -400,7 +441,7 @@ TEST_F(StationCopyTest, ATableThatDoesNotMatchAfterWritingUndoesTheWholeCopy)
     EXPECT_FALSE(ZenCopyStationDatabase(source.c_str(), target.c_str(), 0, result));
     EXPECT_FALSE(result.Done);
     EXPECT_EQ(result.Error.Str(), "The copy does not match the source in table(s) Table1; nothing was copied.");
-    ASSERT_EQ(result.Tables.size(), std::size(kTables));
+    ASSERT_EQ(result.Tables.size(), std::size(kTables) + 4); // and the trail and signature tables
     for (const CStationTableCopy& copy : result.Tables) {
         EXPECT_EQ(copy.Match, copy.Table != "Table1") << copy.Table.Str();
         EXPECT_EQ(copy.RowsRead, copy.RowsWritten) << copy.Table.Str();

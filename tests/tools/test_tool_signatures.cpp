@@ -223,8 +223,9 @@ TEST_F(ToolSignatures, ASignedSampleChangesOrGoesOnlyWithASupervisorAndAReason)
         {"sup", {"runs", "import", "R-1", "--pattern", "CHD", "--file", run2},
          "zendb: Sample 'R-1' is signed. Changing it needs a reason.\n"},
         {"sup", {"runs", "delete", "R-1", "1"}, "zendb: Sample 'R-1' is signed. Changing it needs a reason.\n"},
+        // An operator deletes nothing, signed or not.
         {"op", {"--reason", "gone", "samples", "delete", "R-1", "--with-runs"},
-         "zendb: Sample 'R-1' is signed. This needs the role supervisor; user 'op' is operator.\n"},
+         "zendb: deleting samples or runs needs the role supervisor; user 'op' is operator\n"},
         {"sup", {"samples", "delete", "R-1", "--with-runs"},
          "zendb: Sample 'R-1' is signed. Deleting it needs a reason.\n"},
     };

@@ -242,6 +242,9 @@ void UseDatabaseFile(const std::string& path)
     }
     if (!merged.SetString("Database", "DatabaseFile", path.c_str()))
         throw CToolError(TrF("the database file name '%s' cannot be put into a configuration", path));
+    // A server the station configuration names would win over the file.
+    while (merged.RemoveKey("Database", "Server")) {
+    }
     // A file made by 'zendb init' has its station key beside it.
     CString configuredKey;
     std::error_code keyError;
@@ -345,9 +348,22 @@ std::string ResolveDatabasePath()
             path = Options().database;
     } else {
         path = ToStd(GetStringFromConfigFile("Database", "DatabaseFile", CZENDatabase::GetDefaultDatabasePath()));
-        const CString configError = GetConfigFileError();
+        CString configError = GetConfigFileError();
+        CString server;
+        if (configError.IsEmpty()) {
+            server = GetStringFromConfigFile("Database", "Server", "");
+            configError = GetConfigFileError();
+            server.Trim();
+        }
         if (!configError.IsEmpty())
             throw CToolError(ToStd(configError) + Tr(" Mend it, or name the database with --db FILE."));
+        // The station's own programs open such a server; this tool's commands
+        // work on files (copy moves a database between the two).
+        if (!server.IsEmpty())
+            throw CToolError(TrF("the station configuration names the server database '%s'; zendb works on "
+                                 "database files: name one with --db FILE (zendb copy moves a database between "
+                                 "a server and a file)",
+                                 ToStd(MaskConnectPassword(server))));
         origin = "configuration";
     }
     std::error_code ec;
