@@ -9,6 +9,7 @@
 #include "databaseobjects/CZENDB_RegistrationField.h"
 #include "databaseobjects/CZENDB_Routine.h"
 #include "dialogs/BatchCreateDlg.h"
+#include "dialogs/ChangeReasonDlg.h"
 #include "dialogs/internal/DialogText.h"
 #include "framework/AppProfile.h"
 #include "framework/CStringList.h"
@@ -364,6 +365,36 @@ bool CRegisterSampleDlg::SaveSample()
     bool isRoutine = false;
     int32_t testKey = -1;
     const bool hasTest = GetChosenTest(isRoutine, testKey);
+
+    // A signed sample changes only by a supervisor, with a reason that goes
+    // into the audit trail with the change; the session's own reason is
+    // given back afterwards.
+    const bool signedSample = m_Sample.SampleID > 0 && m_Sample.Signed;
+    CString reason;
+    if (signedSample) {
+        if (!zendlg::ActionAllowedOrShown(m_pDatabase, ZENACT_ChangeSignedSample))
+            return false;
+        CChangeReasonDlg reasonDlg(m_Sample.UserSampleID, this);
+        if (reasonDlg.DoModal() != IDOK)
+            return false;
+        reason = reasonDlg.m_strReason;
+    }
+    struct CReasonScope {
+        CZENDatabase& db;
+        CString previous;
+        bool active;
+        CReasonScope(CZENDatabase& database, const CString& reasonText, bool use)
+            : db(database), previous(database.GetAuditReason()), active(use)
+        {
+            if (active)
+                db.SetAuditReason(reasonText);
+        }
+        ~CReasonScope()
+        {
+            if (active)
+                db.SetAuditReason(previous);
+        }
+    } reasonScope(*m_pDatabase, reason, signedSample);
 
     m_Sample.SetSampleRegistrationData(m_SampleFields);
     ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;

@@ -183,6 +183,22 @@ ZenDialogTemplate SampleSettingsPageTemplate()
     return t;
 }
 
+ZenDialogTemplate ChangeReasonTemplate()
+{
+    ZenDialogTemplate t;
+    t.id = IDD_CHANGE_REASON;
+    t.caption = "Change of a signed sample";
+    t.cx = 260;
+    t.cy = 92;
+    auto& c = t.controls;
+    c.push_back(Ctl(K::Static, 13301, "", 7, 8, 246, 34));
+    c.push_back(Ctl(K::Static, IDC_STATIC, "&Reason:", 7, 50, 40, 8));
+    c.push_back(Ctl(K::Edit, 13302, "", 50, 48, 203, 12));
+    c.push_back(Ctl(K::PushButton, 1, "OK", 148, 70, 50, 14, BS_DEFPUSHBUTTON));
+    c.push_back(Ctl(K::PushButton, 2, "Cancel", 203, 70, 50, 14));
+    return t;
+}
+
 struct Registry {
     std::mutex mutex;
     std::map<UINT, ZenDialogTemplate> builtIn;
@@ -191,7 +207,7 @@ struct Registry {
     Registry()
     {
         for (ZenDialogTemplate t : {RegisterSampleTemplate(), SampleSettingsPageTemplate(), LoginTemplate(),
-                                    SearchSamplesTemplate(), BatchCreateTemplate()})
+                                    SearchSamplesTemplate(), BatchCreateTemplate(), ChangeReasonTemplate()})
             builtIn.emplace(t.id, std::move(t));
     }
 };

@@ -123,6 +123,11 @@ constexpr TemplateText kTemplateTexts[] = {
     {IDD_BATCH_CREATE, 13054, "Number of samples to create: "},
     {IDD_BATCH_CREATE, 1, "OK"},
     {IDD_BATCH_CREATE, 2, "Cancel"},
+    // Reason for changing a signed sample.
+    {IDD_CHANGE_REASON, kCaption, "Change of a signed sample"},
+    {IDD_CHANGE_REASON, IDC_STATIC, "&Reason:"},
+    {IDD_CHANGE_REASON, 1, "OK"},
+    {IDD_CHANGE_REASON, 2, "Cancel"},
 };
 
 // The shipped text in the chosen language. The language check comes first,

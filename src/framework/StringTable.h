@@ -47,6 +47,7 @@ constexpr UINT IDD_SAMPLE_SETTINGS_PAGE = 13003;
 constexpr UINT IDD_LOGIN = 13004;
 constexpr UINT IDD_SEARCH_SAMPLES = 13005;
 constexpr UINT IDD_BATCH_CREATE = 13029;
+constexpr UINT IDD_CHANGE_REASON = 13300;
 
 // One fixed text of a dialog template: the text a control shows when the
 // dialog opens (button, label, group box); nControlId is IDC_STATIC for texts

@@ -8,10 +8,12 @@
 #include "databaseobjects/CZENDB_RegistrationField.h"
 #include "dialogs/AdminUserCtl.h"
 #include "dialogs/BatchCreateDlg.h"
+#include "dialogs/ChangeReasonDlg.h"
 #include "dialogs/RegisterSampleDlg.h"
 #include "dialogs/SampleAdminPage.h"
 #include "framework/PropertySheet.h"
 #include "framework/UIHost.h"
+#include "framework/sql/Recordset.h"
 
 #include <gtest/gtest.h>
 
@@ -178,6 +180,56 @@ TEST_F(DialogRoles, WithoutUsersNothingIsRefused)
     const int index = Db().AddSampleSettingsPage(&sheet);
     EXPECT_TRUE(Db().StoreSampleSettingsPage(&sheet, index));
     EXPECT_TRUE(m_host.GetMessages().empty());
+}
+
+// A signed sample changes in the dialog only for a supervisor (here the
+// administrator) who gives a reason; the change withdraws the signature and
+// carries the reason into the audit trail.
+TEST_F(DialogRoles, ASignedSampleChangesOnlyForASupervisorWithAReason)
+{
+    const int32_t key = m_bed.AddSample("S-1", "WO-1");
+    m_bed.Exec({"UPDATE Samples SET Signed = TRUE, Signature = 'boss' WHERE SampleID = " + std::to_string(key)});
+    const auto changeWorkOrder = [](CDialog& d) -> INT_PTR {
+        d.SetDlgItemText(43001, "WO-2");
+        return IDOK;
+    };
+
+    ReopenAs("jon");
+    m_host.QueueDialogScript(changeWorkOrder);
+    m_host.QueueDialogAnswer(IDCANCEL);
+    EXPECT_FALSE(Db().EditSampleByDialog(key));
+    ExpectOneRefusal("This needs the role supervisor; user 'jon' is operator.");
+    EXPECT_EQ(m_bed.FindSample("S-1")->WorkOrder, "WO-1");
+
+    ReopenAs("boss");
+    m_host.QueueDialogScript(changeWorkOrder);
+    m_host.QueueDialogAnswer(IDCANCEL); // the reason is not given: nothing stored
+    m_host.QueueDialogScript([](CDialog&) -> INT_PTR { return IDOK; });
+    m_host.QueueDialogScript([](CDialog& d) -> INT_PTR {
+        d.SetDlgItemText(IDC_CHANGE_REASON, "   ");
+        return IDOK; // blanks are no reason: the dialog stays
+    });
+    m_host.QueueDialogScript([](CDialog& d) -> INT_PTR {
+        EXPECT_EQ(d.GetTemplateId(), IDD_CHANGE_REASON);
+        EXPECT_NE(d.GetDlgItemText(IDC_CHANGE_REASON_NOTE).Find("'S-1' is signed"), -1);
+        d.SetDlgItemText(IDC_CHANGE_REASON, " typo in the work order ");
+        return IDOK;
+    });
+    EXPECT_TRUE(Db().EditSampleByDialog(key));
+    ASSERT_EQ(m_host.GetMessages().size(), 1u);
+    EXPECT_EQ(m_host.GetMessages()[0].text, "A signed sample is changed only with a reason.");
+    const std::optional<CZENDB_Sample> sample = m_bed.FindSample("S-1");
+    EXPECT_EQ(sample->WorkOrder, "WO-2");
+    EXPECT_FALSE(sample->Signed);
+    EXPECT_TRUE(Db().GetAuditReason().IsEmpty());
+    CRecordset trail(&Db());
+    trail.Open(CRecordset::forwardOnly,
+               "SELECT [Reason] FROM AuditTrail WHERE [FieldName] = 'WorkOrder' AND [NewValue] = 'WO-2'",
+               CRecordset::readOnly);
+    ASSERT_FALSE(trail.IsEOF());
+    CString reason;
+    trail.GetFieldValue("Reason", reason);
+    EXPECT_EQ(reason, "typo in the work order");
 }
 
 } // namespace

@@ -21,7 +21,7 @@ namespace {
 TEST(DialogTemplates, HoldEveryTemplateTextInOrderWithinTheDialog)
 {
     const std::vector<UINT> ids = ZenBuiltInDialogTemplateIds();
-    EXPECT_EQ(ids, (std::vector<UINT>{13002, 13003, 13004, 13005, 13029}));
+    EXPECT_EQ(ids, (std::vector<UINT>{13002, 13003, 13004, 13005, 13029, 13300}));
     for (UINT id : ids) {
         const ZenDialogTemplate* t = ZenFindDialogTemplate(id);
         ASSERT_NE(t, nullptr) << id;
