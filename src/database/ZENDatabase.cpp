@@ -401,18 +401,7 @@ bool CZENDatabase::HoldsVersionTable(CString& engineText)
 
 bool CZENDatabase::TryLogin()
 {
-    // Failed tries are counted under the name's stored form. A name too long
-    // to encode belongs to no user and is not counted.
-    CString storedName;
-    try {
-        storedName = Obvra_encode(m_strUserName);
-    } catch (CCredentialException& e) {
-        if (e.m_cause != CCredentialException::textTooLong)
-            throw;
-    }
-    // Before the password is looked at: a throttled try is slow whether the
-    // password is right or not.
-    WaitWhileLoginThrottled(storedName);
+    const CString storedName = WaitForPasswordCheck();
 
     CZENDB_UserTableRecordset users(this);
     if (!users.Open(CRecordset::snapshot, users.GetDefaultSQL(), CRecordset::none))

@@ -425,6 +425,11 @@ private:
     // storedName is the name's stored (encoded) form.
     int ReadLoginFailures(const CString& storedName) noexcept;
     void WaitWhileLoginThrottled(const CString& storedName) noexcept;
+    // The session user's stored name (empty for a name too long to encode,
+    // which belongs to no user and is not counted), after the wait its
+    // failed tries call for: a throttled try is slow whether the password is
+    // right or not.
+    CString WaitForPasswordCheck();
     // countEmpty: a failed try with the empty password counts too (the
     // session's own empty first try does not).
     void RecordLoginOutcome(const CString& storedName, bool succeeded, bool countEmpty = false) noexcept;

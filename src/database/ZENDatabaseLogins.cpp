@@ -177,6 +177,20 @@ void CZENDatabase::AddSignatureTablesWhenMissing() noexcept
     }
 }
 
+CString CZENDatabase::WaitForPasswordCheck()
+{
+    // Failed tries are counted under the name's stored form.
+    CString storedName;
+    try {
+        storedName = Obvra_encode(m_strUserName);
+    } catch (CCredentialException& e) {
+        if (e.m_cause != CCredentialException::textTooLong)
+            throw;
+    }
+    WaitWhileLoginThrottled(storedName);
+    return storedName;
+}
+
 void CZENDatabase::AddLoginFailuresTableWhenMissing() noexcept
 {
     try {

@@ -64,14 +64,7 @@ bool CZENDatabase::SignSample(int32_t sampleID, const CString& password, ESignat
 
     // The password first: a refusal for any other reason must not tell a
     // person who does not know it anything about the sample.
-    CString storedName;
-    try {
-        storedName = Obvra_encode(m_strUserName);
-    } catch (CCredentialException& e) {
-        if (e.m_cause != CCredentialException::textTooLong)
-            throw;
-    }
-    WaitWhileLoginThrottled(storedName);
+    const CString storedName = WaitForPasswordCheck();
     if (!IsPasswordOfUser(m_strUserName, password)) {
         RecordLoginOutcome(storedName, false, true);
         ZEN_LOG_EVENT(kModule, kSignSample, "Signature of '%s' by '%s' refused: wrong password",
