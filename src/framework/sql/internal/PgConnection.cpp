@@ -578,16 +578,8 @@ void CPgConnection::CheckTexts(const CString& table, const std::vector<CString>&
         const CString what = CString("column ") + columns[i] + " of table " + table;
         RefuseNulInText(values[i], what, shown);
         std::string declared;
-        const int limit = TextLimit(table, columns[i], declared);
-        if (limit < 0 || values[i].GetText().size() <= static_cast<size_t>(limit))
-            continue;
-        const size_t characters = CountCharacters(values[i].GetText());
-        if (characters <= static_cast<size_t>(limit))
-            continue;
-        CString reason;
-        reason.Format("The text for %s is %d characters long; the column holds at most %d (%s).", what.GetString(),
-                      static_cast<int>(characters), limit, declared.c_str());
-        throw MakeSqlException(SQL_ERROR, reason, shown, "State:22001,Native:0,Origin:SQL layer");
+        if (TextLimit(table, columns[i], declared) >= 0)
+            RefuseTextLongerThanColumn(values[i], declared, what, shown);
     }
 }
 

@@ -2,6 +2,7 @@
 #include "framework/sql/internal/SqlErrors.h"
 
 #include "framework/sql/FieldInfo.h"
+#include "framework/sql/internal/SqlColumnTypes.h"
 #include "framework/sql/internal/SqlConvert.h"
 
 CDBException MakeSqlException(int retCode, const CString& reason, const CString& sql, const CString& state)
@@ -32,6 +33,24 @@ void RefuseNulInText(const CSqlValue& value, const CString& what, const CString&
                   "be found only up to it.",
                   what.GetString(), static_cast<int>(CountCharacters(text.substr(0, nul))));
     throw MakeSqlException(SQL_ERROR, reason, shown, "State:22000,Native:0,Origin:SQL layer");
+}
+
+void RefuseTextLongerThanColumn(const CSqlValue& value, const std::string& declared, const CString& what,
+                                const CString& shown)
+{
+    if (value.GetType() != CSqlValue::Type::Text || declared.empty())
+        return;
+    const int limit = DeclaredTextLength(declared);
+    // No more bytes than characters allowed: short enough without counting.
+    if (limit < 0 || value.GetText().size() <= static_cast<size_t>(limit))
+        return;
+    const size_t characters = CountCharacters(value.GetText());
+    if (characters <= static_cast<size_t>(limit))
+        return;
+    CString reason;
+    reason.Format("The text for %s is %d characters long; the column holds at most %d (%s).", what.GetString(),
+                  static_cast<int>(characters), limit, declared.c_str());
+    throw MakeSqlException(SQL_ERROR, reason, shown, "State:22001,Native:0,Origin:SQL layer");
 }
 
 CString LockWaitReason(const CString& engineText, int busyTimeoutMs)

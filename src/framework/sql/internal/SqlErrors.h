@@ -17,6 +17,12 @@ CDBException MakeSqlException(int retCode, const CString& reason, const CString&
 // store it whole but compare texts only up to it); what names the target.
 void RefuseNulInText(const CSqlValue& value, const CString& what, const CString& shown);
 
+// Throws CDBException when value is a text of more characters (UTF-8) than
+// the column's declared type allows (VARCHAR(n), TEXT(n), CHAR(n)); a type
+// without a length (empty, long texts) allows any. what names the target.
+void RefuseTextLongerThanColumn(const CSqlValue& value, const std::string& declared, const CString& what,
+                                const CString& shown);
+
 // engineText followed by what a lock held past the wait means: ": another
 // connection kept the database locked for longer than the wait of <n> ms".
 // Every engine says a lock wait so (state HYT00).

@@ -969,18 +969,8 @@ void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CStri
         const std::string& declaredType = DeclaredColumnType(table, columns[i]);
         if (declaredType.empty())
             continue; // the engine reports an unknown column when the row is written
-        const char* declared = declaredType.c_str();
-        const int limit = DeclaredTextLength(declared);
-        if (limit < 0 || values[i].GetText().size() <= static_cast<size_t>(limit))
-            continue; // no more bytes than characters allowed: short enough
-        const size_t characters = CountCharacters(values[i].GetText());
-        if (characters <= static_cast<size_t>(limit))
-            continue;
-        const CString what = CString("column ") + columns[i] + " of table " + table;
-        CString reason;
-        reason.Format("The text for %s is %d characters long; the column holds at most %d (%s).", what.GetString(),
-                      static_cast<int>(characters), limit, declared);
-        throw MakeSqlException(SQL_ERROR, reason, shown, "State:22001,Native:0,Origin:SQL layer");
+        RefuseTextLongerThanColumn(values[i], declaredType, CString("column ") + columns[i] + " of table " + table,
+                                   shown);
     }
 }
 
