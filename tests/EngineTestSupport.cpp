@@ -6,9 +6,12 @@
 #include "framework/sql/Database.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <libpq-fe.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zentest {
@@ -56,6 +59,67 @@ std::string RunOnPgServer(const std::string& sql)
         PQclear(res);
     }
     PQfinish(conn);
+    return error;
+}
+
+std::string PgClusterForRestart()
+{
+    std::string cluster;
+    PGconn* conn = PQconnectdb("dbname=postgres");
+    if (PQstatus(conn) == CONNECTION_OK) {
+        PGresult* res = PQexec(conn, "SELECT current_setting('cluster_name')");
+        if (PQresultStatus(res) == PGRES_TUPLES_OK && PQntuples(res) == 1)
+            cluster = PQgetvalue(res, 0, 0);
+        PQclear(res);
+    }
+    PQfinish(conn);
+    const size_t slash = cluster.find('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == cluster.size() ||
+        std::system("command -v pg_ctlcluster >/dev/null 2>&1") != 0)
+        return std::string();
+    return cluster.substr(0, slash) + " " + cluster.substr(slash + 1);
+}
+
+namespace {
+
+// Runs pg_ctlcluster version name action; the error text, empty on success.
+// A child of our own rather than system(): the names reach pg_ctlcluster as
+// they are, never through a shell.
+std::string RunPgCtlCluster(const std::string& version, const std::string& name, const char* action)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        return std::string("fork: ") + std::strerror(errno);
+    if (child == 0) {
+        ::execlp("pg_ctlcluster", "pg_ctlcluster", version.c_str(), name.c_str(), action,
+                 static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = -1;
+    if (::waitpid(child, &status, 0) != child)
+        return std::string("waitpid: ") + std::strerror(errno);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "pg_ctlcluster " + version + " " + name + " " + action + " failed (status " + std::to_string(status) +
+               ")";
+    return std::string();
+}
+
+} // namespace
+
+std::string RestartPgServer()
+{
+    const std::string cluster = PgClusterForRestart();
+    if (cluster.empty())
+        return "the test server is not a cluster pg_ctlcluster can restart";
+    const std::string version = cluster.substr(0, cluster.find(' '));
+    const std::string name = cluster.substr(cluster.find(' ') + 1);
+    // Stop, then start, rather than "restart": restart asks whether the
+    // cluster runs through the cluster's external pid file, which clusters
+    // of the same name started side by side (pg_virtualenv runs of other
+    // builds) share and overwrite; stop and start look at the data folder.
+    std::string error = RunPgCtlCluster(version, name, "stop");
+    if (error.empty())
+        error = RunPgCtlCluster(version, name, "start");
     return error;
 }
 

@@ -73,6 +73,16 @@ private:
 // text, empty on success.
 std::string RunOnPgServer(const std::string& sql);
 
+// The test server's cluster as Debian's pg_ctlcluster names it ("15 regress",
+// from the server's cluster_name "15/regress"); empty when the server is not
+// such a cluster or pg_ctlcluster is missing (a restart cannot be asked for).
+std::string PgClusterForRestart();
+// Restarts the test server (pg_ctlcluster stop, then start: every session
+// ends, then the server accepts connections again). The error text, empty on
+// success. Only tests that run alone may call it (their name holds
+// "RunsAlone": CTest runs them while no other test runs).
+std::string RestartPgServer();
+
 } // namespace zentest
 
 // Skips the test, saying why, when engine is not available here.

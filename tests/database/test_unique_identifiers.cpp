@@ -1,7 +1,9 @@
 // One sample, one identifier, over real files: the unique index of new and
 // upgraded files, the duplicate groups that keep it out of older files, and
-// several processes registering on one file at once through the library.
+// several processes registering on one file at once through the library, and
+// on one server database.
 
+#include "EngineTestSupport.h"
 #include "FacadeTestSupport.h"
 
 #include "companions/StringUtilities.h"
@@ -183,19 +185,20 @@ TEST_F(UniqueIdentifiers, RegistrationWaitsForAnotherWriterAndSucceeds)
     EXPECT_TRUE(MessageTexts().empty());
 }
 
-// One registering station in a child process: proposes the next identifier
+// One registering station in a child process, on the database connect names:
+// proposes the next identifier
 // as the registration dialog does (the latest one increased, moved past every
 // one taken), saves, and on "taken" moves on to the next free one. Writes the
 // identifiers it stored, one a line, to resultPath. Exit status: 0 done,
 // 2 a save failed otherwise than "taken", 3 a message was shown, 4 an error
 // escaped.
-int RegisterAsOneStation(const std::string& path, int count, const std::string& resultPath)
+int RegisterAsOneStation(const CString& connect, int count, const std::string& resultPath)
 {
     try {
         CScriptedUIHost host;
         CUIHostScope scope(&host);
         CZENDatabase db;
-        db.OpenEx(CString("DBQ=") + path.c_str() + ";", CDatabase::noOdbcDialog);
+        db.OpenEx(connect, CDatabase::noOdbcDialog);
         std::ostringstream stored;
         int taken = 0;
         for (int i = 0; i < count; ++i) {
@@ -235,6 +238,46 @@ int RegisterAsOneStation(const std::string& path, int count, const std::string& 
     }
 }
 
+constexpr int kStations = 4;
+constexpr int kEach = 250;
+
+// Runs kStations registering stations at once, each a process of its own with
+// its own connection to connect, kEach registrations each; the identifiers
+// they say they stored (empty after a failed station).
+std::multiset<std::string> RegisterFromFourStations(const CString& connect, zentest::CTempDir& dir)
+{
+    std::vector<pid_t> children;
+    std::vector<std::string> results;
+    for (int n = 0; n < kStations; ++n) {
+        results.push_back(dir.File("station" + std::to_string(n) + ".txt"));
+        const pid_t child = fork();
+        if (child < 0) {
+            ADD_FAILURE() << std::strerror(errno);
+            break;
+        }
+        if (child == 0)
+            _exit(RegisterAsOneStation(connect, kEach, results.back()));
+        children.push_back(child);
+    }
+    bool failed = children.size() != static_cast<size_t>(kStations);
+    for (size_t n = 0; n < children.size(); ++n) {
+        int status = -1;
+        EXPECT_EQ(waitpid(children[n], &status, 0), children[n]);
+        const bool done = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        EXPECT_TRUE(done) << "station " << n << " status " << status << ": " << zentest::ReadFileText(results[n]);
+        failed = failed || !done;
+    }
+    std::multiset<std::string> registered;
+    if (failed)
+        return registered;
+    for (const std::string& result : results) {
+        std::istringstream lines(zentest::ReadFileText(result));
+        for (std::string line; std::getline(lines, line);)
+            registered.insert(line);
+    }
+    return registered;
+}
+
 // Four processes register 250 samples each on one file at once: 1000 rows,
 // no identifier twice (also compared without letter case), none lost, the
 // file intact, and every refusal a clean "taken".
@@ -250,31 +293,8 @@ TEST_F(UniqueIdentifiers, FourStationsRegisteringAtOnceNeverShareAnIdentifier)
         m_path = memoryDir->File("ZEN.mdb");
     }
     CreateDatabase(9);
-    constexpr int kStations = 4;
-    constexpr int kEach = 250;
-    std::vector<pid_t> children;
-    std::vector<std::string> results;
-    for (int n = 0; n < kStations; ++n) {
-        results.push_back(m_dir.File("station" + std::to_string(n) + ".txt"));
-        const pid_t child = fork();
-        ASSERT_GE(child, 0) << std::strerror(errno);
-        if (child == 0)
-            _exit(RegisterAsOneStation(m_path, kEach, results.back()));
-        children.push_back(child);
-    }
-    for (size_t n = 0; n < children.size(); ++n) {
-        int status = -1;
-        ASSERT_EQ(waitpid(children[n], &status, 0), children[n]);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            << "station " << n << " status " << status << ": " << zentest::ReadFileText(results[n]);
-    }
-
-    std::multiset<std::string> registered;
-    for (const std::string& result : results) {
-        std::istringstream lines(zentest::ReadFileText(result));
-        for (std::string line; std::getline(lines, line);)
-            registered.insert(line);
-    }
+    const std::multiset<std::string> registered =
+        RegisterFromFourStations(CString("DBQ=") + m_path.c_str() + ";", m_dir);
     EXPECT_EQ(registered.size(), size_t{kStations * kEach});
     const std::vector<std::string> stored = Column(m_path, "SELECT UserSampleID FROM Samples ORDER BY UserSampleID");
     EXPECT_EQ(stored, std::vector<std::string>(registered.begin(), registered.end())) << "no lost registration";
@@ -282,6 +302,40 @@ TEST_F(UniqueIdentifiers, FourStationsRegisteringAtOnceNeverShareAnIdentifier)
     EXPECT_EQ(Column(m_path, "SELECT COUNT(DISTINCT UserSampleID COLLATE NOCASE) FROM Samples"),
               std::vector<std::string>{std::to_string(kStations * kEach)});
     EXPECT_EQ(Column(m_path, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+}
+
+// The same four stations on one server database, each process with its own
+// connection: the same 1000 identifiers, none twice, none lost.
+TEST(UniqueIdentifiersOnTheServer, FourStationsRegisteringAtOnceNeverShareAnIdentifier)
+{
+    ZEN_REQUIRE_ENGINE(zentest::ETestEngine::PostgreSql);
+    zentest::CTestDatabase database(zentest::ETestEngine::PostgreSql);
+    CString error;
+    ASSERT_TRUE(ZenCreateDatabaseSchema(database.ConnectString(), 1, 9, &error)) << error.Str();
+    zentest::CTempDir dir;
+    const std::multiset<std::string> registered = RegisterFromFourStations(database.ConnectString(), dir);
+    EXPECT_EQ(registered.size(), size_t{kStations * kEach});
+
+    CDatabase db;
+    db.OpenEx(database.ConnectString(), CDatabase::noOdbcDialog);
+    std::vector<std::string> stored;
+    CRecordset rs(&db);
+    rs.Open(CRecordset::forwardOnly, "SELECT UserSampleID FROM Samples ORDER BY UserSampleID", CRecordset::readOnly);
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        CString id;
+        rs.GetFieldValue("UserSampleID", id);
+        stored.push_back(id.Str());
+    }
+    rs.Close();
+    std::sort(stored.begin(), stored.end()); // the server's collation orders otherwise
+    EXPECT_EQ(stored, std::vector<std::string>(registered.begin(), registered.end())) << "no lost registration";
+    EXPECT_EQ(std::set<std::string>(stored.begin(), stored.end()).size(), size_t{kStations * kEach});
+    CRecordset distinct(&db);
+    distinct.Open(CRecordset::forwardOnly, "SELECT COUNT(DISTINCT lower(UserSampleID)) AS n FROM Samples",
+                  CRecordset::readOnly);
+    CString n;
+    distinct.GetFieldValue("n", n);
+    EXPECT_EQ(n, CString(std::to_string(kStations * kEach).c_str()));
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // The PostgreSQL driver: connection strings in their three forms and the
 // passwords hidden in every text about them, the server's errors with their
 // SQLSTATE and statement, the lock wait set on the server, a connection the
-// server drops (renewed once; a transaction on it reported gone), the
-// read-only open, the integrity check and the refused file backup.
+// server drops or loses in a restart (the operation that finds it gone fails,
+// the next renews it once; a transaction on it reported gone), a lock held
+// past the wait failing as on SQLite, the read-only open, the integrity check
+// and the refused file backup.
 #include "EngineTestSupport.h"
 #include "framework/SqlTestSupport.h"
 
@@ -10,11 +12,13 @@
 #include "framework/sql/ConnectString.h"
 #include "framework/sql/Database.h"
 #include "framework/sql/Recordset.h"
+#include "framework/sql/Transaction.h"
 #include "framework/sql/internal/SqlConnection.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 using sqltest::Caught;
@@ -149,8 +153,8 @@ TEST_F(PgServer, TheLockWaitIsTheServersLockTimeout)
     EXPECT_EQ(Scalar(m_db, "SELECT current_setting('lock_timeout') AS t"), CString("5s"));
     m_db.SetQueryTimeout(1);
     EXPECT_EQ(Scalar(m_db, "SELECT current_setting('lock_timeout') AS t"), CString("1s"));
-    m_db.SetQueryTimeout(0);
-    EXPECT_EQ(Scalar(m_db, "SELECT current_setting('lock_timeout') AS t"), CString("0"));
+    m_db.SetQueryTimeout(0); // no wait: the server's 0 would wait for ever
+    EXPECT_EQ(Scalar(m_db, "SELECT current_setting('lock_timeout') AS t"), CString("1ms"));
 }
 
 TEST_F(PgServer, ADroppedConnectionIsRenewedOnceWithItsStatements)
@@ -239,6 +243,186 @@ TEST_F(PgServer, AnAutoNumberMovesPastAKeyAndNeverBack)
     EXPECT_NE(Caught([&] { connection.MoveAutoNumberPast("Pairs", "A", 900); }).m_strError.Find("not an auto-numbered"),
               -1);
     EXPECT_EQ(addRow(), CString("502"));
+}
+
+// How the station's session goes away: the server ends it (as an
+// administrator or a failover does), or the whole server restarts. A
+// restart ends every session on the server: those cases run alone.
+enum class EOutage { SessionEnded, ServerRestarted };
+
+class PgOutage : public PgServer, public ::testing::WithParamInterface<EOutage> {
+protected:
+    void SetUp() override
+    {
+        PgServer::SetUp();
+        if (GetParam() == EOutage::ServerRestarted && zentest::PgClusterForRestart().empty())
+            GTEST_SKIP() << "the test server cannot be restarted from here (no pg_ctlcluster cluster)";
+    }
+    void BringOutage()
+    {
+        if (GetParam() == EOutage::SessionEnded)
+            DropSessions();
+        else
+            ASSERT_EQ(zentest::RestartPgServer(), "");
+    }
+    CString Count() { return Scalar(m_db, "SELECT COUNT(*) AS n FROM Pairs"); }
+};
+
+// Outside a transaction: the statement that finds the session gone fails,
+// says so with the server's state and the statement, and was not done; the
+// next one renews the connection with the session's settings and a kept
+// statement of the old session runs again.
+TEST_P(PgOutage, TheOperationThatFindsItFailsAndTheNextReconnects)
+{
+    m_db.SetQueryTimeout(2);
+    CRecordset kept(&m_db);
+    kept.Open(CRecordset::snapshot, "SELECT B FROM Pairs WHERE A = 1", CRecordset::readOnly);
+    BringOutage();
+    const char* lostInsert = "INSERT INTO Pairs (A, B) VALUES (2, 'two')";
+    const CDBException lost = Caught([&] { m_db.ExecuteSQL(lostInsert); });
+    EXPECT_EQ(lost.m_nRetCode, AFX_SQL_ERROR_CONNECT_FAIL);
+    EXPECT_EQ(lost.m_strError.Find("The connection to the database server was lost ("), 0) << lost.m_strError.Str();
+    EXPECT_NE(lost.m_strError.Find(CString("\nStatement: ") + lostInsert), -1) << lost.m_strError.Str();
+    EXPECT_EQ(lost.m_strSQL, CString(lostInsert));
+    EXPECT_NE(lost.m_strStateNativeOrigin.Find("Origin:PostgreSQL"), -1) << lost.m_strStateNativeOrigin.Str();
+    EXPECT_FALSE(m_db.IsInTransaction());
+
+    EXPECT_EQ(Count(), CString("1")) << "the failed insert was not done";
+    EXPECT_EQ(Scalar(m_db, "SELECT current_setting('lock_timeout') AS t"), CString("2s"));
+    EXPECT_EQ(Scalar(m_db, "SELECT current_setting('DateStyle') AS t"), CString("ISO, YMD"));
+    m_db.ExecuteSQL("INSERT INTO Pairs (A, B) VALUES (3, 'three')");
+    EXPECT_EQ(Count(), CString("2"));
+    kept.Requery();
+    CString b;
+    kept.GetFieldValue("B", b);
+    EXPECT_EQ(b, CString("one"));
+}
+
+// Inside the guard's transaction: the work is reported gone, never redone
+// in a new session; the guard's rollback on the way out throws nothing; the
+// next operation after it reconnects. Whether the outage is met by a
+// statement or by the commit itself, nothing of the transaction is stored.
+TEST_P(PgOutage, ATransactionItMeetsIsGoneAndTheGuardEndsQuietly)
+{
+    const struct {
+        const char* name;
+        bool byCommit;
+        const char* said;
+    } cases[] = {
+        {"a statement meets it", false, "The transaction is gone: nothing of it was committed."},
+        {"the commit meets it", true, "The connection was lost during the commit"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool escaped = false;
+        try {
+            CTransaction transaction(m_db);
+            m_db.ExecuteSQL("INSERT INTO Pairs (A, B) VALUES (2, 'two')");
+            BringOutage();
+            const CDBException lost = Caught([&] {
+                if (c.byCommit)
+                    transaction.Commit();
+                else
+                    m_db.ExecuteSQL("INSERT INTO Pairs (A, B) VALUES (3, 'three')");
+            });
+            EXPECT_EQ(lost.m_nRetCode, AFX_SQL_ERROR_CONNECT_FAIL);
+            EXPECT_NE(lost.m_strError.Find("The connection to the database server was lost"), -1)
+                << lost.m_strError.Str();
+            EXPECT_NE(lost.m_strError.Find(c.said), -1) << lost.m_strError.Str();
+            if (!c.byCommit) {
+                const CDBException again = Caught([&] { m_db.ExecuteSQL("SELECT 1"); });
+                EXPECT_NE(again.m_strError.Find("the transaction is gone"), -1) << again.m_strError.Str();
+                EXPECT_TRUE(m_db.IsInTransaction()) << "reported until rolled back";
+            }
+        } catch (...) {
+            escaped = true;
+        }
+        EXPECT_FALSE(escaped) << "the guard's rollback threw";
+        EXPECT_FALSE(m_db.IsInTransaction());
+        EXPECT_EQ(Count(), CString("1"));
+        m_db.ExecuteSQL("DELETE FROM Pairs WHERE A <> 1");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Outages, PgOutage, ::testing::Values(EOutage::SessionEnded, EOutage::ServerRestarted),
+                         [](const ::testing::TestParamInfo<EOutage>& outage) {
+                             return outage.param == EOutage::SessionEnded ? std::string("SessionEnded")
+                                                                          : std::string("ServerRestartedRunsAlone");
+                         });
+
+// A writer that waits on another connection's lock longer than its busy
+// timeout fails with the busy error of SQLite: the same return code and
+// state, and a text that says so. Its connection goes on, and once the lock
+// is gone the same write succeeds.
+class LockWait : public ::testing::TestWithParam<ETestEngine> {};
+
+TEST_P(LockWait, AWriterWaitingPastTheTimeoutFailsAsBusyOnEitherEngine)
+{
+    ZEN_REQUIRE_ENGINE(GetParam());
+    const zentest::CTestDatabase database(GetParam());
+    ASSERT_FALSE(database.ConnectString().IsEmpty());
+    CDatabase holder;
+    holder.OpenEx(database.ConnectString());
+    holder.ExecuteSQL("CREATE TABLE Pairs (A LONG, B TEXT(50))");
+    holder.ExecuteSQL("INSERT INTO Pairs (A, B) VALUES (1, 'one')");
+    CDatabase waiter;
+    waiter.OpenEx(database.ConnectString());
+    waiter.SetQueryTimeout(1);
+
+    const struct {
+        const char* name;
+        std::function<void()> write;
+    } writes[] = {
+        {"an update of the locked row", [&] { waiter.ExecuteSQL("UPDATE Pairs SET B = 'late' WHERE A = 1"); }},
+        {"a delete of the locked row", [&] { waiter.ExecuteSQL("DELETE FROM Pairs WHERE A = 1"); }},
+        {"an update under the guard", [&] {
+             CTransaction transaction(waiter);
+             waiter.ExecuteSQL("UPDATE Pairs SET B = 'late' WHERE A = 1");
+             transaction.Commit();
+         }},
+    };
+    for (const auto& w : writes) {
+        SCOPED_TRACE(w.name);
+        holder.BeginTrans();
+        holder.ExecuteSQL("UPDATE Pairs SET B = 'held' WHERE A = 1");
+        const CDBException busy = Caught(w.write);
+        EXPECT_EQ(busy.m_nRetCode, SQL_ERROR);
+        EXPECT_EQ(busy.m_strStateNativeOrigin.Find("State:HYT00,"), 0) << busy.m_strStateNativeOrigin.Str();
+        EXPECT_NE(busy.m_strError.Find(": another connection kept the database locked for longer than the wait of "
+                                       "1000 ms\nStatement: "),
+                  -1)
+            << busy.m_strError.Str();
+        EXPECT_FALSE(waiter.IsInTransaction());
+        holder.CommitTrans();
+        EXPECT_EQ(Scalar(waiter, "SELECT B FROM Pairs WHERE A = 1"), CString("held"));
+        w.write(); // the lock is gone
+        holder.ExecuteSQL("DELETE FROM Pairs");
+        holder.ExecuteSQL("INSERT INTO Pairs (A, B) VALUES (1, 'one')");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, LockWait, ::testing::ValuesIn(zentest::AllEngines()),
+                         [](const ::testing::TestParamInfo<ETestEngine>& engine) {
+                             return std::string(zentest::EngineName(engine.param));
+                         });
+
+// On the server a table lock stops readers too: a read past the wait fails
+// as busy in the same words.
+TEST_F(PgServer, AReadWaitingOnATableLockPastTheTimeoutFailsAsBusy)
+{
+    CDatabase holder;
+    holder.OpenEx(m_database->ConnectString());
+    holder.BeginTrans();
+    // The server's own statement, past the translation of the library's SQL.
+    const CString lock = "LOCK TABLE \"Pairs\" IN ACCESS EXCLUSIVE MODE";
+    holder.GetSqlConnection()->Execute(lock, lock);
+    m_db.SetQueryTimeout(1);
+    const CDBException busy = Caught([&] { Scalar(m_db, "SELECT B FROM Pairs"); });
+    EXPECT_EQ(busy.m_strStateNativeOrigin.Find("State:HYT00,Native:0,Origin:PostgreSQL 55P03"), 0)
+        << busy.m_strStateNativeOrigin.Str();
+    EXPECT_NE(busy.m_strError.Find("longer than the wait of 1000 ms"), -1) << busy.m_strError.Str();
+    holder.Rollback();
+    EXPECT_EQ(Scalar(m_db, "SELECT B FROM Pairs"), CString("one"));
 }
 
 } // namespace

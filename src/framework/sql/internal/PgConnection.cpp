@@ -57,6 +57,12 @@ bool NamesSavepoint(const CString& sql)
     return false;
 }
 
+// A transaction of the library: BEGIN and the transaction-level advisory
+// lock of the writers (advisory locks are per database; the key is the
+// library's own). Only the library's transactions ask for it: other
+// programs' writers are not held back.
+constexpr const char* kBeginWithWriterLock = "BEGIN; SELECT pg_advisory_xact_lock(7012345678901234567)";
+
 bool IsRowStatement(const std::string& word)
 {
     return word == "SELECT" || word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "WITH" ||
@@ -234,8 +240,10 @@ void CPgConnection::SetBusyTimeout(int milliseconds)
     m_nBusyTimeoutMs = milliseconds;
     if (PQstatus(m_conn.get()) != CONNECTION_OK)
         return; // set again when the connection is renewed
+    // The server's 0 waits for ever; the library's 0 does not wait: the
+    // shortest wait the server knows stands for it.
     CString sql;
-    sql.Format("SET lock_timeout = %d", milliseconds < 0 ? 0 : milliseconds);
+    sql.Format("SET lock_timeout = %d", milliseconds < 1 ? 1 : milliseconds);
     RunPlain(sql, sql);
 }
 
@@ -401,7 +409,17 @@ int CPgConnection::Execute(const CString& engineSql, const CString& shown)
 void CPgConnection::BeginTransaction()
 {
     EnsureConnected("BEGIN");
-    RunPlain("BEGIN", "BEGIN");
+    // One round trip: the transaction and the writers' lock. When the lock
+    // is not had within the wait, the transaction begun is ended again and
+    // the lock wait reported as the file engine reports a busy file.
+    CPgResultHandle res(PQexec(m_conn.get(), kBeginWithWriterLock));
+    const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+    if (status != PGRES_TUPLES_OK) {
+        CDBException e = MakePgException(m_conn.get(), res.get(), "BEGIN", m_nBusyTimeoutMs);
+        if (PQstatus(m_conn.get()) == CONNECTION_OK && PQtransactionStatus(m_conn.get()) != PQTRANS_IDLE)
+            CPgResultHandle(PQexec(m_conn.get(), "ROLLBACK"));
+        throw e;
+    }
     m_bInTransaction = true;
 }
 

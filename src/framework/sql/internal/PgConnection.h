@@ -10,6 +10,13 @@
 // Inside a transaction every statement runs under a savepoint of its own, so
 // that a failed statement undoes only itself, as on SQLite, instead of
 // leaving the whole transaction unusable.
+// Writers one at a time: a transaction begins by taking one advisory lock of
+// the database, as SQLite's BEGIN IMMEDIATE takes the file's write lock. The
+// library's read-then-write steps (a free sample identifier checked, then
+// the sample stored; the audit trail's last entry read, then the next one
+// chained) rely on no other writer coming between; the server's own
+// isolation (read committed) would let one. A transaction waiting for the
+// lock past the busy timeout fails as busy, as on SQLite.
 #pragma once
 
 #include "framework/Exceptions.h"
@@ -62,12 +69,16 @@ public:
     // refused with CDBException saying so.
     void Backup(const CString& targetPath) override;
     bool HasSchemaObject(const CString& name, bool index) override;
-    // SET lock_timeout on the server; kept for the reconnect.
+    // SET lock_timeout on the server; kept for the reconnect. 0 (do not
+    // wait) is the server's shortest wait, 1 ms: its own 0 waits for ever.
     void SetBusyTimeout(int milliseconds) override;
 
     std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) override;
     int Execute(const CString& engineSql, const CString& shown) override;
 
+    // BEGIN and the writers' lock (see above); throws CDBException (state
+    // HYT00) when the lock is not had within the busy timeout, with no
+    // transaction left open.
     void BeginTransaction() override;
     // Throws when the server ended the transaction with a rollback (the
     // connection was lost, or a failed statement was not undone).
