@@ -425,4 +425,82 @@ TEST_F(PgServer, AReadWaitingOnATableLockPastTheTimeoutFailsAsBusy)
     EXPECT_EQ(Scalar(m_db, "SELECT B FROM Pairs"), CString("one"));
 }
 
+// Reads that differ only in the literals of their WHERE clause share one
+// statement prepared on the server: run after run, the session holds no
+// more prepared statements. Literals the server could take for a narrower
+// type than written (whole numbers past 32 bits) and texts it can find no
+// type for stay as written; all give the rows of the statement as written.
+TEST_F(PgServer, ReadsDifferingInTheirLiteralsShareOnePreparedStatement)
+{
+    m_db.ExecuteSQL("INSERT INTO Pairs (A, B) VALUES (2, 'two')");
+    const char* prepared = "SELECT COUNT(*) AS n FROM pg_prepared_statements";
+    const int before = std::atoi(Scalar(m_db, prepared));
+    int afterFirstRound = 0;
+    const struct {
+        const char* sql;
+        const char* first;
+    } reads[] = {
+        {"SELECT B FROM Pairs WHERE A = 1", "one"},
+        {"SELECT B FROM Pairs WHERE A = 2", "two"},
+        {"SELECT B FROM Pairs WHERE B = 'two' AND A = 2", "two"},
+        {"SELECT B FROM Pairs WHERE B = 'one' AND A = 1", "one"},
+        {"SELECT B FROM Pairs WHERE A = 3000000000", ""},
+        {"SELECT B FROM Pairs WHERE A = -2147483648", ""},
+        {"SELECT B FROM Pairs WHERE 'x' = 'x' AND A = 1", "one"},
+        {"SELECT B FROM Pairs WHERE A IN (2, 5)", "two"},
+        {"SELECT B FROM Pairs WHERE B LIKE 'o%'", "one"},
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& r : reads)
+            EXPECT_EQ(Scalar(m_db, r.sql), CString(r.first)) << r.sql;
+        const int now = std::atoi(Scalar(m_db, prepared));
+        if (round == 0) {
+            // One each for the texts left after the literals became
+            // parameters: "A = $1", "B = $1 AND A = $2", the two wide
+            // numbers as written, "$1 = $2 AND A = $3", the IN list, LIKE.
+            EXPECT_EQ(now, before + 7);
+            afterFirstRound = now;
+        } else {
+            EXPECT_EQ(now, afterFirstRound) << "round " << round << " prepared again";
+        }
+    }
+}
+
+// A statement that changes the tables drops the kept reads: the same read
+// afterwards describes the table as it is, also when the change was rolled
+// back (a table made inside the transaction is gone again).
+TEST_F(PgServer, AChangedSchemaIsReadAnew)
+{
+    const char* read = "SELECT * FROM Pairs WHERE A = 1";
+    auto columns = [&]() {
+        CRecordset rs(&m_db);
+        rs.Open(CRecordset::snapshot, read, CRecordset::readOnly);
+        return static_cast<int>(rs.GetODBCFieldCount());
+    };
+    EXPECT_EQ(columns(), 2);
+    m_db.ExecuteSQL("ALTER TABLE Pairs ADD COLUMN C INTEGER");
+    EXPECT_EQ(columns(), 3);
+
+    const char* other = "SELECT X FROM Made WHERE X = 1";
+    for (const bool nested : {false, true}) {
+        SCOPED_TRACE(nested ? "rolled back to a savepoint" : "rolled back");
+        {
+            CTransaction outer(m_db);
+            {
+                CTransaction transaction(m_db);
+                m_db.ExecuteSQL("CREATE TABLE Made (X INTEGER)");
+                m_db.ExecuteSQL("INSERT INTO Made (X) VALUES (1)");
+                EXPECT_EQ(Scalar(m_db, other), CString("1"));
+                if (!nested)
+                    transaction.Commit();
+            }
+            if (nested) {
+                EXPECT_EQ(Caught([&] { Scalar(m_db, other); }).m_strStateNativeOrigin.Find("State:42P01"), 0);
+            }
+        }
+        EXPECT_EQ(Caught([&] { Scalar(m_db, other); }).m_strStateNativeOrigin.Find("State:42P01"), 0);
+        EXPECT_EQ(columns(), 3);
+    }
+}
+
 } // namespace

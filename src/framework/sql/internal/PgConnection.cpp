@@ -11,6 +11,7 @@
 #include "framework/sql/internal/SqlColumnTypes.h"
 #include "framework/sql/internal/SqlConvert.h"
 #include "framework/sql/internal/SqlErrors.h"
+#include "framework/sql/internal/SqlLiterals.h"
 #include "framework/sql/internal/SqlTokens.h"
 
 #include <cctype>
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -63,10 +65,30 @@ bool NamesSavepoint(const CString& sql)
 // programs' writers are not held back.
 constexpr const char* kBeginWithWriterLock = "BEGIN; SELECT pg_advisory_xact_lock(7012345678901234567)";
 
+// Whole numbers a parameter may carry: the server types a parameter after
+// the column it is compared with (integer for most keys), and a value past
+// that type would fail where the literal was compared as a wider number.
+bool FitsInferredTypes(const std::vector<CSqlValue>& values)
+{
+    for (const CSqlValue& v : values)
+        if (v.GetType() == CSqlValue::Type::Integer && (v.GetInteger() < std::numeric_limits<int32_t>::min() ||
+                                                         v.GetInteger() > std::numeric_limits<int32_t>::max()))
+            return false;
+    return true;
+}
+
 bool IsRowStatement(const std::string& word)
 {
     return word == "SELECT" || word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "WITH" ||
            word == "VALUES";
+}
+
+// Statements after which the tables may have other columns (or be gone):
+// everything but row statements, transaction control and session settings.
+bool MayChangeSchema(const std::string& word)
+{
+    return !IsRowStatement(word) && !IsTransactionControl(word) && word != "SET" && word != "SHOW" &&
+           word != "LOCK";
 }
 
 // Parameter values as the server reads them: numbers and texts in text form,
@@ -266,6 +288,8 @@ void CPgConnection::EnsureConnected(const CString& shown)
     ++m_epoch; // statements prepared before are gone with the old session
     m_declarations.clear();
     m_textLimits.clear();
+    m_idle.clear();
+    ++m_preparedGeneration;
     SetUpSession();
 }
 
@@ -374,11 +398,78 @@ void CPgConnection::Deallocate(const std::string& name, uint64_t epoch) noexcept
     CPgResultHandle(PQexec(m_conn.get(), sql.c_str()));
 }
 
+CPgConnection::CPrepared CPgConnection::TakePrepared(const std::string& key)
+{
+    for (size_t i = m_idle.size(); i-- > 0;) {
+        if (m_idle[i].first == key) {
+            CPrepared prepared = std::move(m_idle[i].second);
+            m_idle.erase(m_idle.begin() + static_cast<std::ptrdiff_t>(i));
+            return prepared;
+        }
+    }
+    return CPrepared();
+}
+
+void CPgConnection::GivePrepared(std::string key, CPrepared prepared, uint64_t generation, uint64_t epoch) noexcept
+{
+    if (generation != m_preparedGeneration || epoch != m_epoch || !prepared.description) {
+        Deallocate(prepared.name, epoch);
+        return;
+    }
+    try {
+        m_idle.emplace_back(std::move(key), std::move(prepared));
+    } catch (...) {
+        Deallocate(prepared.name, epoch); // no room for the entry
+        return;
+    }
+    if (m_idle.size() > kIdleCapacity) {
+        Deallocate(m_idle.front().second.name, m_epoch);
+        m_idle.erase(m_idle.begin());
+    }
+}
+
+void CPgConnection::ForgetSchemaBefore(const std::string& word) noexcept
+{
+    // A rollback (also to a savepoint) undoes the schema changes of the
+    // transaction: what was kept after them describes tables that are gone.
+    if (MayChangeSchema(word) || ((word == "ROLLBACK" || word == "ABORT") && m_bSchemaChangedInTransaction))
+        ForgetSchema();
+}
+
+void CPgConnection::ForgetSchema() noexcept
+{
+    if (m_bInTransaction)
+        m_bSchemaChangedInTransaction = true;
+    m_textLimits.clear();
+    m_declarations.clear();
+    for (auto& idle : m_idle)
+        Deallocate(idle.second.name, m_epoch);
+    m_idle.clear();
+    ++m_preparedGeneration;
+}
+
 std::unique_ptr<CSqlStatement> CPgConnection::Prepare(const CString& engineSql, const CString& shown)
 {
     const std::string word = SqlFirstWord(engineSql);
-    if (!IsRowStatement(word))
-        m_textLimits.clear();
+    ForgetSchemaBefore(word);
+    if (word != "SELECT")
+        return std::make_unique<CPgStatement>(*this, engineSql, shown);
+    CParameterisedSql parameterised;
+    const bool hasParameters =
+        ParameteriseLiterals(engineSql.Str(), '$', parameterised) && FitsInferredTypes(parameterised.values);
+    if (!hasParameters)
+        return std::make_unique<CPgStatement>(*this, engineSql, shown, engineSql.Str());
+    std::string key = parameterised.text;
+    try {
+        return std::make_unique<CPgStatement>(*this, CString(key), shown, key, std::move(parameterised.values));
+    } catch (const CDBException&) {
+        // The statement as written decides: its own error, or (should only
+        // the parameterised text fail, the server finding no type for a
+        // parameter) a statement of its own. A lost session is reported as
+        // it is, never met again with a second try.
+        if (PQstatus(m_conn.get()) != CONNECTION_OK || m_bTransactionLost)
+            throw;
+    }
     return std::make_unique<CPgStatement>(*this, engineSql, shown);
 }
 
@@ -397,10 +488,7 @@ int CPgConnection::Execute(const CString& engineSql, const CString& shown)
         RollbackTransaction(); // ROLLBACK TO a savepoint runs as it is
         return 0;
     }
-    if (!IsRowStatement(word)) {
-        m_textLimits.clear();
-        m_declarations.clear();
-    }
+    ForgetSchemaBefore(word);
     CPgResultHandle res = RunParams(engineSql, {}, shown);
     const char* tuples = PQcmdTuples(res.get());
     return tuples && *tuples ? std::atoi(tuples) : 0;
@@ -442,6 +530,7 @@ void CPgConnection::CommitTransaction()
         throw e;
     }
     m_bInTransaction = false;
+    m_bSchemaChangedInTransaction = false;
     // A transaction that had failed ends with a rollback, reported as such.
     if (std::strcmp(PQcmdStatus(res.get()), "ROLLBACK") == 0)
         ThrowSqlLayerError(SQL_ERROR, "The server rolled the transaction back instead of committing it.", "COMMIT");
@@ -449,6 +538,10 @@ void CPgConnection::CommitTransaction()
 
 bool CPgConnection::RollbackTransaction()
 {
+    if (m_bSchemaChangedInTransaction) {
+        ForgetSchema();
+        m_bSchemaChangedInTransaction = false;
+    }
     if (m_bTransactionLost) {
         m_bTransactionLost = false;
         m_bInTransaction = false;
@@ -485,7 +578,7 @@ CString CPgConnection::GetReadOnlyReason() const
 {
     if (m_bReadOnly)
         return "The database was opened read-only.";
-    if (PQstatus(m_conn.get()) != CONNECTION_OK)
+    if (PQstatus(m_conn.get()) != CONNECTION_OK || m_writableEpoch == m_epoch)
         return CString();
     CPgResultHandle res(PQexec(m_conn.get(), "SELECT pg_is_in_recovery(), "
                                              "has_schema_privilege(current_schema(), 'CREATE')"));
@@ -495,6 +588,7 @@ CString CPgConnection::GetReadOnlyReason() const
         return "The database server is a standby in recovery: it accepts no writes.";
     if (PQgetisnull(res.get(), 0, 1) || std::strcmp(PQgetvalue(res.get(), 0, 1), "t") != 0)
         return "The database user may not create tables in the database's schema.";
+    m_writableEpoch = m_epoch;
     return CString();
 }
 

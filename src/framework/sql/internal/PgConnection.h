@@ -59,6 +59,9 @@ public:
     SqlDialect GetDialect() const override { return SqlDialect::PostgreSql; }
     // False for a connection opened read-only or by a server in recovery
     // (a standby), or when the user may not write to the public schema.
+    // Asked of the server until it says writable, then not again in the same
+    // session (every write asks: a round trip each); a server that stops
+    // taking writes later refuses them itself, with its own error.
     bool CanUpdate() const override;
     CString GetReadOnlyReason() const override;
     // The server checks its pages itself; this asks it for every table's
@@ -73,6 +76,12 @@ public:
     // wait) is the server's shortest wait, 1 ms: its own 0 waits for ever.
     void SetBusyTimeout(int milliseconds) override;
 
+    // A SELECT has the literals of its WHERE clause bound as parameters (see
+    // ParameteriseLiterals; whole numbers only within 32 bits, so that the
+    // type the server infers for a parameter holds the value) and is reused
+    // from the idle prepared reads: one round trip per run instead of a
+    // prepare, a description and a drop. Errors are those of the statement
+    // as written.
     std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) override;
     int Execute(const CString& engineSql, const CString& shown) override;
 
@@ -116,6 +125,26 @@ public:
     // Drops a server-side statement (nothing when the connection was renewed
     // since it was prepared). Never fails.
     void Deallocate(const std::string& name, uint64_t epoch) noexcept;
+
+    // A statement prepared on the server and idle: its name and its
+    // description (columns and parameter count).
+    struct CPrepared {
+        std::string name;
+        CPgResultHandle description;
+    };
+    // Idle prepared reads of this session, keyed by the text they were
+    // prepared from (literals already parameters), the most recently used
+    // last; at most kIdleCapacity, the oldest dropped on the server. Take
+    // hands one out and removes it (empty name: none). Give keeps one for
+    // reuse, unless the cache was emptied since it was taken (generation) or
+    // the session renewed (epoch): then it is dropped. The cache is emptied
+    // by a statement that may change the schema (a read prepared before
+    // would fail on its changed columns) and forgotten with a lost session.
+    static constexpr size_t kIdleCapacity = 24;
+    CPrepared TakePrepared(const std::string& key);
+    void GivePrepared(std::string key, CPrepared prepared, uint64_t generation, uint64_t epoch) noexcept;
+    uint64_t PreparedGeneration() const { return m_preparedGeneration; }
+    size_t IdlePreparedCount() const { return m_idle.size(); }
     // Declared type (as the library's schema names it: "INTEGER",
     // "VARCHAR(50)", "BIT", "DATETIME", "BLOB", ...) and NOT NULL of a
     // table's column by its table oid and column number; empty when unknown.
@@ -149,17 +178,29 @@ private:
                     const CString& shown);
     // Declared character length of table.column (-1: no limit or unknown).
     int TextLimit(const CString& table, const CString& column, std::string& declared);
+    // Before a statement that may change the schema: the kept column
+    // declarations, text limits and idle prepared reads are dropped.
+    void ForgetSchema() noexcept;
+    // ForgetSchema when the statement that begins with word may change the
+    // schema, or is a rollback of a transaction that changed it.
+    void ForgetSchemaBefore(const std::string& word) noexcept;
 
     CPgConnHandle m_conn;
     CString m_conninfo;
     bool m_bReadOnly;
     int m_nBusyTimeoutMs;
     uint64_t m_epoch = 1;
+    // The session (epoch) the server last called writable in; 0: none.
+    mutable uint64_t m_writableEpoch = 0;
     uint64_t m_nextName = 0;
     // The transaction was lost with the connection: reported until rolled back.
     bool m_bTransactionLost = false;
     // A transaction begun through this connection is open.
     bool m_bInTransaction = false;
+    // The open transaction ran a statement that may change the schema.
+    bool m_bSchemaChangedInTransaction = false;
     std::map<std::pair<unsigned, int>, std::pair<std::string, bool>> m_declarations;
     std::map<std::string, std::pair<int, std::string>> m_textLimits;
+    std::vector<std::pair<std::string, CPrepared>> m_idle;
+    uint64_t m_preparedGeneration = 0;
 };

@@ -73,15 +73,36 @@ void ReadPgValue(const PGresult* res, int row, int column, CSqlValue& into)
 
 } // namespace
 
-CPgStatement::CPgStatement(CPgConnection& connection, const CString& engineSql, const CString& shown)
-    : m_connection(connection), m_strSql(engineSql), m_strShown(shown)
+CPgStatement::CPgStatement(CPgConnection& connection, const CString& engineSql, const CString& shown,
+                           std::string cacheKey, std::vector<CSqlValue> values)
+    : m_connection(connection), m_strSql(engineSql), m_strShown(shown), m_cacheKey(std::move(cacheKey))
 {
-    PrepareOnServer();
+    CPgConnection::CPrepared idle;
+    // Kept only while the session it was prepared in lasts.
+    if (!m_cacheKey.empty() && PQstatus(m_connection.Handle()) == CONNECTION_OK)
+        idle = m_connection.TakePrepared(m_cacheKey);
+    if (idle.description) {
+        m_name = std::move(idle.name);
+        m_description = std::move(idle.description);
+        m_epoch = m_connection.Epoch();
+        m_generation = m_connection.PreparedGeneration();
+        m_params.resize(static_cast<size_t>(PQnparams(m_description.get())));
+    } else {
+        PrepareOnServer();
+    }
+    for (size_t i = 0; i < values.size() && i < m_params.size(); ++i)
+        m_params[i] = std::move(values[i]);
 }
 
 CPgStatement::~CPgStatement()
 {
-    m_connection.Deallocate(m_name, m_epoch);
+    if (m_name.empty())
+        return;
+    if (m_cacheKey.empty())
+        m_connection.Deallocate(m_name, m_epoch);
+    else
+        m_connection.GivePrepared(std::move(m_cacheKey), {std::move(m_name), std::move(m_description)}, m_generation,
+                                  m_epoch);
 }
 
 void CPgStatement::PrepareOnServer()
@@ -93,6 +114,7 @@ void CPgStatement::PrepareOnServer()
     m_connection.PrepareNamed(name, m_strSql, m_strShown);
     m_name = name;
     m_epoch = m_connection.Epoch();
+    m_generation = m_connection.PreparedGeneration();
     m_description.reset(PQdescribePrepared(m_connection.Handle(), m_name.c_str()));
     if (!m_description || PQresultStatus(m_description.get()) != PGRES_COMMAND_OK)
         m_connection.ThrowError(m_description.get(), m_strShown);

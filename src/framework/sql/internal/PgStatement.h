@@ -13,9 +13,14 @@
 
 class CPgStatement : public CSqlStatement {
 public:
-    // Prepares engineSql on the server; throws CDBException (shown named)
-    // when the server refuses it.
-    CPgStatement(CPgConnection& connection, const CString& engineSql, const CString& shown);
+    // Prepares engineSql on the server, or takes it from the connection's
+    // idle prepared reads when cacheKey (its text) is given; values are bound
+    // to its first parameters (literals turned parameters). Throws
+    // CDBException (shown named) when the server refuses it. On destruction
+    // a statement with a cacheKey goes back to the idle reads; any other is
+    // dropped on the server.
+    CPgStatement(CPgConnection& connection, const CString& engineSql, const CString& shown,
+                 std::string cacheKey = std::string(), std::vector<CSqlValue> values = {});
     ~CPgStatement() override;
     CPgStatement(const CPgStatement&) = delete;
     CPgStatement& operator=(const CPgStatement&) = delete;
@@ -39,7 +44,9 @@ private:
     CString m_strSql;
     CString m_strShown;
     std::string m_name;
+    std::string m_cacheKey;
     uint64_t m_epoch = 0;
+    uint64_t m_generation = 0; // of the connection's idle reads when prepared
     CPgResultHandle m_description; // columns and parameter count
     CPgResultHandle m_result;      // rows of the current run
     std::vector<CSqlValue> m_params;
