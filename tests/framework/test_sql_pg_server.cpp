@@ -503,4 +503,39 @@ TEST_F(PgServer, AChangedSchemaIsReadAnew)
     }
 }
 
+// Inside a transaction a failed statement undoes only itself, and the
+// guard's nested scopes undo or keep only their own work, however the
+// statements' own savepoints and the scopes' follow each other.
+TEST_F(PgServer, AFailedStatementInATransactionUndoesOnlyItself)
+{
+    auto insert = [&](int a) {
+        CString sql;
+        sql.Format("INSERT INTO Pairs (A, B) VALUES (%d, 'row')", a);
+        m_db.ExecuteSQL(sql);
+    };
+    {
+        CTransaction outer(m_db);
+        insert(2);
+        EXPECT_THROW(m_db.ExecuteSQL("INSERT INTO Pairs (A) VALUES ('not a number')"), CDBException);
+        insert(3);
+        {
+            CTransaction inner(m_db);
+            insert(4);
+            EXPECT_THROW(Scalar(m_db, "SELECT A / 0 AS q FROM Pairs"), CDBException);
+            insert(5);
+        } // not committed: 4 and 5 go
+        {
+            CTransaction inner(m_db);
+            EXPECT_THROW(m_db.ExecuteSQL("INSERT INTO NoSuchTable (A) VALUES (1)"), CDBException);
+            insert(6);
+            inner.Commit();
+        }
+        EXPECT_EQ(Scalar(m_db, "SELECT COUNT(*) AS n FROM Pairs"), CString("4"));
+        insert(7);
+        outer.Commit();
+    }
+    EXPECT_FALSE(m_db.IsInTransaction());
+    EXPECT_EQ(Scalar(m_db, "SELECT SUM(A) AS s FROM Pairs"), CString("19")); // 1 + 2 + 3 + 6 + 7
+}
+
 } // namespace

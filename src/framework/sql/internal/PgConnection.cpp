@@ -285,6 +285,7 @@ void CPgConnection::EnsureConnected(const CString& shown)
         reason.Trim();
         throw MakeSqlException(AFX_SQL_ERROR_CONNECT_FAIL, reason, shown, "State:08001,Native:0,Origin:PostgreSQL");
     }
+    m_bStatementSavepointKept = false;
     ++m_epoch; // statements prepared before are gone with the old session
     m_declarations.clear();
     m_textLimits.clear();
@@ -317,8 +318,14 @@ void CPgConnection::UndoStatement() noexcept
 {
     if (PQtransactionStatus(m_conn.get()) != PQTRANS_INERROR && PQtransactionStatus(m_conn.get()) != PQTRANS_INTRANS)
         return;
-    CPgResultHandle(PQexec(m_conn.get(), "ROLLBACK TO SAVEPOINT __zen_stmt"));
-    CPgResultHandle(PQexec(m_conn.get(), "RELEASE SAVEPOINT __zen_stmt"));
+    CPgResultHandle(PQexec(m_conn.get(), "ROLLBACK TO SAVEPOINT __zen_stmt; RELEASE SAVEPOINT __zen_stmt"));
+}
+
+void CPgConnection::OpenStatementSavepoint(const CString& shown)
+{
+    const bool kept = m_bStatementSavepointKept && PQtransactionStatus(m_conn.get()) == PQTRANS_INTRANS;
+    m_bStatementSavepointKept = false;
+    RunPlain(kept ? "RELEASE SAVEPOINT __zen_stmt; SAVEPOINT __zen_stmt" : "SAVEPOINT __zen_stmt", shown);
 }
 
 std::string CPgConnection::NextStatementName()
@@ -333,7 +340,7 @@ void CPgConnection::PrepareNamed(const std::string& name, const CString& sql, co
     // runs under the statement savepoint, as a statement does.
     const bool guard = m_bInTransaction;
     if (guard)
-        RunPlain("SAVEPOINT __zen_stmt", shown);
+        OpenStatementSavepoint(shown);
     CPgResultHandle res(PQprepare(m_conn.get(), name.c_str(), sql, 0, nullptr));
     if (!res || PQresultStatus(res.get()) != PGRES_COMMAND_OK) {
         CDBException e = MakePgException(m_conn.get(), res.get(), shown, m_nBusyTimeoutMs);
@@ -341,8 +348,7 @@ void CPgConnection::PrepareNamed(const std::string& name, const CString& sql, co
             UndoStatement();
         throw e;
     }
-    if (guard)
-        RunPlain("RELEASE SAVEPOINT __zen_stmt", shown);
+    m_bStatementSavepointKept = guard;
 }
 
 CPgResultHandle CPgConnection::RunPrepared(const std::string& name, const std::vector<CSqlValue>& values,
@@ -351,7 +357,7 @@ CPgResultHandle CPgConnection::RunPrepared(const std::string& name, const std::v
     EnsureConnected(shown);
     const bool guard = m_bInTransaction;
     if (guard)
-        RunPlain("SAVEPOINT __zen_stmt", shown);
+        OpenStatementSavepoint(shown);
     CPgParams params(values);
     CPgResultHandle res(PQexecPrepared(m_conn.get(), name.c_str(), static_cast<int>(values.size()),
                                        params.values.data(), params.lengths.data(), params.formats.data(), 0));
@@ -371,8 +377,7 @@ CPgResultHandle CPgConnection::FinishGuarded(CPgResultHandle res, bool guard, co
         }
         throw e;
     }
-    if (guard)
-        RunPlain("RELEASE SAVEPOINT __zen_stmt", shown);
+    m_bStatementSavepointKept = guard;
     return res;
 }
 
@@ -381,8 +386,16 @@ CPgResultHandle CPgConnection::RunParams(const CString& sql, const std::vector<C
 {
     EnsureConnected(shown);
     const bool guard = m_bInTransaction && !IsTransactionControl(SqlFirstWord(sql));
-    if (guard)
-        RunPlain("SAVEPOINT __zen_stmt", shown);
+    if (guard) {
+        OpenStatementSavepoint(shown);
+    } else if (m_bStatementSavepointKept) {
+        // A savepoint, its release or a rollback to one, with the release of
+        // the last statement's savepoint before it in the same round trip.
+        m_bStatementSavepointKept = false;
+        if (values.empty() && PQtransactionStatus(m_conn.get()) == PQTRANS_INTRANS)
+            return FinishGuarded(CPgResultHandle(PQexec(m_conn.get(), CString("RELEASE SAVEPOINT __zen_stmt; ") + sql)),
+                                 false, shown);
+    }
     CPgParams params(values);
     CPgResultHandle res(PQexecParams(m_conn.get(), sql, static_cast<int>(values.size()), nullptr,
                                      params.values.data(), params.lengths.data(), params.formats.data(), 0));
@@ -509,6 +522,7 @@ void CPgConnection::BeginTransaction()
         throw e;
     }
     m_bInTransaction = true;
+    m_bStatementSavepointKept = false;
 }
 
 void CPgConnection::CommitTransaction()
@@ -531,6 +545,7 @@ void CPgConnection::CommitTransaction()
     }
     m_bInTransaction = false;
     m_bSchemaChangedInTransaction = false;
+    m_bStatementSavepointKept = false;
     // A transaction that had failed ends with a rollback, reported as such.
     if (std::strcmp(PQcmdStatus(res.get()), "ROLLBACK") == 0)
         ThrowSqlLayerError(SQL_ERROR, "The server rolled the transaction back instead of committing it.", "COMMIT");
@@ -542,6 +557,7 @@ bool CPgConnection::RollbackTransaction()
         ForgetSchema();
         m_bSchemaChangedInTransaction = false;
     }
+    m_bStatementSavepointKept = false;
     if (m_bTransactionLost) {
         m_bTransactionLost = false;
         m_bInTransaction = false;

@@ -9,7 +9,8 @@
 // updates); the row changes of the recordsets address rows by it.
 // Inside a transaction every statement runs under a savepoint of its own, so
 // that a failed statement undoes only itself, as on SQLite, instead of
-// leaving the whole transaction unusable.
+// leaving the whole transaction unusable; the savepoint is released in the
+// round trip of the next one.
 // Writers one at a time: a transaction begins by taking one advisory lock of
 // the database, as SQLite's BEGIN IMMEDIATE takes the file's write lock. The
 // library's read-then-write steps (a free sample identifier checked, then
@@ -173,6 +174,11 @@ private:
     CPgResultHandle FinishGuarded(CPgResultHandle res, bool guard, const CString& shown);
     // After a failure inside a transaction: back to before the statement.
     void UndoStatement() noexcept;
+    // The savepoint __zen_stmt before a statement inside a transaction. The
+    // savepoint of the last good statement is not released at once but in
+    // the round trip of the next savepoint (or transaction control
+    // statement): one round trip a statement less. Throws as RunPlain.
+    void OpenStatementSavepoint(const CString& shown);
     // Checks texts against their columns' declared lengths and for NUL bytes.
     void CheckTexts(const CString& table, const std::vector<CString>& columns, const std::vector<CSqlValue>& values,
                     const CString& shown);
@@ -199,6 +205,9 @@ private:
     bool m_bInTransaction = false;
     // The open transaction ran a statement that may change the schema.
     bool m_bSchemaChangedInTransaction = false;
+    // The savepoint __zen_stmt of the last good statement is still open
+    // (see OpenStatementSavepoint).
+    bool m_bStatementSavepointKept = false;
     std::map<std::pair<unsigned, int>, std::pair<std::string, bool>> m_declarations;
     std::map<std::string, std::pair<int, std::string>> m_textLimits;
     std::vector<std::pair<std::string, CPrepared>> m_idle;
