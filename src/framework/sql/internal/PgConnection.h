@@ -145,7 +145,6 @@ public:
     CPrepared TakePrepared(const std::string& key);
     void GivePrepared(std::string key, CPrepared prepared, uint64_t generation, uint64_t epoch) noexcept;
     uint64_t PreparedGeneration() const { return m_preparedGeneration; }
-    size_t IdlePreparedCount() const { return m_idle.size(); }
     // Declared type (as the library's schema names it: "INTEGER",
     // "VARCHAR(50)", "BIT", "DATETIME", "BLOB", ...) and NOT NULL of a
     // table's column by its table oid and column number; empty when unknown.
