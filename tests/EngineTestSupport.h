@@ -41,6 +41,14 @@ struct CEngineQuirks {
     bool caseBlindBeyondAscii;
     // Name of the result column of an unnamed COUNT(*).
     const char* countColumnName;
+    // A statement after which every write of a password hash (a text that
+    // begins "$argon2id$") into Table1.Field1 fails: a write the library must
+    // survive.
+    const char* refusePasswordHashesSql;
+    // ORDER BY ... COLLATE NOCASE puts a letter beyond ASCII beside its base
+    // letter (Ä with A), as the server's case-blind collation does; SQLite
+    // puts it after every ASCII letter (by code point).
+    bool linguisticOrder;
 };
 CEngineQuirks EngineQuirks(ETestEngine engine);
 

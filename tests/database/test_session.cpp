@@ -1,6 +1,7 @@
-// Tests of the facade's session: the database path and its log lines, the
-// login rules against a real user table, refusals of files that cannot be
-// used (missing, not a database, read-only), and closing.
+// Tests of the facade's session: the login rules against a real user table
+// (on both engines); the database path and its log lines, refusals of files
+// that cannot be used (missing, not a database, read-only), and closing (on a
+// file only).
 
 #include "FacadeTestSupport.h"
 
@@ -25,6 +26,9 @@
 namespace {
 
 using factest::CFacadeTest;
+// What only a database file has: its path in the log, its permissions, files
+// that are not station databases, its write lock.
+using Session_FileOnly = factest::CFacadeFileTest;
 
 // A dialog script that types a name and a password and presses OK; it checks
 // what the dialog showed when it opened.
@@ -54,6 +58,8 @@ protected:
     void SetUp() override
     {
         CFacadeTest::SetUp();
+        if (!Ready())
+            return;
         CreateDatabase();
         CZENDatabase admin;
         ASSERT_EQ(OpenPlainOn(admin), 1);
@@ -83,7 +89,7 @@ protected:
     }
 };
 
-TEST_F(SessionLogin, GivenCredentialsLogInWithoutDialog)
+TEST_P(SessionLogin, GivenCredentialsLogInWithoutDialog)
 {
     EXPECT_EQ(Login("admin", "secret"), 1);
     EXPECT_EQ(m_facade.GetUserType(), 7);
@@ -93,7 +99,7 @@ TEST_F(SessionLogin, GivenCredentialsLogInWithoutDialog)
     EXPECT_TRUE(m_host.GetMessages().empty());
 }
 
-TEST_F(SessionLogin, EmptyCredentialsOnFreshFacadeRetryQuietlyOnce)
+TEST_P(SessionLogin, EmptyCredentialsOnFreshFacadeRetryQuietlyOnce)
 {
     m_host.QueueDialogScript(TypeLogin("admin", "wrong", ""));
     m_host.QueueDialogScript(TypeLogin("admin", "wrong too", ""));
@@ -105,7 +111,7 @@ TEST_F(SessionLogin, EmptyCredentialsOnFreshFacadeRetryQuietlyOnce)
     EXPECT_EQ(m_facade.GetUserType(), UserRoleNobody);
 }
 
-TEST_F(SessionLogin, NameWithEmptyPasswordIsTriedFirstThenDialogPrefilled)
+TEST_P(SessionLogin, NameWithEmptyPasswordIsTriedFirstThenDialogPrefilled)
 {
     // "operator" has the empty password: no dialog at all.
     EXPECT_EQ(Login("operator", ""), 1);
@@ -124,7 +130,7 @@ TEST_F(SessionLogin, NameWithEmptyPasswordIsTriedFirstThenDialogPrefilled)
     EXPECT_EQ(fresh.GetUserType(), 7);
 }
 
-TEST_F(SessionLogin, AfterCloseTheDialogComesFirstAndFailuresAreAsked)
+TEST_P(SessionLogin, AfterCloseTheDialogComesFirstAndFailuresAreAsked)
 {
     ASSERT_EQ(Login("admin", "secret"), 1);
     EXPECT_EQ(m_facade.CloseDatabase(), 1);
@@ -140,7 +146,7 @@ TEST_F(SessionLogin, AfterCloseTheDialogComesFirstAndFailuresAreAsked)
     EXPECT_EQ(m_facade.GetUserType(), 2);
 }
 
-TEST_F(SessionLogin, WrongPasswordAsksAtOnceAndYesShowsDialogWithEmptyPassword)
+TEST_P(SessionLogin, WrongPasswordAsksAtOnceAndYesShowsDialogWithEmptyPassword)
 {
     m_host.QueueMessageAnswer(IDYES);
     m_host.QueueDialogAnswer(IDCANCEL);
@@ -155,7 +161,7 @@ TEST_F(SessionLogin, WrongPasswordAsksAtOnceAndYesShowsDialogWithEmptyPassword)
     EXPECT_EQ(m_facade.GetUserPassword(), "wrong");
 }
 
-TEST_F(SessionLogin, FirstRowWithTheNameDecides)
+TEST_P(SessionLogin, FirstRowWithTheNameDecides)
 {
     {
         CZENDatabase admin;
@@ -163,7 +169,7 @@ TEST_F(SessionLogin, FirstRowWithTheNameDecides)
         admin.AddUser("twin", "first", static_cast<UserRoleType>(1));
     }
     // AddUser refuses a second "twin"; a file written before may hold one.
-    factest::Exec(m_path, {"INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" + Obvra_encode("twin").Str() +
+    factest::Exec(m_connect, {"INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" + Obvra_encode("twin").Str() +
                            "', '" + Obvra_encode("second").Str() + "', 2)"});
     m_host.QueueMessageAnswer(IDNO);
     EXPECT_EQ(Login("twin", "second"), 0);
@@ -172,9 +178,9 @@ TEST_F(SessionLogin, FirstRowWithTheNameDecides)
     EXPECT_EQ(m_facade.GetUserType(), 1);
 }
 
-TEST_F(SessionLogin, StoredFormsAreRightTrimmedButOtherwiseExact)
+TEST_P(SessionLogin, StoredFormsAreRightTrimmedButOtherwiseExact)
 {
-    factest::Exec(m_path, {"DELETE FROM Table1",
+    factest::Exec(m_connect, {"DELETE FROM Table1",
                            "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" +
                                Obvra_encode("Ana").Str() + "   ', '" + Obvra_encode("pw").Str() + "  ', 4)"});
     EXPECT_EQ(Login("Ana", "pw"), 1);
@@ -193,9 +199,9 @@ TEST_F(SessionLogin, StoredFormsAreRightTrimmedButOtherwiseExact)
     }
 }
 
-TEST_F(SessionLogin, DamagedRowNeverLetsEmptyCredentialsIn)
+TEST_P(SessionLogin, DamagedRowNeverLetsEmptyCredentialsIn)
 {
-    factest::Exec(m_path, {"DELETE FROM Table1",
+    factest::Exec(m_connect, {"DELETE FROM Table1",
                            "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('garbage', 'garbage', 9)"});
     m_host.QueueDialogScript(TypeLogin("", ""));
     m_host.QueueDialogScript(TypeLogin("", ""));
@@ -204,7 +210,7 @@ TEST_F(SessionLogin, DamagedRowNeverLetsEmptyCredentialsIn)
     EXPECT_EQ(m_facade.GetUserType(), UserRoleNobody);
 }
 
-TEST_F(SessionLogin, WithoutLoginTheRoleStaysUnset)
+TEST_P(SessionLogin, WithoutLoginTheRoleStaysUnset)
 {
     CString error;
     EXPECT_EQ(m_facade.OpenDatabase(0, "admin", "", error), 1);
@@ -213,7 +219,7 @@ TEST_F(SessionLogin, WithoutLoginTheRoleStaysUnset)
     EXPECT_TRUE(error.IsEmpty());
 }
 
-TEST_F(SessionLogin, CloseOnUnopenedFacadeKeepsTheFreshRules)
+TEST_P(SessionLogin, CloseOnUnopenedFacadeKeepsTheFreshRules)
 {
     EXPECT_EQ(m_facade.CloseDatabase(), 1);
     // Still fresh: the name is tried silently with the empty password.
@@ -221,7 +227,7 @@ TEST_F(SessionLogin, CloseOnUnopenedFacadeKeepsTheFreshRules)
     EXPECT_TRUE(m_host.GetDialogs().empty());
 }
 
-TEST_F(SessionLogin, ApostrophesInNamesAreOrdinaryText)
+TEST_P(SessionLogin, ApostrophesInNamesAreOrdinaryText)
 {
     {
         CZENDatabase admin;
@@ -235,11 +241,11 @@ TEST_F(SessionLogin, ApostrophesInNamesAreOrdinaryText)
 
 // --- Path, connection string and log ------------------------------------
 
-class SessionPath : public CFacadeTest {};
+class SessionPath_FileOnly : public factest::CFacadeFileTest {};
 
 // The wait for another connection's lock comes from "Database"/"BusyTimeout"
 // in whole seconds 1..3600; anything else is the default of 5 s.
-TEST_F(SessionPath, BusyTimeoutIsReadFromTheConfigurationWithinItsRange)
+TEST_F(SessionPath_FileOnly, BusyTimeoutIsReadFromTheConfigurationWithinItsRange)
 {
     const std::string config = (m_dir.Path() / "busy.ini").string();
     factest::CEnvGuard env("ZEN_CONFIG", config.c_str());
@@ -256,7 +262,7 @@ TEST_F(SessionPath, BusyTimeoutIsReadFromTheConfigurationWithinItsRange)
     EXPECT_EQ(CZENDatabase::ReadBusyTimeoutSeconds(), 5u);
 }
 
-TEST_F(SessionPath, DefaultPathFollowsProgramDataOrDataHome)
+TEST_F(SessionPath_FileOnly, DefaultPathFollowsProgramDataOrDataHome)
 {
     // No configuration file: the default path decides.
     factest::CEnvGuard noConfig("ZEN_CONFIG", (m_dir.Path() / "none.ini").c_str());
@@ -290,7 +296,7 @@ TEST_F(SessionPath, DefaultPathFollowsProgramDataOrDataHome)
     }
 }
 
-TEST_F(SessionPath, ConfigurationOverridesDefaultAndEveryStepIsLogged)
+TEST_F(SessionPath_FileOnly, ConfigurationOverridesDefaultAndEveryStepIsLogged)
 {
     CreateDatabase();
     factest::CEnvGuard env("ProgramData", "/nowhere");
@@ -315,7 +321,7 @@ TEST_F(SessionPath, ConfigurationOverridesDefaultAndEveryStepIsLogged)
     }
 }
 
-TEST_F(SessionPath, UnsetProgramDataIsLoggedEmpty)
+TEST_F(SessionPath_FileOnly, UnsetProgramDataIsLoggedEmpty)
 {
     CreateDatabase();
     factest::CEnvGuard env("ProgramData", nullptr);
@@ -325,7 +331,7 @@ TEST_F(SessionPath, UnsetProgramDataIsLoggedEmpty)
 
 // --- Files that cannot be used ---------------------------------------------
 
-TEST_F(CFacadeTest, FilesThatAreNotDatabasesAreRefusedWithTheirPath)
+TEST_F(Session_FileOnly, FilesThatAreNotDatabasesAreRefusedWithTheirPath)
 {
     struct {
         const char* name;
@@ -351,7 +357,7 @@ TEST_F(CFacadeTest, FilesThatAreNotDatabasesAreRefusedWithTheirPath)
     }
 }
 
-TEST_F(CFacadeTest, DatabasesOfOtherProgramsAreNotStationDatabases)
+TEST_F(Session_FileOnly, DatabasesOfOtherProgramsAreNotStationDatabases)
 {
     const struct {
         const char* name;
@@ -374,7 +380,7 @@ TEST_F(CFacadeTest, DatabasesOfOtherProgramsAreNotStationDatabases)
                 zentest::WriteFileText(m_path, "");
             else {
                 CDatabase::CreateDatabase((CString("DBQ=") + m_path.c_str() + ";").GetString());
-                factest::Exec(m_path, file.statements);
+                factest::Exec(m_connect, file.statements);
             }
             m_host.Reset();
             CZENDatabase facade;
@@ -429,7 +435,7 @@ bool WriteLockIsFree(const std::string& path)
     }
 }
 
-TEST_F(CFacadeTest, ExceptionsOfAnyKindDuringTheVersionCheckCloseTheConnection)
+TEST_F(Session_FileOnly, ExceptionsOfAnyKindDuringTheVersionCheckCloseTheConnection)
 {
     // A 1.6 file is upgraded and the success is shown: that message box
     // throws. A 1.6 file whose Samples already has the trace column fails in
@@ -447,7 +453,7 @@ TEST_F(CFacadeTest, ExceptionsOfAnyKindDuringTheVersionCheckCloseTheConnection)
         std::filesystem::remove(m_path);
         CreateDatabase(6);
         if (!c.prepare.empty())
-            factest::Exec(m_path, c.prepare);
+            factest::Exec(m_connect, c.prepare);
         CThrowingUIHost host;
         CUIHostScope scope(&host);
         CZENDatabase facade;
@@ -465,7 +471,7 @@ TEST_F(CFacadeTest, ExceptionsOfAnyKindDuringTheVersionCheckCloseTheConnection)
     }
 }
 
-TEST_F(CFacadeTest, ExceptionFromTheHostDuringTheLoginClosesTheConnection)
+TEST_F(Session_FileOnly, ExceptionFromTheHostDuringTheLoginClosesTheConnection)
 {
     CreateDatabase(9);
     // The login's question is the first message box; it throws, and the
@@ -505,11 +511,11 @@ int OpenWithUnreadableConfiguration(const std::string& config, const std::string
     return 0;
 }
 
-class UnreadableConfiguration : public CFacadeTest {
+class UnreadableConfiguration_FileOnly : public factest::CFacadeFileTest {
 protected:
     void SetUp() override
     {
-        CFacadeTest::SetUp();
+        CFacadeFileTest::SetUp();
         // The default database exists and would open: it must not be used.
         m_programData.emplace("ProgramData", (m_dir.Path() / "pd").c_str());
         std::filesystem::create_directories(m_dir.Path() / "pd/Korvane");
@@ -519,7 +525,7 @@ protected:
     std::optional<factest::CEnvGuard> m_programData;
 };
 
-TEST_F(UnreadableConfiguration, FolderOrTextThatIsNotUtf8IsRefusedNamingTheFile)
+TEST_F(UnreadableConfiguration_FileOnly, FolderOrTextThatIsNotUtf8IsRefusedNamingTheFile)
 {
     CreateDatabase();
     const struct {
@@ -545,7 +551,7 @@ TEST_F(UnreadableConfiguration, FolderOrTextThatIsNotUtf8IsRefusedNamingTheFile)
     EXPECT_EQ(m_facade.GetDatabaseName().Str(), m_path);
 }
 
-TEST_F(UnreadableConfiguration, FileWithoutReadPermissionIsRefusedNamingTheFile)
+TEST_F(UnreadableConfiguration_FileOnly, FileWithoutReadPermissionIsRefusedNamingTheFile)
 {
     CreateDatabase();
     ASSERT_EQ(chmod(m_configPath.c_str(), 0000), 0);
@@ -648,7 +654,7 @@ int RunWithoutWriteAccess(const std::function<std::string()>& createOwn, int (*c
     return WIFEXITED(status) ? WEXITSTATUS(status) : 94;
 }
 
-TEST_F(CFacadeTest, ReadOnlyFileIsRefused)
+TEST_F(Session_FileOnly, ReadOnlyFileIsRefused)
 {
     const int result = RunWithoutWriteAccess([this] { CreateDatabase(); return m_path; },
                                              [](const std::string&) { return OpenReadOnlyAndReport(); });
@@ -685,7 +691,7 @@ int OpenAllowingReadOnlyAndReport(const std::string& database)
     return 0;
 }
 
-TEST_F(CFacadeTest, ReadOnlyFileOpensForReadingWhenAllowed)
+TEST_F(Session_FileOnly, ReadOnlyFileOpensForReadingWhenAllowed)
 {
     const int result = RunWithoutWriteAccess([this] { CreateDatabase(); return m_path; },
                                              OpenAllowingReadOnlyAndReport);
@@ -693,5 +699,7 @@ TEST_F(CFacadeTest, ReadOnlyFileOpensForReadingWhenAllowed)
         GTEST_SKIP() << "the file stays writable for this user";
     EXPECT_EQ(result, 0);
 }
+
+ZEN_FACADE_ENGINES(SessionLogin);
 
 } // namespace
