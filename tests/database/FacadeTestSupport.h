@@ -193,6 +193,15 @@ protected:
         WriteConfig(std::string());
     }
 
+    // An empty database where the station database was: an empty SQLite
+    // file, or a new server database without tables.
+    void EmptyDatabase()
+    {
+        NewDatabase();
+        if (m_engine == ETestEngine::Sqlite)
+            CDatabase::CreateDatabase(m_connect.c_str());
+    }
+
     // A second, new station database of the engine at 1.minor; its
     // connection string. Lives as long as the fixture.
     std::string OtherDatabase(int minor = 9)

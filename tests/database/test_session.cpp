@@ -401,6 +401,52 @@ TEST_F(Session_FileOnly, DatabasesOfOtherProgramsAreNotStationDatabases)
     }
 }
 
+// On either engine a database without the station's version table (empty,
+// another program's, or a version table of other columns) is refused in the
+// station's words, naming the file or the server database; the engine's own
+// words go to the log.
+using SessionOpen = CFacadeTest;
+
+TEST_P(SessionOpen, ADatabaseWithoutTheStationTablesIsRefusedNamingIt)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> statements;
+        const char* logged; // a name the engine's words give
+    } databases[] = {
+        {"empty database", {}, "SystemTable"},
+        {"another program's database", {"CREATE TABLE Invoices (Number INTEGER, Customer VARCHAR(50))"},
+         "SystemTable"},
+        {"a version table of other columns", {"CREATE TABLE SystemTable (Version VARCHAR(10))"}, "MajorVersion"},
+    };
+    for (const int login : {0, 1}) {
+        for (const auto& database : databases) {
+            SCOPED_TRACE(std::string(database.name) + (login ? ", with login" : ""));
+            EmptyDatabase();
+            if (!database.statements.empty())
+                factest::Exec(m_connect, database.statements);
+            std::filesystem::remove(m_logPath);
+            CloseEventLog(); // the next entry starts the file afresh
+            m_host.Reset();
+            CZENDatabase facade;
+            CString error;
+            EXPECT_EQ(facade.OpenDatabase(login, "admin", "secret", error), 0);
+            const std::string expected = m_quirks.databaseIsFile
+                                             ? "The file '" + m_path + "' is not a ZEN station database."
+                                             : "The database '" + m_connect + "' is not a ZEN station database.";
+            EXPECT_EQ(error.Str(), expected);
+            ASSERT_EQ(m_host.GetMessages().size(), 1u);
+            EXPECT_EQ(m_host.GetMessages()[0].text.Str(), expected);
+            EXPECT_EQ(m_host.GetMessages()[0].style, MB_OK | MB_ICONERROR);
+            EXPECT_FALSE(facade.IsOpen());
+            const std::string log = zentest::ReadFileText(m_logPath);
+            const size_t at = log.find("Not a station database, reading its version gave: ");
+            ASSERT_NE(at, std::string::npos) << log;
+            EXPECT_NE(log.find(database.logged, at), std::string::npos) << log;
+        }
+    }
+}
+
 // A host whose first message box fails with an exception that is not the
 // framework's, as a window system that went away would; later boxes are
 // recorded as usual.
@@ -701,5 +747,6 @@ TEST_F(Session_FileOnly, ReadOnlyFileOpensForReadingWhenAllowed)
 }
 
 ZEN_FACADE_ENGINES(SessionLogin);
+ZEN_FACADE_ENGINES(SessionOpen);
 
 } // namespace
