@@ -447,6 +447,33 @@ TEST_P(SessionOpen, ADatabaseWithoutTheStationTablesIsRefusedNamingIt)
     }
 }
 
+// A database that cannot be reached (a file in a missing folder, a server
+// that is not there) is refused naming it; a password of the configured
+// connection string shows nowhere, neither in the messages nor in the log.
+TEST_P(SessionOpen, ADatabaseThatCannotBeReachedIsRefusedWithoutItsPassword)
+{
+    const std::string missing = m_dir.File("no-such-folder/ZEN.mdb");
+    const std::string location = m_quirks.databaseIsFile
+                                     ? "DatabaseFile=" + missing
+                                     : "Server=host=" + m_dir.File("no-such-folder") + " dbname=zen password=SeCrEt";
+    const std::string shown = m_quirks.databaseIsFile
+                                  ? missing
+                                  : "host=" + m_dir.File("no-such-folder") + " dbname=zen password=***";
+    zentest::WriteFileText(m_configPath, "[Database]\n" + location + "\n[Log]\nFile=" + m_logPath + "\n");
+    CString error;
+    EXPECT_EQ(m_facade.OpenDatabase(1, "admin", "secret", error), 0);
+    EXPECT_FALSE(m_facade.IsOpen());
+    CString expected;
+    expected.Format(factest::Text(13037).c_str(), shown.c_str());
+    EXPECT_EQ(error, expected);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{expected.Str()});
+    EXPECT_EQ(m_facade.GetDatabaseName().Str(), shown);
+    const std::string log = zentest::ReadFileText(m_logPath);
+    EXPECT_NE(log.find("Database to open:" + shown), std::string::npos) << log;
+    EXPECT_EQ(log.find("SeCrEt"), std::string::npos) << log;
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
 // A host whose first message box fails with an exception that is not the
 // framework's, as a window system that went away would; later boxes are
 // recorded as usual.
