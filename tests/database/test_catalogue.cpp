@@ -47,11 +47,11 @@ protected:
     void FiveFields()
     {
         factest::Exec(m_connect, {"DELETE FROM Registration",
-                               "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('A', 1, 0)",
-                               "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('B', 1, 1)",
-                               "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('C', 1, 2)",
-                               "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('D', 1, 3)",
-                               "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('E', 1, 4)"});
+                                 "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('A', 1, 0)",
+                                 "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('B', 1, 1)",
+                                 "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('C', 1, 2)",
+                                 "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('D', 1, 3)",
+                                 "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('E', 1, 4)"});
     }
 
     std::vector<std::string> Order()
@@ -63,13 +63,13 @@ protected:
 TEST_P(Catalogue, ListsLeaveOutDeletedRowsAndKeepTheirOrder)
 {
     factest::Exec(m_connect, {"INSERT INTO Patterns (Name, Deleted) VALUES ('Zeta', 0)",
-                           "INSERT INTO Patterns (Name, Deleted) VALUES ('Gone', 1)",
-                           "INSERT INTO Patterns (Name, Deleted) VALUES ('Alpha', 0)",
-                           "INSERT INTO RoutineTypes (Name, Deleted) VALUES ('Rz', 0)",
-                           "INSERT INTO RoutineTypes (Name, Deleted) VALUES ('Rgone', 1)",
-                           "INSERT INTO RoutineTypes (Name, Deleted) VALUES ('Ra', 0)",
-                           "INSERT INTO RoutineProfile (RoutineTypeID, PatternID, Position) VALUES (3, 3, 'p2')",
-                           "INSERT INTO RoutineProfile (RoutineTypeID, PatternID, Position) VALUES (1, 1, 'p1')"});
+                             "INSERT INTO Patterns (Name, Deleted) VALUES ('Gone', 1)",
+                             "INSERT INTO Patterns (Name, Deleted) VALUES ('Alpha', 0)",
+                             "INSERT INTO RoutineTypes (Name, Deleted) VALUES ('Rz', 0)",
+                             "INSERT INTO RoutineTypes (Name, Deleted) VALUES ('Rgone', 1)",
+                             "INSERT INTO RoutineTypes (Name, Deleted) VALUES ('Ra', 0)",
+                             "INSERT INTO RoutineProfile (RoutineTypeID, PatternID, Position) VALUES (3, 3, 'p2')",
+                             "INSERT INTO RoutineProfile (RoutineTypeID, PatternID, Position) VALUES (1, 1, 'p1')"});
     ASSERT_EQ(OpenPlain(), 1);
     COwnedList patterns;
     COwnedList routines;
@@ -109,7 +109,7 @@ TEST_P(Catalogue, UsersAreStoredEncodedAndHashedAndListedByStoredName)
     // A second "anna" is refused; files written before may hold one anyway.
     EXPECT_EQ(m_facade.AddUser("anna", "pw3", static_cast<UserRoleType>(3)), CZENDatabase::kUserNameTaken);
     factest::Exec(m_connect, {"INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" + Obvra_encode("anna").Str() +
-                           "', '" + Obvra_encode("pw3").Str() + "', 3)"});
+                             "', '" + Obvra_encode("pw3").Str() + "', 3)"});
     const auto stored = Column(m_connect, "SELECT Field0 FROM Table1");
     ASSERT_EQ(stored.size(), 3u);
     EXPECT_EQ(stored[0], Obvra_encode("anna").Str());
@@ -151,8 +151,8 @@ TEST_P(Catalogue, RegistrationFieldCountIsKeptUntilTheDatabaseIsClosed)
 TEST_P(Catalogue, FieldNamesComeInDisplayOrderWithoutTrailingBlanks)
 {
     factest::Exec(m_connect, {"DELETE FROM Registration",
-                           "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('Second   ', 1, 1)",
-                           "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES (' First', 1, 0)"});
+                             "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES ('Second   ', 1, 1)",
+                             "INSERT INTO Registration (Control, Visible, DisplayOrder) VALUES (' First', 1, 0)"});
     ASSERT_EQ(OpenPlain(), 1);
     CStringList names;
     EXPECT_TRUE(m_facade.GetRegistrationFieldNames(names));

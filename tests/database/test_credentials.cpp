@@ -90,7 +90,7 @@ TEST(LoginWait, GrowsFromOneSecondAfterFiveFailuresToThirty)
         EXPECT_EQ(CZENDatabase::LoginWaitSeconds(failures), seconds) << failures;
 }
 
-TEST_P(Credentials, PasswordsAreSaltedHashesFoundNowhereInTheDatabaseFileOrLog)
+TEST_P(Credentials, PasswordsAreSaltedHashesFoundNowhereInTheDatabaseOrLog)
 {
     AddUser("anna", "Tr0ub4dor-same");
     AddUser("bert", "Tr0ub4dor-same");
@@ -117,7 +117,7 @@ TEST_P(Credentials, OldEncodingLogsInOnceAndIsThenStoredAsHash)
 {
     const std::string old = Obvra_encode("old-pw").Str();
     factest::Exec(m_connect, {"INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" + Obvra_encode("carl").Str() +
-                           "', '" + old + "', 3)"});
+                             "', '" + old + "', 3)"});
     // A wrong password leaves the old form as it is.
     EXPECT_EQ(TryLogin("carl", "old-PW"), 0);
     EXPECT_EQ(StoredPassword("carl"), old);
@@ -208,7 +208,7 @@ TEST_P(Credentials, UnknownNamesAreCountedAndWaitAlike)
     EXPECT_EQ(names, std::vector<std::string>{Obvra_encode("nobody").Str()});
 }
 
-TEST_P(Credentials, FilesWithoutTheCountStillLogInAndGainItAtTheCurrentVersion)
+TEST_P(Credentials, DatabasesWithoutTheCountStillLogInAndGainItAtTheCurrentVersion)
 {
     AddUser("gina", "pw");
     factest::Exec(m_connect, {"DROP TABLE LoginFailures"});
@@ -221,7 +221,7 @@ TEST_P(Credentials, FilesWithoutTheCountStillLogInAndGainItAtTheCurrentVersion)
               (std::vector<std::string>{"UserName", "Failures", "LastFailure"}));
 }
 
-TEST_P(Credentials, UpgradeOfAnOlderFileAddsTheCount)
+TEST_P(Credentials, UpgradeOfAnOlderDatabaseAddsTheCount)
 {
     NewDatabase();
     CreateDatabase(7);

@@ -209,7 +209,7 @@ TEST_P(SampleQueries, UnsignedSamplesCarryTheirDefaultTestNames)
 {
     Insert({{"A", m_now, CTime(), false, "x"}, {"B", m_now, CTime(), true, "y"}, {"C", m_now, CTime(), false, "z"}});
     factest::Exec(m_connect, {"INSERT INTO Patterns (Name, Deleted) VALUES ('Pattern one', 0)",
-                           "INSERT INTO DefaultProfileToUse (SampleID, UseProfileTypeID) VALUES (3, 1)"});
+                             "INSERT INTO DefaultProfileToUse (SampleID, UseProfileTypeID) VALUES (3, 1)"});
     Open();
     CSampleList list;
     m_facade.GetUnsignedSamples(list.list);
@@ -275,7 +275,7 @@ TEST_P(SampleQueries, NextIdentifierFollowsTheLatestRegistration)
     // date stands in; alone it leaves nothing to propose.
     registered = registered + m_day;
     factest::Exec(m_connect, {InsertSql({"T-5", registered, CTime(), false, ""}),
-                           InsertSql({"", registered, CTime(), false, ""})});
+                             InsertSql({"", registered, CTime(), false, ""})});
     EXPECT_EQ(m_facade.GetNextUserSampleID(), "T-6");
     registered = registered + m_day;
     factest::Exec(m_connect, {InsertSql({"", registered, CTime(), false, ""})});

@@ -170,7 +170,7 @@ TEST_P(SessionLogin, FirstRowWithTheNameDecides)
     }
     // AddUser refuses a second "twin"; a file written before may hold one.
     factest::Exec(m_connect, {"INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" + Obvra_encode("twin").Str() +
-                           "', '" + Obvra_encode("second").Str() + "', 2)"});
+                             "', '" + Obvra_encode("second").Str() + "', 2)"});
     m_host.QueueMessageAnswer(IDNO);
     EXPECT_EQ(Login("twin", "second"), 0);
     EXPECT_EQ(QuestionsAsked(), 1u);
@@ -181,7 +181,7 @@ TEST_P(SessionLogin, FirstRowWithTheNameDecides)
 TEST_P(SessionLogin, StoredFormsAreRightTrimmedButOtherwiseExact)
 {
     factest::Exec(m_connect, {"DELETE FROM Table1",
-                           "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" +
+                             "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" +
                                Obvra_encode("Ana").Str() + "   ', '" + Obvra_encode("pw").Str() + "  ', 4)"});
     EXPECT_EQ(Login("Ana", "pw"), 1);
     EXPECT_EQ(m_facade.GetUserType(), 4);
@@ -202,7 +202,7 @@ TEST_P(SessionLogin, StoredFormsAreRightTrimmedButOtherwiseExact)
 TEST_P(SessionLogin, DamagedRowNeverLetsEmptyCredentialsIn)
 {
     factest::Exec(m_connect, {"DELETE FROM Table1",
-                           "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('garbage', 'garbage', 9)"});
+                             "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('garbage', 'garbage', 9)"});
     m_host.QueueDialogScript(TypeLogin("", ""));
     m_host.QueueDialogScript(TypeLogin("", ""));
     m_host.QueueMessageAnswer(IDNO);

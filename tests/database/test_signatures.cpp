@@ -112,7 +112,7 @@ TEST_P(Signatures, RefusalsStoreNothing)
     EXPECT_TRUE(Column(m_connect, "SELECT SignatureID FROM SampleSignatures").empty());
 }
 
-TEST_P(Signatures, AFileWithoutTheTablesGetsThemWhenOpenedForWriting)
+TEST_P(Signatures, ADatabaseWithoutTheTablesGetsThemWhenOpenedForWriting)
 {
     factest::Exec(m_connect, {"DROP TABLE SampleSignatures", "DROP TABLE SampleRevisions"});
     Login("sup", "s");

@@ -61,7 +61,7 @@ std::vector<std::string> GroupTexts(const std::vector<CDuplicateSampleID>& group
 using UniqueIdentifiers = CFacadeTest;
 using UniqueIdentifiers_FileOnly = factest::CFacadeFileTest;
 
-TEST_P(UniqueIdentifiers, NewFilesRefuseASecondSampleWithAnIdentifierButNotEmptyOnes)
+TEST_P(UniqueIdentifiers, NewDatabasesRefuseASecondSampleWithAnIdentifierButNotEmptyOnes)
 {
     CreateDatabase(9);
     EXPECT_EQ(IndexNames(m_connect), std::vector<std::string>{"UX_Samples_UserSampleID"});
@@ -70,13 +70,13 @@ TEST_P(UniqueIdentifiers, NewFilesRefuseASecondSampleWithAnIdentifierButNotEmpty
         EXPECT_THROW(Exec(m_connect, {InsertId(id)}), CDBException) << id;
     EXPECT_EQ(Column(m_connect, "SELECT COUNT(*) FROM Samples"), std::vector<std::string>{"4"});
 
-    // Files made at an older version are made as the software of their day
+    // Databases made at an older version are made as the software of their day
     // made them.
     EXPECT_TRUE(IndexNames(OtherDatabase(8)).empty());
 }
 
-// Upgrading adds the index to a file without duplicates, at every version.
-TEST_P(UniqueIdentifiers, OpeningAFileWithoutDuplicatesAddsTheIndex)
+// Upgrading adds the index to a database without duplicates, at every version.
+TEST_P(UniqueIdentifiers, OpeningADatabaseWithoutDuplicatesAddsTheIndex)
 {
     for (const int minor : {6, 9}) {
         SCOPED_TRACE(minor);
@@ -99,14 +99,14 @@ TEST_P(UniqueIdentifiers, OpeningAFileWithoutDuplicatesAddsTheIndex)
     }
 }
 
-// A file with duplicates opens and upgrades without the index; the groups are
+// A database with duplicates opens and upgrades without the index; the groups are
 // listed with their keys; once renamed, the next opening adds the index.
 TEST_P(UniqueIdentifiers, DuplicatesKeepTheIndexOutUntilTheyAreRenamed)
 {
     CreateDatabase(6);
     Exec(m_connect, {InsertId("D-1"), InsertId("X"), InsertId("d-1"), InsertId(""), InsertId(""), InsertId("E-2"),
-                  InsertId("E-2"), InsertId("D-1 "), InsertId("e-2"), InsertId("\xC3\x84-1"),
-                  InsertId("\xC3\xA4-1")});
+                    InsertId("E-2"), InsertId("D-1 "), InsertId("e-2"), InsertId("\xC3\x84-1"),
+                    InsertId("\xC3\xA4-1")});
     ASSERT_EQ(OpenPlain(), 1);
     EXPECT_EQ(factest::Version(m_connect), "1.9");
     EXPECT_FALSE(m_facade.HasUniqueSampleIDIndex());
@@ -149,7 +149,7 @@ TEST_P(UniqueIdentifiers, DuplicatesKeepTheIndexOutUntilTheyAreRenamed)
     m_facade.CloseDatabase();
 
     Exec(m_connect, {"UPDATE Samples SET UserSampleID = 'E-3' WHERE SampleID = 7",
-                  "UPDATE Samples SET UserSampleID = 'E-4' WHERE SampleID = 9"});
+                    "UPDATE Samples SET UserSampleID = 'E-4' WHERE SampleID = 9"});
     ASSERT_EQ(OpenPlain(), 1);
     EXPECT_TRUE(m_facade.HasUniqueSampleIDIndex());
     m_facade.CloseDatabase();

@@ -40,7 +40,7 @@ protected:
     void Connect(CZENDatabase& facade) { facade.OpenEx(m_connect.c_str(), CDatabase::noOdbcDialog); }
 };
 
-TEST_P(Upgrade, OpeningFilesOfEveryVersion)
+TEST_P(Upgrade, OpeningDatabasesOfEveryVersion)
 {
     struct Case {
         int createdMinor;
@@ -91,7 +91,7 @@ TEST_P(Upgrade, VersionSixBecomesNineWithEveryColumnInPlace)
 {
     CreateDatabase(6);
     factest::Exec(m_connect, {"INSERT INTO Patterns (Name) VALUES ('P1')", "INSERT INTO Patterns (Name) VALUES ('P2')",
-                           "INSERT INTO RoutineTypes (Name) VALUES ('R1')"});
+                             "INSERT INTO RoutineTypes (Name) VALUES ('R1')"});
     EXPECT_EQ(OpenPlain(), 1);
     m_facade.CloseDatabase();
 
@@ -257,8 +257,8 @@ TEST_P(Upgrade, VersionFifteenDefaultsOverwriteEveryPatternAndRun)
 {
     CreateDatabase(9);
     factest::Exec(m_connect, {"INSERT INTO Patterns (Name, FocusStrategy, Standard, TestloadUnit) VALUES ('P1', 1, 1, 1)",
-                           "INSERT INTO Patterns (Name, FocusStrategy, Standard, TestloadUnit) VALUES ('P2', 2, 2, 2)",
-                           "INSERT INTO SampleProfilesRun (SampleID, Standard, TestloadUnit) VALUES (1, 5, 5)"});
+                             "INSERT INTO Patterns (Name, FocusStrategy, Standard, TestloadUnit) VALUES ('P2', 2, 2, 2)",
+                             "INSERT INTO SampleProfilesRun (SampleID, Standard, TestloadUnit) VALUES (1, 5, 5)"});
     ProfileCalculationSettings calc;
     calc.Standard = 3;
     calc.CurveType = 2;
@@ -324,11 +324,11 @@ TEST_P(Upgrade, TableConfigurationOutsideTheThirteenTablesIsNull)
     EXPECT_EQ(m_facade.GetTableConfiguration(ZENRS_UserTable)->GetCount(), 3);
 }
 
-// Opened with ZENOPEN_KeepVersion a 1.6 .. 1.8 file stays as it is, without
+// Opened with ZENOPEN_KeepVersion a 1.6 .. 1.8 database stays as it is, without
 // a message; UpgradeToCurrentVersion then takes it to 1.9 with the steps of
 // the station's opening and adds the unique index. Older and newer files are
 // refused as by OpenDatabase.
-TEST_P(Upgrade, KeepVersionOpensOlderFilesAsTheyStandUntilUpgradeIsAsked)
+TEST_P(Upgrade, KeepVersionOpensOlderDatabasesAsTheyStandUntilUpgradeIsAsked)
 {
     for (int minor : {6, 7, 8, 9}) {
         SCOPED_TRACE("1." + std::to_string(minor));
