@@ -156,49 +156,71 @@ TEST_P(UniqueIdentifiers, DuplicatesKeepTheIndexOutUntilTheyAreRenamed)
     EXPECT_TRUE(MessageTexts().size() == 1u) << "only the note of the upgrade to 1.9";
 }
 
-// A second writer that holds the lock for a moment delays a registration but
-// does not fail it.
-TEST_P(UniqueIdentifiers, RegistrationWaitsForAnotherWriterAndSucceeds)
+// A second writer in the middle of registering "W-1" delays a registration
+// but does not break it: when the other one commits, a different identifier
+// is saved and the same one (in any letter case) is a clean "taken"; when it
+// rolls back, the identifier is free. On a file the wait is for the write
+// lock, on the server for the other transaction's entry in the unique index.
+TEST_P(UniqueIdentifiers, RegistrationBesideAnotherWriterWaitsForItsOutcome)
 {
-    CreateDatabase(9);
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0) << std::strerror(errno);
-    if (child == 0) {
-        int status = 1;
-        try {
-            CDatabase other;
-            other.OpenEx(m_connect.c_str(), CDatabase::noOdbcDialog);
-            other.BeginTrans();
-            other.ExecuteSQL(InsertId("W-1").c_str());
-            const char byte = 1;
-            if (write(ready[1], &byte, 1) == 1) {
-                usleep(300 * 1000);
-                other.CommitTrans();
-                status = 0;
+    const struct {
+        bool otherCommits;
+        const char* id;
+        ESampleSaveOutcome outcome;
+        std::vector<std::string> stored;
+    } cases[] = {
+        {true, "W-2", ESampleSaveOutcome::Saved, {"W-1", "W-2"}},
+        {true, "w-1", ESampleSaveOutcome::IdentifierTaken, {"W-1"}},
+        {false, "w-1", ESampleSaveOutcome::Saved, {"w-1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.id) + (c.otherCommits ? " beside a commit" : " beside a rollback"));
+        NewDatabase();
+        CreateDatabase(9);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0) << std::strerror(errno);
+        if (child == 0) {
+            int status = 1;
+            try {
+                CDatabase other;
+                other.OpenEx(m_connect.c_str(), CDatabase::noOdbcDialog);
+                other.BeginTrans();
+                other.ExecuteSQL(InsertId("W-1").c_str());
+                const char byte = 1;
+                if (write(ready[1], &byte, 1) == 1) {
+                    // Whether the registration below starts before or after
+                    // the end of this transaction, its outcome is the same.
+                    usleep(300 * 1000);
+                    if (c.otherCommits)
+                        other.CommitTrans();
+                    else
+                        other.Rollback();
+                    status = 0;
+                }
+            } catch (...) {
             }
-        } catch (...) {
+            _exit(status);
         }
-        _exit(status);
-    }
-    close(ready[1]);
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the other writer holds the lock";
-    close(ready[0]);
+        close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the other writer is at work";
+        close(ready[0]);
 
-    CDatabase db;
-    db.OpenEx(m_connect.c_str(), CDatabase::noOdbcDialog);
-    CZENDB_Sample sample(&db, "W-2");
-    ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
-    EXPECT_TRUE(sample.Save(outcome));
-    EXPECT_EQ(outcome, ESampleSaveOutcome::Saved);
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(Column(m_connect, "SELECT UserSampleID FROM Samples ORDER BY SampleID"),
-              (std::vector<std::string>{"W-1", "W-2"}));
-    EXPECT_TRUE(MessageTexts().empty());
+        {
+            CDatabase db;
+            db.OpenEx(m_connect.c_str(), CDatabase::noOdbcDialog);
+            CZENDB_Sample sample(&db, c.id);
+            ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
+            EXPECT_EQ(sample.Save(outcome) != FALSE, c.outcome == ESampleSaveOutcome::Saved);
+            EXPECT_EQ(outcome, c.outcome);
+        }
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(Column(m_connect, "SELECT UserSampleID FROM Samples ORDER BY SampleID"), c.stored);
+    }
 }
 
 // One registering station in a child process: proposes the next identifier
