@@ -18,6 +18,11 @@ const char* EngineName(ETestEngine engine)
     return engine == ETestEngine::Sqlite ? "SQLite" : "PostgreSQL";
 }
 
+void PrintTo(ETestEngine engine, std::ostream* os)
+{
+    *os << EngineName(engine);
+}
+
 bool EngineAvailable(ETestEngine engine)
 {
     if (engine == ETestEngine::Sqlite)

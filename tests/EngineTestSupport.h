@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ enum class ETestEngine { Sqlite, PostgreSql };
 
 // "SQLite" / "PostgreSQL", for test names and messages.
 const char* EngineName(ETestEngine engine);
+// Prints the engine's name where GoogleTest shows a parameter (the test
+// lists that CTest reads included).
+void PrintTo(ETestEngine engine, std::ostream* os);
 
 // SQLite always; PostgreSQL when the environment names a server
 // (ZEN_TEST_PG=1, with libpq's PGHOST, PGPORT, PGUSER, PGPASSWORD).
