@@ -21,6 +21,11 @@ const char* EngineName(ETestEngine engine)
     return engine == ETestEngine::Sqlite ? "SQLite" : "PostgreSQL";
 }
 
+void PrintTo(ETestEngine engine, std::ostream* os)
+{
+    *os << EngineName(engine);
+}
+
 bool EngineAvailable(ETestEngine engine)
 {
     if (engine == ETestEngine::Sqlite)
@@ -41,8 +46,12 @@ std::vector<ETestEngine> AvailableEngines()
 CEngineQuirks EngineQuirks(ETestEngine engine)
 {
     if (engine == ETestEngine::Sqlite)
-        return {true, true, false, "COUNT(*)"};
-    return {false, false, true, "count"};
+        return {true, true, false, "COUNT(*)",
+                "CREATE TRIGGER KeepPasswords BEFORE UPDATE ON Table1 WHEN NEW.Field1 LIKE '$argon2id$%' "
+                "BEGIN SELECT RAISE(ABORT, 'kept'); END",
+                false};
+    return {false, false, true, "count",
+            "ALTER TABLE Table1 ADD CONSTRAINT KeepPasswords CHECK (Field1 NOT LIKE '$argon2id$%')", true};
 }
 
 std::string RunOnPgServer(const std::string& sql)

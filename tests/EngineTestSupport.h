@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ enum class ETestEngine { Sqlite, PostgreSql };
 
 // "SQLite" / "PostgreSQL", for test names and messages.
 const char* EngineName(ETestEngine engine);
+// Prints the engine's name where GoogleTest shows a parameter (the test
+// lists that CTest reads included).
+void PrintTo(ETestEngine engine, std::ostream* os);
 
 // SQLite always; PostgreSQL when the environment names a server
 // (ZEN_TEST_PG=1, with libpq's PGHOST, PGPORT, PGUSER, PGPASSWORD).
@@ -41,6 +45,14 @@ struct CEngineQuirks {
     bool caseBlindBeyondAscii;
     // Name of the result column of an unnamed COUNT(*).
     const char* countColumnName;
+    // A statement after which every write of a password hash (a text that
+    // begins "$argon2id$") into Table1.Field1 fails: a write the library must
+    // survive.
+    const char* refusePasswordHashesSql;
+    // ORDER BY ... COLLATE NOCASE puts a letter beyond ASCII beside its base
+    // letter (Ä with A), as the server's case-blind collation does; SQLite
+    // puts it after every ASCII letter (by code point).
+    bool linguisticOrder;
 };
 CEngineQuirks EngineQuirks(ETestEngine engine);
 

@@ -251,8 +251,12 @@ int CZENDatabase::OpenDatabaseWithOptions(DWORD options, int bLogin, CString str
         ZEN_LOG_EVENT(kModule, kOpenDatabase, "Not a station database, reading its version gave: %s",
                       engineText.GetString());
         CloseDatabase();
-        strErrorMessage.Format(ZenTranslate(kZenTextDomain, "message", "The file '%s' is not a ZEN station database."),
-                               m_strDatabaseName.GetString());
+        // A server database is no file: the station's words say which it is.
+        strErrorMessage.Format(
+            server.IsEmpty()
+                ? ZenTranslate(kZenTextDomain, "message", "The file '%s' is not a ZEN station database.")
+                : ZenTranslate(kZenTextDomain, "message", "The database '%s' is not a ZEN station database."),
+            m_strDatabaseName.GetString());
         AfxMessageBox(strErrorMessage, MB_OK | MB_ICONERROR);
         return 0;
     }

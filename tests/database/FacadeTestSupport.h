@@ -1,9 +1,11 @@
-// Shared setup of the facade tests: a database file of a given schema version
-// in a temporary folder, named to the facade by a real configuration file
-// (ZEN_CONFIG), a scripted UI host, and direct SQL access to the file through
-// a connection of its own.
+// Shared setup of the facade tests on either engine: a station database of a
+// given schema version (a file in a temporary folder, or a database of its own
+// on the test server), named to the facade by a real configuration file
+// (ZEN_CONFIG), a scripted UI host, and direct SQL access to the database
+// through a connection of its own.
 #pragma once
 
+#include "EngineTestSupport.h"
 #include "TestSupport.h"
 
 #include "database/Schema.h"
@@ -18,12 +20,22 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace factest {
+
+using zentest::ETestEngine;
+
+// The connection string of a database file, for the helpers below.
+inline std::string FileConnect(const std::string& path)
+{
+    return "DBQ=" + path + ";";
+}
 
 // An environment variable set (or unset, value nullptr) for the object's life.
 class CEnvGuard {
@@ -52,12 +64,13 @@ private:
     std::optional<std::string> m_old;
 };
 
-// Runs statements and queries on a database file through a connection of its
-// own, opened for each call (so that it never holds a lock between calls).
-inline void Exec(const std::string& path, const std::vector<std::string>& statements)
+// Runs statements and queries on the database that connect names (a
+// connection string, see FileConnect) through a connection of its own, opened
+// for each call (so that it never holds a lock between calls).
+inline void Exec(const std::string& connect, const std::vector<std::string>& statements)
 {
     CDatabase db;
-    db.OpenEx(CString("DBQ=") + path.c_str() + ";", CDatabase::noOdbcDialog);
+    db.OpenEx(connect.c_str(), CDatabase::noOdbcDialog);
     db.BeginTrans();
     for (const std::string& sql : statements)
         db.ExecuteSQL(sql.c_str());
@@ -87,10 +100,10 @@ inline std::string VariantText(const CDBVariant& v)
 }
 
 // The first column of every row, as text ("" for NULL).
-inline std::vector<std::string> Column(const std::string& path, const std::string& sql)
+inline std::vector<std::string> Column(const std::string& connect, const std::string& sql)
 {
     CDatabase db;
-    db.OpenEx(CString("DBQ=") + path.c_str() + ";", CDatabase::noOdbcDialog);
+    db.OpenEx(connect.c_str(), CDatabase::noOdbcDialog);
     CRecordset rs(&db);
     rs.Open(CRecordset::dynaset, sql.c_str(), CRecordset::none);
     std::vector<std::string> values;
@@ -104,10 +117,10 @@ inline std::vector<std::string> Column(const std::string& path, const std::strin
 }
 
 // Column names of a table, in order.
-inline std::vector<std::string> ColumnNames(const std::string& path, const std::string& table)
+inline std::vector<std::string> ColumnNames(const std::string& connect, const std::string& table)
 {
     CDatabase db;
-    db.OpenEx(CString("DBQ=") + path.c_str() + ";", CDatabase::noOdbcDialog);
+    db.OpenEx(connect.c_str(), CDatabase::noOdbcDialog);
     CRecordset rs(&db);
     rs.Open(CRecordset::dynaset, ("SELECT * FROM " + table).c_str(), CRecordset::none);
     std::vector<std::string> names;
@@ -119,47 +132,101 @@ inline std::vector<std::string> ColumnNames(const std::string& path, const std::
     return names;
 }
 
-inline std::string Version(const std::string& path)
+inline std::string Version(const std::string& connect)
 {
-    const auto major = Column(path, "SELECT MajorVersion FROM SystemTable");
-    const auto minor = Column(path, "SELECT MinorVersion FROM SystemTable");
+    const auto major = Column(connect, "SELECT MajorVersion FROM SystemTable");
+    const auto minor = Column(connect, "SELECT MinorVersion FROM SystemTable");
     return major.empty() ? std::string() : major[0] + "." + minor[0];
 }
 
-// The facade's test bed: a database file of version 1.minor (optionally
-// relabelled as another version), the configuration naming it, the event
-// log in the same folder, and a scripted UI host installed.
-class CFacadeTest : public ::testing::Test {
+// The facade's test bed on one engine: a station database of version 1.minor
+// (optionally relabelled as another version), the configuration naming it
+// (DatabaseFile= for a file, Server= for a server database), the event log in
+// the temporary folder, and a scripted UI host installed. A fixture that
+// derives from it and has a SetUp of its own returns at once when
+// Ready() is false (the engine is not available here: the test skips).
+class CFacadeBed : public ::testing::Test {
 protected:
+    explicit CFacadeBed(ETestEngine engine) : m_engine(engine) {}
+
     void SetUp() override
     {
+        ZEN_REQUIRE_ENGINE(m_engine);
         m_path = m_dir.File("ZEN.mdb");
         m_logPath = m_dir.File("zen.log");
         m_configPath = m_dir.File("zen.ini");
-        WriteConfig(m_path);
+        NewDatabase();
         m_config.emplace("ZEN_CONFIG", m_configPath.c_str());
     }
 
-    // Creates the file at 1.minor; a given label then replaces the version row.
+    bool Ready() const { return !IsSkipped() && !HasFatalFailure(); }
+
+    // Creates the station schema at 1.minor; a given label then replaces the
+    // version row.
     void CreateDatabase(int minor = 9, std::optional<std::pair<int, int>> label = std::nullopt)
     {
         CString error;
-        if (!ZenCreateDatabaseFile(m_path.c_str(), 1, minor, &error))
+        const BOOL made = m_engine == ETestEngine::Sqlite
+                              ? ZenCreateDatabaseFile(m_path.c_str(), 1, minor, &error)
+                              : ZenCreateDatabaseSchema(m_connect.c_str(), 1, minor, &error);
+        if (!made)
             throw std::runtime_error(std::string("database not created: ") + error.GetString());
         if (label)
             SetVersion(label->first, label->second);
     }
 
-    void SetVersion(int major, int minor)
+    // Throws the station database away for an empty one (the file removed, or
+    // a new server database that the configuration then names).
+    void NewDatabase()
     {
-        Exec(m_path, {"UPDATE SystemTable SET MajorVersion=" + std::to_string(major) +
-                          ", MinorVersion=" + std::to_string(minor)});
+        if (m_engine == ETestEngine::Sqlite) {
+            std::filesystem::remove(m_path);
+            m_connect = FileConnect(m_path);
+            WriteConfig(m_path);
+            return;
+        }
+        m_server.reset();
+        m_server = std::make_unique<zentest::CTestDatabase>(m_engine);
+        if (m_server->ConnectString().IsEmpty())
+            throw std::runtime_error("no server database");
+        m_connect = m_server->ConnectString().Str();
+        WriteConfig(std::string());
     }
 
+    // An empty database where the station database was: an empty SQLite
+    // file, or a new server database without tables.
+    void EmptyDatabase()
+    {
+        NewDatabase();
+        if (m_engine == ETestEngine::Sqlite)
+            CDatabase::CreateDatabase(m_connect.c_str());
+    }
+
+    // A second, new station database of the engine at 1.minor; its
+    // connection string. Lives as long as the fixture.
+    std::string OtherDatabase(int minor = 9)
+    {
+        CString error;
+        m_others.push_back(std::make_unique<zentest::CTestDatabase>(m_engine));
+        const std::string connect = m_others.back()->ConnectString().Str();
+        if (connect.empty() || !ZenCreateDatabaseSchema(connect.c_str(), 1, minor, &error))
+            throw std::runtime_error(std::string("database not created: ") + error.GetString());
+        return connect;
+    }
+
+    void SetVersion(int major, int minor)
+    {
+        Exec(m_connect, {"UPDATE SystemTable SET MajorVersion=" + std::to_string(major) +
+                             ", MinorVersion=" + std::to_string(minor)});
+    }
+
+    // Names databasePath to the station; on the server engine the server
+    // database instead (databasePath is then not used).
     void WriteConfig(const std::string& databasePath)
     {
-        zentest::WriteFileText(m_configPath, "[Database]\nDatabaseFile=" + databasePath + "\n[Log]\nFile=" +
-                                                 m_logPath + "\n");
+        const std::string location =
+            m_engine == ETestEngine::Sqlite ? "DatabaseFile=" + databasePath : "Server=" + m_connect;
+        zentest::WriteFileText(m_configPath, "[Database]\n" + location + "\n[Log]\nFile=" + m_logPath + "\n");
     }
 
     // OpenDatabase without a login; 1 when open.
@@ -178,15 +245,41 @@ protected:
         return texts;
     }
 
+    const ETestEngine m_engine;
+    const zentest::CEngineQuirks m_quirks = zentest::EngineQuirks(m_engine);
     zentest::CTempDir m_dir;
+    // The database file (SQLite; not used on the server).
     std::string m_path;
+    // What CDatabase::OpenEx takes to reach the station database.
+    std::string m_connect;
     std::string m_logPath;
     std::string m_configPath;
+    std::unique_ptr<zentest::CTestDatabase> m_server;
+    std::vector<std::unique_ptr<zentest::CTestDatabase>> m_others;
     std::optional<CEnvGuard> m_config;
     CScriptedUIHost m_host;
     CUIHostScope m_hostScope{&m_host};
     CZENDatabase m_facade;
 };
+
+// The test bed on the engine of the test's parameter: TEST_P, instantiated
+// with ZEN_FACADE_ENGINES.
+class CFacadeTest : public CFacadeBed, public ::testing::WithParamInterface<ETestEngine> {
+protected:
+    CFacadeTest() : CFacadeBed(GetParam()) {}
+};
+
+// The test bed on a database file, for what only a file has (its path in
+// log lines, permissions, removal, damage, locks): suites named ..._FileOnly.
+class CFacadeFileTest : public CFacadeBed {
+protected:
+    CFacadeFileTest() : CFacadeBed(ETestEngine::Sqlite) {}
+};
+
+inline std::string EngineTestName(const ::testing::TestParamInfo<ETestEngine>& engine)
+{
+    return zentest::EngineName(engine.param);
+}
 
 // The string-table text of an id.
 inline std::string Text(UINT id)
@@ -197,3 +290,8 @@ inline std::string Text(UINT id)
 }
 
 } // namespace factest
+
+// Runs the TEST_Ps of suite on every engine, the engine's name ending each
+// test's name.
+#define ZEN_FACADE_ENGINES(suite)                                                                                      \
+    INSTANTIATE_TEST_SUITE_P(Engines, suite, ::testing::ValuesIn(zentest::AllEngines()), factest::EngineTestName)

@@ -38,6 +38,8 @@ protected:
     void SetUp() override
     {
         CFacadeTest::SetUp();
+        if (!Ready())
+            return;
         CreateDatabase();
     }
 
@@ -53,7 +55,7 @@ protected:
     }
 };
 
-TEST_F(SessionRoles, ADatabaseWithoutUsersLetsEverybodyDoEverything)
+TEST_P(SessionRoles, ADatabaseWithoutUsersLetsEverybodyDoEverything)
 {
     ASSERT_EQ(OpenPlain(), 1);
     EXPECT_FALSE(m_facade.HasUsers());
@@ -61,7 +63,7 @@ TEST_F(SessionRoles, ADatabaseWithoutUsersLetsEverybodyDoEverything)
         EXPECT_TRUE(m_facade.IsActionAllowed(static_cast<ZENAction>(action))) << action;
 }
 
-TEST_F(SessionRoles, EachLoginMayDoWhatItsRoleAllows)
+TEST_P(SessionRoles, EachLoginMayDoWhatItsRoleAllows)
 {
     AddUsers();
     struct Case {
@@ -100,11 +102,13 @@ TEST_F(SessionRoles, EachLoginMayDoWhatItsRoleAllows)
     }
 }
 
-TEST_F(SessionRoles, AClosedDatabaseRefuses)
+TEST_P(SessionRoles, AClosedDatabaseRefuses)
 {
     CString refusal;
     EXPECT_FALSE(m_facade.IsActionAllowed(ZENACT_Evaluate, &refusal));
     EXPECT_EQ(refusal.Str(), "This needs the role operator; nobody is logged in.");
 }
+
+ZEN_FACADE_ENGINES(SessionRoles);
 
 } // namespace

@@ -1,6 +1,7 @@
-// Tests of the facade's session: the database path and its log lines, the
-// login rules against a real user table, refusals of files that cannot be
-// used (missing, not a database, read-only), and closing.
+// Tests of the facade's session: the login rules against a real user table
+// (on both engines); the database path and its log lines, refusals of files
+// that cannot be used (missing, not a database, read-only), and closing (on a
+// file only).
 
 #include "FacadeTestSupport.h"
 
@@ -25,6 +26,9 @@
 namespace {
 
 using factest::CFacadeTest;
+// What only a database file has: its path in the log, its permissions, files
+// that are not station databases, its write lock.
+using Session_FileOnly = factest::CFacadeFileTest;
 
 // A dialog script that types a name and a password and presses OK; it checks
 // what the dialog showed when it opened.
@@ -54,6 +58,8 @@ protected:
     void SetUp() override
     {
         CFacadeTest::SetUp();
+        if (!Ready())
+            return;
         CreateDatabase();
         CZENDatabase admin;
         ASSERT_EQ(OpenPlainOn(admin), 1);
@@ -83,7 +89,7 @@ protected:
     }
 };
 
-TEST_F(SessionLogin, GivenCredentialsLogInWithoutDialog)
+TEST_P(SessionLogin, GivenCredentialsLogInWithoutDialog)
 {
     EXPECT_EQ(Login("admin", "secret"), 1);
     EXPECT_EQ(m_facade.GetUserType(), 7);
@@ -93,7 +99,7 @@ TEST_F(SessionLogin, GivenCredentialsLogInWithoutDialog)
     EXPECT_TRUE(m_host.GetMessages().empty());
 }
 
-TEST_F(SessionLogin, EmptyCredentialsOnFreshFacadeRetryQuietlyOnce)
+TEST_P(SessionLogin, EmptyCredentialsOnFreshFacadeRetryQuietlyOnce)
 {
     m_host.QueueDialogScript(TypeLogin("admin", "wrong", ""));
     m_host.QueueDialogScript(TypeLogin("admin", "wrong too", ""));
@@ -105,7 +111,7 @@ TEST_F(SessionLogin, EmptyCredentialsOnFreshFacadeRetryQuietlyOnce)
     EXPECT_EQ(m_facade.GetUserType(), UserRoleNobody);
 }
 
-TEST_F(SessionLogin, NameWithEmptyPasswordIsTriedFirstThenDialogPrefilled)
+TEST_P(SessionLogin, NameWithEmptyPasswordIsTriedFirstThenDialogPrefilled)
 {
     // "operator" has the empty password: no dialog at all.
     EXPECT_EQ(Login("operator", ""), 1);
@@ -124,7 +130,7 @@ TEST_F(SessionLogin, NameWithEmptyPasswordIsTriedFirstThenDialogPrefilled)
     EXPECT_EQ(fresh.GetUserType(), 7);
 }
 
-TEST_F(SessionLogin, AfterCloseTheDialogComesFirstAndFailuresAreAsked)
+TEST_P(SessionLogin, AfterCloseTheDialogComesFirstAndFailuresAreAsked)
 {
     ASSERT_EQ(Login("admin", "secret"), 1);
     EXPECT_EQ(m_facade.CloseDatabase(), 1);
@@ -140,7 +146,7 @@ TEST_F(SessionLogin, AfterCloseTheDialogComesFirstAndFailuresAreAsked)
     EXPECT_EQ(m_facade.GetUserType(), 2);
 }
 
-TEST_F(SessionLogin, WrongPasswordAsksAtOnceAndYesShowsDialogWithEmptyPassword)
+TEST_P(SessionLogin, WrongPasswordAsksAtOnceAndYesShowsDialogWithEmptyPassword)
 {
     m_host.QueueMessageAnswer(IDYES);
     m_host.QueueDialogAnswer(IDCANCEL);
@@ -155,7 +161,7 @@ TEST_F(SessionLogin, WrongPasswordAsksAtOnceAndYesShowsDialogWithEmptyPassword)
     EXPECT_EQ(m_facade.GetUserPassword(), "wrong");
 }
 
-TEST_F(SessionLogin, FirstRowWithTheNameDecides)
+TEST_P(SessionLogin, FirstRowWithTheNameDecides)
 {
     {
         CZENDatabase admin;
@@ -163,8 +169,8 @@ TEST_F(SessionLogin, FirstRowWithTheNameDecides)
         admin.AddUser("twin", "first", static_cast<UserRoleType>(1));
     }
     // AddUser refuses a second "twin"; a file written before may hold one.
-    factest::Exec(m_path, {"INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" + Obvra_encode("twin").Str() +
-                           "', '" + Obvra_encode("second").Str() + "', 2)"});
+    factest::Exec(m_connect, {"INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" + Obvra_encode("twin").Str() +
+                             "', '" + Obvra_encode("second").Str() + "', 2)"});
     m_host.QueueMessageAnswer(IDNO);
     EXPECT_EQ(Login("twin", "second"), 0);
     EXPECT_EQ(QuestionsAsked(), 1u);
@@ -172,10 +178,10 @@ TEST_F(SessionLogin, FirstRowWithTheNameDecides)
     EXPECT_EQ(m_facade.GetUserType(), 1);
 }
 
-TEST_F(SessionLogin, StoredFormsAreRightTrimmedButOtherwiseExact)
+TEST_P(SessionLogin, StoredFormsAreRightTrimmedButOtherwiseExact)
 {
-    factest::Exec(m_path, {"DELETE FROM Table1",
-                           "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" +
+    factest::Exec(m_connect, {"DELETE FROM Table1",
+                             "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('" +
                                Obvra_encode("Ana").Str() + "   ', '" + Obvra_encode("pw").Str() + "  ', 4)"});
     EXPECT_EQ(Login("Ana", "pw"), 1);
     EXPECT_EQ(m_facade.GetUserType(), 4);
@@ -193,10 +199,10 @@ TEST_F(SessionLogin, StoredFormsAreRightTrimmedButOtherwiseExact)
     }
 }
 
-TEST_F(SessionLogin, DamagedRowNeverLetsEmptyCredentialsIn)
+TEST_P(SessionLogin, DamagedRowNeverLetsEmptyCredentialsIn)
 {
-    factest::Exec(m_path, {"DELETE FROM Table1",
-                           "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('garbage', 'garbage', 9)"});
+    factest::Exec(m_connect, {"DELETE FROM Table1",
+                             "INSERT INTO Table1 (Field0, Field1, Field2) VALUES ('garbage', 'garbage', 9)"});
     m_host.QueueDialogScript(TypeLogin("", ""));
     m_host.QueueDialogScript(TypeLogin("", ""));
     m_host.QueueMessageAnswer(IDNO);
@@ -204,7 +210,7 @@ TEST_F(SessionLogin, DamagedRowNeverLetsEmptyCredentialsIn)
     EXPECT_EQ(m_facade.GetUserType(), UserRoleNobody);
 }
 
-TEST_F(SessionLogin, WithoutLoginTheRoleStaysUnset)
+TEST_P(SessionLogin, WithoutLoginTheRoleStaysUnset)
 {
     CString error;
     EXPECT_EQ(m_facade.OpenDatabase(0, "admin", "", error), 1);
@@ -213,7 +219,7 @@ TEST_F(SessionLogin, WithoutLoginTheRoleStaysUnset)
     EXPECT_TRUE(error.IsEmpty());
 }
 
-TEST_F(SessionLogin, CloseOnUnopenedFacadeKeepsTheFreshRules)
+TEST_P(SessionLogin, CloseOnUnopenedFacadeKeepsTheFreshRules)
 {
     EXPECT_EQ(m_facade.CloseDatabase(), 1);
     // Still fresh: the name is tried silently with the empty password.
@@ -221,7 +227,7 @@ TEST_F(SessionLogin, CloseOnUnopenedFacadeKeepsTheFreshRules)
     EXPECT_TRUE(m_host.GetDialogs().empty());
 }
 
-TEST_F(SessionLogin, ApostrophesInNamesAreOrdinaryText)
+TEST_P(SessionLogin, ApostrophesInNamesAreOrdinaryText)
 {
     {
         CZENDatabase admin;
@@ -235,11 +241,11 @@ TEST_F(SessionLogin, ApostrophesInNamesAreOrdinaryText)
 
 // --- Path, connection string and log ------------------------------------
 
-class SessionPath : public CFacadeTest {};
+class SessionPath_FileOnly : public factest::CFacadeFileTest {};
 
 // The wait for another connection's lock comes from "Database"/"BusyTimeout"
 // in whole seconds 1..3600; anything else is the default of 5 s.
-TEST_F(SessionPath, BusyTimeoutIsReadFromTheConfigurationWithinItsRange)
+TEST_F(SessionPath_FileOnly, BusyTimeoutIsReadFromTheConfigurationWithinItsRange)
 {
     const std::string config = (m_dir.Path() / "busy.ini").string();
     factest::CEnvGuard env("ZEN_CONFIG", config.c_str());
@@ -256,7 +262,7 @@ TEST_F(SessionPath, BusyTimeoutIsReadFromTheConfigurationWithinItsRange)
     EXPECT_EQ(CZENDatabase::ReadBusyTimeoutSeconds(), 5u);
 }
 
-TEST_F(SessionPath, DefaultPathFollowsProgramDataOrDataHome)
+TEST_F(SessionPath_FileOnly, DefaultPathFollowsProgramDataOrDataHome)
 {
     // No configuration file: the default path decides.
     factest::CEnvGuard noConfig("ZEN_CONFIG", (m_dir.Path() / "none.ini").c_str());
@@ -290,7 +296,7 @@ TEST_F(SessionPath, DefaultPathFollowsProgramDataOrDataHome)
     }
 }
 
-TEST_F(SessionPath, ConfigurationOverridesDefaultAndEveryStepIsLogged)
+TEST_F(SessionPath_FileOnly, ConfigurationOverridesDefaultAndEveryStepIsLogged)
 {
     CreateDatabase();
     factest::CEnvGuard env("ProgramData", "/nowhere");
@@ -315,7 +321,7 @@ TEST_F(SessionPath, ConfigurationOverridesDefaultAndEveryStepIsLogged)
     }
 }
 
-TEST_F(SessionPath, UnsetProgramDataIsLoggedEmpty)
+TEST_F(SessionPath_FileOnly, UnsetProgramDataIsLoggedEmpty)
 {
     CreateDatabase();
     factest::CEnvGuard env("ProgramData", nullptr);
@@ -325,7 +331,7 @@ TEST_F(SessionPath, UnsetProgramDataIsLoggedEmpty)
 
 // --- Files that cannot be used ---------------------------------------------
 
-TEST_F(CFacadeTest, FilesThatAreNotDatabasesAreRefusedWithTheirPath)
+TEST_F(Session_FileOnly, FilesThatAreNotDatabasesAreRefusedWithTheirPath)
 {
     struct {
         const char* name;
@@ -351,7 +357,7 @@ TEST_F(CFacadeTest, FilesThatAreNotDatabasesAreRefusedWithTheirPath)
     }
 }
 
-TEST_F(CFacadeTest, DatabasesOfOtherProgramsAreNotStationDatabases)
+TEST_F(Session_FileOnly, DatabasesOfOtherProgramsAreNotStationDatabases)
 {
     const struct {
         const char* name;
@@ -374,7 +380,7 @@ TEST_F(CFacadeTest, DatabasesOfOtherProgramsAreNotStationDatabases)
                 zentest::WriteFileText(m_path, "");
             else {
                 CDatabase::CreateDatabase((CString("DBQ=") + m_path.c_str() + ";").GetString());
-                factest::Exec(m_path, file.statements);
+                factest::Exec(m_connect, file.statements);
             }
             m_host.Reset();
             CZENDatabase facade;
@@ -395,6 +401,79 @@ TEST_F(CFacadeTest, DatabasesOfOtherProgramsAreNotStationDatabases)
     }
 }
 
+// On either engine a database without the station's version table (empty,
+// another program's, or a version table of other columns) is refused in the
+// station's words, naming the file or the server database; the engine's own
+// words go to the log.
+using SessionOpen = CFacadeTest;
+
+TEST_P(SessionOpen, ADatabaseWithoutTheStationTablesIsRefusedNamingIt)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> statements;
+        const char* logged; // a name the engine's words give
+    } databases[] = {
+        {"empty database", {}, "SystemTable"},
+        {"another program's database", {"CREATE TABLE Invoices (Number INTEGER, Customer VARCHAR(50))"},
+         "SystemTable"},
+        {"a version table of other columns", {"CREATE TABLE SystemTable (Version VARCHAR(10))"}, "MajorVersion"},
+    };
+    for (const int login : {0, 1}) {
+        for (const auto& database : databases) {
+            SCOPED_TRACE(std::string(database.name) + (login ? ", with login" : ""));
+            EmptyDatabase();
+            if (!database.statements.empty())
+                factest::Exec(m_connect, database.statements);
+            std::filesystem::remove(m_logPath);
+            CloseEventLog(); // the next entry starts the file afresh
+            m_host.Reset();
+            CZENDatabase facade;
+            CString error;
+            EXPECT_EQ(facade.OpenDatabase(login, "admin", "secret", error), 0);
+            const std::string expected = m_quirks.databaseIsFile
+                                             ? "The file '" + m_path + "' is not a ZEN station database."
+                                             : "The database '" + m_connect + "' is not a ZEN station database.";
+            EXPECT_EQ(error.Str(), expected);
+            ASSERT_EQ(m_host.GetMessages().size(), 1u);
+            EXPECT_EQ(m_host.GetMessages()[0].text.Str(), expected);
+            EXPECT_EQ(m_host.GetMessages()[0].style, MB_OK | MB_ICONERROR);
+            EXPECT_FALSE(facade.IsOpen());
+            const std::string log = zentest::ReadFileText(m_logPath);
+            const size_t at = log.find("Not a station database, reading its version gave: ");
+            ASSERT_NE(at, std::string::npos) << log;
+            EXPECT_NE(log.find(database.logged, at), std::string::npos) << log;
+        }
+    }
+}
+
+// A database that cannot be reached (a file in a missing folder, a server
+// that is not there) is refused naming it; a password of the configured
+// connection string shows nowhere, neither in the messages nor in the log.
+TEST_P(SessionOpen, ADatabaseThatCannotBeReachedIsRefusedWithoutItsPassword)
+{
+    const std::string missing = m_dir.File("no-such-folder/ZEN.mdb");
+    const std::string location = m_quirks.databaseIsFile
+                                     ? "DatabaseFile=" + missing
+                                     : "Server=host=" + m_dir.File("no-such-folder") + " dbname=zen password=SeCrEt";
+    const std::string shown = m_quirks.databaseIsFile
+                                  ? missing
+                                  : "host=" + m_dir.File("no-such-folder") + " dbname=zen password=***";
+    zentest::WriteFileText(m_configPath, "[Database]\n" + location + "\n[Log]\nFile=" + m_logPath + "\n");
+    CString error;
+    EXPECT_EQ(m_facade.OpenDatabase(1, "admin", "secret", error), 0);
+    EXPECT_FALSE(m_facade.IsOpen());
+    CString expected;
+    expected.Format(factest::Text(13037).c_str(), shown.c_str());
+    EXPECT_EQ(error, expected);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{expected.Str()});
+    EXPECT_EQ(m_facade.GetDatabaseName().Str(), shown);
+    const std::string log = zentest::ReadFileText(m_logPath);
+    EXPECT_NE(log.find("Database to open:" + shown), std::string::npos) << log;
+    EXPECT_EQ(log.find("SeCrEt"), std::string::npos) << log;
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
 // A host whose first message box fails with an exception that is not the
 // framework's, as a window system that went away would; later boxes are
 // recorded as usual.
@@ -413,14 +492,22 @@ public:
     CString m_strThrownAt;
 };
 
-// True when another connection can take the file's write lock at once.
-bool WriteLockIsFree(const std::string& path)
+// True when another connection can write the version row and read the
+// tables an upgrade changes within a second: nothing is left holding the
+// file's write lock or a server's table locks.
+bool NothingIsLeftLocked(const std::string& connect)
 {
     CDatabase other;
-    other.OpenEx((CString("DBQ=") + path.c_str() + ";").GetString(), CDatabase::noOdbcDialog);
-    other.SetQueryTimeout(0);
+    other.OpenEx(connect.c_str(), CDatabase::noOdbcDialog);
+    other.SetQueryTimeout(1);
     try {
         other.BeginTrans();
+        other.ExecuteSQL("UPDATE SystemTable SET MajorVersion = MajorVersion");
+        for (const char* table : {"Samples", "Patterns", "RoutineTypes"}) {
+            CRecordset rs(&other);
+            rs.Open(CRecordset::forwardOnly, (std::string("SELECT COUNT(*) FROM ") + table).c_str(),
+                    CRecordset::readOnly);
+        }
         other.Rollback();
         return true;
     } catch (CDBException& e) {
@@ -429,7 +516,7 @@ bool WriteLockIsFree(const std::string& path)
     }
 }
 
-TEST_F(CFacadeTest, ExceptionsOfAnyKindDuringTheVersionCheckCloseTheConnection)
+TEST_P(SessionOpen, ExceptionsOfAnyKindDuringTheVersionCheckCloseTheConnection)
 {
     // A 1.6 file is upgraded and the success is shown: that message box
     // throws. A 1.6 file whose Samples already has the trace column fails in
@@ -440,14 +527,14 @@ TEST_F(CFacadeTest, ExceptionsOfAnyKindDuringTheVersionCheckCloseTheConnection)
         std::string thrownAt;
     } cases[] = {
         {"after the upgrade", {}, "Sucessfully upgraded database to version 1.9."},
-        {"inside an upgrade hook", {"ALTER TABLE Samples ADD Trace BLOB"}, "duplicate column name: Trace"},
+        {"inside an upgrade hook", {"ALTER TABLE Samples ADD Trace BLOB"}, "Trace"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove(m_path);
+        NewDatabase();
         CreateDatabase(6);
         if (!c.prepare.empty())
-            factest::Exec(m_path, c.prepare);
+            factest::Exec(m_connect, c.prepare);
         CThrowingUIHost host;
         CUIHostScope scope(&host);
         CZENDatabase facade;
@@ -461,11 +548,11 @@ TEST_F(CFacadeTest, ExceptionsOfAnyKindDuringTheVersionCheckCloseTheConnection)
         EXPECT_EQ(error, "Exception when reading database version");
         ASSERT_EQ(host.GetMessages().size(), 1u);
         EXPECT_EQ(host.GetMessages()[0].text, "Exception when reading database version");
-        EXPECT_TRUE(WriteLockIsFree(m_path));
+        EXPECT_TRUE(NothingIsLeftLocked(m_connect));
     }
 }
 
-TEST_F(CFacadeTest, ExceptionFromTheHostDuringTheLoginClosesTheConnection)
+TEST_P(SessionOpen, ExceptionFromTheHostDuringTheLoginClosesTheConnection)
 {
     CreateDatabase(9);
     // The login's question is the first message box; it throws, and the
@@ -476,7 +563,15 @@ TEST_F(CFacadeTest, ExceptionFromTheHostDuringTheLoginClosesTheConnection)
     EXPECT_THROW(m_facade.OpenDatabase(1, "nobody", "wrong", error), std::runtime_error);
     EXPECT_EQ(host.m_strThrownAt.Str(), factest::Text(13025));
     EXPECT_FALSE(m_facade.IsOpen());
-    EXPECT_TRUE(WriteLockIsFree(m_path));
+    EXPECT_TRUE(NothingIsLeftLocked(m_connect));
+
+    // The check sees a writer that is still at work.
+    CDatabase writer;
+    writer.OpenEx(m_connect.c_str(), CDatabase::noOdbcDialog);
+    writer.BeginTrans();
+    writer.ExecuteSQL("UPDATE SystemTable SET MinorVersion = MinorVersion");
+    EXPECT_FALSE(NothingIsLeftLocked(m_connect));
+    writer.Rollback();
 }
 
 // --- A configuration that exists but cannot be read ------------------------
@@ -505,11 +600,11 @@ int OpenWithUnreadableConfiguration(const std::string& config, const std::string
     return 0;
 }
 
-class UnreadableConfiguration : public CFacadeTest {
+class UnreadableConfiguration_FileOnly : public factest::CFacadeFileTest {
 protected:
     void SetUp() override
     {
-        CFacadeTest::SetUp();
+        CFacadeFileTest::SetUp();
         // The default database exists and would open: it must not be used.
         m_programData.emplace("ProgramData", (m_dir.Path() / "pd").c_str());
         std::filesystem::create_directories(m_dir.Path() / "pd/Korvane");
@@ -519,7 +614,7 @@ protected:
     std::optional<factest::CEnvGuard> m_programData;
 };
 
-TEST_F(UnreadableConfiguration, FolderOrTextThatIsNotUtf8IsRefusedNamingTheFile)
+TEST_F(UnreadableConfiguration_FileOnly, FolderOrTextThatIsNotUtf8IsRefusedNamingTheFile)
 {
     CreateDatabase();
     const struct {
@@ -545,7 +640,7 @@ TEST_F(UnreadableConfiguration, FolderOrTextThatIsNotUtf8IsRefusedNamingTheFile)
     EXPECT_EQ(m_facade.GetDatabaseName().Str(), m_path);
 }
 
-TEST_F(UnreadableConfiguration, FileWithoutReadPermissionIsRefusedNamingTheFile)
+TEST_F(UnreadableConfiguration_FileOnly, FileWithoutReadPermissionIsRefusedNamingTheFile)
 {
     CreateDatabase();
     ASSERT_EQ(chmod(m_configPath.c_str(), 0000), 0);
@@ -648,7 +743,7 @@ int RunWithoutWriteAccess(const std::function<std::string()>& createOwn, int (*c
     return WIFEXITED(status) ? WEXITSTATUS(status) : 94;
 }
 
-TEST_F(CFacadeTest, ReadOnlyFileIsRefused)
+TEST_F(Session_FileOnly, ReadOnlyFileIsRefused)
 {
     const int result = RunWithoutWriteAccess([this] { CreateDatabase(); return m_path; },
                                              [](const std::string&) { return OpenReadOnlyAndReport(); });
@@ -685,7 +780,7 @@ int OpenAllowingReadOnlyAndReport(const std::string& database)
     return 0;
 }
 
-TEST_F(CFacadeTest, ReadOnlyFileOpensForReadingWhenAllowed)
+TEST_F(Session_FileOnly, ReadOnlyFileOpensForReadingWhenAllowed)
 {
     const int result = RunWithoutWriteAccess([this] { CreateDatabase(); return m_path; },
                                              OpenAllowingReadOnlyAndReport);
@@ -693,5 +788,8 @@ TEST_F(CFacadeTest, ReadOnlyFileOpensForReadingWhenAllowed)
         GTEST_SKIP() << "the file stays writable for this user";
     EXPECT_EQ(result, 0);
 }
+
+ZEN_FACADE_ENGINES(SessionLogin);
+ZEN_FACADE_ENGINES(SessionOpen);
 
 } // namespace

@@ -1,7 +1,7 @@
-// The facade's signatures on a real file: the password checked again at the
+// The facade's signatures on both engines: the password checked again at the
 // moment of signing (a wrong one refused, counted as a failed login and
-// recorded), the refusals before anything is stored, the tables that a file
-// lacking them gets at its opening, and one revision per transaction.
+// recorded), the refusals before anything is stored, the tables that a
+// database lacking them gets at its opening, and one revision per transaction.
 #include "FacadeTestSupport.h"
 
 #include "databaseobjects/CZENDB_Sample.h"
@@ -21,6 +21,8 @@ protected:
     void SetUp() override
     {
         CFacadeTest::SetUp();
+        if (!Ready())
+            return;
         CreateDatabase();
         // The sample and its run are made before there are users.
         ASSERT_EQ(OpenPlain(), 1);
@@ -47,13 +49,13 @@ protected:
 
     std::vector<std::string> Signed() const
     {
-        return Column(m_path, "SELECT Signed || '/' || COALESCE(Signature, '') FROM Samples");
+        return Column(m_connect, "SELECT Signed || '/' || COALESCE(Signature, '') FROM Samples");
     }
 
     int32_t m_sampleID = -1;
 };
 
-TEST_F(Signatures, AWrongPasswordRefusesCountsAndIsRecorded)
+TEST_P(Signatures, AWrongPasswordRefusesCountsAndIsRecorded)
 {
     Login("sup", "s");
     const int before = static_cast<int>(zenaudit::List(m_facade, CAuditFilter()).size());
@@ -81,7 +83,7 @@ TEST_F(Signatures, AWrongPasswordRefusesCountsAndIsRecorded)
     EXPECT_TRUE(signatures[0].WithdrawnTime.IsEmpty());
 }
 
-TEST_F(Signatures, RefusalsStoreNothing)
+TEST_P(Signatures, RefusalsStoreNothing)
 {
     struct Case {
         const char* user; // nullptr: nobody logged in
@@ -107,20 +109,20 @@ TEST_F(Signatures, RefusalsStoreNothing)
         m_facade.CloseDatabase();
     }
     EXPECT_EQ(Signed(), (std::vector<std::string>{"0/"}));
-    EXPECT_TRUE(Column(m_path, "SELECT SignatureID FROM SampleSignatures").empty());
+    EXPECT_TRUE(Column(m_connect, "SELECT SignatureID FROM SampleSignatures").empty());
 }
 
-TEST_F(Signatures, AFileWithoutTheTablesGetsThemWhenOpenedForWriting)
+TEST_P(Signatures, ADatabaseWithoutTheTablesGetsThemWhenOpenedForWriting)
 {
-    factest::Exec(m_path, {"DROP TABLE SampleSignatures", "DROP TABLE SampleRevisions"});
+    factest::Exec(m_connect, {"DROP TABLE SampleSignatures", "DROP TABLE SampleRevisions"});
     Login("sup", "s");
     EXPECT_TRUE(zensign::HasTables(m_facade));
-    EXPECT_EQ(factest::Version(m_path), "1.9");
+    EXPECT_EQ(factest::Version(m_connect), "1.9");
     CString refusal;
     EXPECT_TRUE(m_facade.SignSample(m_sampleID, "s", ESignatureMeaning::Approved, refusal)) << refusal.Str();
 }
 
-TEST_F(Signatures, OneTransactionIsOneRevision)
+TEST_P(Signatures, OneTransactionIsOneRevision)
 {
     Login("sup", "s");
     CString refusal;
@@ -148,7 +150,7 @@ TEST_F(Signatures, OneTransactionIsOneRevision)
     EXPECT_EQ(zensign::Revision(m_facade, m_sampleID), 2);
 }
 
-TEST_F(Signatures, AStaleObjectDoesNotSignOrUnsignThroughSave)
+TEST_P(Signatures, AStaleObjectDoesNotSignOrUnsignThroughSave)
 {
     Login("sup", "s");
     CZENDB_Sample stale(&m_facade);
@@ -166,7 +168,9 @@ TEST_F(Signatures, AStaleObjectDoesNotSignOrUnsignThroughSave)
     other.Signed = TRUE;
     other.Signature = "The Director";
     EXPECT_TRUE(other.Save());
-    EXPECT_EQ(Column(m_path, "SELECT Signed FROM Samples WHERE UserSampleID = 'S-2'"), (std::vector<std::string>{"0"}));
+    EXPECT_EQ(Column(m_connect, "SELECT Signed FROM Samples WHERE UserSampleID = 'S-2'"), (std::vector<std::string>{"0"}));
 }
+
+ZEN_FACADE_ENGINES(Signatures);
 
 } // namespace

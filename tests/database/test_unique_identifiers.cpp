@@ -1,7 +1,7 @@
-// One sample, one identifier, over real files: the unique index of new and
-// upgraded files, the duplicate groups that keep it out of older files, and
-// several processes registering on one file at once through the library, and
-// on one server database.
+// One sample, one identifier, on both engines: the unique index of new and
+// upgraded databases, the duplicate groups that keep it out of older ones, a
+// registration beside another writer, and several processes registering at
+// once through the library on one file and on one server database.
 
 #include "EngineTestSupport.h"
 #include "FacadeTestSupport.h"
@@ -36,41 +36,57 @@ std::string InsertId(const std::string& id)
     return "INSERT INTO Samples (UserSampleID) VALUES ('" + id + "')";
 }
 
-std::vector<std::string> IndexNames(const std::string& path)
+// The unique index of the identifiers, when the database has it.
+std::vector<std::string> IndexNames(const std::string& connect)
 {
-    return Column(path, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Samples' "
-                        "AND name LIKE 'UX%' ORDER BY name");
+    CDatabase db;
+    db.OpenEx(connect.c_str(), CDatabase::noOdbcDialog);
+    if (db.HasIndex("UX_Samples_UserSampleID"))
+        return {"UX_Samples_UserSampleID"};
+    return {};
+}
+
+// Each group as "identifier: key key ...".
+std::vector<std::string> GroupTexts(const std::vector<CDuplicateSampleID>& groups)
+{
+    std::vector<std::string> texts;
+    for (const CDuplicateSampleID& group : groups) {
+        std::string text = group.UserSampleID.Str() + ":";
+        for (const int32_t key : group.SampleIDs)
+            text += " " + std::to_string(key);
+        texts.push_back(text);
+    }
+    return texts;
 }
 
 using UniqueIdentifiers = CFacadeTest;
+using UniqueIdentifiers_FileOnly = factest::CFacadeFileTest;
 
-TEST_F(UniqueIdentifiers, NewFilesRefuseASecondSampleWithAnIdentifierButNotEmptyOnes)
+TEST_P(UniqueIdentifiers, NewDatabasesRefuseASecondSampleWithAnIdentifierButNotEmptyOnes)
 {
     CreateDatabase(9);
-    EXPECT_EQ(IndexNames(m_path), std::vector<std::string>{"UX_Samples_UserSampleID"});
-    Exec(m_path, {InsertId("S-1"), InsertId(""), InsertId(""), "INSERT INTO Samples (WorkOrder) VALUES ('w')"});
+    EXPECT_EQ(IndexNames(m_connect), std::vector<std::string>{"UX_Samples_UserSampleID"});
+    Exec(m_connect, {InsertId("S-1"), InsertId(""), InsertId(""), "INSERT INTO Samples (WorkOrder) VALUES ('w')"});
     for (const char* id : {"S-1", "s-1"})
-        EXPECT_THROW(Exec(m_path, {InsertId(id)}), CDBException) << id;
-    EXPECT_EQ(Column(m_path, "SELECT COUNT(*) FROM Samples"), std::vector<std::string>{"4"});
+        EXPECT_THROW(Exec(m_connect, {InsertId(id)}), CDBException) << id;
+    EXPECT_EQ(Column(m_connect, "SELECT COUNT(*) FROM Samples"), std::vector<std::string>{"4"});
 
-    // Files made at an older version are made as the software of their day
+    // Databases made at an older version are made as the software of their day
     // made them.
-    const std::string old = m_dir.File("old.mdb");
-    ASSERT_TRUE(ZenCreateDatabaseFile(old.c_str(), 1, 8));
-    EXPECT_TRUE(IndexNames(old).empty());
+    EXPECT_TRUE(IndexNames(OtherDatabase(8)).empty());
 }
 
-// Upgrading adds the index to a file without duplicates, at every version.
-TEST_F(UniqueIdentifiers, OpeningAFileWithoutDuplicatesAddsTheIndex)
+// Upgrading adds the index to a database without duplicates, at every version.
+TEST_P(UniqueIdentifiers, OpeningADatabaseWithoutDuplicatesAddsTheIndex)
 {
     for (const int minor : {6, 9}) {
         SCOPED_TRACE(minor);
-        std::filesystem::remove(m_path);
+        NewDatabase();
         CreateDatabase(minor);
         if (minor == 9)
-            Exec(m_path, {"DROP INDEX UX_Samples_UserSampleID"});
-        Exec(m_path, {InsertId("A-1"), InsertId("A-2"), InsertId(""), InsertId("")});
-        ASSERT_TRUE(IndexNames(m_path).empty());
+            Exec(m_connect, {"DROP INDEX UX_Samples_UserSampleID"});
+        Exec(m_connect, {InsertId("A-1"), InsertId("A-2"), InsertId(""), InsertId("")});
+        ASSERT_TRUE(IndexNames(m_connect).empty());
 
         ASSERT_EQ(OpenPlain(), 1);
         EXPECT_TRUE(m_facade.HasUniqueSampleIDIndex());
@@ -78,35 +94,35 @@ TEST_F(UniqueIdentifiers, OpeningAFileWithoutDuplicatesAddsTheIndex)
         EXPECT_TRUE(m_facade.FindDuplicateSampleIDs(groups));
         EXPECT_TRUE(groups.empty());
         m_facade.CloseDatabase();
-        EXPECT_EQ(factest::Version(m_path), "1.9");
-        EXPECT_EQ(IndexNames(m_path), std::vector<std::string>{"UX_Samples_UserSampleID"});
-        EXPECT_THROW(Exec(m_path, {InsertId("a-2")}), CDBException);
+        EXPECT_EQ(factest::Version(m_connect), "1.9");
+        EXPECT_EQ(IndexNames(m_connect), std::vector<std::string>{"UX_Samples_UserSampleID"});
+        EXPECT_THROW(Exec(m_connect, {InsertId("a-2")}), CDBException);
     }
 }
 
-// A file with duplicates opens and upgrades without the index; the groups are
+// A database with duplicates opens and upgrades without the index; the groups are
 // listed with their keys; once renamed, the next opening adds the index.
-TEST_F(UniqueIdentifiers, DuplicatesKeepTheIndexOutUntilTheyAreRenamed)
+TEST_P(UniqueIdentifiers, DuplicatesKeepTheIndexOutUntilTheyAreRenamed)
 {
     CreateDatabase(6);
-    Exec(m_path, {InsertId("D-1"), InsertId("X"), InsertId("d-1"), InsertId(""), InsertId(""), InsertId("E-2"),
-                  InsertId("E-2"), InsertId("D-1 "), InsertId("e-2"), InsertId("\xC3\x84-1"),
-                  InsertId("\xC3\xA4-1")});
+    Exec(m_connect, {InsertId("D-1"), InsertId("X"), InsertId("d-1"), InsertId(""), InsertId(""), InsertId("E-2"),
+                    InsertId("E-2"), InsertId("D-1 "), InsertId("e-2"), InsertId("\xC3\x84-1"),
+                    InsertId("\xC3\xA4-1")});
     ASSERT_EQ(OpenPlain(), 1);
-    EXPECT_EQ(factest::Version(m_path), "1.9");
+    EXPECT_EQ(factest::Version(m_connect), "1.9");
     EXPECT_FALSE(m_facade.HasUniqueSampleIDIndex());
 
+    // "Ä-1" and "ä-1" are one identifier where letter case beyond ASCII is
+    // ignored too (the server), two on a file.
+    std::vector<std::string> expected = {"D-1: 1 3", "E-2: 6 7 9"};
+    if (m_quirks.caseBlindBeyondAscii)
+        expected.insert(m_quirks.linguisticOrder ? expected.begin() : expected.end(), "\xC3\x84-1: 10 11");
     std::vector<CDuplicateSampleID> groups;
     ASSERT_TRUE(m_facade.FindDuplicateSampleIDs(groups));
-    ASSERT_EQ(groups.size(), 2u);
-    EXPECT_EQ(groups[0].UserSampleID, "D-1");
-    EXPECT_EQ(groups[0].SampleIDs, (std::vector<int32_t>{1, 3}));
-    EXPECT_EQ(groups[1].UserSampleID, "E-2");
-    EXPECT_EQ(groups[1].SampleIDs, (std::vector<int32_t>{6, 7, 9}));
-
+    EXPECT_EQ(GroupTexts(groups), expected);
     // The groups are appended to what the list holds.
     ASSERT_TRUE(m_facade.FindDuplicateSampleIDs(groups));
-    EXPECT_EQ(groups.size(), 4u);
+    EXPECT_EQ(groups.size(), 2 * expected.size());
 
     // The station keeps working on the file: a new sample, an edit of a
     // duplicate, a refused new duplicate.
@@ -123,7 +139,8 @@ TEST_F(UniqueIdentifiers, DuplicatesKeepTheIndexOutUntilTheyAreRenamed)
     m_facade.CloseDatabase();
 
     // Reopening does not add it while one group is left.
-    Exec(m_path, {"UPDATE Samples SET UserSampleID = 'D-2' WHERE SampleID = 3"});
+    Exec(m_connect, {"UPDATE Samples SET UserSampleID = 'D-2' WHERE SampleID = 3",
+                     "UPDATE Samples SET UserSampleID = '\xC3\x84-2' WHERE SampleID = 11"});
     ASSERT_EQ(OpenPlain(), 1);
     EXPECT_FALSE(m_facade.HasUniqueSampleIDIndex());
     groups.clear();
@@ -132,57 +149,79 @@ TEST_F(UniqueIdentifiers, DuplicatesKeepTheIndexOutUntilTheyAreRenamed)
     EXPECT_EQ(groups[0].UserSampleID, "E-2");
     m_facade.CloseDatabase();
 
-    Exec(m_path, {"UPDATE Samples SET UserSampleID = 'E-3' WHERE SampleID = 7",
-                  "UPDATE Samples SET UserSampleID = 'E-4' WHERE SampleID = 9"});
+    Exec(m_connect, {"UPDATE Samples SET UserSampleID = 'E-3' WHERE SampleID = 7",
+                    "UPDATE Samples SET UserSampleID = 'E-4' WHERE SampleID = 9"});
     ASSERT_EQ(OpenPlain(), 1);
     EXPECT_TRUE(m_facade.HasUniqueSampleIDIndex());
     m_facade.CloseDatabase();
     EXPECT_TRUE(MessageTexts().size() == 1u) << "only the note of the upgrade to 1.9";
 }
 
-// A second writer that holds the lock for a moment delays a registration but
-// does not fail it.
-TEST_F(UniqueIdentifiers, RegistrationWaitsForAnotherWriterAndSucceeds)
+// A second writer in the middle of registering "W-1" delays a registration
+// but does not break it: when the other one commits, a different identifier
+// is saved and the same one (in any letter case) is a clean "taken"; when it
+// rolls back, the identifier is free. On a file the wait is for the write
+// lock, on the server for the other transaction's entry in the unique index.
+TEST_P(UniqueIdentifiers, RegistrationBesideAnotherWriterWaitsForItsOutcome)
 {
-    CreateDatabase(9);
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0) << std::strerror(errno);
-    if (child == 0) {
-        int status = 1;
-        try {
-            CDatabase other;
-            other.OpenEx(CString("DBQ=") + m_path.c_str() + ";", CDatabase::noOdbcDialog);
-            other.BeginTrans();
-            other.ExecuteSQL(InsertId("W-1").c_str());
-            const char byte = 1;
-            if (write(ready[1], &byte, 1) == 1) {
-                usleep(300 * 1000);
-                other.CommitTrans();
-                status = 0;
+    const struct {
+        bool otherCommits;
+        const char* id;
+        ESampleSaveOutcome outcome;
+        std::vector<std::string> stored;
+    } cases[] = {
+        {true, "W-2", ESampleSaveOutcome::Saved, {"W-1", "W-2"}},
+        {true, "w-1", ESampleSaveOutcome::IdentifierTaken, {"W-1"}},
+        {false, "w-1", ESampleSaveOutcome::Saved, {"w-1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.id) + (c.otherCommits ? " beside a commit" : " beside a rollback"));
+        NewDatabase();
+        CreateDatabase(9);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0) << std::strerror(errno);
+        if (child == 0) {
+            int status = 1;
+            try {
+                CDatabase other;
+                other.OpenEx(m_connect.c_str(), CDatabase::noOdbcDialog);
+                other.BeginTrans();
+                other.ExecuteSQL(InsertId("W-1").c_str());
+                const char byte = 1;
+                if (write(ready[1], &byte, 1) == 1) {
+                    // Whether the registration below starts before or after
+                    // the end of this transaction, its outcome is the same.
+                    usleep(300 * 1000);
+                    if (c.otherCommits)
+                        other.CommitTrans();
+                    else
+                        other.Rollback();
+                    status = 0;
+                }
+            } catch (...) {
             }
-        } catch (...) {
+            _exit(status);
         }
-        _exit(status);
-    }
-    close(ready[1]);
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the other writer holds the lock";
-    close(ready[0]);
+        close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the other writer is at work";
+        close(ready[0]);
 
-    CDatabase db;
-    db.OpenEx(CString("DBQ=") + m_path.c_str() + ";", CDatabase::noOdbcDialog);
-    CZENDB_Sample sample(&db, "W-2");
-    ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
-    EXPECT_TRUE(sample.Save(outcome));
-    EXPECT_EQ(outcome, ESampleSaveOutcome::Saved);
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(Column(m_path, "SELECT UserSampleID FROM Samples ORDER BY SampleID"),
-              (std::vector<std::string>{"W-1", "W-2"}));
-    EXPECT_TRUE(MessageTexts().empty());
+        {
+            CDatabase db;
+            db.OpenEx(m_connect.c_str(), CDatabase::noOdbcDialog);
+            CZENDB_Sample sample(&db, c.id);
+            ESampleSaveOutcome outcome = ESampleSaveOutcome::Failed;
+            EXPECT_EQ(sample.Save(outcome) != FALSE, c.outcome == ESampleSaveOutcome::Saved);
+            EXPECT_EQ(outcome, c.outcome);
+        }
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(Column(m_connect, "SELECT UserSampleID FROM Samples ORDER BY SampleID"), c.stored);
+    }
 }
 
 // One registering station in a child process, on the database connect names:
@@ -281,7 +320,7 @@ std::multiset<std::string> RegisterFromFourStations(const CString& connect, zent
 // Four processes register 250 samples each on one file at once: 1000 rows,
 // no identifier twice (also compared without letter case), none lost, the
 // file intact, and every refusal a clean "taken".
-TEST_F(UniqueIdentifiers, FourStationsRegisteringAtOnceNeverShareAnIdentifier)
+TEST_F(UniqueIdentifiers_FileOnly, FourStationsRegisteringAtOnceNeverShareAnIdentifier)
 {
     // Every registration commits on its own and waits for the disk; in a
     // memory-backed folder (when there is one) the test spends its time on
@@ -291,17 +330,18 @@ TEST_F(UniqueIdentifiers, FourStationsRegisteringAtOnceNeverShareAnIdentifier)
         const factest::CEnvGuard root("ZEN_TEST_TMP", "/dev/shm");
         memoryDir.emplace();
         m_path = memoryDir->File("ZEN.mdb");
+        m_connect = factest::FileConnect(m_path);
     }
     CreateDatabase(9);
     const std::multiset<std::string> registered =
-        RegisterFromFourStations(CString("DBQ=") + m_path.c_str() + ";", m_dir);
+        RegisterFromFourStations(CString(m_connect.c_str()), m_dir);
     EXPECT_EQ(registered.size(), size_t{kStations * kEach});
-    const std::vector<std::string> stored = Column(m_path, "SELECT UserSampleID FROM Samples ORDER BY UserSampleID");
+    const std::vector<std::string> stored = Column(m_connect, "SELECT UserSampleID FROM Samples ORDER BY UserSampleID");
     EXPECT_EQ(stored, std::vector<std::string>(registered.begin(), registered.end())) << "no lost registration";
     EXPECT_EQ(std::set<std::string>(stored.begin(), stored.end()).size(), stored.size());
-    EXPECT_EQ(Column(m_path, "SELECT COUNT(DISTINCT UserSampleID COLLATE NOCASE) FROM Samples"),
+    EXPECT_EQ(Column(m_connect, "SELECT COUNT(DISTINCT UserSampleID COLLATE NOCASE) FROM Samples"),
               std::vector<std::string>{std::to_string(kStations * kEach)});
-    EXPECT_EQ(Column(m_path, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(Column(m_connect, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
 }
 
 // The same four stations on one server database, each process with its own
@@ -337,5 +377,7 @@ TEST(UniqueIdentifiersOnTheServer, FourStationsRegisteringAtOnceNeverShareAnIden
     distinct.GetFieldValue("n", n);
     EXPECT_EQ(n, CString(std::to_string(kStations * kEach).c_str()));
 }
+
+ZEN_FACADE_ENGINES(UniqueIdentifiers);
 
 } // namespace

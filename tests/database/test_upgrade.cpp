@@ -1,5 +1,5 @@
-// Tests of the version check and the schema upgrade: opening files of every
-// version, the statements each step runs and their order across the tables,
+// Tests of the version check and the schema upgrade, on a file and on a
+// server database: opening databases of every version, the statements each step runs and their order across the tables,
 // interrupted upgrades, the one-step operations, the version 1.5 settings
 // filler and the table configurations.
 
@@ -9,7 +9,6 @@
 #include "framework/sql/FieldInfo.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <cstdint>
 
 namespace {
@@ -37,14 +36,11 @@ std::string Last(const std::vector<std::string>& names, size_t fromEnd)
 
 class Upgrade : public CFacadeTest {
 protected:
-    // Opens the file as a plain connection, without the version check.
-    void Connect(CZENDatabase& facade)
-    {
-        facade.OpenEx((CString("DBQ=") + m_path.c_str() + ";").GetString(), CDatabase::noOdbcDialog);
-    }
+    // Opens the database as a plain connection, without the version check.
+    void Connect(CZENDatabase& facade) { facade.OpenEx(m_connect.c_str(), CDatabase::noOdbcDialog); }
 };
 
-TEST_F(Upgrade, OpeningFilesOfEveryVersion)
+TEST_P(Upgrade, OpeningDatabasesOfEveryVersion)
 {
     struct Case {
         int createdMinor;
@@ -70,7 +66,7 @@ TEST_F(Upgrade, OpeningFilesOfEveryVersion)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor));
-        std::filesystem::remove(m_path);
+        NewDatabase();
         CreateDatabase(c.createdMinor, std::make_pair(c.major, c.minor));
         m_host.Reset();
         CZENDatabase facade;
@@ -87,45 +83,44 @@ TEST_F(Upgrade, OpeningFilesOfEveryVersion)
         facade.CloseDatabase();
         const std::string expectedVersion =
             c.result == 1 ? "1.9" : std::to_string(c.major) + "." + std::to_string(c.minor);
-        EXPECT_EQ(factest::Version(m_path), expectedVersion);
+        EXPECT_EQ(factest::Version(m_connect), expectedVersion);
     }
 }
 
-TEST_F(Upgrade, VersionSixBecomesNineWithEveryColumnInPlace)
+TEST_P(Upgrade, VersionSixBecomesNineWithEveryColumnInPlace)
 {
     CreateDatabase(6);
-    factest::Exec(m_path, {"INSERT INTO Patterns (Name) VALUES ('P1')", "INSERT INTO Patterns (Name) VALUES ('P2')",
-                           "INSERT INTO RoutineTypes (Name) VALUES ('R1')"});
+    factest::Exec(m_connect, {"INSERT INTO Patterns (Name) VALUES ('P1')", "INSERT INTO Patterns (Name) VALUES ('P2')",
+                             "INSERT INTO RoutineTypes (Name) VALUES ('R1')"});
     EXPECT_EQ(OpenPlain(), 1);
     m_facade.CloseDatabase();
 
-    const auto samples = ColumnNames(m_path, "Samples");
-    const auto patterns = ColumnNames(m_path, "Patterns");
-    const auto routines = ColumnNames(m_path, "RoutineTypes");
+    const auto samples = ColumnNames(m_connect, "Samples");
+    const auto patterns = ColumnNames(m_connect, "Patterns");
+    const auto routines = ColumnNames(m_connect, "RoutineTypes");
     EXPECT_EQ(Last(samples, 0), "Trace");
     EXPECT_EQ(Last(patterns, 1), "AutomaticallyEdgeAlignment");
     EXPECT_EQ(Last(patterns, 0), "Deleted");
     EXPECT_EQ(Last(routines, 0), "Deleted");
-    EXPECT_EQ(Column(m_path, "SELECT AutomaticallyEdgeAlignment FROM Patterns"),
+    EXPECT_EQ(Column(m_connect, "SELECT AutomaticallyEdgeAlignment FROM Patterns"),
               (std::vector<std::string>{"0", "0"}));
-    EXPECT_EQ(Column(m_path, "SELECT Deleted FROM Patterns"), (std::vector<std::string>{"0", "0"}));
-    EXPECT_EQ(Column(m_path, "SELECT Deleted FROM RoutineTypes"), (std::vector<std::string>{"0"}));
+    EXPECT_EQ(Column(m_connect, "SELECT Deleted FROM Patterns"), (std::vector<std::string>{"0", "0"}));
+    EXPECT_EQ(Column(m_connect, "SELECT Deleted FROM RoutineTypes"), (std::vector<std::string>{"0"}));
     // An upgraded file and a new one have the same layout.
-    const std::string fresh = m_dir.File("fresh.mdb");
-    ASSERT_TRUE(ZenCreateDatabaseFile(fresh.c_str(), 1, 9));
+    const std::string fresh = OtherDatabase(9);
     for (const char* table : {"Samples", "Patterns", "RoutineTypes"})
-        EXPECT_EQ(ColumnNames(m_path, table), ColumnNames(fresh, table)) << table;
+        EXPECT_EQ(ColumnNames(m_connect, table), ColumnNames(fresh, table)) << table;
 }
 
-TEST_F(Upgrade, EightRunsOnlyTheLastStep)
+TEST_P(Upgrade, EightRunsOnlyTheLastStep)
 {
     CreateDatabase(8);
-    const auto samplesBefore = ColumnNames(m_path, "Samples");
-    const auto patternsBefore = ColumnNames(m_path, "Patterns");
+    const auto samplesBefore = ColumnNames(m_connect, "Samples");
+    const auto patternsBefore = ColumnNames(m_connect, "Patterns");
     EXPECT_EQ(OpenPlain(), 1);
     m_facade.CloseDatabase();
-    EXPECT_EQ(ColumnNames(m_path, "Samples"), samplesBefore);
-    auto patternsAfter = ColumnNames(m_path, "Patterns");
+    EXPECT_EQ(ColumnNames(m_connect, "Samples"), samplesBefore);
+    auto patternsAfter = ColumnNames(m_connect, "Patterns");
     ASSERT_EQ(patternsAfter.size(), patternsBefore.size() + 1);
     EXPECT_EQ(Last(patternsAfter, 0), "Deleted");
 }
@@ -133,11 +128,11 @@ TEST_F(Upgrade, EightRunsOnlyTheLastStep)
 // The first statement of the walk fails (a Trace column already there): its
 // error is shown, nothing else runs, the version stays, and every later
 // opening fails the same way.
-TEST_F(Upgrade, InterruptedUpgradeStopsAtItsFirstFailure)
+TEST_P(Upgrade, InterruptedUpgradeStopsAtItsFirstFailure)
 {
     CreateDatabase(7, std::make_pair(1, 6));
-    const auto patternsBefore = ColumnNames(m_path, "Patterns");
-    const auto routinesBefore = ColumnNames(m_path, "RoutineTypes");
+    const auto patternsBefore = ColumnNames(m_connect, "Patterns");
+    const auto routinesBefore = ColumnNames(m_connect, "RoutineTypes");
     for (int attempt = 0; attempt < 2; ++attempt) {
         m_host.Reset();
         CZENDatabase facade;
@@ -149,30 +144,30 @@ TEST_F(Upgrade, InterruptedUpgradeStopsAtItsFirstFailure)
         EXPECT_EQ(m_host.GetMessages()[0].style, MB_OK);
         EXPECT_EQ(m_host.GetMessages()[1].text.Str(), Text(13035));
         EXPECT_EQ(m_host.GetMessages()[1].style, MB_OK | MB_ICONERROR);
-        EXPECT_EQ(factest::Version(m_path), "1.6");
-        EXPECT_EQ(ColumnNames(m_path, "Patterns"), patternsBefore);
-        EXPECT_EQ(ColumnNames(m_path, "RoutineTypes"), routinesBefore);
+        EXPECT_EQ(factest::Version(m_connect), "1.6");
+        EXPECT_EQ(ColumnNames(m_connect, "Patterns"), patternsBefore);
+        EXPECT_EQ(ColumnNames(m_connect, "RoutineTypes"), routinesBefore);
     }
 }
 
 // Where the walk stops tells the order: Samples before Patterns before
 // RoutineTypes, and the version only after all of them.
-TEST_F(Upgrade, TablesAreUpgradedInOrderWithTheVersionLast)
+TEST_P(Upgrade, TablesAreUpgradedInOrderWithTheVersionLast)
 {
     // The step to 1.8 of Patterns fails silently: Samples has already changed.
     CreateDatabase(6);
-    factest::Exec(m_path, {"ALTER TABLE Patterns ADD AutomaticallyEdgeAlignment BIT"});
+    factest::Exec(m_connect, {"ALTER TABLE Patterns ADD AutomaticallyEdgeAlignment BIT"});
     EXPECT_EQ(OpenPlain(), 0);
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{Text(13035)});
-    EXPECT_TRUE(Has(ColumnNames(m_path, "Samples"), "Trace"));
-    EXPECT_FALSE(Has(ColumnNames(m_path, "Patterns"), "Deleted"));
-    EXPECT_FALSE(Has(ColumnNames(m_path, "RoutineTypes"), "Deleted"));
-    EXPECT_EQ(factest::Version(m_path), "1.6");
+    EXPECT_TRUE(Has(ColumnNames(m_connect, "Samples"), "Trace"));
+    EXPECT_FALSE(Has(ColumnNames(m_connect, "Patterns"), "Deleted"));
+    EXPECT_FALSE(Has(ColumnNames(m_connect, "RoutineTypes"), "Deleted"));
+    EXPECT_EQ(factest::Version(m_connect), "1.6");
 
     // The step to 1.9 of RoutineTypes fails loudly: Patterns has already changed.
-    std::filesystem::remove(m_path);
+    NewDatabase();
     CreateDatabase(8);
-    factest::Exec(m_path, {"ALTER TABLE RoutineTypes ADD Deleted BIT"});
+    factest::Exec(m_connect, {"ALTER TABLE RoutineTypes ADD Deleted BIT"});
     m_host.Reset();
     CZENDatabase facade;
     CString error;
@@ -181,40 +176,40 @@ TEST_F(Upgrade, TablesAreUpgradedInOrderWithTheVersionLast)
     EXPECT_EQ(m_host.GetMessages()[0].text.Find("Failed to upgrade: "), 0)
         << m_host.GetMessages()[0].text.GetString();
     EXPECT_EQ(m_host.GetMessages()[1].text.Str(), Text(13035));
-    EXPECT_TRUE(Has(ColumnNames(m_path, "Patterns"), "Deleted"));
-    EXPECT_EQ(factest::Version(m_path), "1.8");
+    EXPECT_TRUE(Has(ColumnNames(m_connect, "Patterns"), "Deleted"));
+    EXPECT_EQ(factest::Version(m_connect), "1.8");
 }
 
-TEST_F(Upgrade, WalkRefusesTargetsAndVersionsOutsideItsRange)
+TEST_P(Upgrade, WalkRefusesTargetsAndVersionsOutsideItsRange)
 {
     CreateDatabase(6);
     CUpgradableFacade facade;
     Connect(facade);
-    const auto samplesBefore = ColumnNames(m_path, "Samples");
+    const auto samplesBefore = ColumnNames(m_connect, "Samples");
     EXPECT_EQ(facade.UpdateTablesTo(1, 5), 0);
     EXPECT_EQ(facade.UpdateTablesTo(2, 9), 0);
     EXPECT_EQ(facade.UpdateTablesTo(1, 10), 0);
-    EXPECT_EQ(ColumnNames(m_path, "Samples"), samplesBefore);
-    EXPECT_EQ(factest::Version(m_path), "1.6");
+    EXPECT_EQ(ColumnNames(m_connect, "Samples"), samplesBefore);
+    EXPECT_EQ(factest::Version(m_connect), "1.6");
     // Any target in range carries the file all the way to 1.9.
     EXPECT_EQ(facade.UpdateTablesTo(1, 7), 1);
-    EXPECT_EQ(factest::Version(m_path), "1.9");
+    EXPECT_EQ(factest::Version(m_connect), "1.9");
     EXPECT_EQ(facade.UpdateTablesTo(1, 9), 1);
 
     // A version of another generation is never touched.
     facade.Close();
-    std::filesystem::remove(m_path);
+    NewDatabase();
     CreateDatabase(6, std::make_pair(2, 7));
     Connect(facade);
-    const auto patternsBefore = ColumnNames(m_path, "Patterns");
+    const auto patternsBefore = ColumnNames(m_connect, "Patterns");
     EXPECT_EQ(facade.UpdateTablesTo(1, 9), 0);
-    EXPECT_EQ(ColumnNames(m_path, "Patterns"), patternsBefore);
+    EXPECT_EQ(ColumnNames(m_connect, "Patterns"), patternsBefore);
 }
 
-TEST_F(Upgrade, SystemTableWithoutRowHasNoVersion)
+TEST_P(Upgrade, SystemTableWithoutRowHasNoVersion)
 {
     CreateDatabase(6);
-    factest::Exec(m_path, {"DELETE FROM SystemTable"});
+    factest::Exec(m_connect, {"DELETE FROM SystemTable"});
     {
         CUpgradableFacade facade;
         Connect(facade);
@@ -223,9 +218,9 @@ TEST_F(Upgrade, SystemTableWithoutRowHasNoVersion)
         EXPECT_EQ(facade.GetVersion(major, minor), 0);
         EXPECT_EQ(major, 77);
         EXPECT_EQ(minor, 77);
-        const auto samplesBefore = ColumnNames(m_path, "Samples");
+        const auto samplesBefore = ColumnNames(m_connect, "Samples");
         EXPECT_EQ(facade.UpdateTablesTo(1, 9), 0);
-        EXPECT_EQ(ColumnNames(m_path, "Samples"), samplesBefore);
+        EXPECT_EQ(ColumnNames(m_connect, "Samples"), samplesBefore);
     }
     EXPECT_EQ(OpenPlain(), 0);
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{Text(13032)});
@@ -233,7 +228,7 @@ TEST_F(Upgrade, SystemTableWithoutRowHasNoVersion)
     EXPECT_FALSE(m_facade.IsOpen());
 }
 
-TEST_F(Upgrade, OneStepOperations)
+TEST_P(Upgrade, OneStepOperations)
 {
     struct Case {
         int minor;
@@ -249,21 +244,21 @@ TEST_F(Upgrade, OneStepOperations)
         {9, &CZENDatabase::UpdateToVer19, 0, "1.9"},
     };
     for (const Case& c : cases) {
-        std::filesystem::remove(m_path);
+        NewDatabase();
         CreateDatabase(c.minor < 6 ? 6 : c.minor, std::make_pair(1, c.minor));
         CZENDatabase facade;
         Connect(facade);
         EXPECT_EQ((facade.*c.step)(), c.result) << "from 1." << c.minor;
-        EXPECT_EQ(factest::Version(m_path), c.versionAfter) << "from 1." << c.minor;
+        EXPECT_EQ(factest::Version(m_connect), c.versionAfter) << "from 1." << c.minor;
     }
 }
 
-TEST_F(Upgrade, VersionFifteenDefaultsOverwriteEveryPatternAndRun)
+TEST_P(Upgrade, VersionFifteenDefaultsOverwriteEveryPatternAndRun)
 {
     CreateDatabase(9);
-    factest::Exec(m_path, {"INSERT INTO Patterns (Name, FocusStrategy, Standard, TestloadUnit) VALUES ('P1', 1, 1, 1)",
-                           "INSERT INTO Patterns (Name, FocusStrategy, Standard, TestloadUnit) VALUES ('P2', 2, 2, 2)",
-                           "INSERT INTO SampleProfilesRun (SampleID, Standard, TestloadUnit) VALUES (1, 5, 5)"});
+    factest::Exec(m_connect, {"INSERT INTO Patterns (Name, FocusStrategy, Standard, TestloadUnit) VALUES ('P1', 1, 1, 1)",
+                             "INSERT INTO Patterns (Name, FocusStrategy, Standard, TestloadUnit) VALUES ('P2', 2, 2, 2)",
+                             "INSERT INTO SampleProfilesRun (SampleID, Standard, TestloadUnit) VALUES (1, 5, 5)"});
     ProfileCalculationSettings calc;
     calc.Standard = 3;
     calc.CurveType = 2;
@@ -277,20 +272,20 @@ TEST_F(Upgrade, VersionFifteenDefaultsOverwriteEveryPatternAndRun)
     CZENDatabase facade;
     Connect(facade);
     EXPECT_EQ(facade.SetVer15DefaultProperties(calc, strategy, diagram), 1);
-    EXPECT_EQ(Column(m_path, "SELECT FocusStrategy FROM Patterns"), (std::vector<std::string>{"4", "4"}));
-    EXPECT_EQ(Column(m_path, "SELECT Standard FROM Patterns"), (std::vector<std::string>{"3", "3"}));
-    EXPECT_EQ(Column(m_path, "SELECT TestloadUnit FROM Patterns"), (std::vector<std::string>{"6", "6"}));
-    EXPECT_EQ(Column(m_path, "SELECT Standard FROM SampleProfilesRun"), std::vector<std::string>{"3"});
-    EXPECT_EQ(Column(m_path, "SELECT ECDToleranceMax FROM SampleProfilesRun"), std::vector<std::string>{"0.75"});
+    EXPECT_EQ(Column(m_connect, "SELECT FocusStrategy FROM Patterns"), (std::vector<std::string>{"4", "4"}));
+    EXPECT_EQ(Column(m_connect, "SELECT Standard FROM Patterns"), (std::vector<std::string>{"3", "3"}));
+    EXPECT_EQ(Column(m_connect, "SELECT TestloadUnit FROM Patterns"), (std::vector<std::string>{"6", "6"}));
+    EXPECT_EQ(Column(m_connect, "SELECT Standard FROM SampleProfilesRun"), std::vector<std::string>{"3"});
+    EXPECT_EQ(Column(m_connect, "SELECT ECDToleranceMax FROM SampleProfilesRun"), std::vector<std::string>{"0.75"});
 
     facade.Close();
-    factest::Exec(m_path, {"UPDATE SystemTable SET MinorVersion=4", "UPDATE Patterns SET Standard=9"});
+    factest::Exec(m_connect, {"UPDATE SystemTable SET MinorVersion=4", "UPDATE Patterns SET Standard=9"});
     Connect(facade);
     EXPECT_EQ(facade.SetVer15DefaultProperties(calc, strategy, diagram), 0);
-    EXPECT_EQ(Column(m_path, "SELECT Standard FROM Patterns"), (std::vector<std::string>{"9", "9"}));
+    EXPECT_EQ(Column(m_connect, "SELECT Standard FROM Patterns"), (std::vector<std::string>{"9", "9"}));
 }
 
-TEST_F(Upgrade, ScanningTwiceKeepsOneRecordPerColumn)
+TEST_P(Upgrade, ScanningTwiceKeepsOneRecordPerColumn)
 {
     CreateDatabase(9);
     ASSERT_EQ(OpenPlain(), 1);
@@ -315,7 +310,7 @@ TEST_F(Upgrade, ScanningTwiceKeepsOneRecordPerColumn)
     EXPECT_EQ(m_facade.GetTableConfiguration(ZENRS_Samples)->GetCount(), 34);
 }
 
-TEST_F(Upgrade, TableConfigurationOutsideTheThirteenTablesIsNull)
+TEST_P(Upgrade, TableConfigurationOutsideTheThirteenTablesIsNull)
 {
     CreateDatabase(9);
     ASSERT_EQ(OpenPlain(), 1);
@@ -329,19 +324,19 @@ TEST_F(Upgrade, TableConfigurationOutsideTheThirteenTablesIsNull)
     EXPECT_EQ(m_facade.GetTableConfiguration(ZENRS_UserTable)->GetCount(), 3);
 }
 
-// Opened with ZENOPEN_KeepVersion a 1.6 .. 1.8 file stays as it is, without
+// Opened with ZENOPEN_KeepVersion a 1.6 .. 1.8 database stays as it is, without
 // a message; UpgradeToCurrentVersion then takes it to 1.9 with the steps of
 // the station's opening and adds the unique index. Older and newer files are
 // refused as by OpenDatabase.
-TEST_F(Upgrade, KeepVersionOpensOlderFilesAsTheyStandUntilUpgradeIsAsked)
+TEST_P(Upgrade, KeepVersionOpensOlderDatabasesAsTheyStandUntilUpgradeIsAsked)
 {
     for (int minor : {6, 7, 8, 9}) {
         SCOPED_TRACE("1." + std::to_string(minor));
-        std::filesystem::remove(m_path);
+        NewDatabase();
         CreateDatabase(minor);
-        factest::Exec(m_path, {"INSERT INTO Samples (UserSampleID) VALUES ('S-1')"});
-        const auto samplesBefore = ColumnNames(m_path, "Samples");
-        const auto patternsBefore = ColumnNames(m_path, "Patterns");
+        factest::Exec(m_connect, {"INSERT INTO Samples (UserSampleID) VALUES ('S-1')"});
+        const auto samplesBefore = ColumnNames(m_connect, "Samples");
+        const auto patternsBefore = ColumnNames(m_connect, "Patterns");
         m_host.Reset();
         CZENDatabase facade;
         CString error;
@@ -351,14 +346,14 @@ TEST_F(Upgrade, KeepVersionOpensOlderFilesAsTheyStandUntilUpgradeIsAsked)
         int found = 0;
         ASSERT_EQ(facade.GetVersion(major, found), 1);
         EXPECT_EQ(found, minor);
-        EXPECT_EQ(factest::Version(m_path), "1." + std::to_string(minor));
-        EXPECT_EQ(ColumnNames(m_path, "Samples"), samplesBefore);
-        EXPECT_EQ(ColumnNames(m_path, "Patterns"), patternsBefore);
+        EXPECT_EQ(factest::Version(m_connect), "1." + std::to_string(minor));
+        EXPECT_EQ(ColumnNames(m_connect, "Samples"), samplesBefore);
+        EXPECT_EQ(ColumnNames(m_connect, "Patterns"), patternsBefore);
         EXPECT_EQ(facade.HasUniqueSampleIDIndex(), minor == 9);
 
         EXPECT_EQ(facade.UpgradeToCurrentVersion(), 1);
         EXPECT_TRUE(m_host.GetMessages().empty());
-        EXPECT_EQ(factest::Version(m_path), "1.9");
+        EXPECT_EQ(factest::Version(m_connect), "1.9");
         EXPECT_TRUE(facade.HasUniqueSampleIDIndex());
         facade.CloseDatabase();
     }
@@ -369,7 +364,7 @@ TEST_F(Upgrade, KeepVersionOpensOlderFilesAsTheyStandUntilUpgradeIsAsked)
     } refused[] = {{1, 5, true, 1}, {1, 10, false, 0}, {2, 0, false, 0}};
     for (const auto& c : refused) {
         SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor));
-        std::filesystem::remove(m_path);
+        NewDatabase();
         CreateDatabase(9, std::make_pair(c.major, c.minor));
         m_host.Reset();
         CZENDatabase facade;
@@ -380,13 +375,13 @@ TEST_F(Upgrade, KeepVersionOpensOlderFilesAsTheyStandUntilUpgradeIsAsked)
         if (facade.IsOpen()) {
             EXPECT_EQ(facade.UpgradeToCurrentVersion(), 0);
         }
-        EXPECT_EQ(factest::Version(m_path), std::to_string(c.major) + "." + std::to_string(c.minor));
+        EXPECT_EQ(factest::Version(m_connect), std::to_string(c.major) + "." + std::to_string(c.minor));
     }
 }
 
 // A failing step stops UpgradeToCurrentVersion as it stops the opening: the
 // step's error is shown, the version stays.
-TEST_F(Upgrade, UpgradeToCurrentVersionStopsAtTheFirstFailure)
+TEST_P(Upgrade, UpgradeToCurrentVersionStopsAtTheFirstFailure)
 {
     CreateDatabase(7, std::make_pair(1, 6));
     CZENDatabase facade;
@@ -395,7 +390,9 @@ TEST_F(Upgrade, UpgradeToCurrentVersionStopsAtTheFirstFailure)
     EXPECT_EQ(facade.UpgradeToCurrentVersion(), 0);
     ASSERT_EQ(m_host.GetMessages().size(), 1u);
     EXPECT_NE(m_host.GetMessages()[0].text.Find("Trace"), -1) << m_host.GetMessages()[0].text.GetString();
-    EXPECT_EQ(factest::Version(m_path), "1.6");
+    EXPECT_EQ(factest::Version(m_connect), "1.6");
 }
+
+ZEN_FACADE_ENGINES(Upgrade);
 
 } // namespace

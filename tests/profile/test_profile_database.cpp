@@ -1,4 +1,5 @@
-// Profiles and templates stored in a real database file and read back: made
+// Profiles and templates stored in a real database (a file, or a database on
+// the test server) and read back: made
 // profiles (single-lane and three-lane, Vickers and Knoop) evaluated by
 // interpolation and by the Gaussian, runs found by sample and profile number,
 // and teach-in and computed patterns saved through their templates.
@@ -8,6 +9,7 @@
 
 #include "ProfileTestSupport.h"
 
+#include "EngineTestSupport.h"
 #include "TestSupport.h"
 
 #include "database/Schema.h"
@@ -22,6 +24,7 @@
 #include <string>
 
 using namespace proftest;
+using zentest::ETestEngine;
 
 namespace {
 
@@ -43,23 +46,20 @@ concept PersistentRecords = requires(TRun& run, TMade& made, TSample& sample, TP
 
 constexpr const char* kNotYet = "the persistent records offer no database operations yet";
 
-// A new database file at the current schema version, opened.
-class CTestDatabase {
+// A new station database of an engine at the current schema version, opened.
+class CStationDatabase {
 public:
-    CTestDatabase() : m_path(m_dir.File("profiles.db"))
+    explicit CStationDatabase(ETestEngine engine) : m_database(engine)
     {
         CString error;
-        if (!ZenCreateDatabaseFile(m_path.c_str(), 1, 9, &error))
+        if (!ZenCreateDatabaseSchema(m_database.ConnectString(), 1, 9, &error))
             throw std::runtime_error(std::string("database not created: ") + error.GetString());
-        CString connect;
-        connect.Format("DBQ=%s;", m_path.c_str());
-        m_db.OpenEx(connect, CDatabase::noOdbcDialog);
+        m_db.OpenEx(m_database.ConnectString(), CDatabase::noOdbcDialog);
     }
     CDatabase* Db() { return &m_db; }
 
 private:
-    zentest::CTempDir m_dir;
-    std::string m_path;
+    zentest::CTestDatabase m_database;
     CDatabase m_db;
 };
 
@@ -72,7 +72,7 @@ struct StoredCase {
 
 template <class TRun = CZENDB_SampleProfileRun, class TMade = CZENDB_MadeIndent,
           class TSample = CZENDB_Sample, class TPattern = CZENDB_Pattern>
-void StoredProfilesEvaluate()
+void StoredProfilesEvaluate(ETestEngine engine)
 {
     if constexpr (!PersistentRecords<TRun, TMade, TSample, TPattern>) {
         GTEST_SKIP() << kNotYet;
@@ -85,7 +85,7 @@ void StoredProfilesEvaluate()
         };
         for (const StoredCase& c : cases) {
             SCOPED_TRACE(c.name);
-            CTestDatabase db;
+            CStationDatabase db(engine);
             TSample sample(db.Db(), CString("S-1"));
             ASSERT_TRUE(sample.Save());
 
@@ -150,12 +150,12 @@ void StoredProfilesEvaluate()
 
 template <class TRun = CZENDB_SampleProfileRun, class TMade = CZENDB_MadeIndent,
           class TSample = CZENDB_Sample, class TPattern = CZENDB_Pattern>
-void TemplatesSaveAndLoad()
+void TemplatesSaveAndLoad(ETestEngine engine)
 {
     if constexpr (!PersistentRecords<TRun, TMade, TSample, TPattern>) {
         GTEST_SKIP() << kNotYet;
     } else {
-        CTestDatabase db;
+        CStationDatabase db(engine);
         CProfileTemplate taught;
         TPattern& p = *taught.GetPattern();
         p.Name = "Taught";
@@ -220,14 +220,24 @@ void TemplatesSaveAndLoad()
 
 }  // namespace
 
-TEST(ProfileDatabase, StoredProfilesLoadAndEvaluate)
+namespace {
+
+// The suite runs on every engine; those not available here skip.
+class ProfileDatabase : public ::testing::TestWithParam<ETestEngine> {
+protected:
+    void SetUp() override { ZEN_REQUIRE_ENGINE(GetParam()); }
+};
+
+} // namespace
+
+TEST_P(ProfileDatabase, StoredProfilesLoadAndEvaluate)
 {
-    StoredProfilesEvaluate<>();
+    StoredProfilesEvaluate<>(GetParam());
 }
 
-TEST(ProfileDatabase, TemplatesSaveAndLoad)
+TEST_P(ProfileDatabase, TemplatesSaveAndLoad)
 {
-    TemplatesSaveAndLoad<>();
+    TemplatesSaveAndLoad<>(GetParam());
 }
 
 namespace {
@@ -258,9 +268,9 @@ int32_t StoreRun(CDatabase* db, const std::vector<Point>& points, int ecd1, int 
 
 }  // namespace
 
-TEST(ProfileDatabase, StoredFailedIndentsStayOutOfTheStatistics)
+TEST_P(ProfileDatabase, StoredFailedIndentsStayOutOfTheStatistics)
 {
-    CTestDatabase db;
+    CStationDatabase db(GetParam());
     const int32_t key = StoreRun(db.Db(), {{0.1, 600.0}, {0.2, 580.0}, {0.3, -1.0}}, 550, 0, 0);
     CProfile profile;
     ASSERT_EQ(profile.LoadFromDB(key, db.Db()), 1);
@@ -274,9 +284,9 @@ TEST(ProfileDatabase, StoredFailedIndentsStayOutOfTheStatistics)
     EXPECT_NEAR(profile.GetMeanHardness(true).GetHardness(true), hrcMean, 1e-4);
 }
 
-TEST(ProfileDatabase, StoredLimitAfterAnUnusedFieldIsEvaluated)
+TEST_P(ProfileDatabase, StoredLimitAfterAnUnusedFieldIsEvaluated)
 {
-    CTestDatabase db;
+    CStationDatabase db(GetParam());
     // 550 HV between (0.5, 560) and (0.7, 500); 400 HV between (0.9, 420) and (1.1, 380).
     const int32_t key =
         StoreRun(db.Db(), {{0.1, 700.0}, {0.3, 650.0}, {0.5, 560.0}, {0.7, 500.0}, {0.9, 420.0}, {1.1, 380.0}},
@@ -295,3 +305,8 @@ TEST(ProfileDatabase, StoredLimitAfterAnUnusedFieldIsEvaluated)
     EXPECT_EQ(stored.ECD2At, 0);
     EXPECT_EQ(stored.ECD3At, 400);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ProfileDatabase, ::testing::ValuesIn(zentest::AllEngines()),
+                         [](const ::testing::TestParamInfo<ETestEngine>& engine) {
+                             return std::string(zentest::EngineName(engine.param));
+                         });
