@@ -230,8 +230,6 @@ TEST_P(ToolDatabaseEngines, InitInfoAndCheck)
     EXPECT_EQ(again.status, 1);
     EXPECT_NE(again.err.find("it is not overwritten"), std::string::npos) << again.err;
     EXPECT_EQ(Json({"info"})["Samples"], 1);
-    // The database is named once: as FILE or with --db.
-    EXPECT_EQ(RunZendb({"--db", m_db, "init", m_dir.File("other.db")}).status, 2);
 }
 
 TEST_P(ToolDatabaseEngines, InitWithAnAdministratorWhoLogsIn)

@@ -40,12 +40,12 @@ protected:
     {
         std::vector<std::string> args = {"runs", "import", "R-1", "--pattern", pattern, "--file",
                                          Csv("in.csv", csvText)};
-
-class ToolMeasurements : public CEngineTool<CMeasurementsFixture> {};
         args.insert(args.end(), extra.begin(), extra.end());
         return Zendb(args);
     }
 };
+
+class ToolMeasurements : public CEngineTool<CMeasurementsFixture> {};
 
 TEST_P(ToolMeasurements, ImplausibleValuesAreRefusedByLineAndColumn)
 {

@@ -96,8 +96,8 @@ void RunCopy(const CCopyArgs& args)
 {
     if (!Options().database.empty())
         throw CUsageError(Tr("copy names its databases itself (SOURCE and TARGET); --db is not used"));
-    const std::string source = ToStd(ZenMaskLocation(args.source.c_str()));
-    const std::string target = ToStd(ZenMaskLocation(args.target.c_str()));
+    const std::string source = ShownLocation(args.source);
+    const std::string target = ShownLocation(args.target);
     RequireCopyRight(args.source);
 
     CStationCopyResult result;

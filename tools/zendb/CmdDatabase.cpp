@@ -139,9 +139,8 @@ void RunInit(CInitArgs args)
     const int minor = std::stoi(args.schemaVersion.substr(dot + 1));
     if (args.admin.empty() && args.password)
         throw CUsageError(Tr("--password of init is the password of --admin; give --admin NAME as well"));
-    // The new database: FILE, or --db (a file or a server's connection string).
-    if (!args.file.empty() && !Options().database.empty())
-        throw CUsageError(Tr("give the new database either as FILE or with --db, not both"));
+    // The new database: FILE (which, as ever, wins over --db), else --db (a
+    // file or a server's connection string).
     if (args.file.empty())
         args.file = Options().database;
     if (args.file.empty())

@@ -278,7 +278,9 @@ bool IsServerLocation(const std::string& location)
 
 std::string ShownLocation(const std::string& location)
 {
-    return IsServerLocation(location) ? ToStd(ZenMaskLocation(location.c_str())) : location;
+    // The framework's masking, as the library's own texts use it: it keeps
+    // what follows the password in libpq's keyword form.
+    return IsServerLocation(location) ? ToStd(MaskConnectPassword(CString(location))) : location;
 }
 
 void UseDatabaseServer(const std::string& connect)
