@@ -39,7 +39,9 @@ CEngineQuirks EngineQuirks(ETestEngine engine)
 {
     if (engine == ETestEngine::Sqlite)
         return {true, true, false, "COUNT(*)"};
-    return {false, false, true, "count"};
+    CEngineQuirks quirks{false, false, true, "count"};
+    quirks.writersSerialised = false;
+    return quirks;
 }
 
 std::string RunOnPgServer(const std::string& sql, const std::string& database)

@@ -41,6 +41,10 @@ struct CEngineQuirks {
     bool caseBlindBeyondAscii;
     // Name of the result column of an unnamed COUNT(*).
     const char* countColumnName;
+    // A writing transaction holds the write lock of the whole database from
+    // its start (SQLite), so writers of several processes never interleave;
+    // on the server they run side by side.
+    bool writersSerialised = true;
 };
 CEngineQuirks EngineQuirks(ETestEngine engine);
 
