@@ -54,9 +54,17 @@ CEngineQuirks EngineQuirks(ETestEngine engine)
             "ALTER TABLE Table1 ADD CONSTRAINT KeepPasswords CHECK (Field1 NOT LIKE '$argon2id$%')", true};
 }
 
-std::string RunOnPgServer(const std::string& sql)
+std::string RunOnPgServer(const std::string& sql, const std::string& database)
 {
-    PGconn* conn = PQconnectdb("dbname=postgres");
+    // The name as a quoted conninfo value: any character may stand in it.
+    std::string quoted = "dbname='";
+    for (const char c : database) {
+        if (c == '\\' || c == '\'')
+            quoted += '\\';
+        quoted += c;
+    }
+    quoted += "'";
+    PGconn* conn = PQconnectdb(quoted.c_str());
     std::string error;
     if (PQstatus(conn) != CONNECTION_OK) {
         error = PQerrorMessage(conn);

@@ -80,10 +80,10 @@ private:
     CString m_connect;
 };
 
-// Runs one statement on the server's maintenance database "postgres"
-// (outside the library, for set-up a test cannot do through it); the error
-// text, empty on success.
-std::string RunOnPgServer(const std::string& sql);
+// Runs one statement on the server's maintenance database "postgres", or
+// on the database named (outside the library, for set-up a test cannot do
+// through it: roles, grants); the error text, empty on success.
+std::string RunOnPgServer(const std::string& sql, const std::string& database = "postgres");
 
 // The test server's cluster as Debian's pg_ctlcluster names it ("15 regress",
 // from the server's cluster_name "15/regress"); empty when the server is not

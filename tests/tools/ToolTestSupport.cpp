@@ -3,6 +3,7 @@
 // the database fixture.
 #include "ToolTestSupport.h"
 
+#include "database/StationCopy.h"
 #include "framework/sql/Database.h"
 
 #include <cerrno>
@@ -196,6 +197,15 @@ CRun RunZendbProcess(const std::vector<std::string>& args,
 
 void CToolFixture::SetUp()
 {
+    if (Engine() == ETestEngine::PostgreSql) {
+        ZEN_REQUIRE_ENGINE(Engine());
+        m_server = std::make_unique<CTestDatabase>(Engine());
+        m_db = m_server->ConnectString().Str();
+        ASSERT_FALSE(m_db.empty());
+        const CRun init = RunZendb({"--db", m_db, "init"});
+        ASSERT_EQ(init.status, 0) << init.err;
+        return;
+    }
     m_db = m_dir.File("station.db");
     const CRun init = RunZendb({"init", m_db});
     ASSERT_EQ(init.status, 0) << init.err;
@@ -252,6 +262,8 @@ std::string VickersDiagonal(double hv, double load)
 void CRunsFixture::SetUp()
 {
     CToolFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure())
+        return;
     Ok({"patterns", "add", "CHD", "--preset", "case-hardening"});
     Ok({"samples", "register", "R-1"});
 }
@@ -266,7 +278,7 @@ std::string CRunsFixture::Csv(const std::string& name, const std::string& text) 
 void ExecuteOn(const std::string& path, const std::vector<std::string>& statements)
 {
     CDatabase db;
-    db.OpenEx(CString(("DBQ=" + path + ";").c_str()), CDatabase::noOdbcDialog);
+    db.OpenEx(ZenConnectStringForLocation(path.c_str()), CDatabase::noOdbcDialog);
     for (const std::string& sql : statements)
         db.ExecuteSQL(CString(sql.c_str()));
     db.Close();

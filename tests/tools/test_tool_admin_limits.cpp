@@ -67,12 +67,16 @@ TEST(ToolGroups, HelpStatesTheLimits)
     }
 }
 
-class ToolUserLimits : public CToolFixture {
+class ToolUserLimits : public CEngineTool<CToolFixture> {
 protected:
     void SetUp() override
     {
-        m_db = m_dir.File("users.db");
-        ASSERT_EQ(RunZendb({"init", m_db, "--admin", "boss", "--password", "s3cret"}).status, 0);
+        CToolFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        // The first user of a database without users is added without login.
+        ASSERT_EQ(Zendb({"users", "add", "boss", "--role", "administrator"}, {{"ZEN_NEW_PASSWORD", "s3cret"}}).status,
+                  0);
     }
     CRun Admin(std::vector<std::string> args,
                const std::map<std::string, std::optional<std::string>>& env = {}) const
@@ -86,7 +90,7 @@ protected:
     }
 };
 
-TEST_F(ToolUserLimits, OnlyTheThreeRolesAreTaken)
+TEST_P(ToolUserLimits, OnlyTheThreeRolesAreTaken)
 {
     // Each case: the role as given and the role stored (-1: refused).
     const std::vector<std::pair<std::string, int>> cases = {
@@ -124,7 +128,7 @@ TEST_F(ToolUserLimits, OnlyTheThreeRolesAreTaken)
     }
 }
 
-TEST_F(ToolUserLimits, EmptyPasswordsAreRefused)
+TEST_P(ToolUserLimits, EmptyPasswordsAreRefused)
 {
     const CRun add = Admin({"users", "add", "ana", "--new-password", ""});
     EXPECT_EQ(add.status, 2) << add.err;
@@ -155,6 +159,8 @@ TEST_F(ToolUserLimits, EmptyPasswordsAreRefused)
         EXPECT_FALSE(std::filesystem::exists(file));
     }
 }
+
+ZEN_TOOL_ENGINES(ToolUserLimits);
 
 } // namespace
 } // namespace zentest

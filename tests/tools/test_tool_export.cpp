@@ -346,11 +346,13 @@ std::string ProfileCsv(const std::vector<std::pair<double, double>>& points)
     return csv;
 }
 
-class ToolExport : public CRunsFixture {
+class CExportFixture : public CRunsFixture {
 protected:
     void SetUp() override
     {
         CRunsFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         Ok({"samples", "register", "R-2"});
         Ok({"samples", "register", "R-3"});
         Ok({"samples", "set", "R-1", "PartNo=G-1", "Detail=Gear", "WorkOrder=WO-7"});
@@ -373,7 +375,9 @@ protected:
     }
 };
 
-TEST_F(ToolExport, KnownValuesAndARunWithoutResults)
+class ToolExport : public CEngineTool<CExportFixture> {};
+
+TEST_P(ToolExport, KnownValuesAndARunWithoutResults)
 {
     const std::string out = m_dir.File("r.dfq");
     EXPECT_EQ(Ok({"export", "aqdef", "R-1", "R-2", "R-1", "--out", out}),
@@ -427,7 +431,7 @@ TEST_F(ToolExport, KnownValuesAndARunWithoutResults)
     EXPECT_EQ(ExportedSamples(m_dir.File("p.dfq")), (std::vector<std::string>{"R-1", "R-2"}));
 }
 
-TEST_F(ToolExport, ARunWithoutIndentsHasNoResultsAndKeepsTheCharacteristics)
+TEST_P(ToolExport, ARunWithoutIndentsHasNoResultsAndKeepsTheCharacteristics)
 {
     Ok({"samples", "set", "R-3", "PartNo=G-1", "Detail=Gear"});
     Ok({"runs", "import", "R-3", "--pattern", "CHD", "--file", Csv("c.csv", ProfileCsv(kProfile))});
@@ -452,7 +456,7 @@ TEST_F(ToolExport, ARunWithoutIndentsHasNoResultsAndKeepsTheCharacteristics)
     }
 }
 
-TEST_F(ToolExport, ChoosesSamplesByMeasuringDate)
+TEST_P(ToolExport, ChoosesSamplesByMeasuringDate)
 {
     const struct {
         std::vector<std::string> range;
@@ -485,7 +489,7 @@ TEST_F(ToolExport, ChoosesSamplesByMeasuringDate)
               "zendb: the samples have no profile runs to export; nothing written\n");
 }
 
-TEST_F(ToolExport, TextsOutsideTheEncodingAreReplacedAndNamed)
+TEST_P(ToolExport, TextsOutsideTheEncodingAreReplacedAndNamed)
 {
     Ok({"samples", "set", "R-1", "MeasuredBy=\xC5\x81ukasz", "WorkOrder=WO \xE2\x82\xAC" "5"});
     const std::string out = m_dir.File("t.dfq");
@@ -499,7 +503,7 @@ TEST_F(ToolExport, TextsOutsideTheEncodingAreReplacedAndNamed)
     EXPECT_EQ(blocks[0].records[0].at(2).at("K0006"), "WO \x80" "5");
 }
 
-TEST_F(ToolExport, FailuresWriteNothingAndKeepTheEarlierFile)
+TEST_P(ToolExport, FailuresWriteNothingAndKeepTheEarlierFile)
 {
     const std::string out = m_dir.File("keep.dfq");
     WriteFileText(out, "earlier");
@@ -526,6 +530,8 @@ TEST_F(ToolExport, FailuresWriteNothingAndKeepTheEarlierFile)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "zendb: cannot write '" + missing + "': folder does not exist\n");
 }
+
+ZEN_TOOL_ENGINES(ToolExport);
 
 } // namespace
 } // namespace zentest

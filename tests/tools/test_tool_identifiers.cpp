@@ -4,6 +4,7 @@
 // terminal or end a listing early.
 #include "ToolTestSupport.h"
 
+#include "database/StationCopy.h"
 #include "framework/sql/Database.h"
 
 #include <algorithm>
@@ -15,7 +16,10 @@
 namespace zentest {
 namespace {
 
-using ToolIdentifiers = CToolFixture;
+class ToolIdentifiers : public CEngineTool<CToolFixture> {};
+// Values written past the tool with a NUL byte inside a text: only a file
+// can hold them (the server's texts cannot).
+using ToolIdentifiersFile = CToolFixture;
 
 std::vector<std::string> Ids(const nlohmann::json& list)
 {
@@ -28,7 +32,7 @@ std::vector<std::string> Ids(const nlohmann::json& list)
 void ExecRaw(const std::string& path, const std::vector<std::string>& statements)
 {
     CDatabase db;
-    db.OpenEx(CString("DBQ=") + path.c_str() + ";", CDatabase::noOdbcDialog);
+    db.OpenEx(ZenConnectStringForLocation(path.c_str()), CDatabase::noOdbcDialog);
     for (const std::string& sql : statements)
         db.ExecuteSQL(sql.c_str());
 }
@@ -41,7 +45,7 @@ bool HasRawControl(const std::string& text)
     return text.find("\xC2\x9B") != std::string::npos;
 }
 
-TEST_F(ToolIdentifiers, AnIdentifierIsNeverAKey)
+TEST_P(ToolIdentifiers, AnIdentifierIsNeverAKey)
 {
     Ok({"samples", "register", "A"});    // key 1
     Ok({"samples", "register", "#1"});   // key 2
@@ -96,7 +100,7 @@ TEST_F(ToolIdentifiers, AnIdentifierIsNeverAKey)
     EXPECT_EQ(help.find("#KEY"), std::string::npos) << help;
 }
 
-TEST_F(ToolIdentifiers, TypedValuesReachTheFileUnchanged)
+TEST_P(ToolIdentifiers, TypedValuesReachTheFileUnchanged)
 {
     const std::vector<std::string> values = {
         "[br]", "[]", "[a,b]", "[", "]", "{}", "%%", "100%", "a,b", "\"q\"", "'q'", "x'y", "#5", "#",
@@ -128,7 +132,7 @@ TEST_F(ToolIdentifiers, TypedValuesReachTheFileUnchanged)
     EXPECT_EQ(Json({"samples", "show", "[br]"})["Detail"], "[e]");
 }
 
-TEST_F(ToolIdentifiers, IdentifiersAndNamesAreTrimmedAndChecked)
+TEST_P(ToolIdentifiers, IdentifiersAndNamesAreTrimmedAndChecked)
 {
     EXPECT_EQ(Ok({"samples", "register", "  S-1  "}), "registered S-1\n");
     EXPECT_EQ(Json({"samples", "show", " S-1"})["UserSampleID"], "S-1");
@@ -188,7 +192,7 @@ TEST_F(ToolIdentifiers, IdentifiersAndNamesAreTrimmedAndChecked)
     EXPECT_EQ(Zendb({"--user", "OP", "users", "list"}, admin).status, 1);
 }
 
-TEST_F(ToolIdentifiers, PrintedValuesShowControlCharacters)
+TEST_F(ToolIdentifiersFile, PrintedValuesShowControlCharacters_FileOnly)
 {
     // Nine samples written past the tool, one of them with an escape
     // sequence, a NUL byte, a C1 control and a stray byte in its values.
@@ -239,6 +243,8 @@ TEST_F(ToolIdentifiers, PrintedValuesShowControlCharacters)
     EXPECT_EQ(signedAlready.err,
               "zendb: Sample 'R-5\\x1b[2J' is signed. Changing it needs a reason.\n");
 }
+
+ZEN_TOOL_ENGINES(ToolIdentifiers);
 
 } // namespace
 } // namespace zentest

@@ -33,7 +33,7 @@ const char* const kHeader = "depth,axis,D1,D2,indentor,load,lane\n";
 const std::vector<std::pair<double, double>> kProfile = {
     {0.1, 700.0}, {0.3, 650.0}, {0.5, 560.0}, {0.7, 500.0}, {0.9, 420.0}};
 
-class ToolMeasurements : public CRunsFixture {
+class CMeasurementsFixture : public CRunsFixture {
 protected:
     CRun Import(const std::string& csvText, const std::vector<std::string>& extra = {},
                 const std::string& pattern = "CHD") const
@@ -45,7 +45,9 @@ protected:
     }
 };
 
-TEST_F(ToolMeasurements, ImplausibleValuesAreRefusedByLineAndColumn)
+class ToolMeasurements : public CEngineTool<CMeasurementsFixture> {};
+
+TEST_P(ToolMeasurements, ImplausibleValuesAreRefusedByLineAndColumn)
 {
     const std::string d = VickersDiagonal(600.0, 1000.0);
     struct CCase {
@@ -89,7 +91,7 @@ TEST_F(ToolMeasurements, ImplausibleValuesAreRefusedByLineAndColumn)
     EXPECT_EQ(Json({"info"})["ProfileRuns"], runs);
 }
 
-TEST_F(ToolMeasurements, StoredValuesThatAreNotFiniteGetNoVerdict)
+TEST_P(ToolMeasurements, StoredValuesThatAreNotFiniteGetNoVerdict)
 {
     // 0.533 mm lies within 0.5 .. 0.9 mm.
     Ok({"patterns", "set", "CHD", "ECDToleranceMin=0.5"});
@@ -118,7 +120,7 @@ TEST_F(ToolMeasurements, StoredValuesThatAreNotFiniteGetNoVerdict)
     Ok({"report", "R-1", "--out", m_dir.File("r.pdf")});
 }
 
-TEST_F(ToolMeasurements, OneIndentorPerRun)
+TEST_P(ToolMeasurements, OneIndentorPerRun)
 {
     // Mixed rows are refused, each differing row by its line.
     const CRun mixed = Import(kHeader + Rows({{0.1, 700.0}, {0.2, 650.0}}) +
@@ -167,7 +169,7 @@ TEST_F(ToolMeasurements, OneIndentorPerRun)
     }
 }
 
-TEST_F(ToolMeasurements, LanesFollowTheStoredLaneNumbers)
+TEST_P(ToolMeasurements, LanesFollowTheStoredLaneNumbers)
 {
     // Two lanes whose depths differ by 0.002 mm are two lanes.
     std::vector<std::pair<double, double>> offset;
@@ -201,7 +203,7 @@ TEST_F(ToolMeasurements, LanesFollowTheStoredLaneNumbers)
     EXPECT_EQ(Json({"info"})["ProfileRuns"], 2);
 }
 
-TEST_F(ToolMeasurements, InputIsABoundedStream)
+TEST_P(ToolMeasurements, InputIsABoundedStream)
 {
     const std::string good = Csv("good.csv", kHeader + Rows(kProfile));
     const std::string fifo = m_dir.File("pipe");
@@ -251,7 +253,7 @@ TEST_F(ToolMeasurements, InputIsABoundedStream)
     EXPECT_NE(help.find("'-' reads standard input"), std::string::npos) << help;
 }
 
-TEST_F(ToolMeasurements, PatternSettingsStayWithinTheirMeaning)
+TEST_P(ToolMeasurements, PatternSettingsStayWithinTheirMeaning)
 {
     struct CCase {
         const char* set;
@@ -307,7 +309,7 @@ std::string Nitrided(const std::vector<double>& hardness)
     return kHeader + Rows(points, 500.0);
 }
 
-TEST_F(ToolMeasurements, AFitThatContradictsThePointsIsSaid)
+TEST_P(ToolMeasurements, AFitThatContradictsThePointsIsSaid)
 {
     Ok({"patterns", "add", "NHD", "--preset", "nitriding"});
     Ok({"patterns", "add", "NHD10", "--preset", "nitriding", "--set", "GaussianOutlierLimit=10"});
@@ -354,6 +356,8 @@ TEST_F(ToolMeasurements, AFitThatContradictsThePointsIsSaid)
         << table;
     Ok({"report", "R-1", "--out", m_dir.File("fit.pdf")});
 }
+
+ZEN_TOOL_ENGINES(ToolMeasurements);
 
 } // namespace
 } // namespace zentest

@@ -19,12 +19,15 @@ const std::map<std::string, std::optional<std::string>> kLogin = {{"ZEN_PASSWORD
 
 // A station with the administrator "boss", the supervisor "olga" and the
 // operator "jon", the pattern "CHD" and the sample "S-1".
-class ToolRoles : public CToolFixture {
+class ToolRoles : public CEngineTool<CToolFixture> {
 protected:
     void SetUp() override
     {
-        m_db = m_dir.File("roles.db");
-        ASSERT_EQ(RunZendb({"init", m_db, "--admin", "boss"}, kLogin).status, 0);
+        CToolFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        // The first user of a database without users is added without login.
+        ASSERT_EQ(As("", {"users", "add", "boss", "--role", "administrator"}).status, 0);
         for (const auto& [name, role] : {std::pair{"olga", "supervisor"}, std::pair{"jon", "operator"}})
             ASSERT_EQ(As("boss", {"users", "add", name, "--role", role}).status, 0) << name;
         ASSERT_EQ(As("boss", {"patterns", "add", "CHD", "--preset", "case-hardening"}).status, 0);
@@ -48,7 +51,7 @@ struct CRefusal {
     std::string err;   // the whole of stderr
 };
 
-TEST_F(ToolRoles, AnOperatorMayNotDeleteManageUpgradeOrCopy)
+TEST_P(ToolRoles, AnOperatorMayNotDeleteManageUpgradeOrCopy)
 {
     const std::string copy = m_dir.File("copy.db");
     const std::string tail = "; user 'jon' is operator\n";
@@ -92,7 +95,7 @@ TEST_F(ToolRoles, AnOperatorMayNotDeleteManageUpgradeOrCopy)
     EXPECT_EQ(As("jon", {"samples", "set", "S-2", "Customer=ACME"}).status, 0);
 }
 
-TEST_F(ToolRoles, ASupervisorDeletesSamplesButDoesNotManage)
+TEST_P(ToolRoles, ASupervisorDeletesSamplesButDoesNotManage)
 {
     const std::string tail = "; user 'olga' is supervisor\n";
     const std::vector<CRefusal> cases = {
@@ -115,7 +118,7 @@ TEST_F(ToolRoles, ASupervisorDeletesSamplesButDoesNotManage)
     EXPECT_FALSE(SampleExists("S-1"));
 }
 
-TEST_F(ToolRoles, AnAdministratorDoesEverything)
+TEST_P(ToolRoles, AnAdministratorDoesEverything)
 {
     const std::string copy = m_dir.File("copy.db");
     const std::vector<std::vector<std::string>> cases = {
@@ -141,7 +144,7 @@ TEST_F(ToolRoles, AnAdministratorDoesEverything)
     EXPECT_TRUE(fs::exists(copy));
 }
 
-TEST_F(ToolRoles, WithoutLoginChangesAreRefusedAndReadingStaysOpen)
+TEST_P(ToolRoles, WithoutLoginChangesAreRefusedAndReadingStaysOpen)
 {
     const std::string tail = "; nobody is logged in: give --user NAME\n";
     const std::vector<CRefusal> cases = {
@@ -180,7 +183,7 @@ TEST_F(ToolRoles, WithoutLoginChangesAreRefusedAndReadingStaysOpen)
     }
 }
 
-TEST_F(ToolRoles, RunsAreImportedByAnOperatorAndDeletedByASupervisor)
+TEST_P(ToolRoles, RunsAreImportedByAnOperatorAndDeletedByASupervisor)
 {
     const std::string csv = m_dir.File("indents.csv");
     std::string text = "Depth [mm],Axis [mm],D1 [um],D2 [um],Indentor,Load [gf],Lane\n";
@@ -208,9 +211,9 @@ TEST_F(ToolRoles, RunsAreImportedByAnOperatorAndDeletedByASupervisor)
 
 // A one-person station: no user, no login, every command; the first user is
 // added without login, and from then on the users decide.
-class ToolWithoutUsers : public CToolFixture {};
+class ToolWithoutUsers : public CEngineTool<CToolFixture> {};
 
-TEST_F(ToolWithoutUsers, WorksWithoutLoginUntilItsFirstUser)
+TEST_P(ToolWithoutUsers, WorksWithoutLoginUntilItsFirstUser)
 {
     const std::string copy = m_dir.File("copy.db");
     const std::vector<std::vector<std::string>> cases = {
@@ -244,6 +247,9 @@ TEST_F(ToolWithoutUsers, WorksWithoutLoginUntilItsFirstUser)
               "NAME\n");
     EXPECT_EQ(Zendb({"--user", "boss", "users", "add", "ana"}, kLogin).status, 0);
 }
+
+ZEN_TOOL_ENGINES(ToolRoles);
+ZEN_TOOL_ENGINES(ToolWithoutUsers);
 
 } // namespace
 } // namespace zentest

@@ -6,7 +6,7 @@
 namespace zentest {
 namespace {
 
-using ToolSamples = CToolFixture;
+class ToolSamples : public CEngineTool<CToolFixture> {};
 
 std::vector<std::string> Ids(const nlohmann::json& list)
 {
@@ -16,7 +16,7 @@ std::vector<std::string> Ids(const nlohmann::json& list)
     return ids;
 }
 
-TEST_F(ToolSamples, RegisterWithFieldsAndShow)
+TEST_P(ToolSamples, RegisterWithFieldsAndShow)
 {
     Ok({"patterns", "add", "CHD", "--preset", "case-hardening"});
     const CRun first = Zendb({"samples", "register", "S-0099", "WorkOrder=WO-1", "customer=Acme Gears",
@@ -49,7 +49,7 @@ TEST_F(ToolSamples, RegisterWithFieldsAndShow)
     EXPECT_EQ(Json({"samples", "show", "O'Brien-1"})["UserSampleID"], "O'Brien-1");
 }
 
-TEST_F(ToolSamples, BatchIsNumberedAndAllOrNothing)
+TEST_P(ToolSamples, BatchIsNumberedAndAllOrNothing)
 {
     EXPECT_EQ(Ok({"samples", "register", "B-7", "--count", "3", "Material=16MnCr5"}),
               "registered 3 samples, B-7 .. B-9\n");
@@ -71,7 +71,7 @@ TEST_F(ToolSamples, BatchIsNumberedAndAllOrNothing)
     EXPECT_EQ(Ids(zeros), (std::vector<std::string>{"A098", "A099", "A100"}));
 }
 
-TEST_F(ToolSamples, ListViewsAndSearch)
+TEST_P(ToolSamples, ListViewsAndSearch)
 {
     Ok({"samples", "register", "V-1", "Customer=Acme", "WorkOrder=W-17"});
     Ok({"samples", "register", "V-2", "Customer=Borg", "WorkOrder=W-18"});
@@ -79,7 +79,7 @@ TEST_F(ToolSamples, ListViewsAndSearch)
     Ok({"samples", "set", "V-1", "MeasuredDate=" + LocalDate(-2) + " 10:00"});
     Ok({"samples", "set", "V-2", "MeasuredDate=" + LocalDate(-20) + " 10:00"});
     // Signed by another station.
-    ExecuteOn(m_db, {"UPDATE Samples SET Signed = 1, Signature = 'maria' WHERE UserSampleID = 'V-2'"});
+    ExecuteOn(m_db, {"UPDATE Samples SET Signed = TRUE, Signature = 'maria' WHERE UserSampleID = 'V-2'"});
 
     struct CCase {
         std::vector<std::string> args;
@@ -123,7 +123,7 @@ TEST_F(ToolSamples, ListViewsAndSearch)
     EXPECT_NE(table.find("Work order"), std::string::npos) << table;
 }
 
-TEST_F(ToolSamples, SearchTextsAreTakenLiterally)
+TEST_P(ToolSamples, SearchTextsAreTakenLiterally)
 {
     Ok({"samples", "register", "Q-1", "Customer=O'Brien"});
     Ok({"samples", "register", "Q-2", "Customer=OBrien"});
@@ -145,7 +145,7 @@ TEST_F(ToolSamples, SearchTextsAreTakenLiterally)
         EXPECT_EQ(Ids(Json({"samples", "list", "--where", c.where})), c.ids) << c.where;
 }
 
-TEST_F(ToolSamples, SetSignAndDelete)
+TEST_P(ToolSamples, SetSignAndDelete)
 {
     Ok({"samples", "register", "E-1", "PartNo=P-1"});
     Ok({"samples", "set", "E-1", "PartNo=P-2", "Detail=gear", "UserSampleID=E-100"});
@@ -164,7 +164,7 @@ TEST_F(ToolSamples, SetSignAndDelete)
     EXPECT_EQ(sign.status, 1);
     EXPECT_EQ(sign.err, "zendb: Signing needs a login, and this database has no users: add users first.\n");
     // A sample signed by another station keeps its data unless a reason is given.
-    ExecuteOn(m_db, {"UPDATE Samples SET Signed = 1, Signature = 'ana' WHERE UserSampleID = 'E-100'"});
+    ExecuteOn(m_db, {"UPDATE Samples SET Signed = TRUE, Signature = 'ana' WHERE UserSampleID = 'E-100'"});
     sample = Json({"samples", "show", "E-100"});
     EXPECT_EQ(sample["Signed"], true);
     EXPECT_EQ(sample["Signature"], "ana");
@@ -177,6 +177,8 @@ TEST_F(ToolSamples, SetSignAndDelete)
     EXPECT_EQ(Zendb({"samples", "delete", "E-100"}).status, 1);
     EXPECT_EQ(Ids(Json({"samples", "list"})), std::vector<std::string>{"E-2"});
 }
+
+ZEN_TOOL_ENGINES(ToolSamples);
 
 } // namespace
 } // namespace zentest

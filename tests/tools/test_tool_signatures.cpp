@@ -24,11 +24,13 @@ std::string ProfileCsv()
 
 // A station with the administrator boss, the supervisors sup and rev, the
 // operator op, and the sample R-1 measured by op (one run).
-class ToolSignatures : public CRunsFixture {
+class CSignaturesFixture : public CRunsFixture {
 protected:
     void SetUp() override
     {
         CRunsFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         m_config = m_dir.File("station.ini");
         WriteConfig("");
         // The first user needs no login; the others are added by him.
@@ -96,7 +98,9 @@ protected:
     std::string m_config;
 };
 
-TEST_F(ToolSignatures, OnlyASupervisorSignsAsHimself)
+class ToolSignatures : public CEngineTool<CSignaturesFixture> {};
+
+TEST_P(ToolSignatures, OnlyASupervisorSignsAsHimself)
 {
     const CRun op = As("op", {"samples", "sign", "R-1"});
     EXPECT_EQ(op.status, 1);
@@ -115,7 +119,7 @@ TEST_F(ToolSignatures, OnlyASupervisorSignsAsHimself)
     EXPECT_EQ(shown["Signature"], "sup");
 }
 
-TEST_F(ToolSignatures, ADatabaseWithoutUsersCannotSign)
+TEST_P(ToolSignatures, ADatabaseWithoutUsersCannotSign)
 {
     CTempDir dir;
     const std::string db = dir.File("alone.db");
@@ -126,7 +130,7 @@ TEST_F(ToolSignatures, ADatabaseWithoutUsersCannotSign)
     EXPECT_EQ(run.err, "zendb: Signing needs a login, and this database has no users: add users first.\n");
 }
 
-TEST_F(ToolSignatures, ASampleWithoutMeasuredProfileIsNotSigned)
+TEST_P(ToolSignatures, ASampleWithoutMeasuredProfileIsNotSigned)
 {
     AsOk("op", {"samples", "register", "E-1"});
     const CRun run = As("sup", {"samples", "sign", "E-1"});
@@ -134,7 +138,7 @@ TEST_F(ToolSignatures, ASampleWithoutMeasuredProfileIsNotSigned)
     EXPECT_EQ(run.err, "zendb: Sample 'E-1' has no measured profile to sign.\n");
 }
 
-TEST_F(ToolSignatures, TheSignatureTakesThePasswordOfItsOwnSource)
+TEST_P(ToolSignatures, TheSignatureTakesThePasswordOfItsOwnSource)
 {
     // The password file serves the login and, read once, the signature.
     const std::string file = m_dir.File("sup.pw");
@@ -149,7 +153,7 @@ TEST_F(ToolSignatures, TheSignatureTakesThePasswordOfItsOwnSource)
     EXPECT_EQ(meaning.status, 2) << meaning.err;
 }
 
-TEST_F(ToolSignatures, SigningOwnMeasurementIsForbiddenWhenTheStationSaysSo)
+TEST_P(ToolSignatures, SigningOwnMeasurementIsForbiddenWhenTheStationSaysSo)
 {
     WriteConfig("ForbidSigningOwnMeasurement=1\n");
     const struct {
@@ -174,7 +178,7 @@ TEST_F(ToolSignatures, SigningOwnMeasurementIsForbiddenWhenTheStationSaysSo)
     EXPECT_EQ(AsOk("sup", {"samples", "sign", "R-1"}), "signed R-1 by sup (approved)\n");
 }
 
-TEST_F(ToolSignatures, ReviewedThenApprovedAndTheReportShowsBoth)
+TEST_P(ToolSignatures, ReviewedThenApprovedAndTheReportShowsBoth)
 {
     AsOk("rev", {"samples", "sign", "R-1", "--meaning", "reviewed"});
     AsOk("sup", {"samples", "sign", "R-1"});
@@ -203,7 +207,7 @@ TEST_F(ToolSignatures, ReviewedThenApprovedAndTheReportShowsBoth)
         << ::testing::PrintToString(signs);
 }
 
-TEST_F(ToolSignatures, ASignedSampleChangesOrGoesOnlyWithASupervisorAndAReason)
+TEST_P(ToolSignatures, ASignedSampleChangesOrGoesOnlyWithASupervisorAndAReason)
 {
     AsOk("sup", {"samples", "sign", "R-1"});
     const std::string run2 = Csv("run2.csv", ProfileCsv());
@@ -270,7 +274,7 @@ TEST_F(ToolSignatures, ASignedSampleChangesOrGoesOnlyWithASupervisorAndAReason)
     EXPECT_EQ(verify.status, 0) << verify.err;
 }
 
-TEST_F(ToolSignatures, RunsOfASignedSampleChangeWithLeaveAndWithdrawIt)
+TEST_P(ToolSignatures, RunsOfASignedSampleChangeWithLeaveAndWithdrawIt)
 {
     AsOk("sup", {"samples", "sign", "R-1"});
     const std::string run2 = Csv("run2.csv", ProfileCsv());
@@ -289,7 +293,7 @@ TEST_F(ToolSignatures, RunsOfASignedSampleChangeWithLeaveAndWithdrawIt)
     EXPECT_EQ(Report()["Revision"], 3);
 }
 
-TEST_F(ToolSignatures, AChangeOnlyToFieldsNotAffectingResultsKeepsTheSignature)
+TEST_P(ToolSignatures, AChangeOnlyToFieldsNotAffectingResultsKeepsTheSignature)
 {
     WriteConfig("FieldsNotAffectingResults=Customer, DueDate\n");
     AsOk("sup", {"samples", "sign", "R-1"});
@@ -308,6 +312,8 @@ TEST_F(ToolSignatures, AChangeOnlyToFieldsNotAffectingResultsKeepsTheSignature)
     EXPECT_FALSE(IsSigned());
     EXPECT_EQ(Report()["Revision"], 2);
 }
+
+ZEN_TOOL_ENGINES(ToolSignatures);
 
 } // namespace
 } // namespace zentest

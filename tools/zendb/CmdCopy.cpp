@@ -59,16 +59,16 @@ COutputTable ValuesOf(const std::vector<CStationCopyValue>& values)
 }
 
 // A copy carries every sample and user of the source away, so the source's
-// users decide: a source file with users needs the login (--user) of one who
-// may copy it; one without users is copied by anyone, as before, and is not
-// even opened for the look beyond a read-only probe (a login would record
-// itself in the source). A missing file is left to the copy to report; a
-// server source is guarded by the server's own accounts (the station login
-// has no way into a server), so the connection's credentials decide there.
+// users decide: a source with users needs the login (--user) of one who may
+// copy it; one without users is copied by anyone, as before, and is not even
+// opened for the look beyond a read-only probe (a login would record itself
+// in the source). A missing file is left to the copy to report. A server
+// source is asked the same, on top of the server's own accounts, which
+// decide whether the connection gets in at all.
 void RequireCopyRight(const std::string& source)
 {
     std::error_code ec;
-    if (!ZenLocationIsFilePath(source.c_str()) || !std::filesystem::is_regular_file(source, ec))
+    if (ZenLocationIsFilePath(source.c_str()) && !std::filesystem::is_regular_file(source, ec))
         return;
     bool hasUsers = false;
     try {
@@ -96,8 +96,8 @@ void RunCopy(const CCopyArgs& args)
 {
     if (!Options().database.empty())
         throw CUsageError(Tr("copy names its databases itself (SOURCE and TARGET); --db is not used"));
-    const std::string source = ToStd(ZenMaskLocation(args.source.c_str()));
-    const std::string target = ToStd(ZenMaskLocation(args.target.c_str()));
+    const std::string source = ShownLocation(args.source);
+    const std::string target = ShownLocation(args.target);
     RequireCopyRight(args.source);
 
     CStationCopyResult result;

@@ -63,20 +63,94 @@ void CheckNewFileLocation(const std::string& file)
         throw CToolError(TrF("cannot create '%s': '%s' is not a folder", file, folder.string()));
 }
 
-void RunInit(const CInitArgs& args)
+// The administrator's password, asked for before anything is created.
+std::string InitAdminPassword(const CInitArgs& args)
+{
+    if (args.admin.empty())
+        return std::string();
+    std::string password = AdminPassword(args);
+    if (args.admin.size() > static_cast<size_t>(OBVRA_MAX_TEXT_LENGTH) ||
+        password.size() > static_cast<size_t>(OBVRA_MAX_TEXT_LENGTH))
+        throw CUsageError(TrF("user names and passwords hold at most %s bytes", OBVRA_MAX_TEXT_LENGTH));
+    return password;
+}
+
+// Stores the first administrator without the facade (opening through it
+// would upgrade a database created at an older version on the spot); the
+// name is encoded with the station key of the configuration in force.
+void StoreFirstAdministrator(const std::string& connect, const std::string& admin, const std::string& password)
+{
+    CDatabase db;
+    db.OpenEx(connect.c_str(), CDatabase::noOdbcDialog);
+    CZENDB_User user(&db);
+    user.Field0 = Obvra_encode(CString(admin));
+    user.Field1 = HashPassword(CString(password));
+    user.Field2 = UserRoleAdministrator;
+    if (!user.Save())
+        throw CToolError(Tr("cannot store the administrator"));
+    db.Close();
+}
+
+// init on a server: the schema goes into the existing, empty database (the
+// server's administrator creates the database and its role). The station
+// key is the configured one: a server has no file to keep a new one beside,
+// and every station of the lab must name the same key anyway.
+void RunInitServer(const CInitArgs& args, const std::string& connect, int minor)
+{
+    const std::string shown = ShownLocation(connect);
+    const std::string password = InitAdminPassword(args);
+    CString configuredKey = GetStringFromConfigFile("Security", "KeyFile", "");
+    configuredKey.Trim();
+    const std::string keyFile = ToStd(configuredKey);
+    UseDatabaseServer(connect);
+    CString error;
+    if (!ZenCreateDatabaseSchema(connect.c_str(), 1, minor, &error))
+        throw CToolError(TrF("cannot create the schema in '%s': %s", shown, Flatten(ToStd(error))));
+    if (!args.admin.empty()) {
+        try {
+            StoreFirstAdministrator(connect, args.admin, password);
+        } catch (const CException& e) {
+            throw CToolError(TrF("the schema was created in '%s', but the administrator could not be stored: %s",
+                                 shown, Flatten(ToStd(e.GetMessageText()))));
+        }
+    }
+    if (OutputFormat() == EOutputFormat::Json) {
+        PrintJson({{"Path", shown},
+                   {"SchemaVersion", args.schemaVersion},
+                   {"KeyFile", keyFile.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(keyFile)},
+                   {"Configuration", nullptr},
+                   {"Administrator", args.admin.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(args.admin)}});
+        return;
+    }
+    PrintLine(args.admin.empty()
+                  ? TrF("created %s (schema %s)", shown, args.schemaVersion)
+                  : TrF("created %s (schema %s) with administrator '%s'", shown, args.schemaVersion, args.admin));
+    if (keyFile.empty())
+        Warn(Tr("the configuration names no station key ([Security] KeyFile): user names and the audit trail are "
+                "sealed with the built-in key; name one key file in every station's configuration before the "
+                "first user is added"));
+    else
+        PrintLine(TrF("station key %s (every station of the server names this key)", keyFile));
+}
+
+void RunInit(CInitArgs args)
 {
     const size_t dot = args.schemaVersion.find('.');
     const int minor = std::stoi(args.schemaVersion.substr(dot + 1));
     if (args.admin.empty() && args.password)
         throw CUsageError(Tr("--password of init is the password of --admin; give --admin NAME as well"));
-    CheckNewFileLocation(args.file);
-    std::string password;
-    if (!args.admin.empty()) {
-        password = AdminPassword(args);
-        if (args.admin.size() > static_cast<size_t>(OBVRA_MAX_TEXT_LENGTH) ||
-            password.size() > static_cast<size_t>(OBVRA_MAX_TEXT_LENGTH))
-            throw CUsageError(TrF("user names and passwords hold at most %s bytes", OBVRA_MAX_TEXT_LENGTH));
+    // The new database: FILE (which, as ever, wins over --db), else --db (a
+    // file or a server's connection string).
+    if (args.file.empty())
+        args.file = Options().database;
+    if (args.file.empty())
+        throw CUsageError(Tr("init needs the new database: FILE, or --db FILE or connection string"));
+    if (IsServerLocation(args.file)) {
+        RunInitServer(args, args.file, minor);
+        return;
     }
+    CheckNewFileLocation(args.file);
+    const std::string password = InitAdminPassword(args);
 
     // The station key: the one the configuration names, else a new one
     // beside the file, named by a new configuration beside it as well.
@@ -136,15 +210,7 @@ void RunInit(const CInitArgs& args)
         // encoded with the file's key.
         try {
             UseDatabaseFile(file);
-            CDatabase db;
-            db.OpenEx(SqlConnectString(args.file).c_str(), CDatabase::noOdbcDialog);
-            CZENDB_User user(&db);
-            user.Field0 = Obvra_encode(CString(args.admin));
-            user.Field1 = HashPassword(CString(password));
-            user.Field2 = UserRoleAdministrator;
-            if (!user.Save())
-                throw CToolError(Tr("cannot store the administrator"));
-            db.Close();
+            StoreFirstAdministrator(SqlConnectString(args.file), args.admin, password);
         } catch (...) {
             removeCreated();
             throw;
@@ -192,8 +258,8 @@ void RunInfo()
         {"VisibleRegistrationFields", TrMark("visible fields"),
          "SELECT COUNT(*) AS N FROM Registration WHERE Visible = TRUE"},
     };
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(session.Path(), ec);
+    std::error_code ec = std::make_error_code(std::errc::not_supported);
+    const auto size = session.IsServer() ? 0 : std::filesystem::file_size(session.Path(), ec);
     // The file's own version: an older file is read through an upgraded copy.
     const std::string version = session.SchemaText();
 
@@ -282,10 +348,14 @@ std::string BackupName(const std::string& path, const std::string& version)
                          path, version));
 }
 
-void RunUpgrade()
+void RunUpgrade(bool noBackup)
 {
-    const std::string path = ResolveDatabasePath();
-    const bool hadIndex = HasUniqueSampleIDIndex(path);
+    const std::string location = ResolveDatabaseLocation();
+    const bool server = IsServerLocation(location);
+    const std::string path = ShownLocation(location);
+    if (noBackup && !server)
+        throw CUsageError(Tr("--no-backup is for server databases: a file is always copied before its upgrade"));
+    const bool hadIndex = HasUniqueSampleIDIndex(location);
     int major = 0;
     int minor = 0;
     bool hasIndex = false;
@@ -300,7 +370,17 @@ void RunUpgrade()
         session.Require(ZENACT_UpgradeDatabase);
         CZENDatabase& db = session.Db();
         was = session.SchemaText();
-        if (!session.IsCurrentSchema()) {
+        if (!session.IsCurrentSchema() && server) {
+            // The server's copy is the server's own (pg_dump); the lab says
+            // it has one before the upgrade goes ahead without a way back.
+            if (!noBackup)
+                throw CToolError(TrF("'%1$s' is a server database at schema %2$s; zendb keeps no copy of a server "
+                                     "database: take the server's backup (pg_dump), then upgrade with --no-backup",
+                                     path, was));
+            if (!db.UpgradeToCurrentVersion())
+                throw CToolError(TrF("upgrading '%s' from schema %s failed; restore the server's backup",
+                                     path, was));
+        } else if (!session.IsCurrentSchema()) {
             // The upgrade runs no transaction of its own: the copy, taken
             // consistently while stations may go on working, is the way back.
             backup = BackupName(session.Path(), was);
@@ -354,18 +434,23 @@ void RunUpgrade()
     }
 }
 
-// Opens the file read-only and as it stands: checking or copying a file must
-// neither upgrade it nor need its write lock.
-void OpenAsItStands(CZENDatabase& db, const std::string& path)
+// Opens the file or server database read-only and as it stands: checking
+// or copying a database must neither upgrade it nor need its write lock.
+void OpenAsItStands(CZENDatabase& db, const std::string& location)
 {
-    db.OpenEx(SqlConnectString(path).c_str(), CDatabase::openReadOnly | CDatabase::noOdbcDialog);
+    try {
+        db.OpenEx(SqlConnectString(location).c_str(), CDatabase::openReadOnly | CDatabase::noOdbcDialog);
+    } catch (const CDBException& e) {
+        throw CToolError(TrF("cannot open database '%s': %s", ShownLocation(location), Flatten(ToStd(e.m_strError))));
+    }
 }
 
 void RunCheck()
 {
-    const std::string path = ResolveDatabasePath();
+    const std::string location = ResolveDatabaseLocation();
+    const std::string path = ShownLocation(location);
     CZENDatabase db;
-    OpenAsItStands(db, path);
+    OpenAsItStands(db, location);
     CStringList findings;
     const bool clean = db.CheckDatabase(findings);
     const bool unique = clean && db.HasUniqueSampleIDIndex();
@@ -389,7 +474,11 @@ void RunCheck()
 
 void RunBackup(const std::string& target)
 {
-    const std::string path = ResolveDatabasePath();
+    const std::string path = ResolveDatabaseLocation();
+    if (IsServerLocation(path))
+        throw CToolError(TrF("'%s' is a server database: its backups are the server's own (pg_dump); "
+                             "'zendb copy' copies it into a station file",
+                             ShownLocation(path)));
     CZENDatabase db;
     OpenAsItStands(db, path);
     db.Backup(target.c_str());
@@ -402,8 +491,10 @@ void RegisterDatabaseCommands(CLI::App& app)
 {
     auto args = std::make_shared<CInitArgs>();
     CLI::App* init = app.add_subcommand("init", Tr("Create a new, empty database file"));
-    init->add_option("FILE", args->file, Tr("The new database file (an existing file is never overwritten)"))
-        ->required();
+    init->add_option("FILE", args->file,
+                     Tr("The new database file (an existing file is never overwritten); or give --db: a file, or "
+                        "the connection string of an empty server database, which gets the tables (one that "
+                        "holds a station database already is refused)"));
     init->add_option("--schema-version", args->schemaVersion, Tr("Schema version of the new file"))
         ->check(CLI::IsMember({"1.6", "1.7", "1.8", "1.9"}));
     init->add_option("--admin", args->admin, Tr("Add a first user with the role administrator"))->type_name("NAME");
@@ -422,11 +513,16 @@ void RegisterDatabaseCommands(CLI::App& app)
 
     app.add_subcommand("info", Tr("Show the database file, its schema version and what it holds"))
         ->callback(RunInfo);
-    app.add_subcommand("upgrade",
-                       Tr("Upgrade a file of schema 1.6 .. 1.8 to 1.9 after keeping a copy next to it "
-                          "(FILE.v1.7.bak; an existing copy is never replaced). No other command upgrades: "
-                          "they read older files and refuse to change them"))
-        ->callback(RunUpgrade);
+    auto noBackup = std::make_shared<bool>(false);
+    CLI::App* upgrade = app.add_subcommand(
+        "upgrade", Tr("Upgrade a file of schema 1.6 .. 1.8 to 1.9 after keeping a copy next to it "
+                      "(FILE.v1.7.bak; an existing copy is never replaced). No other command upgrades: "
+                      "they read older files and refuse to change them. A server database is upgraded only "
+                      "with --no-backup"));
+    upgrade->add_flag("--no-backup", *noBackup,
+                      Tr("Upgrade a server database without a copy: its backup is the server's own (pg_dump), "
+                         "taken before"));
+    upgrade->callback([noBackup] { RunUpgrade(*noBackup); });
     app.add_subcommand("check",
                        Tr("Check the database file: the engine's integrity check and sample identifiers shared by "
                           "several samples (exit 1 when anything is found); reads only"))

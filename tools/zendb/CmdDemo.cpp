@@ -142,19 +142,27 @@ void RunDemo(const std::string& given)
     const auto started = std::chrono::steady_clock::now();
     const fs::path folder = ChooseFolder(given);
     const fs::path database = folder / "zen.db";
+    // --db naming a server puts the demonstration into that (empty) server
+    // database; the files still go into the folder.
+    const std::string server = IsServerLocation(Options().database) ? Options().database : std::string();
+    const std::string databaseText = server.empty() ? Short(database) : ShownLocation(server);
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec)
         throw CToolError(TrF("cannot create the folder '%s': %s", folder.string(), ec.message()));
-    if (fs::exists(database))
-        throw CToolError(TrF("'%s' exists already; give another folder", database.string()));
-
     CString error;
-    if (!ZenCreateDatabaseFile(database.string().c_str(), 1, 9, &error))
-        throw CToolError(TrF("cannot create '%s': %s", database.string(), error));
+    if (!server.empty()) {
+        if (!ZenCreateDatabaseSchema(server.c_str(), 1, 9, &error))
+            throw CToolError(TrF("cannot create the schema in '%s': %s", databaseText, Flatten(ToStd(error))));
+    } else {
+        if (fs::exists(database))
+            throw CToolError(TrF("'%s' exists already; give another folder", database.string()));
+        if (!ZenCreateDatabaseFile(database.string().c_str(), 1, 9, &error))
+            throw CToolError(TrF("cannot create '%s': %s", database.string(), error));
+    }
 
-    // The demo opens its own file, without a login (it adds the users).
-    Options().database = database.string();
+    // The demo opens its own database, without a login (it adds the users).
+    Options().database = server.empty() ? database.string() : server;
     Options().user.clear();
     Options().password.reset();
     CSession session;
@@ -433,7 +441,7 @@ void RunDemo(const std::string& given)
     }
     if (OutputFormat() == EOutputFormat::Json) {
         PrintJson({{"Folder", folder.string()},
-                   {"Database", database.string()},
+                   {"Database", server.empty() ? database.string() : databaseText},
                    {"Samples", kSampleCount},
                    {"MeasuredSamples", measuredCount},
                    {"SignedSamples", signedCount},
@@ -449,8 +457,8 @@ void RunDemo(const std::string& given)
         table.Print(EOutputFormat::Csv, stdout);
         return;
     }
-    const std::string zendb = "zendb --db " + Short(database);
-    PrintLine(TrF("Demo database %s (schema 1.9), made in %s s", Short(database), FormatFixed(seconds, 1)));
+    const std::string zendb = "zendb --db " + (server.empty() ? databaseText : "'" + databaseText + "'");
+    PrintLine(TrF("Demo database %s (schema 1.9), made in %s s", databaseText, FormatFixed(seconds, 1)));
     PrintLine("  " + TrF("%s samples registered, %s measured (%s profile runs, %s indents), %s signed",
                          kSampleCount, measuredCount, runRefs.size(), indentCount, signedCount));
     PrintLine("  " + std::string(Tr("users: admin (administrator), maria (supervisor), jon (operator); each "

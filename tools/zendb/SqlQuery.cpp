@@ -8,6 +8,8 @@ namespace zendb {
 
 std::string SqlConnectString(const std::string& path)
 {
+    if (!path.empty() && !ZenLocationIsFilePath(path.c_str()))
+        return path;
     return "Dbq=" + FormatConnectStringValue(path.c_str()).Str() + ";";
 }
 

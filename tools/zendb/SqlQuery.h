@@ -12,7 +12,8 @@
 
 namespace zendb {
 
-// The connection string that opens the database file at path.
+// The connection string that opens the database file at path; a server's
+// connection string (see ZenLocationIsFilePath) stands as it is.
 std::string SqlConnectString(const std::string& path);
 // The number in the first column of the first row of a "SELECT COUNT(*) AS N"
 // statement; -1 when the statement cannot be run.

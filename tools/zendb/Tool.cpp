@@ -39,9 +39,10 @@ void AddGlobalOptions(CLI::App& app)
 {
     CGlobalOptions& options = Options();
     app.add_option("--db", options.database,
-                   Tr("Database file (default: the file the station configuration names, "
-                      "section Database, key DatabaseFile)"))
-        ->type_name("FILE");
+                   Tr("Database file, or a server database's connection string (postgresql://user@host/db or "
+                      "\"host=... dbname=...\"; its password is never shown). Default: what the station "
+                      "configuration names, section Database, key Server, else key DatabaseFile"))
+        ->type_name("DB");
     app.add_option("--user", options.user, Tr("Log in as this user"))->envname("ZEN_USER")->type_name("NAME");
     app.add_option_function<std::string>(
            "--password",
@@ -220,11 +221,13 @@ CConfigOverlay& Overlay()
 
 } // namespace
 
-void UseDatabaseFile(const std::string& path)
+namespace {
+
+// The station configuration as in force (the candidate files merged key by
+// key, the first non-empty value winning), so that a private copy keeps the
+// event log and the credential key where the station has them.
+CIniFile MergedConfiguration()
 {
-    // The effective configuration merges the candidate files key by key
-    // (first non-empty value wins); the copy keeps that, so the event log and
-    // the credential key stay where the station has them.
     CIniFile merged;
     for (const CString& file : GetConfigFileCandidates()) {
         CIniFile ini;
@@ -240,18 +243,14 @@ void UseDatabaseFile(const std::string& path)
             }
         }
     }
-    if (!merged.SetString("Database", "DatabaseFile", path.c_str()))
-        throw CToolError(TrF("the database file name '%s' cannot be put into a configuration", path));
-    // A server the station configuration names would win over the file.
-    while (merged.RemoveKey("Database", "Server")) {
-    }
-    // A file made by 'zendb init' has its station key beside it.
-    CString configuredKey;
-    std::error_code keyError;
-    if ((!merged.Lookup("Security", "KeyFile", configuredKey) || configuredKey.IsEmpty()) &&
-        std::filesystem::is_regular_file(KeyFileBeside(path), keyError))
-        merged.SetString("Security", "KeyFile", KeyFileBeside(path).c_str());
+    return merged;
+}
 
+// Writes the configuration into a new private file (the umask of zendb
+// keeps it to the user) and names it in ZEN_CONFIG for the rest of the
+// process; the previous private copy is removed.
+void UseConfiguration(const CIniFile& merged)
+{
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zendb-config-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -268,6 +267,46 @@ void UseDatabaseFile(const std::string& path)
     if (!written)
         throw CToolError(Tr("cannot write a temporary configuration file"));
     setenv("ZEN_CONFIG", name.data(), 1);
+}
+
+} // namespace
+
+bool IsServerLocation(const std::string& location)
+{
+    return !location.empty() && !ZenLocationIsFilePath(location.c_str());
+}
+
+std::string ShownLocation(const std::string& location)
+{
+    // The framework's masking, as the library's own texts use it: it keeps
+    // what follows the password in libpq's keyword form.
+    return IsServerLocation(location) ? ToStd(MaskConnectPassword(CString(location))) : location;
+}
+
+void UseDatabaseServer(const std::string& connect)
+{
+    CIniFile merged = MergedConfiguration();
+    if (!merged.SetString("Database", "Server", connect.c_str()))
+        throw CToolError(TrF("the connection string '%s' cannot be put into a configuration",
+                             ShownLocation(connect)));
+    UseConfiguration(merged);
+}
+
+void UseDatabaseFile(const std::string& path)
+{
+    CIniFile merged = MergedConfiguration();
+    if (!merged.SetString("Database", "DatabaseFile", path.c_str()))
+        throw CToolError(TrF("the database file name '%s' cannot be put into a configuration", path));
+    // A server the station configuration names would win over the file.
+    while (merged.RemoveKey("Database", "Server")) {
+    }
+    // A file made by 'zendb init' has its station key beside it.
+    CString configuredKey;
+    std::error_code keyError;
+    if ((!merged.Lookup("Security", "KeyFile", configuredKey) || configuredKey.IsEmpty()) &&
+        std::filesystem::is_regular_file(KeyFileBeside(path), keyError))
+        merged.SetString("Security", "KeyFile", KeyFileBeside(path).c_str());
+    UseConfiguration(merged);
 }
 
 std::string KeyFileBeside(const std::string& databaseFile)
@@ -336,11 +375,13 @@ void ShowLoginWait(const CString& userName, int failures, int seconds)
     std::fflush(stderr);
 }
 
-std::string ResolveDatabasePath()
+std::string ResolveDatabaseLocation()
 {
     namespace fs = std::filesystem;
     std::string path;
     std::string origin;
+    if (IsServerLocation(Options().database))
+        return Options().database;
     if (!Options().database.empty()) {
         std::error_code ec;
         path = fs::absolute(Options().database, ec).lexically_normal().string();
@@ -357,13 +398,9 @@ std::string ResolveDatabasePath()
         }
         if (!configError.IsEmpty())
             throw CToolError(ToStd(configError) + Tr(" Mend it, or name the database with --db FILE."));
-        // The station's own programs open such a server; this tool's commands
-        // work on files (copy moves a database between the two).
+        // A server named there wins over the file, as at the station.
         if (!server.IsEmpty())
-            throw CToolError(TrF("the station configuration names the server database '%s'; zendb works on "
-                                 "database files: name one with --db FILE (zendb copy moves a database between "
-                                 "a server and a file)",
-                                 ToStd(MaskConnectPassword(server))));
+            return ToStd(server);
         origin = "configuration";
     }
     std::error_code ec;
@@ -495,9 +532,16 @@ std::optional<std::string> ObtainPasswordWithoutPrompt()
 
 CSession::CSession(EAccess access, ELogin login)
 {
-    const std::string path = ResolveDatabasePath();
-    if (!Options().database.empty())
-        UseDatabaseFile(path);
+    const std::string location = ResolveDatabaseLocation();
+    m_server = IsServerLocation(location);
+    // Texts name a server by its connection string without the password.
+    const std::string path = ShownLocation(location);
+    if (!Options().database.empty()) {
+        if (m_server)
+            UseDatabaseServer(location);
+        else
+            UseDatabaseFile(location);
+    }
     m_path = path;
 
     const std::string user = Options().user;
@@ -579,6 +623,13 @@ CSession::CSession(EAccess access, ELogin login)
         if (access == EAccess::Write)
             throw CToolError(TrF("'%1$s' has schema version %2$s; this command needs %3$s: 'zendb upgrade' would "
                                  "bring it to %3$s (stations of an older version cannot open it after that)",
+                                 m_path, SchemaText(), current));
+        // A server database has no private copy to be upgraded in: the
+        // columns of the current version are not there to be read.
+        if (access == EAccess::Read && m_server)
+            throw CToolError(TrF("the server database '%1$s' has schema version %2$s; zendb reads a server "
+                                 "database only at %3$s: 'zendb upgrade' would bring it to %3$s (stations of an "
+                                 "older version cannot open it after that)",
                                  m_path, SchemaText(), current));
         if (access == EAccess::Read) {
             ReadThroughUpgradedCopy();

@@ -33,7 +33,7 @@ public:
 
 // Options that every command understands.
 struct CGlobalOptions {
-    std::string database;                   // --db FILE; empty: the configured file
+    std::string database;                   // --db FILE or connection string; empty: the configured one
     std::string user;                       // --user (or ZEN_USER); empty: no login
     std::optional<std::string> password;    // --password (seen by every local user: warned about)
     std::string passwordFile;               // --password-file FILE; empty: none
@@ -84,8 +84,8 @@ void FlushNotes();
 // Text flattened to one line (line breaks become blanks, blanks collapsed).
 std::string Flatten(const std::string& text);
 
-// An open database for one command: resolves the file (--db or the station
-// configuration) and logs in when --user is given. The file is never
+// An open database for one command: resolves the file or server (--db or the
+// station configuration) and logs in when --user is given. The file is never
 // upgraded here (only 'zendb upgrade' does that) and a file that cannot be
 // written is not refused by the library; what the command may do with
 // either is decided by its access:
@@ -99,6 +99,9 @@ std::string Flatten(const std::string& text);
 //    stays on the safe side): refused with CToolError, naming the file and
 //    the reason, when the file cannot be written or is older than 1.9;
 //  - Upgrade: needs a file that can be written, accepts 1.6 .. 1.9.
+// A server database is opened the same way, except that an older schema is
+// refused also for Read: it cannot be copied into a private file to be
+// upgraded there (the text points to 'zendb upgrade').
 // Throws CToolError when the file cannot be opened or the login fails,
 // CUsageError for a login that the command needs but was not given. Closes
 // the database when destroyed.
@@ -114,8 +117,11 @@ public:
     // The database to work on: the opened file, or for a Read session on an
     // older schema the upgraded copy of it.
     CZENDatabase& Db() { return m_copy ? *m_copy : m_db; }
-    // The database file that was opened.
+    // The database that was opened: the file, or the server's connection
+    // string with its password masked (for texts).
     std::string Path() const { return m_path; }
+    // True when the database is a server's, not a file.
+    bool IsServer() const { return m_server; }
     // The schema version the file has (1.6 .. 1.9; below 1.9 only for Read
     // and Upgrade sessions).
     int SchemaMajor() const { return m_major; }
@@ -163,7 +169,24 @@ private:
     int m_major = 0;
     int m_minor = 0;
     bool m_canWrite = false;
+    bool m_server = false;
 };
+
+// True when a location as --db and copy take it is the connection string of
+// a server database ("postgresql://...", "host=... dbname=...") rather than a
+// file path (ZenLocationIsFilePath: an existing file of that name is a file).
+bool IsServerLocation(const std::string& location);
+// The location as texts show it: a connection string with its password
+// replaced by "***"; a file path unchanged.
+std::string ShownLocation(const std::string& location);
+
+// Points the library's station configuration at the server database that
+// connect names ([Database] Server= in a private copy of the configuration,
+// as UseDatabaseFile does for a file). The station key stays the configured
+// one ([Security] KeyFile, else none): a server has no file to keep a key
+// beside. The copy (it holds the connection string, password and all) is
+// private to the user and removed when the process ends.
+void UseDatabaseServer(const std::string& connect);
 
 // Points the library's station configuration at the given database file for
 // the rest of the process (a private copy of the configuration with
@@ -195,8 +218,11 @@ void ApplyConfiguredGroup(const std::string& path);
 
 // Prints the wait of a throttled login on stderr (registered when zendb starts).
 void ShowLoginWait(const CString& userName, int failures, int seconds);
-// The file --db names (absolute), or the configured one; checks that it exists.
-std::string ResolveDatabasePath();
+// The database of the command: what --db names (a file path, made absolute,
+// or a server's connection string as given), else the configured server
+// ([Database] Server) or file ([Database] DatabaseFile). CToolError when a
+// file does not exist or is a folder, or the configuration cannot be read.
+std::string ResolveDatabaseLocation();
 
 // The password given without a prompt: --password-file (see
 // ReadPasswordFile), else --password, else $ZEN_PASSWORD; nullopt when none
