@@ -255,12 +255,6 @@ void Write(CDatabase* db, const std::vector<CAuditEntry>& entries)
 
     const CAuditSealer& sealer = session->GetAuditSealer();
     CTransaction transaction(*db);
-    // The head row is locked before it is read: a server lets two writers'
-    // transactions read the same head (SQLite's write lock does not), and
-    // both would then chain their entries to it and collide on the entry
-    // key. The update changes nothing; the lock lasts until the commit, and
-    // the head read after it is the other writer's committed one.
-    db->ExecuteSQL("UPDATE AuditTrailHead SET [Entries] = [Entries]");
     CHead head;
     if (!ReadHead(*db, head))
         AfxThrowDBException("The audit trail has lost its head row; no entry can be chained.");
