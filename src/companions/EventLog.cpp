@@ -17,6 +17,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+extern char** environ;
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -284,12 +287,34 @@ struct CSettingsSnapshot {
 
     bool EnvironmentUnchanged() const
     {
+        const char* now[kSettingsVariableCount];
+        ReadSettingsVariables(now);
         for (std::size_t i = 0; i < kSettingsVariableCount; ++i) {
-            const char* now = std::getenv(kSettingsVariables[i]);
-            if ((now != nullptr) != isSet[i] || (now != nullptr && values[i] != now))
+            if ((now[i] != nullptr) != isSet[i] || (now[i] != nullptr && values[i] != now[i]))
                 return false;
         }
         return true;
+    }
+    // The variables' values as getenv gives them (the first entry of each
+    // name; nullptr when unset), found in one pass over the environment
+    // rather than one per variable: this runs before every entry.
+    static void ReadSettingsVariables(const char* (&now)[kSettingsVariableCount])
+    {
+        static const std::size_t lengths[] = {std::strlen(kSettingsVariables[0]), std::strlen(kSettingsVariables[1]),
+                                              std::strlen(kSettingsVariables[2]), std::strlen(kSettingsVariables[3]),
+                                              std::strlen(kSettingsVariables[4])};
+        static_assert(std::size(lengths) == kSettingsVariableCount);
+        std::fill(std::begin(now), std::end(now), nullptr);
+        for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+            const char* e = *entry;
+            for (std::size_t i = 0; i < kSettingsVariableCount; ++i) {
+                if (now[i] == nullptr && e[0] == kSettingsVariables[i][0] &&
+                    std::strncmp(e, kSettingsVariables[i], lengths[i]) == 0 && e[lengths[i]] == '=') {
+                    now[i] = e + lengths[i] + 1;
+                    break;
+                }
+            }
+        }
     }
     void TakeEnvironment()
     {
@@ -367,18 +392,22 @@ const char* LevelName(int32_t level)
     }
 }
 
-std::string OneLine(const char* text)
+// Appends text with its line breaks written as \n and \r, so that an entry
+// stays one line.
+void AppendOneLine(std::string& out, const char* text)
 {
-    std::string out;
-    for (const char* p = text; *p != '\0'; ++p) {
+    for (const char* p = text; *p != '\0';) {
+        const size_t plain = std::strcspn(p, "\r\n");
+        out.append(p, plain);
+        p += plain;
         if (*p == '\n')
             out += "\\n";
         else if (*p == '\r')
             out += "\\r";
         else
-            out += *p;
+            break;
+        ++p;
     }
-    return out;
 }
 
 // Tells once, on stderr, that entries are being dropped: the log is where
@@ -451,12 +480,19 @@ int Log_Event(LoggType level, const char* message, const char* sourceFile, int32
         spdlog::logger* logger = LoggerFor(SettingsForEntry());
         if (logger == nullptr)
             return 0;
-        std::string entry = "[" + std::to_string(level) + " " + LevelName(level) + "] ";
+        // One text built in place: a list writes an entry per row.
+        char numbers[48];
+        std::string entry;
+        entry.reserve(160);
+        entry += '[';
+        entry.append(numbers, static_cast<size_t>(std::snprintf(numbers, sizeof numbers, "%d ", static_cast<int>(level))));
+        entry += LevelName(level);
+        entry += "] ";
         entry += sourceFile ? sourceFile : "";
-        entry += ":" + std::to_string(line) + " ";
+        entry.append(numbers, static_cast<size_t>(std::snprintf(numbers, sizeof numbers, ":%d ", static_cast<int>(line))));
         entry += function ? function : "";
         entry += ": ";
-        entry += OneLine(message ? message : "");
+        AppendOneLine(entry, message ? message : "");
         logger->log(ToSpdLevel(level), entry);
         return 1;
     } catch (...) {

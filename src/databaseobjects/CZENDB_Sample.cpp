@@ -352,9 +352,7 @@ bool CZENDB_Sample::Load(const CString& userSampleID)
     bool loaded = false;
     try {
         CZENDB_SamplesRecordset rs(Database);
-        CString sql;
-        sql.Format("%s WHERE %s", rs.GetDefaultSQL().GetString(),
-                   zendb_ident::MatchCondition(wanted).GetString());
+        const CString sql = rs.GetDefaultSQL() + " WHERE " + zendb_ident::MatchCondition(wanted);
         if (OpenDynaset(rs, sql) && !rs.IsEOF()) {
             KeepConnection = true;
             rs.GetSample(*this);

@@ -148,6 +148,50 @@ TEST_F(EventLogTest, AnotherConfigurationFileOrACloseTakesEffectAtOnce)
     EXPECT_EQ(zentest::ReadFileText(first).find("after close"), std::string::npos);
 }
 
+// Each of the variables that choose the configuration files and the default
+// log folder is noticed at the very next entry, set, changed or unset.
+TEST_F(EventLogTest, EachVariableChoosingTheLogIsNoticedAtTheNextEntry)
+{
+    const std::string root = m_dir.Path().string();
+    std::filesystem::create_directories(root + "/cfgA/Korvane");
+    zentest::WriteFileText(root + "/cfgA/Korvane/ZEN.ini", "[Log]\nFile=" + root + "/A.log\n");
+    zentest::WriteFileText(root + "/C.ini", "[Log]\nFile=" + root + "/C.log\n");
+    CEnvSetting configHome("XDG_CONFIG_HOME", root + "/cfgA");
+    CEnvSetting configDirs("XDG_CONFIG_DIRS", root + "/none");
+    CEnvSetting home("HOME", root + "/h1");
+    CEnvSetting state("XDG_STATE_HOME", root + "/s1");
+    CEnvSetting config("ZEN_CONFIG", nullptr);
+    struct Step {
+        const char* variable;
+        const char* value; // under the temporary folder; nullptr: unset
+        const char* log;   // the file the next entry goes to
+    };
+    const Step steps[] = {
+        {"XDG_CONFIG_HOME", "/cfgA", "/A.log"},
+        {"XDG_CONFIG_HOME", "/cfgB", "/s1/Korvane/ZEN.log"},
+        {"XDG_CONFIG_DIRS", "/cfgA", "/A.log"},
+        {"XDG_CONFIG_DIRS", "/none", "/s1/Korvane/ZEN.log"},
+        {"XDG_STATE_HOME", "/s2", "/s2/Korvane/ZEN.log"},
+        {"XDG_STATE_HOME", nullptr, "/h1/.local/state/Korvane/ZEN.log"},
+        {"HOME", "/h2", "/h2/.local/state/Korvane/ZEN.log"},
+        {"ZEN_CONFIG", "/C.ini", "/C.log"},
+        {"ZEN_CONFIG", nullptr, "/h2/.local/state/Korvane/ZEN.log"},
+    };
+    int n = 0;
+    for (const Step& step : steps) {
+        const std::string text = "step " + std::to_string(n++);
+        SCOPED_TRACE(text);
+        if (step.value)
+            setenv(step.variable, (root + step.value).c_str(), 1);
+        else
+            unsetenv(step.variable);
+        ASSERT_EQ(Log_Event(LOGG_DEBUG, (text + "\r\nend").c_str(), "database", 1, "f"), 1);
+        const std::vector<std::string> lines = Lines(zentest::ReadFileText(root + step.log));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().substr(24), "[4 debug] database:1 f: " + text + "\\r\\nend");
+    }
+}
+
 TEST_F(EventLogTest, AFileThatCannotBeWrittenDoesNotReachTheCaller)
 {
     // The log path is a folder: opening it fails; the caller only sees 0.

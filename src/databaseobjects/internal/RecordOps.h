@@ -36,9 +36,7 @@ inline BOOL OpenDynaset(CRecordset& rs, const CString& sql)
 template <class TSet, class TKey>
 CString KeySql(TSet& rs, const TKey& key)
 {
-    CString sql;
-    sql.Format("%s %s", rs.GetDefaultSQL().GetString(), rs.GetWhereSQL(key).GetString());
-    return sql;
+    return rs.GetDefaultSQL() + " " + rs.GetWhereSQL(key);
 }
 
 // How a save or deletion of a record appears in the audit trail: its kind,

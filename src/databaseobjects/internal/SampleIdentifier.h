@@ -37,8 +37,8 @@ constexpr const char* kCreateIndexSql =
 // non-empty text is never empty.
 inline CString MatchCondition(const CString& userSampleID)
 {
-    CString condition;
-    condition.Format("[UserSampleID] = '%s' COLLATE NOCASE", SqlQuote(userSampleID).GetString());
+    // Built from the quoted text's characters up to a NUL, as a %s would take them.
+    CString condition = "[UserSampleID] = '" + CString(SqlQuote(userSampleID).GetString()) + "' COLLATE NOCASE";
     if (!userSampleID.IsEmpty())
         condition += " AND [UserSampleID] <> ('')";
     return condition;

@@ -134,6 +134,81 @@ void ReadInto(const CBoundField& field, const CSqlValue& value, void* p)
     }
 }
 
+// ReadInto from a value the engine lends: the usual pairs of variable and
+// value are copied once, straight into the variable; every other pair goes
+// through a CSqlValue and ReadInto, so that conversions and errors stay
+// exactly ReadInto's.
+void ReadViewInto(const CBoundField& field, const CSqlValueView& v, void* p)
+{
+    using Type = CSqlValue::Type;
+    switch (field.kind) {
+    case Kind::Long:
+        if (v.type == Type::Integer && v.integer >= INT32_MIN && v.integer <= INT32_MAX) {
+            *static_cast<int32_t*>(p) = static_cast<int32_t>(v.integer);
+            return;
+        }
+        break;
+    case Kind::Int:
+        if (v.type == Type::Integer && v.integer >= INT32_MIN && v.integer <= INT32_MAX) {
+            *static_cast<int*>(p) = static_cast<int>(v.integer);
+            return;
+        }
+        break;
+    case Kind::Bool:
+        if (v.type == Type::Integer) {
+            *static_cast<BOOL*>(p) = v.integer != 0 ? TRUE : FALSE;
+            return;
+        }
+        break;
+    case Kind::Double:
+        if (v.type == Type::Real) {
+            *static_cast<double*>(p) = v.real;
+            return;
+        }
+        if (v.type == Type::Integer) {
+            *static_cast<double*>(p) = static_cast<double>(v.integer);
+            return;
+        }
+        break;
+    case Kind::Text:
+        if (v.type == Type::Text && (field.maxLength <= 0 || v.size <= static_cast<size_t>(field.maxLength))) {
+            static_cast<CString*>(p)->StdString().assign(v.data, v.size);
+            return;
+        }
+        break;
+    case Kind::Date:
+        if (v.type == Type::Null) {
+            *static_cast<CTime*>(p) = CTime(0);
+            return;
+        }
+        if (v.type == Type::Text) {
+            CDateParts parts;
+            if (ParseStoredDateTime(std::string_view(v.data, v.size), parts)) {
+                *static_cast<CTime*>(p) = CTime(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
+                return;
+            }
+        }
+        break;
+    case Kind::Binary:
+        if (v.type == Type::Blob) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(v.data);
+            const size_t n = field.maxLength > 0 ? std::min(v.size, static_cast<size_t>(field.maxLength)) : v.size;
+            static_cast<CByteArray*>(p)->Vector().assign(bytes, bytes + n);
+            return;
+        }
+        break;
+    }
+    CSqlValue value;
+    switch (v.type) {
+    case Type::Null: break;
+    case Type::Integer: value.SetInteger(v.integer); break;
+    case Type::Real: value.SetReal(v.real); break;
+    case Type::Text: value.SetText(v.data, v.size); break;
+    case Type::Blob: value.SetBlob(reinterpret_cast<const uint8_t*>(v.data), v.size); break;
+    }
+    ReadInto(field, value, p);
+}
+
 void SetPseudoNull(Kind kind, void* p)
 {
     switch (kind) {
@@ -236,7 +311,16 @@ void CFieldExchange::Exchange(const char* szName, Kind kind, void* pValue, int n
     CBoundField& field = st.fields[index];
     switch (m_nOperation) {
     case Fixup: {
-        const CSqlValue& value = st.row.at(static_cast<size_t>(st.visible.at(index)));
+        const size_t column = static_cast<size_t>(st.visible.at(index));
+        if (st.rowInStatement) {
+            CSqlValueView view;
+            if (st.statement->PeekValue(static_cast<int>(column), view)) {
+                field.isNull = view.type == CSqlValue::Type::Null;
+                ReadViewInto(field, view, pValue);
+                break;
+            }
+        }
+        const CSqlValue& value = RowValue(st, column);
         field.isNull = value.IsNull();
         ReadInto(field, value, pValue);
         break;

@@ -140,8 +140,10 @@ void LoadFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& bu
 }
 
 // Next row of the query's own walk, skipping rows that were added or changed
-// through this recordset (the engine may or may not show them again).
-bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
+// through this recordset (the engine may or may not show them again). With
+// leaveInStatement the row is not copied into buffer: it stays the
+// statement's current row (see CRecordsetState::rowInStatement).
+bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer, bool leaveInStatement)
 {
     while (st.statement->Step()) {
         if (st.rowIdColumn >= 0 && !(st.addedIds.empty() && st.editedIds.empty())) {
@@ -150,7 +152,8 @@ bool ScanNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
                 continue;
         }
         // Counted after the step, which may have prepared the statement anew.
-        st.statement->ReadRow(st.statement->GetColumnCount(), buffer);
+        if (!leaveInStatement)
+            st.statement->ReadRow(st.statement->GetColumnCount(), buffer);
         return true;
     }
     st.statement->Reset(); // releases the engine's read lock
@@ -186,11 +189,19 @@ bool Reselect(CRecordsetState& st, const CSqlValue& id, std::vector<CSqlValue>& 
     return found;
 }
 
-bool FetchNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
+// The next row into buffer. inStatement (when not null) lets a row of the
+// query's own walk stay in the statement (set true when it did): for moves
+// that fill the variables from it at once and whose next step replaces it.
+bool FetchNext(CRecordsetState& st, std::vector<CSqlValue>& buffer, bool* inStatement = nullptr)
 {
+    if (inStatement)
+        *inStatement = false;
     if (!st.scanDone) {
-        if (ScanNext(st, buffer))
+        if (ScanNext(st, buffer, inStatement != nullptr)) {
+            if (inStatement)
+                *inStatement = true;
             return true;
+        }
         st.scanDone = true;
         st.nextAppended = 0;
     }
@@ -202,11 +213,19 @@ bool FetchNext(CRecordsetState& st, std::vector<CSqlValue>& buffer)
     return false;
 }
 
-// Makes buffer the current row (without filling the variables).
-void TakeRow(CRecordsetState& st, std::vector<CSqlValue>& buffer)
+// Makes buffer (or, inStatement, the statement's current row) the current
+// row (without filling the variables).
+void TakeRow(CRecordsetState& st, std::vector<CSqlValue>& buffer, bool inStatement = false)
 {
-    st.row.swap(buffer);
-    st.rowId = st.rowIdColumn >= 0 ? st.row[static_cast<size_t>(st.rowIdColumn)] : CSqlValue();
+    st.rowInStatement = inStatement;
+    if (!inStatement)
+        st.row.swap(buffer);
+    if (st.rowIdColumn < 0)
+        st.rowId = CSqlValue();
+    else if (inStatement)
+        st.statement->ReadValue(st.rowIdColumn, st.rowId);
+    else
+        st.rowId = st.row[static_cast<size_t>(st.rowIdColumn)];
     st.hasRow = true;
     st.deleted = false;
     st.bof = st.eof = false;
@@ -217,6 +236,7 @@ void TakeRow(CRecordsetState& st, std::vector<CSqlValue>& buffer)
 void Rerun(CRecordsetState& st)
 {
     st.statement->Reset();
+    st.rowInStatement = false;
     st.scanDone = false;
     st.nextAppended = 0;
     st.editedIds.clear();
@@ -229,6 +249,7 @@ void Rerun(CRecordsetState& st)
 void SetEmptyOrEnd(CRecordsetState& st)
 {
     st.hasRow = false;
+    st.rowInStatement = false;
     st.deleted = false;
     if (st.nextOrdinal == 0) {
         st.bof = st.eof = true;
@@ -444,7 +465,8 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     // prepared anew by the engine on its first step, and only then
     // describes the table as it is.
     std::vector<CSqlValue>& buffer = st.spare;
-    const bool firstRow = FetchNext(st, buffer);
+    bool firstInStatement = false;
+    const bool firstRow = FetchNext(st, buffer, &firstInStatement);
 
     const int columns = st.statement->GetColumnCount();
     for (int c = 0; c < columns; ++c) {
@@ -467,7 +489,7 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
 
     // Stand on the first row.
     if (firstRow)
-        TakeRow(st, buffer);
+        TakeRow(st, buffer, firstInStatement);
     else
         SetEmptyOrEnd(st);
 
@@ -509,8 +531,9 @@ BOOL CRecordset::Requery()
     st.recordCount = 0;
     Rerun(st);
     std::vector<CSqlValue>& buffer = st.spare;
-    if (FetchNext(st, buffer)) {
-        TakeRow(st, buffer);
+    bool inStatement = false;
+    if (FetchNext(st, buffer, &inStatement)) {
+        TakeRow(st, buffer, inStatement);
         Fixup(*this, st);
     } else {
         SetEmptyOrEnd(st);
@@ -545,8 +568,10 @@ void CRecordset::MoveNext()
     CRecordsetState& st = *m_pState;
     st.mode = CRecordsetState::Mode::None;
     std::vector<CSqlValue>& buffer = st.spare;
-    if (FetchNext(st, buffer)) {
-        TakeRow(st, buffer);
+    // The current row is replaced by the next one, or there is none after it.
+    bool inStatement = false;
+    if (FetchNext(st, buffer, &inStatement)) {
+        TakeRow(st, buffer, inStatement);
         Fixup(*this, st);
         return;
     }
@@ -594,6 +619,8 @@ void CRecordset::MoveLast()
         ThrowNoCurrentRecord();
     CRecordsetState& st = *m_pState;
     st.mode = CRecordsetState::Mode::None;
+    // The current row stays current when there is none after it.
+    KeepRow(st);
     std::vector<CSqlValue>& buffer = st.spare;
     bool moved = false;
     while (FetchNext(st, buffer)) {
@@ -659,6 +686,7 @@ BOOL CRecordset::Update()
         ctx.changedValues = &values;
         RunPass(*this, ctx, CFieldExchange::MarkForUpdate);
     }
+    KeepRow(st); // the row stays current across the write
     if (st.mode == CRecordsetState::Mode::AddNew) {
         const CSqlValue id = st.connection->InsertRow(st.table, columns, values);
         st.appended.push_back(id);
@@ -678,6 +706,7 @@ BOOL CRecordset::Update()
     std::vector<CSqlValue> buffer;
     if (Reselect(st, st.rowId, buffer)) {
         st.row.swap(buffer);
+        st.rowInStatement = false;
         Fixup(*this, st);
     }
     return TRUE;
@@ -708,6 +737,7 @@ void CRecordset::Delete()
         ThrowNoCurrentRecord();
     if (st.mode != CRecordsetState::Mode::None)
         CancelUpdate();
+    KeepRow(st); // the deleted row stays current until the next move
     if (st.connection->DeleteRow(st.table, st.rowId) == 0)
         ThrowSqlLayerError(AFX_SQL_ERROR_NO_ROWS_AFFECTED, "The current row no longer exists.", m_strSQL);
     st.deleted = true;
@@ -774,8 +804,8 @@ void CRecordset::GetFieldValue(short nIndex, CDBVariant& varValue, short /*nFiel
         ThrowNoCurrentRecord();
     CODBCFieldInfo info;
     GetODBCFieldInfo(nIndex, info);
-    const CRecordsetState& st = *m_pState;
-    const CSqlValue& value = st.row[static_cast<size_t>(st.visible[static_cast<size_t>(nIndex)])];
+    CRecordsetState& st = *m_pState;
+    const CSqlValue& value = RowValue(st, static_cast<size_t>(st.visible[static_cast<size_t>(nIndex)]));
     if (value.IsNull()) {
         varValue.Clear();
         return;
@@ -836,8 +866,8 @@ void CRecordset::GetFieldValue(const char* lpszName, CString& strValue) const
     const short index = FindColumn(m_pState.get(), lpszName, m_strSQL);
     if (!m_pState->hasRow)
         ThrowNoCurrentRecord();
-    const CRecordsetState& st = *m_pState;
-    strValue = CString(SqlValueToText(st.row[static_cast<size_t>(st.visible[static_cast<size_t>(index)])]));
+    CRecordsetState& st = *m_pState;
+    strValue = CString(SqlValueToText(RowValue(st, static_cast<size_t>(st.visible[static_cast<size_t>(index)]))));
 }
 
 BOOL CRecordset::IsFieldNull(const void* pv)

@@ -48,8 +48,13 @@ struct CRecordsetState {
     bool singleTable = false;                 // rows can be written (identity known)
     CString table;
 
-    // Current row: every result column; its identity.
+    // Current row: every result column; its identity. While rowInStatement,
+    // the row is the query statement's current one and `row` is not filled:
+    // the bound variables are read from the engine's values directly, and
+    // RowValue copies a column only when asked for it.
     std::vector<CSqlValue> row;
+    bool rowInStatement = false;
+    CSqlValue scratch; // a column read from the statement, for drivers that lend no values
     std::vector<CSqlValue> spare; // the next row is read here, then swapped with row
     CSqlValue rowId;
     bool hasRow = false;
@@ -73,6 +78,26 @@ struct CRecordsetState {
     std::vector<CFieldCopy> saved;    // variables before AddNew (after Edit: snapshot)
     std::vector<CFieldCopy> snapshot; // variables when AddNew/Edit began
 };
+
+// Column c of the current row (a result position), copied from the
+// statement while the row is still the statement's.
+inline const CSqlValue& RowValue(CRecordsetState& st, size_t c)
+{
+    if (!st.rowInStatement)
+        return st.row.at(c);
+    st.statement->ReadValue(static_cast<int>(c), st.scratch);
+    return st.scratch;
+}
+
+// The current row copied out of the statement into `row`, before the
+// statement moves on while the row stays current.
+inline void KeepRow(CRecordsetState& st)
+{
+    if (!st.rowInStatement)
+        return;
+    st.statement->ReadRow(st.statement->GetColumnCount(), st.row);
+    st.rowInStatement = false;
+}
 
 // What one field-exchange pass reads or fills.
 struct CFieldExchangeContext {

@@ -6,7 +6,9 @@
 
 #include "framework/sql/internal/SqlTokens.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 
 namespace {
@@ -120,10 +122,14 @@ bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterise
         return false;
 
     std::vector<CSqlValue> values;
+    std::vector<CLiteralSpan> spans;
     std::vector<CLevel> levels(1);
     const CSqlToken* previous = nullptr; // previous significant token
+    size_t offset = 0;                   // of the token in sql (tokens give the text back whole)
     for (size_t i = 0; i < tokens.size(); ++i) {
         CSqlToken& t = tokens[i];
+        const size_t at = offset;
+        offset += t.text.size();
         if (!t.IsSignificant())
             continue;
         CLevel& level = levels.back();
@@ -161,9 +167,11 @@ bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterise
                 // stays as written
             } else if (t.kind == SqlTokenKind::String && TextValue(t.text, text)) {
                 values.push_back(CSqlValue::Text(std::move(text)));
+                spans.push_back({at + 1, at + t.text.size() - 1, true});
                 t.text = markerPrefix + std::to_string(values.size());
             } else if (t.kind == SqlTokenKind::Number && IntegerValue(t.text, integer)) {
                 values.push_back(CSqlValue::Integer(integer));
+                spans.push_back({at, at + t.text.size(), false});
                 t.text = markerPrefix + std::to_string(values.size());
             }
         }
@@ -173,5 +181,64 @@ bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterise
         return false;
     out.text = JoinSqlTokens(tokens, 0, tokens.size());
     out.values = std::move(values);
+    out.spans = std::move(spans);
     return true;
+}
+
+bool ParameteriseLike(const CParameterisedTemplate& known, std::string_view sql, CParameterisedSql& out,
+                      bool& changed)
+{
+    const std::string_view old = known.sql;
+    if (sql == old) {
+        out = known.result;
+        changed = known.changed;
+        return true;
+    }
+    if (!known.changed)
+        return false;
+    // The texts agree up to `prefix` and over their last `suffix` characters;
+    // the part between must lie inside one literal's value.
+    const size_t shorter = std::min(old.size(), sql.size());
+    size_t prefix = 0;
+    while (prefix < shorter && old[prefix] == sql[prefix])
+        ++prefix;
+    size_t suffix = 0;
+    while (suffix < shorter - prefix && old[old.size() - 1 - suffix] == sql[sql.size() - 1 - suffix])
+        ++suffix;
+    const std::vector<CLiteralSpan>& spans = known.result.spans;
+    for (size_t k = 0; k < spans.size(); ++k) {
+        const CLiteralSpan& span = spans[k];
+        if (span.begin > prefix || old.size() - suffix > span.end)
+            continue;
+        // The new value runs from the same start to the same distance from
+        // the end; neighbours unchanged, so the statement's tokens are the
+        // same but for this value.
+        const size_t tail = old.size() - span.end;
+        if (sql.size() < span.begin + tail)
+            return false;
+        const std::string value(sql.substr(span.begin, sql.size() - tail - span.begin));
+        CSqlValue replaced;
+        if (span.text) {
+            // Without quotes the text is its own value (no '' to undo).
+            if (value.find('\'') != std::string::npos)
+                return false;
+            replaced = CSqlValue::Text(value);
+        } else {
+            int64_t integer = 0;
+            if (!IntegerValue(value, integer))
+                return false;
+            replaced = CSqlValue::Integer(integer);
+        }
+        out = known.result;
+        out.values[k] = std::move(replaced);
+        const ptrdiff_t shift = static_cast<ptrdiff_t>(sql.size()) - static_cast<ptrdiff_t>(old.size());
+        out.spans[k].end = static_cast<size_t>(static_cast<ptrdiff_t>(span.end) + shift);
+        for (size_t j = k + 1; j < out.spans.size(); ++j) {
+            out.spans[j].begin = static_cast<size_t>(static_cast<ptrdiff_t>(out.spans[j].begin) + shift);
+            out.spans[j].end = static_cast<size_t>(static_cast<ptrdiff_t>(out.spans[j].end) + shift);
+        }
+        changed = true;
+        return true;
+    }
+    return false;
 }

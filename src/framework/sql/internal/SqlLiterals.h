@@ -9,9 +9,18 @@
 #include <string_view>
 #include <vector>
 
+// Where the literal of a parameter stands in the statement as written:
+// [begin, end) is its value's text (between the quotes of a text literal).
+struct CLiteralSpan {
+    size_t begin = 0;
+    size_t end = 0;
+    bool text = false;
+};
+
 struct CParameterisedSql {
     std::string text;              // the statement with markers in place of the literals
     std::vector<CSqlValue> values; // the value of marker k + 1 at index k
+    std::vector<CLiteralSpan> spans; // where the literal of marker k + 1 stood, at index k
 };
 
 // Replaces literals of a SELECT, INSERT, UPDATE or DELETE statement (in the
@@ -31,3 +40,20 @@ struct CParameterisedSql {
 // are never touched. A statement that has parameter markers of its own is
 // left as it is. Returns false (out untouched) when nothing was replaced.
 bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterisedSql& out);
+
+// A statement as written and what ParameteriseLiterals made of it (changed
+// false: nothing was replaced).
+struct CParameterisedTemplate {
+    std::string sql;
+    char markerPrefix = '?';
+    bool changed = false;
+    CParameterisedSql result;
+};
+
+// What ParameteriseLiterals(sql, known.markerPrefix) gives, worked out from
+// known without reading sql's tokens: sql must be known.sql itself, or differ
+// from it only inside one replaced literal, whose new value is a text without
+// quotes or a number of digits alone. Returns false (out and changed
+// untouched) for any other sql; the caller then parameterises it itself.
+bool ParameteriseLike(const CParameterisedTemplate& known, std::string_view sql, CParameterisedSql& out,
+                      bool& changed);

@@ -7,7 +7,20 @@
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/internal/SqlValue.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
+
+// A column of the current row as the engine holds it: the kind, the number,
+// or the bytes of a text or blob (data may be null when size is 0). Lent by
+// the engine: valid until the statement steps, is reset or destroyed.
+struct CSqlValueView {
+    CSqlValue::Type type = CSqlValue::Type::Null;
+    int64_t integer = 0;
+    double real = 0.0;
+    const char* data = nullptr;
+    size_t size = 0;
+};
 
 class CSqlStatement {
 public:
@@ -38,6 +51,10 @@ public:
         for (int c = 0; c < columns; ++c)
             ReadValue(c, out[static_cast<size_t>(c)]);
     }
+    // The same without a copy, for a reader that copies the value once into
+    // its own variable. False when the driver does not lend its values (the
+    // caller then reads with ReadValue); out is then untouched.
+    virtual bool PeekValue(int /*column*/, CSqlValueView& /*out*/) const { return false; }
     // Back to before the first row, parameters kept; releases the engine's
     // read lock. Never fails.
     virtual void Reset() noexcept = 0;

@@ -793,7 +793,7 @@ std::unique_ptr<CSqlStatement> CSqliteConnection::Prepare(const CString& engineS
         return std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, std::string(), 0);
     }
     CParameterisedSql parameterised;
-    const bool hasParameters = ParameteriseLiterals(engineSql.Str(), '?', parameterised);
+    const bool hasParameters = ParameteriseSelect(engineSql.Str(), parameterised);
     std::string key = hasParameters ? std::move(parameterised.text) : engineSql.Str();
     CSqliteStmtHandle stmt = m_cache.Take(key);
     if (!stmt) {
@@ -819,6 +819,30 @@ std::unique_ptr<CSqlStatement> CSqliteConnection::Prepare(const CString& engineS
             rc != SQLITE_OK)
             ThrowError(rc, shown);
     return std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, std::move(key), m_cache.Generation());
+}
+
+bool CSqliteConnection::ParameteriseSelect(const std::string& sql, CParameterisedSql& out)
+{
+    for (size_t i = 0; i < m_literalTemplates.size(); ++i) {
+        bool changed = false;
+        if (!ParameteriseLike(m_literalTemplates[i], sql, out, changed))
+            continue;
+        if (i != 0)
+            std::rotate(m_literalTemplates.begin(), m_literalTemplates.begin() + static_cast<std::ptrdiff_t>(i),
+                        m_literalTemplates.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return changed;
+    }
+    CParameterisedTemplate known;
+    known.sql = sql;
+    known.markerPrefix = '?';
+    known.changed = ParameteriseLiterals(sql, '?', known.result);
+    const bool changed = known.changed;
+    if (changed)
+        out = known.result;
+    if (m_literalTemplates.size() >= kLiteralTemplates)
+        m_literalTemplates.pop_back();
+    m_literalTemplates.insert(m_literalTemplates.begin(), std::move(known));
+    return changed;
 }
 
 void CSqliteConnection::ReleaseStatement(std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept

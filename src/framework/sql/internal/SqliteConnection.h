@@ -16,6 +16,7 @@
 #include "framework/Exceptions.h"
 #include "framework/sql/internal/SqlConnection.h"
 #include "framework/sql/internal/SqlErrors.h"
+#include "framework/sql/internal/SqlLiterals.h"
 
 #include <cstdint>
 #include <memory>
@@ -184,6 +185,14 @@ private:
 
     CSqliteHandle m_db;
     CSqliteStatementCache m_cache; // declared after m_db: finalized before the handle closes
+    // The parameterisation of the last SELECT texts prepared, most recent
+    // first: lookups that differ only in the value they look for are
+    // parameterised from these without reading their tokens again. Text
+    // work only, valid whatever the schema.
+    std::vector<CParameterisedTemplate> m_literalTemplates;
+    static constexpr size_t kLiteralTemplates = 8;
+    // ParameteriseLiterals of a SELECT text through m_literalTemplates.
+    bool ParameteriseSelect(const std::string& sql, CParameterisedSql& out);
     int m_nBusyTimeoutMs;
     bool m_bCanUpdate = false;
     bool m_bReadOnlyOpen = false;

@@ -153,6 +153,41 @@ void CSqliteStatement::ReadRow(int columns, std::vector<CSqlValue>& out) const
         ReadEngineValue(sqlite3_column_value(s, c), out[static_cast<size_t>(c)]);
 }
 
+bool CSqliteStatement::PeekValue(int column, CSqlValueView& out) const
+{
+    sqlite3_value* v = sqlite3_column_value(m_stmt.get(), column);
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        out.type = CSqlValue::Type::Integer;
+        out.integer = sqlite3_value_int64(v);
+        return true;
+    case SQLITE_FLOAT:
+        out.type = CSqlValue::Type::Real;
+        out.real = sqlite3_value_double(v);
+        return true;
+    case SQLITE_TEXT: {
+        // The text first, then its length (the order the engine asks for).
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        const int n = sqlite3_value_bytes(v);
+        out.type = CSqlValue::Type::Text;
+        out.data = p ? p : "";
+        out.size = p ? static_cast<size_t>(n) : 0;
+        return true;
+    }
+    case SQLITE_BLOB: {
+        const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
+        const int n = sqlite3_value_bytes(v);
+        out.type = CSqlValue::Type::Blob;
+        out.data = p;
+        out.size = p ? static_cast<size_t>(n) : 0;
+        return true;
+    }
+    default:
+        out.type = CSqlValue::Type::Null;
+        return true;
+    }
+}
+
 void CSqliteStatement::Reset() noexcept
 {
     sqlite3_reset(m_stmt.get());

@@ -29,6 +29,7 @@ public:
     CSqlValue GetValue(int column) const override;
     void ReadValue(int column, CSqlValue& into) const override;
     void ReadRow(int columns, std::vector<CSqlValue>& out) const override;
+    bool PeekValue(int column, CSqlValueView& out) const override;
     void Reset() noexcept override;
     const CString& GetShownSql() const override { return m_strShown; }
 
