@@ -67,6 +67,10 @@ public:
 
     std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) override;
     int Execute(const CString& engineSql, const CString& shown) override;
+    // A row statement with its values sent apart from the text (the
+    // statement guard of Execute applies).
+    int ExecuteWithValues(const CString& engineSql, const CString& shown,
+                          const std::vector<CSqlValue>& values) override;
 
     void BeginTransaction() override;
     // Throws when the server ended the transaction with a rollback (the

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -858,10 +859,65 @@ int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
 
 int CSqliteConnection::Execute(const CString& engineSql, const CString& shown)
 {
-    if (MayChangeSchema(engineSql))
+    if (MayChangeSchema(engineSql)) {
         m_cache.Clear();
-    CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
-    return RunWrite(stmt.get(), shown);
+        CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
+        return RunWrite(stmt.get(), shown);
+    }
+    // Row changes, transaction statements and savepoints are kept in the
+    // statement cache like the queries: a library that writes the same
+    // statement again (a trail entry per save, a savepoint per scope) with
+    // other values prepares it once. The literals become parameters; should
+    // only the parameterised text fail to prepare, the statement as written
+    // runs on its own and decides.
+    CParameterisedSql parameterised;
+    const bool hasParameters = ParameteriseLiterals(engineSql.Str(), '?', parameterised, true);
+    std::string key = hasParameters ? std::move(parameterised.text) : engineSql.Str();
+    std::optional<CCachedWrite> stmt;
+    try {
+        stmt.emplace(*this, std::move(key), shown);
+    } catch (const CDBException&) {
+        if (!hasParameters)
+            throw;
+        CSqliteStmtHandle own = PrepareRaw(engineSql, shown);
+        return RunWrite(own.get(), shown);
+    }
+    for (size_t i = 0; i < parameterised.values.size(); ++i)
+        if (const int rc = BindSqliteValue(stmt->Get(), static_cast<int>(i + 1), parameterised.values[i]);
+            rc != SQLITE_OK)
+            ThrowError(rc, shown);
+    return RunWrite(stmt->Get(), shown);
+}
+
+int CSqliteConnection::ExecuteWithValues(const CString& engineSql, const CString& shown,
+                                         const std::vector<CSqlValue>& values)
+{
+    auto bindAll = [&](sqlite3_stmt* stmt) {
+        if (sqlite3_bind_parameter_count(stmt) != static_cast<int>(values.size())) {
+            CString reason;
+            reason.Format("The statement has %d parameters, but %d values were given.",
+                          sqlite3_bind_parameter_count(stmt), static_cast<int>(values.size()));
+            ThrowSqlLayerError(SQL_ERROR, reason, shown);
+        }
+        for (size_t i = 0; i < values.size(); ++i) {
+            CString what;
+            if (values[i].GetType() == CSqlValue::Type::Text && values[i].GetText().find('\0') != std::string::npos) {
+                what.Format("parameter %d", static_cast<int>(i + 1));
+                RefuseNulInText(values[i], what, shown);
+            }
+            if (const int rc = BindSqliteValue(stmt, static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
+                ThrowError(rc, shown);
+        }
+    };
+    if (MayChangeSchema(engineSql)) {
+        m_cache.Clear();
+        CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
+        bindAll(stmt.get());
+        return RunWrite(stmt.get(), shown);
+    }
+    CCachedWrite stmt(*this, engineSql.Str(), shown);
+    bindAll(stmt.Get());
+    return RunWrite(stmt.Get(), shown);
 }
 
 void CSqliteConnection::BeginTransaction()
@@ -905,6 +961,14 @@ CSqliteConnection::CCachedWrite::CCachedWrite(CSqliteConnection& connection, con
     m_stmt = connection.m_cache.Take(m_key);
     if (!m_stmt)
         m_stmt = connection.PrepareRaw(sql, sql);
+}
+
+CSqliteConnection::CCachedWrite::CCachedWrite(CSqliteConnection& connection, std::string key, const CString& shown)
+    : m_connection(connection), m_key(std::move(key)), m_generation(connection.m_cache.Generation())
+{
+    m_stmt = connection.m_cache.Take(m_key);
+    if (!m_stmt)
+        m_stmt = connection.PrepareRaw(CString(m_key), shown);
 }
 
 CSqliteConnection::CCachedWrite::~CCachedWrite()

@@ -100,6 +100,10 @@ public:
     // same text. Errors are those of the statement as written.
     std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) override;
     int Execute(const CString& engineSql, const CString& shown) override;
+    // Kept in the statement cache by its text (a schema statement empties
+    // the cache first and is not kept).
+    int ExecuteWithValues(const CString& engineSql, const CString& shown,
+                          const std::vector<CSqlValue>& values) override;
 
     void BeginTransaction() override;
     void CommitTransaction() override;
@@ -140,6 +144,9 @@ private:
     class CCachedWrite {
     public:
         CCachedWrite(CSqliteConnection& connection, const CString& sql);
+        // The statement kept under key (prepared from key's text when none
+        // is idle); shown is the caller's text for error messages.
+        CCachedWrite(CSqliteConnection& connection, std::string key, const CString& shown);
         ~CCachedWrite();
         CCachedWrite(const CCachedWrite&) = delete;
         CCachedWrite& operator=(const CCachedWrite&) = delete;
