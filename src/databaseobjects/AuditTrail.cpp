@@ -118,29 +118,38 @@ int32_t MaxEntryID(CDatabase& db)
     return last;
 }
 
+CDBVariant Value(int32_t value)
+{
+    CDBVariant v;
+    v.SetLong(value);
+    return v;
+}
+
+CDBVariant Value(const CString& value)
+{
+    CDBVariant v;
+    v.SetString(value);
+    return v;
+}
+
+// The values go apart from the statement's text: one text per connection,
+// prepared once however many entries are written.
 void Insert(CDatabase& db, const CAuditEntry& e)
 {
-    CString sql;
-    sql.Format("INSERT INTO AuditTrail ([EntryID], [EntryTime], [Station], [UserName], [Action], [ObjectKind], "
-               "[ObjectKey], [ObjectIdentifier], [FieldName], [OldValue], [NewValue], [Reason], [PreviousHash], "
-               "[Hash]) VALUES (%d, '%s', '%s', '%s', '%s', '%s', %d, '%s', '%s', '%s', '%s', '%s', '%s', '%s')",
-               static_cast<int>(e.EntryID), SqlQuote(e.Time).GetString(), SqlQuote(e.Station).GetString(),
-               SqlQuote(e.UserName).GetString(), SqlQuote(e.Action).GetString(), SqlQuote(e.ObjectKind).GetString(),
-               static_cast<int>(e.ObjectKey), SqlQuote(e.ObjectIdentifier).GetString(),
-               SqlQuote(e.FieldName).GetString(), SqlQuote(e.OldValue).GetString(),
-               SqlQuote(e.NewValue).GetString(), SqlQuote(e.Reason).GetString(),
-               SqlQuote(e.PreviousHash).GetString(), SqlQuote(e.Hash).GetString());
-    db.ExecuteSQL(sql);
+    db.ExecuteSQL("INSERT INTO AuditTrail ([EntryID], [EntryTime], [Station], [UserName], [Action], [ObjectKind], "
+                  "[ObjectKey], [ObjectIdentifier], [FieldName], [OldValue], [NewValue], [Reason], [PreviousHash], "
+                  "[Hash]) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                  {Value(e.EntryID), Value(e.Time), Value(e.Station), Value(e.UserName), Value(e.Action),
+                   Value(e.ObjectKind), Value(e.ObjectKey), Value(e.ObjectIdentifier), Value(e.FieldName),
+                   Value(e.OldValue), Value(e.NewValue), Value(e.Reason), Value(e.PreviousHash), Value(e.Hash)});
 }
 
 void WriteHead(CDatabase& db, const CAuditSealer& sealer, int32_t entries, int32_t lastEntryID,
                const CString& lastHash)
 {
-    CString sql;
-    sql.Format("UPDATE AuditTrailHead SET [Entries] = %d, [LastEntryID] = %d, [LastHash] = '%s', [Seal] = '%s'",
-               static_cast<int>(entries), static_cast<int>(lastEntryID), SqlQuote(lastHash).GetString(),
-               HeadSeal(sealer, entries, lastEntryID, lastHash).GetString());
-    db.ExecuteSQL(sql);
+    db.ExecuteSQL("UPDATE AuditTrailHead SET [Entries] = ?, [LastEntryID] = ?, [LastHash] = ?, [Seal] = ?",
+                  {Value(entries), Value(lastEntryID), Value(lastHash),
+                   Value(HeadSeal(sealer, entries, lastEntryID, lastHash))});
 }
 
 CAuditEntry ReadEntry(CRecordset& rs)
