@@ -871,7 +871,9 @@ int CSqliteConnection::Execute(const CString& engineSql, const CString& shown)
     // only the parameterised text fail to prepare, the statement as written
     // runs on its own and decides.
     CParameterisedSql parameterised;
-    const bool hasParameters = ParameteriseLiterals(engineSql.Str(), '?', parameterised, true);
+    const std::string word = SqlFirstWord(engineSql);
+    const bool rowStatement = word == "SELECT" || word == "INSERT" || word == "UPDATE" || word == "DELETE";
+    const bool hasParameters = rowStatement && ParameteriseLiterals(engineSql.Str(), '?', parameterised, true);
     std::string key = hasParameters ? std::move(parameterised.text) : engineSql.Str();
     std::optional<CCachedWrite> stmt;
     try {
@@ -1038,21 +1040,42 @@ void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CStri
     }
 }
 
+template <class Make>
+const CString& CSqliteConnection::RowWriteText(char kind, const CString& table, const std::vector<CString>& columns,
+                                               Make&& make)
+{
+    std::string key(1, kind);
+    key += table.Str();
+    for (const CString& column : columns) {
+        key += '\0';
+        key += column.Str();
+    }
+    auto kept = m_rowWriteTexts.find(key);
+    if (kept != m_rowWriteTexts.end())
+        return kept->second;
+    if (m_rowWriteTexts.size() >= 256)
+        m_rowWriteTexts.clear();
+    return m_rowWriteTexts.emplace(std::move(key), make()).first->second;
+}
+
 CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<CString>& columns,
                                        const std::vector<CSqlValue>& values)
 {
-    CString sql = CString("INSERT INTO ") + Quote(table);
-    if (columns.empty()) {
-        sql += " DEFAULT VALUES";
-    } else {
-        CString names;
-        CString markers;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            names += (i ? ", " : "") + Quote(columns[i]);
-            markers += (i ? ", " : "") + GetParameterMarker(static_cast<int>(i + 1));
+    const CString& sql = RowWriteText('I', table, columns, [&] {
+        CString text = CString("INSERT INTO ") + Quote(table);
+        if (columns.empty()) {
+            text += " DEFAULT VALUES";
+        } else {
+            CString names;
+            CString markers;
+            for (size_t i = 0; i < columns.size(); ++i) {
+                names += (i ? ", " : "") + Quote(columns[i]);
+                markers += (i ? ", " : "") + GetParameterMarker(static_cast<int>(i + 1));
+            }
+            text += CString(" (") + names + ") VALUES (" + markers + ")";
         }
-        sql += CString(" (") + names + ") VALUES (" + markers + ")";
-    }
+        return text;
+    });
     CheckTexts(table, columns, values, sql);
     CCachedWrite stmt(*this, sql);
     for (size_t i = 0; i < values.size(); ++i)
@@ -1066,10 +1089,13 @@ CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<C
 int CSqliteConnection::UpdateRow(const CString& table, const CSqlValue& rowId, const std::vector<CString>& columns,
                                  const std::vector<CSqlValue>& values)
 {
-    CString sql = CString("UPDATE ") + Quote(table) + " SET ";
-    for (size_t i = 0; i < columns.size(); ++i)
-        sql += (i ? ", " : "") + Quote(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
-    sql += CString(" WHERE rowid = ") + GetParameterMarker(static_cast<int>(columns.size() + 1));
+    const CString& sql = RowWriteText('U', table, columns, [&] {
+        CString text = CString("UPDATE ") + Quote(table) + " SET ";
+        for (size_t i = 0; i < columns.size(); ++i)
+            text += (i ? ", " : "") + Quote(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
+        text += CString(" WHERE rowid = ") + GetParameterMarker(static_cast<int>(columns.size() + 1));
+        return text;
+    });
     CheckTexts(table, columns, values, sql);
     CCachedWrite stmt(*this, sql);
     for (size_t i = 0; i < values.size(); ++i)

@@ -160,6 +160,13 @@ private:
     };
 
     CSqliteConnection(CSqliteHandle db, int busyTimeoutMs);
+    // The text of a row write (kind 'I' insert, 'U' update) of these columns
+    // of table, made by make() the first time; the same table and columns
+    // give the same text for the connection's life (the text names the
+    // columns only, so no schema change makes it wrong). Valid until the
+    // next call.
+    template <class Make>
+    const CString& RowWriteText(char kind, const CString& table, const std::vector<CString>& columns, Make&& make);
     CSqliteStmtHandle PrepareRaw(const CString& engineSql, const CString& shown);
     // Runs a prepared write to its end; returns the rows changed.
     int RunWrite(sqlite3_stmt* stmt, const CString& shown);
@@ -207,5 +214,6 @@ private:
     // the file by another connection, seen when this one next reads) stay.
     std::unordered_map<std::string, std::string> m_columnTypes;
     uint64_t m_columnTypesGeneration = 0;
+    std::unordered_map<std::string, CString> m_rowWriteTexts;
     int m_columnTypesDataVersion = 0;
 };
