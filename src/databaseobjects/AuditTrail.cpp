@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <unistd.h>
+#include <vector>
 
 namespace zenaudit {
 
@@ -118,38 +119,46 @@ int32_t MaxEntryID(CDatabase& db)
     return last;
 }
 
-CDBVariant Value(int32_t value)
+// Values set in place (a list of variants would copy every text twice).
+void Add(std::vector<CDBVariant>& values, int32_t value)
 {
-    CDBVariant v;
-    v.SetLong(value);
-    return v;
+    values.emplace_back().SetLong(value);
 }
 
-CDBVariant Value(const CString& value)
+void Add(std::vector<CDBVariant>& values, const CString& value)
 {
-    CDBVariant v;
-    v.SetString(value);
-    return v;
+    values.emplace_back().SetString(value);
 }
 
 // The values go apart from the statement's text: one text per connection,
 // prepared once however many entries are written.
 void Insert(CDatabase& db, const CAuditEntry& e)
 {
+    std::vector<CDBVariant> values;
+    values.reserve(14);
+    Add(values, e.EntryID);
+    for (const CString* text : {&e.Time, &e.Station, &e.UserName, &e.Action, &e.ObjectKind})
+        Add(values, *text);
+    Add(values, e.ObjectKey);
+    for (const CString* text :
+         {&e.ObjectIdentifier, &e.FieldName, &e.OldValue, &e.NewValue, &e.Reason, &e.PreviousHash, &e.Hash})
+        Add(values, *text);
     db.ExecuteSQL("INSERT INTO AuditTrail ([EntryID], [EntryTime], [Station], [UserName], [Action], [ObjectKind], "
                   "[ObjectKey], [ObjectIdentifier], [FieldName], [OldValue], [NewValue], [Reason], [PreviousHash], "
                   "[Hash]) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  {Value(e.EntryID), Value(e.Time), Value(e.Station), Value(e.UserName), Value(e.Action),
-                   Value(e.ObjectKind), Value(e.ObjectKey), Value(e.ObjectIdentifier), Value(e.FieldName),
-                   Value(e.OldValue), Value(e.NewValue), Value(e.Reason), Value(e.PreviousHash), Value(e.Hash)});
+                  values);
 }
 
 void WriteHead(CDatabase& db, const CAuditSealer& sealer, int32_t entries, int32_t lastEntryID,
                const CString& lastHash)
 {
-    db.ExecuteSQL("UPDATE AuditTrailHead SET [Entries] = ?, [LastEntryID] = ?, [LastHash] = ?, [Seal] = ?",
-                  {Value(entries), Value(lastEntryID), Value(lastHash),
-                   Value(HeadSeal(sealer, entries, lastEntryID, lastHash))});
+    std::vector<CDBVariant> values;
+    values.reserve(4);
+    Add(values, entries);
+    Add(values, lastEntryID);
+    Add(values, lastHash);
+    Add(values, HeadSeal(sealer, entries, lastEntryID, lastHash));
+    db.ExecuteSQL("UPDATE AuditTrailHead SET [Entries] = ?, [LastEntryID] = ?, [LastHash] = ?, [Seal] = ?", values);
 }
 
 CAuditEntry ReadEntry(CRecordset& rs)
