@@ -7,6 +7,7 @@
 // and reset, the same sample objects filled. Lines named ..._RawPerQuery keep
 // the weaker baseline of a statement prepared for each query.
 #include "database/Schema.h"
+#include "companions/AuditSeal.h"
 #include "database/ZENDatabase.h"
 #include "databaseobjects/CZENDB_Sample.h"
 #include "databaseobjects/CZENDB_SampleProfileRun.h"
@@ -25,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <unistd.h>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -402,7 +404,7 @@ int64_t RawInsert(const CRawDatabase& db, sqlite3_stmt* stmt, int n)
 void BM_SaveInsert_Raw(benchmark::State& state)
 {
     const bool inTransaction = state.range(0) != 0;
-    state.SetLabel(inTransaction ? "in transaction" : "autocommit");
+    state.SetLabel(inTransaction ? "in transaction; insert only (weaker)" : "autocommit; insert only (weaker)");
     CRawDatabase db;
     const zenbench::CRawStatement insert(db.Get(), kRawInsert);
     if (inTransaction)
@@ -438,6 +440,111 @@ void BM_SaveInsert_RawPerQuery(benchmark::State& state)
 BENCHMARK(BM_SaveInsert_RawPerQuery)->Arg(1)->Iterations(kSavesInTransaction)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SaveInsert_RawPerQuery)->Arg(0)->Iterations(kSavesAutocommit)->Unit(benchmark::kMicrosecond);
 
+// The whole of what the sample's save does for a new sample, written by a
+// careful program with statements prepared once: a savepoint (the save stays
+// one unit inside the caller's transaction), the identifier check, the
+// insert, and the audit trail's entry chained to the head (head and last
+// entry read, the entry sealed and inserted, the head written and sealed).
+// BM_SaveInsert_Raw above is the weaker line: the insert alone.
+class CRawSaveWithTrail {
+public:
+    explicit CRawSaveWithTrail(const CRawDatabase& db)
+        : m_db(db),
+          m_savepoint(db.Get(), "SAVEPOINT raw_save"),
+          m_release(db.Get(), "RELEASE SAVEPOINT raw_save"),
+          m_check(db.Get(), "SELECT SampleID FROM Samples WHERE UserSampleID = ?1 COLLATE NOCASE AND "
+                            "UserSampleID <> ('') AND SampleID <> -1"),
+          m_insert(db.Get(), kRawInsert),
+          m_head(db.Get(), "SELECT Entries, LastEntryID, LastHash, Seal FROM AuditTrailHead"),
+          m_maxEntry(db.Get(), "SELECT MAX(EntryID) FROM AuditTrail"),
+          m_entry(db.Get(), "INSERT INTO AuditTrail (EntryID, EntryTime, Station, UserName, Action, ObjectKind, "
+                            "ObjectKey, ObjectIdentifier, FieldName, OldValue, NewValue, Reason, PreviousHash, Hash) "
+                            "VALUES (?1, ?2, ?3, '', 'insert', 'sample', ?4, ?5, '', '', '', '', ?6, ?7)"),
+          m_writeHead(db.Get(), "UPDATE AuditTrailHead SET Entries = ?1, LastEntryID = ?2, LastHash = ?3, Seal = ?4")
+    {
+        char host[256] = {};
+        gethostname(host, sizeof host - 1);
+        m_station = host;
+    }
+
+    int64_t Save(int n)
+    {
+        const std::string id = "NEW-" + std::to_string(n);
+        m_savepoint.Step();
+        m_savepoint.Reset();
+        sqlite3_bind_text(m_check.Get(), 1, id.c_str(), -1, SQLITE_TRANSIENT);
+        if (m_check.Step())
+            throw std::runtime_error("identifier taken");
+        m_check.Reset();
+        const int64_t key = RawInsert(m_db, m_insert.Get(), n);
+
+        if (!m_head.Step())
+            throw std::runtime_error("no trail head");
+        const int entries = sqlite3_column_int(m_head.Get(), 0);
+        const int lastEntryID = sqlite3_column_int(m_head.Get(), 1);
+        const CString previous(reinterpret_cast<const char*>(sqlite3_column_text(m_head.Get(), 2)));
+        m_head.Reset();
+        m_maxEntry.Step();
+        const int entryID = std::max(sqlite3_column_int(m_maxEntry.Get(), 0), lastEntryID) + 1;
+        m_maxEntry.Reset();
+
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        gmtime_r(&now, &utc);
+        char time[32];
+        std::strftime(time, sizeof time, "%Y-%m-%d %H:%M:%S", &utc);
+        const CString number = std::to_string(entryID).c_str();
+        const CString hash = m_sealer.Seal({number, time, m_station, "", "insert", "sample",
+                                            std::to_string(key).c_str(), id.c_str(), "", "", "", "", previous});
+        sqlite3_bind_int(m_entry.Get(), 1, entryID);
+        sqlite3_bind_text(m_entry.Get(), 2, time, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_entry.Get(), 3, m_station.GetString(), -1, SQLITE_STATIC);
+        sqlite3_bind_int64(m_entry.Get(), 4, key);
+        sqlite3_bind_text(m_entry.Get(), 5, id.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_entry.Get(), 6, previous.GetString(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_entry.Get(), 7, hash.GetString(), -1, SQLITE_TRANSIENT);
+        m_entry.Step();
+        m_entry.Reset();
+
+        const CString seal = m_sealer.Seal({"AuditTrailHead", std::to_string(entries + 1).c_str(), number, hash});
+        sqlite3_bind_int(m_writeHead.Get(), 1, entries + 1);
+        sqlite3_bind_int(m_writeHead.Get(), 2, entryID);
+        sqlite3_bind_text(m_writeHead.Get(), 3, hash.GetString(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_writeHead.Get(), 4, seal.GetString(), -1, SQLITE_TRANSIENT);
+        m_writeHead.Step();
+        m_writeHead.Reset();
+        m_release.Step();
+        m_release.Reset();
+        return key;
+    }
+
+private:
+    const CRawDatabase& m_db;
+    zenbench::CRawStatement m_savepoint, m_release, m_check, m_insert, m_head, m_maxEntry, m_entry, m_writeHead;
+    CAuditSealer m_sealer;
+    CString m_station;
+};
+
+void BM_SaveInsert_RawSameWork(benchmark::State& state)
+{
+    const bool inTransaction = state.range(0) != 0;
+    state.SetLabel(inTransaction ? "in transaction; check + insert + trail" : "autocommit; check + insert + trail");
+    CRawDatabase db;
+    {
+        CRawSaveWithTrail save(db);
+        if (inTransaction)
+            db.Exec("BEGIN IMMEDIATE");
+        int n = 0;
+        for (auto _ : state)
+            benchmark::DoNotOptimize(save.Save(n++));
+        if (inTransaction)
+            db.Exec("COMMIT");
+    }
+    db.Exec(kRemoveInserted);
+}
+BENCHMARK(BM_SaveInsert_RawSameWork)->Arg(1)->Iterations(kSavesInTransaction)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveInsert_RawSameWork)->Arg(0)->Iterations(kSavesAutocommit)->Unit(benchmark::kMicrosecond);
+
 void BM_SaveInsert_Facade(benchmark::State& state)
 {
     const bool inTransaction = state.range(0) != 0;
@@ -465,12 +572,14 @@ BENCHMARK(BM_SaveInsert_Facade)->Arg(1)->Iterations(kSavesInTransaction)->Unit(b
 BENCHMARK(BM_SaveInsert_Facade)->Arg(0)->Iterations(kSavesAutocommit)->Unit(benchmark::kMicrosecond);
 
 // --- Save: update an existing sample (one commit each) ------------------------
+// Sample 501 is not signed (every other benchmark sample is): a signed
+// sample is not changed without a reason.
 
 void BM_SaveUpdate_Raw(benchmark::State& state)
 {
     CRawDatabase db;
-    const zenbench::CRawStatement read(db.Get(), kRawSampleColumns + "WHERE SampleID = 500");
-    const zenbench::CRawStatement update(db.Get(), "UPDATE Samples SET WorkOrder = ? WHERE SampleID = 500");
+    const zenbench::CRawStatement read(db.Get(), kRawSampleColumns + "WHERE SampleID = 501");
+    const zenbench::CRawStatement update(db.Get(), "UPDATE Samples SET WorkOrder = ? WHERE SampleID = 501");
     CZENDB_Sample sample;
     int n = 0;
     for (auto _ : state) {
@@ -491,7 +600,7 @@ void BM_SaveUpdate_Facade(benchmark::State& state)
 {
     CBenchFacade facade;
     CZENDB_Sample sample(&facade.Get());
-    if (!sample.Load(static_cast<int32_t>(500)))
+    if (!sample.Load(static_cast<int32_t>(501)))
         state.SkipWithError("not loaded");
     int n = 0;
     for (auto _ : state) {

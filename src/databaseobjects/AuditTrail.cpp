@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <unistd.h>
+#include <vector>
 
 namespace zenaudit {
 
@@ -118,29 +119,46 @@ int32_t MaxEntryID(CDatabase& db)
     return last;
 }
 
+// Values set in place (a list of variants would copy every text twice).
+void Add(std::vector<CDBVariant>& values, int32_t value)
+{
+    values.emplace_back().SetLong(value);
+}
+
+void Add(std::vector<CDBVariant>& values, const CString& value)
+{
+    values.emplace_back().SetString(value);
+}
+
+// The values go apart from the statement's text: one text per connection,
+// prepared once however many entries are written.
 void Insert(CDatabase& db, const CAuditEntry& e)
 {
-    CString sql;
-    sql.Format("INSERT INTO AuditTrail ([EntryID], [EntryTime], [Station], [UserName], [Action], [ObjectKind], "
-               "[ObjectKey], [ObjectIdentifier], [FieldName], [OldValue], [NewValue], [Reason], [PreviousHash], "
-               "[Hash]) VALUES (%d, '%s', '%s', '%s', '%s', '%s', %d, '%s', '%s', '%s', '%s', '%s', '%s', '%s')",
-               static_cast<int>(e.EntryID), SqlQuote(e.Time).GetString(), SqlQuote(e.Station).GetString(),
-               SqlQuote(e.UserName).GetString(), SqlQuote(e.Action).GetString(), SqlQuote(e.ObjectKind).GetString(),
-               static_cast<int>(e.ObjectKey), SqlQuote(e.ObjectIdentifier).GetString(),
-               SqlQuote(e.FieldName).GetString(), SqlQuote(e.OldValue).GetString(),
-               SqlQuote(e.NewValue).GetString(), SqlQuote(e.Reason).GetString(),
-               SqlQuote(e.PreviousHash).GetString(), SqlQuote(e.Hash).GetString());
-    db.ExecuteSQL(sql);
+    std::vector<CDBVariant> values;
+    values.reserve(14);
+    Add(values, e.EntryID);
+    for (const CString* text : {&e.Time, &e.Station, &e.UserName, &e.Action, &e.ObjectKind})
+        Add(values, *text);
+    Add(values, e.ObjectKey);
+    for (const CString* text :
+         {&e.ObjectIdentifier, &e.FieldName, &e.OldValue, &e.NewValue, &e.Reason, &e.PreviousHash, &e.Hash})
+        Add(values, *text);
+    db.ExecuteSQL("INSERT INTO AuditTrail ([EntryID], [EntryTime], [Station], [UserName], [Action], [ObjectKind], "
+                  "[ObjectKey], [ObjectIdentifier], [FieldName], [OldValue], [NewValue], [Reason], [PreviousHash], "
+                  "[Hash]) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                  values);
 }
 
 void WriteHead(CDatabase& db, const CAuditSealer& sealer, int32_t entries, int32_t lastEntryID,
                const CString& lastHash)
 {
-    CString sql;
-    sql.Format("UPDATE AuditTrailHead SET [Entries] = %d, [LastEntryID] = %d, [LastHash] = '%s', [Seal] = '%s'",
-               static_cast<int>(entries), static_cast<int>(lastEntryID), SqlQuote(lastHash).GetString(),
-               HeadSeal(sealer, entries, lastEntryID, lastHash).GetString());
-    db.ExecuteSQL(sql);
+    std::vector<CDBVariant> values;
+    values.reserve(4);
+    Add(values, entries);
+    Add(values, lastEntryID);
+    Add(values, lastHash);
+    Add(values, HeadSeal(sealer, entries, lastEntryID, lastHash));
+    db.ExecuteSQL("UPDATE AuditTrailHead SET [Entries] = ?, [LastEntryID] = ?, [LastHash] = ?, [Seal] = ?", values);
 }
 
 CAuditEntry ReadEntry(CRecordset& rs)

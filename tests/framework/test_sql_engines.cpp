@@ -295,6 +295,71 @@ TEST_P(SqlEngines, ALockHeldPastTheWaitIsTheSameBusyError)
     EXPECT_EQ(Column("SELECT B FROM Pairs"), (std::vector<std::string>{"theirs"}));
 }
 
+// One statement text written again with other values: every kind of value
+// stored as given, "?" inside a text not taken for a value, and a wrong
+// number of values or a date refused before anything is written.
+TEST_P(SqlEngines, StatementsWithValuesApartStoreEachKindOfValue)
+{
+    auto number = [](int32_t v) {
+        CDBVariant out;
+        out.SetLong(v);
+        return out;
+    };
+    auto real = [](double v) {
+        CDBVariant out;
+        out.SetDouble(v);
+        return out;
+    };
+    auto text = [](const char* v) {
+        CDBVariant out;
+        out.SetString(v);
+        return out;
+    };
+    auto flag = [](bool v) {
+        CDBVariant out;
+        out.SetBool(v ? TRUE : FALSE);
+        return out;
+    };
+    const char* const insert = "INSERT INTO Items ([Count], Weight, Flag, Name, Code) VALUES (?, ?, ?, ?, ?)";
+    const std::vector<std::vector<CDBVariant>> rows = {
+        {number(1), real(0.5), flag(true), text("it's a '?'"), text("a")},
+        {number(-2), real(1e-3), flag(false), CDBVariant(), text("")},
+        {number(2147483647), real(2.25), flag(true), text("\xc3\xa9t\xc3\xa9"), text("c")},
+    };
+    for (const std::vector<CDBVariant>& row : rows)
+        m_db.ExecuteSQL(insert, row);
+    m_db.ExecuteSQL("UPDATE Items SET Name = '?' WHERE [Count] = ?", {number(-2)});
+    EXPECT_EQ(Column("SELECT [Count] FROM Items ORDER BY ID"), (std::vector<std::string>{"1", "-2", "2147483647"}));
+    EXPECT_EQ(Column("SELECT Name FROM Items ORDER BY ID"),
+              (std::vector<std::string>{"it's a '?'", "?", "\xc3\xa9t\xc3\xa9"}));
+    EXPECT_EQ(Column("SELECT Code FROM Items ORDER BY ID"), (std::vector<std::string>{"a", "", "c"}));
+    EXPECT_EQ(Column("SELECT Weight FROM Items WHERE Flag = 1 ORDER BY ID"), (std::vector<std::string>{"0.5", "2.25"}));
+
+    struct Refusal {
+        std::vector<CDBVariant> values;
+        const char* text;
+    };
+    CDBVariant date;
+    TIMESTAMP_STRUCT when;
+    when.year = 2024;
+    when.month = 1;
+    when.day = 2;
+    date.SetDate(when);
+    const Refusal refusals[] = {
+        {{number(1), real(1.0), flag(true), text("x")}, "The statement has 5 parameters, but 4 values were given."},
+        {{number(1), real(1.0), flag(true), text("x"), date}, "Value 5 of the statement is of a kind that cannot be given"},
+    };
+    for (const Refusal& r : refusals) {
+        try {
+            m_db.ExecuteSQL(insert, r.values);
+            ADD_FAILURE() << "not refused: " << r.text;
+        } catch (const CDBException& e) {
+            EXPECT_NE(e.m_strError.Find(r.text), -1) << e.m_strError.Str();
+        }
+    }
+    EXPECT_EQ(Column("SELECT COUNT(*) FROM Items"), (std::vector<std::string>{"3"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SqlEngines, ::testing::ValuesIn(zentest::AllEngines()),
                          [](const ::testing::TestParamInfo<ETestEngine>& engine) {
                              return std::string(zentest::EngineName(engine.param));

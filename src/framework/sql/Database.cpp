@@ -7,6 +7,8 @@
 #include "framework/sql/internal/RecordsetTextCache.h"
 #include "framework/sql/internal/SqlConnection.h"
 #include "framework/sql/internal/SqlErrors.h"
+#include "framework/sql/internal/SqlTokens.h"
+#include "framework/sql/internal/SqlValue.h"
 
 #include <algorithm>
 
@@ -84,7 +86,25 @@ void CDatabase::CloseConnection() noexcept
     }
     m_pConnection.reset();
     m_pTextCache.reset();
+    m_executeTexts.clear();
+    m_valueTexts.clear();
     m_strConnect.Empty();
+}
+
+unsigned CDatabase::TakeSavepointNumber()
+{
+    unsigned number = 1;
+    while (std::find(m_heldSavepoints.begin(), m_heldSavepoints.end(), number) != m_heldSavepoints.end())
+        ++number;
+    m_heldSavepoints.push_back(number);
+    return number;
+}
+
+void CDatabase::GiveBackSavepointNumber(unsigned number) noexcept
+{
+    const auto held = std::find(m_heldSavepoints.begin(), m_heldSavepoints.end(), number);
+    if (held != m_heldSavepoints.end())
+        m_heldSavepoints.erase(held);
 }
 
 CRecordsetTextCache& CDatabase::GetRecordsetTextCache()
@@ -153,8 +173,77 @@ void CDatabase::ExecuteSQL(const char* lpszSQL)
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
     const CString shown = lpszSQL ? lpszSQL : "";
-    const CString engineSql = TranslateSql(shown, m_pConnection->GetDialect());
+    constexpr size_t kKeptTexts = 256;
+    auto kept = m_executeTexts.find(shown.Str());
+    if (kept == m_executeTexts.end()) {
+        CString engineSql = TranslateSql(shown, m_pConnection->GetDialect());
+        if (m_executeTexts.size() >= kKeptTexts)
+            m_executeTexts.clear();
+        kept = m_executeTexts.emplace(shown.Str(), std::move(engineSql)).first;
+    }
+    // A copy: the statement may close the connection's texts (never, today,
+    // but the map is not to be relied on across the call).
+    const CString engineSql = kept->second;
     m_pConnection->Execute(engineSql, shown);
+}
+
+namespace {
+
+CSqlValue ParameterValue(const CDBVariant& value, size_t index, const CString& shown)
+{
+    switch (value.m_dwType) {
+    case DBVT_NULL: return CSqlValue();
+    case DBVT_BOOL: return CSqlValue::Integer(value.m_boolVal != FALSE ? 1 : 0);
+    case DBVT_UCHAR: return CSqlValue::Integer(value.m_chVal);
+    case DBVT_SHORT: return CSqlValue::Integer(value.m_iVal);
+    case DBVT_LONG: return CSqlValue::Integer(value.m_lVal);
+    case DBVT_SINGLE: return CSqlValue::Real(value.m_fltVal);
+    case DBVT_DOUBLE: return CSqlValue::Real(value.m_dblVal);
+    case DBVT_STRING:
+    case DBVT_ASTRING:
+    case DBVT_WSTRING: return CSqlValue::Text(value.m_pstring->Str());
+    case DBVT_BINARY: return CSqlValue::Blob(value.m_pbinary->Vector());
+    default: break;
+    }
+    CString reason;
+    reason.Format("Value %d of the statement is of a kind that cannot be given apart from its text (a date: "
+                  "write it as text).",
+                  static_cast<int>(index + 1));
+    ThrowSqlLayerError(SQL_ERROR, reason, shown);
+}
+
+} // namespace
+
+void CDatabase::ExecuteSQL(const char* lpszSQL, const std::vector<CDBVariant>& values)
+{
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    const CString shown = lpszSQL ? lpszSQL : "";
+    constexpr size_t kKeptTexts = 256;
+    auto kept = m_valueTexts.find(shown.Str());
+    if (kept == m_valueTexts.end()) {
+        CSqlTokens tokens = TokenizeSql(TranslateSql(shown, m_pConnection->GetDialect()).Str());
+        int markers = 0;
+        for (CSqlToken& t : tokens)
+            if (t.IsSymbol("?"))
+                t.text = m_pConnection->GetParameterMarker(++markers).Str();
+        if (m_valueTexts.size() >= kKeptTexts)
+            m_valueTexts.clear();
+        kept = m_valueTexts.emplace(shown.Str(), std::make_pair(CString(JoinSqlTokens(tokens, 0, tokens.size())), markers))
+                   .first;
+    }
+    const CString engineSql = kept->second.first;
+    if (kept->second.second != static_cast<int>(values.size())) {
+        CString reason;
+        reason.Format("The statement has %d parameters, but %d values were given.", kept->second.second,
+                      static_cast<int>(values.size()));
+        ThrowSqlLayerError(SQL_ERROR, reason, shown);
+    }
+    std::vector<CSqlValue> bound;
+    bound.reserve(values.size());
+    for (size_t i = 0; i < values.size(); ++i)
+        bound.push_back(ParameterValue(values[i], i, shown));
+    m_pConnection->ExecuteWithValues(engineSql, shown, bound);
 }
 
 BOOL CDatabase::BeginTrans()

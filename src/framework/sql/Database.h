@@ -14,6 +14,8 @@
 #include "framework/sql/FieldInfo.h"
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class CRecordset;
@@ -92,6 +94,15 @@ public:
     // when the call returns. Throws CDBException (engine text and statement)
     // on failure, and for text that holds more than one statement.
     void ExecuteSQL(const char* lpszSQL);
+    // The same with the statement's values given apart from its text: each
+    // "?" of the statement (outside quotes and names) stands for the next of
+    // values, a whole number (DBVT_BOOL, DBVT_UCHAR, DBVT_SHORT, DBVT_LONG),
+    // a real number (DBVT_SINGLE, DBVT_DOUBLE), a text (DBVT_STRING), bytes
+    // (DBVT_BINARY) or NULL (DBVT_NULL). A statement written again with
+    // other values is translated and prepared once per connection. Throws
+    // CDBException as ExecuteSQL does, and when the number of "?" differs
+    // from the number of values or a value is a date (write dates as text).
+    void ExecuteSQL(const char* lpszSQL, const std::vector<CDBVariant>& values);
 
     // BEGIN IMMEDIATE: takes the write lock at once (waiting up to the query
     // timeout for another connection). Throws CDBException on failure (also
@@ -107,9 +118,12 @@ public:
     // The number of transactions begun on this object: tells one outermost
     // transaction from the next (0 before the first).
     unsigned TransactionSerial() const { return m_nTransactions; }
-    // A number not handed out before on this object: names the savepoints
-    // of nested CTransaction scopes.
-    unsigned NextSavepointNumber() { return ++m_nSavepoints; }
+    // Numbers for the savepoints of nested CTransaction scopes: the smallest
+    // number no scope holds now, held until given back. Two scopes alive at
+    // the same time never share a name, while the scopes of one save after
+    // another use the same names (and so the same kept statements).
+    unsigned TakeSavepointNumber();
+    void GiveBackSavepointNumber(unsigned number) noexcept;
 
     // The engine's integrity check of the whole file. TRUE when it finds
     // nothing; otherwise FALSE, and one line per problem is appended to
@@ -170,6 +184,14 @@ private:
     DWORD m_dwQueryTimeout = DefaultQueryTimeout;
     DWORD m_dwLoginTimeout = 15;
     std::vector<CRecordset*> m_recordsets;
-    unsigned m_nSavepoints = 0;
+    std::vector<unsigned> m_heldSavepoints;
+    // ExecuteSQL's statements in the engine's dialect by the text given:
+    // the same text (a savepoint, a statement run again) is translated once
+    // per connection. Emptied when the connection closes, and when it has
+    // grown past a few hundred texts (texts with literals rarely repeat).
+    std::unordered_map<std::string, CString> m_executeTexts;
+    // The same for statements with values: the engine's text with its
+    // markers numbered, and the number of markers.
+    std::unordered_map<std::string, std::pair<CString, int>> m_valueTexts;
     unsigned m_nTransactions = 0;
 };

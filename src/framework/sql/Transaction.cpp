@@ -11,10 +11,16 @@ CTransaction::CTransaction(CDatabase& db) : m_db(db)
         // Unique per connection while nested scopes are alive: the engines
         // resolve a savepoint name to its innermost holder, but distinct names
         // keep a scope from releasing another's by mistake.
-        m_strSavepoint.Format("zen_scope_%u", m_db.NextSavepointNumber());
+        m_nSavepoint = m_db.TakeSavepointNumber();
+        m_strSavepoint.Format("zen_scope_%u", m_nSavepoint);
         CString sql;
         sql.Format("SAVEPOINT %s", m_strSavepoint.GetString());
-        m_db.ExecuteSQL(sql);
+        try {
+            m_db.ExecuteSQL(sql);
+        } catch (...) {
+            m_db.GiveBackSavepointNumber(m_nSavepoint);
+            throw;
+        }
     } else {
         m_db.BeginTrans();
     }
@@ -34,6 +40,7 @@ void CTransaction::Commit()
         CString sql;
         sql.Format("RELEASE SAVEPOINT %s", m_strSavepoint.GetString());
         m_db.ExecuteSQL(sql);
+        m_db.GiveBackSavepointNumber(m_nSavepoint);
     } else {
         m_db.CommitTrans();
     }
@@ -45,6 +52,8 @@ void CTransaction::Rollback() noexcept
     if (!m_bOpen)
         return;
     m_bOpen = false;
+    if (IsNested())
+        m_db.GiveBackSavepointNumber(m_nSavepoint);
     try {
         if (IsNested()) {
             // ROLLBACK TO keeps the savepoint on the stack; RELEASE removes it

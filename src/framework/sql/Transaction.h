@@ -37,5 +37,6 @@ public:
 private:
     CDatabase& m_db;
     CString m_strSavepoint; // empty for an outermost transaction
+    unsigned m_nSavepoint = 0; // the number in its name, held from the database while open
     bool m_bOpen = false;
 };

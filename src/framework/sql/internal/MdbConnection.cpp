@@ -48,6 +48,12 @@ int CMdbConnection::Execute(const CString& engineSql, const CString& shown)
     return 0;
 }
 
+int CMdbConnection::ExecuteWithValues(const CString& /*engineSql*/, const CString& shown,
+                                      const std::vector<CSqlValue>& /*values*/)
+{
+    RefuseChange(CString("statement ") + shown);
+}
+
 void CMdbConnection::BeginTransaction()
 {
     if (m_inTransaction)

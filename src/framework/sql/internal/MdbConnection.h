@@ -28,6 +28,9 @@ public:
     std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) override;
     // Runs a SELECT to its end (0 rows changed); any other statement is refused.
     int Execute(const CString& engineSql, const CString& shown) override;
+    // Refused: the file is read through this driver only.
+    int ExecuteWithValues(const CString& engineSql, const CString& shown,
+                          const std::vector<CSqlValue>& values) override;
 
     // A transaction changes nothing here; it is counted so that the layer's
     // guards work over a source that is only read.

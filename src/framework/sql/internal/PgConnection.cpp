@@ -507,6 +507,23 @@ int CPgConnection::Execute(const CString& engineSql, const CString& shown)
     return tuples && *tuples ? std::atoi(tuples) : 0;
 }
 
+int CPgConnection::ExecuteWithValues(const CString& engineSql, const CString& shown,
+                                     const std::vector<CSqlValue>& values)
+{
+    if (!IsRowStatement(SqlFirstWord(engineSql))) {
+        m_textLimits.clear();
+        m_declarations.clear();
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+        CString what;
+        what.Format("parameter %d", static_cast<int>(i + 1));
+        RefuseNulInText(values[i], what, shown);
+    }
+    CPgResultHandle res = RunParams(engineSql, values, shown);
+    const char* tuples = PQcmdTuples(res.get());
+    return tuples && *tuples ? std::atoi(tuples) : 0;
+}
+
 void CPgConnection::BeginTransaction()
 {
     EnsureConnected("BEGIN");

@@ -85,6 +85,10 @@ public:
     // as written.
     std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) override;
     int Execute(const CString& engineSql, const CString& shown) override;
+    // A row statement with its values sent apart from the text (the
+    // statement guard of Execute applies).
+    int ExecuteWithValues(const CString& engineSql, const CString& shown,
+                          const std::vector<CSqlValue>& values) override;
 
     // BEGIN and the writers' lock (see above); throws CDBException (state
     // HYT00) when the lock is not had within the busy timeout, with no

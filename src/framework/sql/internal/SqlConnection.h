@@ -43,6 +43,12 @@ public:
     virtual std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) = 0;
     // Runs one statement to its end; returns the number of rows it changed.
     virtual int Execute(const CString& engineSql, const CString& shown) = 0;
+    // Runs one statement that returns no rows to its end with values bound
+    // to its parameter markers (numbered as GetParameterMarker gives them,
+    // values[k] to marker k + 1); returns the number of rows it changed.
+    // This base, for an engine that cannot write, always throws.
+    virtual int ExecuteWithValues(const CString& engineSql, const CString& shown,
+                                  const std::vector<CSqlValue>& values);
 
     virtual void BeginTransaction() = 0;
     virtual void CommitTransaction() = 0;

@@ -13,6 +13,13 @@ void CSqlConnection::MoveAutoNumberPast(const CString& table, const CString& col
     ThrowSqlLayerError(AFX_SQL_ERROR_ROW_UPDATE_NOT_SUPPORTED, reason);
 }
 
+int CSqlConnection::ExecuteWithValues(const CString& /*engineSql*/, const CString& shown,
+                                      const std::vector<CSqlValue>& /*values*/)
+{
+    ThrowSqlLayerError(AFX_SQL_ERROR_ROW_UPDATE_NOT_SUPPORTED,
+                       "Statements with parameter values are not supported by this database engine.", shown);
+}
+
 std::vector<CString> CSqlConnection::ListTables()
 {
     ThrowSqlLayerError(AFX_SQL_ERROR_ROW_UPDATE_NOT_SUPPORTED,

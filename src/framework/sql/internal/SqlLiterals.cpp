@@ -13,7 +13,7 @@
 
 namespace {
 
-enum class Clause { Other, From, Where };
+enum class Clause { Other, From, Where, Values, Set };
 
 struct CLevel {
     // A sub-select in a select list names its result column after its own
@@ -23,6 +23,7 @@ struct CLevel {
     bool inList = false;                    // the parenthesis opened an IN list
     bool betweenOpen = false;               // after BETWEEN, before its AND
     const CSqlToken* betweenAnd = nullptr; // the AND of the last BETWEEN
+    bool valuesRow = false;                 // the parenthesis opened a row of VALUES
 };
 
 bool IsGlued(const CSqlToken& t)
@@ -111,7 +112,7 @@ bool HasOwnParameters(const CSqlTokens& tokens)
 
 } // namespace
 
-bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterisedSql& out)
+bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterisedSql& out, bool rowValues)
 {
     CSqlTokens tokens = TokenizeSql(sql);
     const size_t first = NextSignificant(tokens, 0);
@@ -140,10 +141,14 @@ bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterise
             inner.allowed = level.allowed && (level.clause == Clause::Where || level.clause == Clause::From);
             inner.clause = level.clause == Clause::Where ? Clause::Where : Clause::Other;
             inner.inList = previous && previous->IsWord("IN");
+            inner.valuesRow = rowValues && level.allowed && level.clause == Clause::Values && previous &&
+                              (previous->IsWord("VALUES") || previous->IsSymbol(","));
             levels.push_back(inner);
         } else if (t.IsSymbol(")")) {
             if (levels.size() > 1)
                 levels.pop_back();
+        } else if (rowValues && (word == "VALUES" || word == "SET")) {
+            level = CLevel{level.allowed, word == "SET" ? Clause::Set : Clause::Values, level.inList, false, nullptr};
         } else if (word == "WHERE") {
             level = CLevel{level.allowed, Clause::Where, level.inList, false, nullptr};
         } else if (word == "FROM" || word == "JOIN") {
@@ -155,10 +160,15 @@ bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterise
         } else if (word == "AND" && level.betweenOpen) {
             level.betweenOpen = false;
             level.betweenAnd = &t;
-        } else if ((t.kind == SqlTokenKind::String || t.kind == SqlTokenKind::Number) && level.allowed &&
-                   level.clause == Clause::Where && previous) {
-            const bool expressionPlace = IsComparison(*previous) || previous == level.betweenAnd ||
-                                         (level.inList && (previous->IsSymbol("(") || previous->IsSymbol(",")));
+        } else if ((t.kind == SqlTokenKind::String || t.kind == SqlTokenKind::Number) && previous &&
+                   ((level.allowed && (level.clause == Clause::Where || level.clause == Clause::Set)) ||
+                    level.valuesRow)) {
+            const bool expressionPlace =
+                level.valuesRow ? previous->IsSymbol("(") || previous->IsSymbol(",")
+                : level.clause == Clause::Set
+                    ? previous->IsSymbol("=")
+                    : IsComparison(*previous) || previous == level.betweenAnd ||
+                          (level.inList && (previous->IsSymbol("(") || previous->IsSymbol(",")));
             const bool glued =
                 (i > 0 && IsGlued(tokens[i - 1])) || (i + 1 < tokens.size() && IsGlued(tokens[i + 1]));
             std::string text;

@@ -39,7 +39,11 @@ struct CParameterisedSql {
 // Select lists, ORDER BY / GROUP BY positions, LIMIT and schema statements
 // are never touched. A statement that has parameter markers of its own is
 // left as it is. Returns false (out untouched) when nothing was replaced.
-bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterisedSql& out);
+// rowValues: also the literals a statement writes: each element of a row of
+// INSERT ... VALUES (...) and the value right after "=" of an assignment of
+// UPDATE ... SET (at the statement's own level, not inside an expression's
+// parentheses).
+bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterisedSql& out, bool rowValues = false);
 
 // A statement as written and what ParameteriseLiterals made of it (changed
 // false: nothing was replaced).

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -882,10 +883,67 @@ int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
 
 int CSqliteConnection::Execute(const CString& engineSql, const CString& shown)
 {
-    if (MayChangeSchema(engineSql))
+    if (MayChangeSchema(engineSql)) {
         m_cache.Clear();
-    CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
-    return RunWrite(stmt.get(), shown);
+        CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
+        return RunWrite(stmt.get(), shown);
+    }
+    // Row changes, transaction statements and savepoints are kept in the
+    // statement cache like the queries: a library that writes the same
+    // statement again (a trail entry per save, a savepoint per scope) with
+    // other values prepares it once. The literals become parameters; should
+    // only the parameterised text fail to prepare, the statement as written
+    // runs on its own and decides.
+    CParameterisedSql parameterised;
+    const std::string word = SqlFirstWord(engineSql);
+    const bool rowStatement = word == "SELECT" || word == "INSERT" || word == "UPDATE" || word == "DELETE";
+    const bool hasParameters = rowStatement && ParameteriseLiterals(engineSql.Str(), '?', parameterised, true);
+    std::string key = hasParameters ? std::move(parameterised.text) : engineSql.Str();
+    std::optional<CCachedWrite> stmt;
+    try {
+        stmt.emplace(*this, std::move(key), shown);
+    } catch (const CDBException&) {
+        if (!hasParameters)
+            throw;
+        CSqliteStmtHandle own = PrepareRaw(engineSql, shown);
+        return RunWrite(own.get(), shown);
+    }
+    for (size_t i = 0; i < parameterised.values.size(); ++i)
+        if (const int rc = BindSqliteValue(stmt->Get(), static_cast<int>(i + 1), parameterised.values[i]);
+            rc != SQLITE_OK)
+            ThrowError(rc, shown);
+    return RunWrite(stmt->Get(), shown);
+}
+
+int CSqliteConnection::ExecuteWithValues(const CString& engineSql, const CString& shown,
+                                         const std::vector<CSqlValue>& values)
+{
+    auto bindAll = [&](sqlite3_stmt* stmt) {
+        if (sqlite3_bind_parameter_count(stmt) != static_cast<int>(values.size())) {
+            CString reason;
+            reason.Format("The statement has %d parameters, but %d values were given.",
+                          sqlite3_bind_parameter_count(stmt), static_cast<int>(values.size()));
+            ThrowSqlLayerError(SQL_ERROR, reason, shown);
+        }
+        for (size_t i = 0; i < values.size(); ++i) {
+            CString what;
+            if (values[i].GetType() == CSqlValue::Type::Text && values[i].GetText().find('\0') != std::string::npos) {
+                what.Format("parameter %d", static_cast<int>(i + 1));
+                RefuseNulInText(values[i], what, shown);
+            }
+            if (const int rc = BindSqliteValue(stmt, static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
+                ThrowError(rc, shown);
+        }
+    };
+    if (MayChangeSchema(engineSql)) {
+        m_cache.Clear();
+        CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
+        bindAll(stmt.get());
+        return RunWrite(stmt.get(), shown);
+    }
+    CCachedWrite stmt(*this, engineSql.Str(), shown);
+    bindAll(stmt.Get());
+    return RunWrite(stmt.Get(), shown);
 }
 
 void CSqliteConnection::BeginTransaction()
@@ -929,6 +987,14 @@ CSqliteConnection::CCachedWrite::CCachedWrite(CSqliteConnection& connection, con
     m_stmt = connection.m_cache.Take(m_key);
     if (!m_stmt)
         m_stmt = connection.PrepareRaw(sql, sql);
+}
+
+CSqliteConnection::CCachedWrite::CCachedWrite(CSqliteConnection& connection, std::string key, const CString& shown)
+    : m_connection(connection), m_key(std::move(key)), m_generation(connection.m_cache.Generation())
+{
+    m_stmt = connection.m_cache.Take(m_key);
+    if (!m_stmt)
+        m_stmt = connection.PrepareRaw(CString(m_key), shown);
 }
 
 CSqliteConnection::CCachedWrite::~CCachedWrite()
@@ -998,21 +1064,42 @@ void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CStri
     }
 }
 
+template <class Make>
+const CString& CSqliteConnection::RowWriteText(char kind, const CString& table, const std::vector<CString>& columns,
+                                               Make&& make)
+{
+    std::string key(1, kind);
+    key += table.Str();
+    for (const CString& column : columns) {
+        key += '\0';
+        key += column.Str();
+    }
+    auto kept = m_rowWriteTexts.find(key);
+    if (kept != m_rowWriteTexts.end())
+        return kept->second;
+    if (m_rowWriteTexts.size() >= 256)
+        m_rowWriteTexts.clear();
+    return m_rowWriteTexts.emplace(std::move(key), make()).first->second;
+}
+
 CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<CString>& columns,
                                        const std::vector<CSqlValue>& values)
 {
-    CString sql = CString("INSERT INTO ") + Quote(table);
-    if (columns.empty()) {
-        sql += " DEFAULT VALUES";
-    } else {
-        CString names;
-        CString markers;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            names += (i ? ", " : "") + Quote(columns[i]);
-            markers += (i ? ", " : "") + GetParameterMarker(static_cast<int>(i + 1));
+    const CString& sql = RowWriteText('I', table, columns, [&] {
+        CString text = CString("INSERT INTO ") + Quote(table);
+        if (columns.empty()) {
+            text += " DEFAULT VALUES";
+        } else {
+            CString names;
+            CString markers;
+            for (size_t i = 0; i < columns.size(); ++i) {
+                names += (i ? ", " : "") + Quote(columns[i]);
+                markers += (i ? ", " : "") + GetParameterMarker(static_cast<int>(i + 1));
+            }
+            text += CString(" (") + names + ") VALUES (" + markers + ")";
         }
-        sql += CString(" (") + names + ") VALUES (" + markers + ")";
-    }
+        return text;
+    });
     CheckTexts(table, columns, values, sql);
     CCachedWrite stmt(*this, sql);
     for (size_t i = 0; i < values.size(); ++i)
@@ -1026,10 +1113,13 @@ CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<C
 int CSqliteConnection::UpdateRow(const CString& table, const CSqlValue& rowId, const std::vector<CString>& columns,
                                  const std::vector<CSqlValue>& values)
 {
-    CString sql = CString("UPDATE ") + Quote(table) + " SET ";
-    for (size_t i = 0; i < columns.size(); ++i)
-        sql += (i ? ", " : "") + Quote(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
-    sql += CString(" WHERE rowid = ") + GetParameterMarker(static_cast<int>(columns.size() + 1));
+    const CString& sql = RowWriteText('U', table, columns, [&] {
+        CString text = CString("UPDATE ") + Quote(table) + " SET ";
+        for (size_t i = 0; i < columns.size(); ++i)
+            text += (i ? ", " : "") + Quote(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
+        text += CString(" WHERE rowid = ") + GetParameterMarker(static_cast<int>(columns.size() + 1));
+        return text;
+    });
     CheckTexts(table, columns, values, sql);
     CCachedWrite stmt(*this, sql);
     for (size_t i = 0; i < values.size(); ++i)

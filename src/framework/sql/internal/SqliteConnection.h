@@ -101,6 +101,10 @@ public:
     // same text. Errors are those of the statement as written.
     std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) override;
     int Execute(const CString& engineSql, const CString& shown) override;
+    // Kept in the statement cache by its text (a schema statement empties
+    // the cache first and is not kept).
+    int ExecuteWithValues(const CString& engineSql, const CString& shown,
+                          const std::vector<CSqlValue>& values) override;
 
     void BeginTransaction() override;
     void CommitTransaction() override;
@@ -141,6 +145,9 @@ private:
     class CCachedWrite {
     public:
         CCachedWrite(CSqliteConnection& connection, const CString& sql);
+        // The statement kept under key (prepared from key's text when none
+        // is idle); shown is the caller's text for error messages.
+        CCachedWrite(CSqliteConnection& connection, std::string key, const CString& shown);
         ~CCachedWrite();
         CCachedWrite(const CCachedWrite&) = delete;
         CCachedWrite& operator=(const CCachedWrite&) = delete;
@@ -154,6 +161,13 @@ private:
     };
 
     CSqliteConnection(CSqliteHandle db, int busyTimeoutMs);
+    // The text of a row write (kind 'I' insert, 'U' update) of these columns
+    // of table, made by make() the first time; the same table and columns
+    // give the same text for the connection's life (the text names the
+    // columns only, so no schema change makes it wrong). Valid until the
+    // next call.
+    template <class Make>
+    const CString& RowWriteText(char kind, const CString& table, const std::vector<CString>& columns, Make&& make);
     CSqliteStmtHandle PrepareRaw(const CString& engineSql, const CString& shown);
     // Runs a prepared write to its end; returns the rows changed.
     int RunWrite(sqlite3_stmt* stmt, const CString& shown);
@@ -209,5 +223,6 @@ private:
     // the file by another connection, seen when this one next reads) stay.
     std::unordered_map<std::string, std::string> m_columnTypes;
     uint64_t m_columnTypesGeneration = 0;
+    std::unordered_map<std::string, CString> m_rowWriteTexts;
     int m_columnTypesDataVersion = 0;
 };
