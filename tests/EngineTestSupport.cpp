@@ -38,8 +38,8 @@ std::vector<ETestEngine> AvailableEngines()
 CEngineQuirks EngineQuirks(ETestEngine engine)
 {
     if (engine == ETestEngine::Sqlite)
-        return {true, true, false, "COUNT(*)"};
-    return {false, false, true, "count"};
+        return {true, true, false, "COUNT(*)", true, true};
+    return {false, false, true, "count", false, false};
 }
 
 std::string RunOnPgServer(const std::string& sql)

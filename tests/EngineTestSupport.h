@@ -41,6 +41,12 @@ struct CEngineQuirks {
     bool caseBlindBeyondAscii;
     // Name of the result column of an unnamed COUNT(*).
     const char* countColumnName;
+    // A rollback undoes a move of an auto-number's counter (the server's
+    // sequences are never rolled back).
+    bool autoNumberMoveRolledBack;
+    // CRecordset::GetAddedKey tells an auto-number key without a read (the
+    // server names the added row by its hidden row identity instead).
+    bool addedKeyTold;
 };
 CEngineQuirks EngineQuirks(ETestEngine engine);
 
