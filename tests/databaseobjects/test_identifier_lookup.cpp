@@ -1,7 +1,8 @@
 // The lookups of a sample by its identifier (the load, and the check before a
 // save) search the unique identifier index instead of reading the whole
 // table, also after the statement cache has turned their values into
-// parameters; and they find exactly the rows they found before.
+// parameters (SQLite's plan); and they find exactly the rows they found
+// before, on each engine.
 #include "OpsTestSupport.h"
 
 #include "databaseobjects/CZENDB_Sample.h"
@@ -92,7 +93,9 @@ TEST_P(IdentifierLookup, LoadFindsTheSameRowsAsBefore)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, IdentifierLookup, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
-INSTANTIATE_TEST_SUITE_P(Engines, IdentifierLookupSqliteOnly, ::testing::Values(zentest::ETestEngine::Sqlite), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, IdentifierLookup,
+                         ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, IdentifierLookupSqliteOnly,
+                         ::testing::Values(zentest::ETestEngine::Sqlite), opstest::EngineParamName);
 
 } // namespace

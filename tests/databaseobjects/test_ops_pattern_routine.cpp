@@ -1,6 +1,6 @@
 // Database operations of patterns and their planned indents, and of routines
-// and their profiles, over a real database file: save and load by key, the
-// deleted mark (which hides patterns but not routines), child rows.
+// and their profiles, over a real database of each engine: save and load by
+// key, the deleted mark (which hides patterns but not routines), child rows.
 
 #include "OpsTestSupport.h"
 

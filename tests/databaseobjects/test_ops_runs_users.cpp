@@ -1,6 +1,6 @@
 // Database operations of profile runs and made indents, users and registration
-// field definitions over a real database file, and how every operation reports
-// a missing connection and a database error.
+// field definitions over a real database of each engine, and how every
+// operation reports a missing connection and a database error.
 
 #include "OpsTestSupport.h"
 
@@ -399,7 +399,8 @@ TEST_P(DatabaseErrors, DefaultTestOperationsLetTheErrorPass)
 
 INSTANTIATE_TEST_SUITE_P(Engines, RunOps, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
 INSTANTIATE_TEST_SUITE_P(Engines, UserOps, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
-INSTANTIATE_TEST_SUITE_P(Engines, RegistrationFieldOps, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, RegistrationFieldOps,
+                         ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
 INSTANTIATE_TEST_SUITE_P(Engines, DatabaseErrors, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
 
 } // namespace

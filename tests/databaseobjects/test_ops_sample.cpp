@@ -1025,9 +1025,12 @@ TEST_P(SampleRegistration, SetMatchesControlNamesExactlyAndLetsTheLastWin)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SampleOps, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
-INSTANTIATE_TEST_SUITE_P(Engines, SampleRegistration, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, SampleRegistration,
+                         ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
 INSTANTIATE_TEST_SUITE_P(Engines, SampleRuns, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
-INSTANTIATE_TEST_SUITE_P(Engines, SampleOpsSqliteOnly, ::testing::Values(zentest::ETestEngine::Sqlite), opstest::EngineParamName);
-INSTANTIATE_TEST_SUITE_P(Engines, SampleRunsSqliteOnly, ::testing::Values(zentest::ETestEngine::Sqlite), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, SampleOpsSqliteOnly,
+                         ::testing::Values(zentest::ETestEngine::Sqlite), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, SampleRunsSqliteOnly,
+                         ::testing::Values(zentest::ETestEngine::Sqlite), opstest::EngineParamName);
 
 } // namespace

@@ -49,7 +49,8 @@ protected:
     static void Fill(CDatabase& db)
     {
         for (const char* table : {"T", "Few", "Empty", "AllNull"}) {
-            db.ExecuteSQL(CString("CREATE TABLE ") + table + " (ID COUNTER PRIMARY KEY, G LONG, D DATETIME, Name TEXT(20))");
+            db.ExecuteSQL(CString("CREATE TABLE ") + table +
+                          " (ID COUNTER PRIMARY KEY, G LONG, D DATETIME, Name TEXT(20))");
             db.ExecuteSQL(CString("CREATE INDEX ") + table + "_D ON " + table + " (D)");
         }
         // G: ties at both ends and in the middle, NULLs; D: ties and NULLs.

@@ -1,7 +1,7 @@
-// Every table recordset carries a row through a real database of each engine: added with
-// AddNew/Update, found again by its default statement and key filter, changed
-// with Edit, deleted. Distinct values in every field catch a column bound to
-// the wrong field.
+// Every table recordset carries a row through a real database of each engine:
+// added with AddNew/Update, found again by its default statement and key
+// filter, changed with Edit, deleted. Distinct values in every field catch a
+// column bound to the wrong field.
 
 #include "RecordsetTestSupport.h"
 

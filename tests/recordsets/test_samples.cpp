@@ -1,7 +1,7 @@
 // The Samples recordsets: list-view and search clauses (exact texts, and what
-// they select in a real file), the trace block written by SetSample and read
-// by GetSample (round trip, NULL, damaged and oversized traces, log entries),
-// the short listing and the latest registration.
+// they select in a real database of each engine), the trace block written by
+// SetSample and read by GetSample (round trip, NULL, damaged and oversized
+// traces, log entries), the short listing and the latest registration.
 
 #include "RecordsetTestSupport.h"
 

@@ -1,5 +1,5 @@
 // Column scan of the table recordsets (ScanTableConfiguration) and the schema
-// upgrade hooks that a recordset keeps from its base.
+// upgrade hooks that a recordset keeps from its base, on each engine.
 
 #include "RecordsetTestSupport.h"
 
