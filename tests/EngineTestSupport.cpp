@@ -49,9 +49,10 @@ CEngineQuirks EngineQuirks(ETestEngine engine)
         return {true, true, false, "COUNT(*)",
                 "CREATE TRIGGER KeepPasswords BEFORE UPDATE ON Table1 WHEN NEW.Field1 LIKE '$argon2id$%' "
                 "BEGIN SELECT RAISE(ABORT, 'kept'); END",
-                false};
+                false, true, true};
     return {false, false, true, "count",
-            "ALTER TABLE Table1 ADD CONSTRAINT KeepPasswords CHECK (Field1 NOT LIKE '$argon2id$%')", true};
+            "ALTER TABLE Table1 ADD CONSTRAINT KeepPasswords CHECK (Field1 NOT LIKE '$argon2id$%')", true, false,
+            false};
 }
 
 std::string RunOnPgServer(const std::string& sql, const std::string& database)

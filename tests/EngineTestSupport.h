@@ -53,6 +53,12 @@ struct CEngineQuirks {
     // letter (Ä with A), as the server's case-blind collation does; SQLite
     // puts it after every ASCII letter (by code point).
     bool linguisticOrder;
+    // A rollback undoes a move of an auto-number's counter (the server's
+    // sequences are never rolled back).
+    bool autoNumberMoveRolledBack;
+    // CRecordset::GetAddedKey tells an auto-number key without a read (the
+    // server names the added row by its hidden row identity instead).
+    bool addedKeyTold;
 };
 CEngineQuirks EngineQuirks(ETestEngine engine);
 

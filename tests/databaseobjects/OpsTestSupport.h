@@ -1,8 +1,10 @@
-// Shared setup of the persistent-record operation tests: a new database file
-// in a temporary folder, opened through the SQL layer, with the scripted UI
-// host recording every message box, and small helpers to count and read rows.
+// Shared setup of the persistent-record operation tests: a new database of the
+// test's engine (a file in a temporary folder, or a database of its own on the
+// test server) with the station schema, opened through the SQL layer, with the
+// scripted UI host recording every message box, and helpers to count rows.
 #pragma once
 
+#include "EngineTestSupport.h"
 #include "TestSupport.h"
 
 #include "database/Schema.h"
@@ -15,23 +17,36 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace opstest {
 
-class COpsTest : public ::testing::Test {
+// Run on each engine: TEST_P, and INSTANTIATE_TEST_SUITE_P(Engines, Suite,
+// ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName); a
+// suite of one engine only instantiates with that engine and says so in its
+// name. The test skips, saying why, when its engine is not available here.
+class COpsTest : public ::testing::TestWithParam<zentest::ETestEngine> {
 protected:
-    COpsTest() : m_path(m_dir.File("zen.db")), m_scope(&m_host)
+    COpsTest() : m_scope(&m_host) {}
+    void SetUp() override
     {
+        ZEN_REQUIRE_ENGINE(GetParam());
+        m_database = std::make_unique<zentest::CTestDatabase>(GetParam());
+        ASSERT_FALSE(m_database->ConnectString().IsEmpty());
         CString error;
-        if (!ZenCreateDatabaseFile(m_path.c_str(), 1, 9, &error))
-            throw std::runtime_error(std::string("database not created: ") + error.GetString());
-        CString connect;
-        connect.Format("DBQ=%s;", m_path.c_str());
-        m_db.OpenEx(connect, CDatabase::noOdbcDialog);
+        ASSERT_TRUE(ZenCreateDatabaseSchema(m_database->ConnectString(), 1, 9, &error)) << error.Str();
+        m_db.OpenEx(m_database->ConnectString(), CDatabase::noOdbcDialog);
     }
+    void TearDown() override { m_db.Close(); }
+
+    zentest::CEngineQuirks Quirks() const { return zentest::EngineQuirks(GetParam()); }
+    // What CDatabase::OpenEx takes for a second connection to the same database.
+    const CString& ConnectString() const { return m_database->ConnectString(); }
+    // The database file (SQLite only).
+    const std::string& Path() const { return m_database->Name(); }
 
     // The first column of the first row as an integer (NULL and no row: -999).
     int32_t Scalar(const char* sql)
@@ -66,12 +81,17 @@ protected:
         return texts;
     }
 
-    zentest::CTempDir m_dir;
-    std::string m_path;
+    std::unique_ptr<zentest::CTestDatabase> m_database;
     CDatabase m_db;
     CScriptedUIHost m_host;
     CUIHostScope m_scope;
 };
+
+// Test name suffix of a suite parameterised by engine: "SQLite", "PostgreSQL".
+inline std::string EngineParamName(const ::testing::TestParamInfo<zentest::ETestEngine>& info)
+{
+    return zentest::EngineName(info.param);
+}
 
 // Deletes the elements of an object list and empties it.
 inline void FreeList(CObList& list)

@@ -1,7 +1,8 @@
 // The lookups of a sample by its identifier (the load, and the check before a
 // save) search the unique identifier index instead of reading the whole
 // table, also after the statement cache has turned their values into
-// parameters; and they find exactly the rows they found before.
+// parameters (SQLite's plan); and they find exactly the rows they found
+// before, on each engine.
 #include "OpsTestSupport.h"
 
 #include "databaseobjects/CZENDB_Sample.h"
@@ -39,7 +40,10 @@ protected:
     }
 };
 
-TEST_F(IdentifierLookup, LoadAndSaveCheckSearchTheUniqueIndex)
+// The plan is SQLite's (EXPLAIN QUERY PLAN).
+class IdentifierLookupSqliteOnly : public IdentifierLookup {};
+
+TEST_P(IdentifierLookupSqliteOnly, LoadAndSaveCheckSearchTheUniqueIndex)
 {
     const std::string condition = zendb_ident::MatchCondition("S-1").Str();
     const struct {
@@ -60,7 +64,7 @@ TEST_F(IdentifierLookup, LoadAndSaveCheckSearchTheUniqueIndex)
     }
 }
 
-TEST_F(IdentifierLookup, LoadFindsTheSameRowsAsBefore)
+TEST_P(IdentifierLookup, LoadFindsTheSameRowsAsBefore)
 {
     // An identifier in other letter case and one with a quote find their
     // rows; an empty one finds none (a sample saved without identifier
@@ -88,5 +92,10 @@ TEST_F(IdentifierLookup, LoadFindsTheSameRowsAsBefore)
         EXPECT_EQ(sample.SampleID, c.key);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, IdentifierLookup,
+                         ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, IdentifierLookupSqliteOnly,
+                         ::testing::Values(zentest::ETestEngine::Sqlite), opstest::EngineParamName);
 
 } // namespace

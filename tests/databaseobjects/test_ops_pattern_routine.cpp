@@ -1,6 +1,6 @@
 // Database operations of patterns and their planned indents, and of routines
-// and their profiles, over a real database file: save and load by key, the
-// deleted mark (which hides patterns but not routines), child rows.
+// and their profiles, over a real database of each engine: save and load by
+// key, the deleted mark (which hides patterns but not routines), child rows.
 
 #include "OpsTestSupport.h"
 
@@ -15,9 +15,9 @@ using opstest::COpsTest;
 using opstest::COwnedList;
 using opstest::Elements;
 
-using PatternOps = COpsTest;
+class PatternOps : public COpsTest {};
 
-TEST_F(PatternOps, SaveInsertsThenUpdatesAndLoadReadsEveryBlock)
+TEST_P(PatternOps, SaveInsertsThenUpdatesAndLoadReadsEveryBlock)
 {
     CZENDB_Pattern pattern(&m_db, 1);
     pattern.Name = "Case 0.3";
@@ -54,7 +54,7 @@ TEST_F(PatternOps, SaveInsertsThenUpdatesAndLoadReadsEveryBlock)
     EXPECT_EQ(loaded.Deleted, FALSE);
 }
 
-TEST_F(PatternOps, ADeletedPatternCannotBeLoadedDeletedOrUpdated)
+TEST_P(PatternOps, ADeletedPatternCannotBeLoadedDeletedOrUpdated)
 {
     CZENDB_Pattern pattern(&m_db, 0);
     pattern.Name = "old";
@@ -81,7 +81,7 @@ TEST_F(PatternOps, ADeletedPatternCannotBeLoadedDeletedOrUpdated)
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(PatternOps, TeachInPatternKeepsItsKeySoSaveOverwritesTheStoredOne)
+TEST_P(PatternOps, TeachInPatternKeepsItsKeySoSaveOverwritesTheStoredOne)
 {
     CZENDB_Pattern pattern(&m_db, 1);
     pattern.Name = "plan";
@@ -102,7 +102,7 @@ TEST_F(PatternOps, TeachInPatternKeepsItsKeySoSaveOverwritesTheStoredOne)
     EXPECT_EQ(Count("Patterns"), 1);
 }
 
-TEST_F(PatternOps, PlannedIndentsAreAddedListedByPositionAndDeletedTogether)
+TEST_P(PatternOps, PlannedIndentsAreAddedListedByPositionAndDeletedTogether)
 {
     CZENDB_Pattern unsaved(&m_db);
     EXPECT_FALSE(unsaved.AddIndent(1.0, 0.0, 300.0));
@@ -142,7 +142,7 @@ TEST_F(PatternOps, PlannedIndentsAreAddedListedByPositionAndDeletedTogether)
     EXPECT_EQ(Count("IndentType"), 1) << "the other pattern's indent stays";
 }
 
-using RoutineOps = COpsTest;
+class RoutineOps : public COpsTest {};
 
 // A stored routine with three profiles on patterns 11, 12 and 13.
 struct RoutineWithProfiles {
@@ -173,7 +173,7 @@ struct RoutineWithProfiles {
     std::vector<int32_t> keys;
 };
 
-TEST_F(RoutineOps, ADeletedRoutineStillLoadsAndKeepsItsProfiles)
+TEST_P(RoutineOps, ADeletedRoutineStillLoadsAndKeepsItsProfiles)
 {
     RoutineWithProfiles r(&m_db);
     EXPECT_TRUE(r.routine.Delete());
@@ -199,7 +199,7 @@ TEST_F(RoutineOps, ADeletedRoutineStillLoadsAndKeepsItsProfiles)
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(RoutineOps, DeleteRoutineProfileDeletesOnlyTheGivenKeyWhereverItStands)
+TEST_P(RoutineOps, DeleteRoutineProfileDeletesOnlyTheGivenKeyWhereverItStands)
 {
     for (int position = 0; position < 3; ++position) {
         SCOPED_TRACE(position);
@@ -218,7 +218,7 @@ TEST_F(RoutineOps, DeleteRoutineProfileDeletesOnlyTheGivenKeyWhereverItStands)
     EXPECT_EQ(r.PatternsListed(), (std::vector<int32_t>{11, 12, 13}));
 }
 
-TEST_F(RoutineOps, AddRoutineProfileFilesACopyUnderTheRoutine)
+TEST_P(RoutineOps, AddRoutineProfileFilesACopyUnderTheRoutine)
 {
     RoutineWithProfiles r(&m_db);
     CZENDB_RoutineProfile profile(&m_db);
@@ -266,7 +266,7 @@ TEST_F(RoutineOps, AddRoutineProfileFilesACopyUnderTheRoutine)
     EXPECT_EQ(Count("RoutineProfile"), 6);
 }
 
-TEST_F(RoutineOps, ARoutineProfileSavesLoadsAndDeletesItsOwnRow)
+TEST_P(RoutineOps, ARoutineProfileSavesLoadsAndDeletesItsOwnRow)
 {
     RoutineWithProfiles r(&m_db);
     CZENDB_RoutineProfile profile(&m_db);
@@ -287,5 +287,8 @@ TEST_F(RoutineOps, ARoutineProfileSavesLoadsAndDeletesItsOwnRow)
     EXPECT_EQ(Count("RoutineProfile"), 3);
     EXPECT_EQ(Count("RoutineProfile", ("WHERE RoutineProfileTypeID=" + std::to_string(key)).c_str()), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, PatternOps, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, RoutineOps, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
 
 } // namespace

@@ -1,6 +1,6 @@
 // Database operations of profile runs and made indents, users and registration
-// field definitions over a real database file, and how every operation reports
-// a missing connection and a database error.
+// field definitions over a real database of each engine, and how every
+// operation reports a missing connection and a database error.
 
 #include "OpsTestSupport.h"
 
@@ -23,9 +23,9 @@ using opstest::COpsTest;
 using opstest::COwnedList;
 using opstest::Elements;
 
-using RunOps = COpsTest;
+class RunOps : public COpsTest {};
 
-TEST_F(RunOps, RunSavesAndLoadsItsSettings)
+TEST_P(RunOps, RunSavesAndLoadsItsSettings)
 {
     CZENDB_SampleProfileRun run(&m_db);
     run.SampleID = 7;
@@ -61,7 +61,7 @@ TEST_F(RunOps, RunSavesAndLoadsItsSettings)
     EXPECT_EQ(loaded.ProfileName, "P2b");
 }
 
-TEST_F(RunOps, MadeIndentsListInDepthOrderOrByKey)
+TEST_P(RunOps, MadeIndentsListInDepthOrderOrByKey)
 {
     CZENDB_SampleProfileRun run(&m_db);
     ASSERT_TRUE(run.Save());
@@ -112,7 +112,7 @@ TEST_F(RunOps, MadeIndentsListInDepthOrderOrByKey)
     EXPECT_EQ(Count("IndentsRun"), 0);
 }
 
-TEST_F(RunOps, MadeIndentSaveUpdatesItsRowAndLeavesTheHardnessColumns)
+TEST_P(RunOps, MadeIndentSaveUpdatesItsRowAndLeavesTheHardnessColumns)
 {
     CZENDB_MadeIndent indent(&m_db);
     indent.ProfileID = 3;
@@ -138,9 +138,9 @@ TEST_F(RunOps, MadeIndentSaveUpdatesItsRowAndLeavesTheHardnessColumns)
               1);
 }
 
-using UserOps = COpsTest;
+class UserOps : public COpsTest {};
 
-TEST_F(UserOps, SaveUpdatesTheStoredNameOrAddsIt)
+TEST_P(UserOps, SaveUpdatesTheStoredNameOrAddsIt)
 {
     const struct {
         const char* name;
@@ -184,9 +184,9 @@ TEST_F(UserOps, SaveUpdatesTheStoredNameOrAddsIt)
     EXPECT_TRUE(Messages().empty());
 }
 
-using RegistrationFieldOps = COpsTest;
+class RegistrationFieldOps : public COpsTest {};
 
-TEST_F(RegistrationFieldOps, LoadSaveVisibleAndDescriptions)
+TEST_P(RegistrationFieldOps, LoadSaveVisibleAndDescriptions)
 {
     CZENDB_RegistrationField field(&m_db);
     ASSERT_TRUE(field.Load("CustomField7"));
@@ -294,9 +294,9 @@ TEST(RecordOpsWithoutConnection, EveryOperationFailsAtOnce)
 
 // Each operation on a table that has gone: the engine's error text is shown
 // once (or not at all where the operation is silent) and the result is false.
-using DatabaseErrors = COpsTest;
+class DatabaseErrors : public COpsTest {};
 
-TEST_F(DatabaseErrors, OperationsShowTheErrorOnceAndFail)
+TEST_P(DatabaseErrors, OperationsShowTheErrorOnceAndFail)
 {
     CZENDB_Sample sample(&m_db, "S");
     ASSERT_TRUE(sample.Save());
@@ -370,7 +370,7 @@ TEST_F(DatabaseErrors, OperationsShowTheErrorOnceAndFail)
     EXPECT_EQ(list.GetCount(), 0);
 }
 
-TEST_F(DatabaseErrors, SampleDeleteShowsTheErrorAndRollsBack)
+TEST_P(DatabaseErrors, SampleDeleteShowsTheErrorAndRollsBack)
 {
     CZENDB_Sample sample(&m_db, "S");
     ASSERT_TRUE(sample.Save());
@@ -384,7 +384,7 @@ TEST_F(DatabaseErrors, SampleDeleteShowsTheErrorAndRollsBack)
     EXPECT_EQ(Count("Samples"), 1);
 }
 
-TEST_F(DatabaseErrors, DefaultTestOperationsLetTheErrorPass)
+TEST_P(DatabaseErrors, DefaultTestOperationsLetTheErrorPass)
 {
     CZENDB_Sample sample(&m_db, "S");
     ASSERT_TRUE(sample.Save());
@@ -396,5 +396,11 @@ TEST_F(DatabaseErrors, DefaultTestOperationsLetTheErrorPass)
     EXPECT_TRUE(sample.SetDefaultProfileOrRoutine(true, 1)) << "the other table is not touched";
     EXPECT_TRUE(Messages().empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, RunOps, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, UserOps, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, RegistrationFieldOps,
+                         ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, DatabaseErrors, ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
 
 } // namespace

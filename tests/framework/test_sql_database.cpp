@@ -1,7 +1,9 @@
 // CDatabase over real SQLite files: connection strings and files that cannot
-// be opened, write-protected databases, one statement per call, the engine's
-// error texts, lock waits between connections, transactions, a writer killed
-// in mid-transaction, and the library's own statements run by the engine.
+// be opened, write-protected databases, the engine's error texts, lock waits
+// between connections; and on each engine: one statement per call,
+// transactions and their guard, a writer killed in mid-transaction, and the
+// library's own statements run by the engine.
+#include "EngineTestSupport.h"
 #include "SqlTestSupport.h"
 #include "TestSupport.h"
 
@@ -19,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <new>
 #include <string>
 #include <sys/stat.h>
@@ -46,6 +49,24 @@ protected:
     }
     zentest::CTempDir m_dir;
     std::string m_path = m_dir.File("ZEN.mdb");
+    CDatabase m_db;
+};
+
+// The same start on a fresh database of each engine.
+class SqlDatabaseOnEngine : public ::testing::TestWithParam<zentest::ETestEngine> {
+protected:
+    void SetUp() override
+    {
+        ZEN_REQUIRE_ENGINE(GetParam());
+        m_database = std::make_unique<zentest::CTestDatabase>(GetParam());
+        ASSERT_FALSE(Connect().IsEmpty());
+        m_db.OpenEx(Connect(), CDatabase::noOdbcDialog);
+        m_db.ExecuteSQL("CREATE TABLE Log (ID COUNTER PRIMARY KEY, Batch LONG, Item LONG)");
+    }
+    void TearDown() override { m_db.Close(); }
+    const CString& Connect() const { return m_database->ConnectString(); }
+
+    std::unique_ptr<zentest::CTestDatabase> m_database;
     CDatabase m_db;
 };
 
@@ -211,6 +232,8 @@ TEST_F(SqlDatabase, AWriteProtectedFolderMakesTheDatabaseReadOnly)
         << "1: reported updatable, 2: the write succeeded, 3: not readable, 4: no reason given";
 }
 
+// SQLite's own check; the server refuses a second statement in its own words
+// and takes an empty one.
 TEST_F(SqlDatabase, OnlyOneStatementIsRun)
 {
     CDBException e = Caught([&] { m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (1); DROP TABLE Log"); });
@@ -276,7 +299,7 @@ TEST_F(SqlDatabase, ALockHeldPastTheWaitFailsWithAClearText)
     EXPECT_EQ(Scalar(other, "SELECT COUNT(*) FROM Log"), CString("2"));
 }
 
-TEST_F(SqlDatabase, TransactionsCommitAndRollBack)
+TEST_P(SqlDatabaseOnEngine, TransactionsCommitAndRollBack)
 {
     EXPECT_FALSE(m_db.Rollback()); // none open
     m_db.BeginTrans();
@@ -294,14 +317,14 @@ TEST_F(SqlDatabase, TransactionsCommitAndRollBack)
     m_db.BeginTrans();
     m_db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (2)");
     m_db.Close();
-    m_db.OpenEx(ConnectTo(m_path));
+    m_db.OpenEx(Connect());
     EXPECT_EQ(Scalar(m_db, "SELECT COUNT(*) FROM Log"), CString("1"));
 }
 
 // A writer killed at an arbitrary moment (mostly inside a transaction or a
 // commit) leaves a consistent file holding every transaction it reported
 // committed, and no part of any other.
-TEST_F(SqlDatabase, AWriterKilledMidTransactionLosesNothingCommitted)
+TEST_P(SqlDatabaseOnEngine, AWriterKilledMidTransactionLosesNothingCommitted)
 {
     constexpr int kRowsPerBatch = 20;
     m_db.Close();
@@ -314,7 +337,7 @@ TEST_F(SqlDatabase, AWriterKilledMidTransactionLosesNothingCommitted)
             close(fds[0]);
             try {
                 CDatabase db;
-                db.OpenEx(ConnectTo(m_path));
+                db.OpenEx(Connect());
                 for (int32_t batch = 1 + round * 100000;; ++batch) {
                     db.BeginTrans();
                     for (int i = 0; i < kRowsPerBatch; ++i) {
@@ -347,8 +370,9 @@ TEST_F(SqlDatabase, AWriterKilledMidTransactionLosesNothingCommitted)
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself: " << WEXITSTATUS(status);
 
         CDatabase db;
-        db.OpenEx(ConnectTo(m_path)); // rolls back what the killed writer left
-        EXPECT_EQ(Scalar(db, "PRAGMA integrity_check"), CString("ok"));
+        db.OpenEx(Connect()); // rolls back what the killed writer left
+        CStringList findings;
+        EXPECT_TRUE(db.CheckIntegrity(findings));
         CString sql;
         sql.Format("SELECT COUNT(*) FROM Log WHERE Batch <= %d AND Batch > %d", lastCommitted, round * 100000);
         EXPECT_EQ(Scalar(db, sql), CString(std::to_string((lastCommitted - round * 100000) * kRowsPerBatch)));
@@ -363,7 +387,7 @@ TEST_F(SqlDatabase, AWriterKilledMidTransactionLosesNothingCommitted)
 
 // The statements of the library, written for the desktop database, run on
 // the engine with the meaning they had there.
-TEST_F(SqlDatabase, TheLibrarysStatementsRunOnTheEngine)
+TEST_P(SqlDatabaseOnEngine, TheLibrarysStatementsRunOnTheEngine)
 {
     m_db.ExecuteSQL("CREATE TABLE Samples (SampleID COUNTER PRIMARY KEY, UserSampleID VARCHAR(255), "
                     "RegistrationDate DATETIME, MeasuredDate DATETIME, Signed BIT)");
@@ -424,8 +448,8 @@ TEST_F(SqlDatabase, TheLibrarysStatementsRunOnTheEngine)
     for (const Case& c : cases) {
         CRecordset q(&m_db);
         if (!c.firstColumnValues) {
-            EXPECT_NE(Caught([&] { q.Open(CRecordset::dynaset, c.sql); }).m_strError.Find("no such column: DueDate"),
-                      -1);
+            // In the engine's words: "no such column: DueDate", or the server's.
+            EXPECT_NE(Caught([&] { q.Open(CRecordset::dynaset, c.sql); }).m_strError.Find("DueDate"), -1);
             continue;
         }
         q.Open(CRecordset::dynaset, c.sql);
@@ -450,7 +474,7 @@ TEST_F(SqlDatabase, TheLibrarysStatementsRunOnTheEngine)
 // The guard: outermost scopes begin and commit, nested ones are savepoints
 // that undo only their own work, and every path that does not commit rolls
 // back, also for exceptions that are not the framework's.
-TEST_F(SqlDatabase, TransactionGuardsNestAndRollBackOnEveryPath)
+TEST_P(SqlDatabaseOnEngine, TransactionGuardsNestAndRollBackOnEveryPath)
 {
     {
         CTransaction outer(m_db);
@@ -486,7 +510,7 @@ TEST_F(SqlDatabase, TransactionGuardsNestAndRollBackOnEveryPath)
 
     // The write lock is gone with the rollback: another connection writes.
     CDatabase other;
-    other.OpenEx(ConnectTo(m_path));
+    other.OpenEx(Connect());
     other.SetQueryTimeout(0);
     other.ExecuteSQL("INSERT INTO Log (Batch) VALUES (5)");
 
@@ -503,3 +527,8 @@ TEST_F(SqlDatabase, TransactionGuardsNestAndRollBackOnEveryPath)
     EXPECT_FALSE(m_db.IsInTransaction());
     EXPECT_EQ(Scalar(m_db, "SELECT COUNT(*) FROM Log"), CString("3"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, SqlDatabaseOnEngine, ::testing::ValuesIn(zentest::AllEngines()),
+                         [](const ::testing::TestParamInfo<zentest::ETestEngine>& engine) {
+                             return std::string(zentest::EngineName(engine.param));
+                         });

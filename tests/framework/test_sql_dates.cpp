@@ -1,7 +1,8 @@
 // Local date-time conversion of CTime (the cached local midnights) against
 // the C runtime's mktime, minute by minute around changes of UTC offset in
 // several zones, a change of TZ without tzset, and the stored date texts of
-// the recordsets read back in a zone with daylight saving.
+// the recordsets read back in a zone with daylight saving, on each engine.
+#include "EngineTestSupport.h"
 #include "TestSupport.h"
 
 #include "framework/CTime.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 
 namespace {
@@ -36,6 +38,8 @@ protected:
         tzset();
     }
 
+public:
+    // What the C runtime gives for the local fields (the measure).
     static time_t Reference(int y, int m, int d, int hh, int mm, int ss)
     {
         std::tm tm{};
@@ -149,14 +153,39 @@ public:
     }
 };
 
-TEST_F(SqlDates, StoredTextsReadBackAcrossADaylightSavingChange)
+// The same, with a fresh database of each engine.
+class SqlStoredDates : public ::testing::TestWithParam<zentest::ETestEngine> {
+protected:
+    void SetUp() override
+    {
+        const char* tz = std::getenv("TZ");
+        m_hadTz = tz != nullptr;
+        m_saved = tz ? tz : "";
+        ZEN_REQUIRE_ENGINE(GetParam());
+        m_database = std::make_unique<zentest::CTestDatabase>(GetParam());
+        ASSERT_FALSE(m_database->ConnectString().IsEmpty());
+    }
+    void TearDown() override
+    {
+        if (m_hadTz)
+            setenv("TZ", m_saved.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+    std::unique_ptr<zentest::CTestDatabase> m_database;
+
+private:
+    bool m_hadTz = false;
+    std::string m_saved;
+};
+
+TEST_P(SqlStoredDates, StoredTextsReadBackAcrossADaylightSavingChange)
 {
     setenv("TZ", "Europe/Berlin", 1);
-    zentest::CTempDir dir;
-    const CString connect = CString("DBQ=") + dir.File("dates.db").c_str() + ";";
-    CDatabase::CreateDatabase(connect);
     CDatabase db;
-    db.OpenEx(connect);
+    db.OpenEx(m_database->ConnectString());
     db.ExecuteSQL("CREATE TABLE Stamps (ID COUNTER PRIMARY KEY, [When] DATETIME)");
     // Every 20 minutes over the autumn night, written as text and read back.
     const char* const texts[] = {"2024-10-26 23:40:00", "2024-10-27 00:00:00", "2024-10-27 01:40:00",
@@ -174,10 +203,15 @@ TEST_F(SqlDates, StoredTextsReadBackAcrossADaylightSavingChange)
         EXPECT_EQ(rs.m_When.GetTime(), expected.GetTime()) << text;
         int y, m, d, hh, mm, ss;
         ASSERT_EQ(std::sscanf(text, "%d-%d-%d %d:%d:%d", &y, &m, &d, &hh, &mm, &ss), 6);
-        EXPECT_EQ(rs.m_When.GetTime(), Reference(y, m, d, hh, mm, ss)) << text;
+        EXPECT_EQ(rs.m_When.GetTime(), SqlDates::Reference(y, m, d, hh, mm, ss)) << text;
         rs.MoveNext();
     }
     EXPECT_TRUE(rs.IsEOF());
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, SqlStoredDates, ::testing::ValuesIn(zentest::AllEngines()),
+                         [](const ::testing::TestParamInfo<zentest::ETestEngine>& engine) {
+                             return std::string(zentest::EngineName(engine.param));
+                         });
 
 } // namespace

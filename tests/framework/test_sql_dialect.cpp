@@ -191,6 +191,18 @@ const TranslationCase kPgCases[] = {
      "SELECT \"PatternID\", \"XPos\", \"YPos\", \"TestLoad\" FROM \"IndentType\" WHERE \"TestLoad\" > 1"},
     {"SELECT [TestloadUnit], [Actual testload] FROM SampleProfilesRun",
      "SELECT \"TestloadUnit\", \"Actual testload\" FROM \"SampleProfilesRun\""},
+    // A subquery in FROM or JOIN gets a name where it has none; a named one
+    // and one in a condition stay as they are.
+    {"SELECT [Field] FROM (SELECT UserSampleID AS Field FROM Samples) WHERE [Field] LIKE '%s-%'",
+     "SELECT \"Field\" FROM (SELECT \"UserSampleID\" AS \"Field\" FROM \"Samples\") AS __zen_sub1 WHERE \"Field\" "
+     "ILIKE '%s-%' ESCAPE ''"},
+    {"SELECT COUNT(*) FROM (SELECT Batch FROM Log GROUP BY Batch HAVING COUNT(*) <> 20)",
+     "SELECT COUNT(*) FROM (SELECT \"Batch\" FROM \"Log\" GROUP BY \"Batch\" HAVING COUNT(*) <> 20) AS __zen_sub1"},
+    {"SELECT a FROM (SELECT a FROM t) s JOIN (SELECT b FROM u) AS v ON a = b",
+     "SELECT \"a\" FROM (SELECT \"a\" FROM \"t\") \"s\" JOIN (SELECT \"b\" FROM \"u\") AS \"v\" ON \"a\" = \"b\""},
+    {"SELECT a FROM (SELECT a FROM t) LEFT JOIN (SELECT b FROM u) ON a = b",
+     "SELECT \"a\" FROM (SELECT \"a\" FROM \"t\") AS __zen_sub1 LEFT JOIN (SELECT \"b\" FROM \"u\") AS __zen_sub2 "
+     "ON \"a\" = \"b\""},
 };
 
 TEST(SqlDialect, TranslatesTheLibrarysStatementsForPostgreSql)

@@ -1,7 +1,8 @@
-// CRecordset over a real SQLite file: auto-number keys and MoveLast after
-// AddNew, Edit/Delete on a table without a key, NULL per column kind, the
-// 255-character cut, GetFieldValue and GetODBCFieldInfo, read-only results,
-// moves, and the release of the engine's lock on Close.
+// CRecordset over a real database of each engine: auto-number keys and
+// MoveLast after AddNew, Edit/Delete on a table without a key, NULL per column
+// kind, the 255-character cut, GetFieldValue and GetODBCFieldInfo, read-only
+// results, moves, and (SQLite) the release of the engine's lock on Close.
+#include "EngineTestSupport.h"
 #include "TestSupport.h"
 
 #include "framework/Exceptions.h"
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 
 namespace {
@@ -69,17 +71,20 @@ int RetCode(const std::function<void()>& action)
     return 0;
 }
 
-class SqlRecordset : public ::testing::Test {
+class SqlRecordset : public ::testing::TestWithParam<zentest::ETestEngine> {
 protected:
     void SetUp() override
     {
-        CDatabase::CreateDatabase(Connect());
+        ZEN_REQUIRE_ENGINE(GetParam());
+        m_database = std::make_unique<zentest::CTestDatabase>(GetParam());
+        ASSERT_FALSE(Connect().IsEmpty());
         m_db.OpenEx(Connect(), CDatabase::noOdbcDialog);
         m_db.ExecuteSQL("CREATE TABLE Items (ID COUNTER PRIMARY KEY, [Count] INTEGER, Weight DOUBLE, Flag BIT, "
                         "Name VARCHAR(255), [When] DATETIME, Blob IMAGE, Code VARCHAR(50) NOT NULL DEFAULT '')");
         m_db.ExecuteSQL("CREATE TABLE Pairs (A LONG, B TEXT(50))");
     }
-    CString Connect() const { return CString("Driver={Microsoft Access Driver (*.mdb)};Dbq=") + m_path.c_str() + ";"; }
+    void TearDown() override { m_db.Close(); }
+    const CString& Connect() const { return m_database->ConnectString(); }
     long long Count(const char* table)
     {
         CRecordset rs(&m_db);
@@ -89,12 +94,15 @@ protected:
         return std::stoll(n.Str());
     }
 
-    zentest::CTempDir m_dir;
-    std::string m_path = m_dir.File("station.mdb");
+    std::unique_ptr<zentest::CTestDatabase> m_database;
     CDatabase m_db;
 };
 
-TEST_F(SqlRecordset, AddNewLeavesTheKeyToTheEngineAndMoveLastShowsIt)
+// Cases of what SQLite alone does: its write-ahead log, a text kept in a date
+// column.
+class SqlRecordsetSqliteOnly : public SqlRecordset {};
+
+TEST_P(SqlRecordset, AddNewLeavesTheKeyToTheEngineAndMoveLastShowsIt)
 {
     CItemSet rs(&m_db);
     ASSERT_TRUE(rs.Open(CRecordset::dynaset, "SELECT [Items].[ID], [Count], [Weight], [Flag], [Name], [When], [Blob] "
@@ -131,7 +139,7 @@ TEST_F(SqlRecordset, AddNewLeavesTheKeyToTheEngineAndMoveLastShowsIt)
     EXPECT_EQ(v.m_dwType, DBVT_NULL);
 }
 
-TEST_F(SqlRecordset, AddedRowsComeAfterTheQuerysRowsOnceEach)
+TEST_P(SqlRecordset, AddedRowsComeAfterTheQuerysRowsOnceEach)
 {
     m_db.ExecuteSQL("INSERT INTO Items (Name) VALUES ('a'), ('b'), ('c')");
     CItemSet rs(&m_db);
@@ -158,7 +166,7 @@ TEST_F(SqlRecordset, AddedRowsComeAfterTheQuerysRowsOnceEach)
     EXPECT_EQ(rs.m_Name, CString("a"));
 }
 
-TEST_F(SqlRecordset, EditAndDeleteActOnTheCurrentRowOfATableWithoutKey)
+TEST_P(SqlRecordset, EditAndDeleteActOnTheCurrentRowOfATableWithoutKey)
 {
     m_db.ExecuteSQL("INSERT INTO Pairs VALUES (1, 'same'), (1, 'same'), (2, 'other')");
     CPairSet rs(&m_db);
@@ -189,7 +197,7 @@ TEST_F(SqlRecordset, EditAndDeleteActOnTheCurrentRowOfATableWithoutKey)
     EXPECT_EQ(rows, CString("1:changed 2:other "));
 }
 
-TEST_F(SqlRecordset, EditWritesOnlyTheChangedColumns)
+TEST_P(SqlRecordset, EditWritesOnlyTheChangedColumns)
 {
     m_db.ExecuteSQL("INSERT INTO Items (Name, [Count]) VALUES ('n', 1)");
     CItemSet rs(&m_db);
@@ -207,7 +215,7 @@ TEST_F(SqlRecordset, EditWritesOnlyTheChangedColumns)
     EXPECT_EQ(RetCode([&] { rs.Update(); }), AFX_SQL_ERROR_ILLEGAL_MODE);
 }
 
-TEST_F(SqlRecordset, NullOfEveryKindReadsAsZeroAndIsWrittenFromZeroDatesAndEmptyBlobs)
+TEST_P(SqlRecordset, NullOfEveryKindReadsAsZeroAndIsWrittenFromZeroDatesAndEmptyBlobs)
 {
     m_db.ExecuteSQL("INSERT INTO Items DEFAULT VALUES");
     CItemSet rs(&m_db);
@@ -260,15 +268,33 @@ TEST_F(SqlRecordset, NullOfEveryKindReadsAsZeroAndIsWrittenFromZeroDatesAndEmpty
     }
 }
 
-TEST_F(SqlRecordset, TextReadsAtMost255CharactersNeverHalfACharacter)
+// A text column without a declared length, read through a 255-character field.
+class CLongNameSet : public CRecordset {
+public:
+    explicit CLongNameSet(CDatabase* db) : CRecordset(db) { m_nFields = 2; }
+    int m_Count = 0;
+    CString m_Name;
+    CString GetDefaultSQL() override { return "SELECT [Count], [Name] FROM Longs ORDER BY [Count]"; }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CFieldExchange::outputColumn);
+        RFX_Int(pFX, "[Count]", m_Count);
+        RFX_Text(pFX, "[Name]", m_Name);
+    }
+};
+
+TEST_P(SqlRecordset, TextReadsAtMost255CharactersNeverHalfACharacter)
 {
     std::string accents;
     for (int i = 0; i < 300; ++i)
         accents += "\xC3\xA9"; // é
     const std::string euro = std::string(254, 'a') + "\xE2\x82\xAC" + "xyz";
-    m_db.ExecuteSQL(CString("INSERT INTO Items (Name) VALUES ('") + accents.c_str() + "'), ('" + euro.c_str() +
-                    "'), ('" + std::string(300, 'b').c_str() + "')");
-    CItemSet rs(&m_db);
+    // A declared length is enforced by the server, so the long texts stand in
+    // a column without one.
+    m_db.ExecuteSQL("CREATE TABLE Longs ([Count] INTEGER, Name MEMO)");
+    m_db.ExecuteSQL(CString("INSERT INTO Longs ([Count], Name) VALUES (1, '") + accents.c_str() + "'), (2, '" +
+                    euro.c_str() + "'), (3, '" + std::string(300, 'b').c_str() + "')");
+    CLongNameSet rs(&m_db);
     rs.Open(CRecordset::dynaset, nullptr);
     EXPECT_EQ(rs.m_Name.Str(), accents.substr(0, 510));
     rs.MoveNext();
@@ -302,7 +328,7 @@ public:
 // bytes) or holding a NUL byte is refused on AddNew and on Edit, with the
 // column and its length named, and nothing is written; long texts have no
 // declared limit.
-TEST_F(SqlRecordset, TextsTheColumnCannotHoldAreRefused)
+TEST_P(SqlRecordset, TextsTheColumnCannotHoldAreRefused)
 {
     std::string accents;
     for (int i = 0; i < 50; ++i)
@@ -319,7 +345,8 @@ TEST_F(SqlRecordset, TextsTheColumnCannotHoldAreRefused)
         const char* reason;
     };
     const Case refused[] = {
-        {accents + "x", "The text for column B of table Pairs is 51 characters long; the column holds at most 50 (TEXT(50))."},
+        // The type as the engine spells it follows: TEXT(50), or the server's VARCHAR(50).
+        {accents + "x", "The text for column B of table Pairs is 51 characters long; the column holds at most 50 ("},
         {std::string(300, 'b'), "is 300 characters long; the column holds at most 50"},
         {std::string("ab\0cd", 5), "The text for column B of table Pairs holds a NUL byte (after 2 characters)"},
     };
@@ -369,12 +396,18 @@ TEST_F(SqlRecordset, TextsTheColumnCannotHoldAreRefused)
     EXPECT_EQ(notes.m_Text.GetLength(), 100000);
 }
 
-TEST_F(SqlRecordset, GetFieldValueAndFieldInfoFollowTheDeclaredTypes)
+TEST_P(SqlRecordset, GetFieldValueAndFieldInfoFollowTheDeclaredTypes)
 {
-    m_db.ExecuteSQL("INSERT INTO Items ([Count], Weight, Flag, Name, [When], Blob) VALUES "
-                    "(7, 2.5, 1, 'µm', '2014-03-05 07:08:09', x'0102')");
+    m_db.ExecuteSQL("INSERT INTO Items ([Count], Weight, Flag, Name, [When]) VALUES "
+                    "(7, 2.5, 1, 'µm', '2014-03-05 07:08:09')");
     CItemSet rs(&m_db);
     rs.Open();
+    // Byte strings have no literal that both engines read.
+    rs.Edit();
+    rs.m_Blob.SetSize(2);
+    rs.m_Blob[0] = 1;
+    rs.m_Blob[1] = 2;
+    ASSERT_TRUE(rs.Update());
     ASSERT_EQ(rs.GetODBCFieldCount(), 7); // the row identity is not shown
 
     struct Expected {
@@ -431,7 +464,38 @@ TEST_F(SqlRecordset, GetFieldValueAndFieldInfoFollowTheDeclaredTypes)
     EXPECT_EQ(info.m_nNullability, SQL_NO_NULLS);
 }
 
-TEST_F(SqlRecordset, JoinsAndReadOnlyRecordsetsRefuseChanges)
+// A count and a 64-bit column read as numbers on both engines (the server
+// counts in BIGINT): 32-bit values as DBVT_LONG, larger ones as DBVT_DOUBLE.
+TEST_P(SqlRecordset, CountsAndWideWholeNumbersAreNumbers)
+{
+    m_db.ExecuteSQL("CREATE TABLE Wide (N BIGINT)");
+    m_db.ExecuteSQL("INSERT INTO Wide VALUES (7), (-2147483648), (5000000000)");
+    struct Case {
+        const char* sql;
+        DWORD kind;
+        double value;
+    };
+    const Case cases[] = {
+        {"SELECT COUNT(*) FROM Wide", DBVT_LONG, 3},
+        {"SELECT COUNT(*) AS n FROM Wide WHERE N > 0", DBVT_LONG, 2},
+        {"SELECT N FROM Wide WHERE N = 7", DBVT_LONG, 7},
+        {"SELECT N FROM Wide WHERE N < 0", DBVT_LONG, -2147483648.0},
+        {"SELECT N FROM Wide WHERE N > 7", DBVT_DOUBLE, 5000000000.0},
+        {"SELECT SUM(N) AS s FROM Wide WHERE N > 0", DBVT_DOUBLE, 5000000007.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        CRecordset rs(&m_db);
+        rs.Open(CRecordset::forwardOnly, c.sql, CRecordset::readOnly);
+        ASSERT_FALSE(rs.IsEOF());
+        CDBVariant v;
+        rs.GetFieldValue(short{0}, v);
+        ASSERT_EQ(v.m_dwType, c.kind);
+        EXPECT_EQ(c.kind == DBVT_LONG ? v.m_lVal : v.m_dblVal, c.value);
+    }
+}
+
+TEST_P(SqlRecordset, JoinsAndReadOnlyRecordsetsRefuseChanges)
 {
     m_db.ExecuteSQL("INSERT INTO Pairs VALUES (1, 'x')");
     m_db.ExecuteSQL("INSERT INTO Items ([Count]) VALUES (1)");
@@ -453,7 +517,7 @@ TEST_F(SqlRecordset, JoinsAndReadOnlyRecordsetsRefuseChanges)
     EXPECT_EQ(RetCode([&] { forward.MovePrev(); }), AFX_SQL_ERROR_RECORDSET_FORWARD_ONLY);
 }
 
-TEST_F(SqlRecordset, MisuseIsReportedAsDatabaseErrors)
+TEST_P(SqlRecordset, MisuseIsReportedAsDatabaseErrors)
 {
     CPairSet rs(&m_db);
     rs.Open(CRecordset::dynaset, "SELECT [A], [B] FROM Pairs WHERE B='none'");
@@ -469,14 +533,18 @@ TEST_F(SqlRecordset, MisuseIsReportedAsDatabaseErrors)
     rs.m_nFields = 3;
     EXPECT_EQ(RetCode([&] { rs.Open(); }), AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH);
     EXPECT_FALSE(rs.IsOpen());
-    // A text that is not a date in a date column.
+}
+
+// The server refuses such a text when it is written.
+TEST_P(SqlRecordsetSqliteOnly, ATextThatIsNotADateInADateColumnFailsTheOpen)
+{
     m_db.ExecuteSQL("INSERT INTO Items ([When]) VALUES ('yesterday')");
     CItemSet items(&m_db);
     EXPECT_EQ(RetCode([&] { items.Open(); }), SQL_ERROR);
     EXPECT_FALSE(items.IsOpen());
 }
 
-TEST_F(SqlRecordset, TableNameFilterAndSortCompleteTheStatement)
+TEST_P(SqlRecordset, TableNameFilterAndSortCompleteTheStatement)
 {
     m_db.ExecuteSQL("INSERT INTO Pairs VALUES (3, 'c'), (1, 'a'), (2, 'b')");
     CPairSet rs(&m_db);
@@ -491,7 +559,7 @@ TEST_F(SqlRecordset, TableNameFilterAndSortCompleteTheStatement)
     EXPECT_TRUE(rs.IsEOF());
 }
 
-TEST_F(SqlRecordset, CloseReleasesTheReadLock)
+TEST_P(SqlRecordsetSqliteOnly, CloseReleasesTheReadLock)
 {
     for (int i = 0; i < 5; ++i)
         m_db.ExecuteSQL("INSERT INTO Pairs VALUES (1, 'r')");
@@ -518,7 +586,7 @@ TEST_F(SqlRecordset, CloseReleasesTheReadLock)
     EXPECT_FALSE(rs.IsOpen());
 }
 
-TEST_F(SqlRecordset, TopKeepsTiesAndItsRowsCanBeChanged)
+TEST_P(SqlRecordset, TopKeepsTiesAndItsRowsCanBeChanged)
 {
     m_db.ExecuteSQL("INSERT INTO Items (Name, [When]) VALUES ('old', #1/1/2014#), ('tie1', #2/1/2014#), "
                     "('tie2', #2/1/2014#), ('x', #1/15/2014#)");
@@ -543,5 +611,14 @@ TEST_F(SqlRecordset, TopKeepsTiesAndItsRowsCanBeChanged)
     EXPECT_EQ(first.GetRecordCount(), 3);
     EXPECT_EQ(first.m_ID, 3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, SqlRecordset, ::testing::ValuesIn(zentest::AllEngines()),
+                         [](const ::testing::TestParamInfo<zentest::ETestEngine>& engine) {
+                             return std::string(zentest::EngineName(engine.param));
+                         });
+INSTANTIATE_TEST_SUITE_P(Engines, SqlRecordsetSqliteOnly, ::testing::Values(zentest::ETestEngine::Sqlite),
+                         [](const ::testing::TestParamInfo<zentest::ETestEngine>& engine) {
+                             return std::string(zentest::EngineName(engine.param));
+                         });
 
 } // namespace

@@ -3,6 +3,8 @@
 // pattern gives exactly the work a statement would get on its own, that
 // every such lookup reads its own rows, and that patterns go with the
 // connection. Also the rows read through the engine's values, of every kind.
+// The lookups run on each engine.
+#include "EngineTestSupport.h"
 #include "SqlTestSupport.h"
 #include "TestSupport.h"
 
@@ -12,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -87,19 +90,48 @@ public:
     }
 };
 
-class SqlTextPatternsOnFile : public ::testing::Test {
+// The pictures of Items, whole (up to 100 bytes), for writing them.
+class CPictureSet : public CRecordset {
+public:
+    explicit CPictureSet(CDatabase* db) : CRecordset(db) { m_nFields = 1; }
+    CByteArray m_Picture;
+    CString GetDefaultSQL() override { return "SELECT [Picture] FROM Items ORDER BY [ID]"; }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CFieldExchange::outputColumn);
+        RFX_Binary(pFX, "[Picture]", m_Picture, 100);
+    }
+};
+
+class SqlTextPatternsOnFile : public ::testing::TestWithParam<zentest::ETestEngine> {
 protected:
     void SetUp() override
     {
-        const CString connect = CString("DBQ=") + m_dir.File("patterns.db").c_str() + ";";
-        CDatabase::CreateDatabase(connect);
-        m_db.OpenEx(connect);
+        ZEN_REQUIRE_ENGINE(GetParam());
+        m_database = std::make_unique<zentest::CTestDatabase>(GetParam());
+        ASSERT_FALSE(m_database->ConnectString().IsEmpty());
+        m_db.OpenEx(m_database->ConnectString());
         m_db.ExecuteSQL("CREATE TABLE Items (ID COUNTER PRIMARY KEY, Name VARCHAR(20), Weight DOUBLE, "
                         "Picture LONGBINARY)");
-        m_db.ExecuteSQL("INSERT INTO Items (Name, Weight, Picture) VALUES ('S-1', 1.5, X'0102')");
-        m_db.ExecuteSQL("INSERT INTO Items (Name, Weight, Picture) VALUES ('S-2', NULL, X'00010203040506070809')");
+        m_db.ExecuteSQL("INSERT INTO Items (Name, Weight) VALUES ('S-1', 1.5)");
+        m_db.ExecuteSQL("INSERT INTO Items (Name, Weight) VALUES ('S-2', NULL)");
         m_db.ExecuteSQL("INSERT INTO Items (Name, Weight, Picture) VALUES (NULL, 3, NULL)");
+        // Byte strings have no literal both engines read: written through a
+        // recordset of another connection, which leaves this one's patterns
+        // untouched.
+        CDatabase writer;
+        writer.OpenEx(m_database->ConnectString());
+        CPictureSet rs(&writer);
+        rs.Open(CRecordset::dynaset, nullptr);
+        for (const std::vector<BYTE>& picture :
+             {std::vector<BYTE>{1, 2}, std::vector<BYTE>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}}) {
+            rs.Edit();
+            rs.m_Picture.Vector() = picture;
+            rs.Update();
+            rs.MoveNext();
+        }
     }
+    void TearDown() override { m_db.Close(); }
 
     // The name read by a lookup, or "-" when it finds no row.
     std::string NameOf(const CString& sql)
@@ -109,11 +141,11 @@ protected:
         return rs.IsEOF() ? "-" : rs.m_Name.Str();
     }
 
-    zentest::CTempDir m_dir;
+    std::unique_ptr<zentest::CTestDatabase> m_database;
     CDatabase m_db;
 };
 
-TEST_F(SqlTextPatternsOnFile, EveryLookupReadsItsOwnRow)
+TEST_P(SqlTextPatternsOnFile, EveryLookupReadsItsOwnRow)
 {
     const struct {
         const char* sql;
@@ -138,7 +170,7 @@ TEST_F(SqlTextPatternsOnFile, EveryLookupReadsItsOwnRow)
     EXPECT_EQ(m_db.GetRecordsetTextCache().UsablePatternCount(), 2u);
 }
 
-TEST_F(SqlTextPatternsOnFile, APatternGivesTheWorkTheStatementGetsOnItsOwn)
+TEST_P(SqlTextPatternsOnFile, APatternGivesTheWorkTheStatementGetsOnItsOwn)
 {
     const char* const texts[] = {
         "SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=",
@@ -195,7 +227,7 @@ TEST(SqlTextPatterns, AnInstanceMatchesTheWorkItStandsFor)
     EXPECT_FALSE(SameSelectText(*instance, expected));
 }
 
-TEST_F(SqlTextPatternsOnFile, PatternsAreNotKeptPastTheConnection)
+TEST_P(SqlTextPatternsOnFile, PatternsAreNotKeptPastTheConnection)
 {
     EXPECT_EQ(NameOf("SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=1"), "S-1");
     EXPECT_EQ(m_db.GetRecordsetTextCache().PatternCount(), 1u);
@@ -212,7 +244,7 @@ TEST_F(SqlTextPatternsOnFile, PatternsAreNotKeptPastTheConnection)
     EXPECT_EQ(NameOf("SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=1"), "T-1");
 }
 
-TEST_F(SqlTextPatternsOnFile, RowsOfEveryKindReadAsBefore)
+TEST_P(SqlTextPatternsOnFile, RowsOfEveryKindReadAsBefore)
 {
     CItemSet rs(&m_db);
     rs.Open(CRecordset::dynaset, "SELECT [ID], [Name], [Weight], [Picture] FROM Items ORDER BY [ID]");
@@ -228,5 +260,10 @@ TEST_F(SqlTextPatternsOnFile, RowsOfEveryKindReadAsBefore)
                                                "3||3.000000|"};
     EXPECT_EQ(rows, expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, SqlTextPatternsOnFile, ::testing::ValuesIn(zentest::AllEngines()),
+                         [](const ::testing::TestParamInfo<zentest::ETestEngine>& engine) {
+                             return std::string(zentest::EngineName(engine.param));
+                         });
 
 } // namespace

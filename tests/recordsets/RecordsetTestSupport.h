@@ -1,8 +1,10 @@
-// Shared setup of the recordset tests: a new database file at a given schema
-// version in a temporary folder, opened through the SQL layer, and small
-// helpers to read columns and rows directly.
+// Shared setup of the recordset tests: a new database at a given schema
+// version (a file in a temporary folder, or a database of its own on the test
+// server), opened through the SQL layer, and small helpers to read columns and
+// rows directly.
 #pragma once
 
+#include "EngineTestSupport.h"
 #include "TestSupport.h"
 
 #include "database/Schema.h"
@@ -22,30 +24,53 @@
 
 namespace rstest {
 
-// A fresh database file (created by ZenCreateDatabaseFile) and an open
-// connection to it.
+// A fresh database of engine with the station schema at 1.minor, made by the
+// library (ZenCreateDatabaseSchema), and an open connection to it. Throws when
+// the database cannot be made; a test on the server calls ZEN_REQUIRE_ENGINE
+// before it makes one.
 class CTestDatabase {
 public:
-    explicit CTestDatabase(int minor = 9) : m_path(m_dir.File("zen.db"))
+    explicit CTestDatabase(int minor = 9) : CTestDatabase(zentest::ETestEngine::Sqlite, minor) {}
+    explicit CTestDatabase(zentest::ETestEngine engine, int minor = 9) : m_database(engine)
     {
+        if (m_database.ConnectString().IsEmpty())
+            throw std::runtime_error(std::string(zentest::EngineName(engine)) + " database not made");
         CString error;
-        if (!ZenCreateDatabaseFile(m_path.c_str(), 1, minor, &error))
-            throw std::runtime_error(std::string("database not created: ") + error.GetString());
-        CString connect;
-        connect.Format("DBQ=%s;", m_path.c_str());
-        m_db.OpenEx(connect, CDatabase::noOdbcDialog);
+        if (!ZenCreateDatabaseSchema(m_database.ConnectString(), 1, minor, &error))
+            throw std::runtime_error(std::string("schema not created: ") + error.GetString());
+        m_db.OpenEx(m_database.ConnectString(), CDatabase::noOdbcDialog);
     }
 
     CDatabase& Db() { return m_db; }
     CDatabase* operator->() { return &m_db; }
-    const std::string& Path() const { return m_path; }
-    const zentest::CTempDir& Dir() const { return m_dir; }
+    zentest::ETestEngine Engine() const { return m_database.Engine(); }
+    zentest::CEngineQuirks Quirks() const { return zentest::EngineQuirks(m_database.Engine()); }
 
 private:
-    zentest::CTempDir m_dir;
-    std::string m_path;
+    zentest::CTestDatabase m_database;
     CDatabase m_db;
 };
+
+// A suite run on each engine (TEST_P, instantiated over zentest::AllEngines()):
+// m_db is a fresh database of the test's engine; the test skips, saying why,
+// when the engine is not available here.
+class CEngineTest : public ::testing::TestWithParam<zentest::ETestEngine> {
+protected:
+    void SetUp() override
+    {
+        ZEN_REQUIRE_ENGINE(GetParam());
+        m_db = std::make_unique<CTestDatabase>(GetParam());
+    }
+    zentest::CEngineQuirks Quirks() const { return zentest::EngineQuirks(GetParam()); }
+
+    std::unique_ptr<CTestDatabase> m_db;
+};
+
+// Test name suffix of a suite parameterised by engine: "SQLite", "PostgreSQL".
+inline std::string EngineParamName(const ::testing::TestParamInfo<zentest::ETestEngine>& info)
+{
+    return zentest::EngineName(info.param);
+}
 
 // Column names of a result, in order.
 inline std::vector<std::string> ColumnNames(CDatabase& db, const CString& sql)

@@ -1,7 +1,7 @@
-// Every table recordset carries a row through a real database file: added with
-// AddNew/Update, found again by its default statement and key filter, changed
-// with Edit, deleted. Distinct values in every field catch a column bound to
-// the wrong field.
+// Every table recordset carries a row through a real database of each engine:
+// added with AddNew/Update, found again by its default statement and key
+// filter, changed with Edit, deleted. Distinct values in every field catch a
+// column bound to the wrong field.
 
 #include "RecordsetTestSupport.h"
 
@@ -214,15 +214,12 @@ CZENDB_SampleProfileRun MakeRun(int n)
     return r;
 }
 
-class RecordsetRoundTrip : public ::testing::Test {
-protected:
-    rstest::CTestDatabase m_db;
-};
+class RecordsetRoundTrip : public rstest::CEngineTest {};
 
-TEST_F(RecordsetRoundTrip, Patterns)
+TEST_P(RecordsetRoundTrip, Patterns)
 {
     RoundTrip<CZENDB_PatternsRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_PatternsRecordset& rs, int n) {
             rs.m_Pattern.KeepKey = true; // the key is the database's
             rs.m_Pattern = MakePattern(n);
@@ -234,11 +231,11 @@ TEST_F(RecordsetRoundTrip, Patterns)
         [](CZENDB_PatternsRecordset& rs) { return rs.GetWhereSQL(rs.m_Pattern.PatternID); });
 }
 
-TEST_F(RecordsetRoundTrip, PatternMarkedDeletedIsNotFoundByKey)
+TEST_P(RecordsetRoundTrip, PatternMarkedDeletedIsNotFoundByKey)
 {
     int32_t key = -1;
     {
-        CZENDB_PatternsRecordset rs(&m_db.Db());
+        CZENDB_PatternsRecordset rs(&m_db->Db());
         rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
         rs.AddNew();
         rs.m_Pattern.KeepKey = true;
@@ -248,19 +245,19 @@ TEST_F(RecordsetRoundTrip, PatternMarkedDeletedIsNotFoundByKey)
         rs.MoveLast();
         key = rs.m_Pattern.PatternID;
     }
-    CZENDB_PatternsRecordset rs(&m_db.Db());
+    CZENDB_PatternsRecordset rs(&m_db->Db());
     CString sql;
     sql.Format("%s %s", rs.GetDefaultSQL().GetString(), rs.GetWhereSQL(key).GetString());
     rs.Open(CRecordset::dynaset, sql, CRecordset::none);
     EXPECT_TRUE(rs.IsEOF());
-    EXPECT_EQ(rstest::FirstColumn(m_db.Db(), "SELECT COUNT(*) FROM Patterns"),
+    EXPECT_EQ(rstest::FirstColumn(m_db->Db(), "SELECT COUNT(*) FROM Patterns"),
               std::vector<std::string>{"1"});
 }
 
-TEST_F(RecordsetRoundTrip, IndentTypeWithoutKeyOfItsOwn)
+TEST_P(RecordsetRoundTrip, IndentTypeWithoutKeyOfItsOwn)
 {
     RoundTrip<CZENDB_IndentTypeRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_IndentTypeRecordset& rs, int n) {
             rs.m_IndentType.PatternID = 5;
             rs.m_IndentType.XPos = 0.1 * n;
@@ -276,10 +273,10 @@ TEST_F(RecordsetRoundTrip, IndentTypeWithoutKeyOfItsOwn)
         [](CZENDB_IndentTypeRecordset&) { return CString("WHERE PatternID=5"); });
 }
 
-TEST_F(RecordsetRoundTrip, RoutineTypesFindDeletedRoutinesByKey)
+TEST_P(RecordsetRoundTrip, RoutineTypesFindDeletedRoutinesByKey)
 {
     RoundTrip<CZENDB_RoutineTypesRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_RoutineTypesRecordset& rs, int n) {
             rs.m_Routine.Name.Format("Routine %d", n);
             rs.m_Routine.Comment.Format("Comment %d", n);
@@ -294,10 +291,10 @@ TEST_F(RecordsetRoundTrip, RoutineTypesFindDeletedRoutinesByKey)
         [](CZENDB_RoutineTypesRecordset& rs) { return rs.GetWhereSQL(rs.m_Routine.RoutineTypeID); });
 }
 
-TEST_F(RecordsetRoundTrip, RoutineProfile)
+TEST_P(RecordsetRoundTrip, RoutineProfile)
 {
     RoundTrip<CZENDB_RoutineProfileRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_RoutineProfileRecordset& rs, int n) {
             rs.m_RoutineProfile.RoutineTypeID = 10 + n;
             rs.m_RoutineProfile.PatternID = 20 + n;
@@ -322,10 +319,10 @@ TEST_F(RecordsetRoundTrip, RoutineProfile)
         });
 }
 
-TEST_F(RecordsetRoundTrip, SampleProfilesRun)
+TEST_P(RecordsetRoundTrip, SampleProfilesRun)
 {
     RoundTrip<CZENDB_SampleProfilesRunRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_SampleProfilesRunRecordset& rs, int n) {
             rs.m_ProfileRun.KeepKey = true;
             rs.m_ProfileRun = MakeRun(n);
@@ -347,7 +344,7 @@ TEST_F(RecordsetRoundTrip, SampleProfilesRun)
         [](CZENDB_SampleProfilesRunRecordset& rs) { return rs.GetWhereSQL(rs.m_ProfileRun.ProfileID); });
 }
 
-TEST_F(RecordsetRoundTrip, IndentsRunLeavesHardnessColumnsToOthers)
+TEST_P(RecordsetRoundTrip, IndentsRunLeavesHardnessColumnsToOthers)
 {
     auto fill = [](CZENDB_IndentsRunRecordset& rs, int n) {
         rs.m_MadeIndent.ProfileID = 7;
@@ -373,13 +370,13 @@ TEST_F(RecordsetRoundTrip, IndentsRunLeavesHardnessColumnsToOthers)
         EXPECT_EQ(rs.m_MadeIndent.CalibrationData, 0.125 * n);
     };
     RoundTrip<CZENDB_IndentsRunRecordset>(
-        m_db.Db(), fill, check,
+        m_db->Db(), fill, check,
         [](CZENDB_IndentsRunRecordset& rs) { return rs.GetWhereSQL(rs.m_MadeIndent.IndentID); });
 
     // A row added through the recordset leaves Hardness and Hardness unit unset.
     int32_t key = -1;
     {
-        CZENDB_IndentsRunRecordset rs(&m_db.Db());
+        CZENDB_IndentsRunRecordset rs(&m_db->Db());
         rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
         rs.AddNew();
         fill(rs, 1);
@@ -393,9 +390,9 @@ TEST_F(RecordsetRoundTrip, IndentsRunLeavesHardnessColumnsToOthers)
     CString sql;
     sql.Format("UPDATE IndentsRun SET [Hardness] = 612.5, [Hardness unit] = 'HV0.5' WHERE IndentID=%d",
                key);
-    m_db->ExecuteSQL(sql);
+    m_db->Db().ExecuteSQL(sql);
     {
-        CZENDB_IndentsRunRecordset rs(&m_db.Db());
+        CZENDB_IndentsRunRecordset rs(&m_db->Db());
         sql.Format("%s %s", rs.GetDefaultSQL().GetString(), rs.GetWhereSQL(key).GetString());
         rs.Open(CRecordset::dynaset, sql, CRecordset::none);
         ASSERT_FALSE(rs.IsEOF());
@@ -406,7 +403,7 @@ TEST_F(RecordsetRoundTrip, IndentsRunLeavesHardnessColumnsToOthers)
         rs.m_MadeIndent = changed;
         rs.Update();
     }
-    CZENDB_IndentsRunRecordset rs(&m_db.Db());
+    CZENDB_IndentsRunRecordset rs(&m_db->Db());
     rs.Open(CRecordset::dynaset, sql, CRecordset::none);
     ASSERT_FALSE(rs.IsEOF());
     EXPECT_EQ(rs.m_MadeIndent.D1, 44.0);
@@ -414,10 +411,10 @@ TEST_F(RecordsetRoundTrip, IndentsRunLeavesHardnessColumnsToOthers)
     EXPECT_EQ(rs.m_HardnessUnit, "HV0.5");
 }
 
-TEST_F(RecordsetRoundTrip, SystemTableVersionRow)
+TEST_P(RecordsetRoundTrip, SystemTableVersionRow)
 {
     // The new file holds its version row already; edit and restore it.
-    CZENDB_SystemTableRecordset rs(&m_db.Db());
+    CZENDB_SystemTableRecordset rs(&m_db->Db());
     rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
     ASSERT_FALSE(rs.IsEOF());
     EXPECT_EQ(rs.m_MajorVersion, 1);
@@ -426,10 +423,10 @@ TEST_F(RecordsetRoundTrip, SystemTableVersionRow)
     rs.m_MinorVersion = 10;
     EXPECT_TRUE(rs.Update());
     rs.Close();
-    EXPECT_EQ(rstest::FirstColumn(m_db.Db(), "SELECT MinorVersion FROM SystemTable"),
+    EXPECT_EQ(rstest::FirstColumn(m_db->Db(), "SELECT MinorVersion FROM SystemTable"),
               std::vector<std::string>{"10"});
     RoundTrip<CZENDB_SystemTableRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_SystemTableRecordset& r, int n) {
             r.m_MajorVersion = 7;
             r.m_MinorVersion = n;
@@ -441,10 +438,10 @@ TEST_F(RecordsetRoundTrip, SystemTableVersionRow)
         [](CZENDB_SystemTableRecordset&) { return CString("WHERE MajorVersion=7"); });
 }
 
-TEST_F(RecordsetRoundTrip, UsersFoundByStoredNameEvenWithQuotes)
+TEST_P(RecordsetRoundTrip, UsersFoundByStoredNameEvenWithQuotes)
 {
     RoundTrip<CZENDB_UserTableRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_UserTableRecordset& rs, int n) {
             rs.m_User.Field0 = "O'Brien";
             rs.m_User.Field1.Format("secret %d", n);
@@ -458,10 +455,10 @@ TEST_F(RecordsetRoundTrip, UsersFoundByStoredNameEvenWithQuotes)
         [](CZENDB_UserTableRecordset& rs) { return rs.GetWhereSQL(rs.m_User.Field0); });
 }
 
-TEST_F(RecordsetRoundTrip, RegistrationAndDescriptions)
+TEST_P(RecordsetRoundTrip, RegistrationAndDescriptions)
 {
     RoundTrip<CZENDB_RegistrationRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_RegistrationRecordset& rs, int n) {
             rs.m_RegistrationField.Control = "Extra'Field";
             rs.m_RegistrationField.Visible = n == 1 ? TRUE : FALSE;
@@ -474,7 +471,7 @@ TEST_F(RecordsetRoundTrip, RegistrationAndDescriptions)
         },
         [](CZENDB_RegistrationRecordset& rs) { return rs.GetWhereSQL(rs.m_RegistrationField.Control); });
     RoundTrip<CZENDB_RegistrationDescriptionsRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_RegistrationDescriptionsRecordset& rs, int n) {
             rs.m_Control = "Extra'Field";
             rs.m_Description.Format("Número %d", n);
@@ -486,10 +483,10 @@ TEST_F(RecordsetRoundTrip, RegistrationAndDescriptions)
         [](CZENDB_RegistrationDescriptionsRecordset& rs) { return rs.GetWhereSQL(rs.m_Control); });
 }
 
-TEST_F(RecordsetRoundTrip, DefaultTestTables)
+TEST_P(RecordsetRoundTrip, DefaultTestTables)
 {
     RoundTrip<CZENDB_DefaultProfileToUseRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_DefaultProfileToUseRecordset& rs, int n) {
             rs.m_SampleID = 42;
             rs.m_UseProfileTypeID = 100 + n;
@@ -500,7 +497,7 @@ TEST_F(RecordsetRoundTrip, DefaultTestTables)
         },
         [](CZENDB_DefaultProfileToUseRecordset& rs) { return rs.GetWhereSQL(rs.m_SampleID); });
     RoundTrip<CZENDB_DefaultRoutineToUseRecordset>(
-        m_db.Db(),
+        m_db->Db(),
         [](CZENDB_DefaultRoutineToUseRecordset& rs, int n) {
             rs.m_SampleID = 43;
             rs.m_UseRoutineTypeID = 200 + n;
@@ -511,5 +508,8 @@ TEST_F(RecordsetRoundTrip, DefaultTestTables)
         },
         [](CZENDB_DefaultRoutineToUseRecordset& rs) { return rs.GetWhereSQL(rs.m_SampleID); });
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, RecordsetRoundTrip, ::testing::ValuesIn(zentest::AllEngines()),
+                         rstest::EngineParamName);
 
 } // namespace

@@ -1,7 +1,7 @@
 // The Samples recordsets: list-view and search clauses (exact texts, and what
-// they select in a real file), the trace block written by SetSample and read
-// by GetSample (round trip, NULL, damaged and oversized traces, log entries),
-// the short listing and the latest registration.
+// they select in a real database of each engine), the trace block written by
+// SetSample and read by GetSample (round trip, NULL, damaged and oversized
+// traces, log entries), the short listing and the latest registration.
 
 #include "RecordsetTestSupport.h"
 
@@ -179,13 +179,13 @@ TEST(SampleWhereClause, RangeEndsOnTheNextCalendarDayAcrossDaylightSaving)
               "WHERE [MeasuredDate] >= # 10 / 20 / 2014 # AND [MeasuredDate] < # 10 / 27 /2014 #");
 }
 
-class SamplesTable : public ::testing::Test {
+class SamplesTable : public rstest::CEngineTest {
 protected:
     // Adds a sample the way savers do (AddNew, SetSample with the key left to
     // the database, Update) and returns the key the database gave it.
     int32_t Add(const CZENDB_Sample& sample)
     {
-        CZENDB_SamplesRecordset rs(&m_db.Db());
+        CZENDB_SamplesRecordset rs(&m_db->Db());
         rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
         rs.AddNew();
         rs.SetSample(sample, true);
@@ -197,7 +197,7 @@ protected:
     // Loads the sample with that key; nullopt when there is none.
     std::optional<CZENDB_Sample> Load(int32_t key)
     {
-        CZENDB_SamplesRecordset rs(&m_db.Db());
+        CZENDB_SamplesRecordset rs(&m_db->Db());
         CString sql;
         sql.Format("%s %s", rs.GetDefaultSQL().GetString(), rs.GetWhereSQL(key).GetString());
         rs.Open(CRecordset::dynaset, sql, CRecordset::none);
@@ -211,11 +211,11 @@ protected:
     // Keys of the samples that the list view selects, newest first.
     std::vector<std::string> Select(SampleViewTypeType view, CMapStringToPtr* criteria)
     {
-        CZENDB_SamplesRecordset rs(&m_db.Db());
+        CZENDB_SamplesRecordset rs(&m_db->Db());
         CString sql;
         sql.Format("SELECT [UserSampleID] FROM Samples %s ORDER BY [Samples].[SampleID] desc",
                    rs.GetWhereSQL(view, criteria).GetString());
-        return rstest::FirstColumn(m_db.Db(), sql);
+        return rstest::FirstColumn(m_db->Db(), sql);
     }
 
     static CZENDB_Sample WithTrace(const char* id, int points, int traces = 1)
@@ -228,11 +228,9 @@ protected:
         }
         return sample;
     }
-
-    rstest::CTestDatabase m_db;
 };
 
-TEST_F(SamplesTable, EveryColumnRoundTripsThroughSetSampleAndGetSample)
+TEST_P(SamplesTable, EveryColumnRoundTripsThroughSetSampleAndGetSample)
 {
     CZENDB_Sample sample = WithTrace("S-1", 20, 2);
     sample.SampleID = 999; // not written: the database assigns the key
@@ -280,7 +278,7 @@ TEST_F(SamplesTable, EveryColumnRoundTripsThroughSetSampleAndGetSample)
     EXPECT_EQ(loaded->Trace.GetTotalNumberOfPoints(), 40u);
 
     // The column always holds a whole 10000-byte block.
-    CZENDB_SamplesRecordset rs(&m_db.Db());
+    CZENDB_SamplesRecordset rs(&m_db->Db());
     rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
     CDBVariant trace;
     rs.GetFieldValue("Trace", trace);
@@ -288,21 +286,21 @@ TEST_F(SamplesTable, EveryColumnRoundTripsThroughSetSampleAndGetSample)
     EXPECT_EQ(trace.m_pbinary->GetSize(), 10000);
 }
 
-TEST_F(SamplesTable, SampleWithoutTracePointsLeavesTheColumnNull)
+TEST_P(SamplesTable, SampleWithoutTracePointsLeavesTheColumnNull)
 {
     const int32_t key = Add(CZENDB_Sample(nullptr, "S-empty"));
-    EXPECT_EQ(rstest::FirstColumn(m_db.Db(), "SELECT COUNT(*) FROM Samples WHERE Trace IS NULL"),
+    EXPECT_EQ(rstest::FirstColumn(m_db->Db(), "SELECT COUNT(*) FROM Samples WHERE Trace IS NULL"),
               std::vector<std::string>{"1"});
     const std::optional<CZENDB_Sample> loaded = Load(key);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->Trace.GetTotalNumberOfPoints(), 0u);
 }
 
-TEST_F(SamplesTable, WalkGivesEachSampleOnlyItsOwnTrace)
+TEST_P(SamplesTable, WalkGivesEachSampleOnlyItsOwnTrace)
 {
     Add(WithTrace("with", 5));
     Add(CZENDB_Sample(nullptr, "without"));
-    CZENDB_SamplesRecordset rs(&m_db.Db());
+    CZENDB_SamplesRecordset rs(&m_db->Db());
     CString sql;
     sql.Format("%s ORDER BY SampleID", rs.GetDefaultSQL().GetString());
     rs.Open(CRecordset::dynaset, sql, CRecordset::none);
@@ -316,12 +314,12 @@ TEST_F(SamplesTable, WalkGivesEachSampleOnlyItsOwnTrace)
     EXPECT_EQ(second.Trace.GetTotalNumberOfPoints(), 0u);
 }
 
-TEST_F(SamplesTable, EditWithoutTracePointsEmptiesTheStoredTrace)
+TEST_P(SamplesTable, EditWithoutTracePointsEmptiesTheStoredTrace)
 {
     const CZENDB_Sample original = WithTrace("S-2", 8);
     const int32_t key = Add(original);
     {
-        CZENDB_SamplesRecordset rs(&m_db.Db());
+        CZENDB_SamplesRecordset rs(&m_db->Db());
         CString sql;
         sql.Format("%s %s", rs.GetDefaultSQL().GetString(), rs.GetWhereSQL(key).GetString());
         rs.Open(CRecordset::dynaset, sql, CRecordset::none);
@@ -335,17 +333,17 @@ TEST_F(SamplesTable, EditWithoutTracePointsEmptiesTheStoredTrace)
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->UserSampleID, "S-2b");
     EXPECT_EQ(loaded->Trace.GetTotalNumberOfPoints(), 0u);
-    EXPECT_EQ(rstest::FirstColumn(m_db.Db(), "SELECT COUNT(*) FROM Samples WHERE Trace IS NULL"),
+    EXPECT_EQ(rstest::FirstColumn(m_db->Db(), "SELECT COUNT(*) FROM Samples WHERE Trace IS NULL"),
               std::vector<std::string>{"1"});
 }
 
-TEST_F(SamplesTable, DamagedOrShortBlocksReadAsNoTrace)
+TEST_P(SamplesTable, DamagedOrShortBlocksReadAsNoTrace)
 {
     // A valid block, then the same block cut short, with a flipped byte, and garbage.
     const int32_t good = Add(WithTrace("good", 10));
     std::vector<BYTE> block;
     {
-        CZENDB_SamplesRecordset rs(&m_db.Db());
+        CZENDB_SamplesRecordset rs(&m_db->Db());
         rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
         block = rs.m_Trace.Vector();
     }
@@ -360,7 +358,7 @@ TEST_F(SamplesTable, DamagedOrShortBlocksReadAsNoTrace)
     damaged[1][40] ^= 0x01;
     std::vector<int32_t> keys;
     for (const std::vector<BYTE>& bytes : damaged) {
-        CZENDB_SamplesRecordset rs(&m_db.Db());
+        CZENDB_SamplesRecordset rs(&m_db->Db());
         rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
         rs.AddNew();
         // Identifiers are unique in the file: "damaged-0", "damaged-1", ...
@@ -381,10 +379,10 @@ TEST_F(SamplesTable, DamagedOrShortBlocksReadAsNoTrace)
     EXPECT_EQ(Load(good)->Trace.GetTotalNumberOfPoints(), 10u);
 }
 
-TEST_F(SamplesTable, TraceLargerThanTheBlockRaisesTheFileException)
+TEST_P(SamplesTable, TraceLargerThanTheBlockRaisesTheFileException)
 {
     // 623 points fill the block; 624 do not fit.
-    CZENDB_SamplesRecordset rs(&m_db.Db());
+    CZENDB_SamplesRecordset rs(&m_db->Db());
     rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
     rs.AddNew();
     EXPECT_NO_THROW(rs.SetSample(WithTrace("full", 623), true));
@@ -396,7 +394,7 @@ TEST_F(SamplesTable, TraceLargerThanTheBlockRaisesTheFileException)
     }
 }
 
-TEST_F(SamplesTable, TraceStepsAreLogged)
+TEST_P(SamplesTable, TraceStepsAreLogged)
 {
     const int32_t key = Add(WithTrace("logged", 3));
     Load(key);
@@ -411,7 +409,7 @@ TEST_F(SamplesTable, TraceStepsAreLogged)
         EXPECT_NE(log.find(entry), std::string::npos) << entry;
 }
 
-TEST_F(SamplesTable, ViewAndSearchClausesSelectTheRightRows)
+TEST_P(SamplesTable, ViewAndSearchClausesSelectTheRightRows)
 {
     struct Row {
         const char* id;
@@ -462,7 +460,7 @@ TEST_F(SamplesTable, ViewAndSearchClausesSelectTheRightRows)
     EXPECT_EQ(Select(SampleViewSearch, upToFirst.Map()), (V{"a"}));
 }
 
-TEST_F(SamplesTable, SearchTextsFindWhatWasTyped)
+TEST_P(SamplesTable, SearchTextsFindWhatWasTyped)
 {
     const char* const details[] = {"O'Brien", "OBrien", "50%", "500", "A_1", "AB1",
                                    "[x]",     "x",      "a\\b", "ab",  "it''s"};
@@ -501,20 +499,20 @@ TEST_F(SamplesTable, SearchTextsFindWhatWasTyped)
     EXPECT_EQ(Select(SampleViewSearch, unusable.Map()), V{});
 }
 
-TEST_F(SamplesTable, ShortListingCarriesDefaultPatternAndRoutineNames)
+TEST_P(SamplesTable, ShortListingCarriesDefaultPatternAndRoutineNames)
 {
     const int32_t withPattern = Add(CZENDB_Sample(nullptr, "P"));
     const int32_t withRoutine = Add(CZENDB_Sample(nullptr, "R"));
     Add(CZENDB_Sample(nullptr, "none"));
-    m_db->ExecuteSQL("INSERT INTO Patterns ([Name], [Deleted]) VALUES ('Nitrided', 0)");
-    m_db->ExecuteSQL("INSERT INTO RoutineTypes ([Name], [Deleted]) VALUES ('Gear', 0)");
+    m_db->Db().ExecuteSQL("INSERT INTO Patterns ([Name], [Deleted]) VALUES ('Nitrided', 0)");
+    m_db->Db().ExecuteSQL("INSERT INTO RoutineTypes ([Name], [Deleted]) VALUES ('Gear', 0)");
     CString sql;
     sql.Format("INSERT INTO DefaultProfileToUse VALUES (%d, 1)", withPattern);
-    m_db->ExecuteSQL(sql);
+    m_db->Db().ExecuteSQL(sql);
     sql.Format("INSERT INTO DefaultRoutineToUse VALUES (%d, 1)", withRoutine);
-    m_db->ExecuteSQL(sql);
+    m_db->Db().ExecuteSQL(sql);
 
-    CZENDB_ShortSampleRecordset rs(&m_db.Db());
+    CZENDB_ShortSampleRecordset rs(&m_db->Db());
     sql.Format("%s WHERE [Signed] = FALSE ORDER BY [Samples].[SampleID]",
                rs.GetDefaultSQL().GetString());
     ASSERT_TRUE(rs.Open(CRecordset::dynaset, sql, CRecordset::none));
@@ -527,14 +525,14 @@ TEST_F(SamplesTable, ShortListingCarriesDefaultPatternAndRoutineNames)
     EXPECT_EQ(seen, (std::vector<std::string>{"P/Nitrided/", "R//Gear", "none//"}));
 }
 
-TEST_F(SamplesTable, RegisteredBySelectListFindsTheLatestRegistration)
+TEST_P(SamplesTable, RegisteredBySelectListFindsTheLatestRegistration)
 {
     for (const auto& [id, day] : {std::pair{"S-7", 3}, {"S-9", 9}, {"S-8", 5}}) {
         CZENDB_Sample sample(nullptr, id);
         sample.RegistrationDate = Day(2020, 1, day);
         Add(sample);
     }
-    CZENDB_SampleRegisteredByRecordset rs(&m_db.Db());
+    CZENDB_SampleRegisteredByRecordset rs(&m_db->Db());
     CString sql;
     sql.Format("SELECT TOP 1 %s ORDER BY [RegistrationDate] DESC", rs.GetDefaultSQL().GetString());
     ASSERT_TRUE(rs.Open(CRecordset::dynaset, sql, CRecordset::none));
@@ -545,5 +543,8 @@ TEST_F(SamplesTable, RegisteredBySelectListFindsTheLatestRegistration)
     rs.MoveNext();
     EXPECT_TRUE(rs.IsEOF());
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, SamplesTable, ::testing::ValuesIn(zentest::AllEngines()),
+                         rstest::EngineParamName);
 
 } // namespace

@@ -1,5 +1,5 @@
 // Column scan of the table recordsets (ScanTableConfiguration) and the schema
-// upgrade hooks that a recordset keeps from its base.
+// upgrade hooks that a recordset keeps from its base, on each engine.
 
 #include "RecordsetTestSupport.h"
 
@@ -46,9 +46,11 @@ struct CColumnMap {
     }
 };
 
-TEST(ScanTableConfiguration, TwiceGivesOneFreshEntryPerColumn)
+class ScanOnEngine : public rstest::CEngineTest {};
+
+TEST_P(ScanOnEngine, TwiceGivesOneFreshEntryPerColumn)
 {
-    rstest::CTestDatabase db;
+    rstest::CTestDatabase& db = *m_db;
     for (const auto& rs : ConfigurationRecordsets(&db.Db())) {
         SCOPED_TRACE(rs->GetDefaultSQL().GetString());
         CColumnMap columns;
@@ -75,9 +77,11 @@ TEST(ScanTableConfiguration, TwiceGivesOneFreshEntryPerColumn)
     }
 }
 
-TEST(ScanTableConfiguration, ReportsDeclaredTypesAndTextLengths)
+// Names as the schema spells them (CustomField19), types and lengths alike on
+// both engines.
+TEST_P(ScanOnEngine, ReportsDeclaredTypesAndTextLengths)
 {
-    rstest::CTestDatabase db;
+    rstest::CTestDatabase& db = *m_db;
     CZENDB_SamplesRecordset samples(&db.Db());
     CColumnMap columns;
     ASSERT_EQ(samples.ScanTableConfiguration(&columns.map), 1);
@@ -120,9 +124,9 @@ public:
     BOOL Open(UINT, const char*, DWORD) override { return FALSE; }
 };
 
-TEST(ScanTableConfiguration, FailedOpenAndFailedStatement)
+TEST_P(ScanOnEngine, FailedOpenAndFailedStatement)
 {
-    rstest::CTestDatabase db;
+    rstest::CTestDatabase& db = *m_db;
     CScriptedUIHost host;
     CUIHostScope scope(&host);
 
@@ -145,9 +149,9 @@ TEST(ScanTableConfiguration, FailedOpenAndFailedStatement)
     EXPECT_EQ(columns.map.GetCount(), 1);
 }
 
-TEST(UpgradeHooks, BaseHooksSucceedAndChangeNothing)
+TEST_P(ScanOnEngine, BaseUpgradeHooksSucceedAndChangeNothing)
 {
-    rstest::CTestDatabase db(6);
+    rstest::CTestDatabase db(GetParam(), 6);
     const std::vector<std::string> samplesBefore = rstest::ColumnNames(db.Db(), "SELECT * FROM Samples");
     const std::vector<std::string> patternsBefore =
         rstest::ColumnNames(db.Db(), "SELECT * FROM Patterns");
@@ -178,5 +182,7 @@ TEST(UpgradeHooks, BaseHooksSucceedAndChangeNothing)
     EXPECT_EQ(rstest::FirstColumn(db.Db(), "SELECT MinorVersion FROM SystemTable"),
               std::vector<std::string>{"6"});
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ScanOnEngine, ::testing::ValuesIn(zentest::AllEngines()), rstest::EngineParamName);
 
 } // namespace

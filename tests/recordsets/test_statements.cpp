@@ -1,6 +1,6 @@
 // Statements, field counts and key filters of the table recordsets: the texts
 // are compared exactly (trailing blanks included), and every statement is run
-// on a real database file, where it must return exactly the bound columns.
+// on a real database of each engine, where it must return exactly the bound columns.
 
 #include "RecordsetTestSupport.h"
 
@@ -96,9 +96,11 @@ const StatementCase kStatements[] = {
      "[Objective], [Calibration data] FROM IndentsRun"},
 };
 
-TEST(RecordsetStatements, TextAndFieldCountOfEveryTable)
+class RecordsetStatementsOpen : public rstest::CEngineTest {};
+
+TEST_P(RecordsetStatementsOpen, TextAndFieldCountOfEveryTable)
 {
-    rstest::CTestDatabase db;
+    rstest::CTestDatabase& db = *m_db;
     for (const StatementCase& c : kStatements) {
         SCOPED_TRACE(c.name);
         std::unique_ptr<CZENDB_Recordset> rs = c.make(&db.Db());
@@ -111,6 +113,9 @@ TEST(RecordsetStatements, TextAndFieldCountOfEveryTable)
         rs->Close();
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, RecordsetStatementsOpen, ::testing::ValuesIn(zentest::AllEngines()),
+                         rstest::EngineParamName);
 
 TEST(RecordsetStatements, LimitedAndSelectListStatementsOfSamples)
 {

@@ -250,6 +250,13 @@ BOOL CDatabase::BeginTrans()
 {
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    // Refused here for every engine: SQLite refuses it itself, the server
+    // only warns and goes on in the open transaction.
+    if (m_pConnection->InTransaction())
+        ThrowSqlLayerError(SQL_ERROR,
+                           "A transaction is open already on this connection; work inside it is nested with a "
+                           "savepoint.",
+                           "BEGIN");
     m_pConnection->BeginTransaction();
     ++m_nTransactions;
     return TRUE;
@@ -259,6 +266,9 @@ BOOL CDatabase::CommitTrans()
 {
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    // As for BeginTrans: the server would only warn.
+    if (!m_pConnection->InTransaction())
+        ThrowSqlLayerError(SQL_ERROR, "No transaction is open on this connection to commit.", "COMMIT");
     m_pConnection->CommitTransaction();
     return TRUE;
 }

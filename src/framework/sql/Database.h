@@ -109,7 +109,7 @@ public:
     // when a transaction is already open); returns TRUE.
     BOOL BeginTrans();
     // COMMIT; throws CDBException on failure (the transaction then stays open
-    // and may be rolled back). Returns TRUE.
+    // and may be rolled back), also when no transaction is open. Returns TRUE.
     BOOL CommitTrans();
     // ROLLBACK; TRUE when a transaction was rolled back, FALSE when none was open.
     BOOL Rollback();

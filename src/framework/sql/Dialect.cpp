@@ -355,6 +355,37 @@ void TranslatePgWords(CSqlTokens& t, const std::vector<bool>& typeTokens)
     }
 }
 
+// A subquery in FROM or JOIN without a name gets one (__zen_sub1, ...): the
+// server refuses it unnamed, SQLite and the desktop database do not. Runs
+// after TranslatePgWords, when every name the statement gives is quoted and
+// the words left are keywords (WHERE, ORDER, LEFT, ...) or AS.
+void NameSubqueries(CSqlTokens& t)
+{
+    int named = 0;
+    size_t previous = t.size();
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (!t[i].IsSignificant())
+            continue;
+        const size_t before = previous;
+        previous = i;
+        if (!t[i].IsSymbol("(") || before >= t.size() || !(t[before].IsWord("FROM") || t[before].IsWord("JOIN")))
+            continue;
+        const size_t first = NextSignificant(t, i + 1);
+        if (first >= t.size() || !t[first].IsWord("SELECT"))
+            continue;
+        const size_t close = MatchParen(t, i, t.size());
+        if (close >= t.size())
+            continue;
+        const size_t after = NextSignificant(t, close + 1);
+        const bool hasName = after < t.size() && (t[after].kind == SqlTokenKind::QuotedName ||
+                                                  t[after].kind == SqlTokenKind::BracketName || t[after].IsWord("AS"));
+        // A token of its own: the ')' stays a ')' for the rewrites after this.
+        if (!hasName)
+            t.insert(t.begin() + static_cast<std::ptrdiff_t>(close) + 1,
+                     CSqlToken{SqlTokenKind::Symbol, " AS __zen_sub" + std::to_string(++named)});
+    }
+}
+
 // True for the words that end an ORDER BY clause at its own level.
 bool EndsOrderBy(const CSqlToken& t)
 {
@@ -678,6 +709,7 @@ CString TranslateSqlTokens(CSqlTokens tokens, SqlDialect dialect, const CString&
     TranslateSchema(tokens, dialect, typeTokens);
     if (dialect == SqlDialect::PostgreSql) {
         TranslatePgWords(tokens, typeTokens);
+        NameSubqueries(tokens);
         OrderNullsAsSqlite(tokens);
     }
     const CTopRewriter rewriter(tokens, sql, dialect);

@@ -104,7 +104,8 @@ struct TIMESTAMP_STRUCT {
 };
 
 // One column value of the current row, in the kind that matches the column's
-// declared type (INTEGER -> DBVT_LONG, SMALLINT -> DBVT_SHORT, BIT -> DBVT_BOOL,
+// declared type (INTEGER and BIGINT -> DBVT_LONG, or DBVT_DOUBLE for a value
+// beyond 32 bits; SMALLINT -> DBVT_SHORT, BIT -> DBVT_BOOL,
 // DOUBLE -> DBVT_DOUBLE, REAL -> DBVT_SINGLE, DATETIME -> DBVT_DATE, text ->
 // DBVT_STRING, binary -> DBVT_BINARY; NULL -> DBVT_NULL). The string, date
 // and binary kinds point to values that the variant owns; copying a variant

@@ -820,6 +820,7 @@ void CRecordset::GetFieldValue(short nIndex, CDBVariant& varValue, short /*nFiel
     case SQL_TINYINT: integer(v); varValue.SetUChar(static_cast<unsigned char>(v)); return;
     case SQL_SMALLINT: integer(v); varValue.SetShort(static_cast<short>(v)); return;
     case SQL_INTEGER:
+    case SQL_BIGINT: // the server's COUNT(*) and other 64-bit results: a number as on SQLite
         integer(v);
         if (v >= INT32_MIN && v <= INT32_MAX)
             varValue.SetLong(static_cast<int32_t>(v));
