@@ -289,6 +289,7 @@ void CPgConnection::EnsureConnected(const CString& shown)
     ++m_epoch; // statements prepared before are gone with the old session
     m_declarations.clear();
     m_textLimits.clear();
+    m_autoNumbers.clear();
     m_idle.clear();
     ++m_preparedGeneration;
     SetUpSession();
@@ -455,6 +456,7 @@ void CPgConnection::ForgetSchema() noexcept
         m_bSchemaChangedInTransaction = true;
     m_textLimits.clear();
     m_declarations.clear();
+    m_autoNumbers.clear();
     for (auto& idle : m_idle)
         Deallocate(idle.second.name, m_epoch);
     m_idle.clear();
@@ -504,7 +506,10 @@ int CPgConnection::Execute(const CString& engineSql, const CString& shown)
     ForgetSchemaBefore(word);
     CPgResultHandle res = RunParams(engineSql, {}, shown);
     const char* tuples = PQcmdTuples(res.get());
-    return tuples && *tuples ? std::atoi(tuples) : 0;
+    const int changed = tuples && *tuples ? std::atoi(tuples) : 0;
+    if (word == "INSERT" && changed > 0)
+        KeepAutoNumberAheadOf(engineSql, shown);
+    return changed;
 }
 
 int CPgConnection::ExecuteWithValues(const CString& engineSql, const CString& shown,
@@ -521,7 +526,10 @@ int CPgConnection::ExecuteWithValues(const CString& engineSql, const CString& sh
     }
     CPgResultHandle res = RunParams(engineSql, values, shown);
     const char* tuples = PQcmdTuples(res.get());
-    return tuples && *tuples ? std::atoi(tuples) : 0;
+    const int changed = tuples && *tuples ? std::atoi(tuples) : 0;
+    if (changed > 0 && SqlFirstWord(engineSql) == "INSERT")
+        KeepAutoNumberAheadOf(engineSql, shown);
+    return changed;
 }
 
 void CPgConnection::BeginTransaction()
@@ -749,7 +757,14 @@ CSqlValue CPgConnection::InsertRow(const CString& table, const std::vector<CStri
     CPgResultHandle res = RunParams(sql, values, sql);
     if (PQntuples(res.get()) != 1 || PQgetisnull(res.get(), 0, 0))
         ThrowSqlLayerError(SQL_ERROR, "The new row's identity was not returned.", sql);
-    return CSqlValue::Integer(std::strtoll(PQgetvalue(res.get(), 0, 0), nullptr, 10));
+    const CSqlValue rowId = CSqlValue::Integer(std::strtoll(PQgetvalue(res.get(), 0, 0), nullptr, 10));
+    if (!columns.empty()) {
+        std::vector<std::string> names;
+        for (const CString& column : columns)
+            names.push_back(column.Str());
+        KeepAutoNumberAhead(Quote(table).Str(), names, sql);
+    }
+    return rowId;
 }
 
 int CPgConnection::UpdateRow(const CString& table, const CSqlValue& rowId, const std::vector<CString>& columns,
@@ -808,4 +823,137 @@ void CPgConnection::MoveAutoNumberPast(const CString& table, const CString& colu
                                  "last_value ELSE last_value - 1 END FROM ") +
                          CString(sequence) + ")))";
     RunParams(move, {CSqlValue::Text(sequence), CSqlValue::Integer(maxKey)}, shown);
+}
+
+namespace {
+
+// An identifier as the server folds it: a quoted name exactly (doubled
+// quotes undone), a bare one in lower case.
+std::string FoldedName(std::string_view text)
+{
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+        std::string name;
+        for (size_t i = 1; i + 1 < text.size(); ++i) {
+            name += text[i];
+            if (text[i] == '"')
+                ++i;
+        }
+        return name;
+    }
+    std::string name(text);
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// The next name of text from pos on (blanks skipped): a quoted identifier
+// with its quotes, or a run of letters, digits, '_', '$' and '.'; empty when
+// none stands there.
+std::string_view NextName(std::string_view text, size_t& pos)
+{
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+        ++pos;
+    const size_t start = pos;
+    if (pos < text.size() && text[pos] == '"') {
+        for (++pos; pos < text.size(); ++pos) {
+            if (text[pos] != '"')
+                continue;
+            if (pos + 1 < text.size() && text[pos + 1] == '"') {
+                ++pos;
+                continue;
+            }
+            ++pos;
+            return text.substr(start, pos - start);
+        }
+        return {};
+    }
+    while (pos < text.size() && (std::isalnum(static_cast<unsigned char>(text[pos])) || text[pos] == '_' ||
+                                 text[pos] == '$' || text[pos] == '.' || text[pos] == '"'))
+        ++pos;
+    return text.substr(start, pos - start);
+}
+
+bool IsWord(std::string_view name, const char* word)
+{
+    return FoldedName(name) == FoldedName(word) && name.front() != '"';
+}
+
+} // namespace
+
+void CPgConnection::KeepAutoNumberAheadOf(const CString& engineSql, const CString& shown)
+{
+    // INSERT INTO name (column, ...) ...: a statement without a column list
+    // writes every column, the auto-numbered one included.
+    const std::string_view text = engineSql.GetString();
+    size_t pos = 0;
+    if (!IsWord(NextName(text, pos), "INSERT") || !IsWord(NextName(text, pos), "INTO"))
+        return;
+    const std::string_view relation = NextName(text, pos);
+    if (relation.empty())
+        return;
+    std::vector<std::string> columns;
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+        ++pos;
+    if (pos < text.size() && text[pos] == '(') {
+        ++pos;
+        for (;;) {
+            const std::string_view column = NextName(text, pos);
+            if (column.empty())
+                return; // not a plain column list: nothing certain to do
+            columns.push_back(FoldedName(column));
+            while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+                ++pos;
+            if (pos < text.size() && text[pos] == ',') {
+                ++pos;
+                continue;
+            }
+            if (pos < text.size() && text[pos] == ')')
+                break;
+            return;
+        }
+    } else {
+        columns.push_back(std::string()); // every column
+    }
+    KeepAutoNumberAhead(std::string(relation), columns, shown);
+}
+
+void CPgConnection::KeepAutoNumberAhead(const std::string& relation, const std::vector<std::string>& columns,
+                                        const CString& shown)
+{
+    auto found = m_autoNumbers.find(relation);
+    if (found == m_autoNumbers.end()) {
+        const char* values[] = {relation.c_str()};
+        CPgResultHandle res(PQexecParams(
+            m_conn.get(),
+            "SELECT a.attname, pg_get_serial_sequence(format('%I.%I', n.nspname, c.relname), a.attname) "
+            "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 AND NOT a.attisdropped "
+            "AND (a.attidentity = 'd' OR pg_get_serial_sequence(format('%I.%I', n.nspname, c.relname), a.attname) "
+            "IS NOT NULL) AND a.attname <> '__zen_rowid' ORDER BY a.attnum LIMIT 1",
+            1, nullptr, values, nullptr, nullptr, 0));
+        if (!res || PQresultStatus(res.get()) != PGRES_TUPLES_OK)
+            return; // the insert itself succeeded; the catalogue's answer decides nothing
+        std::pair<std::string, std::string> autoNumber;
+        if (PQntuples(res.get()) == 1 && !PQgetisnull(res.get(), 0, 1))
+            autoNumber = {PQgetvalue(res.get(), 0, 0), PQgetvalue(res.get(), 0, 1)};
+        found = m_autoNumbers.emplace(relation, std::move(autoNumber)).first;
+    }
+    const auto& [column, sequence] = found->second;
+    if (column.empty())
+        return;
+    bool named = false;
+    for (const std::string& given : columns)
+        named = named || given.empty() || given == column;
+    if (!named)
+        return;
+    // Never back: moved only when a stored key lies beyond the last one
+    // handed out (before the first: one below the start).
+    std::string quotedColumn = "\"";
+    for (const char c : column)
+        quotedColumn += c == '"' ? std::string("\"\"") : std::string(1, c);
+    quotedColumn += '"';
+    const CString move = CString("SELECT setval($1::regclass, m) FROM (SELECT max(") + CString(quotedColumn) +
+                         ") AS m FROM " + CString(relation) + ") k, " + CString(sequence) +
+                         " s WHERE k.m > CASE WHEN s.is_called THEN s.last_value ELSE s.last_value - 1 END";
+    RunParams(move, {CSqlValue::Text(sequence)}, shown);
 }

@@ -187,8 +187,19 @@ private:
                     const CString& shown);
     // Declared character length of table.column (-1: no limit or unknown).
     int TextLimit(const CString& table, const CString& column, std::string& declared);
+    // After an INSERT that wrote the key of an auto-numbered column itself
+    // (relation as the statement names it, columns its column list): moves
+    // the column's counter past the greatest key stored, so that no later
+    // row is handed a key already written. SQLite's AUTOINCREMENT does so by
+    // itself; the server's identity counter does not. Nothing happens when
+    // the list does not name the auto-numbered column. Throws as RunParams.
+    void KeepAutoNumberAhead(const std::string& relation, const std::vector<std::string>& columns,
+                             const CString& shown);
+    // The same for an INSERT statement's text (anything else: nothing).
+    void KeepAutoNumberAheadOf(const CString& engineSql, const CString& shown);
     // Before a statement that may change the schema: the kept column
-    // declarations, text limits and idle prepared reads are dropped.
+    // declarations, text limits, auto-numbered columns and idle prepared
+    // reads are dropped.
     void ForgetSchema() noexcept;
     // ForgetSchema when the statement that begins with word may change the
     // schema, or is a rollback of a transaction that changed it.
@@ -213,6 +224,9 @@ private:
     bool m_bStatementSavepointKept = false;
     std::map<std::pair<unsigned, int>, std::pair<std::string, bool>> m_declarations;
     std::map<std::string, std::pair<int, std::string>> m_textLimits;
+    // Per relation as statements name it: the auto-numbered column (empty:
+    // none) and its counter's sequence.
+    std::map<std::string, std::pair<std::string, std::string>> m_autoNumbers;
     std::vector<std::pair<std::string, CPrepared>> m_idle;
     uint64_t m_preparedGeneration = 0;
 };

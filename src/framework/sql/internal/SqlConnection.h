@@ -82,7 +82,9 @@ public:
     // their keys, so that the next new row never takes a key that was used
     // (rows with keys past the copied ones may have been deleted). Never
     // moves a counter back. Part of the caller's transaction when one is
-    // open. Throws CDBException when the column is not the table's
+    // open, except on the server, whose counters a rollback never moves back
+    // (a rolled-back copy leaves a gap in the keys, never a key handed out
+    // twice). Throws CDBException when the column is not the table's
     // auto-number or the engine refuses; this base, for an engine that has
     // no way to do it, always throws.
     virtual void MoveAutoNumberPast(const CString& table, const CString& column, int64_t maxKey);
