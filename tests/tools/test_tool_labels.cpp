@@ -104,11 +104,13 @@ std::vector<std::pair<double, double>> PdfMediaBoxes(const std::string& pdf)
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
 
-class ToolLabels : public CToolFixture {
+class ToolLabels : public CEngineTool<CToolFixture> {
 protected:
     void SetUp() override
     {
         CToolFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         m_out = m_dir.Path() / "out";
         std::filesystem::create_directory(m_out);
     }
@@ -117,7 +119,8 @@ protected:
     std::map<std::string, std::optional<std::string>> Config(const std::string& text)
     {
         const std::string ini = m_dir.File("station-" + std::to_string(++m_configs) + ".ini");
-        WriteFileText(ini, "[Database]\nDatabaseFile=" + m_db + "\n" + text);
+        WriteFileText(ini, std::string("[Database]\n") + (Quirks().databaseIsFile ? "DatabaseFile=" : "Server=") + m_db +
+                               "\n" + text);
         return {{"ZEN_CONFIG", ini}};
     }
     std::vector<std::string> FilesOut() const
@@ -133,7 +136,7 @@ protected:
     int m_configs = 0;
 };
 
-TEST_F(ToolLabels, BarcodesReadBackAsTheIdentifierExactly)
+TEST_P(ToolLabels, BarcodesReadBackAsTheIdentifierExactly)
 {
     struct CCase {
         const char* id;
@@ -161,7 +164,7 @@ TEST_F(ToolLabels, BarcodesReadBackAsTheIdentifierExactly)
     }
 }
 
-TEST_F(ToolLabels, ReadableAtEachResolutionAndInALargerLabel)
+TEST_P(ToolLabels, ReadableAtEachResolutionAndInALargerLabel)
 {
     Ok({"samples", "register", "HT-2026-000123"});
     struct CCase {
@@ -186,7 +189,7 @@ TEST_F(ToolLabels, ReadableAtEachResolutionAndInALargerLabel)
     }
 }
 
-TEST_F(ToolLabels, OnePdfPagePerLabelInTheConfiguredSize)
+TEST_P(ToolLabels, OnePdfPagePerLabelInTheConfiguredSize)
 {
     Ok({"samples", "register", "S-1"});
     Ok({"samples", "register", "S-2"});
@@ -217,7 +220,7 @@ TEST_F(ToolLabels, OnePdfPagePerLabelInTheConfiguredSize)
     }
 }
 
-TEST_F(ToolLabels, PngAndSvgHoldTheLabelsOneBelowTheOther)
+TEST_P(ToolLabels, PngAndSvgHoldTheLabelsOneBelowTheOther)
 {
     Ok({"samples", "register", "S-1"});
     Ok({"samples", "register", "Lot 2 #7"});
@@ -239,7 +242,7 @@ TEST_F(ToolLabels, PngAndSvgHoldTheLabelsOneBelowTheOther)
     EXPECT_NE(text.find("width=\"141.732283pt\" height=\"170.07874pt\""), std::string::npos) << text.substr(0, 400);
 }
 
-TEST_F(ToolLabels, SamplesRegisteredInADateRangeInTheOrderOfRegistration)
+TEST_P(ToolLabels, SamplesRegisteredInADateRangeInTheOrderOfRegistration)
 {
     Ok({"samples", "register", "D-3", "RegistrationDate=2026-03-03 09:00"});
     Ok({"samples", "register", "D-1", "RegistrationDate=2026-03-01 17:30"});
@@ -267,7 +270,7 @@ TEST_F(ToolLabels, SamplesRegisteredInADateRangeInTheOrderOfRegistration)
     EXPECT_EQ(none.err, "zendb: no samples were registered in that time\n");
 }
 
-TEST_F(ToolLabels, RefusalsNameTheCauseAndLeaveNoFile)
+TEST_P(ToolLabels, RefusalsNameTheCauseAndLeaveNoFile)
 {
     Ok({"samples", "register", "S-1"});
     Ok({"samples", "register", "Prüfung-1"});
@@ -336,7 +339,7 @@ TEST_F(ToolLabels, RefusalsNameTheCauseAndLeaveNoFile)
     EXPECT_EQ(ReadBarcodes(Out("long.png")).out, longId + "\n");
 }
 
-TEST_F(ToolLabels, PrintingNeedsALoginWhenTheDatabaseHasUsers)
+TEST_P(ToolLabels, PrintingNeedsALoginWhenTheDatabaseHasUsers)
 {
     Ok({"samples", "register", "S-1"});
     ASSERT_EQ(Zendb({"users", "add", "ana", "--role", "operator"}, {{"ZEN_NEW_PASSWORD", "Kx9-secret"}}).status, 0);
@@ -349,6 +352,8 @@ TEST_F(ToolLabels, PrintingNeedsALoginWhenTheDatabaseHasUsers)
     EXPECT_EQ(operatorRun.status, 0) << operatorRun.err;
     EXPECT_EQ(FilesOut(), std::vector<std::string>{"l.pdf"});
 }
+
+ZEN_TOOL_ENGINES(ToolLabels);
 
 } // namespace
 } // namespace zentest
