@@ -25,13 +25,6 @@
 
 namespace {
 
-CString Quote(const CString& name)
-{
-    CString out = name;
-    out.Replace("\"", "\"\"");
-    return CString("\"") + out + "\"";
-}
-
 
 // Statements that start, end or mark a transaction: they run as they are,
 // never under the statement savepoint (releasing it would release theirs).
@@ -708,7 +701,7 @@ int CPgConnection::TextLimit(const CString& table, const CString& column, std::s
         declared = found->second.second;
         return found->second.first;
     }
-    const std::string relation = Quote(table).Str();
+    const std::string relation = QuoteName(table).Str();
     const char* values[] = {relation.c_str(), column.GetString()};
     CPgResultHandle res(PQexecParams(m_conn.get(),
                                      "SELECT format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid = "
@@ -739,19 +732,7 @@ void CPgConnection::CheckTexts(const CString& table, const std::vector<CString>&
 CSqlValue CPgConnection::InsertRow(const CString& table, const std::vector<CString>& columns,
                                    const std::vector<CSqlValue>& values)
 {
-    CString sql = CString("INSERT INTO ") + Quote(table);
-    if (columns.empty()) {
-        sql += " DEFAULT VALUES";
-    } else {
-        CString names;
-        CString markers;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            names += (i ? ", " : "") + Quote(columns[i]);
-            markers += (i ? ", " : "") + GetParameterMarker(static_cast<int>(i + 1));
-        }
-        sql += CString(" (") + names + ") VALUES (" + markers + ")";
-    }
-    sql += CString(" RETURNING ") + GetRowIdExpression();
+    const CString sql = InsertRowText(table, columns) + " RETURNING " + GetRowIdExpression();
     EnsureConnected(sql);
     CheckTexts(table, columns, values, sql);
     CPgResultHandle res = RunParams(sql, values, sql);
@@ -762,7 +743,7 @@ CSqlValue CPgConnection::InsertRow(const CString& table, const std::vector<CStri
         std::vector<std::string> names;
         for (const CString& column : columns)
             names.push_back(column.Str());
-        KeepAutoNumberAhead(Quote(table).Str(), names, sql);
+        KeepAutoNumberAhead(QuoteName(table).Str(), names, sql);
     }
     return rowId;
 }
@@ -770,9 +751,9 @@ CSqlValue CPgConnection::InsertRow(const CString& table, const std::vector<CStri
 int CPgConnection::UpdateRow(const CString& table, const CSqlValue& rowId, const std::vector<CString>& columns,
                              const std::vector<CSqlValue>& values)
 {
-    CString sql = CString("UPDATE ") + Quote(table) + " SET ";
+    CString sql = CString("UPDATE ") + QuoteName(table) + " SET ";
     for (size_t i = 0; i < columns.size(); ++i)
-        sql += (i ? ", " : "") + Quote(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
+        sql += (i ? ", " : "") + QuoteName(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
     sql += CString(" WHERE ") + GetRowIdExpression() + " = " + GetParameterMarker(static_cast<int>(columns.size() + 1));
     EnsureConnected(sql);
     CheckTexts(table, columns, values, sql);
@@ -784,7 +765,7 @@ int CPgConnection::UpdateRow(const CString& table, const CSqlValue& rowId, const
 
 int CPgConnection::DeleteRow(const CString& table, const CSqlValue& rowId)
 {
-    const CString sql = CString("DELETE FROM ") + Quote(table) + " WHERE " + GetRowIdExpression() + " = $1";
+    const CString sql = CString("DELETE FROM ") + QuoteName(table) + " WHERE " + GetRowIdExpression() + " = $1";
     CPgResultHandle res = RunParams(sql, {rowId}, sql);
     return std::atoi(PQcmdTuples(res.get()));
 }

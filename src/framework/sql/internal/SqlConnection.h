@@ -93,6 +93,15 @@ public:
     // unknown content. This base, for an engine whose driver does not list
     // them, always throws CDBException.
     virtual std::vector<CString> ListTables();
+
+protected:
+    // name as a quoted identifier ("a""b"), the form both writing engines
+    // take.
+    static CString QuoteName(const CString& name);
+    // "INSERT INTO table (columns) VALUES (markers)", names quoted and the
+    // markers numbered as GetParameterMarker gives them; "INSERT INTO table
+    // DEFAULT VALUES" for no columns.
+    CString InsertRowText(const CString& table, const std::vector<CString>& columns) const;
 };
 
 // Connection parameters taken from a connection string.

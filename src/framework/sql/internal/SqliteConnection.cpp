@@ -31,12 +31,6 @@
 
 namespace {
 
-CString Quote(const CString& name)
-{
-    CString out = name;
-    out.Replace("\"", "\"\"");
-    return CString("\"") + out + "\"";
-}
 
 const char* OdbcState(int primary)
 {
@@ -1085,21 +1079,7 @@ const CString& CSqliteConnection::RowWriteText(char kind, const CString& table, 
 CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<CString>& columns,
                                        const std::vector<CSqlValue>& values)
 {
-    const CString& sql = RowWriteText('I', table, columns, [&] {
-        CString text = CString("INSERT INTO ") + Quote(table);
-        if (columns.empty()) {
-            text += " DEFAULT VALUES";
-        } else {
-            CString names;
-            CString markers;
-            for (size_t i = 0; i < columns.size(); ++i) {
-                names += (i ? ", " : "") + Quote(columns[i]);
-                markers += (i ? ", " : "") + GetParameterMarker(static_cast<int>(i + 1));
-            }
-            text += CString(" (") + names + ") VALUES (" + markers + ")";
-        }
-        return text;
-    });
+    const CString& sql = RowWriteText('I', table, columns, [&] { return InsertRowText(table, columns); });
     CheckTexts(table, columns, values, sql);
     CCachedWrite stmt(*this, sql);
     for (size_t i = 0; i < values.size(); ++i)
@@ -1114,9 +1094,9 @@ int CSqliteConnection::UpdateRow(const CString& table, const CSqlValue& rowId, c
                                  const std::vector<CSqlValue>& values)
 {
     const CString& sql = RowWriteText('U', table, columns, [&] {
-        CString text = CString("UPDATE ") + Quote(table) + " SET ";
+        CString text = CString("UPDATE ") + QuoteName(table) + " SET ";
         for (size_t i = 0; i < columns.size(); ++i)
-            text += (i ? ", " : "") + Quote(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
+            text += (i ? ", " : "") + QuoteName(columns[i]) + " = " + GetParameterMarker(static_cast<int>(i + 1));
         text += CString(" WHERE rowid = ") + GetParameterMarker(static_cast<int>(columns.size() + 1));
         return text;
     });
@@ -1142,7 +1122,7 @@ bool CSqliteConnection::IsRowIdentityColumn(const CString& table, const CString&
 
 int CSqliteConnection::DeleteRow(const CString& table, const CSqlValue& rowId)
 {
-    const CString sql = CString("DELETE FROM ") + Quote(table) + " WHERE rowid = ?1";
+    const CString sql = CString("DELETE FROM ") + QuoteName(table) + " WHERE rowid = ?1";
     CCachedWrite stmt(*this, sql);
     if (const int rc = BindSqliteValue(stmt.Get(), 1, rowId); rc != SQLITE_OK)
         ThrowError(rc, sql);
