@@ -46,7 +46,7 @@ TEST(ToolServerRights, AStationRoleWorksWithTheNamedRights_ServerOnly)
              "GRANT CONNECT ON DATABASE " + server.Name() + " TO " + name,
              "GRANT USAGE, CREATE ON SCHEMA public TO " + name,
              "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO " + name,
-             "GRANT USAGE, SELECT ON ALL SEQUENCES IN SCHEMA public TO " + name,
+             "GRANT USAGE, SELECT, UPDATE ON ALL SEQUENCES IN SCHEMA public TO " + name,
          }) {
         const std::string error = RunOnPgServer(sql, server.Name());
         ASSERT_TRUE(error.empty()) << sql << ": " << error;
