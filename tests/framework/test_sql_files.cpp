@@ -279,6 +279,88 @@ TEST_F(SqlFiles, AFileRemovedOrReplacedWhileOpenIsReported)
     EXPECT_EQ(zentest::ReadFileText(m_path).substr(4096), otherBytes.substr(4096));
 }
 
+// Inside a transaction the file is asked at the first write and again at the
+// commit: a file removed or replaced after the first write makes the commit
+// fail with the same reason, nothing of the transaction is stored, and the
+// next transaction asks at its first write again.
+TEST_F(SqlFiles, AFileRemovedOrReplacedInsideATransactionRefusesTheCommit)
+{
+    const std::string other = m_dir.File("other.mdb");
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"was removed while it was open", [&] { std::filesystem::remove(m_path); }},
+        {"was replaced by another file while it was open", [&] { std::filesystem::rename(other, m_path); }},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(other);
+        CDatabase::CreateDatabase(ConnectTo(other));
+        {
+            CDatabase made;
+            made.OpenEx(ConnectTo(other));
+            made.ExecuteSQL("CREATE TABLE Log (ID COUNTER PRIMARY KEY, Batch LONG, Item LONG, Text VARCHAR(255))");
+        }
+        if (!std::filesystem::exists(m_path)) {
+            CDatabase::CreateDatabase(ConnectTo(m_path));
+            CDatabase made;
+            made.OpenEx(ConnectTo(m_path));
+            made.ExecuteSQL("CREATE TABLE Log (ID COUNTER PRIMARY KEY, Batch LONG, Item LONG, Text VARCHAR(255))");
+        }
+        CDatabase db;
+        db.OpenEx(ConnectTo(m_path));
+        // A committed transaction leaves nothing behind for the next one.
+        db.BeginTrans();
+        db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (1)");
+        db.CommitTrans();
+
+        db.BeginTrans();
+        db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (2)");
+        c.act();
+        db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (3)");
+        const CDBException refused = Caught([&] { db.CommitTrans(); });
+        EXPECT_NE(refused.m_strError.Find(c.what), -1) << refused.m_strError.GetString();
+        EXPECT_EQ(refused.m_strError.Find("constraint"), -1) << refused.m_strError.GetString();
+        EXPECT_FALSE(db.IsInTransaction()) << c.what;
+        EXPECT_FALSE(db.CanUpdate()) << c.what;
+
+        // The next transaction is refused as it begins.
+        const CDBException next = Caught([&] { db.BeginTrans(); });
+        EXPECT_NE(next.m_strError.Find(c.what), -1) << next.m_strError.GetString();
+        EXPECT_FALSE(db.IsInTransaction()) << c.what;
+        db.Close();
+
+        // Whatever now has the name holds none of the refused rows.
+        if (std::filesystem::exists(m_path)) {
+            CDatabase check;
+            check.OpenEx(ConnectTo(m_path), CDatabase::openReadOnly);
+            EXPECT_EQ(Scalar(check, "SELECT COUNT(*) FROM Log"), CString("0")) << c.what;
+        }
+    }
+}
+
+// A transaction rolled back after the file was found in place: the next
+// write asks again, inside a transaction begun by a plain BEGIN (which does
+// not ask) as well as on its own.
+TEST_F(SqlFiles, ARolledBackTransactionLeavesNoCheckForTheNext)
+{
+    CDatabase db;
+    db.OpenEx(ConnectTo(m_path));
+    db.BeginTrans();
+    db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (1)");
+    db.Rollback();
+    std::filesystem::remove(m_path);
+    EXPECT_FALSE(db.CanUpdate());
+    const CDBException alone = Caught([&] { db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (2)"); });
+    EXPECT_NE(alone.m_strError.Find("was removed while it was open"), -1) << alone.m_strError.GetString();
+    db.ExecuteSQL("BEGIN");
+    EXPECT_FALSE(db.CanUpdate());
+    const CDBException inside = Caught([&] { db.ExecuteSQL("INSERT INTO Log (Batch) VALUES (3)"); });
+    EXPECT_NE(inside.m_strError.Find("was removed while it was open"), -1) << inside.m_strError.GetString();
+    db.Rollback();
+}
+
 // Every write of a process fails with an input/output error (its file-size
 // limit stops the log from growing): the write test at open says so instead
 // of blaming write protection; the writes name the file and the lack of room

@@ -317,10 +317,38 @@ void CSqliteStatementCache::Clear() noexcept
 CSqliteConnection::CSqliteConnection(CSqliteHandle db, int busyTimeoutMs)
     : m_db(std::move(db)), m_nBusyTimeoutMs(busyTimeoutMs)
 {
+    sqlite3_commit_hook(m_db.get(), &CSqliteConnection::OnCommit, this);
+    sqlite3_rollback_hook(m_db.get(), &CSqliteConnection::OnRollback, this);
+}
+
+int CSqliteConnection::OnCommit(void* self) noexcept
+{
+    auto* connection = static_cast<CSqliteConnection*>(self);
+    connection->m_identityCheckedInTransaction = false;
+    if (connection->m_identityCheckedForStatement)
+        return 0;
+    try {
+        CString problem = connection->FileIdentityProblem();
+        if (problem.IsEmpty())
+            return 0;
+        connection->m_commitRefusal = std::move(problem);
+    } catch (...) {
+        connection->m_commitRefusal = "The database file could not be checked before the commit.";
+    }
+    return 1; // the engine rolls the transaction back instead
+}
+
+void CSqliteConnection::OnRollback(void* self) noexcept
+{
+    static_cast<CSqliteConnection*>(self)->m_identityCheckedInTransaction = false;
 }
 
 CSqliteConnection::~CSqliteConnection()
 {
+    // Closing rolls back an open transaction: no hook may reach a connection
+    // that is being taken apart.
+    sqlite3_commit_hook(m_db.get(), nullptr, nullptr);
+    sqlite3_rollback_hook(m_db.get(), nullptr, nullptr);
     m_cache.Clear();
     if (m_path.IsEmpty() || FileIdentityProblem().IsEmpty())
         return;
@@ -540,7 +568,13 @@ CString CSqliteConnection::FileIdentityProblem() const
 
 bool CSqliteConnection::CanUpdate() const
 {
-    return m_bCanUpdate && !m_bDamaged && FileIdentityProblem().IsEmpty();
+    if (!m_bCanUpdate || m_bDamaged)
+        return false;
+    // Inside a transaction whose first write found the file in place, the
+    // commit asks again: the answer stands until then.
+    if (m_identityCheckedInTransaction && InTransaction())
+        return true;
+    return FileIdentityProblem().IsEmpty();
 }
 
 CString CSqliteConnection::GetReadOnlyReason() const
@@ -750,6 +784,13 @@ CDBException CSqliteConnection::MakeError(int rc, const CString& shown) const
     const int primary = rc & 0xff;
     if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)
         m_bDamaged = true;
+    if (rc == SQLITE_CONSTRAINT_COMMITHOOK && !m_commitRefusal.IsEmpty()) {
+        // OnCommit turned the commit into a rollback: the same refusal as of
+        // a write (no constraint of the data was violated).
+        CString refusal;
+        std::swap(refusal, m_commitRefusal);
+        return MakeSqlException(SQL_ERROR, refusal, shown);
+    }
     const CString moved =
         primary == SQLITE_READONLY || primary == SQLITE_IOERR ? FileIdentityProblem() : CString();
     return MakeSqliteException(m_db.get(), rc, shown, m_nBusyTimeoutMs, m_path, moved, osError);
@@ -853,6 +894,8 @@ void CSqliteConnection::ReleaseStatement(std::string key, CSqliteStmtHandle stmt
 
 int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
 {
+    bool inTransaction = false;
+    bool checked = false;
     if (!sqlite3_stmt_readonly(stmt)) {
         if (m_bDamaged)
             ThrowSqlLayerError(SQL_ERROR,
@@ -861,12 +904,28 @@ int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
                                shown);
         // A write would go to a file that no longer has the name (or to its
         // log beside the new one): refused, whatever the engine would do.
-        if (const CString moved = FileIdentityProblem(); !moved.IsEmpty())
-            ThrowSqlLayerError(SQL_ERROR, moved, shown);
+        // Inside a transaction the first write asks the file system and the
+        // commit asks again (OnCommit), so that a transaction of many writes
+        // costs two checks; a statement on its own is asked here, and its
+        // commit then does not ask twice.
+        inTransaction = sqlite3_get_autocommit(m_db.get()) == 0;
+        if (!inTransaction || !m_identityCheckedInTransaction) {
+            if (const CString moved = FileIdentityProblem(); !moved.IsEmpty())
+                ThrowSqlLayerError(SQL_ERROR, moved, shown);
+            checked = true;
+            if (inTransaction)
+                m_identityCheckedInTransaction = true;
+            else
+                m_identityCheckedForStatement = true;
+        }
     }
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
+    m_identityCheckedForStatement = false;
+    // BEGIN IMMEDIATE asked: the transaction it opened starts as asked.
+    if (checked && !inTransaction && sqlite3_get_autocommit(m_db.get()) == 0)
+        m_identityCheckedInTransaction = true;
     if (rc != SQLITE_DONE) {
         CDBException e = MakeError(rc, shown);
         sqlite3_reset(stmt);
@@ -1048,13 +1107,14 @@ void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CStri
     for (size_t i = 0; i < columns.size() && i < values.size(); ++i) {
         if (values[i].GetType() != CSqlValue::Type::Text)
             continue;
-        if (values[i].GetText().find('\0') != std::string::npos)
-            RefuseNulInText(values[i], CString("column ") + columns[i] + " of table " + table, shown);
+        // An empty type: the engine reports an unknown column when the row
+        // is written.
         const std::string& declaredType = DeclaredColumnType(table, columns[i]);
-        if (declaredType.empty())
-            continue; // the engine reports an unknown column when the row is written
-        RefuseTextLongerThanColumn(values[i], declaredType, CString("column ") + columns[i] + " of table " + table,
-                                   shown);
+        if (TextFitsColumn(values[i], declaredType))
+            continue;
+        const CString what = CString("column ") + columns[i] + " of table " + table;
+        RefuseNulInText(values[i], what, shown);
+        RefuseTextLongerThanColumn(values[i], declaredType, what, shown);
     }
 }
 

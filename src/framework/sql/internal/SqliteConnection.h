@@ -87,7 +87,10 @@ public:
 
     SqlDialect GetDialect() const override { return SqlDialect::Sqlite; }
     // False also once the file was removed or replaced since it was opened
-    // (checked on each call) or the engine reported it damaged.
+    // or the engine reported it damaged. The file is asked on each call,
+    // except inside a transaction after its first write asked: a file
+    // replaced after that is found by the commit, which is then refused and
+    // rolled back with the same reason as a refused write.
     bool CanUpdate() const override;
     CString GetReadOnlyReason() const override;
     bool CheckIntegrity(std::vector<CString>& findings) override;
@@ -180,6 +183,11 @@ private:
     // Empty, or what happened to the file at m_path since it was opened
     // (removed, or replaced by another file).
     CString FileIdentityProblem() const;
+    // The engine's commit and rollback hooks. A commit of a file that lost
+    // its name is turned into a rollback (non-zero result), its reason kept
+    // in m_commitRefusal for MakeError.
+    static int OnCommit(void* self) noexcept;
+    static void OnRollback(void* self) noexcept;
     // Refuses (CDBException) a text value holding a NUL byte or longer, in
     // characters, than its column's declared length.
     void CheckTexts(const CString& table, const std::vector<CString>& columns, const std::vector<CSqlValue>& values,
@@ -217,6 +225,12 @@ private:
     // Set once the engine reported the file damaged: from then on nothing
     // more is written through this connection.
     mutable bool m_bDamaged = false;
+    // The file's identity was asked since the open transaction began (reset
+    // by its commit or rollback), or for the single statement now running.
+    bool m_identityCheckedInTransaction = false;
+    bool m_identityCheckedForStatement = false;
+    // Why OnCommit refused the last commit; taken by MakeError.
+    mutable CString m_commitRefusal;
     // DeclaredColumnType's answers, keyed by table and column as written.
     // Valid while the statement cache's generation (a schema change through
     // this connection, a rollback) and the engine's data version (a change of
