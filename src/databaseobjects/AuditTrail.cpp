@@ -14,7 +14,9 @@
 #include "framework/sql/Transaction.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <ctime>
 #include <unistd.h>
 #include <vector>
@@ -54,12 +56,24 @@ CString NowUtc()
     return CString(text);
 }
 
+// The station's name, asked of the system at most once a second: a save
+// writes a trail entry, and a batch of saves would otherwise ask each time.
+// A renamed host is named so from the next second on.
 CString HostName()
 {
+    static std::mutex guard;
+    static CString cached;
+    static std::chrono::steady_clock::time_point askedAt;
+    static bool asked = false;
+    const std::lock_guard<std::mutex> lock(guard);
+    const auto now = std::chrono::steady_clock::now();
+    if (asked && now - askedAt < std::chrono::seconds(1))
+        return cached;
     char name[256] = {};
-    if (gethostname(name, sizeof(name) - 1) != 0)
-        return CString();
-    return CString(name);
+    cached = gethostname(name, sizeof(name) - 1) == 0 ? CString(name) : CString();
+    askedAt = now;
+    asked = true;
+    return cached;
 }
 
 std::vector<CString> HashedParts(const CAuditEntry& e)
@@ -93,11 +107,15 @@ int32_t Integer(CRecordset& rs, const char* column)
     return static_cast<int32_t>(std::atol(Text(rs, column).GetString()));
 }
 
-// The head row; false when the table holds none.
-bool ReadHead(CDatabase& db, CHead& head)
+// The head row; false when the table holds none. With lastStored, also the
+// greatest entry number stored (0 for none), in the same statement.
+bool ReadHead(CDatabase& db, CHead& head, int32_t* lastStored = nullptr)
 {
     CRecordset rs(&db);
-    rs.Open(CRecordset::forwardOnly, "SELECT [Entries], [LastEntryID], [LastHash], [Seal] FROM AuditTrailHead",
+    rs.Open(CRecordset::forwardOnly,
+            lastStored ? "SELECT [Entries], [LastEntryID], [LastHash], [Seal], (SELECT MAX([EntryID]) FROM "
+                         "AuditTrail) AS LastID FROM AuditTrailHead"
+                       : "SELECT [Entries], [LastEntryID], [LastHash], [Seal] FROM AuditTrailHead",
             CRecordset::readOnly);
     const bool found = !rs.IsEOF();
     if (found) {
@@ -105,18 +123,11 @@ bool ReadHead(CDatabase& db, CHead& head)
         head.LastEntryID = Integer(rs, "LastEntryID");
         head.LastHash = Text(rs, "LastHash");
         head.Seal = Text(rs, "Seal");
+        if (lastStored)
+            *lastStored = Integer(rs, "LastID");
     }
     rs.Close();
     return found;
-}
-
-int32_t MaxEntryID(CDatabase& db)
-{
-    CRecordset rs(&db);
-    rs.Open(CRecordset::forwardOnly, "SELECT MAX([EntryID]) AS LastID FROM AuditTrail", CRecordset::readOnly);
-    const int32_t last = rs.IsEOF() ? 0 : Integer(rs, "LastID");
-    rs.Close();
-    return last;
 }
 
 // Values set in place (a list of variants would copy every text twice).
@@ -274,9 +285,10 @@ void Write(CDatabase* db, const std::vector<CAuditEntry>& entries)
     const CAuditSealer& sealer = session->GetAuditSealer();
     CTransaction transaction(*db);
     CHead head;
-    if (!ReadHead(*db, head))
+    int32_t lastStored = 0;
+    if (!ReadHead(*db, head, &lastStored))
         AfxThrowDBException("The audit trail has lost its head row; no entry can be chained.");
-    int32_t id = std::max(MaxEntryID(*db), head.LastEntryID);
+    int32_t id = std::max(lastStored, head.LastEntryID);
     int32_t count = head.Entries;
     CString previous = head.LastHash;
     for (const CAuditEntry& given : entries) {
