@@ -721,11 +721,14 @@ void CPgConnection::CheckTexts(const CString& table, const std::vector<CString>&
     for (size_t i = 0; i < columns.size() && i < values.size(); ++i) {
         if (values[i].GetType() != CSqlValue::Type::Text)
             continue;
+        std::string declared;
+        if (TextLimit(table, columns[i], declared) < 0)
+            declared.clear();
+        if (TextFitsColumn(values[i], declared))
+            continue;
         const CString what = CString("column ") + columns[i] + " of table " + table;
         RefuseNulInText(values[i], what, shown);
-        std::string declared;
-        if (TextLimit(table, columns[i], declared) >= 0)
-            RefuseTextLongerThanColumn(values[i], declared, what, shown);
+        RefuseTextLongerThanColumn(values[i], declared, what, shown);
     }
 }
 

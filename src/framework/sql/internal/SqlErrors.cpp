@@ -53,6 +53,20 @@ void RefuseTextLongerThanColumn(const CSqlValue& value, const std::string& decla
     throw MakeSqlException(SQL_ERROR, reason, shown, "State:22001,Native:0,Origin:SQL layer");
 }
 
+bool TextFitsColumn(const CSqlValue& value, const std::string& declared)
+{
+    if (value.GetType() != CSqlValue::Type::Text)
+        return true;
+    const std::string& text = value.GetText();
+    if (text.find('\0') != std::string::npos)
+        return false;
+    if (declared.empty())
+        return true;
+    const int limit = DeclaredTextLength(declared);
+    return limit < 0 || text.size() <= static_cast<size_t>(limit) ||
+           CountCharacters(text) <= static_cast<size_t>(limit);
+}
+
 CString LockWaitReason(const CString& engineText, int busyTimeoutMs)
 {
     CString reason = engineText;

@@ -23,6 +23,10 @@ void RefuseNulInText(const CSqlValue& value, const CString& what, const CString&
 void RefuseTextLongerThanColumn(const CSqlValue& value, const std::string& declared, const CString& what,
                                 const CString& shown);
 
+// True when RefuseTextLongerThanColumn and RefuseNulInText would let value
+// pass: a row write asks this first and names the column only for a refusal.
+bool TextFitsColumn(const CSqlValue& value, const std::string& declared);
+
 // engineText followed by what a lock held past the wait means: ": another
 // connection kept the database locked for longer than the wait of <n> ms".
 // Every engine says a lock wait so (state HYT00).
