@@ -1,7 +1,7 @@
-// Cost of the event log when its file cannot be written, against the same
-// work with a writable log in the same run: single entries (and, as their
-// baseline, the same line appended by a program to a file it holds open), and
-// sample saves (each logs its steps) on a small database in a temporary
+// Cost of an event-log entry: with a writable log against a program that
+// formats the same line and appends it itself, inside a CEventLogBatch against
+// the same program writing one buffer per 64 KiB, and with an unwritable log;
+// plus sample saves (each logs its steps) on a small database in a temporary
 // folder. The unwritable log is a real condition: a file stands where its
 // folder should be.
 #include "companions/EventLog.h"
@@ -134,6 +134,23 @@ void BM_LogEntryRawAppend(benchmark::State& state)
     state.SetLabel("raw append (baseline)");
 }
 BENCHMARK(BM_LogEntryRawAppend)->Unit(benchmark::kMicrosecond);
+
+// Entries inside a batch, as a list writes one per row; the batch writes
+// once it holds 64 KiB (state.range(0): 1 writable log, 0 not).
+void BM_LogEntryInBatch(benchmark::State& state)
+{
+    const bool writable = state.range(0) != 0;
+    Folder().Use(writable);
+    {
+        const CEventLogBatch batch;
+        for (auto _ : state) {
+            const int written = ZEN_LOG_EVENT("databaseobjects", "CZENDB_Sample::Save", "Saving sample %s", "S-1");
+            benchmark::DoNotOptimize(written);
+        }
+    }
+    state.SetLabel(writable ? "in a batch, writable log" : "in a batch, unwritable log");
+}
+BENCHMARK(BM_LogEntryInBatch)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 // Baseline of entries written in a batch: what a careful program writing
 // its own log does for a list of entries: each line formatted as above (its
