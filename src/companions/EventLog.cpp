@@ -230,7 +230,8 @@ void AppendEntry(CThreadLog& thread, CTextBuffer& out, LoggType level, const cha
     out.Append(' ');
     AppendText(out, function);
     out.Append(": ", 2);
-    if (message != nullptr && args != nullptr) {
+    // A format without '%' is its own text (many entries are plain steps).
+    if (message != nullptr && args != nullptr && std::strchr(message, '%') != nullptr) {
         // Formatted in place; the rare message with a line break is
         // formatted again aside and copied with the breaks written out.
         const size_t start = out.Size();
