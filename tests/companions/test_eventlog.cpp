@@ -794,16 +794,18 @@ TEST_F(BatchedEventLog, TheTimeStampFollowsTheClockAcrossSeconds)
     };
     const std::string path = m_dir.File("time.log");
     UseLog(path);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 2; ++i) {
+        if (i > 0) {
+            // On to the start of the next second.
+            const auto now = std::chrono::system_clock::now();
+            std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now) + std::chrono::milliseconds(2));
+        }
         const std::string before = stamp();
         ASSERT_EQ(Log_Event(LOGG_DEBUG, "now", "database", i, "f"), 1);
         const std::string after = stamp();
         const std::string written = Lines(zentest::ReadFileText(path)).back().substr(0, 23);
         EXPECT_LE(before, written);
         EXPECT_LE(written, after);
-        // On to the start of the next second.
-        const auto now = std::chrono::system_clock::now();
-        std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now) + std::chrono::milliseconds(2));
     }
 }
 
