@@ -65,8 +65,8 @@ inline constexpr std::chrono::milliseconds kEventLogSettingsCheckInterval{250};
 // is noticed at the next entry).
 inline constexpr std::chrono::milliseconds kEventLogNameCheckInterval{250};
 
-// The margin below the size limit from which the log asks the file for its
-// size before each write (see Log_Event).
+// The margin below the size limit, in bytes, from which the log asks the file
+// for its size before each write (see Log_Event).
 inline constexpr long kEventLogSizeMargin = 16 * 1024;
 
 // Log_Event with a printf-style message.
@@ -98,7 +98,7 @@ public:
     CEventLogBatch(const CEventLogBatch&) = delete;
     CEventLogBatch& operator=(const CEventLogBatch&) = delete;
 };
-inline constexpr std::size_t kEventLogBatchBytes = 64 * 1024;
+inline constexpr std::size_t kEventLogBatchBytes = 64 * 1024; // bytes
 
 // Rotation settings of the event log (section "Log" of the station
 // configuration); a value that is not a whole number from 1 to the maximum
@@ -110,8 +110,8 @@ inline constexpr int kMaxEventLogFiles = 100;
 
 // The file the next entry goes to (configuration or default, see Log_Event).
 CString GetEventLogPath();
-// Closes the open log file and forgets a failure to open one; the next entry
-// opens the file again (for instance after the file was moved away by log
+// Writes what the threads' batches keep, closes the open log file and forgets
+// a failure to open one; the next entry opens the file again (for instance after the file was moved away by log
 // rotation, or after its folder was mended).
 void CloseEventLog();
 
