@@ -1,7 +1,7 @@
-// Cost of the event log when its file cannot be written, against the same
-// work with a writable log in the same run: single entries (and, as their
-// baseline, the same line appended by a program to a file it holds open), and
-// sample saves (each logs its steps) on a small database in a temporary
+// Cost of an event-log entry: with a writable log against a program that
+// formats the same line and appends it itself, inside a CEventLogBatch against
+// the same program writing one buffer per 64 KiB, and with an unwritable log;
+// plus sample saves (each logs its steps) on a small database in a temporary
 // folder. The unwritable log is a real condition: a file stands where its
 // folder should be.
 #include "companions/EventLog.h"
@@ -134,6 +134,65 @@ void BM_LogEntryRawAppend(benchmark::State& state)
     state.SetLabel("raw append (baseline)");
 }
 BENCHMARK(BM_LogEntryRawAppend)->Unit(benchmark::kMicrosecond);
+
+// Entries inside a batch, as a list writes one per row; the batch writes
+// once it holds 64 KiB (state.range(0): 1 writable log, 0 not).
+void BM_LogEntryInBatch(benchmark::State& state)
+{
+    const bool writable = state.range(0) != 0;
+    Folder().Use(writable);
+    {
+        const CEventLogBatch batch;
+        for (auto _ : state) {
+            const int written = ZEN_LOG_EVENT("databaseobjects", "CZENDB_Sample::Save", "Saving sample %s", "S-1");
+            benchmark::DoNotOptimize(written);
+        }
+    }
+    state.SetLabel(writable ? "in a batch, writable log" : "in a batch, unwritable log");
+}
+BENCHMARK(BM_LogEntryInBatch)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+// Baseline of entries written in a batch: what a careful program writing
+// its own log does for a list of entries: each line formatted as above (its
+// own time stamp) into one buffer, written with one write per 64 KiB.
+void BM_LogEntryRawBatched(benchmark::State& state)
+{
+    const std::string path = (fs::temp_directory_path() / ("zen-bench-rawbatch-" + std::to_string(getpid()))).string();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        state.SkipWithError("raw log not opened");
+        return;
+    }
+    constexpr size_t kBatchBytes = 64 * 1024;
+    std::string buffer;
+    buffer.reserve(kBatchBytes + 512);
+    for (auto _ : state) {
+        const auto now = std::chrono::system_clock::now();
+        const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+        const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+        std::tm local {};
+        localtime_r(&seconds, &local);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+        char message[128];
+        std::snprintf(message, sizeof message, "Saving sample %s", "S-1");
+        char line[512];
+        const int length = std::snprintf(line, sizeof line, "%s.%03d [4 debug] %s:%d %s: %s\n", stamp,
+                                         static_cast<int>(millis), "databaseobjects", __LINE__,
+                                         "CZENDB_Sample::Save", message);
+        buffer.append(line, static_cast<size_t>(length));
+        if (buffer.size() >= kBatchBytes) {
+            benchmark::DoNotOptimize(::write(fd, buffer.data(), buffer.size()));
+            buffer.clear();
+        }
+    }
+    if (!buffer.empty())
+        benchmark::DoNotOptimize(::write(fd, buffer.data(), buffer.size()));
+    ::close(fd);
+    fs::remove(path);
+    state.SetLabel("raw, one write per 64 KiB (baseline)");
+}
+BENCHMARK(BM_LogEntryRawBatched)->Unit(benchmark::kMicrosecond);
 
 // Inserting a sample (the save logs each of its steps), then deleting it so
 // that the table stays small (state.range(0): 1 writable log, 0 not).

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libsqlite3-dev libpq-dev postgresql postgresql-common libsodium-dev libspdlog-dev libfmt-dev
+  libsqlite3-dev libpq-dev postgresql postgresql-common libsodium-dev
   mdbtools-dev libmdb3
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev tzdata

@@ -1,14 +1,10 @@
-// Event log on top of a file sink: entries are formatted here, written one by
-// one with a single append each, the file is rotated by size, and no failure
-// of the file reaches the caller.
+// Event log: entries are formatted here into a reused buffer, appended to the
+// file with one write each (or one write per batch), the file is rotated by
+// size, and no failure of the file reaches the caller.
 #include "companions/EventLog.h"
 
 #include "companions/ConfigFile.h"
 #include "framework/XdgPaths.h"
-
-#include <spdlog/details/null_mutex.h>
-#include <spdlog/logger.h>
-#include <spdlog/sinks/base_sink.h>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -21,20 +17,252 @@ extern char** environ;
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <iterator>
 #include <memory>
 #include <mutex>
-#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
+
+// A growing byte buffer that keeps its memory when cleared: an entry is
+// formatted straight into it, so the hot path allocates only while the buffer
+// grows to the longest entry (or batch) seen.
+class CTextBuffer {
+public:
+    const char* Data() const { return m_data.get(); }
+    size_t Size() const { return m_size; }
+    bool Empty() const { return m_size == 0; }
+    void Clear() { m_size = 0; }
+    // Room for at least n more bytes after the current end.
+    char* Reserve(size_t n)
+    {
+        if (m_capacity - m_size < n) {
+            const size_t capacity = std::max(m_size + n, m_capacity * 2 + 256);
+            std::unique_ptr<char[]> grown(new char[capacity]);
+            if (m_size > 0)
+                std::memcpy(grown.get(), m_data.get(), m_size);
+            m_data = std::move(grown);
+            m_capacity = capacity;
+        }
+        return m_data.get() + m_size;
+    }
+    void Grow(size_t n) { m_size += n; }
+    void Shrink(size_t size) { m_size = size; }
+    void Append(const char* text, size_t n)
+    {
+        std::memcpy(Reserve(n), text, n);
+        m_size += n;
+    }
+    void Append(char c) { *Reserve(1) = c; ++m_size; }
+
+private:
+    std::unique_ptr<char[]> m_data;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
+
+// Local date and time "YYYY-MM-DD hh:mm:ss" of the wall clock, converted
+// only when the second changes: a list writes thousands of entries a second.
+class CClockText {
+public:
+    // Appends "YYYY-MM-DD hh:mm:ss.mmm " for now.
+    void AppendNow(CTextBuffer& out)
+    {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        if (!m_valid || now.tv_sec != m_second) {
+            std::tm local {};
+            const time_t seconds = now.tv_sec;
+            localtime_r(&seconds, &local);
+            char* p = m_text;
+            p = Digits(p, local.tm_year + 1900, 4);
+            *p++ = '-';
+            p = Digits(p, local.tm_mon + 1, 2);
+            *p++ = '-';
+            p = Digits(p, local.tm_mday, 2);
+            *p++ = ' ';
+            p = Digits(p, local.tm_hour, 2);
+            *p++ = ':';
+            p = Digits(p, local.tm_min, 2);
+            *p++ = ':';
+            p = Digits(p, local.tm_sec, 2);
+            *p++ = '.';
+            m_second = now.tv_sec;
+            m_valid = true;
+        }
+        char* p = out.Reserve(kLength);
+        std::memcpy(p, m_text, kDateTimeLength);
+        p = Digits(p + kDateTimeLength, static_cast<int>(now.tv_nsec / 1000000), 3);
+        *p = ' ';
+        out.Grow(kLength);
+    }
+
+private:
+    static constexpr size_t kDateTimeLength = 20; // with the '.'
+    static constexpr size_t kLength = kDateTimeLength + 4;
+    // Writes value with at least width digits (more for a year past 9999).
+    static char* Digits(char* p, int value, int width)
+    {
+        char digits[12];
+        int n = 0;
+        unsigned v = value < 0 ? 0u : static_cast<unsigned>(value);
+        do {
+            digits[n++] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        while (n < width)
+            digits[n++] = '0';
+        while (n > 0)
+            *p++ = digits[--n];
+        return p;
+    }
+
+    time_t m_second = 0;
+    bool m_valid = false;
+    char m_text[32] = {};
+};
+
+const char* LevelName(int32_t level)
+{
+    switch (level) {
+    case LOGG_CRITICAL:
+        return "critical";
+    case LOGG_ERROR:
+        return "error";
+    case LOGG_WARNING:
+        return "warning";
+    case LOGG_INFO:
+        return "info";
+    case LOGG_DEBUG:
+        return "debug";
+    case LOGG_TRACE:
+        return "trace";
+    default:
+        return "level";
+    }
+}
+
+void AppendText(CTextBuffer& out, const char* text)
+{
+    if (text != nullptr)
+        out.Append(text, std::strlen(text));
+}
+
+// Appends value in decimal, as "%d" writes it.
+void AppendNumber(CTextBuffer& out, int32_t value)
+{
+    char digits[12];
+    char* p = std::end(digits);
+    // Through 64 bits: the lowest int32_t has no positive counterpart.
+    const bool negative = value < 0;
+    auto v = static_cast<uint64_t>(negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value));
+    do {
+        *--p = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (negative)
+        *--p = '-';
+    out.Append(p, static_cast<size_t>(std::end(digits) - p));
+}
+
+// Appends text with its line breaks written as \n and \r, so that an entry
+// stays one line.
+void AppendOneLine(CTextBuffer& out, const char* text)
+{
+    for (const char* p = text; *p != '\0';) {
+        const size_t plain = std::strcspn(p, "\r\n");
+        out.Append(p, plain);
+        p += plain;
+        if (*p == '\n')
+            out.Append("\\n", 2);
+        else if (*p == '\r')
+            out.Append("\\r", 2);
+        else
+            break;
+        ++p;
+    }
+}
+
+// The state of the calling thread: its clock text, the buffer an entry
+// outside a batch is formatted in, and its batch.
+struct CThreadLog {
+    CClockText clock;
+    CTextBuffer line;    // one entry outside a batch (used under g_logMutex)
+    CTextBuffer message; // a printf-style message with line breaks, before escaping
+    // The batch: entries waiting to be written. Its owner appends under
+    // batchMutex alone; a writer of the log takes g_logMutex first, then
+    // batchMutex (never the other order).
+    std::mutex batchMutex;
+    CTextBuffer batch;
+    int depth = 0; // nesting of CEventLogBatch scopes; touched by the owner only
+};
+
+CThreadLog& ThreadLog()
+{
+    thread_local CThreadLog log;
+    return log;
+}
+
+// Appends one complete entry, with its line end, to out. The message is
+// either text (args == nullptr) or a printf format with its arguments; a
+// formatting error gives an empty message, a NUL in the result ends it.
+void AppendEntry(CThreadLog& thread, CTextBuffer& out, LoggType level, const char* sourceFile, int32_t line,
+                 const char* function, const char* message, va_list* args)
+{
+    thread.clock.AppendNow(out);
+    out.Append('[');
+    AppendNumber(out, level);
+    out.Append(' ');
+    AppendText(out, LevelName(level));
+    out.Append("] ", 2);
+    AppendText(out, sourceFile);
+    out.Append(':');
+    AppendNumber(out, line);
+    out.Append(' ');
+    AppendText(out, function);
+    out.Append(": ", 2);
+    // A format without '%' is its own text (many entries are plain steps).
+    if (message != nullptr && args != nullptr && std::strchr(message, '%') != nullptr) {
+        // Formatted in place; the rare message with a line break is
+        // formatted again aside and copied with the breaks written out.
+        const size_t start = out.Size();
+        size_t room = 256;
+        for (;;) {
+            va_list copy;
+            va_copy(copy, *args);
+            const int needed = std::vsnprintf(out.Reserve(room), room, message, copy);
+            va_end(copy);
+            if (needed < 0)
+                break;
+            if (static_cast<size_t>(needed) < room) {
+                char* text = out.Reserve(0);
+                const size_t length = std::strlen(text);
+                if (text[std::strcspn(text, "\r\n")] == '\0') {
+                    out.Grow(length);
+                } else {
+                    thread.message.Clear();
+                    thread.message.Append(text, length + 1);
+                    out.Shrink(start);
+                    AppendOneLine(out, thread.message.Data());
+                }
+                break;
+            }
+            room = static_cast<size_t>(needed) + 1;
+        }
+    } else if (message != nullptr) {
+        AppendOneLine(out, message);
+    }
+    out.Append('\n');
+}
 
 // The file name of the n-th older file of a rotated log: "ZEN.log" gives
 // "ZEN.1.log", a name without extension "name.1".
@@ -47,7 +275,7 @@ std::string RotatedName(const std::string& path, int n)
     return (file.parent_path() / (file.stem().string() + number + file.extension().string())).string();
 }
 
-// Counts the forks of this process in the child; a file sink made before a
+// Counts the forks of this process in the child; a log file opened before a
 // fork sets up its own watch in the child.
 std::atomic<unsigned> g_forkGeneration{0};
 [[maybe_unused]] const bool g_forkCounted = [] {
@@ -55,83 +283,107 @@ std::atomic<unsigned> g_forkGeneration{0};
     return true;
 }();
 
+// How close to the limit the size this process counted may come before the
+// file is asked for its size at each write: other processes may have
+// appended since it was last asked.
+off_t SizeMargin(off_t maxBytes)
+{
+    return std::min<off_t>(kEventLogSizeMargin, maxBytes / 2);
+}
+
 // Appends entries to one file and rotates it by size. Several processes (the
 // station programs, zendb) write the same file, so the file is opened for
-// appending and each entry is one write; the size is taken from the open file
-// before each entry, so that entries of other processes count. Whether the
-// name still leads to the open file (another process rotated, or someone moved
-// the file away) is asked of the file system only when a watch on the open
-// file reports that it was moved, unlinked or relinked, and at the latest
-// every kEventLogNameCheckInterval; where no watch can be set (no inotify
-// instance left), before each entry as well. The rotation itself holds an
-// exclusive lock on the full file, and the one who gets the lock later finds
-// the name already taken by a new file. Called under g_logMutex.
-class CRotatingFileSink : public spdlog::sinks::base_sink<spdlog::details::null_mutex> {
+// appending and each run of entries is one write. The size is the one asked
+// of the open file plus what this process appended since; it is asked again
+// when that sum comes within SizeMargin of the limit, when the watch reports
+// a change and at least every kEventLogNameCheckInterval, and just before a
+// rotation. Whether the name still leads to the open file (another process
+// rotated, or someone moved the file away) is asked of the file system only
+// when a watch on the open file reports that it was moved, unlinked or
+// relinked, and at the latest every kEventLogNameCheckInterval; where no
+// watch can be set (no inotify instance left), before each write as well. The
+// rotation itself holds an exclusive lock on the full file, and the one who
+// gets the lock later finds the name already taken by a new file. Called
+// under g_logMutex.
+class CLogFile {
 public:
-    // Throws spdlog::spdlog_ex when the file cannot be opened.
-    CRotatingFileSink(std::string path, off_t maxBytes, int files)
+    // Opens the file; on failure, Reason() tells why and IsOpen() is false.
+    CLogFile(std::string path, off_t maxBytes, int files)
         : m_path(std::move(path)), m_maxBytes(maxBytes), m_files(files)
     {
         m_forkGeneration = g_forkGeneration.load(std::memory_order_relaxed);
         m_watchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         Open();
     }
-    ~CRotatingFileSink() override
+    ~CLogFile()
     {
         Close();
         if (m_watchFd >= 0)
             ::close(m_watchFd);
     }
-    CRotatingFileSink(const CRotatingFileSink&) = delete;
-    CRotatingFileSink& operator=(const CRotatingFileSink&) = delete;
+    CLogFile(const CLogFile&) = delete;
+    CLogFile& operator=(const CLogFile&) = delete;
 
-protected:
-    void sink_it_(const spdlog::details::log_msg& msg) override
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& Reason() const { return m_reason; }
+
+    // Appends whole lines (each ending with '\n'), rotating before a line
+    // that would take a non-empty file over the limit. False when a write
+    // failed (what follows is lost) or the file could not be opened again.
+    bool Append(const char* data, size_t size)
     {
-        spdlog::memory_buf_t line;
-        formatter_->format(msg, line);
-        FollowTheName();
-        struct stat st {};
-        if (::fstat(m_fd, &st) == 0 && st.st_size > 0 &&
-            st.st_size + static_cast<off_t>(line.size()) > m_maxBytes)
-            Rotate();
-        const char* data = line.data();
-        size_t left = line.size();
-        while (left > 0) {
-            const ssize_t written = ::write(m_fd, data, left);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                throw spdlog::spdlog_ex("cannot write to " + m_path, errno);
-            data += written;
-            left -= static_cast<size_t>(written);
+        if (!FollowTheName())
+            return false;
+        const char* run = data; // lines counted but not written yet
+        const char* end = data + size;
+        for (const char* p = data; p < end;) {
+            const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            const off_t length = static_cast<off_t>((lineEnd != nullptr ? lineEnd + 1 : end) - p);
+            const off_t pending = static_cast<off_t>(p - run);
+            if (m_size + pending + length > m_maxBytes - SizeMargin(m_maxBytes)) {
+                // Near the limit: the file's own size decides.
+                if (!Write(run, p) || !AskSize())
+                    return false;
+                run = p;
+                if (m_size > 0 && m_size + length > m_maxBytes) {
+                    Rotate();
+                    if (!IsOpen())
+                        return false;
+                }
+            }
+            p += length;
         }
+        return Write(run, end);
     }
-    void flush_() override {}
 
 private:
     static constexpr uint32_t kWatchedChanges = IN_MOVE_SELF | IN_DELETE_SELF | IN_ATTRIB;
 
-    void Open()
+    bool Open()
     {
         for (int attempt = 0;; ++attempt) {
             const int fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-            if (fd < 0)
-                throw spdlog::spdlog_ex("cannot open " + m_path, errno);
+            if (fd < 0) {
+                m_reason = "cannot open " + m_path + ": " + std::strerror(errno);
+                Close();
+                return false;
+            }
             Close();
             m_fd = fd;
             m_nameCheckedAt = std::chrono::steady_clock::now();
             // The watch is set by name: it may meet a file that replaced the
             // one just opened. Then that file is opened instead (a rotation
             // does not come twice in a row; after a few tries the name is
-            // checked before each entry instead).
+            // checked before each write instead).
             if (!Watch() || NameIsOurs())
-                return; // without a watch the name is checked before each entry
+                break; // without a watch the name is checked before each write
             if (attempt >= 3) {
                 Unwatch();
-                return;
+                break;
             }
         }
+        AskSize();
+        return true;
     }
     void Close()
     {
@@ -139,6 +391,30 @@ private:
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = -1;
+    }
+    // The open file's size, now; false when it cannot be had.
+    bool AskSize()
+    {
+        struct stat st {};
+        if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+            return false;
+        m_size = st.st_size;
+        return true;
+    }
+    bool Write(const char* from, const char* to)
+    {
+        size_t left = static_cast<size_t>(to - from);
+        while (left > 0) {
+            const ssize_t written = ::write(m_fd, from, left);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return false;
+            from += written;
+            left -= static_cast<size_t>(written);
+            m_size += written;
+        }
+        return true;
     }
     // Sets the watch on the file at the name; false when none can be set.
     bool Watch()
@@ -164,17 +440,20 @@ private:
             any = true;
         return any;
     }
-    // True while the name still leads to the open file.
-    bool NameIsOurs() const
+    // True while the name still leads to the open file; takes the open
+    // file's size on the way.
+    bool NameIsOurs()
     {
         struct stat named {};
         struct stat open {};
-        return ::stat(m_path.c_str(), &named) == 0 && ::fstat(m_fd, &open) == 0 &&
-               named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+        if (::stat(m_path.c_str(), &named) != 0 || ::fstat(m_fd, &open) != 0)
+            return false;
+        m_size = open.st_size;
+        return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
     }
     // Another process rotated (or someone moved the file away): write to
-    // the file that now has the name.
-    void FollowTheName()
+    // the file that now has the name. False when it cannot be opened.
+    bool FollowTheName()
     {
         if (m_forkGeneration != g_forkGeneration.load(std::memory_order_relaxed)) {
             // A child shares the parent's watch queue: whichever reads an
@@ -184,18 +463,21 @@ private:
             if (m_watchFd >= 0)
                 ::close(m_watchFd);
             m_watchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-            Open();
-            return;
+            return Open();
         }
+        if (m_fd < 0)
+            return Open();
         const auto now = std::chrono::steady_clock::now();
         const bool watched = m_watch >= 0;
         // The watch sees what happens to the open file, not to the folders
-        // of its name: those are checked after the interval.
+        // of its name, nor what other processes append: those are asked
+        // after the interval.
         if (watched && !DrainWatch() && now - m_nameCheckedAt < kEventLogNameCheckInterval)
-            return;
+            return true;
         m_nameCheckedAt = now;
         if (!NameIsOurs() || (!watched && m_watchFd >= 0 && Watch() && !NameIsOurs()))
-            Open(); // the second test: a watch that could not be set is tried again
+            return Open(); // the second test: a watch that could not be set is tried again
+        return true;
     }
     void Rotate()
     {
@@ -223,10 +505,12 @@ private:
     off_t m_maxBytes;
     int m_files;
     int m_fd = -1;
+    off_t m_size = 0;   // as last asked of the open file, plus what was written since
     int m_watchFd = -1; // the inotify instance, -1 when none could be had
     int m_watch = -1;   // the watch on the open file, -1 when none is set
     unsigned m_forkGeneration = 0;
     std::chrono::steady_clock::time_point m_nameCheckedAt;
+    std::string m_reason;
 };
 
 // The rotation settings of the station configuration; a value that is not a
@@ -261,16 +545,18 @@ CLogSettings CurrentSettings()
 }
 
 std::mutex g_logMutex;
-std::shared_ptr<spdlog::logger> g_logger;  // guarded by g_logMutex, as is all below
-CLogSettings g_loggerSettings;
-bool g_loggerOpen = false;
+std::unique_ptr<CLogFile> g_file; // guarded by g_logMutex, as is all below
+CLogSettings g_fileSettings;
+unsigned g_fileSettingsGeneration = 0; // of g_settings when g_file was checked against it
+// The threads whose batch holds entries or may get some.
+std::vector<CThreadLog*> g_batches;
 
 // The settings are read from the station configuration at most once per
 // interval: each reading stats every configuration file for each of its
 // three keys, which costs more than the entry itself, and a list or a save
 // writes entries by the hundred. A changed file is thus noticed within the
 // interval. The variables that choose the configuration files and the
-// default log folder are compared on every entry instead (no system call),
+// default log folder are looked at on every write instead (no system call),
 // so that pointing ZEN_CONFIG elsewhere takes effect at the next entry.
 constexpr const char* kSettingsVariables[] = {"ZEN_CONFIG", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS",
                                               "XDG_STATE_HOME", "HOME"};
@@ -278,26 +564,56 @@ constexpr std::size_t kSettingsVariableCount = std::size(kSettingsVariables);
 
 struct CSettingsSnapshot {
     bool valid = false;
+    unsigned generation = 0; // counts the readings
     CLogSettings settings;
     std::chrono::steady_clock::time_point checkedAt;
     // The variables above as they were when the settings were read; unset
     // and empty differ.
     std::string values[kSettingsVariableCount];
     bool isSet[kSettingsVariableCount] = {};
+    // The environment's array as it was when last compared: while neither
+    // the array nor any of its entry pointers (up to its end) changed, no
+    // variable was set, unset or added (setenv, unsetenv and putenv all
+    // change an entry pointer or the end); a value changed in place (a
+    // putenv string written to) is caught by comparing the values.
+    char** environment = nullptr;
+    std::vector<char*> entries; // with the terminating nullptr
+    const char* at[kSettingsVariableCount] = {}; // the value of each variable in the array, nullptr: unset
 
-    bool EnvironmentUnchanged() const
+    bool EnvironmentUnchanged()
     {
+        if (environ == environment && environ != nullptr && SameEntries()) {
+            for (std::size_t i = 0; i < kSettingsVariableCount; ++i) {
+                if (at[i] != nullptr && values[i] != at[i])
+                    return false;
+            }
+            return true;
+        }
+        // The array changed: look at the variables themselves.
         const char* now[kSettingsVariableCount];
         ReadSettingsVariables(now);
         for (std::size_t i = 0; i < kSettingsVariableCount; ++i) {
             if ((now[i] != nullptr) != isSet[i] || (now[i] != nullptr && values[i] != now[i]))
                 return false;
         }
+        TakeArray(now);
         return true;
+    }
+    // Compared one by one up to the first end met: an array made anew at the
+    // same address may be shorter than the one remembered.
+    bool SameEntries() const
+    {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (environ[i] != entries[i])
+                return false;
+            if (entries[i] == nullptr)
+                return true;
+        }
+        return false;
     }
     // The variables' values as getenv gives them (the first entry of each
     // name; nullptr when unset), found in one pass over the environment
-    // rather than one per variable: this runs before every entry.
+    // rather than one per variable.
     static void ReadSettingsVariables(const char* (&now)[kSettingsVariableCount])
     {
         static const std::size_t lengths[] = {std::strlen(kSettingsVariables[0]), std::strlen(kSettingsVariables[1]),
@@ -316,18 +632,31 @@ struct CSettingsSnapshot {
             }
         }
     }
+    void TakeArray(const char* const (&now)[kSettingsVariableCount])
+    {
+        environment = environ;
+        entries.clear();
+        for (char** entry = environ; entry != nullptr; ++entry) {
+            entries.push_back(*entry);
+            if (*entry == nullptr)
+                break;
+        }
+        std::copy(std::begin(now), std::end(now), std::begin(at));
+    }
     void TakeEnvironment()
     {
+        const char* now[kSettingsVariableCount];
+        ReadSettingsVariables(now);
         for (std::size_t i = 0; i < kSettingsVariableCount; ++i) {
-            const char* now = std::getenv(kSettingsVariables[i]);
-            isSet[i] = now != nullptr;
-            values[i] = now != nullptr ? now : "";
+            isSet[i] = now[i] != nullptr;
+            values[i] = now[i] != nullptr ? now[i] : "";
         }
+        TakeArray(now);
     }
 };
 CSettingsSnapshot g_settings;
 
-// The log settings for the next entry: those read last while they are
+// The log settings for the next write: those read last while they are
 // recent and the environment is the same, else read anew.
 const CLogSettings& SettingsForEntry()
 {
@@ -335,18 +664,18 @@ const CLogSettings& SettingsForEntry()
     if (g_settings.valid && now - g_settings.checkedAt < kEventLogSettingsCheckInterval &&
         g_settings.EnvironmentUnchanged())
         return g_settings.settings;
-    g_settings.valid = false;  // stays so if reading throws
+    g_settings.valid = false; // stays so if reading throws
     g_settings.TakeEnvironment();
     g_settings.settings = CurrentSettings();
     g_settings.checkedAt = now;
+    ++g_settings.generation;
     g_settings.valid = true;
     return g_settings.settings;
 }
 
 // A file that could not be opened is left alone for a while: every attempt
-// costs the file sink's retries (some 50 ms), and a save or a long list logs
-// hundreds of entries. Remembered per path, so a changed configuration is
-// tried at once.
+// costs system calls, and a save or a long list logs hundreds of entries.
+// Remembered per path, so a changed configuration is tried at once.
 std::string g_failedPath;
 std::chrono::steady_clock::time_point g_retryAt;
 std::chrono::milliseconds g_retryInterval = kDefaultRetryInterval;
@@ -354,65 +683,9 @@ std::chrono::milliseconds g_retryInterval = kDefaultRetryInterval;
 // the file works again.
 std::string g_reportedPath;
 
-spdlog::level::level_enum ToSpdLevel(int32_t level)
-{
-    switch (level) {
-    case LOGG_CRITICAL:
-        return spdlog::level::critical;
-    case LOGG_ERROR:
-        return spdlog::level::err;
-    case LOGG_WARNING:
-        return spdlog::level::warn;
-    case LOGG_INFO:
-        return spdlog::level::info;
-    case LOGG_DEBUG:
-        return spdlog::level::debug;
-    default:
-        return level < 0 ? spdlog::level::critical : spdlog::level::trace;
-    }
-}
-
-const char* LevelName(int32_t level)
-{
-    switch (level) {
-    case LOGG_CRITICAL:
-        return "critical";
-    case LOGG_ERROR:
-        return "error";
-    case LOGG_WARNING:
-        return "warning";
-    case LOGG_INFO:
-        return "info";
-    case LOGG_DEBUG:
-        return "debug";
-    case LOGG_TRACE:
-        return "trace";
-    default:
-        return "level";
-    }
-}
-
-// Appends text with its line breaks written as \n and \r, so that an entry
-// stays one line.
-void AppendOneLine(std::string& out, const char* text)
-{
-    for (const char* p = text; *p != '\0';) {
-        const size_t plain = std::strcspn(p, "\r\n");
-        out.append(p, plain);
-        p += plain;
-        if (*p == '\n')
-            out += "\\n";
-        else if (*p == '\r')
-            out += "\\r";
-        else
-            break;
-        ++p;
-    }
-}
-
 // Tells once, on stderr, that entries are being dropped: the log is where
 // one would look for a trouble's cause, so its own trouble must not be silent.
-void ReportFailure(const std::string& path, const char* reason)
+void ReportFailure(const std::string& path, const std::string& reason)
 {
     if (g_reportedPath == path)
         return;
@@ -420,46 +693,96 @@ void ReportFailure(const std::string& path, const char* reason)
     std::fprintf(stderr,
                  "ZEN event log: cannot write to '%s' (%s); entries are dropped until it can be written "
                  "(tried again every %lld s).\n",
-                 path.c_str(), reason, static_cast<long long>(g_retryInterval.count() / 1000));
+                 path.c_str(), reason.c_str(), static_cast<long long>(g_retryInterval.count() / 1000));
     std::fflush(stderr);
 }
 
-// The logger writing to the configured file, opened on first use and again
-// when the configured path or rotation changed; nullptr when the file cannot
-// be opened, at once (without touching the file) while a failure to open it
-// is recent.
-spdlog::logger* LoggerFor(const CLogSettings& settings)
+// The file the configured log is written to, opened on first use and again
+// when the configured path or rotation changed; nullptr when it cannot be
+// opened, at once (without touching the file) while a failure to open it is
+// recent.
+CLogFile* FileForWrite()
 {
+    const CLogSettings& settings = SettingsForEntry();
+    if (g_file && g_fileSettingsGeneration == g_settings.generation)
+        return g_file.get();
+    if (g_file && g_fileSettings == settings) {
+        g_fileSettingsGeneration = g_settings.generation;
+        return g_file.get();
+    }
     const std::string& path = settings.path;
-    if (g_logger && g_loggerOpen && g_loggerSettings == settings)
-        return g_logger.get();
-    const auto now = std::chrono::steady_clock::now();
-    if (path == g_failedPath && now < g_retryAt)
+    if (path == g_failedPath && std::chrono::steady_clock::now() < g_retryAt)
         return nullptr;
-    g_logger.reset();
-    g_loggerOpen = false;
-    try {
-        const std::filesystem::path file(path);
-        if (file.has_parent_path())
-            CreateFolders(file.parent_path().string());
-        auto sink = std::make_shared<CRotatingFileSink>(path, static_cast<off_t>(settings.maxSizeKiB) * 1024,
-                                                        settings.files);
-        auto logger = std::make_shared<spdlog::logger>("ZEN", std::move(sink));
-        logger->set_pattern("%Y-%m-%d %H:%M:%S.%e %v");
-        logger->set_level(spdlog::level::trace);
-        logger->set_error_handler([](const std::string&) {});
-        g_logger = std::move(logger);
-    } catch (const std::exception& e) {
+    g_file.reset();
+    const std::filesystem::path file(path);
+    if (file.has_parent_path())
+        CreateFolders(file.parent_path().string());
+    auto opened = std::make_unique<CLogFile>(path, static_cast<off_t>(settings.maxSizeKiB) * 1024, settings.files);
+    if (!opened->IsOpen()) {
         g_failedPath = path;
         g_retryAt = std::chrono::steady_clock::now() + g_retryInterval;
-        ReportFailure(path, e.what());
+        ReportFailure(path, opened->Reason());
         return nullptr;
     }
-    g_loggerSettings = settings;
-    g_loggerOpen = true;
+    g_file = std::move(opened);
+    g_fileSettings = settings;
+    g_fileSettingsGeneration = g_settings.generation;
     g_failedPath.clear();
     g_reportedPath.clear();
-    return g_logger.get();
+    return g_file.get();
+}
+
+// Writes whole entries to the log; false when they were dropped.
+bool WriteLocked(const CTextBuffer& entries)
+{
+    if (entries.Empty())
+        return true;
+    CLogFile* file = FileForWrite();
+    return file != nullptr && file->Append(entries.Data(), entries.Size());
+}
+
+// Writes what a thread's batch holds; under g_logMutex and its batchMutex.
+void WriteBatchLocked(CThreadLog& thread)
+{
+    WriteLocked(thread.batch);
+    thread.batch.Clear();
+}
+
+// Writes what every thread's batch holds, so that an entry outside a batch
+// comes after the entries batched before it; under g_logMutex.
+void WriteAllBatchesLocked()
+{
+    for (CThreadLog* thread : g_batches) {
+        std::lock_guard<std::mutex> lock(thread->batchMutex);
+        WriteBatchLocked(*thread);
+    }
+}
+
+int LogEntry(LoggType level, const char* sourceFile, int32_t line, const char* function, const char* message,
+             va_list* args)
+{
+    try {
+        CThreadLog& thread = ThreadLog();
+        if (thread.depth > 0) {
+            std::unique_lock<std::mutex> batchLock(thread.batchMutex);
+            AppendEntry(thread, thread.batch, level, sourceFile, line, function, message, args);
+            if (thread.batch.Size() < kEventLogBatchBytes)
+                return 1;
+            batchLock.unlock();
+            std::lock_guard<std::mutex> lock(g_logMutex);
+            batchLock.lock();
+            WriteBatchLocked(thread);
+            return 1;
+        }
+        std::lock_guard<std::mutex> lock(g_logMutex);
+        if (!g_batches.empty())
+            WriteAllBatchesLocked();
+        thread.line.Clear();
+        AppendEntry(thread, thread.line, level, sourceFile, line, function, message, args);
+        return WriteLocked(thread.line) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
 }
 
 } // namespace
@@ -475,53 +798,61 @@ CString GetEventLogPath()
 int Log_Event(LoggType level, const char* message, const char* sourceFile, int32_t line,
               const char* function)
 {
-    try {
-        std::lock_guard<std::mutex> lock(g_logMutex);
-        spdlog::logger* logger = LoggerFor(SettingsForEntry());
-        if (logger == nullptr)
-            return 0;
-        // One text built in place: a list writes an entry per row.
-        char numbers[48];
-        std::string entry;
-        entry.reserve(160);
-        entry += '[';
-        entry.append(numbers, static_cast<size_t>(std::snprintf(numbers, sizeof numbers, "%d ", static_cast<int>(level))));
-        entry += LevelName(level);
-        entry += "] ";
-        entry += sourceFile ? sourceFile : "";
-        entry.append(numbers, static_cast<size_t>(std::snprintf(numbers, sizeof numbers, ":%d ", static_cast<int>(line))));
-        entry += function ? function : "";
-        entry += ": ";
-        AppendOneLine(entry, message ? message : "");
-        logger->log(ToSpdLevel(level), entry);
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+    return LogEntry(level, sourceFile, line, function, message != nullptr ? message : "", nullptr);
 }
 
 int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const char* function,
                     const char* format, ...)
 {
+    if (format == nullptr)
+        return LogEntry(level, sourceFile, line, function, "", nullptr);
+    va_list args;
+    va_start(args, format);
+    const int written = LogEntry(level, sourceFile, line, function, format, &args);
+    va_end(args);
+    return written;
+}
+
+CEventLogBatch::CEventLogBatch()
+{
+    CThreadLog& thread = ThreadLog();
+    if (thread.depth++ == 0) {
+        try {
+            std::lock_guard<std::mutex> lock(g_logMutex);
+            g_batches.push_back(&thread);
+        } catch (...) {
+            // Not registered: entries of other threads may then come before
+            // this batch's; its own are written all the same.
+        }
+    }
+}
+
+CEventLogBatch::~CEventLogBatch()
+{
+    CThreadLog& thread = ThreadLog();
+    if (--thread.depth > 0)
+        return;
     try {
-        if (format == nullptr)
-            return Log_Event(level, "", sourceFile, line, function);
-        CString message;
-        va_list args;
-        va_start(args, format);
-        message.FormatV(format, args);
-        va_end(args);
-        return Log_Event(level, message, sourceFile, line, function);
+        std::lock_guard<std::mutex> lock(g_logMutex);
+        std::lock_guard<std::mutex> batchLock(thread.batchMutex);
+        WriteBatchLocked(thread);
+        g_batches.erase(std::remove(g_batches.begin(), g_batches.end(), &thread), g_batches.end());
     } catch (...) {
-        return 0;
+        std::lock_guard<std::mutex> batchLock(thread.batchMutex);
+        thread.batch.Clear();
     }
 }
 
 void CloseEventLog()
 {
     std::lock_guard<std::mutex> lock(g_logMutex);
-    g_logger.reset();
-    g_loggerOpen = false;
+    if (!g_batches.empty()) {
+        try {
+            WriteAllBatchesLocked();
+        } catch (...) {
+        }
+    }
+    g_file.reset();
     g_failedPath.clear();
     g_reportedPath.clear();
     g_settings.valid = false;

@@ -6,6 +6,7 @@
 #include "framework/CString.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 // Levels of an entry. The library itself logs every entry at level 4
@@ -33,17 +34,25 @@ enum LoggType : int32_t {
 // older ZEN.1.log to ZEN.2.log, and so on), and "Log"/"Files" files are kept
 // in all, the current one included (default 4; 1: the full file is removed).
 // Several processes may share the file; each notices another's rotation
-// (or the file moved away) at its next entry, and a change to the folders of
+// (or the file moved away) at its next write, and a change to the folders of
 // the name within kEventLogNameCheckInterval.
+// The size that decides a rotation is the open file's size as last asked of
+// the file plus what this process appended since. It is asked again when that
+// sum comes within kEventLogSizeMargin (or half the limit, if less) of the
+// limit, when another process's rotation or a move is noticed, and at least
+// every kEventLogNameCheckInterval. A file thus exceeds the limit only when
+// other processes appended more than that margin to it since this process
+// last asked, at most one interval before.
 // The configuration is read again at most every
 // kEventLogSettingsCheckInterval, so a changed file takes effect within that
 // time; a changed ZEN_CONFIG, XDG_CONFIG_HOME, XDG_CONFIG_DIRS,
-// XDG_STATE_HOME or HOME at the next entry, and after CloseEventLog the next
-// entry reads it at once.
-// Never throws: returns 1 when the entry was written, 0 when it
-// could not be (callers ignore the result). A file that cannot be opened is
-// not tried again for a while (see SetEventLogRetryInterval), so that an
-// entry costs microseconds also then.
+// XDG_STATE_HOME or HOME at the next write, and after CloseEventLog the next
+// write reads it at once.
+// Outside a CEventLogBatch each entry is one write(2) of its line.
+// Never throws: returns 1 when the entry was written (inside a batch: taken
+// into the batch), 0 when it could not be (callers ignore the result). A file
+// that cannot be opened is not tried again for a while (see
+// SetEventLogRetryInterval), so that an entry costs microseconds also then.
 int Log_Event(LoggType level, const char* message, const char* sourceFile, int32_t line,
               const char* function);
 
@@ -56,6 +65,10 @@ inline constexpr std::chrono::milliseconds kEventLogSettingsCheckInterval{250};
 // is noticed at the next entry).
 inline constexpr std::chrono::milliseconds kEventLogNameCheckInterval{250};
 
+// The margin below the size limit, in bytes, from which the log asks the file
+// for its size before each write (see Log_Event).
+inline constexpr long kEventLogSizeMargin = 16 * 1024;
+
 // Log_Event with a printf-style message.
 int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const char* function,
                     const char* format, ...) __attribute__((format(printf, 5, 6)));
@@ -65,6 +78,27 @@ int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const 
 //   ZEN_LOG_EVENT("database", "CZENDatabase::OpenDatabase", "Database to open:%s", path.GetString());
 #define ZEN_LOG_EVENT(module, function, ...) \
     Log_EventFormat(LOGG_DEBUG, (module), static_cast<int32_t>(__LINE__), (function), __VA_ARGS__)
+
+// Keeps the entries of the calling thread in memory while it is alive, for
+// lists that write an entry per row: each entry is formatted at once (its
+// own time stamp, text and order unchanged) and the kept entries are written
+// together when they reach kEventLogBatchBytes, when the outermost batch of
+// the thread ends (also by an exception), and before an entry of another
+// thread that is written outside a batch, and before CloseEventLog. The
+// rotation is decided entry by entry at the write, so the files look as
+// without the batch. The settings (which file, rotation) are those in force
+// at the write. A process killed while a batch is alive loses the entries
+// kept, at most kEventLogBatchBytes and a line. Batches nest (an inner one
+// adds nothing) and belong to their thread; use them in list functions, not
+// around a save, whose steps should be in the file should it crash midway.
+class CEventLogBatch {
+public:
+    CEventLogBatch();
+    ~CEventLogBatch(); // writes the kept entries when it is the outermost
+    CEventLogBatch(const CEventLogBatch&) = delete;
+    CEventLogBatch& operator=(const CEventLogBatch&) = delete;
+};
+inline constexpr std::size_t kEventLogBatchBytes = 64 * 1024; // bytes
 
 // Rotation settings of the event log (section "Log" of the station
 // configuration); a value that is not a whole number from 1 to the maximum
@@ -76,8 +110,8 @@ inline constexpr int kMaxEventLogFiles = 100;
 
 // The file the next entry goes to (configuration or default, see Log_Event).
 CString GetEventLogPath();
-// Closes the open log file and forgets a failure to open one; the next entry
-// opens the file again (for instance after the file was moved away by log
+// Writes what the threads' batches keep, closes the open log file and forgets
+// a failure to open one; the next entry opens the file again (for instance after the file was moved away by log
 // rotation, or after its folder was mended).
 void CloseEventLog();
 

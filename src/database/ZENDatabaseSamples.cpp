@@ -4,6 +4,7 @@
 
 #include "database/ZENDatabase.h"
 
+#include "companions/EventLog.h"
 #include "databaseobjects/CZENDB_Sample.h"
 #include "framework/Exceptions.h"
 #include "framework/UIHost.h"
@@ -21,9 +22,11 @@ constexpr int kQuietNextIdentifierError = AFX_SQL_ERROR + 22;
 
 // Walks an opened samples recordset to its end and appends one new sample per
 // row, filled with the row's every column including the trace. The sample is
-// put into the list only once it is complete.
+// put into the list only once it is complete. Each row logs an entry; the
+// batch writes them together (a few writes instead of one per row).
 void AppendSamples(CZENDatabase* database, CZENDB_SamplesRecordset& samples, CObList& list)
 {
+    const CEventLogBatch batch;
     while (!samples.IsEOF()) {
         auto sample = std::make_unique<CZENDB_Sample>(database);
         sample->KeepConnection = true;

@@ -10,9 +10,13 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -460,6 +464,349 @@ TEST_F(RotatingEventLog, AChildProcessDoesNotTakeTheParentsNoticeOfAMove)
     Write(2, 3);
     EXPECT_EQ(Numbers(m_dir.File("logs/moved.log")), (std::vector<int>{0}));
     EXPECT_EQ(Numbers(m_logPath), (std::vector<int>{1, 2}));
+}
+
+// The text of a log file with each entry's time stamp masked, so that runs
+// made at different times compare equal.
+std::string Masked(const std::string& path)
+{
+    std::string text;
+    for (const std::string& line : Lines(zentest::ReadFileText(path)))
+        text += (line.size() >= 24 ? "YYYY-MM-DD hh:mm:ss.mmm " + line.substr(24) : line) + "\n";
+    return text;
+}
+
+// A log in a configured file; the configuration can be switched to another
+// file, taking effect at the next write.
+class BatchedEventLog : public EventLogTest {
+protected:
+    // Makes path the log (with the given extra settings of section "Log").
+    void UseLog(const std::string& path, const std::string& logSection = "")
+    {
+        const std::string config = path + ".ini";
+        zentest::WriteFileText(config, "[Log]\nFile=" + path + "\n" + logSection);
+        setenv("ZEN_CONFIG", config.c_str(), 1);
+    }
+};
+
+// Entries of every kind, as the library and callers write them.
+void WriteSomeEntries(int from, int to)
+{
+    for (int i = from; i < to; ++i) {
+        ZEN_LOG_EVENT("recordsets", "CZENDB_SamplesRecordset::GetSample", "Deserialize trace data... %d", i);
+        Log_Event(LOGG_ERROR, "two\nlines\r", "database", -7, nullptr);
+        Log_Event(static_cast<LoggType>(i % 8 - 1), "", nullptr, i, "f");
+        ZEN_LOG_EVENT("database", "g", "%s|%5.2f|%c", "x\ny", 2.5, 'z');
+        Log_EventFormat(LOGG_INFO, "database", 1, "h", nullptr);
+    }
+}
+
+TEST_F(BatchedEventLog, ABatchWritesTheSameLinesAsSingleEntries)
+{
+    // Each case: how the entries are written inside the batch.
+    struct Case {
+        const char* name;
+        void (*write)();
+    };
+    const Case cases[] = {
+        {"one batch", [] {
+             const CEventLogBatch batch;
+             WriteSomeEntries(0, 20);
+         }},
+        {"nested batches", [] {
+             const CEventLogBatch outer;
+             WriteSomeEntries(0, 5);
+             {
+                 const CEventLogBatch inner;
+                 WriteSomeEntries(5, 15);
+             }
+             WriteSomeEntries(15, 20);
+         }},
+        {"batches one after the other", [] {
+             for (int i = 0; i < 20; i += 5) {
+                 const CEventLogBatch batch;
+                 WriteSomeEntries(i, i + 5);
+             }
+         }},
+        {"partly outside a batch", [] {
+             WriteSomeEntries(0, 3);
+             {
+                 const CEventLogBatch batch;
+                 WriteSomeEntries(3, 17);
+             }
+             WriteSomeEntries(17, 20);
+         }},
+    };
+    UseLog(m_dir.File("single.log"));
+    WriteSomeEntries(0, 20);
+    const std::string single = Masked(m_dir.File("single.log"));
+    ASSERT_EQ(Lines(single).size(), 100u);
+    for (const Case& c : cases) {
+        const std::string path = m_dir.File(std::string(c.name) + ".log");
+        UseLog(path);
+        c.write();
+        EXPECT_EQ(Masked(path), single) << c.name;
+    }
+}
+
+TEST_F(BatchedEventLog, EntriesReachTheFileWhenTheOutermostBatchEnds)
+{
+    const std::string path = m_dir.File("batch.log");
+    UseLog(path);
+    ASSERT_EQ(Log_Event(LOGG_DEBUG, "before", "database", 1, "f"), 1);
+    {
+        const CEventLogBatch outer;
+        {
+            const CEventLogBatch inner;
+            EXPECT_EQ(Log_Event(LOGG_DEBUG, "kept", "database", 2, "f"), 1);
+        }
+        EXPECT_EQ(zentest::ReadFileText(path).find("kept"), std::string::npos) << "written by the inner batch";
+    }
+    const std::vector<std::string> lines = Lines(zentest::ReadFileText(path));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].substr(24), "[4 debug] database:2 f: kept");
+}
+
+TEST_F(BatchedEventLog, AnExceptionEndingTheBatchStillWritesItsEntries)
+{
+    const std::string path = m_dir.File("batch.log");
+    UseLog(path);
+    try {
+        const CEventLogBatch batch;
+        Log_Event(LOGG_DEBUG, "first", "database", 1, "f");
+        Log_Event(LOGG_DEBUG, "second", "database", 2, "f");
+        throw std::runtime_error("a list cut short");
+    } catch (const std::runtime_error&) {
+    }
+    const std::vector<std::string> lines = Lines(zentest::ReadFileText(path));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].substr(24), "[4 debug] database:1 f: first");
+    EXPECT_EQ(lines[1].substr(24), "[4 debug] database:2 f: second");
+}
+
+TEST_F(BatchedEventLog, AFullBatchIsWrittenAtOnce)
+{
+    const std::string path = m_dir.File("batch.log");
+    UseLog(path);
+    const CEventLogBatch batch;
+    const std::string message(200, 'x');
+    size_t kept = 0;
+    int entries = 0;
+    // Up to the entry that fills the batch, nothing is written.
+    while (kept < kEventLogBatchBytes) {
+        ASSERT_EQ(std::filesystem::exists(path) ? std::filesystem::file_size(path) : 0u, 0u) << entries;
+        ASSERT_EQ(Log_Event(LOGG_DEBUG, message.c_str(), "database", ++entries, "f"), 1);
+        kept += 24 + std::string("[4 debug] database:").size() + std::to_string(entries).size() + 4 +
+                message.size() + 1;
+    }
+    EXPECT_EQ(std::filesystem::file_size(path), kept);
+    EXPECT_EQ(Lines(zentest::ReadFileText(path)).size(), static_cast<size_t>(entries));
+}
+
+TEST_F(BatchedEventLog, RotationInsideABatchGivesTheSameFiles)
+{
+    // The same 100 numbered entries, one by one and in one batch, into 1 KiB
+    // files of which three are kept: the same files with the same lines.
+    const auto write = [] {
+        for (int i = 0; i < 100; ++i)
+            ASSERT_EQ(ZEN_LOG_EVENT("databaseobjects", "CZENDB_Sample::Save", "entry %04d of the rotation test", i), 1);
+    };
+    std::filesystem::create_directories(m_dir.File("single"));
+    std::filesystem::create_directories(m_dir.File("batch"));
+    UseLog(m_dir.File("single/ZEN.log"), "MaxSizeKiB=1\nFiles=3\n");
+    write();
+    UseLog(m_dir.File("batch/ZEN.log"), "MaxSizeKiB=1\nFiles=3\n");
+    {
+        const CEventLogBatch batch;
+        write();
+    }
+    for (const char* name : {"ZEN.log", "ZEN.1.log", "ZEN.2.log"}) {
+        const std::string single = m_dir.File(std::string("single/") + name);
+        const std::string batched = m_dir.File(std::string("batch/") + name);
+        ASSERT_TRUE(std::filesystem::exists(batched)) << name;
+        EXPECT_LE(std::filesystem::file_size(batched), 1024u) << name;
+        EXPECT_EQ(Masked(batched), Masked(single)) << name;
+    }
+    // The kept files, oldest first, hold one unbroken run ending with the last.
+    const std::string all = Masked(m_dir.File("batch/ZEN.2.log")) + Masked(m_dir.File("batch/ZEN.1.log")) +
+                            Masked(m_dir.File("batch/ZEN.log"));
+    const std::vector<std::string> lines = Lines(all);
+    ASSERT_GT(lines.size(), 16u);
+    const int first = std::stoi(lines.front().substr(lines.front().find("entry ") + 6, 4));
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_NE(lines[i].find("entry " + std::string(4 - std::to_string(first + static_cast<int>(i)).size(), '0') +
+                                std::to_string(first + static_cast<int>(i))),
+                  std::string::npos)
+            << lines[i];
+    EXPECT_EQ(first + static_cast<int>(lines.size()) - 1, 99);
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("batch/ZEN.3.log")));
+}
+
+TEST_F(BatchedEventLog, AnEntryOfAnotherThreadOutsideABatchComesAfterTheBatchedOnes)
+{
+    const std::string path = m_dir.File("batch.log");
+    UseLog(path);
+    {
+        const CEventLogBatch batch;
+        Log_Event(LOGG_DEBUG, "batched 1", "database", 1, "f");
+        Log_Event(LOGG_DEBUG, "batched 2", "database", 2, "f");
+        std::thread other([] { Log_Event(LOGG_DEBUG, "other thread", "database", 3, "f"); });
+        other.join();
+        Log_Event(LOGG_DEBUG, "batched 3", "database", 4, "f");
+        // Another thread's batch does not write this one's.
+        std::thread batchedOther([] {
+            const CEventLogBatch otherBatch;
+            Log_Event(LOGG_DEBUG, "other batch", "database", 5, "f");
+        });
+        batchedOther.join();
+    }
+    std::vector<std::string> messages;
+    for (const std::string& line : Lines(zentest::ReadFileText(path)))
+        messages.push_back(line.substr(line.find(": ") + 2));
+    EXPECT_EQ(messages, (std::vector<std::string>{"batched 1", "batched 2", "other thread", "other batch", "batched 3"}));
+}
+
+TEST_F(BatchedEventLog, ClosingTheLogWritesTheBatchFirst)
+{
+    const std::string path = m_dir.File("batch.log");
+    UseLog(path);
+    const CEventLogBatch batch;
+    Log_Event(LOGG_DEBUG, "kept", "database", 1, "f");
+    CloseEventLog();
+    EXPECT_NE(zentest::ReadFileText(path).find("[4 debug] database:1 f: kept"), std::string::npos);
+}
+
+// The size that decides the rotation is counted by this process; what
+// another writer appends counts as soon as the file is asked again: near the
+// limit at once, else once the check interval has passed, and for a file
+// that replaced the open one at once.
+TEST_F(BatchedEventLog, WhatAnotherWriterAppendsCountsForTheRotation)
+{
+    struct Case {
+        const char* name;
+        int entriesBefore; // written by this process first
+        bool replace;      // the other writer replaces the file rather than appending
+        bool waitInterval; // the next entry comes after the check interval
+    };
+    const Case cases[] = {
+        {"appended near the limit", 5, false, false},
+        {"appended far from the limit, after the interval", 1, false, true},
+        {"replaced by a nearly full file", 1, true, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CloseEventLog();
+        const std::string folder = m_dir.File("logs" + std::to_string(n++));
+        std::filesystem::create_directories(folder);
+        const std::string path = folder + "/ZEN.log";
+        UseLog(path, "MaxSizeKiB=1\nFiles=2\n");
+        for (int i = 0; i < c.entriesBefore; ++i)
+            ASSERT_EQ(ZEN_LOG_EVENT("databaseobjects", "CZENDB_Sample::Save", "entry %04d", i), 1);
+        const size_t written = std::filesystem::file_size(path);
+        const size_t entry = written / static_cast<size_t>(c.entriesBefore);
+        // The other writer leaves the file just short of room for one more entry.
+        const std::string filler = std::string(1024 - written - entry / 2 - 1, '-') + "\n";
+        if (c.replace) {
+            zentest::WriteFileText(folder + "/other", std::string(written, '-') + filler);
+            std::filesystem::rename(folder + "/other", path);
+        } else {
+            std::ofstream(path, std::ios::app | std::ios::binary) << filler;
+        }
+        if (c.waitInterval)
+            std::this_thread::sleep_for(kEventLogNameCheckInterval + std::chrono::milliseconds(10));
+        ASSERT_EQ(ZEN_LOG_EVENT("databaseobjects", "CZENDB_Sample::Save", "entry %04d", 99), 1);
+        EXPECT_TRUE(std::filesystem::exists(folder + "/ZEN.1.log"));
+        EXPECT_LE(std::filesystem::file_size(path), 1024u);
+        const std::vector<std::string> lines = Lines(zentest::ReadFileText(path));
+        EXPECT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines.back().find("entry 0099"), std::string::npos);
+    }
+}
+
+// The variables that choose the log are looked at without a system call;
+// each way of changing them is noticed at the next entry.
+TEST_F(BatchedEventLog, EveryWayOfChangingTheEnvironmentIsNoticed)
+{
+    const std::string root = m_dir.Path().string();
+    zentest::WriteFileText(root + "/A.ini", "[Log]\nFile=" + root + "/A.log\n");
+    zentest::WriteFileText(root + "/B.ini", "[Log]\nFile=" + root + "/B.log\n");
+    // A string handed to putenv stays the variable: written to, the value changes.
+    static char assignment[256];
+    std::snprintf(assignment, sizeof assignment, "ZEN_CONFIG=%s/A.ini", root.c_str());
+    struct Step {
+        const char* name;
+        void (*act)(const std::string& root);
+        const char* log;
+    };
+    const Step steps[] = {
+        {"set", [](const std::string& r) { setenv("ZEN_CONFIG", (r + "/A.ini").c_str(), 1); }, "/A.log"},
+        {"changed", [](const std::string& r) { setenv("ZEN_CONFIG", (r + "/B.ini").c_str(), 1); }, "/B.log"},
+        {"another variable added", [](const std::string&) { setenv("ZEN_TEST_OTHER", "1", 1); }, "/B.log"},
+        {"another removed, then ours changed",
+         [](const std::string& r) {
+             unsetenv("ZEN_TEST_OTHER");
+             setenv("ZEN_CONFIG", (r + "/A.ini").c_str(), 1);
+         },
+         "/A.log"},
+        {"unset, another added", [](const std::string&) {
+             unsetenv("ZEN_CONFIG");
+             setenv("ZEN_TEST_OTHER", "2", 1);
+         },
+         "/state/Korvane/ZEN.log"},
+        {"another removed, ours added", [](const std::string& r) {
+             unsetenv("ZEN_TEST_OTHER");
+             setenv("ZEN_CONFIG", (r + "/B.ini").c_str(), 1);
+         },
+         "/B.log"},
+        {"put", [](const std::string&) { putenv(assignment); }, "/A.log"},
+        {"the put string written to", [](const std::string&) { std::strstr(assignment, "/A.ini")[1] = 'B'; },
+         "/B.log"},
+    };
+    int n = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act(root);
+        const std::string text = "step " + std::to_string(n++);
+        ASSERT_EQ(Log_Event(LOGG_DEBUG, text.c_str(), "database", 1, "f"), 1);
+        const std::vector<std::string> lines = Lines(zentest::ReadFileText(root + step.log));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().substr(24), "[4 debug] database:1 f: " + text);
+    }
+    setenv("ZEN_CONFIG", (root + "/A.ini").c_str(), 1); // no longer the static string
+    unsetenv("ZEN_TEST_OTHER");
+}
+
+// The date and time are converted once a second: every stamp lies between
+// the clock read just before and just after its entry, also across seconds.
+TEST_F(BatchedEventLog, TheTimeStampFollowsTheClockAcrossSeconds)
+{
+    const auto stamp = [] {
+        const auto now = std::chrono::system_clock::now();
+        const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+        std::tm local {};
+        localtime_r(&seconds, &local);
+        char text[40];
+        const size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+        std::snprintf(text + n, sizeof text - n, ".%03d",
+                      static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000));
+        return std::string(text);
+    };
+    const std::string path = m_dir.File("time.log");
+    UseLog(path);
+    for (int i = 0; i < 2; ++i) {
+        if (i > 0) {
+            // On to the start of the next second.
+            const auto now = std::chrono::system_clock::now();
+            std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now) + std::chrono::milliseconds(2));
+        }
+        const std::string before = stamp();
+        ASSERT_EQ(Log_Event(LOGG_DEBUG, "now", "database", i, "f"), 1);
+        const std::string after = stamp();
+        const std::string written = Lines(zentest::ReadFileText(path)).back().substr(0, 23);
+        EXPECT_LE(before, written);
+        EXPECT_LE(written, after);
+    }
 }
 
 TEST(EventLogManager, CopiesMemberWise)
