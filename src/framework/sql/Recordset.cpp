@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <typeindex>
+#include <typeinfo>
 
 IMPLEMENT_DYNAMIC(CRecordset, CObject)
 
@@ -116,7 +118,7 @@ void RunPass(CRecordset& rs, CFieldExchangeContext& ctx, UINT operation)
 
 void Fixup(CRecordset& rs, CRecordsetState& st)
 {
-    if (st.fields.empty() || !st.hasRow)
+    if (st.Fields().empty() || !st.hasRow)
         return;
     CFieldExchangeContext ctx(st);
     RunPass(rs, ctx, CFieldExchange::Fixup);
@@ -124,7 +126,7 @@ void Fixup(CRecordset& rs, CRecordsetState& st)
 
 void StoreFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& buffer)
 {
-    buffer.assign(st.fields.size(), CFieldCopy());
+    buffer.assign(st.Fields().size(), CFieldCopy());
     CFieldExchangeContext ctx(st);
     ctx.buffer = &buffer;
     RunPass(rs, ctx, CFieldExchange::StoreField);
@@ -132,7 +134,7 @@ void StoreFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& b
 
 void LoadFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& buffer)
 {
-    if (buffer.size() != st.fields.size())
+    if (buffer.size() != st.Fields().size())
         return;
     CFieldExchangeContext ctx(st);
     ctx.buffer = &buffer;
@@ -383,6 +385,30 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
     return text;
 }
 
+// The fields that rs's DoFieldExchange names. A recordset class names the
+// same fields at every open: the list of its previous open on this
+// connection is taken when the names, kinds and lengths named now are the
+// same (compared in place), else the list is made anew and kept.
+std::shared_ptr<const CBoundFieldList> NameFields(CRecordset& rs, CRecordsetState& st, CRecordsetTextCache& cache,
+                                                  UINT declared)
+{
+    const std::type_index type(typeid(rs));
+    if (std::shared_ptr<const CBoundFieldList> known = cache.FindFields(type)) {
+        CFieldExchangeContext ctx(st);
+        ctx.expected = known.get();
+        RunPass(rs, ctx, CFieldExchange::Name);
+        if (!ctx.differs && ctx.named == known->size())
+            return known;
+    }
+    auto fresh = std::make_shared<CBoundFieldList>();
+    fresh->reserve(declared);
+    CFieldExchangeContext ctx(st);
+    ctx.naming = fresh.get();
+    RunPass(rs, ctx, CFieldExchange::Name);
+    cache.AddFields(type, fresh);
+    return fresh;
+}
+
 } // namespace
 
 CRecordset::CRecordset(CDatabase* pDatabase) : m_pDatabase(pDatabase) {}
@@ -425,22 +451,19 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     st.connection = db->GetSqlConnection();
     st.openType = nOpenType == AFX_DB_USE_DEFAULT_TYPE ? m_nDefaultType : nOpenType;
     st.options = dwOptions;
-    st.fields.reserve(m_nFields);
-    {
-        CFieldExchangeContext ctx(st);
-        RunPass(*this, ctx, CFieldExchange::Name);
-    }
-    if (m_nFields != 0 && st.fields.size() != m_nFields) {
+    st.fieldList = NameFields(*this, st, db->GetRecordsetTextCache(), m_nFields);
+    st.fieldNull.assign(st.Fields().size(), 0);
+    if (m_nFields != 0 && st.Fields().size() != m_nFields) {
         CString reason;
         reason.Format("DoFieldExchange names %d columns, but the recordset declares %u (m_nFields).",
-                      static_cast<int>(st.fields.size()), m_nFields);
+                      static_cast<int>(st.Fields().size()), m_nFields);
         ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH, reason);
     }
 
     const CString given = lpszSQL && *lpszSQL ? CString(lpszSQL) : GetDefaultSQL();
     const SqlDialect dialect = st.connection->GetDialect();
     const std::shared_ptr<const CPreparedSelectText> text =
-        PrepareSelectText(db->GetRecordsetTextCache(), *st.connection, given, st.fields, m_strFilter, m_strSort);
+        PrepareSelectText(db->GetRecordsetTextCache(), *st.connection, given, st.Fields(), m_strFilter, m_strSort);
     const CString& sql = text->sql;
     st.shownSql = sql;
 
@@ -478,10 +501,10 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
         }
         st.visible.push_back(c);
     }
-    if (st.visible.size() < st.fields.size()) {
+    if (st.visible.size() < st.Fields().size()) {
         CString reason;
         reason.Format("The statement returns %d columns, but the recordset binds %d.",
-                      static_cast<int>(st.visible.size()), static_cast<int>(st.fields.size()));
+                      static_cast<int>(st.visible.size()), static_cast<int>(st.Fields().size()));
         ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH, reason, sql);
     }
     st.singleTable = st.rowIdColumn >= 0;
