@@ -353,7 +353,7 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
                              filter, sort);
         if (std::shared_ptr<const CSelectTextPattern> pattern = cache.FindPattern(patternKey);
             pattern && pattern->usable)
-            return InstantiatePattern(*pattern, value);
+            return InstantiatePatternText(*pattern, value);
     }
 
     bool tableNameAlone = false;
@@ -480,8 +480,14 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
             st.text = text;
         }
     }
-    if (!st.statement)
-        st.statement = st.connection->Prepare(TranslateSqlTokens(text->tokens, dialect, sql), sql);
+    if (!st.statement) {
+        // A text made from a pattern carries no tokens (see InstantiatePatternText).
+        CSqlTokens made;
+        if (text->tokens.empty())
+            made = TokenizeSql(sql.Str());
+        const CSqlTokens& tokens = text->tokens.empty() ? made : text->tokens;
+        st.statement = st.connection->Prepare(TranslateSqlTokens(tokens, dialect, sql), sql);
+    }
 
     // The first step comes before the columns are looked at: a statement
     // prepared before another connection changed the table's columns is

@@ -25,7 +25,7 @@ using CBoundFieldList = std::vector<CBoundField>;
 
 struct CPreparedSelectText {
     CString sql;          // the statement as run, before translation (GetSQL)
-    CSqlTokens tokens;    // its tokens, for the translation without identity
+    CSqlTokens tokens;    // its tokens, for the translation without identity (empty: not yet made)
     bool singleTable = false;
     CString table;        // the single table's name, unquoted
     CString withRowId;    // engine text selecting the row identity first (single table only)
@@ -60,6 +60,9 @@ struct CSelectTextPattern {
 const char* PatternStandIn(bool text);
 // pattern's text work with every occurrence of its stand-in replaced by value.
 std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern& pattern, std::string_view value);
+// The same without the tokens (left empty), for an open: most opens never
+// look at them, and the tokens of the statement are those of TokenizeSql(sql).
+std::shared_ptr<CPreparedSelectText> InstantiatePatternText(const CSelectTextPattern& pattern, std::string_view value);
 // Whether two text works are the same (all but the lazily filled reselectEngineSql).
 bool SameSelectText(const CPreparedSelectText& a, const CPreparedSelectText& b);
 
