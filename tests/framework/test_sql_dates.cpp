@@ -9,6 +9,7 @@
 #include "framework/sql/Database.h"
 #include "framework/sql/Recordset.h"
 #include "framework/sql/SqlText.h"
+#include "framework/sql/internal/SqlDates.h"
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,44 @@ TEST_F(SqlDates, DaysOfDecadesInRandomOrderGiveWhatMktimeGives)
                     << ss;
             }
         }
+    }
+}
+
+// Stored date texts: the usual form and the others the engine may hold.
+TEST(SqlStoredDateTexts, ReadAsTheirPartsOrRefused)
+{
+    const struct {
+        const char* text;
+        const char* parts; // "y m d h mi s", or nullptr: not a date
+    } cases[] = {
+        {"2014-03-05 08:09:10", "2014 3 5 8 9 10"},
+        {"2014-03-05T23:59:59", "2014 3 5 23 59 59"},
+        {"2024-02-29 00:00:00", "2024 2 29 0 0 0"},
+        {"2014-03-05", "2014 3 5 0 0 0"},
+        {"2014-03-05 08:09", "2014 3 5 8 9 0"},
+        {"2014-03-05 08:09:10.250", "2014 3 5 8 9 10"},
+        {"2023-02-29 00:00:00", nullptr},
+        {"2014-13-05 08:09:10", nullptr},
+        {"2014-03-05 24:00:00", nullptr},
+        {"2014-03-05 08:60:00", nullptr},
+        {"2014-03-05 08:09:60", nullptr},
+        {"2014-03-05x08:09:10", nullptr},
+        {"2014-03-05 08:09:1a", nullptr},
+        {"2014/03/05 08:09:10", nullptr},
+        {"20140-3-05 08:09:10", nullptr},
+        {" 2014-03-05 08:09:1", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& c : cases) {
+        CDateParts parts;
+        const bool read = ParseStoredDateTime(c.text, parts);
+        ASSERT_EQ(read, c.parts != nullptr) << c.text;
+        if (!read)
+            continue;
+        const std::string got = std::to_string(parts.year) + " " + std::to_string(parts.month) + " " +
+                                std::to_string(parts.day) + " " + std::to_string(parts.hour) + " " +
+                                std::to_string(parts.minute) + " " + std::to_string(parts.second);
+        EXPECT_EQ(got, c.parts) << c.text;
     }
 }
 
