@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <typeindex>
 #include <typeinfo>
 
@@ -349,8 +350,12 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
     if (hasLiteral) {
         const std::string& g = given.Str();
         value = std::string_view(g).substr(literal.begin, literal.end - literal.begin);
-        patternKey = TextKey(g.substr(0, literal.begin) + (literal.text ? "\x01s" : "\x01n") + g.substr(literal.end),
-                             filter, sort);
+        // TextKey of the statement with the literal left out, built in one go.
+        const std::string_view head = std::string_view(g).substr(0, literal.begin);
+        const std::string_view tail = std::string_view(g).substr(literal.end);
+        patternKey.reserve(g.size() + filter.Str().size() + sort.Str().size() + 4);
+        patternKey.append(head).append(literal.text ? "\x01s" : "\x01n").append(tail);
+        patternKey.append(1, '\0').append(filter.Str()).append(1, '\0').append(sort.Str());
         if (std::shared_ptr<const CSelectTextPattern> pattern = cache.FindPattern(patternKey);
             pattern && pattern->usable)
             return InstantiatePatternText(*pattern, value);
@@ -498,10 +503,17 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     const bool firstRow = FetchNext(st, buffer, &firstInStatement);
 
     const int columns = st.statement->GetColumnCount();
+    st.visible.reserve(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) {
-        const CString name = st.statement->GetColumnName(c);
-        if (name.Str().compare(0, sizeof kInternalPrefix - 1, kInternalPrefix) == 0) {
-            if (name == kRowIdAlias && !st.reselectSql.IsEmpty())
+        // The engine's own text where it lends it: no copy per column.
+        const char* lent = st.statement->PeekColumnName(c);
+        CString copied;
+        if (!lent) {
+            copied = st.statement->GetColumnName(c);
+            lent = copied.GetString();
+        }
+        if (std::strncmp(lent, kInternalPrefix, sizeof kInternalPrefix - 1) == 0) {
+            if (std::strcmp(lent, kRowIdAlias) == 0 && !st.reselectSql.IsEmpty())
                 st.rowIdColumn = c;
             continue;
         }
