@@ -124,7 +124,22 @@ inline void RawText(sqlite3_stmt* stmt, int column, CString& into)
 // A row of kSampleColumns into a sample, as a program that uses the
 // library's sample objects but reads the engine itself would fill it: texts,
 // dates as local time, the trace decoded from its block.
+inline void FillSampleFields(sqlite3_stmt* stmt, CZENDB_Sample& sample);
 inline void FillSample(sqlite3_stmt* stmt, CZENDB_Sample& sample)
+{
+    FillSampleFields(stmt, sample);
+    sample.Trace.RemoveAll();
+    const int bytes = sqlite3_column_bytes(stmt, 33);
+    if (bytes > 1) {
+        auto* block = static_cast<BYTE*>(const_cast<void*>(sqlite3_column_blob(stmt, 33)));
+        CMemFile file(block, static_cast<UINT>(bytes), 0);
+        CArchive archive(&file, CArchive::load, 4096);
+        sample.Trace.Serialize(archive, -1);
+    }
+}
+
+// Every column of the row but the trace into the sample's fields.
+inline void FillSampleFields(sqlite3_stmt* stmt, CZENDB_Sample& sample)
 {
     sample.SampleID = sqlite3_column_int(stmt, 0);
     CString* const texts[] = {&sample.UserSampleID, &sample.WorkOrder, &sample.PartNo, &sample.Detail,
@@ -147,14 +162,6 @@ inline void FillSample(sqlite3_stmt* stmt, CZENDB_Sample& sample)
                                &sample.CustomField19};
     for (int i = 0; i < 19; ++i)
         RawText(stmt, 14 + i, *custom[i]);
-    sample.Trace.RemoveAll();
-    const int bytes = sqlite3_column_bytes(stmt, 33);
-    if (bytes > 1) {
-        auto* block = static_cast<BYTE*>(const_cast<void*>(sqlite3_column_blob(stmt, 33)));
-        CMemFile file(block, static_cast<UINT>(bytes), 0);
-        CArchive archive(&file, CArchive::load, 4096);
-        sample.Trace.Serialize(archive, -1);
-    }
 }
 
 // The user sample identifier of benchmark row number row ("S-000042").

@@ -870,10 +870,13 @@ int main(int argc, char** argv)
     // The facade finds its database through the configuration. Opening,
     // listing and saving write to a real event log in a temporary folder, as
     // at a station (default rotation: at most 4 files of 4 MiB), so that the
-    // facade's lines include what its entries cost on a disk.
+    // facade's lines include what its entries cost on a disk. ZEN_BENCH_LOG
+    // names another log file (/dev/null: the entries' cost without a disk).
     std::filesystem::create_directories(DataDir());
-    const CLogFolder log;
-    std::ofstream(ConfigPath()) << "[Database]\nDatabaseFile=" << DatabasePath() << "\n[Log]\nFile=" << log.File()
+    const CLogFolder logFolder;
+    const char* named = std::getenv("ZEN_BENCH_LOG");
+    const std::string log = named && *named ? std::string(named) : logFolder.File();
+    std::ofstream(ConfigPath()) << "[Database]\nDatabaseFile=" << DatabasePath() << "\n[Log]\nFile=" << log
                                 << "\n";
     // A station's configuration is old: dated back, it is parsed once and
     // then kept (a file changed moments ago is read again at every entry).

@@ -4,11 +4,12 @@
 // that is a stat of /etc/localtime every time).
 #include "framework/CTime.h"
 
-#include <array>
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 namespace {
@@ -82,26 +83,45 @@ public:
     bool Find(int64_t days, int y, int m, int d, ZTIME& midnight)
     {
         Refresh();
-        Entry& e = m_entries[static_cast<size_t>(days) % m_entries.size()];
+        if (m_entries.empty())
+            m_entries.assign(kEntries, Entry());
+        Entry& e = m_entries[static_cast<size_t>(days) % kEntries];
         if (e.day != days) {
             // A day is worked out from the zone that mktime would use now.
             tzset();
             if (!(CurrentRuntimeZone() == m_runtime)) {
-                m_entries.fill(Entry());
+                Forget();
                 m_runtime = CurrentRuntimeZone();
             }
             e = Fill(days, y, m, d);
         }
-        midnight = e.midnight;
-        return e.uniform;
+        if (e.offset == kNotUniform)
+            return false;
+        midnight = static_cast<ZTIME>(days) * 86400 - e.offset;
+        return true;
     }
 
 private:
+    // A day's number and its UTC offset in seconds (local midnight = day *
+    // 86400 - offset), or kNotUniform for a day left to mktime. Eight bytes,
+    // so that enough days for the dates of decades of samples stay cached:
+    // a table read in random order (lookups by identifier) then fills each
+    // day once instead of once per lookup, as it did when the days of a
+    // large table outnumbered the entries.
+    static constexpr int32_t kNotUniform = INT32_MIN;
+    static constexpr int32_t kNoDay = INT32_MIN;
     struct Entry {
-        int64_t day = INT64_MIN;
-        ZTIME midnight = 0;
-        bool uniform = false;
+        int32_t day = kNoDay;
+        int32_t offset = kNotUniform;
     };
+    // 16384 days (about 44 years); allocated on a thread's first conversion.
+    static constexpr size_t kEntries = 16384;
+
+    void Forget()
+    {
+        if (!m_entries.empty())
+            std::fill(m_entries.begin(), m_entries.end(), Entry());
+    }
 
     // The identity of the system zone file, as the C runtime compares it.
     struct FileId {
@@ -161,7 +181,7 @@ private:
                 return;
         }
         tzset();
-        m_entries.fill(Entry());
+        Forget();
         m_started = true;
         m_hasTz = tz != nullptr;
         m_tz = tz ? tz : "";
@@ -184,7 +204,7 @@ private:
     static Entry Fill(int64_t days, int y, int m, int d)
     {
         Entry e;
-        e.day = days;
+        e.day = static_cast<int32_t>(days);
         const ZTIME utcMidnight = days * 86400;
         std::tm tm{};
         if (!LocalAt(utcMidnight, tm))
@@ -209,14 +229,13 @@ private:
                 if (!LocalAt(midnight + h * 3600LL, tm) || tm.tm_gmtoff != offset)
                     return e;
             }
-            e.midnight = midnight;
-            e.uniform = true;
+            e.offset = static_cast<int32_t>(offset);
             return e;
         }
         return e;
     }
 
-    std::array<Entry, 1024> m_entries{};
+    std::vector<Entry> m_entries;
     bool m_started = false;
     bool m_hasTz = false;
     std::string m_tz;

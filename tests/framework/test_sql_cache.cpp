@@ -2,13 +2,15 @@
 // parameterisation behind it: which literals become parameters, lookups that
 // differ only in a literal, one statement text in two open recordsets,
 // quotes and translated dates in literals, no lock kept by a cached
-// statement, and a schema change reaching statements prepared before it.
+// statement, a schema change reaching statements prepared before it, and the
+// bound-field lists kept per recordset class.
 #include "TestSupport.h"
 
 #include "framework/Exceptions.h"
 #include "framework/sql/Database.h"
 #include "framework/sql/Recordset.h"
 #include "framework/sql/SqlText.h"
+#include "framework/sql/internal/RecordsetTextCache.h"
 #include "framework/sql/internal/SqlLiterals.h"
 
 #include <gtest/gtest.h>
@@ -285,6 +287,133 @@ TEST_F(SqlCache, ErrorsAreThoseOfTheStatementAsWritten)
         EXPECT_EQ(rs.IsEOF() != FALSE, i % 7 + 1 == 7) << sql.GetString();
         rs.Close();
     }
+}
+
+// Binds the second column by a switch: "[Name]" as text, "[Grp]" as a number,
+// or "[Tag]" as text (same kind and length as "[Name]", another column).
+class CSwitchSet : public CRecordset {
+public:
+    enum class Second { Name, Grp, Tag };
+    CSwitchSet(CDatabase* db, Second second) : CRecordset(db), m_Second(second) { m_nFields = 2; }
+    Second m_Second;
+    int32_t m_ID = 0;
+    CString m_Text;
+    int32_t m_Number = 0;
+    CString GetDefaultSQL() override
+    {
+        return m_Second == Second::Grp ? "SELECT [ID], [Grp] FROM Names"
+                                       : m_Second == Second::Tag ? "SELECT [ID], [Tag] FROM Names"
+                                                                 : "SELECT [ID], [Name] FROM Names";
+    }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CFieldExchange::outputColumn);
+        RFX_Long(pFX, "[ID]", m_ID);
+        if (m_Second == Second::Grp)
+            RFX_Long(pFX, "[Grp]", m_Number);
+        else
+            RFX_Text(pFX, m_Second == Second::Tag ? "[Tag]" : "[Name]", m_Text);
+    }
+};
+
+// What row 2 holds through each binding; a change written through the
+// binding lands in its own column.
+std::string ReadAndWrite(CDatabase& db, CSwitchSet::Second second, const char* written)
+{
+    CSwitchSet rs(&db, second);
+    rs.Open(CRecordset::dynaset, rs.GetDefaultSQL() + " WHERE ID = 2");
+    if (rs.IsEOF())
+        return "none";
+    const std::string read = second == CSwitchSet::Second::Grp ? std::to_string(rs.m_Number) : rs.m_Text.Str();
+    rs.Edit();
+    if (second == CSwitchSet::Second::Grp)
+        rs.m_Number = std::stoi(written);
+    else
+        rs.m_Text = written;
+    rs.Update();
+    return read;
+}
+
+TEST_F(SqlCache, ARecordsetClassNamingOtherFieldsReadsAndWritesItsOwn)
+{
+    m_db.ExecuteSQL("ALTER TABLE Names ADD Tag VARCHAR(20)");
+    m_db.ExecuteSQL("UPDATE Names SET Tag = 'tag' WHERE ID = 2");
+    using S = CSwitchSet::Second;
+    const struct {
+        S second;
+        const char* written;
+        const char* expected; // what the open before wrote to the column read now
+    } steps[] = {{S::Name, "N1", "O'Brien"}, {S::Grp, "7", "1"},  {S::Name, "N2", "N1"}, {S::Tag, "T1", "tag"},
+                 {S::Name, "N3", "N2"},     {S::Tag, "T2", "T1"}, {S::Grp, "8", "7"},   {S::Grp, "9", "8"}};
+    for (const auto& step : steps)
+        EXPECT_EQ(ReadAndWrite(m_db, step.second, step.written), step.expected) << step.written;
+    CRecordset rs(&m_db);
+    rs.Open(CRecordset::snapshot, "SELECT Name, Grp, Tag FROM Names WHERE ID = 2");
+    CString name, group, tag;
+    rs.GetFieldValue("Name", name);
+    rs.GetFieldValue("Grp", group);
+    rs.GetFieldValue("Tag", tag);
+    EXPECT_EQ(name, CString("N3"));
+    EXPECT_EQ(group, CString("9"));
+    EXPECT_EQ(tag, CString("T2"));
+}
+
+TEST_F(SqlCache, FieldListsFollowTheConnectionAndTheSchema)
+{
+    const auto firstName = [](CDatabase& db) {
+        CNameSet rs(&db);
+        rs.Open(CRecordset::dynaset, "SELECT [ID], [Name], [When] FROM Names ORDER BY ID");
+        return rs.IsEOF() ? std::string("none") : rs.m_Name.Str() + "@" + rs.m_When.Format("%Y-%m-%d").Str();
+    };
+    EXPECT_EQ(firstName(m_db), "plain@2014-03-05");
+    EXPECT_EQ(m_db.GetRecordsetTextCache().FieldListCount(), 1u);
+
+    // A second connection keeps lists of its own.
+    CDatabase other;
+    other.OpenEx(Connect());
+    EXPECT_EQ(other.GetRecordsetTextCache().FieldListCount(), 0u);
+    EXPECT_EQ(firstName(other), "plain@2014-03-05");
+
+    // A column added, and one that the recordset binds dropped and added again.
+    m_db.ExecuteSQL("ALTER TABLE Names ADD Extra VARCHAR(10)");
+    EXPECT_EQ(firstName(m_db), "plain@2014-03-05");
+    m_db.ExecuteSQL("ALTER TABLE Names DROP COLUMN [When]");
+    EXPECT_THROW(firstName(m_db), CDBException);
+    EXPECT_THROW(firstName(other), CDBException);
+    m_db.ExecuteSQL("ALTER TABLE Names ADD [When] DATETIME");
+    m_db.ExecuteSQL("UPDATE Names SET [When] = #4/1/2015# WHERE ID = 1");
+    EXPECT_EQ(firstName(m_db), "plain@2015-04-01");
+    EXPECT_EQ(firstName(other), "plain@2015-04-01");
+
+    // Undone by a rollback: the list is the class's, the rows the file's.
+    m_db.BeginTrans();
+    m_db.ExecuteSQL("UPDATE Names SET Name = 'inside' WHERE ID = 1");
+    EXPECT_EQ(firstName(m_db), "inside@2015-04-01");
+    m_db.Rollback();
+    EXPECT_EQ(firstName(m_db), "plain@2015-04-01");
+
+    // Closed and opened again: nothing kept from before.
+    m_db.Close();
+    m_db.OpenEx(Connect());
+    EXPECT_EQ(m_db.GetRecordsetTextCache().FieldListCount(), 0u);
+    EXPECT_EQ(firstName(m_db), "plain@2015-04-01");
+    EXPECT_EQ(m_db.GetRecordsetTextCache().FieldListCount(), 1u);
+}
+
+TEST_F(SqlCache, AFailedOpenLeavesTheFieldListRight)
+{
+    CNameSet rs(&m_db);
+    EXPECT_THROW(rs.Open(CRecordset::dynaset, "SELECT [ID], [Name], [When] FROM Nowhere"), CDBException);
+    EXPECT_THROW(rs.Open(CRecordset::dynaset, "SELECT [ID], [Name] FROM Names"), CDBException); // too few columns
+    rs.Open(CRecordset::dynaset, "SELECT [ID], [Name], [When] FROM Names WHERE ID = 2");
+    ASSERT_FALSE(rs.IsEOF());
+    EXPECT_EQ(rs.m_ID, 2);
+    EXPECT_EQ(rs.m_Name, CString("O'Brien"));
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_When));
+    rs.Close();
+    rs.Open(CRecordset::dynaset, "SELECT [ID], [Name], [When] FROM Names WHERE ID = 6");
+    EXPECT_TRUE(rs.IsFieldNull(&rs.m_When));
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_Name));
 }
 
 } // namespace

@@ -196,6 +196,28 @@ TEST_P(SqlTextPatternsOnFile, APatternGivesTheWorkTheStatementGetsOnItsOwn)
     EXPECT_EQ(m_db.GetRecordsetTextCache().PatternCount(), 2u);
 }
 
+// Lookups on a read of two tables (run without the row identity, from the
+// statement's own tokens): each finds its own row through the pattern.
+TEST_P(SqlTextPatternsOnFile, LookupsOnAJoinReadTheirOwnRows)
+{
+    const char* const head = "SELECT a.[ID], a.[Name], a.[Weight], a.[Picture] FROM Items a INNER JOIN Items b "
+                             "ON a.[ID] = b.[ID] WHERE a.[ID]=";
+    const struct {
+        const char* value;
+        const char* name;
+    } lookups[] = {{"1", "S-1"}, {"2", "S-2"}, {"3", ""}, {"4", "-"}, {"2", "S-2"}};
+    for (const auto& lookup : lookups) {
+        const CString sql = CString(head) + lookup.value;
+        SCOPED_TRACE(sql.GetString());
+        CItemSet rs(&m_db);
+        rs.Open(CRecordset::dynaset, sql);
+        EXPECT_EQ(rs.IsEOF() ? std::string("-") : rs.m_Name.Str(), lookup.name);
+        EXPECT_EQ(rs.GetSQL(), sql);
+        EXPECT_FALSE(rs.CanUpdate());
+    }
+    EXPECT_EQ(m_db.GetRecordsetTextCache().UsablePatternCount(), 1u);
+}
+
 TEST(SqlTextPatterns, AnInstanceMatchesTheWorkItStandsFor)
 {
     CSelectTextPattern pattern;

@@ -134,11 +134,27 @@ void ReadInto(const CBoundField& field, const CSqlValue& value, void* p)
     }
 }
 
+// The unusual pairs of ReadViewInto through a CSqlValue and ReadInto. Kept out
+// of line: the per-column path of a row read stays small.
+[[gnu::noinline]] void ReadViewThroughValue(const CBoundField& field, const CSqlValueView& v, void* p)
+{
+    using Type = CSqlValue::Type;
+    CSqlValue value;
+    switch (v.type) {
+    case Type::Null: break;
+    case Type::Integer: value.SetInteger(v.integer); break;
+    case Type::Real: value.SetReal(v.real); break;
+    case Type::Text: value.SetText(v.data, v.size); break;
+    case Type::Blob: value.SetBlob(reinterpret_cast<const uint8_t*>(v.data), v.size); break;
+    }
+    ReadInto(field, value, p);
+}
+
 // ReadInto from a value the engine lends: the usual pairs of variable and
 // value are copied once, straight into the variable; every other pair goes
 // through a CSqlValue and ReadInto, so that conversions and errors stay
 // exactly ReadInto's.
-void ReadViewInto(const CBoundField& field, const CSqlValueView& v, void* p)
+inline void ReadViewInto(const CBoundField& field, const CSqlValueView& v, void* p)
 {
     using Type = CSqlValue::Type;
     switch (field.kind) {
@@ -175,6 +191,10 @@ void ReadViewInto(const CBoundField& field, const CSqlValueView& v, void* p)
             static_cast<CString*>(p)->StdString().assign(v.data, v.size);
             return;
         }
+        if (v.type == Type::Null) {
+            static_cast<CString*>(p)->StdString().clear(); // ReadInto's empty text
+            return;
+        }
         break;
     case Kind::Date:
         if (v.type == Type::Null) {
@@ -196,17 +216,15 @@ void ReadViewInto(const CBoundField& field, const CSqlValueView& v, void* p)
             static_cast<CByteArray*>(p)->Vector().assign(bytes, bytes + n);
             return;
         }
+        if (v.type == Type::Null) {
+            // As ReadInto: the array is replaced by an empty one (its storage
+            // released).
+            static_cast<CByteArray*>(p)->Vector() = std::vector<uint8_t>();
+            return;
+        }
         break;
     }
-    CSqlValue value;
-    switch (v.type) {
-    case Type::Null: break;
-    case Type::Integer: value.SetInteger(v.integer); break;
-    case Type::Real: value.SetReal(v.real); break;
-    case Type::Text: value.SetText(v.data, v.size); break;
-    case Type::Blob: value.SetBlob(reinterpret_cast<const uint8_t*>(v.data), v.size); break;
-    }
-    ReadInto(field, value, p);
+    ReadViewThroughValue(field, v, p);
 }
 
 void SetPseudoNull(Kind kind, void* p)
@@ -288,6 +306,35 @@ CFieldCopy PseudoNullCopy(Kind kind)
     return int32_t{0};
 }
 
+[[noreturn, gnu::noinline]] void ThrowOtherColumns()
+{
+    ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH,
+                       "DoFieldExchange named other columns than when the recordset was opened.");
+}
+
+// The Fixup pass for one field: the current row's column into the variable.
+// The pass runs for every row read, so it has a small path of its own.
+void FixupField(CRecordsetState& st, size_t index, CFieldExchange::Kind kind, void* pValue)
+{
+    const CBoundFieldList& fields = st.Fields();
+    if (index >= fields.size() || fields[index].kind != kind)
+        ThrowOtherColumns();
+    const CBoundField& field = fields[index];
+    // Open made sure that there are at least as many result columns as fields.
+    const size_t column = static_cast<size_t>(index < st.visible.size() ? st.visible[index] : st.visible.at(index));
+    if (st.rowInStatement) {
+        CSqlValueView view;
+        if (st.statement->PeekValue(static_cast<int>(column), view)) {
+            st.fieldNull[index] = view.type == CSqlValue::Type::Null;
+            ReadViewInto(field, view, pValue);
+            return;
+        }
+    }
+    const CSqlValue& value = RowValue(st, column);
+    st.fieldNull[index] = value.IsNull();
+    ReadInto(field, value, pValue);
+}
+
 } // namespace
 
 CFieldExchange::CFieldExchange(UINT nOperation, CRecordset* prs, CFieldExchangeContext* pContext)
@@ -301,33 +348,32 @@ void CFieldExchange::Exchange(const char* szName, Kind kind, void* pValue, int n
         return; // parameters are not supported; only output columns are bound
     const size_t index = static_cast<size_t>(m_nFieldIndex++);
     CRecordsetState& st = m_pContext->state;
-    if (m_nOperation == Name) {
-        st.fields.push_back({CString(szName ? szName : ""), ColumnOf(szName), kind, nMaxLength, false});
+    if (m_nOperation == Fixup) {
+        FixupField(st, index, kind, pValue);
         return;
     }
-    if (index >= st.fields.size() || st.fields[index].kind != kind)
-        ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH,
-                           "DoFieldExchange named other columns than when the recordset was opened.");
-    CBoundField& field = st.fields[index];
-    switch (m_nOperation) {
-    case Fixup: {
-        const size_t column = static_cast<size_t>(st.visible.at(index));
-        if (st.rowInStatement) {
-            CSqlValueView view;
-            if (st.statement->PeekValue(static_cast<int>(column), view)) {
-                field.isNull = view.type == CSqlValue::Type::Null;
-                ReadViewInto(field, view, pValue);
-                break;
-            }
+    if (m_nOperation == Name) {
+        CFieldExchangeContext& ctx = *m_pContext;
+        ++ctx.named;
+        if (ctx.naming == nullptr) {
+            // Compared with the list of an earlier open, without copying.
+            const CBoundFieldList& expected = *ctx.expected;
+            if (index >= expected.size() || expected[index].kind != kind || expected[index].maxLength != nMaxLength ||
+                expected[index].name.Str() != (szName ? szName : ""))
+                ctx.differs = true;
+            return;
         }
-        const CSqlValue& value = RowValue(st, column);
-        field.isNull = value.IsNull();
-        ReadInto(field, value, pValue);
-        break;
+        ctx.naming->push_back({CString(szName ? szName : ""), ColumnOf(szName), kind, nMaxLength});
+        return;
     }
+    const CBoundFieldList& fields = st.Fields();
+    if (index >= fields.size() || fields[index].kind != kind)
+        ThrowOtherColumns();
+    const CBoundField& field = fields[index];
+    switch (m_nOperation) {
     case SetFieldNull:
         SetPseudoNull(kind, pValue);
-        field.isNull = true;
+        st.fieldNull[index] = true;
         break;
     case StoreField: m_pContext->buffer->at(index) = Copy(kind, pValue); break;
     case LoadField: Restore(kind, pValue, m_pContext->buffer->at(index)); break;
@@ -340,7 +386,7 @@ void CFieldExchange::Exchange(const char* szName, Kind kind, void* pValue, int n
     case IsFieldNull:
         if (pValue == m_pContext->target || m_pContext->target == nullptr) {
             const bool isNull = st.mode == CRecordsetState::Mode::AddNew ? Copy(kind, pValue) == PseudoNullCopy(kind)
-                                                                         : field.isNull;
+                                                                         : st.fieldNull[index] != 0;
             m_pContext->targetFound = true;
             m_pContext->targetNull = m_pContext->targetNull || isNull;
         }

@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <typeindex>
+#include <typeinfo>
 
 IMPLEMENT_DYNAMIC(CRecordset, CObject)
 
@@ -116,7 +119,7 @@ void RunPass(CRecordset& rs, CFieldExchangeContext& ctx, UINT operation)
 
 void Fixup(CRecordset& rs, CRecordsetState& st)
 {
-    if (st.fields.empty() || !st.hasRow)
+    if (st.Fields().empty() || !st.hasRow)
         return;
     CFieldExchangeContext ctx(st);
     RunPass(rs, ctx, CFieldExchange::Fixup);
@@ -124,7 +127,7 @@ void Fixup(CRecordset& rs, CRecordsetState& st)
 
 void StoreFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& buffer)
 {
-    buffer.assign(st.fields.size(), CFieldCopy());
+    buffer.assign(st.Fields().size(), CFieldCopy());
     CFieldExchangeContext ctx(st);
     ctx.buffer = &buffer;
     RunPass(rs, ctx, CFieldExchange::StoreField);
@@ -132,7 +135,7 @@ void StoreFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& b
 
 void LoadFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& buffer)
 {
-    if (buffer.size() != st.fields.size())
+    if (buffer.size() != st.Fields().size())
         return;
     CFieldExchangeContext ctx(st);
     ctx.buffer = &buffer;
@@ -347,11 +350,15 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
     if (hasLiteral) {
         const std::string& g = given.Str();
         value = std::string_view(g).substr(literal.begin, literal.end - literal.begin);
-        patternKey = TextKey(g.substr(0, literal.begin) + (literal.text ? "\x01s" : "\x01n") + g.substr(literal.end),
-                             filter, sort);
+        // TextKey of the statement with the literal left out, built in one go.
+        const std::string_view head = std::string_view(g).substr(0, literal.begin);
+        const std::string_view tail = std::string_view(g).substr(literal.end);
+        patternKey.reserve(g.size() + filter.Str().size() + sort.Str().size() + 4);
+        patternKey.append(head).append(literal.text ? "\x01s" : "\x01n").append(tail);
+        patternKey.append(1, '\0').append(filter.Str()).append(1, '\0').append(sort.Str());
         if (std::shared_ptr<const CSelectTextPattern> pattern = cache.FindPattern(patternKey);
             pattern && pattern->usable)
-            return InstantiatePattern(*pattern, value);
+            return InstantiatePatternText(*pattern, value);
     }
 
     bool tableNameAlone = false;
@@ -381,6 +388,30 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
         cache.AddPattern(std::move(patternKey), std::move(pattern));
     }
     return text;
+}
+
+// The fields that rs's DoFieldExchange names. A recordset class names the
+// same fields at every open: the list of its previous open on this
+// connection is taken when the names, kinds and lengths named now are the
+// same (compared in place), else the list is made anew and kept.
+std::shared_ptr<const CBoundFieldList> NameFields(CRecordset& rs, CRecordsetState& st, CRecordsetTextCache& cache,
+                                                  UINT declared)
+{
+    const std::type_index type(typeid(rs));
+    if (std::shared_ptr<const CBoundFieldList> known = cache.FindFields(type)) {
+        CFieldExchangeContext ctx(st);
+        ctx.expected = known.get();
+        RunPass(rs, ctx, CFieldExchange::Name);
+        if (!ctx.differs && ctx.named == known->size())
+            return known;
+    }
+    auto fresh = std::make_shared<CBoundFieldList>();
+    fresh->reserve(declared);
+    CFieldExchangeContext ctx(st);
+    ctx.naming = fresh.get();
+    RunPass(rs, ctx, CFieldExchange::Name);
+    cache.AddFields(type, fresh);
+    return fresh;
 }
 
 } // namespace
@@ -425,22 +456,19 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     st.connection = db->GetSqlConnection();
     st.openType = nOpenType == AFX_DB_USE_DEFAULT_TYPE ? m_nDefaultType : nOpenType;
     st.options = dwOptions;
-    st.fields.reserve(m_nFields);
-    {
-        CFieldExchangeContext ctx(st);
-        RunPass(*this, ctx, CFieldExchange::Name);
-    }
-    if (m_nFields != 0 && st.fields.size() != m_nFields) {
+    st.fieldList = NameFields(*this, st, db->GetRecordsetTextCache(), m_nFields);
+    st.fieldNull.assign(st.Fields().size(), 0);
+    if (m_nFields != 0 && st.Fields().size() != m_nFields) {
         CString reason;
         reason.Format("DoFieldExchange names %d columns, but the recordset declares %u (m_nFields).",
-                      static_cast<int>(st.fields.size()), m_nFields);
+                      static_cast<int>(st.Fields().size()), m_nFields);
         ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH, reason);
     }
 
     const CString given = lpszSQL && *lpszSQL ? CString(lpszSQL) : GetDefaultSQL();
     const SqlDialect dialect = st.connection->GetDialect();
     const std::shared_ptr<const CPreparedSelectText> text =
-        PrepareSelectText(db->GetRecordsetTextCache(), *st.connection, given, st.fields, m_strFilter, m_strSort);
+        PrepareSelectText(db->GetRecordsetTextCache(), *st.connection, given, st.Fields(), m_strFilter, m_strSort);
     const CString& sql = text->sql;
     st.shownSql = sql;
 
@@ -457,8 +485,14 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
             st.text = text;
         }
     }
-    if (!st.statement)
-        st.statement = st.connection->Prepare(TranslateSqlTokens(text->tokens, dialect, sql), sql);
+    if (!st.statement) {
+        // A text made from a pattern carries no tokens (see InstantiatePatternText).
+        CSqlTokens made;
+        if (text->tokens.empty())
+            made = TokenizeSql(sql.Str());
+        const CSqlTokens& tokens = text->tokens.empty() ? made : text->tokens;
+        st.statement = st.connection->Prepare(TranslateSqlTokens(tokens, dialect, sql), sql);
+    }
 
     // The first step comes before the columns are looked at: a statement
     // prepared before another connection changed the table's columns is
@@ -469,19 +503,26 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     const bool firstRow = FetchNext(st, buffer, &firstInStatement);
 
     const int columns = st.statement->GetColumnCount();
+    st.visible.reserve(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) {
-        const CString name = st.statement->GetColumnName(c);
-        if (name.Str().compare(0, sizeof kInternalPrefix - 1, kInternalPrefix) == 0) {
-            if (name == kRowIdAlias && !st.reselectSql.IsEmpty())
+        // The engine's own text where it lends it: no copy per column.
+        const char* lent = st.statement->PeekColumnName(c);
+        CString copied;
+        if (!lent) {
+            copied = st.statement->GetColumnName(c);
+            lent = copied.GetString();
+        }
+        if (std::strncmp(lent, kInternalPrefix, sizeof kInternalPrefix - 1) == 0) {
+            if (std::strcmp(lent, kRowIdAlias) == 0 && !st.reselectSql.IsEmpty())
                 st.rowIdColumn = c;
             continue;
         }
         st.visible.push_back(c);
     }
-    if (st.visible.size() < st.fields.size()) {
+    if (st.visible.size() < st.Fields().size()) {
         CString reason;
         reason.Format("The statement returns %d columns, but the recordset binds %d.",
-                      static_cast<int>(st.visible.size()), static_cast<int>(st.fields.size()));
+                      static_cast<int>(st.visible.size()), static_cast<int>(st.Fields().size()));
         ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH, reason, sql);
     }
     st.singleTable = st.rowIdColumn >= 0;

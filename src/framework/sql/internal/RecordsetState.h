@@ -19,13 +19,16 @@
 class CDatabase;
 struct CPreparedSelectText; // RecordsetTextCache.h
 
+// One bound field as DoFieldExchange names it. The list of a recordset class
+// is the same at every open, so it is shared (see CRecordsetTextCache) and
+// never changed once made; what changes per row is in CRecordsetState.
 struct CBoundField {
     CString name;   // as DoFieldExchange names it ("[Samples].[SampleID]")
     CString column; // the column written ("SampleID")
     CFieldExchange::Kind kind;
     int maxLength = 0;
-    bool isNull = false; // the column was NULL in the current row
 };
+using CBoundFieldList = std::vector<CBoundField>;
 
 // Copy of one bound variable: int32 (long, int, BOOL), the bits of a double,
 // text, seconds of a CTime, bytes.
@@ -36,7 +39,9 @@ struct CRecordsetState {
     CSqlConnection* connection = nullptr;
     UINT openType = 0;
     DWORD options = 0;
-    std::vector<CBoundField> fields;
+    std::shared_ptr<const CBoundFieldList> fieldList; // the bound fields (never null once open)
+    const CBoundFieldList& Fields() const { return *fieldList; }
+    std::vector<uint8_t> fieldNull; // per field: the column was NULL in the current row
 
     std::unique_ptr<CSqlStatement> statement; // the query, stepped forward
     std::unique_ptr<CSqlStatement> reselect;  // one row by identity, prepared when needed
@@ -107,6 +112,12 @@ struct CFieldExchangeContext {
     std::vector<CString>* changedColumns = nullptr; // MarkForUpdate
     std::vector<CSqlValue>* changedValues = nullptr;
     const void* target = nullptr; // IsFieldNull
+    // Name: the list filled, or (when null) the list compared with; named
+    // counts the fields named, differs is set when one is not as expected.
+    CBoundFieldList* naming = nullptr;
+    const CBoundFieldList* expected = nullptr;
+    size_t named = 0;
+    bool differs = false;
     bool targetFound = false;
     bool targetNull = false;
 };

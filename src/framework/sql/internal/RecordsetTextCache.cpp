@@ -98,15 +98,28 @@ const char* PatternStandIn(bool text)
     return text ? "Zq8Xw3Vk7Jp2Hm" : "8765432109876543";
 }
 
-std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern& pattern, std::string_view value)
+std::shared_ptr<CPreparedSelectText> InstantiatePatternText(const CSelectTextPattern& pattern, std::string_view value)
 {
-    auto text = std::make_shared<CPreparedSelectText>(*pattern.text);
-    text->reselectEngineSql = CString();
+    const CPreparedSelectText& from = *pattern.text;
+    auto text = std::make_shared<CPreparedSelectText>();
+    text->sql = from.sql;
+    text->singleTable = from.singleTable;
+    text->table = from.table;
+    text->withRowId = from.withRowId;
+    text->reselectSql = from.reselectSql;
     const std::string_view standIn = pattern.standIn;
     ReplaceAll(text->sql, standIn, value);
     ReplaceAll(text->table, standIn, value);
     ReplaceAll(text->withRowId, standIn, value);
     ReplaceAll(text->reselectSql, standIn, value);
+    return text;
+}
+
+std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern& pattern, std::string_view value)
+{
+    std::shared_ptr<CPreparedSelectText> text = InstantiatePatternText(pattern, value);
+    text->tokens = pattern.text->tokens;
+    const std::string_view standIn = pattern.standIn;
     for (CSqlToken& token : text->tokens)
         if (token.text.find(standIn) != std::string::npos)
             ReplaceAll(token.text, standIn, value);

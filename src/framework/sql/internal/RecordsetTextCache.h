@@ -16,11 +16,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <typeindex>
+#include <utility>
 #include <vector>
+
+struct CBoundField; // RecordsetState.h
+using CBoundFieldList = std::vector<CBoundField>;
 
 struct CPreparedSelectText {
     CString sql;          // the statement as run, before translation (GetSQL)
-    CSqlTokens tokens;    // its tokens, for the translation without identity
+    CSqlTokens tokens;    // its tokens, for the translation without identity (empty: not yet made)
     bool singleTable = false;
     CString table;        // the single table's name, unquoted
     CString withRowId;    // engine text selecting the row identity first (single table only)
@@ -55,6 +60,9 @@ struct CSelectTextPattern {
 const char* PatternStandIn(bool text);
 // pattern's text work with every occurrence of its stand-in replaced by value.
 std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern& pattern, std::string_view value);
+// The same without the tokens (left empty), for an open: most opens never
+// look at them, and the tokens of the statement are those of TokenizeSql(sql).
+std::shared_ptr<CPreparedSelectText> InstantiatePatternText(const CSelectTextPattern& pattern, std::string_view value);
 // Whether two text works are the same (all but the lazily filled reselectEngineSql).
 bool SameSelectText(const CPreparedSelectText& a, const CPreparedSelectText& b);
 
@@ -79,10 +87,35 @@ public:
     {
         m_patterns.Add(std::move(key), std::move(pattern));
     }
+    // The bound fields that the recordset class `type` named at its last open
+    // on this connection, or nullptr (see NameFields in Recordset.cpp).
+    std::shared_ptr<const CBoundFieldList> FindFields(std::type_index type) const
+    {
+        for (const auto& [known, fields] : m_fields)
+            if (known == type)
+                return fields;
+        return nullptr;
+    }
+    // Keeps fields for type (replacing its earlier list); at most Capacity
+    // classes, the earliest kept dropped first.
+    void AddFields(std::type_index type, std::shared_ptr<const CBoundFieldList> fields)
+    {
+        for (auto& [known, kept] : m_fields)
+            if (known == type) {
+                kept = std::move(fields);
+                return;
+            }
+        if (m_fields.size() >= Capacity)
+            m_fields.erase(m_fields.begin());
+        m_fields.emplace_back(type, std::move(fields));
+    }
+    size_t FieldListCount() const { return m_fields.size(); }
+
     void Clear() noexcept
     {
         m_texts.Clear();
         m_patterns.Clear();
+        m_fields.clear();
     }
     size_t Size() const { return m_texts.Size(); }
     size_t PatternCount() const { return m_patterns.Size(); }
@@ -119,6 +152,7 @@ private:
     };
     CRecentlyUsed<CPreparedSelectText> m_texts;
     CRecentlyUsed<CSelectTextPattern> m_patterns;
+    std::vector<std::pair<std::type_index, std::shared_ptr<const CBoundFieldList>>> m_fields;
 };
 
 template <class T>

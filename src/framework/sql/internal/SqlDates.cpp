@@ -121,8 +121,40 @@ bool ParseDateLiteral(std::string_view text, CDateParts& out)
     return true;
 }
 
+namespace {
+
+// The stored form "YYYY-MM-DD HH:MM:SS" (or with 'T'), as every row written
+// by the library holds it, read without the scanner: the result is the
+// scanner's for these texts. False for every other text.
+bool ParseUsualDateTime(std::string_view t, CDateParts& out)
+{
+    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || (t[10] != ' ' && t[10] != 'T') || t[13] != ':' ||
+        t[16] != ':')
+        return false;
+    const auto digits = [&t](size_t at, size_t n, int& value) {
+        value = 0;
+        for (size_t k = at; k < at + n; ++k) {
+            const unsigned d = static_cast<unsigned char>(t[k]) - static_cast<unsigned>('0');
+            if (d > 9)
+                return false;
+            value = value * 10 + static_cast<int>(d);
+        }
+        return true;
+    };
+    CDateParts p;
+    if (!digits(0, 4, p.year) || !digits(5, 2, p.month) || !digits(8, 2, p.day) || !digits(11, 2, p.hour) ||
+        !digits(14, 2, p.minute) || !digits(17, 2, p.second) || !IsValid(p))
+        return false;
+    out = p;
+    return true;
+}
+
+} // namespace
+
 bool ParseStoredDateTime(std::string_view text, CDateParts& out)
 {
+    if (ParseUsualDateTime(text, out))
+        return true;
     CScan sc{text};
     CDateParts p;
     if (sc.Number(p.year, 4) != 4 || !sc.Accept('-') || sc.Number(p.month, 2) != 2 || !sc.Accept('-') ||

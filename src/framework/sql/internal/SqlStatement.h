@@ -29,6 +29,10 @@ public:
     // Result columns (all of them, internal "__zen_" columns included).
     virtual int GetColumnCount() const = 0;
     virtual CString GetColumnName(int column) const = 0;
+    // The same as the engine holds it, without a copy, valid until the
+    // statement is stepped, reset or destroyed; nullptr when the driver does
+    // not lend its names (the caller then asks GetColumnName).
+    virtual const char* PeekColumnName(int /*column*/) const { return nullptr; }
     // Name, ODBC type, precision, scale and nullability of a result column,
     // from its declared type (or, for an expression, the current value).
     virtual CODBCFieldInfo DescribeColumn(int column) const = 0;

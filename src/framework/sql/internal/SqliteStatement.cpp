@@ -29,6 +29,13 @@ CString CSqliteStatement::GetColumnName(int column) const
     return name ? CString(name) : CString();
 }
 
+const char* CSqliteStatement::PeekColumnName(int column) const
+{
+    // The engine returns nullptr only when out of memory; GetColumnName then
+    // answers as before.
+    return sqlite3_column_name(m_stmt.get(), column);
+}
+
 CODBCFieldInfo CSqliteStatement::DescribeColumn(int column) const
 {
     sqlite3_stmt* s = m_stmt.get();

@@ -23,6 +23,7 @@ public:
 
     int GetColumnCount() const override;
     CString GetColumnName(int column) const override;
+    const char* PeekColumnName(int column) const override;
     CODBCFieldInfo DescribeColumn(int column) const override;
     void Bind(int index, const CSqlValue& value) override;
     bool Step() override;
