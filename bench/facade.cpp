@@ -238,7 +238,8 @@ private:
 
 // Label of the facade's lines: its entries go to a real file ("; " for
 // joining another label).
-constexpr const char* kLogInFile = "; event log in a file";
+// Said in the labels of the facade's lines: where its event log goes.
+std::string g_logLabel = "; event log in a file";
 
 // The facade opened on the benchmark database (no login, no upgrade needed).
 class CBenchFacade {
@@ -333,7 +334,7 @@ BENCHMARK(BM_SampleExist_RawPerQuery)->Unit(benchmark::kMillisecond);
 
 void BM_SampleExist_Facade(benchmark::State& state)
 {
-    state.SetLabel(kLogInFile + 2);
+    state.SetLabel(g_logLabel.substr(2));
     CBenchFacade facade;
     const std::vector<int> rows = RandomRows(kLookups, kSamples);
     for (auto _ : state) {
@@ -394,7 +395,7 @@ BENCHMARK(BM_NextUserSampleID_RawPerQuery)->Unit(benchmark::kMicrosecond);
 
 void BM_NextUserSampleID_Facade(benchmark::State& state)
 {
-    state.SetLabel(kLogInFile + 2);
+    state.SetLabel(g_logLabel.substr(2));
     CBenchFacade facade;
     for (auto _ : state) {
         const CString next = facade->GetNextUserSampleID();
@@ -576,7 +577,7 @@ BENCHMARK(BM_SaveInsert_RawSameWork)->Arg(0)->Iterations(kSavesAutocommit)->Unit
 void BM_SaveInsert_Facade(benchmark::State& state)
 {
     const bool inTransaction = state.range(0) != 0;
-    state.SetLabel(std::string(inTransaction ? "in transaction" : "autocommit") + kLogInFile);
+    state.SetLabel(std::string(inTransaction ? "in transaction" : "autocommit") + g_logLabel);
     int n = 0;
     {
         CBenchFacade facade;
@@ -626,7 +627,7 @@ BENCHMARK(BM_SaveUpdate_Raw)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 void BM_SaveUpdate_Facade(benchmark::State& state)
 {
-    state.SetLabel(kLogInFile + 2);
+    state.SetLabel(g_logLabel.substr(2));
     CBenchFacade facade;
     CZENDB_Sample sample(&facade.Get());
     if (!sample.Load(static_cast<int32_t>(501)))
@@ -681,7 +682,7 @@ BENCHMARK(BM_LoadByKey_RawPerQuery)->Unit(benchmark::kMillisecond);
 
 void BM_LoadByKey_Facade(benchmark::State& state)
 {
-    state.SetLabel(kLogInFile + 2);
+    state.SetLabel(g_logLabel.substr(2));
     CBenchFacade facade;
     const std::vector<int> rows = RandomRows(kLookups, kSamples);
     for (auto _ : state) {
@@ -759,7 +760,7 @@ BENCHMARK(BM_GetSamples_RawPerQueryPlainRows)
 void BM_GetSamples_Facade(benchmark::State& state)
 {
     const auto view = static_cast<SampleViewTypeType>(state.range(0));
-    state.SetLabel(std::string(ViewName(view)) + kLogInFile);
+    state.SetLabel(std::string(ViewName(view)) + g_logLabel);
     CBenchFacade facade;
     SampleSearchCriterion customer;
     customer.Text = "Customer 42";
@@ -792,7 +793,7 @@ BENCHMARK(BM_First5000_Raw)->Unit(benchmark::kMillisecond);
 
 void BM_First5000_Facade(benchmark::State& state)
 {
-    state.SetLabel(kLogInFile + 2);
+    state.SetLabel(g_logLabel.substr(2));
     CBenchFacade facade;
     for (auto _ : state) {
         CObList list;
@@ -845,7 +846,7 @@ BENCHMARK(BM_MadeIndents_Raw)->Unit(benchmark::kMillisecond);
 
 void BM_MadeIndents_Facade(benchmark::State& state)
 {
-    state.SetLabel(kLogInFile + 2);
+    state.SetLabel(g_logLabel.substr(2));
     CBenchFacade facade;
     const std::vector<int> runs = RandomRows(kLookups, kSamples);
     for (auto _ : state) {
@@ -876,6 +877,8 @@ int main(int argc, char** argv)
     const CLogFolder logFolder;
     const char* named = std::getenv("ZEN_BENCH_LOG");
     const std::string log = named && *named ? std::string(named) : logFolder.File();
+    if (named && *named)
+        g_logLabel = "; event log in " + log;
     std::ofstream(ConfigPath()) << "[Database]\nDatabaseFile=" << DatabasePath() << "\n[Log]\nFile=" << log
                                 << "\n";
     // A station's configuration is old: dated back, it is parsed once and
