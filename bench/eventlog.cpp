@@ -102,6 +102,23 @@ void BM_LogEntry(benchmark::State& state)
 }
 BENCHMARK(BM_LogEntry)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
+// The line of BM_LogEntry's entry as a program writing its own log formats
+// it: the time taken and converted, the message and the line printed.
+int FormatRawLine(char (&line)[512])
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local {};
+    localtime_r(&seconds, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    char message[128];
+    std::snprintf(message, sizeof message, "Saving sample %s", "S-1");
+    return std::snprintf(line, sizeof line, "%s.%03d [4 debug] %s:%d %s: %s\n", stamp, static_cast<int>(millis),
+                         "databaseobjects", __LINE__, "CZENDB_Sample::Save", message);
+}
+
 // Baseline of BM_LogEntry/1: what a program writing its own log would do per
 // entry: take the time, format the same line and append it with one write to
 // a file held open (no configuration looked at).
@@ -115,18 +132,7 @@ void BM_LogEntryRawAppend(benchmark::State& state)
     }
     char line[512];
     for (auto _ : state) {
-        const auto now = std::chrono::system_clock::now();
-        const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-        const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-        std::tm local {};
-        localtime_r(&seconds, &local);
-        char stamp[32];
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-        char message[128];
-        std::snprintf(message, sizeof message, "Saving sample %s", "S-1");
-        const int length = std::snprintf(line, sizeof line, "%s.%03d [4 debug] %s:%d %s: %s\n", stamp,
-                                         static_cast<int>(millis), "databaseobjects", __LINE__,
-                                         "CZENDB_Sample::Save", message);
+        const int length = FormatRawLine(line);
         benchmark::DoNotOptimize(::write(fd, line, static_cast<size_t>(length)));
     }
     ::close(fd);
@@ -167,19 +173,8 @@ void BM_LogEntryRawBatched(benchmark::State& state)
     std::string buffer;
     buffer.reserve(kBatchBytes + 512);
     for (auto _ : state) {
-        const auto now = std::chrono::system_clock::now();
-        const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-        const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-        std::tm local {};
-        localtime_r(&seconds, &local);
-        char stamp[32];
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-        char message[128];
-        std::snprintf(message, sizeof message, "Saving sample %s", "S-1");
         char line[512];
-        const int length = std::snprintf(line, sizeof line, "%s.%03d [4 debug] %s:%d %s: %s\n", stamp,
-                                         static_cast<int>(millis), "databaseobjects", __LINE__,
-                                         "CZENDB_Sample::Save", message);
+        const int length = FormatRawLine(line);
         buffer.append(line, static_cast<size_t>(length));
         if (buffer.size() >= kBatchBytes) {
             benchmark::DoNotOptimize(::write(fd, buffer.data(), buffer.size()));

@@ -40,6 +40,20 @@ std::string Bytes(const std::string& path, size_t from)
     return from < all.size() ? all.substr(from) : std::string();
 }
 
+// What can happen to an open database file at path: removed, or the file
+// at other renamed over it; what names the reason the library then gives.
+struct CLostFile {
+    const char* what;
+    std::function<void()> act;
+};
+std::vector<CLostFile> LostFileCases(const std::string& path, const std::string& other)
+{
+    return {
+        {"was removed while it was open", [path] { std::filesystem::remove(path); }},
+        {"was replaced by another file while it was open", [path, other] { std::filesystem::rename(other, path); }},
+    };
+}
+
 class SqlFiles : public ::testing::Test {
 protected:
     void SetUp() override
@@ -247,15 +261,8 @@ TEST_F(SqlFiles, AFileRemovedOrReplacedWhileOpenIsReported)
     }
     const std::string otherBytes = zentest::ReadFileText(other);
 
-    struct Case {
-        const char* what;
-        std::function<void()> act;
-    };
-    const Case cases[] = {
-        {"was removed while it was open", [&] { std::filesystem::remove(m_path); }},
-        {"was replaced by another file while it was open", [&] { std::filesystem::rename(other, m_path); }},
-    };
-    for (const Case& c : cases) {
+    const std::vector<CLostFile> cases = LostFileCases(m_path, other);
+    for (const CLostFile& c : cases) {
         if (!std::filesystem::exists(m_path))
             CDatabase::CreateDatabase(ConnectTo(m_path));
         CDatabase db;
@@ -286,15 +293,8 @@ TEST_F(SqlFiles, AFileRemovedOrReplacedWhileOpenIsReported)
 TEST_F(SqlFiles, AFileRemovedOrReplacedInsideATransactionRefusesTheCommit)
 {
     const std::string other = m_dir.File("other.mdb");
-    struct Case {
-        const char* what;
-        std::function<void()> act;
-    };
-    const Case cases[] = {
-        {"was removed while it was open", [&] { std::filesystem::remove(m_path); }},
-        {"was replaced by another file while it was open", [&] { std::filesystem::rename(other, m_path); }},
-    };
-    for (const Case& c : cases) {
+    const std::vector<CLostFile> cases = LostFileCases(m_path, other);
+    for (const CLostFile& c : cases) {
         std::filesystem::remove(other);
         CDatabase::CreateDatabase(ConnectTo(other));
         {
