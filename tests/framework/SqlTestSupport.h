@@ -7,13 +7,27 @@
 #include "framework/sql/Database.h"
 #include "framework/sql/FieldInfo.h"
 #include "framework/sql/Recordset.h"
+#include "framework/sql/internal/SqlValue.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace sqltest {
+
+// Values as a test table writes them: texts quoted, numbers plain, '|'
+// between them.
+inline std::string Describe(const std::vector<CSqlValue>& values)
+{
+    std::string out;
+    for (const CSqlValue& v : values) {
+        out += out.empty() ? "" : "|";
+        out += v.GetType() == CSqlValue::Type::Text ? "'" + v.GetText() + "'" : std::to_string(v.GetInteger());
+    }
+    return out;
+}
 
 // The CDBException that action throws; a test failure when it throws none.
 inline CDBException Caught(const std::function<void()>& action)

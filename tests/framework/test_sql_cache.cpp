@@ -4,6 +4,7 @@
 // quotes and translated dates in literals, no lock kept by a cached
 // statement, a schema change reaching statements prepared before it, and the
 // bound-field lists kept per recordset class.
+#include "SqlTestSupport.h"
 #include "TestSupport.h"
 
 #include "framework/Exceptions.h"
@@ -56,15 +57,7 @@ const ParameterCase kParameterCases[] = {
     {"SELECT a FROM t WHERE b = 'open", nullptr, ""},
 };
 
-std::string Describe(const std::vector<CSqlValue>& values)
-{
-    std::string out;
-    for (const CSqlValue& v : values) {
-        out += out.empty() ? "" : "|";
-        out += v.GetType() == CSqlValue::Type::Text ? "'" + v.GetText() + "'" : std::to_string(v.GetInteger());
-    }
-    return out;
-}
+using sqltest::Describe;
 
 TEST(SqlLiterals, OnlyLiteralsInWhereExpressionsBecomeParameters)
 {

@@ -21,23 +21,35 @@
 
 namespace {
 
-// Runs a test with the process time zone set, restoring it afterwards.
-class SqlDates : public ::testing::Test {
-protected:
-    void SetUp() override
+// The process time zone as it was when made, set again when destroyed, so
+// that a test may change TZ.
+class CKeptTimeZone {
+public:
+    CKeptTimeZone()
     {
         const char* tz = std::getenv("TZ");
-        m_hadTz = tz != nullptr;
+        m_had = tz != nullptr;
         m_saved = tz ? tz : "";
     }
-    void TearDown() override
+    ~CKeptTimeZone()
     {
-        if (m_hadTz)
+        if (m_had)
             setenv("TZ", m_saved.c_str(), 1);
         else
             unsetenv("TZ");
         tzset();
     }
+    CKeptTimeZone(const CKeptTimeZone&) = delete;
+    CKeptTimeZone& operator=(const CKeptTimeZone&) = delete;
+
+private:
+    bool m_had = false;
+    std::string m_saved;
+};
+
+// Runs a test with the process time zone set, restoring it afterwards.
+class SqlDates : public ::testing::Test {
+protected:
 
 public:
     // What the C runtime gives for the local fields (the measure).
@@ -55,8 +67,7 @@ public:
     }
 
 private:
-    bool m_hadTz = false;
-    std::string m_saved;
+    CKeptTimeZone m_zone;
 };
 
 // Days with a change of offset, the days around them and ordinary days.
@@ -231,27 +242,15 @@ class SqlStoredDates : public ::testing::TestWithParam<zentest::ETestEngine> {
 protected:
     void SetUp() override
     {
-        const char* tz = std::getenv("TZ");
-        m_hadTz = tz != nullptr;
-        m_saved = tz ? tz : "";
         ZEN_REQUIRE_ENGINE(GetParam());
         m_database = std::make_unique<zentest::CTestDatabase>(GetParam());
         ASSERT_FALSE(m_database->ConnectString().IsEmpty());
-    }
-    void TearDown() override
-    {
-        if (m_hadTz)
-            setenv("TZ", m_saved.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
     }
 
     std::unique_ptr<zentest::CTestDatabase> m_database;
 
 private:
-    bool m_hadTz = false;
-    std::string m_saved;
+    CKeptTimeZone m_zone;
 };
 
 TEST_P(SqlStoredDates, StoredTextsReadBackAcrossADaylightSavingChange)

@@ -3,6 +3,7 @@
 // statement could go stale (a column added, by this connection or another,
 // a connection closed and opened on another file, a failed statement, a
 // rollback that undid a column) or mix up two scopes' savepoints.
+#include "SqlTestSupport.h"
 #include "TestSupport.h"
 
 #include "framework/Exceptions.h"
@@ -40,15 +41,7 @@ const WriteCase kWriteCases[] = {
     {"INSERT INTO t (a, b) VALUES (?1, 'x')", nullptr, ""},
 };
 
-std::string Describe(const std::vector<CSqlValue>& values)
-{
-    std::string out;
-    for (const CSqlValue& v : values) {
-        out += out.empty() ? "" : "|";
-        out += v.GetType() == CSqlValue::Type::Text ? "'" + v.GetText() + "'" : std::to_string(v.GetInteger());
-    }
-    return out;
-}
+using sqltest::Describe;
 
 TEST(SqlWriteLiterals, WrittenValuesBecomeParametersOnlyWhenAsked)
 {
