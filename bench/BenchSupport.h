@@ -13,11 +13,17 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace zenbench {
 
@@ -163,6 +169,54 @@ inline void FillSampleFields(sqlite3_stmt* stmt, CZENDB_Sample& sample)
     for (int i = 0; i < 19; ++i)
         RawText(stmt, 14 + i, *custom[i]);
 }
+
+// The event log of a program that writes its own, as carefully as the
+// station must: each entry formatted as the library's lines are (local time
+// to the millisecond, level, module and line, function, message) and
+// appended with one write to a file held open, so that it is in the file
+// when the call returns. The time's text is made once a second. Throws when
+// the file cannot be opened.
+class CRawEventLog {
+public:
+    explicit CRawEventLog(const std::string& path)
+        : m_fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666))
+    {
+        if (m_fd < 0)
+            throw std::runtime_error("raw event log not opened: " + path);
+    }
+    ~CRawEventLog() { ::close(m_fd); }
+    CRawEventLog(const CRawEventLog&) = delete;
+    CRawEventLog& operator=(const CRawEventLog&) = delete;
+
+    __attribute__((format(printf, 5, 6))) void Entry(const char* module, int line, const char* function,
+                                                     const char* format, ...)
+    {
+        timespec now {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        if (now.tv_sec != m_second) {
+            std::tm local {};
+            localtime_r(&now.tv_sec, &local);
+            std::strftime(m_stamp, sizeof m_stamp, "%Y-%m-%d %H:%M:%S", &local);
+            m_second = now.tv_sec;
+        }
+        int length = std::snprintf(m_line, sizeof m_line, "%s.%03d [4 debug] %s:%d %s: ", m_stamp,
+                                   static_cast<int>(now.tv_nsec / 1000000), module, line, function);
+        va_list args;
+        va_start(args, format);
+        length += std::vsnprintf(m_line + length, sizeof m_line - static_cast<size_t>(length) - 1, format, args);
+        va_end(args);
+        length = std::min(length, static_cast<int>(sizeof m_line) - 2);
+        m_line[length++] = '\n';
+        if (::write(m_fd, m_line, static_cast<size_t>(length)) != length)
+            throw std::runtime_error("raw event log not written");
+    }
+
+private:
+    int m_fd;
+    std::time_t m_second = -1;
+    char m_stamp[32] = {};
+    char m_line[2048] = {};
+};
 
 // The user sample identifier of benchmark row number row ("S-000042").
 inline CString UserSampleID(int row)

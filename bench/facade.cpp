@@ -231,6 +231,7 @@ public:
     CLogFolder(const CLogFolder&) = delete;
     CLogFolder& operator=(const CLogFolder&) = delete;
     std::string File() const { return (m_root / "ZEN.log").string(); }
+    std::string RawFile() const { return (m_root / "raw.log").string(); }
 
 private:
     std::filesystem::path m_root;
@@ -240,6 +241,9 @@ private:
 // joining another label).
 // Said in the labels of the facade's lines: where its event log goes.
 std::string g_logLabel = "; event log in a file";
+// Where the raw lines that write the same entries put them: beside the
+// facade's log (the same disk), or where ZEN_BENCH_LOG says.
+std::string g_rawLogPath;
 
 // The facade opened on the benchmark database (no login, no upgrade needed).
 class CBenchFacade {
@@ -319,6 +323,40 @@ void BM_SampleExist_Raw(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kLookups);
 }
 BENCHMARK(BM_SampleExist_Raw)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The entry the station writes for every sample it reads (the trace's
+// decoding), as a careful program that must write it would.
+void LogSampleRead(zenbench::CRawEventLog& log)
+{
+    log.Entry("recordsets", 216, "CZENDB_SamplesRecordset::GetSample", "Deserialize trace data...");
+}
+
+// The whole work of the station's lookup by a careful program: the case-blind
+// lookup of BM_SampleExist_Raw/1 and the event-log entry of the read.
+void BM_SampleExist_RawSameWork(benchmark::State& state)
+{
+    state.SetLabel("letter case ignored; log entry" + g_logLabel.substr(std::string("; event log").size()));
+    CRawDatabase db;
+    zenbench::CRawEventLog log(g_rawLogPath);
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE UserSampleID = ? COLLATE NOCASE AND "
+                                                                     "UserSampleID <> ''");
+    const std::vector<int> rows = RandomRows(kLookups, kSamples);
+    CZENDB_Sample sample;
+    for (auto _ : state) {
+        for (int row : rows) {
+            const CString id = UserSampleID(row);
+            sqlite3_bind_text(stmt.Get(), 1, id.GetString(), id.GetLength(), SQLITE_STATIC);
+            if (!stmt.Step())
+                state.SkipWithError("not found");
+            LogSampleRead(log);
+            zenbench::FillSample(stmt.Get(), sample);
+            stmt.Reset();
+            benchmark::DoNotOptimize(sample.SampleID);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kLookups);
+}
+BENCHMARK(BM_SampleExist_RawSameWork)->Unit(benchmark::kMillisecond);
 
 void BM_SampleExist_RawPerQuery(benchmark::State& state)
 {
@@ -485,8 +523,11 @@ BENCHMARK(BM_SaveInsert_RawPerQuery)->Arg(0)->Iterations(kSavesAutocommit)->Unit
 // BM_SaveInsert_Raw above is the weaker line: the insert alone.
 class CRawSaveWithTrail {
 public:
-    explicit CRawSaveWithTrail(const CRawDatabase& db)
+    // log: where the save's steps are written as the station writes them
+    // (nullptr: not written, the weaker line).
+    CRawSaveWithTrail(const CRawDatabase& db, zenbench::CRawEventLog* log)
         : m_db(db),
+          m_log(log),
           m_savepoint(db.Get(), "SAVEPOINT raw_save"),
           m_release(db.Get(), "RELEASE SAVEPOINT raw_save"),
           m_check(db.Get(), "SELECT SampleID FROM Samples WHERE UserSampleID = ?1 COLLATE NOCASE AND "
@@ -509,10 +550,22 @@ public:
         const std::string id = "NEW-" + std::to_string(n);
         m_savepoint.Step();
         m_savepoint.Reset();
+        Step(230, "Creating CZENDB_SamplesRecordset...");
+        Step(232, "Formating the SQL string to be used...");
+        if (m_log)
+            m_log->Entry("databaseobjects", 234, kSave, "SQL string is equal to '%s'. Opening recordset...",
+                         kKeySql);
+        Step(238, "Successfully opened recordset!");
         sqlite3_bind_text(m_check.Get(), 1, id.c_str(), -1, SQLITE_TRANSIENT);
         if (m_check.Step())
             throw std::runtime_error("identifier taken");
         m_check.Reset();
+        Step(298, "Sample did not exist, creating a new record...");
+        if (m_log) {
+            m_log->Entry("recordsets", 239, "CZENDB_SamplesRecordset::SetSample", "Copy CZENDB_Sample to local member...");
+            m_log->Entry("recordsets", 242, "CZENDB_SamplesRecordset::SetSample",
+                         "Checking if to copy trace data with %d points...", 0);
+        }
         const int64_t key = RawInsert(m_db, m_insert.Get(), n);
 
         if (!m_head.Step())
@@ -552,23 +605,49 @@ public:
         m_writeHead.Reset();
         m_release.Step();
         m_release.Reset();
+        Step(314, "Added new recordset successfully!");
         return key;
     }
 
 private:
+    static constexpr const char* kSave = "CZENDB_Sample::Save";
+    // The statement the station's save opens its recordset with, for a new
+    // sample, as its log entry shows it.
+    static constexpr const char* kKeySql =
+        "SELECT [Samples].[SampleID],[UserSampleID],[WorkOrder],[PartNo],[Detail],[Customer],[Material],"
+        "[RegistrationDate],[RegisteredBy],[DueDate],[MeasuredDate],[MeasuredBy],[Signed],[Signature],"
+        "[CustomField1],[CustomField2],[CustomField3],[CustomField4],[CustomField5],[CustomField6],[CustomField7],"
+        "[CustomField8],[CustomField9],[CustomField10],[CustomField11],[CustomField12],[CustomField13],"
+        "[CustomField14],[CustomField15],[CustomField16],[CustomField17],[CustomField18],[CustomField19],[Trace] "
+        "FROM Samples   WHERE [Samples].[SampleID]=-1";
+
+    void Step(int line, const char* text)
+    {
+        if (m_log)
+            m_log->Entry("databaseobjects", line, kSave, "%s", text);
+    }
+
     const CRawDatabase& m_db;
+    zenbench::CRawEventLog* m_log;
     zenbench::CRawStatement m_savepoint, m_release, m_check, m_insert, m_head, m_maxEntry, m_entry, m_writeHead;
     CAuditSealer m_sealer;
     CString m_station;
 };
 
+// state.range(1): 1 the save's steps written to an event log as the
+// station writes them; 0 not (weaker).
 void BM_SaveInsert_RawSameWork(benchmark::State& state)
 {
     const bool inTransaction = state.range(0) != 0;
-    state.SetLabel(inTransaction ? "in transaction; check + insert + trail" : "autocommit; check + insert + trail");
+    const bool logged = state.range(1) != 0;
+    state.SetLabel(std::string(inTransaction ? "in transaction" : "autocommit") + "; check + insert + trail" +
+                   (logged ? " + log entries" + g_logLabel.substr(std::string("; event log").size())
+                           : " (no log entries, weaker)"));
     CRawDatabase db;
     {
-        CRawSaveWithTrail save(db);
+        std::unique_ptr<zenbench::CRawEventLog> log =
+            logged ? std::make_unique<zenbench::CRawEventLog>(g_rawLogPath) : nullptr;
+        CRawSaveWithTrail save(db, log.get());
         if (inTransaction)
             db.Exec("BEGIN IMMEDIATE");
         int n = 0;
@@ -579,8 +658,16 @@ void BM_SaveInsert_RawSameWork(benchmark::State& state)
     }
     db.Exec(kRemoveInserted);
 }
-BENCHMARK(BM_SaveInsert_RawSameWork)->Arg(1)->Iterations(kSavesInTransaction)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SaveInsert_RawSameWork)->Arg(0)->Iterations(kSavesAutocommit)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveInsert_RawSameWork)
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Iterations(kSavesInTransaction)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveInsert_RawSameWork)
+    ->Args({0, 1})
+    ->Args({0, 0})
+    ->Iterations(kSavesAutocommit)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_SaveInsert_Facade(benchmark::State& state)
 {
@@ -670,6 +757,30 @@ void BM_LoadByKey_Raw(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kLookups);
 }
 BENCHMARK(BM_LoadByKey_Raw)->Unit(benchmark::kMillisecond);
+
+// BM_LoadByKey_Raw with the event-log entry of the read.
+void BM_LoadByKey_RawSameWork(benchmark::State& state)
+{
+    state.SetLabel("log entry" + g_logLabel.substr(std::string("; event log").size()));
+    CRawDatabase db;
+    zenbench::CRawEventLog log(g_rawLogPath);
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE SampleID = ?");
+    const std::vector<int> rows = RandomRows(kLookups, kSamples);
+    for (auto _ : state) {
+        for (int row : rows) {
+            CZENDB_Sample sample;
+            sqlite3_bind_int(stmt.Get(), 1, row + 1);
+            if (!stmt.Step())
+                state.SkipWithError("not found");
+            LogSampleRead(log);
+            zenbench::FillSample(stmt.Get(), sample);
+            stmt.Reset();
+            benchmark::DoNotOptimize(sample.SampleID);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kLookups);
+}
+BENCHMARK(BM_LoadByKey_RawSameWork)->Unit(benchmark::kMillisecond);
 
 void BM_LoadByKey_RawPerQuery(benchmark::State& state)
 {
@@ -887,6 +998,9 @@ int main(int argc, char** argv)
     const std::string log = named && *named ? std::string(named) : logFolder.File();
     if (named && *named)
         g_logLabel = "; event log in " + log;
+    g_rawLogPath = !named || !*named                  ? logFolder.RawFile()
+                   : std::string(named) == "/dev/null" ? std::string(named)
+                                                      : std::string(named) + "-raw";
     std::ofstream(ConfigPath()) << "[Database]\nDatabaseFile=" << DatabasePath() << "\n[Log]\nFile=" << log
                                 << "\n";
     // A station's configuration is old: dated back, it is parsed once and
