@@ -16,6 +16,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -69,6 +70,59 @@ TEST(SqlTextPatterns, TheComparedLiteralIsTheLastPlainEquality)
         EXPECT_EQ(sql.substr(literal.begin, literal.end - literal.begin), c.value);
         EXPECT_EQ(literal.text, c.text);
     }
+}
+
+// A statement of a recently used pattern is known by the texts around its
+// value, without reading it: found exactly when the value is one that
+// FindComparedLiteral takes there, with the same filter and sort.
+TEST(SqlTextPatterns, ARecentPatternIsKnownByTheTextsAroundItsValue)
+{
+    struct {
+        const char* sql;
+        const char* filter;
+        const char* value; // nullptr: not known as the pattern
+    } const cases[] = {
+        {"SELECT a FROM T WHERE b=42", "", "42"},
+        {"SELECT a FROM T WHERE b=0", "", "0"},
+        {"SELECT a FROM T WHERE b=123456789012345678", "", "123456789012345678"},
+        {"SELECT a FROM T WHERE b=1234567890123456789", "", nullptr},
+        {"SELECT a FROM T WHERE b=042", "", nullptr},
+        {"SELECT a FROM T WHERE b=4.2", "", nullptr},
+        {"SELECT a FROM T WHERE b=-4", "", nullptr},
+        {"SELECT a FROM T WHERE b=", "", nullptr},
+        {"SELECT a FROM T WHERE c=42", "", nullptr},
+        {"SELECT a FROM T WHERE b=42", "d = 1", nullptr},
+        {"SELECT u FROM T WHERE u = 'S-13' COLLATE NOCASE", "", "S-13"},
+        {"SELECT u FROM T WHERE u = '' COLLATE NOCASE", "", ""},
+        {"SELECT u FROM T WHERE u = 'a b.c_d-e' COLLATE NOCASE", "", "a b.c_d-e"},
+        {"SELECT u FROM T WHERE u = 'it''s' COLLATE NOCASE", "", nullptr},
+        {"SELECT u FROM T WHERE u = '50%' COLLATE NOCASE", "", nullptr},
+        {"SELECT u FROM T WHERE u = 'x' OR u = 'y' COLLATE NOCASE", "", nullptr},
+        {"SELECT u FROM T WHERE u = 'S-13' COLLATE BINARY", "", nullptr},
+    };
+    CRecordsetTextCache cache;
+    for (const char* first : {"SELECT a FROM T WHERE b=17", "SELECT u FROM T WHERE u = 'S-12' COLLATE NOCASE"}) {
+        CComparedLiteral literal;
+        ASSERT_TRUE(FindComparedLiteral(first, literal));
+        cache.NoteRecentPattern(first, literal, "", "", std::make_shared<CSelectTextPattern>());
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        std::string_view value;
+        const bool known = cache.FindRecentPattern(c.sql, c.filter, "", value) != nullptr;
+        ASSERT_EQ(known, c.value != nullptr);
+        if (!known)
+            continue;
+        EXPECT_EQ(value, c.value);
+        // What reading the statement would find.
+        CComparedLiteral literal;
+        ASSERT_TRUE(FindComparedLiteral(c.sql, literal));
+        EXPECT_EQ(std::string_view(c.sql).substr(literal.begin, literal.end - literal.begin), c.value);
+    }
+    std::string_view value;
+    EXPECT_EQ(cache.FindRecentPattern("SELECT a FROM T WHERE b=42", "", "ORDER BY a", value), nullptr);
+    cache.Clear();
+    EXPECT_EQ(cache.FindRecentPattern("SELECT a FROM T WHERE b=42", "", "", value), nullptr);
 }
 
 // Items (ID, Name VARCHAR(20), Weight DOUBLE, Picture LONGBINARY), bound.

@@ -339,6 +339,10 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
                                                              const std::vector<CBoundField>& fields,
                                                              const CString& filter, const CString& sort)
 {
+    std::string_view recentValue;
+    if (std::shared_ptr<const CSelectTextPattern> recent =
+            cache.FindRecentPattern(given.Str(), filter.Str(), sort.Str(), recentValue))
+        return InstantiatePatternText(*recent, recentValue);
     std::string key = TextKey(given.Str(), filter, sort);
     if (std::shared_ptr<const CPreparedSelectText> kept = cache.Find(key))
         return kept;
@@ -357,8 +361,10 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
         patternKey.append(head).append(literal.text ? "\x01s" : "\x01n").append(tail);
         patternKey.append(1, '\0').append(filter.Str()).append(1, '\0').append(sort.Str());
         if (std::shared_ptr<const CSelectTextPattern> pattern = cache.FindPattern(patternKey);
-            pattern && pattern->usable)
+            pattern && pattern->usable) {
+            cache.NoteRecentPattern(given.Str(), literal, filter.Str(), sort.Str(), pattern);
             return InstantiatePatternText(*pattern, value);
+        }
     }
 
     bool tableNameAlone = false;
@@ -385,6 +391,8 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
         }
         if (!pattern->usable)
             pattern->text.reset();
+        else
+            cache.NoteRecentPattern(given.Str(), literal, filter.Str(), sort.Str(), pattern);
         cache.AddPattern(std::move(patternKey), std::move(pattern));
     }
     return text;
@@ -512,7 +520,7 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
             copied = st.statement->GetColumnName(c);
             lent = copied.GetString();
         }
-        if (std::strncmp(lent, kInternalPrefix, sizeof kInternalPrefix - 1) == 0) {
+        if (lent[0] == kInternalPrefix[0] && std::strncmp(lent, kInternalPrefix, sizeof kInternalPrefix - 1) == 0) {
             if (std::strcmp(lent, kRowIdAlias) == 0 && !st.reselectSql.IsEmpty())
                 st.rowIdColumn = c;
             continue;

@@ -1,17 +1,22 @@
 // The trailing literal of a lookup and the text work made from a pattern.
 #include "framework/sql/internal/RecordsetTextCache.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-bool IsPlainTextCharacter(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '.' || c == '_' || c == '-';
-}
+// ASCII only, whatever the process's locale: the same statement is read the
+// same way in every process (and without a library call per character).
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsAsciiAlnum(char c) { return IsAsciiDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool IsWordCharacter(char c) { return IsAsciiAlnum(c) || c == '_' || c == '.'; }
+
+bool IsPlainTextCharacter(char c) { return IsAsciiAlnum(c) || c == ' ' || c == '.' || c == '_' || c == '-'; }
 
 void ReplaceAll(std::string& text, std::string_view what, std::string_view by)
 {
@@ -53,10 +58,7 @@ bool FindComparedLiteral(std::string_view sql, CComparedLiteral& out)
                 j += sql[j] == '\'' ? 2 : 1;
             if (j >= n)
                 break; // unterminated
-            bool plain = j - (i + 1) <= 64;
-            for (size_t k = i + 1; plain && k < j; ++k)
-                plain = IsPlainTextCharacter(sql[k]);
-            if (compared && plain) {
+            if (compared && IsComparedLiteralValue(sql.substr(i + 1, j - (i + 1)), true)) {
                 out = {i + 1, j, true};
                 found = true;
             }
@@ -69,16 +71,16 @@ bool FindComparedLiteral(std::string_view sql, CComparedLiteral& out)
             i = after(i + 2, "\n");
         } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
             i = after(i + 2, "*/");
-        } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.') {
+        } else if (IsWordCharacter(c)) {
             // A word or a number, taken whole (12.5, 0x1F and 1e3 are not
             // whole numbers).
             size_t j = i;
             bool digits = true;
-            while (j < n && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_' || sql[j] == '.')) {
-                digits = digits && std::isdigit(static_cast<unsigned char>(sql[j]));
+            while (j < n && IsWordCharacter(sql[j])) {
+                digits = digits && IsAsciiDigit(sql[j]);
                 ++j;
             }
-            if (compared && digits && j - i <= 18 && (j - i == 1 || c != '0')) {
+            if (compared && digits && IsComparedLiteralValue(sql.substr(i, j - i), false)) {
                 out = {i, j, false};
                 found = true;
             }
@@ -91,6 +93,65 @@ bool FindComparedLiteral(std::string_view sql, CComparedLiteral& out)
         }
     }
     return found;
+}
+
+bool IsComparedLiteralValue(std::string_view value, bool text)
+{
+    if (text) {
+        if (value.size() > 64)
+            return false;
+        for (const char c : value)
+            if (!IsPlainTextCharacter(c))
+                return false;
+        return true;
+    }
+    if (value.empty() || value.size() > 18 || (value.size() > 1 && value[0] == '0'))
+        return false;
+    for (const char c : value)
+        if (!IsAsciiDigit(c))
+            return false;
+    return true;
+}
+
+std::shared_ptr<const CSelectTextPattern> CRecordsetTextCache::FindRecentPattern(std::string_view given,
+                                                                                 const std::string& filter,
+                                                                                 const std::string& sort,
+                                                                                 std::string_view& value)
+{
+    for (size_t i = 0; i < m_recentPatterns.size(); ++i) {
+        const CRecentPattern& recent = m_recentPatterns[i];
+        const size_t around = recent.head.size() + recent.tail.size();
+        if (given.size() < around || given.compare(0, recent.head.size(), recent.head) != 0 ||
+            given.compare(given.size() - recent.tail.size(), recent.tail.size(), recent.tail) != 0 ||
+            recent.filter != filter || recent.sort != sort)
+            continue;
+        const std::string_view found = given.substr(recent.head.size(), given.size() - around);
+        if (!IsComparedLiteralValue(found, recent.text))
+            continue;
+        value = found;
+        std::shared_ptr<const CSelectTextPattern> pattern = recent.pattern;
+        if (i != 0)
+            std::rotate(m_recentPatterns.begin(), m_recentPatterns.begin() + static_cast<std::ptrdiff_t>(i),
+                        m_recentPatterns.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return pattern;
+    }
+    return nullptr;
+}
+
+void CRecordsetTextCache::NoteRecentPattern(std::string_view given, const CComparedLiteral& literal,
+                                            const std::string& filter, const std::string& sort,
+                                            std::shared_ptr<const CSelectTextPattern> pattern)
+{
+    CRecentPattern recent;
+    recent.head = given.substr(0, literal.begin);
+    recent.tail = given.substr(literal.end);
+    recent.text = literal.text;
+    recent.filter = filter;
+    recent.sort = sort;
+    recent.pattern = std::move(pattern);
+    if (m_recentPatterns.size() >= kRecentPatterns)
+        m_recentPatterns.pop_back();
+    m_recentPatterns.insert(m_recentPatterns.begin(), std::move(recent));
 }
 
 const char* PatternStandIn(bool text)

@@ -47,6 +47,9 @@ struct CComparedLiteral {
 };
 // False when the statement has no such value.
 bool FindComparedLiteral(std::string_view sql, CComparedLiteral& out);
+// Whether value (a number's digits, or a text's letters between the quotes)
+// is one that FindComparedLiteral takes.
+bool IsComparedLiteralValue(std::string_view value, bool text);
 
 // The text work of a statement worked out once with a stand-in value in place
 // of its compared literal. usable is false when that work did not carry the
@@ -87,6 +90,20 @@ public:
     {
         m_patterns.Add(std::move(key), std::move(pattern));
     }
+    // The usable pattern of statement `given` (with filter and sort) when
+    // given is the statement of one of the last few patterns used with
+    // another compared value in its place, or nullptr. Found by comparing the
+    // texts around the value, without reading the statement's tokens: the
+    // same text before and after a value of the same kind reads the same, so
+    // FindComparedLiteral would find the value there and lead to the same
+    // pattern. value: the value in given.
+    std::shared_ptr<const CSelectTextPattern> FindRecentPattern(std::string_view given, const std::string& filter,
+                                                                const std::string& sort, std::string_view& value);
+    // Keeps usable pattern `pattern` of statement `given`, whose compared
+    // value is at `literal`, for FindRecentPattern.
+    void NoteRecentPattern(std::string_view given, const CComparedLiteral& literal, const std::string& filter,
+                           const std::string& sort, std::shared_ptr<const CSelectTextPattern> pattern);
+
     // The bound fields that the recordset class `type` named at its last open
     // on this connection, or nullptr (see NameFields in Recordset.cpp).
     std::shared_ptr<const CBoundFieldList> FindFields(std::type_index type) const
@@ -115,6 +132,7 @@ public:
     {
         m_texts.Clear();
         m_patterns.Clear();
+        m_recentPatterns.clear();
         m_fields.clear();
     }
     size_t Size() const { return m_texts.Size(); }
@@ -152,6 +170,16 @@ private:
     };
     CRecentlyUsed<CPreparedSelectText> m_texts;
     CRecentlyUsed<CSelectTextPattern> m_patterns;
+    struct CRecentPattern {
+        std::string head; // the statement up to its compared value
+        std::string tail; // and after it
+        bool text = false;
+        std::string filter;
+        std::string sort;
+        std::shared_ptr<const CSelectTextPattern> pattern;
+    };
+    static constexpr size_t kRecentPatterns = 4;
+    std::vector<CRecentPattern> m_recentPatterns; // most recently used first
     std::vector<std::pair<std::type_index, std::shared_ptr<const CBoundFieldList>>> m_fields;
 };
 

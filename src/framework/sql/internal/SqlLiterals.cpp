@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -108,6 +110,25 @@ bool HasOwnParameters(const CSqlTokens& tokens)
         if (t.IsSymbol("?") || t.IsSymbol(":") || t.IsSymbol("@") || t.IsSymbol("$"))
             return true;
     return false;
+}
+
+// Length of the common start of a and b (n characters each at most), compared
+// a word at a time: the texts compared are long statements that differ only
+// near their end.
+size_t CommonPrefix(const char* a, const char* b, size_t n)
+{
+    size_t i = 0;
+    for (; i + sizeof(uint64_t) <= n; i += sizeof(uint64_t)) {
+        uint64_t x = 0;
+        uint64_t y = 0;
+        std::memcpy(&x, a + i, sizeof x);
+        std::memcpy(&y, b + i, sizeof y);
+        if (x != y)
+            break;
+    }
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
 }
 
 } // namespace
@@ -209,9 +230,7 @@ bool ParameteriseLike(const CParameterisedTemplate& known, std::string_view sql,
     // The texts agree up to `prefix` and over their last `suffix` characters;
     // the part between must lie inside one literal's value.
     const size_t shorter = std::min(old.size(), sql.size());
-    size_t prefix = 0;
-    while (prefix < shorter && old[prefix] == sql[prefix])
-        ++prefix;
+    const size_t prefix = CommonPrefix(old.data(), sql.data(), shorter);
     size_t suffix = 0;
     while (suffix < shorter - prefix && old[old.size() - 1 - suffix] == sql[sql.size() - 1 - suffix])
         ++suffix;
