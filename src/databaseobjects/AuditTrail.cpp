@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <ctime>
 #include <unistd.h>
 #include <vector>
@@ -272,7 +273,7 @@ bool IsActive(CDatabase* db)
     return session != nullptr && session->IsAuditTrailPresent();
 }
 
-void Write(CDatabase* db, const std::vector<CAuditEntry>& entries)
+void Write(CDatabase* db, const std::vector<CAuditEntry>& entries, const CTransaction* enclosing)
 {
     if (entries.empty() || !IsActive(db))
         return;
@@ -283,7 +284,11 @@ void Write(CDatabase* db, const std::vector<CAuditEntry>& entries)
     const CString reason = Cut(session->GetAuditReason());
 
     const CAuditSealer& sealer = session->GetAuditSealer();
-    CTransaction transaction(*db);
+    // The entries and the head change together: in a scope of their own
+    // unless the caller's scope undoes them with its own change.
+    std::optional<CTransaction> transaction;
+    if (enclosing == nullptr || !enclosing->IsOpen() || !db->IsInTransaction())
+        transaction.emplace(*db);
     CHead head;
     int32_t lastStored = 0;
     if (!ReadHead(*db, head, &lastStored))
@@ -312,7 +317,8 @@ void Write(CDatabase* db, const std::vector<CAuditEntry>& entries)
         ++count;
     }
     WriteHead(*db, sealer, count, id, previous);
-    transaction.Commit();
+    if (transaction)
+        transaction->Commit();
 }
 
 void Write(CDatabase* db, const char* action, const char* kind, int32_t key, const CString& identifier,
@@ -327,6 +333,17 @@ void Write(CDatabase* db, const char* action, const char* kind, int32_t key, con
     e.OldValue = oldValue;
     e.NewValue = newValue;
     Write(db, std::vector<CAuditEntry>{e});
+}
+
+void Write(CDatabase* db, const CTransaction& enclosing, const char* action, const char* kind, int32_t key,
+           const CString& identifier)
+{
+    CAuditEntry e;
+    e.Action = action;
+    e.ObjectKind = kind;
+    e.ObjectKey = key;
+    e.ObjectIdentifier = identifier;
+    Write(db, std::vector<CAuditEntry>{e}, &enclosing);
 }
 
 CAuditRow ReadRow(CDatabase& db, const CString& sql)

@@ -12,6 +12,7 @@
 #include <vector>
 
 class CDatabase;
+class CTransaction;
 
 // What the connection's owner tells the trail about the session. The facade
 // (CZENDatabase) implements it; a connection without it writes no entries.
@@ -105,10 +106,17 @@ bool IsActive(CDatabase* db);
 // their own. Nothing happens when IsActive is false. Throws CDBException
 // when a write fails and CCredentialException when the key cannot be read;
 // the caller's change must then be rolled back (CTransaction does).
-void Write(CDatabase* db, const std::vector<CAuditEntry>& entries);
+// enclosing: the caller's open transaction scope, which rolls back this
+// write with the caller's change on any exception; the entries are then
+// written in it without a scope of their own (a savepoint fewer).
+void Write(CDatabase* db, const std::vector<CAuditEntry>& entries, const CTransaction* enclosing = nullptr);
 void Write(CDatabase* db, const char* action, const char* kind, int32_t key, const CString& identifier,
            const CString& field = CString(), const CString& oldValue = CString(),
            const CString& newValue = CString());
+// One entry without field or values, written in the caller's scope (see
+// enclosing above).
+void Write(CDatabase* db, const CTransaction& enclosing, const char* action, const char* kind, int32_t key,
+           const CString& identifier);
 
 // The row of sql (first row) as display texts. Found false when there is none.
 CAuditRow ReadRow(CDatabase& db, const CString& sql);

@@ -288,7 +288,7 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
                                                     {}, "Signed");
                 }
                 if (audited)
-                    zenaudit::Write(Database, changes);
+                    zenaudit::Write(Database, changes, &transaction);
             }
             ZEN_LOG_EVENT(kModule, kSave, "Updated recordset successfully!");
             transaction.Commit();
@@ -308,7 +308,7 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
                 newKey = rs.GetSampleID();
             }
             rs.Close();
-            zenaudit::Write(Database, zenaudit::kInsert, "sample", newKey, UserSampleID);
+            zenaudit::Write(Database, transaction, zenaudit::kInsert, "sample", newKey, UserSampleID);
             transaction.Commit();
             SampleID = newKey;
             ZEN_LOG_EVENT(kModule, kSave, "Added new recordset successfully!");

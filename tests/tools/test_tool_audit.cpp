@@ -203,6 +203,27 @@ TEST_F(ToolAuditFile, TheChangeAndItsEntryCommitTogether_FileOnly)
     EXPECT_EQ(Verify().status, 0);
 }
 
+// A save writes its entry in its own transaction, without a scope of the
+// entry's own: the head written after the entry failing leaves neither the
+// change nor the entry.
+TEST_F(ToolAuditFile, AHeadThatCannotBeWrittenLeavesNoChangeAndNoEntry_FileOnly)
+{
+    Ok({"samples", "register", "S-1", "WorkOrder=W-1"});
+    const size_t before = Entries().size();
+    ExecuteOn(m_db, {"CREATE TRIGGER refuse_head BEFORE UPDATE ON AuditTrailHead "
+                     "BEGIN SELECT RAISE(ABORT, 'head refused'); END"});
+    EXPECT_EQ(Zendb({"samples", "register", "S-2"}).status, 1);
+    EXPECT_EQ(Zendb({"samples", "set", "S-1", "WorkOrder=W-2"}).status, 1);
+    ExecuteOn(m_db, {"DROP TRIGGER refuse_head"});
+    EXPECT_EQ(Zendb({"samples", "show", "S-2"}).status, 1);
+    EXPECT_EQ(Json({"samples", "show", "S-1"})["WorkOrder"], "W-1");
+    EXPECT_EQ(Entries().size(), before);
+    EXPECT_EQ(Verify().status, 0);
+    Ok({"samples", "register", "S-2"});
+    EXPECT_EQ(Entries().size(), before + 1);
+    EXPECT_EQ(Verify().status, 0);
+}
+
 struct CTamper {
     const char* name;
     std::vector<std::string> statements;
