@@ -174,8 +174,10 @@ inline void FillSampleFields(sqlite3_stmt* stmt, CZENDB_Sample& sample)
 // station must: each entry formatted as the library's lines are (local time
 // to the millisecond, level, module and line, function, message) and
 // appended with one write to a file held open, so that it is in the file
-// when the call returns. The time's text is made once a second. Throws when
-// the file cannot be opened.
+// when the call returns. The time's text is made once a second. Between Hold
+// and Flush the entries are kept and written with one write (as the library
+// writes a save's steps between two statements). Throws when the file cannot
+// be opened or written.
 class CRawEventLog {
 public:
     explicit CRawEventLog(const std::string& path)
@@ -184,7 +186,19 @@ public:
         if (m_fd < 0)
             throw std::runtime_error("raw event log not opened: " + path);
     }
-    ~CRawEventLog() { ::close(m_fd); }
+    ~CRawEventLog()
+    {
+        if (!m_held.empty())
+            (void)::write(m_fd, m_held.data(), m_held.size());
+        ::close(m_fd);
+    }
+    void Hold() { m_holding = true; }
+    void Flush()
+    {
+        m_holding = false;
+        WriteAll(m_held.data(), m_held.size());
+        m_held.clear();
+    }
     CRawEventLog(const CRawEventLog&) = delete;
     CRawEventLog& operator=(const CRawEventLog&) = delete;
 
@@ -207,11 +221,21 @@ public:
         va_end(args);
         length = std::min(length, static_cast<int>(sizeof m_line) - 2);
         m_line[length++] = '\n';
-        if (::write(m_fd, m_line, static_cast<size_t>(length)) != length)
-            throw std::runtime_error("raw event log not written");
+        if (m_holding)
+            m_held.append(m_line, static_cast<size_t>(length));
+        else
+            WriteAll(m_line, static_cast<size_t>(length));
     }
 
 private:
+    void WriteAll(const char* data, size_t size)
+    {
+        if (size > 0 && ::write(m_fd, data, size) != static_cast<ssize_t>(size))
+            throw std::runtime_error("raw event log not written");
+    }
+
+    bool m_holding = false;
+    std::string m_held;
     int m_fd;
     std::time_t m_second = -1;
     char m_stamp[32] = {};

@@ -25,6 +25,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <random>
 #include <unistd.h>
 #include <stdexcept>
@@ -295,6 +297,62 @@ int ReadSampleObjects(const zenbench::CRawStatement& stmt, CDatabase* db, CObLis
 
 // --- SampleExist: a sample found by its identifier (every column read) ------
 
+// The raw lookups of kLookups random rows: bind(row) binds the row's key to
+// stmt, a step, the sample filled from the row; with log, also the event-log
+// entry the station writes for every sample it reads (the trace's decoding),
+// as a careful program that must write it would. freshSample: a sample made
+// for each lookup (as a load makes one), else one reused.
+template <class Bind>
+void RawLookups(benchmark::State& state, const zenbench::CRawStatement& stmt, Bind bind,
+                zenbench::CRawEventLog* log, bool freshSample)
+{
+    const std::vector<int> rows = RandomRows(kLookups, kSamples);
+    CZENDB_Sample reused;
+    for (auto _ : state) {
+        for (int row : rows) {
+            std::optional<CZENDB_Sample> fresh;
+            CZENDB_Sample& sample = freshSample ? fresh.emplace() : reused;
+            bind(row);
+            if (!stmt.Step())
+                state.SkipWithError("not found");
+            if (log)
+                log->Entry("recordsets", 216, "CZENDB_SamplesRecordset::GetSample", "Deserialize trace data...");
+            zenbench::FillSample(stmt.Get(), sample);
+            stmt.Reset();
+            benchmark::DoNotOptimize(sample.SampleID);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kLookups);
+}
+
+// The label of a raw line that writes the station's log entries too
+// (what: "log entry" or "log entries").
+std::string RawLogLabel(const char* what = "log entry")
+{
+    return what + g_logLabel.substr(std::string("; event log").size());
+}
+
+// The identifier lookup of the station, by a careful program (log: its
+// event-log entry written too).
+void SampleExistRaw(benchmark::State& state, bool caseBlind, bool log)
+{
+    CRawDatabase db;
+    std::optional<zenbench::CRawEventLog> raw;
+    if (log)
+        raw.emplace(g_rawLogPath);
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + (caseBlind ? "WHERE UserSampleID = ? COLLATE "
+                                                                                  "NOCASE AND UserSampleID <> ''"
+                                                                                : "WHERE UserSampleID = ?"));
+    CString id;
+    RawLookups(
+        state, stmt,
+        [&](int row) {
+            id = UserSampleID(row);
+            sqlite3_bind_text(stmt.Get(), 1, id.GetString(), id.GetLength(), SQLITE_STATIC);
+        },
+        raw ? &*raw : nullptr, false);
+}
+
 // The identifier is found as the station finds it: letter case ignored, by
 // the unique index on the identifier (whose WHERE term the statement states,
 // or the engine does not use that index). state.range(0): 1 so; 0 the weaker
@@ -303,58 +361,16 @@ void BM_SampleExist_Raw(benchmark::State& state)
 {
     const bool caseBlind = state.range(0) != 0;
     state.SetLabel(caseBlind ? "letter case ignored" : "letter case compared (weaker)");
-    CRawDatabase db;
-    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + (caseBlind ? "WHERE UserSampleID = ? COLLATE "
-                                                                                  "NOCASE AND UserSampleID <> ''"
-                                                                                : "WHERE UserSampleID = ?"));
-    const std::vector<int> rows = RandomRows(kLookups, kSamples);
-    CZENDB_Sample sample;
-    for (auto _ : state) {
-        for (int row : rows) {
-            const CString id = UserSampleID(row);
-            sqlite3_bind_text(stmt.Get(), 1, id.GetString(), id.GetLength(), SQLITE_STATIC);
-            if (!stmt.Step())
-                state.SkipWithError("not found");
-            zenbench::FillSample(stmt.Get(), sample);
-            stmt.Reset();
-            benchmark::DoNotOptimize(sample.SampleID);
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kLookups);
+    SampleExistRaw(state, caseBlind, false);
 }
 BENCHMARK(BM_SampleExist_Raw)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-
-// The entry the station writes for every sample it reads (the trace's
-// decoding), as a careful program that must write it would.
-void LogSampleRead(zenbench::CRawEventLog& log)
-{
-    log.Entry("recordsets", 216, "CZENDB_SamplesRecordset::GetSample", "Deserialize trace data...");
-}
 
 // The whole work of the station's lookup by a careful program: the case-blind
 // lookup of BM_SampleExist_Raw/1 and the event-log entry of the read.
 void BM_SampleExist_RawSameWork(benchmark::State& state)
 {
-    state.SetLabel("letter case ignored; log entry" + g_logLabel.substr(std::string("; event log").size()));
-    CRawDatabase db;
-    zenbench::CRawEventLog log(g_rawLogPath);
-    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE UserSampleID = ? COLLATE NOCASE AND "
-                                                                     "UserSampleID <> ''");
-    const std::vector<int> rows = RandomRows(kLookups, kSamples);
-    CZENDB_Sample sample;
-    for (auto _ : state) {
-        for (int row : rows) {
-            const CString id = UserSampleID(row);
-            sqlite3_bind_text(stmt.Get(), 1, id.GetString(), id.GetLength(), SQLITE_STATIC);
-            if (!stmt.Step())
-                state.SkipWithError("not found");
-            LogSampleRead(log);
-            zenbench::FillSample(stmt.Get(), sample);
-            stmt.Reset();
-            benchmark::DoNotOptimize(sample.SampleID);
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kLookups);
+    state.SetLabel("letter case ignored; " + RawLogLabel());
+    SampleExistRaw(state, true, true);
 }
 BENCHMARK(BM_SampleExist_RawSameWork)->Unit(benchmark::kMillisecond);
 
@@ -550,22 +566,28 @@ public:
         const std::string id = "NEW-" + std::to_string(n);
         m_savepoint.Step();
         m_savepoint.Reset();
+        // The steps grouped as the library writes them: together between two
+        // of its statements.
+        Hold();
         Step(230, "Creating CZENDB_SamplesRecordset...");
         Step(232, "Formating the SQL string to be used...");
         if (m_log)
             m_log->Entry("databaseobjects", 234, kSave, "SQL string is equal to '%s'. Opening recordset...",
                          kKeySql);
+        Flush();
         Step(238, "Successfully opened recordset!");
         sqlite3_bind_text(m_check.Get(), 1, id.c_str(), -1, SQLITE_TRANSIENT);
         if (m_check.Step())
             throw std::runtime_error("identifier taken");
         m_check.Reset();
+        Hold();
         Step(298, "Sample did not exist, creating a new record...");
         if (m_log) {
             m_log->Entry("recordsets", 239, "CZENDB_SamplesRecordset::SetSample", "Copy CZENDB_Sample to local member...");
             m_log->Entry("recordsets", 242, "CZENDB_SamplesRecordset::SetSample",
                          "Checking if to copy trace data with %d points...", 0);
         }
+        Flush();
         const int64_t key = RawInsert(m_db, m_insert.Get(), n);
 
         if (!m_head.Step())
@@ -626,6 +648,16 @@ private:
         if (m_log)
             m_log->Entry("databaseobjects", line, kSave, "%s", text);
     }
+    void Hold()
+    {
+        if (m_log)
+            m_log->Hold();
+    }
+    void Flush()
+    {
+        if (m_log)
+            m_log->Flush();
+    }
 
     const CRawDatabase& m_db;
     zenbench::CRawEventLog* m_log;
@@ -641,7 +673,7 @@ void BM_SaveInsert_RawSameWork(benchmark::State& state)
     const bool inTransaction = state.range(0) != 0;
     const bool logged = state.range(1) != 0;
     state.SetLabel(std::string(inTransaction ? "in transaction" : "autocommit") + "; check + insert + trail" +
-                   (logged ? " + log entries" + g_logLabel.substr(std::string("; event log").size())
+                   (logged ? " + " + RawLogLabel("log entries")
                            : " (no log entries, weaker)"));
     CRawDatabase db;
     {
@@ -738,47 +770,29 @@ BENCHMARK(BM_SaveUpdate_Facade)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 // --- Load by key ------------------------------------------------------------
 
-void BM_LoadByKey_Raw(benchmark::State& state)
+// The load by key by a careful program (log: its event-log entry written too).
+void LoadByKeyRaw(benchmark::State& state, bool log)
 {
     CRawDatabase db;
+    std::optional<zenbench::CRawEventLog> raw;
+    if (log)
+        raw.emplace(g_rawLogPath);
     const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE SampleID = ?");
-    const std::vector<int> rows = RandomRows(kLookups, kSamples);
-    for (auto _ : state) {
-        for (int row : rows) {
-            CZENDB_Sample sample;
-            sqlite3_bind_int(stmt.Get(), 1, row + 1);
-            if (!stmt.Step())
-                state.SkipWithError("not found");
-            zenbench::FillSample(stmt.Get(), sample);
-            stmt.Reset();
-            benchmark::DoNotOptimize(sample.SampleID);
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kLookups);
+    RawLookups(
+        state, stmt, [&](int row) { sqlite3_bind_int(stmt.Get(), 1, row + 1); }, raw ? &*raw : nullptr, true);
+}
+
+void BM_LoadByKey_Raw(benchmark::State& state)
+{
+    LoadByKeyRaw(state, false);
 }
 BENCHMARK(BM_LoadByKey_Raw)->Unit(benchmark::kMillisecond);
 
 // BM_LoadByKey_Raw with the event-log entry of the read.
 void BM_LoadByKey_RawSameWork(benchmark::State& state)
 {
-    state.SetLabel("log entry" + g_logLabel.substr(std::string("; event log").size()));
-    CRawDatabase db;
-    zenbench::CRawEventLog log(g_rawLogPath);
-    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE SampleID = ?");
-    const std::vector<int> rows = RandomRows(kLookups, kSamples);
-    for (auto _ : state) {
-        for (int row : rows) {
-            CZENDB_Sample sample;
-            sqlite3_bind_int(stmt.Get(), 1, row + 1);
-            if (!stmt.Step())
-                state.SkipWithError("not found");
-            LogSampleRead(log);
-            zenbench::FillSample(stmt.Get(), sample);
-            stmt.Reset();
-            benchmark::DoNotOptimize(sample.SampleID);
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kLookups);
+    state.SetLabel(RawLogLabel());
+    LoadByKeyRaw(state, true);
 }
 BENCHMARK(BM_LoadByKey_RawSameWork)->Unit(benchmark::kMillisecond);
 
