@@ -89,8 +89,10 @@ int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const 
 // without the batch. The settings (which file, rotation) are those in force
 // at the write. A process killed while a batch is alive loses the entries
 // kept, at most kEventLogBatchBytes and a line. Batches nest (an inner one
-// adds nothing) and belong to their thread; use them in list functions, not
-// around a save, whose steps should be in the file should it crash midway.
+// adds nothing) and belong to their thread. Use them in list functions, and
+// around steps that run no database statement and wait for nothing (a
+// save's steps between two statements): not around a statement, so that a
+// save that hangs or dies in the engine has its steps before it in the file.
 class CEventLogBatch {
 public:
     CEventLogBatch();

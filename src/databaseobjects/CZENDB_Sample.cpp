@@ -20,6 +20,7 @@
 #include "recordsets/CZENDB_SystemRecordsets.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 using zendb_ops::DeleteEveryRow;
@@ -227,12 +228,17 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
         // connection can store the identifier. Declared before the recordset,
         // so the recordset is closed before a rollback.
         CTransaction transaction(*Database);
+        // Steps between two statements are written together, before the next
+        // statement runs: a save that hangs or dies in the engine still has
+        // every step before it in the log.
+        std::optional<CEventLogBatch> steps(std::in_place);
         ZEN_LOG_EVENT(kModule, kSave, "Creating CZENDB_SamplesRecordset...");
         CZENDB_SamplesRecordset rs(Database);
         ZEN_LOG_EVENT(kModule, kSave, "Formating the SQL string to be used...");
         const CString sql = zendb_ops::KeySql(rs, SampleID);
         ZEN_LOG_EVENT(kModule, kSave, "SQL string is equal to '%s'. Opening recordset...",
                       sql.GetString());
+        steps.reset();
         if (!OpenDynaset(rs, sql))
             return false;
         ZEN_LOG_EVENT(kModule, kSave, "Successfully opened recordset!");
@@ -295,9 +301,11 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
             outcome = ESampleSaveOutcome::Saved;
             return true;
         } else {
+            steps.emplace();
             ZEN_LOG_EVENT(kModule, kSave, "Sample did not exist, creating a new record...");
             rs.AddNew();
             rs.SetSample(*this, true);
+            steps.reset();
             rs.Update();
             int32_t newKey = -1;
             if (!rs.GetAddedKey("SampleID", newKey)) {
