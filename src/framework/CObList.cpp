@@ -7,7 +7,7 @@ using List = zen::detail::LinkedList<CObject*>;
 
 IMPLEMENT_DYNAMIC(CObList, CObject)
 
-CObList::CObList(int) : m_list(std::make_unique<List>()) {}
+CObList::CObList(int blockSize) : m_list(std::make_unique<List>(blockSize)) {}
 CObList::~CObList() = default;
 
 int CObList::GetCount() const { return m_list->Count(); }

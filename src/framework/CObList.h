@@ -14,7 +14,8 @@ class LinkedList;
 class CObList : public CObject {
     DECLARE_DYNAMIC(CObList)
 public:
-    // The block size of the original allocator is accepted and ignored.
+    // Nodes are taken blockSize at a time (1 when less is given); a list
+    // gives its blocks back when it becomes empty.
     explicit CObList(int blockSize = 10);
     ~CObList() override;
     CObList(const CObList&) = delete;

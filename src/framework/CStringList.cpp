@@ -7,7 +7,7 @@ using List = zen::detail::LinkedList<CString>;
 
 IMPLEMENT_DYNAMIC(CStringList, CObject)
 
-CStringList::CStringList(int) : m_list(std::make_unique<List>()) {}
+CStringList::CStringList(int blockSize) : m_list(std::make_unique<List>(blockSize)) {}
 CStringList::~CStringList() = default;
 
 CStringList::CStringList(const CStringList& other) : CObject(), m_list(std::make_unique<List>())

@@ -164,6 +164,50 @@ TEST(CoreList, PositionIterationAndRemoval)
         delete o; // the list does not own its elements
 }
 
+// Random insertions and removals against a model, for several block sizes:
+// nodes taken from blocks and given back keep every position of the list
+// valid and its order whole, also after the list was emptied and refilled.
+TEST(CoreList, PositionsStayValidWhileNodesComeAndGoInBlocks)
+{
+    for (const int blockSize : {0, 1, 2, 10, 64}) {
+        SCOPED_TRACE(blockSize);
+        CStringList list(blockSize);
+        std::vector<std::pair<POSITION, std::string>> model; // in list order
+        std::srand(static_cast<unsigned>(blockSize) + 7u);
+        for (int step = 0; step < 3000; ++step) {
+            const int op = std::rand() % 10;
+            const std::string value = "v" + std::to_string(step);
+            const size_t at = model.empty() ? 0 : static_cast<size_t>(std::rand()) % model.size();
+            if (op < 3 || model.empty()) {
+                model.emplace_back(list.AddTail(value.c_str()), value);
+            } else if (op < 5) {
+                model.emplace(model.begin(), list.AddHead(value.c_str()), value);
+            } else if (op < 6) {
+                const POSITION pos = list.InsertBefore(model[at].first, value.c_str());
+                model.emplace(model.begin() + static_cast<std::ptrdiff_t>(at), pos, value);
+            } else if (op < 7) {
+                const POSITION pos = list.InsertAfter(model[at].first, value.c_str());
+                model.emplace(model.begin() + static_cast<std::ptrdiff_t>(at) + 1, pos, value);
+            } else if (op < 9 || step % 500 == 0) {
+                list.RemoveAt(model[at].first);
+                model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+            } else {
+                while (!model.empty()) { // emptied one by one: the blocks go
+                    EXPECT_EQ(list.RemoveHead().Str(), model.front().second);
+                    model.erase(model.begin());
+                }
+            }
+            ASSERT_EQ(list.GetCount(), static_cast<int>(model.size()));
+        }
+        POSITION pos = list.GetHeadPosition();
+        for (const auto& [expected, value] : model) {
+            ASSERT_EQ(pos, expected);
+            EXPECT_EQ(list.GetNext(pos).Str(), value);
+        }
+        EXPECT_EQ(pos, nullptr);
+    }
+}
+
 TEST(CoreList, StringListCopiesAndFinds)
 {
     CStringList a;
