@@ -302,6 +302,22 @@ int ReadSampleObjects(const zenbench::CRawStatement& stmt, CDatabase* db, CObLis
 // entry the station writes for every sample it reads (the trace's decoding),
 // as a careful program that must write it would. freshSample: a sample made
 // for each lookup (as a load makes one), else one reused.
+// One raw lookup of RawLookups: false when the row is not found.
+template <class Bind>
+bool RawLookup(const zenbench::CRawStatement& stmt, Bind& bind, zenbench::CRawEventLog* log, CZENDB_Sample& sample,
+               int row)
+{
+    bind(row);
+    if (!stmt.Step())
+        return false;
+    if (log)
+        log->Entry("recordsets", 216, "CZENDB_SamplesRecordset::GetSample", "Deserialize trace data...");
+    zenbench::FillSample(stmt.Get(), sample);
+    stmt.Reset();
+    benchmark::DoNotOptimize(sample.SampleID);
+    return true;
+}
+
 template <class Bind>
 void RawLookups(benchmark::State& state, const zenbench::CRawStatement& stmt, Bind bind,
                 zenbench::CRawEventLog* log, bool freshSample)
@@ -311,15 +327,8 @@ void RawLookups(benchmark::State& state, const zenbench::CRawStatement& stmt, Bi
     for (auto _ : state) {
         for (int row : rows) {
             std::optional<CZENDB_Sample> fresh;
-            CZENDB_Sample& sample = freshSample ? fresh.emplace() : reused;
-            bind(row);
-            if (!stmt.Step())
+            if (!RawLookup(stmt, bind, log, freshSample ? fresh.emplace() : reused, row))
                 state.SkipWithError("not found");
-            if (log)
-                log->Entry("recordsets", 216, "CZENDB_SamplesRecordset::GetSample", "Deserialize trace data...");
-            zenbench::FillSample(stmt.Get(), sample);
-            stmt.Reset();
-            benchmark::DoNotOptimize(sample.SampleID);
         }
     }
     state.SetItemsProcessed(state.iterations() * kLookups);
@@ -996,6 +1005,183 @@ void BM_MadeIndents_Facade(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kLookups);
 }
 BENCHMARK(BM_MadeIndents_Facade)->Unit(benchmark::kMillisecond);
+
+// --- The library and its raw line side by side (zenbench::RunPaired) ---------
+
+// GetSamples (all samples) against the raw program that builds the same
+// sample objects (BM_GetSamples_Raw/0).
+void BM_Paired_GetSamples(benchmark::State& state)
+{
+    CRawDatabase db;
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + RawViewClause(SampleViewAll) +
+                                                     "ORDER BY SampleID DESC");
+    CBenchFacade facade;
+    SampleSearchCriterion customer; // as BM_GetSamples_Facade gives it (not used by this view)
+    customer.Text = "Customer 42";
+    CMapStringToPtr criteria;
+    criteria.SetAt("Customer", &customer);
+    int libRows = 0;
+    int rawRows = 0;
+    zenbench::RunPaired(
+        state, 1,
+        [&] {
+            CObList list;
+            const double us = zenbench::TimedUs([&] { libRows = facade->GetSamples(SampleViewAll, &criteria, list); });
+            DeleteAll(list);
+            return us;
+        },
+        [&] {
+            CObList list;
+            const double us = zenbench::TimedUs([&] { rawRows = ReadSampleObjects(stmt, nullptr, list); });
+            DeleteAll(list);
+            return us;
+        });
+    if (libRows != rawRows || rawRows != kSamples)
+        state.SkipWithError("row counts differ");
+}
+BENCHMARK(BM_Paired_GetSamples)->Iterations(6)->Unit(benchmark::kMillisecond);
+
+// SampleExist against the raw identifier lookup; state.range(0): 1 the raw
+// line writes the read's log entry too (the same work), 0 not.
+void BM_Paired_SampleExist(benchmark::State& state)
+{
+    const bool logged = state.range(0) != 0;
+    state.SetLabel(logged ? "raw with the log entry" : "raw without the log entry");
+    CRawDatabase db;
+    std::optional<zenbench::CRawEventLog> log;
+    if (logged)
+        log.emplace(g_rawLogPath);
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE UserSampleID = ? COLLATE NOCASE AND "
+                                                                     "UserSampleID <> ''");
+    CString id;
+    auto bind = [&](int row) {
+        id = UserSampleID(row);
+        sqlite3_bind_text(stmt.Get(), 1, id.GetString(), id.GetLength(), SQLITE_STATIC);
+    };
+    CBenchFacade facade;
+    const std::vector<int> rows = RandomRows(kLookups, kSamples);
+    CZENDB_Sample sample;
+    zenbench::RunPaired(
+        state, kLookups,
+        [&] {
+            return zenbench::TimedUs([&] {
+                for (int row : rows) {
+                    int32_t key = -1;
+                    if (!facade->SampleExist(UserSampleID(row), key))
+                        state.SkipWithError("not found");
+                    benchmark::DoNotOptimize(key);
+                }
+            });
+        },
+        [&] {
+            return zenbench::TimedUs([&] {
+                for (int row : rows)
+                    if (!RawLookup(stmt, bind, log ? &*log : nullptr, sample, row))
+                        state.SkipWithError("not found");
+            });
+        });
+}
+BENCHMARK(BM_Paired_SampleExist)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// A sample's load by key against the raw load (state.range(0) as above).
+void BM_Paired_LoadByKey(benchmark::State& state)
+{
+    const bool logged = state.range(0) != 0;
+    state.SetLabel(logged ? "raw with the log entry" : "raw without the log entry");
+    CRawDatabase db;
+    std::optional<zenbench::CRawEventLog> log;
+    if (logged)
+        log.emplace(g_rawLogPath);
+    const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE SampleID = ?");
+    auto bind = [&](int row) { sqlite3_bind_int(stmt.Get(), 1, row + 1); };
+    CBenchFacade facade;
+    const std::vector<int> rows = RandomRows(kLookups, kSamples);
+    zenbench::RunPaired(
+        state, kLookups,
+        [&] {
+            return zenbench::TimedUs([&] {
+                for (int row : rows) {
+                    CZENDB_Sample sample(&facade.Get());
+                    if (!sample.Load(static_cast<int32_t>(row + 1)))
+                        state.SkipWithError("not loaded");
+                    benchmark::DoNotOptimize(sample.SampleID);
+                }
+            });
+        },
+        [&] {
+            return zenbench::TimedUs([&] {
+                for (int row : rows) {
+                    CZENDB_Sample sample;
+                    if (!RawLookup(stmt, bind, log ? &*log : nullptr, sample, row))
+                        state.SkipWithError("not found");
+                }
+            });
+        });
+}
+BENCHMARK(BM_Paired_LoadByKey)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The save of a new sample against the raw program doing the same work
+// (CRawSaveWithTrail), in slices of saves each in a transaction of its own
+// committed outside the timing (state.range(0) 1), or each save committing
+// on its own, synced, timed on the wall clock (0). state.range(1): 1 the
+// raw program writes the save's log entries too, 0 not.
+void BM_Paired_SaveInsert(benchmark::State& state)
+{
+    const bool inTransaction = state.range(0) != 0;
+    const bool logged = state.range(1) != 0;
+    const int slice = inTransaction ? 100 : 20;
+    state.SetLabel(std::string(inTransaction ? "in transaction; " : "autocommit; ") +
+                   (logged ? "raw with the log entries" : "raw without the log entries"));
+    {
+        CRawDatabase db;
+        std::optional<zenbench::CRawEventLog> log;
+        if (logged)
+            log.emplace(g_rawLogPath);
+        CRawSaveWithTrail raw(db, log ? &*log : nullptr);
+        CBenchFacade facade;
+        int libN = 0;
+        int rawN = 0;
+        zenbench::RunPaired(
+            state, slice,
+            [&] {
+                if (inTransaction)
+                    facade->BeginTrans();
+                const double us = zenbench::TimedUs([&] {
+                    for (int i = 0; i < slice; ++i) {
+                        CZENDB_Sample sample(&facade.Get(), CString("NEW-L") + std::to_string(libN++).c_str());
+                        sample.RegistrationDate = CTime::GetCurrentTime();
+                        sample.DueDate = sample.RegistrationDate;
+                        sample.WorkOrder = "x";
+                        if (!sample.Save())
+                            state.SkipWithError("not saved");
+                        benchmark::DoNotOptimize(sample.SampleID);
+                    }
+                });
+                if (inTransaction)
+                    facade->CommitTrans();
+                return us;
+            },
+            [&] {
+                if (inTransaction)
+                    db.Exec("BEGIN IMMEDIATE");
+                const double us = zenbench::TimedUs([&] {
+                    for (int i = 0; i < slice; ++i)
+                        benchmark::DoNotOptimize(raw.Save(rawN++));
+                });
+                if (inTransaction)
+                    db.Exec("COMMIT");
+                return us;
+            });
+    }
+    CRawDatabase().Exec(kRemoveInserted);
+}
+BENCHMARK(BM_Paired_SaveInsert)
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({0, 0})
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

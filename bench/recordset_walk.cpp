@@ -255,6 +255,55 @@ void BM_WalkRecordset(benchmark::State& state)
 }
 BENCHMARK(BM_WalkRecordset)->Unit(benchmark::kMillisecond);
 
+// BM_WalkRecordset against BM_WalkRawSampleObjects, side by side
+// (zenbench::RunPaired): one walk of every row each slice.
+void BM_Paired_Walk(benchmark::State& state)
+{
+    CRawDatabase raw;
+    const zenbench::CRawStatement stmt(raw.Get(), kRawColumns);
+    CDatabase db;
+    db.OpenEx(ConnectString(), CDatabase::noOdbcDialog);
+    CZENDB_Sample sample(&db);
+    sample.KeepConnection = true;
+    CZENDB_Sample rawSample(nullptr);
+    CByteArray trace;
+    zenbench::RunPaired(
+        state, kRows,
+        [&] {
+            int rows = 0;
+            const double us = zenbench::TimedUs([&] {
+                CZENDB_SamplesRecordset rs(&db);
+                rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
+                for (; !rs.IsEOF(); rs.MoveNext()) {
+                    sample = rs.m_Sample;
+                    benchmark::DoNotOptimize(sample);
+                    ++rows;
+                }
+            });
+            if (rows != kRows)
+                state.SkipWithError("wrong row count");
+            return us;
+        },
+        [&] {
+            int rows = 0;
+            const double us = zenbench::TimedUs([&] {
+                while (stmt.Step()) {
+                    zenbench::FillSampleFields(stmt.Get(), rawSample);
+                    const auto* blob = static_cast<const BYTE*>(sqlite3_column_blob(stmt.Get(), 33));
+                    trace.Vector().assign(blob, blob + sqlite3_column_bytes(stmt.Get(), 33));
+                    benchmark::DoNotOptimize(rawSample);
+                    benchmark::DoNotOptimize(trace);
+                    ++rows;
+                }
+                stmt.Reset();
+            });
+            if (rows != kRows)
+                state.SkipWithError("wrong row count");
+            return us;
+        });
+}
+BENCHMARK(BM_Paired_Walk)->Iterations(8)->Unit(benchmark::kMillisecond);
+
 // The same with GetSample, as the sample lists do: the trace is decoded and
 // every row writes its log entry.
 void BM_WalkRecordsetGetSample(benchmark::State& state)
