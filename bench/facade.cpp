@@ -710,6 +710,18 @@ BENCHMARK(BM_SaveInsert_RawSameWork)
     ->Iterations(kSavesAutocommit)
     ->Unit(benchmark::kMicrosecond);
 
+// A new sample saved through the library, as the raw lines insert it.
+void SaveNewSample(benchmark::State& state, CBenchFacade& facade, const CString& id)
+{
+    CZENDB_Sample sample(&facade.Get(), id);
+    sample.RegistrationDate = CTime::GetCurrentTime();
+    sample.DueDate = sample.RegistrationDate;
+    sample.WorkOrder = "x";
+    if (!sample.Save())
+        state.SkipWithError("not saved");
+    benchmark::DoNotOptimize(sample.SampleID);
+}
+
 void BM_SaveInsert_Facade(benchmark::State& state)
 {
     const bool inTransaction = state.range(0) != 0;
@@ -719,15 +731,8 @@ void BM_SaveInsert_Facade(benchmark::State& state)
         CBenchFacade facade;
         if (inTransaction)
             facade->BeginTrans();
-        for (auto _ : state) {
-            CZENDB_Sample sample(&facade.Get(), CString("NEW-") + std::to_string(n++).c_str());
-            sample.RegistrationDate = CTime::GetCurrentTime();
-            sample.DueDate = sample.RegistrationDate;
-            sample.WorkOrder = "x";
-            if (!sample.Save())
-                state.SkipWithError("not saved");
-            benchmark::DoNotOptimize(sample.SampleID);
-        }
+        for (auto _ : state)
+            SaveNewSample(state, facade, CString("NEW-") + std::to_string(n++).c_str());
         if (inTransaction)
             facade->CommitTrans();
     }
@@ -1008,6 +1013,12 @@ BENCHMARK(BM_MadeIndents_Facade)->Unit(benchmark::kMillisecond);
 
 // --- The library and its raw line side by side (zenbench::RunPaired) ---------
 
+// The raw lines' event log when logged, else none.
+std::unique_ptr<zenbench::CRawEventLog> RawLogIf(bool logged)
+{
+    return logged ? std::make_unique<zenbench::CRawEventLog>(g_rawLogPath) : nullptr;
+}
+
 // GetSamples (all samples) against the raw program that builds the same
 // sample objects (BM_GetSamples_Raw/0).
 void BM_Paired_GetSamples(benchmark::State& state)
@@ -1048,9 +1059,7 @@ void BM_Paired_SampleExist(benchmark::State& state)
     const bool logged = state.range(0) != 0;
     state.SetLabel(logged ? "raw with the log entry" : "raw without the log entry");
     CRawDatabase db;
-    std::optional<zenbench::CRawEventLog> log;
-    if (logged)
-        log.emplace(g_rawLogPath);
+    const std::unique_ptr<zenbench::CRawEventLog> log = RawLogIf(logged);
     const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE UserSampleID = ? COLLATE NOCASE AND "
                                                                      "UserSampleID <> ''");
     CString id;
@@ -1089,9 +1098,7 @@ void BM_Paired_LoadByKey(benchmark::State& state)
     const bool logged = state.range(0) != 0;
     state.SetLabel(logged ? "raw with the log entry" : "raw without the log entry");
     CRawDatabase db;
-    std::optional<zenbench::CRawEventLog> log;
-    if (logged)
-        log.emplace(g_rawLogPath);
+    const std::unique_ptr<zenbench::CRawEventLog> log = RawLogIf(logged);
     const zenbench::CRawStatement stmt(db.Get(), kRawSampleColumns + "WHERE SampleID = ?");
     auto bind = [&](int row) { sqlite3_bind_int(stmt.Get(), 1, row + 1); };
     CBenchFacade facade;
@@ -1147,15 +1154,8 @@ void BM_Paired_SaveInsert(benchmark::State& state)
                 if (inTransaction)
                     facade->BeginTrans();
                 const double us = zenbench::TimedUs([&] {
-                    for (int i = 0; i < slice; ++i) {
-                        CZENDB_Sample sample(&facade.Get(), CString("NEW-L") + std::to_string(libN++).c_str());
-                        sample.RegistrationDate = CTime::GetCurrentTime();
-                        sample.DueDate = sample.RegistrationDate;
-                        sample.WorkOrder = "x";
-                        if (!sample.Save())
-                            state.SkipWithError("not saved");
-                        benchmark::DoNotOptimize(sample.SampleID);
-                    }
+                    for (int i = 0; i < slice; ++i)
+                        SaveNewSample(state, facade, CString("NEW-L") + std::to_string(libN++).c_str());
                 });
                 if (inTransaction)
                     facade->CommitTrans();

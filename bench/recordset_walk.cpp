@@ -207,29 +207,50 @@ BENCHMARK(BM_WalkRawBaseline)->Unit(benchmark::kMillisecond);
 // (dates as local time) and the stored trace block as bytes, not decoded.
 // BM_WalkRawBaseline above keeps the dates as texts: less work than the
 // recordset does, a stricter line.
+// Every row of stmt into sample's fields and its trace block into trace
+// (not decoded); the number of rows.
+int WalkRawIntoSample(const zenbench::CRawStatement& stmt, CZENDB_Sample& sample, CByteArray& trace)
+{
+    int rows = 0;
+    while (stmt.Step()) {
+        zenbench::FillSampleFields(stmt.Get(), sample);
+        const auto* blob = static_cast<const BYTE*>(sqlite3_column_blob(stmt.Get(), 33));
+        trace.Vector().assign(blob, blob + sqlite3_column_bytes(stmt.Get(), 33));
+        benchmark::DoNotOptimize(sample);
+        benchmark::DoNotOptimize(trace);
+        ++rows;
+    }
+    stmt.Reset();
+    return rows;
+}
+
 void BM_WalkRawSampleObjects(benchmark::State& state)
 {
     CRawDatabase db;
     const zenbench::CRawStatement stmt(db.Get(), kRawColumns);
     CZENDB_Sample sample(nullptr);
     CByteArray trace;
-    for (auto _ : state) {
-        int rows = 0;
-        while (stmt.Step()) {
-            zenbench::FillSampleFields(stmt.Get(), sample);
-            const auto* blob = static_cast<const BYTE*>(sqlite3_column_blob(stmt.Get(), 33));
-            trace.Vector().assign(blob, blob + sqlite3_column_bytes(stmt.Get(), 33));
-            benchmark::DoNotOptimize(sample);
-            benchmark::DoNotOptimize(trace);
-            ++rows;
-        }
-        stmt.Reset();
-        if (rows != kRows)
+    for (auto _ : state)
+        if (WalkRawIntoSample(stmt, sample, trace) != kRows)
             state.SkipWithError("wrong row count");
-    }
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_WalkRawSampleObjects)->Unit(benchmark::kMillisecond);
+
+// Every row of the samples recordset into sample (the stored trace block is
+// read but not decoded); the number of rows.
+int WalkRecordsetIntoSample(CDatabase& db, CZENDB_Sample& sample)
+{
+    CZENDB_SamplesRecordset rs(&db);
+    rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
+    int rows = 0;
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        sample = rs.m_Sample;
+        benchmark::DoNotOptimize(sample);
+        ++rows;
+    }
+    return rows;
+}
 
 // Every row through the field exchange and the sample's assignment (the
 // stored trace block is read but not decoded).
@@ -239,18 +260,9 @@ void BM_WalkRecordset(benchmark::State& state)
     db.OpenEx(ConnectString(), CDatabase::noOdbcDialog);
     CZENDB_Sample sample(&db);
     sample.KeepConnection = true;
-    for (auto _ : state) {
-        CZENDB_SamplesRecordset rs(&db);
-        rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
-        int rows = 0;
-        for (; !rs.IsEOF(); rs.MoveNext()) {
-            sample = rs.m_Sample;
-            benchmark::DoNotOptimize(sample);
-            ++rows;
-        }
-        if (rows != kRows)
+    for (auto _ : state)
+        if (WalkRecordsetIntoSample(db, sample) != kRows)
             state.SkipWithError("wrong row count");
-    }
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_WalkRecordset)->Unit(benchmark::kMillisecond);
@@ -271,32 +283,14 @@ void BM_Paired_Walk(benchmark::State& state)
         state, kRows,
         [&] {
             int rows = 0;
-            const double us = zenbench::TimedUs([&] {
-                CZENDB_SamplesRecordset rs(&db);
-                rs.Open(CRecordset::dynaset, rs.GetDefaultSQL(), CRecordset::none);
-                for (; !rs.IsEOF(); rs.MoveNext()) {
-                    sample = rs.m_Sample;
-                    benchmark::DoNotOptimize(sample);
-                    ++rows;
-                }
-            });
+            const double us = zenbench::TimedUs([&] { rows = WalkRecordsetIntoSample(db, sample); });
             if (rows != kRows)
                 state.SkipWithError("wrong row count");
             return us;
         },
         [&] {
             int rows = 0;
-            const double us = zenbench::TimedUs([&] {
-                while (stmt.Step()) {
-                    zenbench::FillSampleFields(stmt.Get(), rawSample);
-                    const auto* blob = static_cast<const BYTE*>(sqlite3_column_blob(stmt.Get(), 33));
-                    trace.Vector().assign(blob, blob + sqlite3_column_bytes(stmt.Get(), 33));
-                    benchmark::DoNotOptimize(rawSample);
-                    benchmark::DoNotOptimize(trace);
-                    ++rows;
-                }
-                stmt.Reset();
-            });
+            const double us = zenbench::TimedUs([&] { rows = WalkRawIntoSample(stmt, rawSample, trace); });
             if (rows != kRows)
                 state.SkipWithError("wrong row count");
             return us;
