@@ -575,21 +575,19 @@ public:
         const std::string id = "NEW-" + std::to_string(n);
         m_savepoint.Step();
         m_savepoint.Reset();
-        // The steps grouped as the library writes them: together between two
-        // of its statements.
+        // The steps grouped as the library writes them: together up to its
+        // first write.
         Hold();
         Step(230, "Creating CZENDB_SamplesRecordset...");
         Step(232, "Formating the SQL string to be used...");
         if (m_log)
             m_log->Entry("databaseobjects", 234, kSave, "SQL string is equal to '%s'. Opening recordset...",
                          kKeySql);
-        Flush();
         Step(238, "Successfully opened recordset!");
         sqlite3_bind_text(m_check.Get(), 1, id.c_str(), -1, SQLITE_TRANSIENT);
         if (m_check.Step())
             throw std::runtime_error("identifier taken");
         m_check.Reset();
-        Hold();
         Step(298, "Sample did not exist, creating a new record...");
         if (m_log) {
             m_log->Entry("recordsets", 239, "CZENDB_SamplesRecordset::SetSample", "Copy CZENDB_Sample to local member...");

@@ -89,10 +89,11 @@ int Log_EventFormat(LoggType level, const char* sourceFile, int32_t line, const 
 // without the batch. The settings (which file, rotation) are those in force
 // at the write. A process killed while a batch is alive loses the entries
 // kept, at most kEventLogBatchBytes and a line. Batches nest (an inner one
-// adds nothing) and belong to their thread. Use them in list functions, and
-// around steps that run no database statement and wait for nothing (a
-// save's steps between two statements): not around a statement, so that a
-// save that hangs or dies in the engine has its steps before it in the file.
+// adds nothing) and belong to their thread. Use them in list functions,
+// whose rows are read while the batch keeps their entries, and around a
+// save's steps up to its first write: not around a statement that writes,
+// so that a save that hangs or dies in a write has its steps before it in
+// the file.
 class CEventLogBatch {
 public:
     CEventLogBatch();

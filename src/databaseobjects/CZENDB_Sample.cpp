@@ -228,9 +228,10 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
         // connection can store the identifier. Declared before the recordset,
         // so the recordset is closed before a rollback.
         CTransaction transaction(*Database);
-        // Steps between two statements are written together, before the next
-        // statement runs: a save that hangs or dies in the engine still has
-        // every step before it in the log.
+        // The steps up to the first write are written together, before that
+        // write runs (as a list keeps its rows' entries across its reads): a
+        // save that hangs or dies in a write still has every step before it
+        // in the log.
         std::optional<CEventLogBatch> steps(std::in_place);
         ZEN_LOG_EVENT(kModule, kSave, "Creating CZENDB_SamplesRecordset...");
         CZENDB_SamplesRecordset rs(Database);
@@ -238,7 +239,6 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
         const CString sql = zendb_ops::KeySql(rs, SampleID);
         ZEN_LOG_EVENT(kModule, kSave, "SQL string is equal to '%s'. Opening recordset...",
                       sql.GetString());
-        steps.reset();
         if (!OpenDynaset(rs, sql))
             return false;
         ZEN_LOG_EVENT(kModule, kSave, "Successfully opened recordset!");
@@ -269,6 +269,7 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
                 rs.m_Sample.Signed = storedSigned;
                 rs.m_Sample.Signature = storedSignature;
             }
+            steps.reset();
             rs.Update();
             rs.Close();
             if (compare) {
@@ -301,7 +302,6 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
             outcome = ESampleSaveOutcome::Saved;
             return true;
         } else {
-            steps.emplace();
             ZEN_LOG_EVENT(kModule, kSave, "Sample did not exist, creating a new record...");
             rs.AddNew();
             rs.SetSample(*this, true);

@@ -139,6 +139,47 @@ TEST_P(SqlRecordset, AddNewLeavesTheKeyToTheEngineAndMoveLastShowsIt)
     EXPECT_EQ(v.m_dwType, DBVT_NULL);
 }
 
+// AddNew keeps the variables it empties (texts and byte arrays taken, not
+// copied) and gives them back when the new row is stored or given up; the
+// new row holds only what was set after AddNew.
+TEST_P(SqlRecordset, AddNewGivesTheVariablesBeforeItBackAfterUpdateOrCancel)
+{
+    m_db.ExecuteSQL("INSERT INTO Items (Name, Blob) VALUES ('current', X'0102030405')");
+    struct Case {
+        const char* name;
+        bool store;
+    };
+    for (const Case& c : {Case{"stored", true}, Case{"given up", false}}) {
+        SCOPED_TRACE(c.name);
+        CItemSet rs(&m_db);
+        rs.Open(CRecordset::dynaset, "SELECT [Items].[ID], [Count], [Weight], [Flag], [Name], [When], [Blob] FROM "
+                                     "Items WHERE [Name] = 'current'");
+        ASSERT_FALSE(rs.IsEOF());
+        rs.AddNew();
+        EXPECT_TRUE(rs.m_Name.IsEmpty());
+        EXPECT_EQ(rs.m_Blob.GetSize(), 0);
+        rs.m_Name = "added";
+        rs.m_Blob.SetSize(2);
+        rs.m_Blob[0] = 9;
+        if (c.store)
+            ASSERT_TRUE(rs.Update());
+        else
+            rs.CancelUpdate();
+        EXPECT_EQ(rs.m_Name, CString("current"));
+        ASSERT_EQ(rs.m_Blob.GetSize(), 5);
+        EXPECT_EQ(rs.m_Blob[4], 5);
+        rs.Close();
+    }
+    CItemSet added(&m_db);
+    added.Open(CRecordset::snapshot, "SELECT [Items].[ID], [Count], [Weight], [Flag], [Name], [When], [Blob] FROM "
+                                     "Items WHERE [Name] = 'added'");
+    ASSERT_FALSE(added.IsEOF());
+    ASSERT_EQ(added.m_Blob.GetSize(), 2);
+    EXPECT_EQ(added.m_Blob[0], 9);
+    added.MoveNext();
+    EXPECT_TRUE(added.IsEOF());
+}
+
 TEST_P(SqlRecordset, AddedRowsComeAfterTheQuerysRowsOnceEach)
 {
     m_db.ExecuteSQL("INSERT INTO Items (Name) VALUES ('a'), ('b'), ('c')");

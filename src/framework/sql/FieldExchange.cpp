@@ -254,6 +254,54 @@ CFieldCopy Copy(Kind kind, const void* p)
     return int32_t{0};
 }
 
+// Copy, but a text or a byte array is moved out of the variable, which is
+// left empty.
+CFieldCopy Take(Kind kind, void* p)
+{
+    switch (kind) {
+    case Kind::Text: {
+        CFieldCopy out(std::in_place_type<std::string>, std::move(static_cast<CString*>(p)->StdString()));
+        static_cast<CString*>(p)->Empty();
+        return out;
+    }
+    case Kind::Binary: {
+        CFieldCopy out(std::in_place_type<std::vector<uint8_t>>, std::move(static_cast<CByteArray*>(p)->Vector()));
+        static_cast<CByteArray*>(p)->RemoveAll();
+        return out;
+    }
+    default: return Copy(kind, p);
+    }
+}
+
+// Whether the variable holds what copy holds, without copying it.
+bool SameAsCopy(Kind kind, const void* p, const CFieldCopy& copy)
+{
+    switch (kind) {
+    case Kind::Text: {
+        const auto* text = std::get_if<std::string>(&copy);
+        return text && *text == static_cast<const CString*>(p)->Str();
+    }
+    case Kind::Binary: {
+        const auto* bytes = std::get_if<std::vector<uint8_t>>(&copy);
+        return bytes && *bytes == static_cast<const CByteArray*>(p)->Vector();
+    }
+    default: return Copy(kind, p) == copy;
+    }
+}
+
+void Restore(Kind kind, void* p, const CFieldCopy& copy);
+
+// Restore, taking a text or a byte array from copy instead of copying it.
+void Restore(Kind kind, void* p, CFieldCopy&& copy)
+{
+    if (kind == Kind::Text)
+        static_cast<CString*>(p)->StdString() = std::move(std::get<std::string>(copy));
+    else if (kind == Kind::Binary)
+        static_cast<CByteArray*>(p)->Vector() = std::move(std::get<std::vector<uint8_t>>(copy));
+    else
+        Restore(kind, p, static_cast<const CFieldCopy&>(copy));
+}
+
 void Restore(Kind kind, void* p, const CFieldCopy& copy)
 {
     switch (kind) {
@@ -375,10 +423,17 @@ void CFieldExchange::Exchange(const char* szName, Kind kind, void* pValue, int n
         SetPseudoNull(kind, pValue);
         st.fieldNull[index] = true;
         break;
-    case StoreField: m_pContext->buffer->at(index) = Copy(kind, pValue); break;
-    case LoadField: Restore(kind, pValue, m_pContext->buffer->at(index)); break;
+    case StoreField:
+        m_pContext->buffer->at(index) = m_pContext->move ? Take(kind, pValue) : Copy(kind, pValue);
+        break;
+    case LoadField:
+        if (m_pContext->move)
+            Restore(kind, pValue, std::move(m_pContext->buffer->at(index)));
+        else
+            Restore(kind, pValue, m_pContext->buffer->at(index));
+        break;
     case MarkForUpdate:
-        if (Copy(kind, pValue) != m_pContext->buffer->at(index)) {
+        if (!SameAsCopy(kind, pValue, m_pContext->buffer->at(index))) {
             m_pContext->changedColumns->push_back(field.column);
             m_pContext->changedValues->push_back(ToSqlValue(kind, pValue));
         }

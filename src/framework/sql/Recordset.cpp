@@ -125,20 +125,26 @@ void Fixup(CRecordset& rs, CRecordsetState& st)
     RunPass(rs, ctx, CFieldExchange::Fixup);
 }
 
-void StoreFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& buffer)
+// The variables into buffer. move: texts and byte arrays are moved out of
+// the variables, for a caller that empties them next.
+void StoreFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& buffer, bool move = false)
 {
     buffer.assign(st.Fields().size(), CFieldCopy());
     CFieldExchangeContext ctx(st);
     ctx.buffer = &buffer;
+    ctx.move = move;
     RunPass(rs, ctx, CFieldExchange::StoreField);
 }
 
+// The variables from buffer, whose texts and byte arrays are moved out: each
+// caller is done with the buffer (the next AddNew or Edit fills it anew).
 void LoadFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& buffer)
 {
     if (buffer.size() != st.Fields().size())
         return;
     CFieldExchangeContext ctx(st);
     ctx.buffer = &buffer;
+    ctx.move = true;
     RunPass(rs, ctx, CFieldExchange::LoadField);
 }
 
@@ -696,7 +702,7 @@ void CRecordset::AddNew()
     CRecordsetState& st = *m_pState;
     if (st.mode != CRecordsetState::Mode::None)
         CancelUpdate();
-    StoreFields(*this, st, st.saved);
+    StoreFields(*this, st, st.saved, true); // the next pass empties the variables
     {
         CFieldExchangeContext ctx(st);
         RunPass(*this, ctx, CFieldExchange::SetFieldNull);

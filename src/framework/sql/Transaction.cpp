@@ -5,6 +5,8 @@
 
 #include "framework/sql/Database.h"
 
+#include <string>
+
 CTransaction::CTransaction(CDatabase& db) : m_db(db)
 {
     if (m_db.IsInTransaction()) {
@@ -12,11 +14,9 @@ CTransaction::CTransaction(CDatabase& db) : m_db(db)
         // resolve a savepoint name to its innermost holder, but distinct names
         // keep a scope from releasing another's by mistake.
         m_nSavepoint = m_db.TakeSavepointNumber();
-        m_strSavepoint.Format("zen_scope_%u", m_nSavepoint);
-        CString sql;
-        sql.Format("SAVEPOINT %s", m_strSavepoint.GetString());
+        m_strSavepoint = CString("zen_scope_" + std::to_string(m_nSavepoint));
         try {
-            m_db.ExecuteSQL(sql);
+            m_db.ExecuteSQL(CString("SAVEPOINT " + m_strSavepoint.Str()));
         } catch (...) {
             m_db.GiveBackSavepointNumber(m_nSavepoint);
             throw;
@@ -37,9 +37,7 @@ void CTransaction::Commit()
     if (!m_bOpen)
         return;
     if (IsNested()) {
-        CString sql;
-        sql.Format("RELEASE SAVEPOINT %s", m_strSavepoint.GetString());
-        m_db.ExecuteSQL(sql);
+        m_db.ExecuteSQL(CString("RELEASE SAVEPOINT " + m_strSavepoint.Str()));
         m_db.GiveBackSavepointNumber(m_nSavepoint);
     } else {
         m_db.CommitTrans();
@@ -60,11 +58,8 @@ void CTransaction::Rollback() noexcept
             // so the caller's transaction continues as before this scope.
             if (!m_db.IsInTransaction())
                 return;
-            CString sql;
-            sql.Format("ROLLBACK TO SAVEPOINT %s", m_strSavepoint.GetString());
-            m_db.ExecuteSQL(sql);
-            sql.Format("RELEASE SAVEPOINT %s", m_strSavepoint.GetString());
-            m_db.ExecuteSQL(sql);
+            m_db.ExecuteSQL(CString("ROLLBACK TO SAVEPOINT " + m_strSavepoint.Str()));
+            m_db.ExecuteSQL(CString("RELEASE SAVEPOINT " + m_strSavepoint.Str()));
         } else {
             m_db.Rollback();
         }

@@ -109,6 +109,10 @@ struct CFieldExchangeContext {
     explicit CFieldExchangeContext(CRecordsetState& s) : state(s) {}
     CRecordsetState& state;
     std::vector<CFieldCopy>* buffer = nullptr;      // StoreField, LoadField, MarkForUpdate
+    // StoreField and LoadField move texts and byte arrays instead of copying
+    // them: for a variable emptied right after it was stored, and for a
+    // buffer not read again after it was loaded.
+    bool move = false;
     std::vector<CString>* changedColumns = nullptr; // MarkForUpdate
     std::vector<CSqlValue>* changedValues = nullptr;
     const void* target = nullptr; // IsFieldNull
