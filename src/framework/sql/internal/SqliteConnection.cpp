@@ -263,21 +263,22 @@ CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int 
     return MakeSqlException(SQL_ERROR, reason, shown, state);
 }
 
-int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value)
+int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value, bool lent)
 {
+    const sqlite3_destructor_type keep = lent ? SQLITE_STATIC : SQLITE_TRANSIENT;
     switch (value.GetType()) {
     case CSqlValue::Type::Null: return sqlite3_bind_null(stmt, index);
     case CSqlValue::Type::Integer: return sqlite3_bind_int64(stmt, index, value.GetInteger());
     case CSqlValue::Type::Real: return sqlite3_bind_double(stmt, index, value.GetReal());
     case CSqlValue::Type::Text: {
         const std::string& t = value.GetText();
-        return sqlite3_bind_text64(stmt, index, t.data(), t.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        return sqlite3_bind_text64(stmt, index, t.data(), t.size(), keep, SQLITE_UTF8);
     }
     case CSqlValue::Type::Blob: {
         const std::vector<uint8_t>& b = value.GetBlob();
         if (b.empty())
             return sqlite3_bind_zeroblob(stmt, index, 0); // a null pointer would bind NULL
-        return sqlite3_bind_blob64(stmt, index, b.data(), b.size(), SQLITE_TRANSIENT);
+        return sqlite3_bind_blob64(stmt, index, b.data(), b.size(), keep);
     }
     }
     return SQLITE_MISUSE;
@@ -962,7 +963,7 @@ int CSqliteConnection::Execute(const CString& engineSql, const CString& shown)
         return RunWrite(own.get(), shown);
     }
     for (size_t i = 0; i < parameterised.values.size(); ++i)
-        if (const int rc = BindSqliteValue(stmt->Get(), static_cast<int>(i + 1), parameterised.values[i]);
+        if (const int rc = BindSqliteValue(stmt->Get(), static_cast<int>(i + 1), parameterised.values[i], true);
             rc != SQLITE_OK)
             ThrowError(rc, shown);
     return RunWrite(stmt->Get(), shown);
@@ -984,7 +985,7 @@ int CSqliteConnection::ExecuteWithValues(const CString& engineSql, const CString
                 what.Format("parameter %d", static_cast<int>(i + 1));
                 RefuseNulInText(values[i], what, shown);
             }
-            if (const int rc = BindSqliteValue(stmt, static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
+            if (const int rc = BindSqliteValue(stmt, static_cast<int>(i + 1), values[i], true); rc != SQLITE_OK)
                 ThrowError(rc, shown);
         }
     };
@@ -1143,7 +1144,7 @@ CSqlValue CSqliteConnection::InsertRow(const CString& table, const std::vector<C
     CheckTexts(table, columns, values, sql);
     CCachedWrite stmt(*this, sql);
     for (size_t i = 0; i < values.size(); ++i)
-        if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
+        if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(i + 1), values[i], true); rc != SQLITE_OK)
             ThrowError(rc, sql);
     RunWrite(stmt.Get(), sql);
     KeepColumnTypesAfterOwnCommit();
@@ -1163,9 +1164,9 @@ int CSqliteConnection::UpdateRow(const CString& table, const CSqlValue& rowId, c
     CheckTexts(table, columns, values, sql);
     CCachedWrite stmt(*this, sql);
     for (size_t i = 0; i < values.size(); ++i)
-        if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
+        if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(i + 1), values[i], true); rc != SQLITE_OK)
             ThrowError(rc, sql);
-    if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(columns.size() + 1), rowId); rc != SQLITE_OK)
+    if (const int rc = BindSqliteValue(stmt.Get(), static_cast<int>(columns.size() + 1), rowId, true); rc != SQLITE_OK)
         ThrowError(rc, sql);
     const int changed = RunWrite(stmt.Get(), sql);
     KeepColumnTypesAfterOwnCommit();
@@ -1184,7 +1185,7 @@ int CSqliteConnection::DeleteRow(const CString& table, const CSqlValue& rowId)
 {
     const CString sql = CString("DELETE FROM ") + QuoteName(table) + " WHERE rowid = ?1";
     CCachedWrite stmt(*this, sql);
-    if (const int rc = BindSqliteValue(stmt.Get(), 1, rowId); rc != SQLITE_OK)
+    if (const int rc = BindSqliteValue(stmt.Get(), 1, rowId, true); rc != SQLITE_OK)
         ThrowError(rc, sql);
     return RunWrite(stmt.Get(), sql);
 }

@@ -47,7 +47,10 @@ CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int 
                                  int osError = 0);
 
 // Binds one value to parameter index (1-based); returns the engine's code.
-int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value);
+// lent: the engine reads a text or blob from value itself instead of a copy,
+// for a write whose value outlives its step and the clearing of its
+// bindings (the statements of CCachedWrite, whose end clears them).
+int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value, bool lent = false);
 
 // Idle prepared statements of one connection, keyed by the text they were
 // prepared from (literals of reads already replaced by parameters; the row
