@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <ctime>
 #include <unistd.h>
 #include <vector>
@@ -42,9 +43,7 @@ CString Cut(const CString& text, int width = kTextWidth)
 
 CString Number(int64_t value)
 {
-    CString text;
-    text.Format("%lld", static_cast<long long>(value));
-    return text;
+    return CString(std::to_string(value));
 }
 
 CString NowUtc()
@@ -158,7 +157,7 @@ void Insert(CDatabase& db, const CAuditEntry& e)
     db.ExecuteSQL("INSERT INTO AuditTrail ([EntryID], [EntryTime], [Station], [UserName], [Action], [ObjectKind], "
                   "[ObjectKey], [ObjectIdentifier], [FieldName], [OldValue], [NewValue], [Reason], [PreviousHash], "
                   "[Hash]) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  values);
+                  std::move(values));
 }
 
 void WriteHead(CDatabase& db, const CAuditSealer& sealer, int32_t entries, int32_t lastEntryID,
@@ -170,7 +169,8 @@ void WriteHead(CDatabase& db, const CAuditSealer& sealer, int32_t entries, int32
     Add(values, lastEntryID);
     Add(values, lastHash);
     Add(values, HeadSeal(sealer, entries, lastEntryID, lastHash));
-    db.ExecuteSQL("UPDATE AuditTrailHead SET [Entries] = ?, [LastEntryID] = ?, [LastHash] = ?, [Seal] = ?", values);
+    db.ExecuteSQL("UPDATE AuditTrailHead SET [Entries] = ?, [LastEntryID] = ?, [LastHash] = ?, [Seal] = ?",
+                  std::move(values));
 }
 
 CAuditEntry ReadEntry(CRecordset& rs)

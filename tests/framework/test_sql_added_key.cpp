@@ -85,6 +85,32 @@ TEST_P(SqlAddedKey, TheEngineTellsAnAutoNumberKeyOnly)
     }
 }
 
+// Whether a column is the row's identity is kept per connection: a table
+// made anew by another connection, its key no longer an auto-number, is
+// asked again.
+TEST_P(SqlAddedKey, AKeyMadeAnewByAnotherConnectionIsAskedAgain)
+{
+    const bool told = zentest::EngineQuirks(GetParam()).addedKeyTold;
+    m_db.ExecuteSQL("CREATE TABLE Keyed (ID COUNTER PRIMARY KEY, Name VARCHAR(50))");
+    CDatabase other;
+    other.OpenEx(m_database->ConnectString(), CDatabase::noOdbcDialog);
+    for (const bool autoNumber : {true, false}) {
+        SCOPED_TRACE(autoNumber ? "auto-number" : "made anew without");
+        CKeyedSet rs(&m_db);
+        rs.Open(CRecordset::dynaset, "SELECT [ID], [Name] FROM Keyed WHERE [ID]=-1");
+        rs.AddNew();
+        rs.m_ID = 7;
+        rs.m_Name = "row";
+        ASSERT_TRUE(rs.Update());
+        int32_t key = -1;
+        EXPECT_EQ(rs.GetAddedKey("ID", key), autoNumber && told);
+        rs.Close();
+        other.ExecuteSQL("DROP TABLE Keyed");
+        other.ExecuteSQL("CREATE TABLE Keyed (ID INTEGER PRIMARY KEY, Name VARCHAR(50))");
+    }
+    other.Close();
+}
+
 // A key written with its row moves the auto-number past it: a row added
 // later never takes it, also after the row is gone.
 TEST_P(SqlAddedKey, AKeyWrittenWithItsRowIsNeverHandedOutAgain)

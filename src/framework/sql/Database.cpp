@@ -212,9 +212,36 @@ CSqlValue ParameterValue(const CDBVariant& value, size_t index, const CString& s
     ThrowSqlLayerError(SQL_ERROR, reason, shown);
 }
 
+// ParameterValue, with a text or a byte array moved out of value.
+CSqlValue TakeParameterValue(CDBVariant& value, size_t index, const CString& shown)
+{
+    switch (value.m_dwType) {
+    case DBVT_STRING:
+    case DBVT_ASTRING:
+    case DBVT_WSTRING: return CSqlValue::Text(std::move(value.m_pstring->StdString()));
+    case DBVT_BINARY: return CSqlValue::Blob(std::move(value.m_pbinary->Vector()));
+    default: return ParameterValue(value, index, shown);
+    }
+}
+
 } // namespace
 
 void CDatabase::ExecuteSQL(const char* lpszSQL, const std::vector<CDBVariant>& values)
+{
+    ExecuteWithValues(lpszSQL, values.size(), [&](size_t i, const CString& shown) {
+        return ParameterValue(values[i], i, shown);
+    });
+}
+
+void CDatabase::ExecuteSQL(const char* lpszSQL, std::vector<CDBVariant>&& values)
+{
+    ExecuteWithValues(lpszSQL, values.size(), [&](size_t i, const CString& shown) {
+        return TakeParameterValue(values[i], i, shown);
+    });
+}
+
+template <class Value>
+void CDatabase::ExecuteWithValues(const char* lpszSQL, size_t count, Value&& value)
 {
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
@@ -232,17 +259,17 @@ void CDatabase::ExecuteSQL(const char* lpszSQL, const std::vector<CDBVariant>& v
         kept = m_valueTexts.emplace(shown.Str(), std::make_pair(CString(JoinSqlTokens(tokens, 0, tokens.size())), markers))
                    .first;
     }
-    const CString engineSql = kept->second.first;
-    if (kept->second.second != static_cast<int>(values.size())) {
+    const CString& engineSql = kept->second.first; // the map is not touched again here
+    if (kept->second.second != static_cast<int>(count)) {
         CString reason;
         reason.Format("The statement has %d parameters, but %d values were given.", kept->second.second,
-                      static_cast<int>(values.size()));
+                      static_cast<int>(count));
         ThrowSqlLayerError(SQL_ERROR, reason, shown);
     }
     std::vector<CSqlValue> bound;
-    bound.reserve(values.size());
-    for (size_t i = 0; i < values.size(); ++i)
-        bound.push_back(ParameterValue(values[i], i, shown));
+    bound.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        bound.push_back(value(i, shown));
     m_pConnection->ExecuteWithValues(engineSql, shown, bound);
 }
 

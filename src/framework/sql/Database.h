@@ -103,6 +103,9 @@ public:
     // CDBException as ExecuteSQL does, and when the number of "?" differs
     // from the number of values or a value is a date (write dates as text).
     void ExecuteSQL(const char* lpszSQL, const std::vector<CDBVariant>& values);
+    // The same, taking the texts and byte arrays of values instead of copying
+    // them: values is left holding empty ones.
+    void ExecuteSQL(const char* lpszSQL, std::vector<CDBVariant>&& values);
 
     // BEGIN IMMEDIATE: takes the write lock at once (waiting up to the query
     // timeout for another connection). Throws CDBException on failure (also
@@ -177,6 +180,9 @@ public:
 
 private:
     void CloseConnection() noexcept;
+    // ExecuteSQL with count values, value(i, shown) giving the i-th.
+    template <class Value>
+    void ExecuteWithValues(const char* lpszSQL, size_t count, Value&& value);
 
     std::unique_ptr<CSqlConnection> m_pConnection;
     std::unique_ptr<CRecordsetTextCache> m_pTextCache;

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <strings.h>
 #include <typeindex>
 #include <typeinfo>
 
@@ -833,9 +834,14 @@ namespace {
 short FindColumn(const CRecordsetState* st, const char* name, const CString& sql)
 {
     if (st && name) {
-        for (size_t i = 0; i < st->visible.size(); ++i)
-            if (st->statement->GetColumnName(st->visible[i]).CompareNoCase(name) == 0)
+        for (size_t i = 0; i < st->visible.size(); ++i) {
+            // The engine's own text where it lends it: no copy per column.
+            const char* lent = st->statement->PeekColumnName(st->visible[i]);
+            const bool same = lent ? ::strcasecmp(lent, name) == 0
+                                   : st->statement->GetColumnName(st->visible[i]).CompareNoCase(name) == 0;
+            if (same)
                 return static_cast<short>(i);
+        }
     }
     ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH,
                        CString("There is no result column named '") + (name ? name : "") + "'.", sql);

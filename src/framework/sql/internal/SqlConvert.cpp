@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 bool SqlValueToInt64(const CSqlValue& value, int64_t& out)
 {
@@ -46,9 +47,7 @@ std::string SqlValueToText(const CSqlValue& value)
 {
     char buffer[64];
     switch (value.GetType()) {
-    case CSqlValue::Type::Integer:
-        std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(value.GetInteger()));
-        return buffer;
+    case CSqlValue::Type::Integer: return std::to_string(value.GetInteger());
     case CSqlValue::Type::Real:
         std::snprintf(buffer, sizeof buffer, "%.15g", value.GetReal());
         return buffer;

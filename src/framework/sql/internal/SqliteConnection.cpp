@@ -1175,10 +1175,22 @@ int CSqliteConnection::UpdateRow(const CString& table, const CSqlValue& rowId, c
 
 bool CSqliteConnection::IsRowIdentityColumn(const CString& table, const CString& column)
 {
-    int autoIncrement = 0;
-    return sqlite3_table_column_metadata(m_db.get(), nullptr, table, column, nullptr, nullptr, nullptr, nullptr,
-                                         &autoIncrement) == SQLITE_OK &&
-           autoIncrement != 0;
+    // Kept with the declared types (a save asks after every insert), under
+    // a key no table name starts with.
+    ForgetOldColumnTypes();
+    std::string key(1, '\0');
+    key += table.Str();
+    key += '\0';
+    key += column.Str();
+    auto found = m_columnTypes.find(key);
+    if (found == m_columnTypes.end()) {
+        int autoIncrement = 0;
+        const bool identity = sqlite3_table_column_metadata(m_db.get(), nullptr, table, column, nullptr, nullptr,
+                                                            nullptr, nullptr, &autoIncrement) == SQLITE_OK &&
+                              autoIncrement != 0;
+        found = m_columnTypes.emplace(std::move(key), identity ? "1" : "").first;
+    }
+    return !found->second.empty();
 }
 
 int CSqliteConnection::DeleteRow(const CString& table, const CSqlValue& rowId)

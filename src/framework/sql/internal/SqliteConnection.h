@@ -234,7 +234,8 @@ private:
     bool m_identityCheckedForStatement = false;
     // Why OnCommit refused the last commit; taken by MakeError.
     mutable CString m_commitRefusal;
-    // DeclaredColumnType's answers, keyed by table and column as written.
+    // DeclaredColumnType's answers, keyed by table and column as written
+    // (and IsRowIdentityColumn's, keyed by a NUL byte, table and column).
     // Valid while the statement cache's generation (a schema change through
     // this connection, a rollback) and the engine's data version (a change of
     // the file by another connection, seen when this one next reads) stay.
