@@ -111,22 +111,21 @@ int32_t Integer(CRecordset& rs, const char* column)
 // greatest entry number stored (0 for none), in the same statement.
 bool ReadHead(CDatabase& db, CHead& head, int32_t* lastStored = nullptr)
 {
-    CRecordset rs(&db);
-    rs.Open(CRecordset::forwardOnly,
-            lastStored ? "SELECT [Entries], [LastEntryID], [LastHash], [Seal], (SELECT MAX([EntryID]) FROM "
-                         "AuditTrail) AS LastID FROM AuditTrailHead"
-                       : "SELECT [Entries], [LastEntryID], [LastHash], [Seal] FROM AuditTrailHead",
-            CRecordset::readOnly);
-    const bool found = !rs.IsEOF();
+    std::vector<CString> row;
+    const bool found =
+        db.QueryFirstRow(lastStored ? "SELECT [Entries], [LastEntryID], [LastHash], [Seal], (SELECT MAX([EntryID]) "
+                                      "FROM AuditTrail) AS LastID FROM AuditTrailHead"
+                                    : "SELECT [Entries], [LastEntryID], [LastHash], [Seal] FROM AuditTrailHead",
+                         row) != FALSE;
     if (found) {
-        head.Entries = Integer(rs, "Entries");
-        head.LastEntryID = Integer(rs, "LastEntryID");
-        head.LastHash = Text(rs, "LastHash");
-        head.Seal = Text(rs, "Seal");
+        auto integer = [&](size_t column) { return static_cast<int32_t>(std::atol(row.at(column).GetString())); };
+        head.Entries = integer(0);
+        head.LastEntryID = integer(1);
+        head.LastHash = row.at(2);
+        head.Seal = row.at(3);
         if (lastStored)
-            *lastStored = Integer(rs, "LastID");
+            *lastStored = integer(4);
     }
-    rs.Close();
     return found;
 }
 

@@ -90,7 +90,8 @@ TEST_P(SqlAddedKey, TheEngineTellsAnAutoNumberKeyOnly)
 // asked again.
 TEST_P(SqlAddedKey, AKeyMadeAnewByAnotherConnectionIsAskedAgain)
 {
-    const bool told = zentest::EngineQuirks(GetParam()).addedKeyTold;
+    if (!zentest::EngineQuirks(GetParam()).addedKeyTold)
+        GTEST_SKIP() << "the engine never tells the key, so nothing is kept";
     m_db.ExecuteSQL("CREATE TABLE Keyed (ID COUNTER PRIMARY KEY, Name VARCHAR(50))");
     CDatabase other;
     other.OpenEx(m_database->ConnectString(), CDatabase::noOdbcDialog);
@@ -103,7 +104,7 @@ TEST_P(SqlAddedKey, AKeyMadeAnewByAnotherConnectionIsAskedAgain)
         rs.m_Name = "row";
         ASSERT_TRUE(rs.Update());
         int32_t key = -1;
-        EXPECT_EQ(rs.GetAddedKey("ID", key), autoNumber && told);
+        EXPECT_EQ(rs.GetAddedKey("ID", key), autoNumber);
         rs.Close();
         other.ExecuteSQL("DROP TABLE Keyed");
         other.ExecuteSQL("CREATE TABLE Keyed (ID INTEGER PRIMARY KEY, Name VARCHAR(50))");

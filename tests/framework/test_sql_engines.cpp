@@ -360,6 +360,40 @@ TEST_P(SqlEngines, StatementsWithValuesApartStoreEachKindOfValue)
     EXPECT_EQ(Column("SELECT COUNT(*) FROM Items"), (std::vector<std::string>{"3"}));
 }
 
+// A single row read without a recordset: the first row's values as texts
+// (numbers in their text form, NULL empty), FALSE for no row, and a
+// statement other than a read refused before it runs.
+TEST_P(SqlEngines, QueryFirstRowGivesTheFirstRowAsTexts)
+{
+    m_db.ExecuteSQL("INSERT INTO Items ([Count], Weight, Name) VALUES (7, 2.5, 'first'), (8, NULL, 'second')");
+    struct Case {
+        const char* sql;
+        bool found;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {"SELECT [Count], Weight, Name, [When] FROM Items ORDER BY ID", true, {"7", "2.5", "first", ""}},
+        {"SELECT Name, (SELECT MAX([Count]) FROM Items) AS Most FROM Items WHERE Weight IS NULL", true,
+         {"second", "8"}},
+        {"SELECT Name FROM Items WHERE [Count] > 100", false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        std::vector<CString> row = {"left from before"};
+        EXPECT_EQ(m_db.QueryFirstRow(c.sql, row) != FALSE, c.found);
+        std::vector<std::string> texts;
+        for (const CString& text : row)
+            texts.push_back(text.Str());
+        EXPECT_EQ(texts, c.texts);
+    }
+    std::vector<CString> row;
+    for (const char* refused : {"DELETE FROM Items", "SELECT Nothing FROM Items"}) {
+        SCOPED_TRACE(refused);
+        EXPECT_THROW(m_db.QueryFirstRow(refused, row), CDBException);
+    }
+    EXPECT_EQ(Column("SELECT COUNT(*) FROM Items"), (std::vector<std::string>{"2"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SqlEngines, ::testing::ValuesIn(zentest::AllEngines()),
                          [](const ::testing::TestParamInfo<ETestEngine>& engine) {
                              return std::string(zentest::EngineName(engine.param));

@@ -144,7 +144,16 @@ TEST_P(SqlRecordset, AddNewLeavesTheKeyToTheEngineAndMoveLastShowsIt)
 // new row holds only what was set after AddNew.
 TEST_P(SqlRecordset, AddNewGivesTheVariablesBeforeItBackAfterUpdateOrCancel)
 {
-    m_db.ExecuteSQL("INSERT INTO Items (Name, Blob) VALUES ('current', X'0102030405')");
+    {
+        CItemSet first(&m_db);
+        first.Open(CRecordset::dynaset, nullptr);
+        first.AddNew();
+        first.m_Name = "current";
+        first.m_Blob.SetSize(5);
+        for (int i = 0; i < 5; ++i)
+            first.m_Blob[i] = static_cast<BYTE>(i + 1);
+        ASSERT_TRUE(first.Update());
+    }
     struct Case {
         const char* name;
         bool store;

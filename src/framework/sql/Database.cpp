@@ -6,6 +6,7 @@
 #include "framework/sql/Recordset.h"
 #include "framework/sql/internal/RecordsetTextCache.h"
 #include "framework/sql/internal/SqlConnection.h"
+#include "framework/sql/internal/SqlConvert.h"
 #include "framework/sql/internal/SqlErrors.h"
 #include "framework/sql/internal/SqlTokens.h"
 #include "framework/sql/internal/SqlValue.h"
@@ -185,6 +186,37 @@ void CDatabase::ExecuteSQL(const char* lpszSQL)
     // but the map is not to be relied on across the call).
     const CString engineSql = kept->second;
     m_pConnection->Execute(engineSql, shown);
+}
+
+BOOL CDatabase::QueryFirstRow(const char* lpszSQL, std::vector<CString>& values)
+{
+    values.clear();
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    const CString shown = lpszSQL ? lpszSQL : "";
+    constexpr size_t kKeptTexts = 256;
+    auto kept = m_executeTexts.find(shown.Str());
+    if (kept == m_executeTexts.end()) {
+        CString engineSql = TranslateSql(shown, m_pConnection->GetDialect());
+        if (m_executeTexts.size() >= kKeptTexts)
+            m_executeTexts.clear();
+        kept = m_executeTexts.emplace(shown.Str(), std::move(engineSql)).first;
+    }
+    // A read only: a write would pass by the checks that ExecuteSQL's writes
+    // go through.
+    if (SqlFirstWord(kept->second) != "SELECT")
+        ThrowSqlLayerError(SQL_ERROR, "Only a SELECT statement gives a row to read.", shown);
+    const std::unique_ptr<CSqlStatement> statement = m_pConnection->Prepare(kept->second, shown);
+    if (!statement->Step())
+        return FALSE;
+    const int columns = statement->GetColumnCount();
+    values.reserve(static_cast<size_t>(columns));
+    CSqlValue value;
+    for (int c = 0; c < columns; ++c) {
+        statement->ReadValue(c, value);
+        values.emplace_back(SqlValueToText(value));
+    }
+    return TRUE; // the statement is reset when it goes, which ends its read
 }
 
 namespace {

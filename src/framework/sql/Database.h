@@ -107,6 +107,14 @@ public:
     // them: values is left holding empty ones.
     void ExecuteSQL(const char* lpszSQL, std::vector<CDBVariant>&& values);
 
+    // Runs one statement that returns rows (translated as ExecuteSQL
+    // translates it) and gives the values of its first row as texts, one per
+    // result column: numbers in their text form, NULL as an empty text.
+    // FALSE, with values empty, when the statement returns no row. Throws
+    // CDBException as ExecuteSQL does. For a single row read often (a
+    // counter, a head row), without a recordset's bound fields.
+    BOOL QueryFirstRow(const char* lpszSQL, std::vector<CString>& values);
+
     // BEGIN IMMEDIATE: takes the write lock at once (waiting up to the query
     // timeout for another connection). Throws CDBException on failure (also
     // when a transaction is already open); returns TRUE.
