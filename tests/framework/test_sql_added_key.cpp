@@ -40,6 +40,17 @@ protected:
     }
     void TearDown() override { m_db.Close(); }
 
+    // A row with its key given, added through a recordset opened empty and
+    // left open (for GetAddedKey).
+    static void AddRow(CKeyedSet& rs, int32_t id, const char* name)
+    {
+        rs.Open(CRecordset::dynaset, "SELECT [ID], [Name] FROM Keyed WHERE [ID]=-1");
+        rs.AddNew();
+        rs.m_ID = id;
+        rs.m_Name = name;
+        ASSERT_TRUE(rs.Update());
+    }
+
     std::unique_ptr<zentest::CTestDatabase> m_database;
     CDatabase m_db;
 };
@@ -98,11 +109,7 @@ TEST_P(SqlAddedKey, AKeyMadeAnewByAnotherConnectionIsAskedAgain)
     for (const bool autoNumber : {true, false}) {
         SCOPED_TRACE(autoNumber ? "auto-number" : "made anew without");
         CKeyedSet rs(&m_db);
-        rs.Open(CRecordset::dynaset, "SELECT [ID], [Name] FROM Keyed WHERE [ID]=-1");
-        rs.AddNew();
-        rs.m_ID = 7;
-        rs.m_Name = "row";
-        ASSERT_TRUE(rs.Update());
+        AddRow(rs, 7, "row");
         int32_t key = -1;
         EXPECT_EQ(rs.GetAddedKey("ID", key), autoNumber);
         rs.Close();
@@ -131,11 +138,7 @@ TEST_P(SqlAddedKey, AKeyWrittenWithItsRowIsNeverHandedOutAgain)
             m_db.ExecuteSQL("INSERT INTO Keyed (ID, Name) VALUES (?, ?)", values);
         } else {
             CKeyedSet first(&m_db);
-            first.Open(CRecordset::dynaset, "SELECT [ID], [Name] FROM Keyed WHERE [ID]=-1");
-            first.AddNew();
-            first.m_ID = 40;
-            first.m_Name = "first";
-            ASSERT_TRUE(first.Update());
+            AddRow(first, 40, "first");
             first.Close();
         }
         m_db.ExecuteSQL("DELETE FROM Keyed");

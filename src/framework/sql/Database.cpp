@@ -174,6 +174,14 @@ void CDatabase::ExecuteSQL(const char* lpszSQL)
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
     const CString shown = lpszSQL ? lpszSQL : "";
+    // A copy: the statement may close the connection's texts (never, today,
+    // but the map is not to be relied on across the call).
+    const CString engineSql = EngineText(shown);
+    m_pConnection->Execute(engineSql, shown);
+}
+
+const CString& CDatabase::EngineText(const CString& shown)
+{
     constexpr size_t kKeptTexts = 256;
     auto kept = m_executeTexts.find(shown.Str());
     if (kept == m_executeTexts.end()) {
@@ -182,10 +190,7 @@ void CDatabase::ExecuteSQL(const char* lpszSQL)
             m_executeTexts.clear();
         kept = m_executeTexts.emplace(shown.Str(), std::move(engineSql)).first;
     }
-    // A copy: the statement may close the connection's texts (never, today,
-    // but the map is not to be relied on across the call).
-    const CString engineSql = kept->second;
-    m_pConnection->Execute(engineSql, shown);
+    return kept->second;
 }
 
 BOOL CDatabase::QueryFirstRow(const char* lpszSQL, std::vector<CString>& values)
@@ -194,19 +199,12 @@ BOOL CDatabase::QueryFirstRow(const char* lpszSQL, std::vector<CString>& values)
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
     const CString shown = lpszSQL ? lpszSQL : "";
-    constexpr size_t kKeptTexts = 256;
-    auto kept = m_executeTexts.find(shown.Str());
-    if (kept == m_executeTexts.end()) {
-        CString engineSql = TranslateSql(shown, m_pConnection->GetDialect());
-        if (m_executeTexts.size() >= kKeptTexts)
-            m_executeTexts.clear();
-        kept = m_executeTexts.emplace(shown.Str(), std::move(engineSql)).first;
-    }
+    const CString engineSql = EngineText(shown);
     // A read only: a write would pass by the checks that ExecuteSQL's writes
     // go through.
-    if (SqlFirstWord(kept->second) != "SELECT")
+    if (SqlFirstWord(engineSql) != "SELECT")
         ThrowSqlLayerError(SQL_ERROR, "Only a SELECT statement gives a row to read.", shown);
-    const std::unique_ptr<CSqlStatement> statement = m_pConnection->Prepare(kept->second, shown);
+    const std::unique_ptr<CSqlStatement> statement = m_pConnection->Prepare(engineSql, shown);
     if (!statement->Step())
         return FALSE;
     const int columns = statement->GetColumnCount();

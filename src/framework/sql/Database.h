@@ -188,6 +188,9 @@ public:
 
 private:
     void CloseConnection() noexcept;
+    // The engine's text of a statement without values, translated once per
+    // connection (see m_executeTexts); valid until the next call.
+    const CString& EngineText(const CString& shown);
     // ExecuteSQL with count values, value(i, shown) giving the i-th.
     template <class Value>
     void ExecuteWithValues(const char* lpszSQL, size_t count, Value&& value);
