@@ -213,6 +213,30 @@ int FitParabola(int n, double* x, double* y, double& a2, double& a1, double& a0)
     return result == LINALG_OK ? 1 : 0;
 }
 
+namespace {
+
+// fitcurve_lsq for the three columns of a bell-curve step (n >= 3), with the
+// normal equations on the stack instead of in a vector per step: the same
+// sums in the same order, so the same coefficients to the last bit.
+LINALG_RESULT FitThreeColumns(std::size_t n, const double* design, double* coefficients)
+{
+    constexpr int m = 3;
+    double normal[m * (m + 1)];
+    for (int i = 0; i < m; ++i) {
+        const double* ci = design + static_cast<std::size_t>(i) * n;
+        for (int j = 0; j <= m; ++j) {
+            const double* cj = design + static_cast<std::size_t>(j) * n;
+            double sum = 0.0;
+            for (std::size_t k = 0; k < n; ++k)
+                sum += ci[k] * cj[k];
+            At(normal, m + 1, i, j) = sum;
+        }
+    }
+    return solve_linear(m, normal, coefficients);
+}
+
+} // namespace
+
 int FitGaussian(int n, double* x, double* y, double& A, double& w, double& y0, double& sumOfSquares)
 {
     constexpr int kMaxSteps = 6;
@@ -266,7 +290,7 @@ int FitGaussian(int n, double* x, double* y, double& A, double& w, double& y0, d
         }
 
         double step[3] = {0.0, 0.0, 0.0};
-        if (fitcurve_lsq(n, 3, work.data(), step) != LINALG_OK)
+        if (FitThreeColumns(count, work.data(), step) != LINALG_OK)
             return 0;  // A, w, y0 keep the parameters of the last accepted step
 
         previous[0] = a;
