@@ -3,6 +3,7 @@
 // same evaluation written over plain arrays of the same raw numbers (lane mean
 // and linear crossing search; lane mean and the bell fit from every start width).
 
+#include "Paired.h"
 #include "PlainGaussian.h"
 
 #include "hardness/Indent.h"
@@ -269,6 +270,38 @@ void BM_BaselineGaussianPlainArrays(benchmark::State& state)
     state.counters["depth_mm"] = depth;
 }
 BENCHMARK(BM_BaselineGaussianPlainArrays)->Unit(benchmark::kMicrosecond);
+
+// The library's Gaussian evaluation (BM_CalcCHD/standard:0/curve:1) and its
+// plain-array baseline side by side, in slices of kSlice evaluations each:
+// single lines measured one after the other drift with the machine, the
+// counter "ratio" does not.
+void BM_Paired_Gaussian(benchmark::State& state)
+{
+    constexpr int kSlice = 20;
+    const RawProfile raw;
+    PlainGaussianBuffers buffers(raw.x.size());
+    CProfile profile;
+    FillProfile(profile, 0, 1);
+    if (PlainGaussianDepth(raw, 550.0, buffers) != profile.CalcCHD(false, 0)) {
+        state.SkipWithError("plain-array depth differs from the library's");
+        return;
+    }
+    zenbench::RunPaired(
+        state, kSlice,
+        [&] {
+            return zenbench::TimedUs([&] {
+                for (int i = 0; i < kSlice; ++i)
+                    benchmark::DoNotOptimize(profile.CalcCHD(false, 0));
+            });
+        },
+        [&] {
+            return zenbench::TimedUs([&] {
+                for (int i = 0; i < kSlice; ++i)
+                    benchmark::DoNotOptimize(PlainGaussianDepth(raw, 550.0, buffers));
+            });
+        });
+}
+BENCHMARK(BM_Paired_Gaussian)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
