@@ -303,6 +303,44 @@ TEST(SqlTextPatterns, AnInstanceMatchesTheWorkItStandsFor)
     EXPECT_FALSE(SameSelectText(*instance, expected));
 }
 
+// An open's instance leaves the text that reads one row again until it is
+// asked for, then makes it as the full instance does, the value put in where
+// the text holds the stand-in (here in a join's condition).
+TEST(SqlTextPatterns, AnOpensInstanceMakesItsReselectTextWhenAsked)
+{
+    auto pattern = std::make_shared<CSelectTextPattern>();
+    auto text = std::make_shared<CPreparedSelectText>();
+    pattern->standIn = PatternStandIn(false);
+    const std::string standIn = pattern->standIn;
+    text->sql = CString("SELECT a FROM T JOIN U ON U.k=" + standIn);
+    text->tokens = TokenizeSql(text->sql.Str());
+    text->singleTable = true;
+    text->table = "T";
+    text->withRowId = CString("SELECT rowid AS __zen_rowid, a FROM T JOIN U ON U.k=" + standIn);
+    text->reselectSql = CString("SELECT rowid AS __zen_rowid, a FROM T JOIN U ON U.k=" + standIn + " WHERE rowid = ?1");
+    pattern->text = text;
+    pattern->usable = true;
+
+    const auto forOpen = InstantiatePatternText(pattern, "42");
+    EXPECT_EQ(forOpen->sql, CString("SELECT a FROM T JOIN U ON U.k=42"));
+    EXPECT_TRUE(forOpen->reselectSql.IsEmpty());
+    EXPECT_EQ(forOpen->ReselectSql(), CString("SELECT rowid AS __zen_rowid, a FROM T JOIN U ON U.k=42 WHERE rowid = ?1"));
+    const auto full = InstantiatePattern(*pattern, "42");
+    EXPECT_EQ(full->reselectSql, forOpen->ReselectSql());
+    // Asked again, the same text; the pattern itself is untouched.
+    EXPECT_EQ(forOpen->ReselectSql(), full->reselectSql);
+    EXPECT_NE(text->reselectSql.Find(standIn.c_str()), -1);
+
+    // A view (no identity) has no text to read a row again.
+    auto view = std::make_shared<CSelectTextPattern>(*pattern);
+    auto viewText = std::make_shared<CPreparedSelectText>(*text);
+    viewText->singleTable = false;
+    viewText->withRowId = CString();
+    viewText->reselectSql = CString();
+    view->text = viewText;
+    EXPECT_TRUE(InstantiatePatternText(view, "42")->ReselectSql().IsEmpty());
+}
+
 TEST_P(SqlTextPatternsOnFile, PatternsAreNotKeptPastTheConnection)
 {
     EXPECT_EQ(NameOf("SELECT [ID], [Name], [Weight], [Picture] FROM Items WHERE [ID]=1"), "S-1");

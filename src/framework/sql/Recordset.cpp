@@ -177,13 +177,16 @@ bool Reselect(CRecordsetState& st, const CSqlValue& id, std::vector<CSqlValue>& 
     if (!st.reselect) {
         // The translation is kept with the statement's text: a recordset
         // opened again with the same text reads its rows again without it.
-        CString engineSql = st.text ? st.text->reselectEngineSql : CString();
+        // Only a read of one table whose identity was selected reads rows
+        // again, and its text work is kept with it.
+        if (!st.text)
+            ThrowSqlLayerError(AFX_SQL_ERROR_ILLEGAL_MODE, "The recordset cannot read a row again.");
+        CString engineSql = st.text->reselectEngineSql;
         if (engineSql.IsEmpty()) {
-            engineSql = TranslateSql(st.reselectSql, st.connection->GetDialect());
-            if (st.text)
-                st.text->reselectEngineSql = engineSql;
+            engineSql = TranslateSql(st.text->ReselectSql(), st.connection->GetDialect());
+            st.text->reselectEngineSql = engineSql;
         }
-        st.reselect = st.connection->Prepare(engineSql, st.shownSql);
+        st.reselect = st.connection->Prepare(engineSql, st.source->sql);
     }
     CSqlStatement& s = *st.reselect;
     s.Reset();
@@ -342,25 +345,25 @@ std::string TextKey(std::string_view given, const CString& filter, const CString
 // first lookup); each later lookup puts its value in place of the stand-in.
 // A table name given alone is not kept.
 std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache& cache, CSqlConnection& connection,
-                                                             const CString& given,
+                                                             std::string_view given,
                                                              const std::vector<CBoundField>& fields,
                                                              const CString& filter, const CString& sort)
 {
     std::string_view recentValue;
     if (std::shared_ptr<const CSelectTextPattern> recent =
-            cache.FindRecentPattern(given.Str(), filter.Str(), sort.Str(), recentValue))
-        return InstantiatePatternText(*recent, recentValue);
-    std::string key = TextKey(given.Str(), filter, sort);
+            cache.FindRecentPattern(given, filter.Str(), sort.Str(), recentValue))
+        return InstantiatePatternText(std::move(recent), recentValue);
+    std::string key = TextKey(given, filter, sort);
     if (std::shared_ptr<const CPreparedSelectText> kept = cache.Find(key))
         return kept;
 
     CComparedLiteral literal;
-    const bool hasLiteral = FindComparedLiteral(given.Str(), literal);
+    const bool hasLiteral = FindComparedLiteral(given, literal);
     std::string patternKey;
     std::string_view value;
     if (hasLiteral) {
-        const std::string& g = given.Str();
-        value = std::string_view(g).substr(literal.begin, literal.end - literal.begin);
+        const std::string_view g = given;
+        value = g.substr(literal.begin, literal.end - literal.begin);
         // TextKey of the statement with the literal left out, built in one go.
         const std::string_view head = std::string_view(g).substr(0, literal.begin);
         const std::string_view tail = std::string_view(g).substr(literal.end);
@@ -369,13 +372,14 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
         patternKey.append(1, '\0').append(filter.Str()).append(1, '\0').append(sort.Str());
         if (std::shared_ptr<const CSelectTextPattern> pattern = cache.FindPattern(patternKey);
             pattern && pattern->usable) {
-            cache.NoteRecentPattern(given.Str(), literal, filter.Str(), sort.Str(), pattern);
-            return InstantiatePatternText(*pattern, value);
+            cache.NoteRecentPattern(given, literal, filter.Str(), sort.Str(), pattern);
+            return InstantiatePatternText(std::move(pattern), value);
         }
     }
 
     bool tableNameAlone = false;
-    std::shared_ptr<CPreparedSelectText> text = WorkOutSelectText(connection, given, fields, filter, sort, tableNameAlone);
+    std::shared_ptr<CPreparedSelectText> text =
+        WorkOutSelectText(connection, CString(given), fields, filter, sort, tableNameAlone);
     if (tableNameAlone)
         return text;
     cache.Add(std::move(key), text);
@@ -383,12 +387,13 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
     if (hasLiteral && !cache.FindPattern(patternKey)) {
         auto pattern = std::make_shared<CSelectTextPattern>();
         pattern->standIn = PatternStandIn(literal.text);
-        const std::string& g = given.Str();
+        const std::string_view g = given;
         if (value != pattern->standIn && g.find(pattern->standIn) == std::string::npos &&
             filter.Str().find(pattern->standIn) == std::string::npos &&
             sort.Str().find(pattern->standIn) == std::string::npos) {
             try {
-                const CString standInSql(g.substr(0, literal.begin) + pattern->standIn + g.substr(literal.end));
+                const CString standInSql(std::string(g.substr(0, literal.begin)) + pattern->standIn +
+                                         std::string(g.substr(literal.end)));
                 bool alone = false;
                 pattern->text = WorkOutSelectText(connection, standInSql, fields, filter, sort, alone);
                 pattern->usable = !alone && SameSelectText(*InstantiatePattern(*pattern, value), *text);
@@ -399,7 +404,7 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
         if (!pattern->usable)
             pattern->text.reset();
         else
-            cache.NoteRecentPattern(given.Str(), literal, filter.Str(), sort.Str(), pattern);
+            cache.NoteRecentPattern(given, literal, filter.Str(), sort.Str(), pattern);
         cache.AddPattern(std::move(patternKey), std::move(pattern));
     }
     return text;
@@ -480,12 +485,20 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
         ThrowSqlLayerError(AFX_SQL_ERROR_FIELD_SCHEMA_MISMATCH, reason);
     }
 
-    const CString given = lpszSQL && *lpszSQL ? CString(lpszSQL) : GetDefaultSQL();
+    // The caller's text is read in place; only the default is made.
+    CString defaultSql;
+    std::string_view given;
+    if (lpszSQL && *lpszSQL) {
+        given = lpszSQL;
+    } else {
+        defaultSql = GetDefaultSQL();
+        given = defaultSql.Str();
+    }
     const SqlDialect dialect = st.connection->GetDialect();
     const std::shared_ptr<const CPreparedSelectText> text =
         PrepareSelectText(db->GetRecordsetTextCache(), *st.connection, given, st.Fields(), m_strFilter, m_strSort);
     const CString& sql = text->sql;
-    st.shownSql = sql;
+    st.source = text;
 
     // A read of one table also selects each row's identity, by which a row is
     // changed, deleted or read again. Tables without one (views) stay read-only.
@@ -496,8 +509,7 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
             st.statement.reset();
         }
         if (st.statement) {
-            st.reselectSql = text->reselectSql; // translated when first needed (rows added or changed)
-            st.text = text;
+            st.text = text; // its reselect text made and translated when first needed (rows added or changed)
         }
     }
     if (!st.statement) {
@@ -528,7 +540,7 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
             lent = copied.GetString();
         }
         if (lent[0] == kInternalPrefix[0] && std::strncmp(lent, kInternalPrefix, sizeof kInternalPrefix - 1) == 0) {
-            if (std::strcmp(lent, kRowIdAlias) == 0 && !st.reselectSql.IsEmpty())
+            if (std::strcmp(lent, kRowIdAlias) == 0 && st.text)
                 st.rowIdColumn = c;
             continue;
         }

@@ -45,9 +45,10 @@ struct CRecordsetState {
 
     std::unique_ptr<CSqlStatement> statement; // the query, stepped forward
     std::unique_ptr<CSqlStatement> reselect;  // one row by identity, prepared when needed
-    CString reselectSql;                      // its text, translated when it is prepared
-    std::shared_ptr<const CPreparedSelectText> text; // the statement's kept text work
-    CString shownSql;                         // the query as the caller wrote it
+    // The statement's text work when it reads one table with the row's
+    // identity (rows can be read again), else null.
+    std::shared_ptr<const CPreparedSelectText> text;
+    std::shared_ptr<const CPreparedSelectText> source; // the text work of the query (never null once open)
     std::vector<int> visible;                 // result position of each visible column
     int rowIdColumn = -1;                     // result position of the row identity
     bool singleTable = false;                 // rows can be written (identity known)

@@ -159,26 +159,42 @@ const char* PatternStandIn(bool text)
     return text ? "Zq8Xw3Vk7Jp2Hm" : "8765432109876543";
 }
 
-std::shared_ptr<CPreparedSelectText> InstantiatePatternText(const CSelectTextPattern& pattern, std::string_view value)
+const CString& CPreparedSelectText::ReselectSql() const
 {
-    const CPreparedSelectText& from = *pattern.text;
+    if (madeFrom && reselectSql.IsEmpty()) {
+        reselectSql = madeFrom->text->reselectSql;
+        ReplaceAll(reselectSql, madeFrom->standIn, madeWith);
+    }
+    return reselectSql;
+}
+
+std::shared_ptr<CPreparedSelectText> InstantiatePatternText(std::shared_ptr<const CSelectTextPattern> pattern,
+                                                            std::string_view value)
+{
+    const CPreparedSelectText& from = *pattern->text;
     auto text = std::make_shared<CPreparedSelectText>();
     text->sql = from.sql;
     text->singleTable = from.singleTable;
     text->table = from.table;
     text->withRowId = from.withRowId;
-    text->reselectSql = from.reselectSql;
-    const std::string_view standIn = pattern.standIn;
+    const std::string_view standIn = pattern->standIn;
     ReplaceAll(text->sql, standIn, value);
     ReplaceAll(text->table, standIn, value);
     ReplaceAll(text->withRowId, standIn, value);
-    ReplaceAll(text->reselectSql, standIn, value);
+    if (!from.reselectSql.IsEmpty()) {
+        text->madeWith = value;
+        text->madeFrom = std::move(pattern);
+    }
     return text;
 }
 
 std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern& pattern, std::string_view value)
 {
-    std::shared_ptr<CPreparedSelectText> text = InstantiatePatternText(pattern, value);
+    std::shared_ptr<CPreparedSelectText> text =
+        InstantiatePatternText(std::make_shared<CSelectTextPattern>(pattern), value);
+    text->ReselectSql();
+    text->madeFrom.reset();
+    text->madeWith.clear();
     text->tokens = pattern.text->tokens;
     const std::string_view standIn = pattern.standIn;
     for (CSqlToken& token : text->tokens)
@@ -190,7 +206,7 @@ std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern
 bool SameSelectText(const CPreparedSelectText& a, const CPreparedSelectText& b)
 {
     if (a.sql != b.sql || a.singleTable != b.singleTable || a.table != b.table || a.withRowId != b.withRowId ||
-        a.reselectSql != b.reselectSql || a.tokens.size() != b.tokens.size())
+        a.ReselectSql() != b.ReselectSql() || a.tokens.size() != b.tokens.size())
         return false;
     for (size_t i = 0; i < a.tokens.size(); ++i)
         if (a.tokens[i].kind != b.tokens[i].kind || a.tokens[i].text != b.tokens[i].text)

@@ -23,16 +23,27 @@
 struct CBoundField; // RecordsetState.h
 using CBoundFieldList = std::vector<CBoundField>;
 
+struct CSelectTextPattern; // below
+
 struct CPreparedSelectText {
     CString sql;          // the statement as run, before translation (GetSQL)
     CSqlTokens tokens;    // its tokens, for the translation without identity (empty: not yet made)
     bool singleTable = false;
     CString table;        // the single table's name, unquoted
     CString withRowId;    // engine text selecting the row identity first (single table only)
-    CString reselectSql;  // one row by identity, not yet translated (single table only)
+    // One row by identity, not yet translated (single table only). A text
+    // made for an open from a pattern leaves it to ReselectSql: most opens
+    // never read a row again.
+    mutable CString reselectSql;
     // reselectSql translated for the engine, filled by the first recordset
     // that reads a row again (most reads never do).
     mutable CString reselectEngineSql;
+    // The pattern and value an open's text was made from (InstantiatePatternText).
+    std::shared_ptr<const CSelectTextPattern> madeFrom;
+    std::string madeWith;
+
+    // reselectSql, made from the pattern on first use.
+    const CString& ReselectSql() const;
 };
 
 // The last value a statement compares with by a plain '=' ("= 17",
@@ -63,9 +74,11 @@ struct CSelectTextPattern {
 const char* PatternStandIn(bool text);
 // pattern's text work with every occurrence of its stand-in replaced by value.
 std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern& pattern, std::string_view value);
-// The same without the tokens (left empty), for an open: most opens never
+// The same without the tokens (left empty) and with the text that reads one
+// row again made only when asked (ReselectSql), for an open: most opens never
 // look at them, and the tokens of the statement are those of TokenizeSql(sql).
-std::shared_ptr<CPreparedSelectText> InstantiatePatternText(const CSelectTextPattern& pattern, std::string_view value);
+std::shared_ptr<CPreparedSelectText> InstantiatePatternText(std::shared_ptr<const CSelectTextPattern> pattern,
+                                                            std::string_view value);
 // Whether two text works are the same (all but the lazily filled reselectEngineSql).
 bool SameSelectText(const CPreparedSelectText& a, const CPreparedSelectText& b);
 
