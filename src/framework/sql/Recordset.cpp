@@ -362,12 +362,11 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
     std::string patternKey;
     std::string_view value;
     if (hasLiteral) {
-        const std::string_view g = given;
-        value = g.substr(literal.begin, literal.end - literal.begin);
+        value = given.substr(literal.begin, literal.end - literal.begin);
         // TextKey of the statement with the literal left out, built in one go.
-        const std::string_view head = std::string_view(g).substr(0, literal.begin);
-        const std::string_view tail = std::string_view(g).substr(literal.end);
-        patternKey.reserve(g.size() + filter.Str().size() + sort.Str().size() + 4);
+        const std::string_view head = given.substr(0, literal.begin);
+        const std::string_view tail = given.substr(literal.end);
+        patternKey.reserve(given.size() + filter.Str().size() + sort.Str().size() + 4);
         patternKey.append(head).append(literal.text ? "\x01s" : "\x01n").append(tail);
         patternKey.append(1, '\0').append(filter.Str()).append(1, '\0').append(sort.Str());
         if (std::shared_ptr<const CSelectTextPattern> pattern = cache.FindPattern(patternKey);
@@ -387,13 +386,12 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
     if (hasLiteral && !cache.FindPattern(patternKey)) {
         auto pattern = std::make_shared<CSelectTextPattern>();
         pattern->standIn = PatternStandIn(literal.text);
-        const std::string_view g = given;
-        if (value != pattern->standIn && g.find(pattern->standIn) == std::string::npos &&
+        if (value != pattern->standIn && given.find(pattern->standIn) == std::string::npos &&
             filter.Str().find(pattern->standIn) == std::string::npos &&
             sort.Str().find(pattern->standIn) == std::string::npos) {
             try {
-                const CString standInSql(std::string(g.substr(0, literal.begin)) + pattern->standIn +
-                                         std::string(g.substr(literal.end)));
+                const CString standInSql(std::string(given.substr(0, literal.begin)) + pattern->standIn +
+                                         std::string(given.substr(literal.end)));
                 bool alone = false;
                 pattern->text = WorkOutSelectText(connection, standInSql, fields, filter, sort, alone);
                 pattern->usable = !alone && SameSelectText(*InstantiatePattern(*pattern, value), *text);
