@@ -80,6 +80,23 @@ LINALG_RESULT BackSubstitute(int m, double* a, double* solution)
     return LINALG_OK;
 }
 
+// The normal equations of a least-squares fit, (X^T X) c = X^T y, as an
+// m x (m+1) augmented matrix: element (i, j) = sum_k X(i,k) X(j,k), where
+// design holds the m columns of X and then y, n values each.
+inline void NormalEquations(std::size_t n, int m, const double* design, double* normal)
+{
+    for (int i = 0; i < m; ++i) {
+        const double* ci = design + static_cast<std::size_t>(i) * n;
+        for (int j = 0; j <= m; ++j) {
+            const double* cj = design + static_cast<std::size_t>(j) * n;
+            double sum = 0.0;
+            for (std::size_t k = 0; k < n; ++k)
+                sum += ci[k] * cj[k];
+            At(normal, m + 1, i, j) = sum;
+        }
+    }
+}
+
 } // namespace
 
 LINALG_RESULT solve_linear(int m, double* augmented, double* solution)
@@ -98,21 +115,8 @@ LINALG_RESULT fitcurve_lsq(int n, int m, double* design, double* coefficients)
     if (m < 1 || n < m || design == nullptr || coefficients == nullptr)
         return LINALG_INVALID_ARGUMENT;
 
-    // Normal equations  (X^T X) c = X^T y  as an m x (m+1) augmented matrix:
-    // element (i, j) = sum_k X(i,k) X(j,k), column m pairing with the observations.
-    const int width = m + 1;
-    std::vector<double> normal(static_cast<std::size_t>(m) * static_cast<std::size_t>(width));
-    const auto column = [design, n](int c) { return design + static_cast<std::size_t>(c) * static_cast<std::size_t>(n); };
-    for (int i = 0; i < m; ++i) {
-        const double* ci = column(i);
-        for (int j = 0; j <= m; ++j) {
-            const double* cj = column(j);
-            double sum = 0.0;
-            for (int k = 0; k < n; ++k)
-                sum += ci[k] * cj[k];
-            At(normal.data(), width, i, j) = sum;
-        }
-    }
+    std::vector<double> normal(static_cast<std::size_t>(m) * static_cast<std::size_t>(m + 1));
+    NormalEquations(static_cast<std::size_t>(n), m, design, normal.data());
     return solve_linear(m, normal.data(), coefficients);
 }
 
@@ -217,21 +221,12 @@ namespace {
 
 // fitcurve_lsq for the three columns of a bell-curve step (n >= 3), with the
 // normal equations on the stack instead of in a vector per step: the same
-// sums in the same order, so the same coefficients to the last bit.
+// sums in the same order (NormalEquations), so the same coefficients.
 LINALG_RESULT FitThreeColumns(std::size_t n, const double* design, double* coefficients)
 {
     constexpr int m = 3;
     double normal[m * (m + 1)];
-    for (int i = 0; i < m; ++i) {
-        const double* ci = design + static_cast<std::size_t>(i) * n;
-        for (int j = 0; j <= m; ++j) {
-            const double* cj = design + static_cast<std::size_t>(j) * n;
-            double sum = 0.0;
-            for (std::size_t k = 0; k < n; ++k)
-                sum += ci[k] * cj[k];
-            At(normal, m + 1, i, j) = sum;
-        }
-    }
+    NormalEquations(n, m, design, normal);
     return solve_linear(m, normal, coefficients);
 }
 
