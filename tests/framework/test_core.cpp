@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -343,6 +344,69 @@ TEST(CoreByteArray, SizingKeepsAndZeroFills)
     EXPECT_THROW(a.GetAt(1), std::out_of_range);
 }
 
+
+// An array sized up from empty answers as a block of zeros before and after
+// its bytes are made, by every reader and every change.
+TEST(CoreByteArray, ZerosNotYetMadeReadAsZeros)
+{
+    auto sized = [](int n) {
+        CByteArray a;
+        a.SetSize(n);
+        return a;
+    };
+    const CByteArray block = sized(10000);
+    EXPECT_EQ(block.GetSize(), 10000);
+    EXPECT_FALSE(block.IsEmpty());
+    EXPECT_EQ(block.GetAt(9999), 0);
+    EXPECT_EQ(block[0], 0);
+    EXPECT_THROW(block.GetAt(10000), std::out_of_range);
+    EXPECT_THROW(block.GetAt(-1), std::out_of_range);
+    const BYTE* lent = block.GetData();
+    ASSERT_NE(lent, nullptr);
+    EXPECT_TRUE(std::all_of(lent, lent + 10000, [](BYTE b) { return b == 0; }));
+    EXPECT_EQ(block.Bytes(), std::vector<BYTE>(10000, 0));
+    EXPECT_TRUE(block.Equals(std::vector<BYTE>(10000, 0)));
+    EXPECT_FALSE(block.Equals(std::vector<BYTE>(9999, 0)));
+
+    // Equal to a made block of zeros, either way round; not to other bytes.
+    CByteArray made;
+    made.Vector().assign(10000, 0);
+    EXPECT_TRUE(block == made);
+    EXPECT_TRUE(made == block);
+    made[5] = 1;
+    EXPECT_FALSE(block == made);
+    EXPECT_FALSE(made == block);
+    EXPECT_TRUE(block == sized(10000));
+    EXPECT_FALSE(block == sized(10));
+
+    // Changes make the bytes first; copies, resizes and appends keep the zeros.
+    CByteArray a = block;
+    a.SetAt(3, 9);
+    EXPECT_EQ(a.GetAt(3), 9);
+    EXPECT_EQ(a.GetAt(4), 0);
+    EXPECT_EQ(block.GetAt(3), 0);
+    CByteArray b = sized(2);
+    b.SetSize(5);
+    EXPECT_EQ(b.Add(4), 5);
+    EXPECT_EQ(b.Vector(), (std::vector<BYTE>{0, 0, 0, 0, 0, 4}));
+    CByteArray c;
+    c.Add(1);
+    EXPECT_EQ(c.Append(sized(3)), 1);
+    EXPECT_EQ(c.Append(c), 4);
+    EXPECT_EQ(c.Vector(), (std::vector<BYTE>{1, 0, 0, 0, 1, 0, 0, 0}));
+    CByteArray d = sized(4);
+    d.Refill().assign({5, 6});
+    EXPECT_EQ(d.GetSize(), 2);
+    EXPECT_EQ(d.GetAt(1), 6);
+    CByteArray e = sized(4);
+    e.RemoveAll();
+    EXPECT_TRUE(e.IsEmpty());
+    EXPECT_EQ(e.GetSize(), 0);
+    // Larger than the shared block: made on the first look at the bytes.
+    const CByteArray large = sized(100000);
+    EXPECT_EQ(large.GetData()[99999], 0);
+    EXPECT_EQ(large.GetSize(), 100000);
+}
 TEST(CoreExceptions, MessagesAndKinds)
 {
     try {

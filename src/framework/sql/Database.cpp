@@ -232,7 +232,7 @@ CSqlValue ParameterValue(const CDBVariant& value, size_t index, const CString& s
     case DBVT_STRING:
     case DBVT_ASTRING:
     case DBVT_WSTRING: return CSqlValue::Text(value.m_pstring->Str());
-    case DBVT_BINARY: return CSqlValue::Blob(value.m_pbinary->Vector());
+    case DBVT_BINARY: return CSqlValue::Blob(value.m_pbinary->Bytes());
     default: break;
     }
     CString reason;

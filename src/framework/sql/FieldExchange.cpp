@@ -117,7 +117,7 @@ void ReadInto(const CBoundField& field, const CSqlValue& value, void* p)
         break;
     }
     case Kind::Binary: {
-        std::vector<uint8_t>& target = static_cast<CByteArray*>(p)->Vector();
+        std::vector<uint8_t>& target = static_cast<CByteArray*>(p)->Refill();
         if (value.GetType() == CSqlValue::Type::Blob) {
             const std::vector<uint8_t>& bytes = value.GetBlob();
             const size_t n = field.maxLength > 0 ? std::min(bytes.size(), static_cast<size_t>(field.maxLength))
@@ -213,13 +213,13 @@ inline void ReadViewInto(const CBoundField& field, const CSqlValueView& v, void*
         if (v.type == Type::Blob) {
             const auto* bytes = reinterpret_cast<const uint8_t*>(v.data);
             const size_t n = field.maxLength > 0 ? std::min(v.size, static_cast<size_t>(field.maxLength)) : v.size;
-            static_cast<CByteArray*>(p)->Vector().assign(bytes, bytes + n);
+            static_cast<CByteArray*>(p)->Refill().assign(bytes, bytes + n);
             return;
         }
         if (v.type == Type::Null) {
             // As ReadInto: the array is replaced by an empty one (its storage
             // released).
-            static_cast<CByteArray*>(p)->Vector() = std::vector<uint8_t>();
+            static_cast<CByteArray*>(p)->Refill() = std::vector<uint8_t>();
             return;
         }
         break;
@@ -249,7 +249,7 @@ CFieldCopy Copy(Kind kind, const void* p)
     case Kind::Double: return DoubleBits(*static_cast<const double*>(p));
     case Kind::Text: return static_cast<const CString*>(p)->Str();
     case Kind::Date: return static_cast<int64_t>(static_cast<const CTime*>(p)->GetTime());
-    case Kind::Binary: return static_cast<const CByteArray*>(p)->Vector();
+    case Kind::Binary: return static_cast<const CByteArray*>(p)->Bytes();
     }
     return int32_t{0};
 }
@@ -283,7 +283,7 @@ bool SameAsCopy(Kind kind, const void* p, const CFieldCopy& copy)
     }
     case Kind::Binary: {
         const auto* bytes = std::get_if<std::vector<uint8_t>>(&copy);
-        return bytes && *bytes == static_cast<const CByteArray*>(p)->Vector();
+        return bytes && static_cast<const CByteArray*>(p)->Equals(*bytes);
     }
     default: return Copy(kind, p) == copy;
     }
@@ -297,7 +297,7 @@ void Restore(Kind kind, void* p, CFieldCopy&& copy)
     if (kind == Kind::Text)
         static_cast<CString*>(p)->StdString() = std::move(std::get<std::string>(copy));
     else if (kind == Kind::Binary)
-        static_cast<CByteArray*>(p)->Vector() = std::move(std::get<std::vector<uint8_t>>(copy));
+        static_cast<CByteArray*>(p)->Refill() = std::move(std::get<std::vector<uint8_t>>(copy));
     else
         Restore(kind, p, static_cast<const CFieldCopy&>(copy));
 }
@@ -311,7 +311,7 @@ void Restore(Kind kind, void* p, const CFieldCopy& copy)
     case Kind::Double: *static_cast<double*>(p) = BitsDouble(std::get<uint64_t>(copy)); break;
     case Kind::Text: *static_cast<CString*>(p) = CString(std::get<std::string>(copy)); break;
     case Kind::Date: *static_cast<CTime*>(p) = CTime(std::get<int64_t>(copy)); break;
-    case Kind::Binary: static_cast<CByteArray*>(p)->Vector() = std::get<std::vector<uint8_t>>(copy); break;
+    case Kind::Binary: static_cast<CByteArray*>(p)->Refill() = std::get<std::vector<uint8_t>>(copy); break;
     }
 }
 
@@ -333,8 +333,8 @@ CSqlValue ToSqlValue(Kind kind, const void* p)
         return t.GetTime() == 0 ? CSqlValue() : CSqlValue::Text(SqlDateTimeText(t).Str());
     }
     case Kind::Binary: {
-        const auto& bytes = static_cast<const CByteArray*>(p)->Vector();
-        return bytes.empty() ? CSqlValue() : CSqlValue::Blob(bytes);
+        const auto* bytes = static_cast<const CByteArray*>(p);
+        return bytes->IsEmpty() ? CSqlValue() : CSqlValue::Blob(bytes->Bytes());
     }
     }
     return CSqlValue();

@@ -925,7 +925,7 @@ void CRecordset::GetFieldValue(short nIndex, CDBVariant& varValue, short /*nFiel
     case SQL_VARBINARY:
     case SQL_LONGVARBINARY: {
         CByteArray bytes;
-        bytes.Vector() = SqlValueToBytes(value);
+        bytes.Refill() = SqlValueToBytes(value);
         varValue.SetBinary(bytes);
         return;
     }
