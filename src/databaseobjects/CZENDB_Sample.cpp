@@ -360,7 +360,9 @@ bool CZENDB_Sample::Load(const CString& userSampleID)
     bool loaded = false;
     try {
         CZENDB_SamplesRecordset rs(Database);
-        const CString sql = rs.GetDefaultSQL() + " WHERE " + zendb_ident::MatchCondition(wanted);
+        CString sql = rs.GetDefaultSQL();
+        sql.StdString() += " WHERE ";
+        zendb_ident::AppendMatchCondition(sql.StdString(), wanted);
         if (OpenDynaset(rs, sql) && !rs.IsEOF()) {
             KeepConnection = true;
             rs.GetSample(*this);

@@ -93,6 +93,27 @@ TEST_P(IdentifierLookup, LoadFindsTheSameRowsAsBefore)
     }
 }
 
+// The condition's text, alone and appended to a statement: quotes doubled,
+// the index's own term only for an identifier that is not empty.
+TEST(IdentifierCondition, TextAloneAndAppended)
+{
+    const struct {
+        const char* id;
+        const char* condition;
+    } cases[] = {
+        {"S-1", "[UserSampleID] = 'S-1' COLLATE NOCASE AND [UserSampleID] <> ('')"},
+        {"O'Brien ''", "[UserSampleID] = 'O''Brien ''''' COLLATE NOCASE AND [UserSampleID] <> ('')"},
+        {"", "[UserSampleID] = '' COLLATE NOCASE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(zendb_ident::MatchCondition(c.id).Str(), c.condition);
+        std::string sql = "SELECT 1 FROM Samples WHERE ";
+        zendb_ident::AppendMatchCondition(sql, c.id);
+        EXPECT_EQ(sql, std::string("SELECT 1 FROM Samples WHERE ") + c.condition);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, IdentifierLookup,
                          ::testing::ValuesIn(zentest::AllEngines()), opstest::EngineParamName);
 INSTANTIATE_TEST_SUITE_P(Engines, IdentifierLookupSqliteOnly,

@@ -10,6 +10,8 @@
 #include "framework/sql/SqlText.h"
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace zendb_ident {
 
@@ -24,9 +26,10 @@ constexpr const char* kCreateIndexSql =
     "CREATE UNIQUE INDEX UX_Samples_UserSampleID ON Samples ([UserSampleID] COLLATE NOCASE) "
     "WHERE [UserSampleID] <> '' AND [UserSampleID] IS NOT NULL";
 
-// "[UserSampleID] = '<id>' COLLATE NOCASE": the condition that finds the
-// samples with that identifier, by the index's comparison (the text is quoted,
-// so any character may stand in it). For an identifier that is not empty the
+// "[UserSampleID] = '<id>' COLLATE NOCASE", appended to sql (MatchCondition:
+// the text alone): the condition that finds the samples with that
+// identifier, by the index's comparison (the text is quoted, so any character
+// may stand in it). For an identifier that is not empty the
 // condition also names the index's own restriction, "[UserSampleID] <> ''":
 // the engine searches a partial index only when the statement states its
 // WHERE term itself, and without it every lookup reads the whole table. The
@@ -35,13 +38,28 @@ constexpr const char* kCreateIndexSql =
 // would no longer match the index's term); the parentheses change nothing
 // else. The added term selects no other rows: an identifier equal to a
 // non-empty text is never empty.
+inline void AppendMatchCondition(std::string& sql, const CString& userSampleID)
+{
+    // The identifier's characters up to a NUL, as a %s would take them, each
+    // quote doubled.
+    const char* id = userSampleID.GetString();
+    sql.reserve(sql.size() + 2 * std::strlen(id) + 64);
+    sql += "[UserSampleID] = '";
+    for (const char* p = id; *p != '\0'; ++p) {
+        if (*p == '\'')
+            sql += '\'';
+        sql += *p;
+    }
+    sql += "' COLLATE NOCASE";
+    if (!userSampleID.IsEmpty())
+        sql += " AND [UserSampleID] <> ('')";
+}
+
 inline CString MatchCondition(const CString& userSampleID)
 {
-    // Built from the quoted text's characters up to a NUL, as a %s would take them.
-    CString condition = "[UserSampleID] = '" + CString(SqlQuote(userSampleID).GetString()) + "' COLLATE NOCASE";
-    if (!userSampleID.IsEmpty())
-        condition += " AND [UserSampleID] <> ('')";
-    return condition;
+    std::string condition;
+    AppendMatchCondition(condition, userSampleID);
+    return CString(condition);
 }
 
 // True when the engine refused a write because a constraint failed. On the
