@@ -259,6 +259,45 @@ TEST_F(SqlCache, SchemaChangesReachStatementsPreparedBefore)
     EXPECT_EQ(name, CString("O'Brien"));
 }
 
+// An open of a statement run before takes its result columns from that run
+// only while the statement is the same preparation, unchanged: a schema
+// changed by another connection is seen at the next open.
+TEST_F(SqlCache, ResultColumnsFollowSchemaChangesOfOtherConnections)
+{
+    const auto fieldCount = [&](const char* where) {
+        CRecordset rs(&m_db);
+        rs.Open(CRecordset::snapshot, CString("SELECT * FROM Names WHERE ") + where);
+        return rs.GetODBCFieldCount();
+    };
+    const auto name = [&](const char* where) {
+        CNameSet rs(&m_db);
+        rs.Open(CRecordset::dynaset, CString("SELECT * FROM Names WHERE ") + where);
+        return rs.IsEOF() ? std::string("none") : rs.m_Name.Str();
+    };
+    EXPECT_EQ(fieldCount("ID = 1"), 4);
+    EXPECT_EQ(fieldCount("ID = 2"), 4);
+    EXPECT_EQ(name("ID = 1"), "plain");
+    EXPECT_EQ(name("ID = 2"), "O'Brien");
+
+    // Each change is first met by the open that binds fields.
+    CDatabase other;
+    other.OpenEx(Connect());
+    other.ExecuteSQL("ALTER TABLE Names ADD Extra VARCHAR(10)");
+    EXPECT_EQ(name("ID = 3"), "it's 'quoted'");
+    EXPECT_EQ(fieldCount("ID = 3"), 5);
+    other.ExecuteSQL("ALTER TABLE Names DROP COLUMN Grp");
+    other.ExecuteSQL("ALTER TABLE Names DROP COLUMN [When]");
+    EXPECT_EQ(name("ID = 2"), "O'Brien"); // [When] reads Extra now
+    EXPECT_EQ(fieldCount("ID = 1"), 3);
+    // Too few columns for the three fields.
+    other.ExecuteSQL("ALTER TABLE Names DROP COLUMN Extra");
+    EXPECT_THROW(name("ID = 2"), CDBException);
+    EXPECT_EQ(fieldCount("ID = 1"), 2);
+    other.ExecuteSQL("ALTER TABLE Names ADD [When] DATETIME");
+    EXPECT_EQ(name("ID = 2"), "O'Brien");
+    EXPECT_EQ(fieldCount("ID = 2"), 3);
+}
+
 TEST_F(SqlCache, ErrorsAreThoseOfTheStatementAsWritten)
 {
     CNameSet rs(&m_db);

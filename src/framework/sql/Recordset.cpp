@@ -287,6 +287,49 @@ void WalkTo(CRecordset& rs, CRecordsetState& st, int64_t ordinal)
         SetEmptyOrEnd(st);
 }
 
+// The result columns of st's statement that the fields bind, and the one
+// with the row identity (only where st.text allows reading rows again).
+// Read from the statement's names, or taken from kept (which the reading then
+// updates) when the statement vouches that its columns are the ones kept.
+void ReadResultColumns(CRecordsetState& st, CResultColumns* kept)
+{
+    uint64_t preparation = 0;
+    uint64_t version = 0;
+    const bool stamped = kept != nullptr && st.statement->GetColumnsStamp(preparation, version);
+    if (stamped && kept->preparation == preparation && kept->version == version) {
+        st.visible = kept->visible;
+        st.rowIdColumn = st.text ? kept->rowIdColumn : -1;
+        return;
+    }
+    int rowIdColumn = -1;
+    const int columns = st.statement->GetColumnCount();
+    st.visible.reserve(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c) {
+        // The engine's own text where it lends it: no copy per column.
+        const char* lent = st.statement->PeekColumnName(c);
+        CString copied;
+        if (!lent) {
+            copied = st.statement->GetColumnName(c);
+            lent = copied.GetString();
+        }
+        if (lent[0] == kInternalPrefix[0] && std::strncmp(lent, kInternalPrefix, sizeof kInternalPrefix - 1) == 0) {
+            if (std::strcmp(lent, kRowIdAlias) == 0)
+                rowIdColumn = c;
+            continue;
+        }
+        st.visible.push_back(c);
+    }
+    st.rowIdColumn = st.text ? rowIdColumn : -1;
+    if (stamped) {
+        // Stamped last: a copy that fails leaves nothing that matches.
+        kept->preparation = 0;
+        kept->visible = st.visible;
+        kept->rowIdColumn = rowIdColumn;
+        kept->version = version;
+        kept->preparation = preparation;
+    }
+}
+
 // The text work of Open for a statement: completion with filter and sort,
 // its shape and, for a read of one table, the engine's text with the row
 // identity and the text that reads one row again. tableNameAlone: the
@@ -299,6 +342,7 @@ std::shared_ptr<CPreparedSelectText> WorkOutSelectText(CSqlConnection& connectio
                                                        bool& tableNameAlone)
 {
     auto text = std::make_shared<CPreparedSelectText>();
+    text->columns = std::make_shared<CResultColumns>();
     CSqlTokens& tokens = text->tokens;
     text->sql = CompleteStatement(given, fields, filter, sort, tokens, tableNameAlone);
     const CString& sql = text->sql;
@@ -527,23 +571,7 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     bool firstInStatement = false;
     const bool firstRow = FetchNext(st, buffer, &firstInStatement);
 
-    const int columns = st.statement->GetColumnCount();
-    st.visible.reserve(static_cast<size_t>(columns));
-    for (int c = 0; c < columns; ++c) {
-        // The engine's own text where it lends it: no copy per column.
-        const char* lent = st.statement->PeekColumnName(c);
-        CString copied;
-        if (!lent) {
-            copied = st.statement->GetColumnName(c);
-            lent = copied.GetString();
-        }
-        if (lent[0] == kInternalPrefix[0] && std::strncmp(lent, kInternalPrefix, sizeof kInternalPrefix - 1) == 0) {
-            if (std::strcmp(lent, kRowIdAlias) == 0 && st.text)
-                st.rowIdColumn = c;
-            continue;
-        }
-        st.visible.push_back(c);
-    }
+    ReadResultColumns(st, text->columns.get());
     if (st.visible.size() < st.Fields().size()) {
         CString reason;
         reason.Format("The statement returns %d columns, but the recordset binds %d.",

@@ -177,6 +177,7 @@ std::shared_ptr<CPreparedSelectText> InstantiatePatternText(std::shared_ptr<cons
     text->singleTable = from.singleTable;
     text->table = from.table;
     text->withRowId = from.withRowId;
+    text->columns = from.columns;
     const std::string_view standIn = pattern->standIn;
     ReplaceAll(text->sql, standIn, value);
     ReplaceAll(text->table, standIn, value);

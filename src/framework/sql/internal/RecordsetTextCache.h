@@ -1,8 +1,10 @@
 // The text work of opening a recordset, kept per connection for statements
 // opened again with the same text: the completed statement, its shape, the
 // engine's text with the row identity and the text that reads one row again.
-// Only text derived from text is kept; the result columns are read from the
-// prepared statement at every open, so a changed schema is seen at once.
+// Only text derived from text is kept. The result columns are those of the
+// prepared statement: an open reads their names again unless the statement
+// vouches that they are the same as at the open that read them last (see
+// CSqlStatement::GetColumnsStamp), so a changed schema is seen at once.
 // Lookups that differ only in the value they compare with ("... WHERE
 // [ID]=17", "... WHERE [Name]='S-12' COLLATE NOCASE") share one pattern of
 // that work.
@@ -12,6 +14,7 @@
 #include "framework/sql/internal/SqlTokens.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,6 +27,15 @@ struct CBoundField; // RecordsetState.h
 using CBoundFieldList = std::vector<CBoundField>;
 
 struct CSelectTextPattern; // below
+
+// Which result columns of a statement an open binds (in order) and which one
+// carries the row identity, as read from the statement with the given stamp.
+struct CResultColumns {
+    uint64_t preparation = 0;
+    uint64_t version = 0;
+    std::vector<int> visible;
+    int rowIdColumn = -1; // the identity's column, -1 when the statement has none
+};
 
 struct CPreparedSelectText {
     CString sql;          // the statement as run, before translation (GetSQL)
@@ -41,6 +53,9 @@ struct CPreparedSelectText {
     // The pattern and value an open's text was made from (InstantiatePatternText).
     std::shared_ptr<const CSelectTextPattern> madeFrom;
     std::string madeWith;
+    // The result columns the last open of this text (or of a text made from
+    // the same pattern) read; shared with the pattern's texts. Null: not kept.
+    std::shared_ptr<CResultColumns> columns;
 
     // reselectSql, made from the pattern on first use.
     const CString& ReselectSql() const;

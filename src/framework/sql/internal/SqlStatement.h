@@ -64,4 +64,9 @@ public:
     virtual void Reset() noexcept = 0;
     // The statement as the caller wrote it, for error texts.
     virtual const CString& GetShownSql() const = 0;
+    // What identifies the statement's result columns as they are now: two
+    // answers that are the same describe the same columns (count, names). For
+    // a reader that looks at the names of a statement it runs again and
+    // again. False when the driver cannot tell (the names are then read).
+    virtual bool GetColumnsStamp(uint64_t& /*preparation*/, uint64_t& /*version*/) const { return false; }
 };

@@ -14,6 +14,7 @@
 #include "framework/sql/internal/SqliteStatement.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -807,7 +808,8 @@ CSqliteStmtHandle CSqliteConnection::PrepareRaw(const CString& engineSql, const 
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     const int rc = sqlite3_prepare_v2(m_db.get(), engineSql, engineSql.GetLength() + 1, &raw, &tail);
-    CSqliteStmtHandle stmt(raw);
+    static std::atomic<uint64_t> preparations{0};
+    CSqliteStmtHandle stmt(raw, CSqliteFinalizer{preparations.fetch_add(1, std::memory_order_relaxed) + 1});
     if (rc != SQLITE_OK)
         ThrowError(rc, shown);
     if (!raw)

@@ -28,7 +28,12 @@
 struct CSqliteCloser {
     void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
 };
+// Carries the number of the preparation that made the handle (unique in the
+// process, 0: none given), so that it moves with the handle in and out of the
+// statement cache: a statement's result columns change only with a new
+// preparation or the engine's own preparation anew after a schema change.
 struct CSqliteFinalizer {
+    uint64_t preparation = 0;
     void operator()(sqlite3_stmt* stmt) const noexcept { sqlite3_finalize(stmt); }
 };
 using CSqliteHandle = std::unique_ptr<sqlite3, CSqliteCloser>;

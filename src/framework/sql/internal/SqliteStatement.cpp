@@ -195,6 +195,13 @@ bool CSqliteStatement::PeekValue(int column, CSqlValueView& out) const
     }
 }
 
+bool CSqliteStatement::GetColumnsStamp(uint64_t& preparation, uint64_t& version) const
+{
+    preparation = m_stmt.get_deleter().preparation;
+    version = static_cast<uint64_t>(sqlite3_stmt_status(m_stmt.get(), SQLITE_STMTSTATUS_REPREPARE, 0));
+    return preparation != 0;
+}
+
 void CSqliteStatement::Reset() noexcept
 {
     sqlite3_reset(m_stmt.get());

@@ -33,6 +33,8 @@ public:
     bool PeekValue(int column, CSqlValueView& out) const override;
     void Reset() noexcept override;
     const CString& GetShownSql() const override { return m_strShown; }
+    // The handle's preparation and how often the engine prepared it anew.
+    bool GetColumnsStamp(uint64_t& preparation, uint64_t& version) const override;
 
 private:
     CSqliteConnection& m_connection;
