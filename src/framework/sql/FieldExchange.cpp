@@ -60,6 +60,13 @@ CString ColumnOf(const char* name)
     return CString(name ? name : "");
 }
 
+// Whether name (up to its NUL) is text, in one pass over both: strncmp
+// stops at name's NUL, so name is never read beyond it.
+inline bool SameName(const std::string& text, const char* name)
+{
+    return std::strncmp(text.c_str(), name, text.size()) == 0 && name[text.size()] == '\0';
+}
+
 [[noreturn]] void BadValue(const CBoundField& field, const CSqlValue& value, const char* what)
 {
     CString reason;
@@ -407,7 +414,7 @@ void CFieldExchange::Exchange(const char* szName, Kind kind, void* pValue, int n
             // Compared with the list of an earlier open, without copying.
             const CBoundFieldList& expected = *ctx.expected;
             if (index >= expected.size() || expected[index].kind != kind || expected[index].maxLength != nMaxLength ||
-                expected[index].name.Str() != (szName ? szName : ""))
+                !SameName(expected[index].name.Str(), szName ? szName : ""))
                 ctx.differs = true;
             return;
         }

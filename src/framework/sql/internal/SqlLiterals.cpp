@@ -112,25 +112,6 @@ bool HasOwnParameters(const CSqlTokens& tokens)
     return false;
 }
 
-// Length of the common start of a and b (n characters each at most), compared
-// a word at a time: the texts compared are long statements that differ only
-// near their end.
-size_t CommonPrefix(const char* a, const char* b, size_t n)
-{
-    size_t i = 0;
-    for (; i + sizeof(uint64_t) <= n; i += sizeof(uint64_t)) {
-        uint64_t x = 0;
-        uint64_t y = 0;
-        std::memcpy(&x, a + i, sizeof x);
-        std::memcpy(&y, b + i, sizeof y);
-        if (x != y)
-            break;
-    }
-    while (i < n && a[i] == b[i])
-        ++i;
-    return i;
-}
-
 } // namespace
 
 bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterisedSql& out, bool rowValues)
@@ -227,24 +208,21 @@ bool ParameteriseLike(const CParameterisedTemplate& known, std::string_view sql,
     }
     if (!known.changed)
         return false;
-    // The texts agree up to `prefix` and over their last `suffix` characters;
-    // the part between must lie inside one literal's value.
-    const size_t shorter = std::min(old.size(), sql.size());
-    const size_t prefix = CommonPrefix(old.data(), sql.data(), shorter);
-    size_t suffix = 0;
-    while (suffix < shorter - prefix && old[old.size() - 1 - suffix] == sql[sql.size() - 1 - suffix])
-        ++suffix;
+    // The texts must agree before a literal's value and after it; the part
+    // between is the new value.
     const std::vector<CLiteralSpan>& spans = known.result.spans;
     for (size_t k = 0; k < spans.size(); ++k) {
         const CLiteralSpan& span = spans[k];
-        if (span.begin > prefix || old.size() - suffix > span.end)
-            continue;
         // The new value runs from the same start to the same distance from
         // the end; neighbours unchanged, so the statement's tokens are the
         // same but for this value.
         const size_t tail = old.size() - span.end;
         if (sql.size() < span.begin + tail)
-            return false;
+            continue;
+        if (std::memcmp(old.data(), sql.data(), span.begin) != 0)
+            return false; // differs before this literal: also before every later one
+        if (std::memcmp(old.data() + span.end, sql.data() + (sql.size() - tail), tail) != 0)
+            continue;
         const std::string value(sql.substr(span.begin, sql.size() - tail - span.begin));
         CSqlValue replaced;
         if (span.text) {

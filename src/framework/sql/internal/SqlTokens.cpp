@@ -282,8 +282,11 @@ CSelectShape AnalyzeSelect(const CSqlTokens& tokens)
 
 std::string SqlFirstWord(const char* p)
 {
+    // ASCII only, whatever the locale: statements begin with ASCII keywords.
+    const auto isBlank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
     while (p && *p) {
-        if (std::isspace(static_cast<unsigned char>(*p))) {
+        if (isBlank(*p)) {
             ++p;
         } else if (p[0] == '-' && p[1] == '-') {
             while (*p && *p != '\n')
@@ -298,7 +301,9 @@ std::string SqlFirstWord(const char* p)
         }
     }
     std::string word;
-    while (p && std::isalpha(static_cast<unsigned char>(*p)))
-        word += static_cast<char>(std::toupper(static_cast<unsigned char>(*p++)));
+    while (p && isLetter(*p)) {
+        word += *p >= 'a' ? static_cast<char>(*p - 'a' + 'A') : *p;
+        ++p;
+    }
     return word;
 }
