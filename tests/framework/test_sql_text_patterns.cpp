@@ -303,6 +303,38 @@ TEST(SqlTextPatterns, AnInstanceMatchesTheWorkItStandsFor)
     EXPECT_FALSE(SameSelectText(*instance, expected));
 }
 
+// An instance of a pattern whose stand-ins were marked once is the instance
+// made by searching for them, wherever and however often they stand, also
+// for values that hold the stand-in or nothing.
+TEST(SqlTextPatterns, MarkedStandInsMakeTheSameInstances)
+{
+    const std::string standIn = PatternStandIn(true);
+    auto text = std::make_shared<CPreparedSelectText>();
+    text->sql = CString("SELECT a FROM T WHERE b='" + standIn + "' OR c='" + standIn + "'");
+    text->singleTable = true;
+    text->table = CString("T" + standIn);
+    text->withRowId = CString("SELECT rowid AS __zen_rowid, a FROM T WHERE b='" + standIn + "' OR c='" + standIn + "'");
+    text->reselectSql = "SELECT rowid AS __zen_rowid, a FROM T WHERE rowid = ?1";
+    auto searched = std::make_shared<CSelectTextPattern>();
+    searched->standIn = standIn;
+    searched->text = text;
+    auto marked = std::make_shared<CSelectTextPattern>(*searched);
+    MarkStandIns(*marked);
+    ASSERT_TRUE(marked->marked);
+    EXPECT_EQ(marked->inSql.size(), 2u);
+    EXPECT_EQ(marked->inTable, std::vector<size_t>{1});
+    for (const std::string value : {std::string("S-12"), std::string(), standIn + standIn, std::string("x")}) {
+        SCOPED_TRACE(value);
+        const auto a = InstantiatePatternText(marked, value);
+        const auto b = InstantiatePatternText(searched, value);
+        EXPECT_EQ(a->sql, b->sql);
+        EXPECT_EQ(a->table, b->table);
+        EXPECT_EQ(a->withRowId, b->withRowId);
+        EXPECT_EQ(a->ReselectSql(), b->ReselectSql());
+        EXPECT_EQ(a->sql, CString("SELECT a FROM T WHERE b='" + value + "' OR c='" + value + "'"));
+    }
+}
+
 // An open's instance leaves the text that reads one row again until it is
 // asked for, then makes it as the full instance does, the value put in where
 // the text holds the stand-in (here in a join's condition).

@@ -438,6 +438,7 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
                                          std::string(given.substr(literal.end)));
                 bool alone = false;
                 pattern->text = WorkOutSelectText(connection, standInSql, fields, filter, sort, alone);
+                MarkStandIns(*pattern);
                 pattern->usable = !alone && SameSelectText(*InstantiatePattern(*pattern, value), *text);
             } catch (const CDBException&) {
                 pattern->usable = false;

@@ -30,7 +30,48 @@ void ReplaceAll(CString& text, std::string_view what, std::string_view by)
         ReplaceAll(text.StdString(), what, by);
 }
 
+// Where what stands in text, as ReplaceAll replaces it: left to right, not
+// overlapping.
+std::vector<size_t> Occurrences(const std::string& text, std::string_view what)
+{
+    std::vector<size_t> at;
+    if (what.empty())
+        return at;
+    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size()))
+        at.push_back(p);
+    return at;
+}
+
+// from with value in place of the what.size() characters at each of at.
+void Splice(CString& out, const CString& from, const std::vector<size_t>& at, size_t size, std::string_view value)
+{
+    const std::string& source = from.Str();
+    std::string& s = out.StdString();
+    if (at.empty()) {
+        s = source;
+        return;
+    }
+    s.reserve(source.size() + at.size() * value.size());
+    size_t copied = 0;
+    for (size_t p : at) {
+        s.append(source, copied, p - copied).append(value);
+        copied = p + size;
+    }
+    s.append(source, copied, std::string::npos);
+}
+
 } // namespace
+
+void MarkStandIns(CSelectTextPattern& pattern)
+{
+    pattern.marked = false;
+    if (!pattern.text)
+        return;
+    pattern.inSql = Occurrences(pattern.text->sql.Str(), pattern.standIn);
+    pattern.inTable = Occurrences(pattern.text->table.Str(), pattern.standIn);
+    pattern.inWithRowId = Occurrences(pattern.text->withRowId.Str(), pattern.standIn);
+    pattern.marked = !pattern.standIn.empty();
+}
 
 bool FindComparedLiteral(std::string_view sql, CComparedLiteral& out)
 {
@@ -173,15 +214,21 @@ std::shared_ptr<CPreparedSelectText> InstantiatePatternText(std::shared_ptr<cons
 {
     const CPreparedSelectText& from = *pattern->text;
     auto text = std::make_shared<CPreparedSelectText>();
-    text->sql = from.sql;
     text->singleTable = from.singleTable;
-    text->table = from.table;
-    text->withRowId = from.withRowId;
     text->columns = from.columns;
     const std::string_view standIn = pattern->standIn;
-    ReplaceAll(text->sql, standIn, value);
-    ReplaceAll(text->table, standIn, value);
-    ReplaceAll(text->withRowId, standIn, value);
+    if (pattern->marked) {
+        Splice(text->sql, from.sql, pattern->inSql, standIn.size(), value);
+        Splice(text->table, from.table, pattern->inTable, standIn.size(), value);
+        Splice(text->withRowId, from.withRowId, pattern->inWithRowId, standIn.size(), value);
+    } else {
+        text->sql = from.sql;
+        text->table = from.table;
+        text->withRowId = from.withRowId;
+        ReplaceAll(text->sql, standIn, value);
+        ReplaceAll(text->table, standIn, value);
+        ReplaceAll(text->withRowId, standIn, value);
+    }
     if (!from.reselectSql.IsEmpty()) {
         text->madeWith = value;
         text->madeFrom = std::move(pattern);

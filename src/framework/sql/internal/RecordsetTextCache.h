@@ -84,7 +84,16 @@ struct CSelectTextPattern {
     std::shared_ptr<const CPreparedSelectText> text;
     std::string standIn; // the stand-in value as it appears in the texts
     bool usable = false;
+    // Where the stand-in stands in text's sql, table and withRowId, found
+    // once by MarkStandIns (marked false: searched at each instance).
+    bool marked = false;
+    std::vector<size_t> inSql;
+    std::vector<size_t> inTable;
+    std::vector<size_t> inWithRowId;
 };
+// Finds where pattern's stand-in stands in its texts, for instances made by
+// putting the value in those places.
+void MarkStandIns(CSelectTextPattern& pattern);
 // The stand-in value for a number or a text literal.
 const char* PatternStandIn(bool text);
 // pattern's text work with every occurrence of its stand-in replaced by value.
