@@ -831,9 +831,11 @@ std::unique_ptr<CSqlStatement> CSqliteConnection::Prepare(const CString& engineS
             m_cache.Clear(); // it may change the schema when it runs
         return std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, std::string(), 0);
     }
-    CParameterisedSql parameterised;
+    // The parameterised text in storage kept from the calls before: most
+    // calls differ from the last only in their values.
+    CParameterisedSql& parameterised = m_parameterised;
     const bool hasParameters = ParameteriseSelect(engineSql.Str(), parameterised);
-    std::string key = hasParameters ? std::move(parameterised.text) : engineSql.Str();
+    std::string key = hasParameters ? parameterised.text : engineSql.Str();
     CSqliteStmtHandle stmt = m_cache.Take(key);
     if (!stmt) {
         if (hasParameters) {
@@ -853,7 +855,8 @@ std::unique_ptr<CSqlStatement> CSqliteConnection::Prepare(const CString& engineS
             key.clear(); // not kept for reuse
         }
     }
-    for (size_t i = 0; i < parameterised.values.size(); ++i)
+    const size_t values = hasParameters ? parameterised.values.size() : 0;
+    for (size_t i = 0; i < values; ++i)
         if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(i + 1), parameterised.values[i]);
             rc != SQLITE_OK)
             ThrowError(rc, shown);

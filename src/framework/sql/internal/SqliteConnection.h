@@ -220,6 +220,7 @@ private:
     // parameterised from these without reading their tokens again. Text
     // work only, valid whatever the schema.
     std::vector<CParameterisedTemplate> m_literalTemplates;
+    CParameterisedSql m_parameterised; // Prepare's, valid only during one call
     static constexpr size_t kLiteralTemplates = 8;
     // ParameteriseLiterals of a SELECT text through m_literalTemplates.
     bool ParameteriseSelect(const std::string& sql, CParameterisedSql& out);
