@@ -390,6 +390,52 @@ void FixupField(CRecordsetState& st, size_t index, CFieldExchange::Kind kind, vo
     ReadInto(field, value, pValue);
 }
 
+// Exchange for the passes other than Fixup and the Name pass that compares.
+[[gnu::noinline]] void ExchangeOther(UINT operation, CFieldExchangeContext& ctx, size_t index, const char* szName,
+                                     Kind kind, void* pValue, int nMaxLength)
+{
+    CRecordsetState& st = ctx.state;
+    if (operation == CFieldExchange::Name) {
+        ++ctx.named;
+        ctx.naming->push_back({CString(szName ? szName : ""), ColumnOf(szName), kind, nMaxLength});
+        return;
+    }
+    const CBoundFieldList& fields = st.Fields();
+    if (index >= fields.size() || fields[index].kind != kind)
+        ThrowOtherColumns();
+    const CBoundField& field = fields[index];
+    switch (operation) {
+    case CFieldExchange::SetFieldNull:
+        SetPseudoNull(kind, pValue);
+        st.fieldNull[index] = true;
+        break;
+    case CFieldExchange::StoreField:
+        ctx.buffer->at(index) = ctx.move ? Take(kind, pValue) : Copy(kind, pValue);
+        break;
+    case CFieldExchange::LoadField:
+        if (ctx.move)
+            Restore(kind, pValue, std::move(ctx.buffer->at(index)));
+        else
+            Restore(kind, pValue, ctx.buffer->at(index));
+        break;
+    case CFieldExchange::MarkForUpdate:
+        if (!SameAsCopy(kind, pValue, ctx.buffer->at(index))) {
+            ctx.changedColumns->push_back(field.column);
+            ctx.changedValues->push_back(ToSqlValue(kind, pValue));
+        }
+        break;
+    case CFieldExchange::IsFieldNull:
+        if (pValue == ctx.target || ctx.target == nullptr) {
+            const bool isNull = st.mode == CRecordsetState::Mode::AddNew ? Copy(kind, pValue) == PseudoNullCopy(kind)
+                                                                         : st.fieldNull[index] != 0;
+            ctx.targetFound = true;
+            ctx.targetNull = ctx.targetNull || isNull;
+        }
+        break;
+    default: break;
+    }
+}
+
 } // namespace
 
 CFieldExchange::CFieldExchange(UINT nOperation, CRecordset* prs, CFieldExchangeContext* pContext)
@@ -402,59 +448,23 @@ void CFieldExchange::Exchange(const char* szName, Kind kind, void* pValue, int n
     if (m_nFieldType == param || m_nFieldType == inoutParam || m_nFieldType == outputParam)
         return; // parameters are not supported; only output columns are bound
     const size_t index = static_cast<size_t>(m_nFieldIndex++);
-    CRecordsetState& st = m_pContext->state;
+    // The passes of every open and every row read take short paths here;
+    // the others are worked out of line, so that these need no large frame.
     if (m_nOperation == Fixup) {
-        FixupField(st, index, kind, pValue);
+        FixupField(m_pContext->state, index, kind, pValue);
         return;
     }
-    if (m_nOperation == Name) {
+    if (m_nOperation == Name && m_pContext->naming == nullptr) {
+        // Compared with the list of an earlier open, without copying.
         CFieldExchangeContext& ctx = *m_pContext;
         ++ctx.named;
-        if (ctx.naming == nullptr) {
-            // Compared with the list of an earlier open, without copying.
-            const CBoundFieldList& expected = *ctx.expected;
-            if (index >= expected.size() || expected[index].kind != kind || expected[index].maxLength != nMaxLength ||
-                !SameName(expected[index].name.Str(), szName ? szName : ""))
-                ctx.differs = true;
-            return;
-        }
-        ctx.naming->push_back({CString(szName ? szName : ""), ColumnOf(szName), kind, nMaxLength});
+        const CBoundFieldList& expected = *ctx.expected;
+        if (index >= expected.size() || expected[index].kind != kind || expected[index].maxLength != nMaxLength ||
+            !SameName(expected[index].name.Str(), szName ? szName : ""))
+            ctx.differs = true;
         return;
     }
-    const CBoundFieldList& fields = st.Fields();
-    if (index >= fields.size() || fields[index].kind != kind)
-        ThrowOtherColumns();
-    const CBoundField& field = fields[index];
-    switch (m_nOperation) {
-    case SetFieldNull:
-        SetPseudoNull(kind, pValue);
-        st.fieldNull[index] = true;
-        break;
-    case StoreField:
-        m_pContext->buffer->at(index) = m_pContext->move ? Take(kind, pValue) : Copy(kind, pValue);
-        break;
-    case LoadField:
-        if (m_pContext->move)
-            Restore(kind, pValue, std::move(m_pContext->buffer->at(index)));
-        else
-            Restore(kind, pValue, m_pContext->buffer->at(index));
-        break;
-    case MarkForUpdate:
-        if (!SameAsCopy(kind, pValue, m_pContext->buffer->at(index))) {
-            m_pContext->changedColumns->push_back(field.column);
-            m_pContext->changedValues->push_back(ToSqlValue(kind, pValue));
-        }
-        break;
-    case IsFieldNull:
-        if (pValue == m_pContext->target || m_pContext->target == nullptr) {
-            const bool isNull = st.mode == CRecordsetState::Mode::AddNew ? Copy(kind, pValue) == PseudoNullCopy(kind)
-                                                                         : st.fieldNull[index] != 0;
-            m_pContext->targetFound = true;
-            m_pContext->targetNull = m_pContext->targetNull || isNull;
-        }
-        break;
-    default: break;
-    }
+    ExchangeOther(m_nOperation, *m_pContext, index, szName, kind, pValue, nMaxLength);
 }
 
 void RFX_Long(CFieldExchange* pFX, const char* szName, int32_t& value)
