@@ -175,22 +175,119 @@ void AppendNumber(CTextBuffer& out, int32_t value)
     out.Append(p, static_cast<size_t>(std::end(digits) - p));
 }
 
+// The first n characters of text, with line breaks written as \n and \r.
+void AppendOneLine(CTextBuffer& out, const char* text, size_t n)
+{
+    const char* end = text + n;
+    for (const char* p = text; p < end;) {
+        const char* run = p;
+        while (p < end && *p != '\n' && *p != '\r')
+            ++p;
+        out.Append(run, static_cast<size_t>(p - run));
+        if (p == end)
+            break;
+        out.Append(*p == '\n' ? "\\n" : "\\r", 2);
+        ++p;
+    }
+}
+
+// Appends value in decimal, as "%lld" or "%llu" writes it.
+void AppendNumber64(CTextBuffer& out, uint64_t magnitude, bool negative)
+{
+    char digits[21];
+    char* p = std::end(digits);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative)
+        *--p = '-';
+    out.Append(p, static_cast<size_t>(std::end(digits) - p));
+}
+
+// The conversion at format (just after its '%') when it is one that
+// AppendSimpleFormat writes itself: %s, %d, %i or %u, the numbers also with
+// l or ll; longs counts the l's. nullptr for any other (flags, widths,
+// precisions, other kinds), which vsnprintf then writes.
+const char* SimpleConversion(const char* format, int& longs)
+{
+    longs = 0;
+    while (*format == 'l' && longs < 2) {
+        ++format;
+        ++longs;
+    }
+    const char kind = *format;
+    if (kind == 's' ? longs == 0 : kind == 'd' || kind == 'i' || kind == 'u')
+        return format;
+    return nullptr;
+}
+
+// The message of a printf format whose conversions are all simple (see
+// SimpleConversion) or "%%", written straight into out as vsnprintf would
+// write it (a null text as "(null)"), line breaks written out as
+// AppendOneLine writes them. vsnprintf copies long texts slowly, and an
+// entry naming a statement carries one. False, out untouched and args not
+// read, for any other format.
+bool AppendSimpleFormat(CTextBuffer& out, const char* format, va_list* args)
+{
+    int longs = 0;
+    for (const char* p = std::strchr(format, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
+        if (p[1] == '%') {
+            ++p;
+            continue;
+        }
+        p = SimpleConversion(p + 1, longs);
+        if (p == nullptr)
+            return false;
+    }
+    va_list copy;
+    va_copy(copy, *args);
+    for (const char* p = format; *p != '\0';) {
+        const char* run = p;
+        while (*p != '\0' && *p != '%')
+            ++p;
+        AppendOneLine(out, run, static_cast<size_t>(p - run));
+        if (*p == '\0')
+            break;
+        if (p[1] == '%') {
+            out.Append('%');
+            p += 2;
+            continue;
+        }
+        p = SimpleConversion(p + 1, longs);
+        switch (*p) {
+        case 's': {
+            const char* text = va_arg(copy, const char*);
+            if (text == nullptr)
+                text = "(null)";
+            AppendOneLine(out, text, std::strlen(text));
+            break;
+        }
+        case 'u': {
+            const uint64_t v = longs == 0   ? va_arg(copy, unsigned int)
+                               : longs == 1 ? va_arg(copy, unsigned long)
+                                            : va_arg(copy, unsigned long long);
+            AppendNumber64(out, v, false);
+            break;
+        }
+        default: {
+            const int64_t v = longs == 0 ? va_arg(copy, int) : longs == 1 ? va_arg(copy, long) : va_arg(copy, long long);
+            // Through the magnitude: the lowest value has no positive counterpart.
+            AppendNumber64(out, v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v), v < 0);
+            break;
+        }
+        }
+        ++p;
+    }
+    va_end(copy);
+    return true;
+}
+
 // Appends text with its line breaks written as \n and \r, so that an entry
 // stays one line.
 void AppendOneLine(CTextBuffer& out, const char* text)
 {
-    for (const char* p = text; *p != '\0';) {
-        const size_t plain = std::strcspn(p, "\r\n");
-        out.Append(p, plain);
-        p += plain;
-        if (*p == '\n')
-            out.Append("\\n", 2);
-        else if (*p == '\r')
-            out.Append("\\r", 2);
-        else
-            break;
-        ++p;
-    }
+    AppendOneLine(out, text, std::strlen(text));
 }
 
 // The state of the calling thread: its clock text, the buffer an entry
@@ -232,32 +329,36 @@ void AppendEntry(CThreadLog& thread, CTextBuffer& out, LoggType level, const cha
     AppendText(out, function);
     out.Append(": ", 2);
     // A format without '%' is its own text (many entries are plain steps).
-    if (message != nullptr && args != nullptr && std::strchr(message, '%') != nullptr) {
-        // Formatted in place; the rare message with a line break is
-        // formatted again aside and copied with the breaks written out.
-        const size_t start = out.Size();
-        size_t room = 256;
-        for (;;) {
-            va_list copy;
-            va_copy(copy, *args);
-            const int needed = std::vsnprintf(out.Reserve(room), room, message, copy);
-            va_end(copy);
-            if (needed < 0)
-                break;
-            if (static_cast<size_t>(needed) < room) {
-                char* text = out.Reserve(0);
-                const size_t length = std::strlen(text);
-                if (text[std::strcspn(text, "\r\n")] == '\0') {
-                    out.Grow(length);
-                } else {
-                    thread.message.Clear();
-                    thread.message.Append(text, length + 1);
-                    out.Shrink(start);
-                    AppendOneLine(out, thread.message.Data());
+    const bool formatted = message != nullptr && args != nullptr && std::strchr(message, '%') != nullptr;
+    if (formatted) {
+        // Texts and whole numbers are written here; anything else by vsnprintf.
+        if (!AppendSimpleFormat(out, message, args)) {
+            // Formatted in place; the rare message with a line break is
+            // formatted again aside and copied with the breaks written out.
+            const size_t start = out.Size();
+            size_t room = 256;
+            for (;;) {
+                va_list copy;
+                va_copy(copy, *args);
+                const int needed = std::vsnprintf(out.Reserve(room), room, message, copy);
+                va_end(copy);
+                if (needed < 0)
+                    break;
+                if (static_cast<size_t>(needed) < room) {
+                    char* text = out.Reserve(0);
+                    const size_t length = std::strlen(text);
+                    if (text[std::strcspn(text, "\r\n")] == '\0') {
+                        out.Grow(length);
+                    } else {
+                        thread.message.Clear();
+                        thread.message.Append(text, length + 1);
+                        out.Shrink(start);
+                        AppendOneLine(out, thread.message.Data());
+                    }
+                    break;
                 }
-                break;
+                room = static_cast<size_t>(needed) + 1;
             }
-            room = static_cast<size_t>(needed) + 1;
         }
     } else if (message != nullptr) {
         AppendOneLine(out, message);

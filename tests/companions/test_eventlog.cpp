@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <climits>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -79,6 +81,43 @@ TEST_F(EventLogTest, EntriesAreAppendedToTheStateFolderLog)
                                        " CZENDB_SamplesRecordset::GetSample: Trace size:42 of S-7");
     EXPECT_EQ(lines[3].substr(24), "[1 error] :-1 : first\\nsecond");
     EXPECT_EQ(lines[4].substr(24), "[5 trace] database:9 f: braces {} {0} and %s stay");
+}
+
+// Messages come out as snprintf writes them, line breaks written out, for
+// formats the log writes itself (texts, whole numbers) and for those it
+// leaves to the C library (widths, other kinds).
+TEST_F(EventLogTest, FormattedMessagesReadAsPrintfWritesThem)
+{
+    const std::string path = m_dir.File("formats.log");
+    zentest::WriteFileText(m_dir.File("ZEN.ini"), "[Log]\nFile=" + path + "\n");
+    const std::string longText(700, 'q');
+    const char* const noText = nullptr;
+    const auto printed = [](const char* format, auto... args) {
+        char buffer[2048];
+        std::snprintf(buffer, sizeof buffer, format, args...);
+        std::string text = buffer;
+        for (size_t at = 0; (at = text.find_first_of("\r\n", at)) != std::string::npos; at += 2)
+            text.replace(at, 1, text[at] == '\n' ? "\\n" : "\\r");
+        return text;
+    };
+    std::vector<std::string> expected;
+    const auto log = [&](const char* format, auto... args) {
+        ASSERT_EQ(Log_EventFormat(LOGG_INFO, "database", 1, "f", format, args...), 1);
+        expected.push_back(printed(format, args...));
+    };
+    log("SQL string is equal to '%s'. Opening recordset...", longText.c_str());
+    log("%d %i %u %ld %lu %lld %llu %%", -42, INT32_MIN, 4000000000u, INT64_MIN, ULONG_MAX, -7LL, 8ULL);
+    log("a%sb%sc", "", "line\none\r");
+    log("ends in %%");
+    log("%s", noText);
+    log("with\nbreak %d", 3);
+    log("%5d|%-4s|%.2f|%x|%c|%05ld", 7, "ab", 2.5, 255, 'z', 12L);
+    log("%s and %03d", "mixed", 9);
+
+    const std::vector<std::string> lines = Lines(zentest::ReadFileText(path));
+    ASSERT_EQ(lines.size(), expected.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].substr(24), "[3 info] database:1 f: " + expected[i]);
 }
 
 TEST_F(EventLogTest, ConfiguredFileIsUsedAndFoldersAreCreated)
