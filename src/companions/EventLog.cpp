@@ -178,6 +178,11 @@ void AppendNumber(CTextBuffer& out, int32_t value)
 // The first n characters of text, with line breaks written as \n and \r.
 void AppendOneLine(CTextBuffer& out, const char* text, size_t n)
 {
+    // Most texts have no break: two fast searches, one copy.
+    if (std::memchr(text, '\n', n) == nullptr && std::memchr(text, '\r', n) == nullptr) {
+        out.Append(text, n);
+        return;
+    }
     const char* end = text + n;
     for (const char* p = text; p < end;) {
         const char* run = p;
