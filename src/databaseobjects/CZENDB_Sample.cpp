@@ -21,6 +21,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 using zendb_ops::DeleteEveryRow;
@@ -340,11 +341,11 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
 
 bool CZENDB_Sample::IdentifierTakenByOther(int32_t ownKey)
 {
-    CString sql;
-    sql.Format("SELECT [SampleID] FROM Samples WHERE %s AND [SampleID] <> %d",
-               zendb_ident::MatchCondition(UserSampleID).GetString(), ownKey);
+    std::string sql = "SELECT [SampleID] FROM Samples WHERE ";
+    zendb_ident::AppendMatchCondition(sql, UserSampleID);
+    sql += " AND [SampleID] <> " + std::to_string(ownKey);
     CRecordset rs(Database);
-    rs.Open(CRecordset::forwardOnly, sql.GetString(), CRecordset::readOnly);
+    rs.Open(CRecordset::forwardOnly, sql.c_str(), CRecordset::readOnly);
     const bool taken = !rs.IsEOF();
     rs.Close();
     return taken;

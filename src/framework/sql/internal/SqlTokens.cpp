@@ -300,10 +300,14 @@ std::string SqlFirstWord(const char* p)
             break;
         }
     }
-    std::string word;
-    while (p && isLetter(*p)) {
-        word += *p >= 'a' ? static_cast<char>(*p - 'a' + 'A') : *p;
+    if (!p)
+        return std::string();
+    const char* begin = p;
+    while (isLetter(*p))
         ++p;
-    }
+    std::string word(begin, p);
+    for (char& c : word)
+        if (c >= 'a')
+            c = static_cast<char>(c - 'a' + 'A');
     return word;
 }
