@@ -20,6 +20,22 @@ public:
         m_zeros = other.m_zeros;
         return *this;
     }
+    // Moved from, other is left empty.
+    CByteArray(CByteArray&& other) noexcept : CObject(), m_data(std::move(other.m_data)), m_zeros(other.m_zeros)
+    {
+        other.m_data.clear();
+        other.m_zeros = 0;
+    }
+    CByteArray& operator=(CByteArray&& other) noexcept
+    {
+        if (this != &other) {
+            m_data = std::move(other.m_data);
+            m_zeros = other.m_zeros;
+            other.m_data.clear();
+            other.m_zeros = 0;
+        }
+        return *this;
+    }
 
     int GetSize() const { return static_cast<int>(m_data.size() + m_zeros); }
     int GetCount() const { return GetSize(); }

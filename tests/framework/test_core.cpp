@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -402,6 +403,15 @@ TEST(CoreByteArray, ZerosNotYetMadeReadAsZeros)
     e.RemoveAll();
     EXPECT_TRUE(e.IsEmpty());
     EXPECT_EQ(e.GetSize(), 0);
+    // Moved: the zeros go along, the source is left empty.
+    CByteArray source = sized(300);
+    CByteArray taken(std::move(source));
+    EXPECT_EQ(taken.GetSize(), 300);
+    EXPECT_TRUE(source.IsEmpty()); // NOLINT(bugprone-use-after-move): moved-from state is specified
+    source.Add(5);
+    taken = std::move(source);
+    EXPECT_EQ(taken.Bytes(), std::vector<BYTE>{5});
+    EXPECT_TRUE(source.IsEmpty()); // NOLINT(bugprone-use-after-move)
     // Larger than the shared block: made on the first look at the bytes.
     const CByteArray large = sized(100000);
     EXPECT_EQ(large.GetData()[99999], 0);

@@ -256,7 +256,7 @@ CFieldCopy Copy(Kind kind, const void* p)
     case Kind::Double: return DoubleBits(*static_cast<const double*>(p));
     case Kind::Text: return static_cast<const CString*>(p)->Str();
     case Kind::Date: return static_cast<int64_t>(static_cast<const CTime*>(p)->GetTime());
-    case Kind::Binary: return static_cast<const CByteArray*>(p)->Bytes();
+    case Kind::Binary: return *static_cast<const CByteArray*>(p);
     }
     return int32_t{0};
 }
@@ -272,7 +272,7 @@ CFieldCopy Take(Kind kind, void* p)
         return out;
     }
     case Kind::Binary: {
-        CFieldCopy out(std::in_place_type<std::vector<uint8_t>>, std::move(static_cast<CByteArray*>(p)->Vector()));
+        CFieldCopy out(std::in_place_type<CByteArray>, std::move(*static_cast<CByteArray*>(p)));
         static_cast<CByteArray*>(p)->RemoveAll();
         return out;
     }
@@ -289,8 +289,8 @@ bool SameAsCopy(Kind kind, const void* p, const CFieldCopy& copy)
         return text && *text == static_cast<const CString*>(p)->Str();
     }
     case Kind::Binary: {
-        const auto* bytes = std::get_if<std::vector<uint8_t>>(&copy);
-        return bytes && static_cast<const CByteArray*>(p)->Equals(*bytes);
+        const auto* bytes = std::get_if<CByteArray>(&copy);
+        return bytes && *bytes == *static_cast<const CByteArray*>(p);
     }
     default: return Copy(kind, p) == copy;
     }
@@ -304,7 +304,7 @@ void Restore(Kind kind, void* p, CFieldCopy&& copy)
     if (kind == Kind::Text)
         static_cast<CString*>(p)->StdString() = std::move(std::get<std::string>(copy));
     else if (kind == Kind::Binary)
-        static_cast<CByteArray*>(p)->Refill() = std::move(std::get<std::vector<uint8_t>>(copy));
+        *static_cast<CByteArray*>(p) = std::move(std::get<CByteArray>(copy));
     else
         Restore(kind, p, static_cast<const CFieldCopy&>(copy));
 }
@@ -318,7 +318,7 @@ void Restore(Kind kind, void* p, const CFieldCopy& copy)
     case Kind::Double: *static_cast<double*>(p) = BitsDouble(std::get<uint64_t>(copy)); break;
     case Kind::Text: *static_cast<CString*>(p) = CString(std::get<std::string>(copy)); break;
     case Kind::Date: *static_cast<CTime*>(p) = CTime(std::get<int64_t>(copy)); break;
-    case Kind::Binary: static_cast<CByteArray*>(p)->Refill() = std::get<std::vector<uint8_t>>(copy); break;
+    case Kind::Binary: *static_cast<CByteArray*>(p) = std::get<CByteArray>(copy); break;
     }
 }
 
@@ -356,7 +356,7 @@ CFieldCopy PseudoNullCopy(Kind kind)
     case Kind::Double: return DoubleBits(kDoublePseudoNull);
     case Kind::Text: return std::string();
     case Kind::Date: return int64_t{0};
-    case Kind::Binary: return std::vector<uint8_t>();
+    case Kind::Binary: return CByteArray();
     }
     return int32_t{0};
 }

@@ -4,6 +4,7 @@
 // AddNew/Edit.
 #pragma once
 
+#include "framework/CByteArray.h"
 #include "framework/CString.h"
 #include "framework/CTime.h"
 #include "framework/sql/FieldExchange.h"
@@ -31,8 +32,9 @@ struct CBoundField {
 using CBoundFieldList = std::vector<CBoundField>;
 
 // Copy of one bound variable: int32 (long, int, BOOL), the bits of a double,
-// text, seconds of a CTime, bytes.
-using CFieldCopy = std::variant<int32_t, uint64_t, std::string, int64_t, std::vector<uint8_t>>;
+// text, seconds of a CTime, bytes (a byte array's copy: zeros not made yet
+// stay so).
+using CFieldCopy = std::variant<int32_t, uint64_t, std::string, int64_t, CByteArray>;
 
 struct CRecordsetState {
     CDatabase* database = nullptr;
