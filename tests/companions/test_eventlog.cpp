@@ -108,7 +108,7 @@ TEST_F(EventLogTest, FormattedMessagesReadAsPrintfWritesThem)
     log("SQL string is equal to '%s'. Opening recordset...", longText.c_str());
     log("%d %i %u %ld %lu %lld %llu %%", -42, INT32_MIN, 4000000000u, INT64_MIN, ULONG_MAX, -7LL, 8ULL);
     log("a%sb%sc", "", "line\none\r");
-    log("ends in %%");
+    log("%s ends in %%", "text");
     log("%s", noText);
     log("with\nbreak %d", 3);
     log("%5d|%-4s|%.2f|%x|%c|%05ld", 7, "ab", 2.5, 255, 'z', 12L);

@@ -323,7 +323,7 @@ TEST(SqlTextPatterns, MarkedStandInsMakeTheSameInstances)
     ASSERT_TRUE(marked->marked);
     EXPECT_EQ(marked->inSql.size(), 2u);
     EXPECT_EQ(marked->inTable, std::vector<size_t>{1});
-    for (const std::string value : {std::string("S-12"), std::string(), standIn + standIn, std::string("x")}) {
+    for (const std::string& value : {std::string("S-12"), std::string(), standIn + standIn, std::string("x")}) {
         SCOPED_TRACE(value);
         const auto a = InstantiatePatternText(marked, value);
         const auto b = InstantiatePatternText(searched, value);
