@@ -42,7 +42,8 @@ std::vector<size_t> Occurrences(const std::string& text, std::string_view what)
     return at;
 }
 
-// from with value in place of the what.size() characters at each of at.
+// out (empty) made of from with value in place of the size characters at
+// each position of at.
 void Splice(CString& out, const CString& from, const std::vector<size_t>& at, size_t size, std::string_view value)
 {
     const std::string& source = from.Str();
