@@ -347,18 +347,20 @@ CSqlValue ToSqlValue(Kind kind, const void* p)
     return CSqlValue();
 }
 
-CFieldCopy PseudoNullCopy(Kind kind)
+// Whether the variable holds its pseudo-null (a double's NaN compared bit for
+// bit, as SameAsCopy compares).
+bool IsPseudoNull(Kind kind, const void* p)
 {
     switch (kind) {
-    case Kind::Long:
-    case Kind::Int:
-    case Kind::Bool: return int32_t{INT32_MIN};
-    case Kind::Double: return DoubleBits(kDoublePseudoNull);
-    case Kind::Text: return std::string();
-    case Kind::Date: return int64_t{0};
-    case Kind::Binary: return CByteArray();
+    case Kind::Long: return *static_cast<const int32_t*>(p) == AFX_RFX_LONG_PSEUDO_NULL;
+    case Kind::Int: return *static_cast<const int*>(p) == AFX_RFX_INT_PSEUDO_NULL;
+    case Kind::Bool: return *static_cast<const BOOL*>(p) == AFX_RFX_BOOL_PSEUDO_NULL;
+    case Kind::Double: return DoubleBits(*static_cast<const double*>(p)) == DoubleBits(kDoublePseudoNull);
+    case Kind::Text: return static_cast<const CString*>(p)->IsEmpty();
+    case Kind::Date: return static_cast<const CTime*>(p)->GetTime() == 0;
+    case Kind::Binary: return static_cast<const CByteArray*>(p)->IsEmpty();
     }
-    return int32_t{0};
+    return false;
 }
 
 [[noreturn, gnu::noinline]] void ThrowOtherColumns()
@@ -412,6 +414,12 @@ void FixupField(CRecordsetState& st, size_t index, CFieldExchange::Kind kind, vo
     case CFieldExchange::StoreField:
         ctx.buffer->at(index) = ctx.move ? Take(kind, pValue) : Copy(kind, pValue);
         break;
+    case CFieldExchange::BeginAddNew:
+        // StoreField (moving), then SetFieldNull, in one pass.
+        ctx.buffer->at(index) = Take(kind, pValue);
+        SetPseudoNull(kind, pValue);
+        st.fieldNull[index] = true;
+        break;
     case CFieldExchange::LoadField:
         if (ctx.move)
             Restore(kind, pValue, std::move(ctx.buffer->at(index)));
@@ -419,15 +427,17 @@ void FixupField(CRecordsetState& st, size_t index, CFieldExchange::Kind kind, vo
             Restore(kind, pValue, ctx.buffer->at(index));
         break;
     case CFieldExchange::MarkForUpdate:
-        if (!SameAsCopy(kind, pValue, ctx.buffer->at(index))) {
+        // Without a buffer (after AddNew) the variables began at their
+        // pseudo-nulls.
+        if (ctx.buffer ? !SameAsCopy(kind, pValue, ctx.buffer->at(index)) : !IsPseudoNull(kind, pValue)) {
             ctx.changedColumns->push_back(field.column);
             ctx.changedValues->push_back(ToSqlValue(kind, pValue));
         }
         break;
     case CFieldExchange::IsFieldNull:
         if (pValue == ctx.target || ctx.target == nullptr) {
-            const bool isNull = st.mode == CRecordsetState::Mode::AddNew ? Copy(kind, pValue) == PseudoNullCopy(kind)
-                                                                         : st.fieldNull[index] != 0;
+            const bool isNull =
+                st.mode == CRecordsetState::Mode::AddNew ? IsPseudoNull(kind, pValue) : st.fieldNull[index] != 0;
             ctx.targetFound = true;
             ctx.targetNull = ctx.targetNull || isNull;
         }

@@ -51,6 +51,7 @@ public:
         LoadField,     // restore the remembered variables (CancelUpdate)
         MarkForUpdate, // collect the variables changed since StoreField
         IsFieldNull,   // find whether one variable's column was NULL
+        BeginAddNew,   // remember the variables, then set each to its pseudo-null (AddNew)
     };
 
     // Column kinds, each with the type of its variable.

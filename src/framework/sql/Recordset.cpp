@@ -742,12 +742,15 @@ void CRecordset::AddNew()
     CRecordsetState& st = *m_pState;
     if (st.mode != CRecordsetState::Mode::None)
         CancelUpdate();
-    StoreFields(*this, st, st.saved, true); // the next pass empties the variables
+    // One pass keeps the variables (moved out) and sets them to their
+    // pseudo-nulls; Update compares with the pseudo-nulls themselves.
+    st.saved.assign(st.Fields().size(), CFieldCopy());
     {
         CFieldExchangeContext ctx(st);
-        RunPass(*this, ctx, CFieldExchange::SetFieldNull);
+        ctx.buffer = &st.saved;
+        RunPass(*this, ctx, CFieldExchange::BeginAddNew);
     }
-    StoreFields(*this, st, st.snapshot);
+    st.snapshot.clear();
     st.mode = CRecordsetState::Mode::AddNew;
 }
 
@@ -776,7 +779,7 @@ BOOL CRecordset::Update()
     std::vector<CSqlValue> values;
     {
         CFieldExchangeContext ctx(st);
-        ctx.buffer = &st.snapshot;
+        ctx.buffer = st.mode == CRecordsetState::Mode::AddNew ? nullptr : &st.snapshot;
         ctx.changedColumns = &columns;
         ctx.changedValues = &values;
         RunPass(*this, ctx, CFieldExchange::MarkForUpdate);
