@@ -290,6 +290,22 @@ TEST(SqlDialect, QuoteDoublesSingleQuotes)
     EXPECT_EQ(SqlQuote("plain µm"), CString("plain µm"));
 }
 
+// The stored text is put together by hand; it must read exactly as the
+// general formatting spells the same moment, years of other widths included.
+TEST(SqlDialect, StoredDateTextSpellsAsTheGeneralFormat)
+{
+    const CTime moments[] = {CTime(2014, 3, 5, 7, 8, 9),   CTime(1999, 12, 31, 23, 59, 59),
+                             CTime(2000, 1, 1, 0, 0, 0),   CTime(2024, 2, 29, 12, 30, 5),
+                             CTime(1970, 1, 2, 0, 0, 1),   CTime(9999, 12, 31, 23, 59, 59),
+                             CTime(static_cast<ZTIME>(-86400 * 400)), CTime(static_cast<ZTIME>(1))};
+    for (const CTime& t : moments)
+        EXPECT_EQ(SqlDateTimeText(t), t.Format("%Y-%m-%d %H:%M:%S")) << t.GetTime();
+    // Before the year 1000 (about 30.6 billion seconds before 1970) and after
+    // 9999 strftime's own spelling stands.
+    for (const ZTIME far : {static_cast<ZTIME>(-31000000000LL), static_cast<ZTIME>(253402300800LL + 86400)})
+        EXPECT_EQ(SqlDateTimeText(CTime(far)), CTime(far).Format("%Y-%m-%d %H:%M:%S")) << far;
+}
+
 TEST(SqlDialect, StoredDateTextRoundTrip)
 {
     const CTime t(2014, 3, 5, 7, 8, 9);

@@ -337,7 +337,10 @@ CSqlValue ToSqlValue(Kind kind, const void* p)
     case Kind::Text: return CSqlValue::Text(static_cast<const CString*>(p)->Str());
     case Kind::Date: {
         const CTime& t = *static_cast<const CTime*>(p);
-        return t.GetTime() == 0 ? CSqlValue() : CSqlValue::Text(SqlDateTimeText(t).Str());
+        if (t.GetTime() == 0)
+            return CSqlValue();
+        CString text = SqlDateTimeText(t);
+        return CSqlValue::Text(std::move(text.StdString()));
     }
     case Kind::Binary: {
         const auto* bytes = static_cast<const CByteArray*>(p);
