@@ -57,14 +57,18 @@ bool TextFitsColumn(const CSqlValue& value, const std::string& declared)
 {
     if (value.GetType() != CSqlValue::Type::Text)
         return true;
+    return TextFitsColumn(value, declared.empty() ? -1 : DeclaredTextLength(declared));
+}
+
+bool TextFitsColumn(const CSqlValue& value, int declaredLength)
+{
+    if (value.GetType() != CSqlValue::Type::Text)
+        return true;
     const std::string& text = value.GetText();
     if (text.find('\0') != std::string::npos)
         return false;
-    if (declared.empty())
-        return true;
-    const int limit = DeclaredTextLength(declared);
-    return limit < 0 || text.size() <= static_cast<size_t>(limit) ||
-           CountCharacters(text) <= static_cast<size_t>(limit);
+    return declaredLength < 0 || text.size() <= static_cast<size_t>(declaredLength) ||
+           CountCharacters(text) <= static_cast<size_t>(declaredLength);
 }
 
 CString LockWaitReason(const CString& engineText, int busyTimeoutMs)

@@ -26,6 +26,9 @@ void RefuseTextLongerThanColumn(const CSqlValue& value, const std::string& decla
 // True when RefuseTextLongerThanColumn and RefuseNulInText would let value
 // pass: a row write asks this first and names the column only for a refusal.
 bool TextFitsColumn(const CSqlValue& value, const std::string& declared);
+// The same with the declared length worked out already (DeclaredTextLength;
+// -1 for a column without one).
+bool TextFitsColumn(const CSqlValue& value, int declaredLength);
 
 // engineText followed by what a lock held past the wait means: ": another
 // connection kept the database locked for longer than the wait of <n> ms".

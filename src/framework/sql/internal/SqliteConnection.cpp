@@ -1090,12 +1090,13 @@ void CSqliteConnection::KeepColumnTypesAfterOwnCommit()
         m_columnTypesDataVersion = dataVersion;
 }
 
-const std::string& CSqliteConnection::DeclaredColumnType(const CString& table, const CString& column)
+const CSqliteConnection::CKeptColumnType& CSqliteConnection::DeclaredColumnType(const CString& table,
+                                                                               const CString& column)
 {
-    std::string key = table.Str();
-    key += '\0';
-    key += column.Str();
-    auto found = m_columnTypes.find(key);
+    m_columnTypeKey.assign(table.Str());
+    m_columnTypeKey += '\0';
+    m_columnTypeKey += column.Str();
+    auto found = m_columnTypes.find(m_columnTypeKey);
     if (found != m_columnTypes.end())
         return found->second;
     const char* declared = nullptr;
@@ -1103,7 +1104,8 @@ const std::string& CSqliteConnection::DeclaredColumnType(const CString& table, c
                                       nullptr) != SQLITE_OK ||
         !declared)
         declared = "";
-    return m_columnTypes.emplace(std::move(key), declared).first->second;
+    CKeptColumnType type{declared, *declared ? DeclaredTextLength(declared) : -1};
+    return m_columnTypes.emplace(m_columnTypeKey, std::move(type)).first->second;
 }
 
 void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CString>& columns,
@@ -1115,12 +1117,12 @@ void CSqliteConnection::CheckTexts(const CString& table, const std::vector<CStri
             continue;
         // An empty type: the engine reports an unknown column when the row
         // is written.
-        const std::string& declaredType = DeclaredColumnType(table, columns[i]);
-        if (TextFitsColumn(values[i], declaredType))
+        const CKeptColumnType& type = DeclaredColumnType(table, columns[i]);
+        if (TextFitsColumn(values[i], type.textLimit))
             continue;
         const CString what = CString("column ") + columns[i] + " of table " + table;
         RefuseNulInText(values[i], what, shown);
-        RefuseTextLongerThanColumn(values[i], declaredType, what, shown);
+        RefuseTextLongerThanColumn(values[i], type.declared, what, shown);
     }
 }
 
@@ -1193,9 +1195,9 @@ bool CSqliteConnection::IsRowIdentityColumn(const CString& table, const CString&
         const bool identity = sqlite3_table_column_metadata(m_db.get(), nullptr, table, column, nullptr, nullptr,
                                                             nullptr, nullptr, &autoIncrement) == SQLITE_OK &&
                               autoIncrement != 0;
-        found = m_columnTypes.emplace(std::move(key), identity ? "1" : "").first;
+        found = m_columnTypes.emplace(std::move(key), CKeptColumnType{identity ? "1" : "", -1}).first;
     }
-    return !found->second.empty();
+    return !found->second.declared.empty();
 }
 
 int CSqliteConnection::DeleteRow(const CString& table, const CSqlValue& rowId)

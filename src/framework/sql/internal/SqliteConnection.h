@@ -204,7 +204,11 @@ private:
     // connection has it (empty when the engine knows no such column), kept
     // per table and column: asking the engine costs more than the write.
     // Valid after ForgetOldColumnTypes, which drops what may be out of date.
-    const std::string& DeclaredColumnType(const CString& table, const CString& column);
+    struct CKeptColumnType {
+        std::string declared;
+        int textLimit = -1; // DeclaredTextLength of declared, -1 for none
+    };
+    const CKeptColumnType& DeclaredColumnType(const CString& table, const CString& column);
     void ForgetOldColumnTypes();
     // After a row write: the commit that ended it (outside a transaction)
     // leaves the kept types valid unless another connection's change was
@@ -245,7 +249,8 @@ private:
     // Valid while the statement cache's generation (a schema change through
     // this connection, a rollback) and the engine's data version (a change of
     // the file by another connection, seen when this one next reads) stay.
-    std::unordered_map<std::string, std::string> m_columnTypes;
+    std::unordered_map<std::string, CKeptColumnType> m_columnTypes;
+    std::string m_columnTypeKey; // the key being looked up, its storage reused
     uint64_t m_columnTypesGeneration = 0;
     std::unordered_map<std::string, CString> m_rowWriteTexts;
     int m_columnTypesDataVersion = 0;
