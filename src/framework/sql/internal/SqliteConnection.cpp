@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -72,12 +73,13 @@ bool IsBlankTail(const char* p)
 // (their column lists are only brought up to date when they next run):
 // everything but reading and writing rows and starting or ending a
 // transaction. A rollback may undo a schema change.
-bool MayChangeSchema(const char* sql)
+// By the statement's first word (SqlFirstWord): anything but row statements
+// and transaction control may change the schema.
+bool MayChangeSchema(std::string_view word)
 {
-    static const char* const keep[] = {"SELECT", "INSERT", "UPDATE", "DELETE", "REPLACE",
-                                       "BEGIN", "COMMIT", "END", "SAVEPOINT", "RELEASE"};
-    const std::string word = SqlFirstWord(sql);
-    for (const char* k : keep)
+    static constexpr std::string_view keep[] = {"SELECT", "INSERT", "UPDATE", "DELETE",    "REPLACE",
+                                                "BEGIN",  "COMMIT", "END",    "SAVEPOINT", "RELEASE"};
+    for (const std::string_view k : keep)
         if (word == k)
             return false;
     return true;
@@ -942,7 +944,8 @@ int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
 
 int CSqliteConnection::Execute(const CString& engineSql, const CString& shown)
 {
-    if (MayChangeSchema(engineSql)) {
+    const std::string word = SqlFirstWord(engineSql);
+    if (MayChangeSchema(word)) {
         m_cache.Clear();
         CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
         return RunWrite(stmt.get(), shown);
@@ -954,7 +957,6 @@ int CSqliteConnection::Execute(const CString& engineSql, const CString& shown)
     // only the parameterised text fail to prepare, the statement as written
     // runs on its own and decides.
     CParameterisedSql parameterised;
-    const std::string word = SqlFirstWord(engineSql);
     const bool rowStatement = word == "SELECT" || word == "INSERT" || word == "UPDATE" || word == "DELETE";
     const bool hasParameters = rowStatement && ParameteriseLiterals(engineSql.Str(), '?', parameterised, true);
     std::string key = hasParameters ? std::move(parameterised.text) : engineSql.Str();
@@ -994,7 +996,7 @@ int CSqliteConnection::ExecuteWithValues(const CString& engineSql, const CString
                 ThrowError(rc, shown);
         }
     };
-    if (MayChangeSchema(engineSql)) {
+    if (MayChangeSchema(SqlFirstWord(engineSql))) {
         m_cache.Clear();
         CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
         bindAll(stmt.get());
