@@ -9,6 +9,9 @@
 #include "framework/CTime.h"
 #include "framework/Exceptions.h"
 
+#include <charconv>
+#include <string>
+
 namespace {
 
 constexpr const char* kModule = "recordsets";
@@ -206,9 +209,12 @@ CString CZENDB_SamplesRecordset::GetWhereSQL(SampleViewTypeType view, CMapString
 
 CString CZENDB_SamplesRecordset::GetWhereSQL(int32_t sampleID)
 {
-    CString clause;
-    clause.Format(" WHERE [Samples].[SampleID]=%d", sampleID);
-    return clause;
+    // Every save and load by key builds it: a number put in, no format parsed.
+    char number[16];
+    const auto end = std::to_chars(number, number + sizeof number, sampleID).ptr;
+    std::string clause = " WHERE [Samples].[SampleID]=";
+    clause.append(number, end);
+    return CString(std::move(clause));
 }
 
 void CZENDB_SamplesRecordset::GetSample(CZENDB_Sample& sample)

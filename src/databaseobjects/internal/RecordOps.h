@@ -36,7 +36,10 @@ inline BOOL OpenDynaset(CRecordset& rs, const CString& sql)
 template <class TSet, class TKey>
 CString KeySql(TSet& rs, const TKey& key)
 {
-    return rs.GetDefaultSQL() + " " + rs.GetWhereSQL(key);
+    CString sql = rs.GetDefaultSQL();
+    sql += " ";
+    sql += rs.GetWhereSQL(key);
+    return sql;
 }
 
 // How a save or deletion of a record appears in the audit trail: its kind,

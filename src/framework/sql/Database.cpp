@@ -173,22 +173,24 @@ void CDatabase::ExecuteSQL(const char* lpszSQL)
 {
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
-    const CString shown = lpszSQL ? lpszSQL : "";
-    // A copy: the statement may close the connection's texts (never, today,
-    // but the map is not to be relied on across the call).
-    const CString engineSql = EngineText(shown);
-    m_pConnection->Execute(engineSql, shown);
+    // Held: the texts stay even if the statement emptied the kept ones
+    // (never, today, but the map is not to be relied on across the call).
+    const CKeptTextPtr text = EngineText(lpszSQL);
+    m_pConnection->Execute(text->engine, text->shown);
 }
 
-const CString& CDatabase::EngineText(const CString& shown)
+CDatabase::CKeptTextPtr CDatabase::EngineText(const char* sql)
 {
     constexpr size_t kKeptTexts = 256;
-    auto kept = m_executeTexts.find(shown.Str());
+    const std::string_view given(sql ? sql : "");
+    auto kept = m_executeTexts.find(given);
     if (kept == m_executeTexts.end()) {
-        CString engineSql = TranslateSql(shown, m_pConnection->GetDialect());
+        auto text = std::make_shared<CKeptText>();
+        text->shown = CString(given);
+        text->engine = TranslateSql(text->shown, m_pConnection->GetDialect());
         if (m_executeTexts.size() >= kKeptTexts)
             m_executeTexts.clear();
-        kept = m_executeTexts.emplace(shown.Str(), std::move(engineSql)).first;
+        kept = m_executeTexts.emplace(std::string(given), std::move(text)).first;
     }
     return kept->second;
 }
@@ -198,8 +200,9 @@ BOOL CDatabase::QueryFirstRow(const char* lpszSQL, std::vector<CString>& values)
     values.clear();
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
-    const CString shown = lpszSQL ? lpszSQL : "";
-    const CString engineSql = EngineText(shown);
+    const CKeptTextPtr text = EngineText(lpszSQL);
+    const CString& shown = text->shown;
+    const CString& engineSql = text->engine;
     // A read only: a write would pass by the checks that ExecuteSQL's writes
     // go through.
     if (SqlFirstWord(engineSql) != "SELECT")
@@ -275,24 +278,27 @@ void CDatabase::ExecuteWithValues(const char* lpszSQL, size_t count, Value&& val
 {
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
-    const CString shown = lpszSQL ? lpszSQL : "";
     constexpr size_t kKeptTexts = 256;
-    auto kept = m_valueTexts.find(shown.Str());
+    const std::string_view given(lpszSQL ? lpszSQL : "");
+    auto kept = m_valueTexts.find(given);
     if (kept == m_valueTexts.end()) {
-        CSqlTokens tokens = TokenizeSql(TranslateSql(shown, m_pConnection->GetDialect()).Str());
-        int markers = 0;
+        auto text = std::make_shared<CKeptText>();
+        text->shown = CString(given);
+        CSqlTokens tokens = TokenizeSql(TranslateSql(text->shown, m_pConnection->GetDialect()).Str());
         for (CSqlToken& t : tokens)
             if (t.IsSymbol("?"))
-                t.text = m_pConnection->GetParameterMarker(++markers).Str();
+                t.text = m_pConnection->GetParameterMarker(++text->markers).Str();
+        text->engine = CString(JoinSqlTokens(tokens, 0, tokens.size()));
         if (m_valueTexts.size() >= kKeptTexts)
             m_valueTexts.clear();
-        kept = m_valueTexts.emplace(shown.Str(), std::make_pair(CString(JoinSqlTokens(tokens, 0, tokens.size())), markers))
-                   .first;
+        kept = m_valueTexts.emplace(std::string(given), std::move(text)).first;
     }
-    const CString& engineSql = kept->second.first; // the map is not touched again here
-    if (kept->second.second != static_cast<int>(count)) {
+    const CKeptTextPtr text = kept->second;
+    const CString& shown = text->shown;
+    const CString& engineSql = text->engine;
+    if (text->markers != static_cast<int>(count)) {
         CString reason;
-        reason.Format("The statement has %d parameters, but %d values were given.", kept->second.second,
+        reason.Format("The statement has %d parameters, but %d values were given.", text->markers,
                       static_cast<int>(count));
         ThrowSqlLayerError(SQL_ERROR, reason, shown);
     }

@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -188,9 +189,24 @@ public:
 
 private:
     void CloseConnection() noexcept;
+    // A statement as given and in the engine's dialect; for a statement with
+    // values, its markers numbered for the engine and counted.
+    struct CKeptText {
+        CString shown;
+        CString engine;
+        int markers = 0;
+    };
+    using CKeptTextPtr = std::shared_ptr<const CKeptText>;
+    // Looked up by the text given, without a copy of it.
+    struct CTextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+    };
+    using CKeptTexts = std::unordered_map<std::string, CKeptTextPtr, CTextHash, std::equal_to<>>;
     // The engine's text of a statement without values, translated once per
-    // connection (see m_executeTexts); valid until the next call.
-    const CString& EngineText(const CString& shown);
+    // connection (see m_executeTexts). Shared: it outlives the map's next
+    // emptying.
+    CKeptTextPtr EngineText(const char* sql);
     // ExecuteSQL with count values, value(i, shown) giving the i-th.
     template <class Value>
     void ExecuteWithValues(const char* lpszSQL, size_t count, Value&& value);
@@ -206,9 +222,9 @@ private:
     // the same text (a savepoint, a statement run again) is translated once
     // per connection. Emptied when the connection closes, and when it has
     // grown past a few hundred texts (texts with literals rarely repeat).
-    std::unordered_map<std::string, CString> m_executeTexts;
+    CKeptTexts m_executeTexts;
     // The same for statements with values: the engine's text with its
     // markers numbered, and the number of markers.
-    std::unordered_map<std::string, std::pair<CString, int>> m_valueTexts;
+    CKeptTexts m_valueTexts;
     unsigned m_nTransactions = 0;
 };
