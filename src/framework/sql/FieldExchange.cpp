@@ -418,8 +418,12 @@ void FixupField(CRecordsetState& st, size_t index, CFieldExchange::Kind kind, vo
         ctx.buffer->at(index) = ctx.move ? Take(kind, pValue) : Copy(kind, pValue);
         break;
     case CFieldExchange::BeginAddNew:
-        // StoreField (moving), then SetFieldNull, in one pass.
-        ctx.buffer->at(index) = Take(kind, pValue);
+        // StoreField (moving), then SetFieldNull, in one pass; the buffer
+        // grows with the fields named (it holds the ones before this one).
+        if (index == ctx.buffer->size())
+            ctx.buffer->push_back(Take(kind, pValue));
+        else
+            ctx.buffer->at(index) = Take(kind, pValue);
         SetPseudoNull(kind, pValue);
         st.fieldNull[index] = true;
         break;

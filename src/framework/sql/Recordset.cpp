@@ -744,7 +744,10 @@ void CRecordset::AddNew()
         CancelUpdate();
     // One pass keeps the variables (moved out) and sets them to their
     // pseudo-nulls; Update compares with the pseudo-nulls themselves.
-    st.saved.assign(st.Fields().size(), CFieldCopy());
+    // Filled in the pass's order (each field appends its own), so that no
+    // placeholder is made first only to be replaced.
+    st.saved.clear();
+    st.saved.reserve(st.Fields().size());
     {
         CFieldExchangeContext ctx(st);
         ctx.buffer = &st.saved;
