@@ -83,8 +83,10 @@ struct CRecordsetState {
 
     enum class Mode { None, AddNew, Edit };
     Mode mode = Mode::None;
-    std::vector<CFieldCopy> saved;    // variables before AddNew (after Edit: snapshot)
-    std::vector<CFieldCopy> snapshot; // variables when AddNew/Edit began
+    std::vector<CFieldCopy> saved;    // variables before AddNew
+    // Variables when Edit began; empty after AddNew, whose fields began at
+    // their pseudo-nulls.
+    std::vector<CFieldCopy> snapshot;
 };
 
 // Column c of the current row (a result position), copied from the
