@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,93 @@ TEST_F(SqlCache, TwoOpenRecordsetsOfOneStatementWalkOnTheirOwn)
     EXPECT_EQ(second.m_ID, 3);
     third.MoveNext();
     EXPECT_EQ(third.m_ID, 2);
+}
+
+// The cache lends a statement and keeps its place; statements given back
+// find their own place again, and one whose place was given up (more texts
+// than the cache keeps, while it was lent) is finalized when it comes back.
+// Every text must then still run its own statement: a value per text tells.
+TEST_F(SqlCache, LentStatementsComeBackToTheirOwnTexts)
+{
+    auto sum = [&](int added) {
+        CString sql;
+        sql.Format("SELECT [ID] + %d FROM Names WHERE ID = 3", added);
+        std::vector<CString> row;
+        EXPECT_TRUE(m_db.QueryFirstRow(sql, row)) << added;
+        return row.empty() ? CString() : row[0];
+    };
+    const char* walked = "SELECT [ID], [Name], [When] FROM Names WHERE Grp = 2 ORDER BY ID";
+    for (int round = 0; round < 2; ++round) {
+        CNameSet held(&m_db);
+        held.Open(CRecordset::dynaset, walked);
+        held.MoveNext();
+        // Far more texts than the cache keeps, twice over, while one is lent.
+        for (int pass = 0; pass < 2; ++pass)
+            for (int added = 100; added < 180; ++added) {
+                CString expected;
+                expected.Format("%d", 3 + added);
+                EXPECT_EQ(sum(added), expected);
+            }
+        EXPECT_EQ(held.m_ID, 4);
+        held.MoveNext();
+        EXPECT_EQ(held.m_ID, 5);
+        held.Close();
+        CNameSet again(&m_db);
+        again.Open(CRecordset::dynaset, walked);
+        EXPECT_EQ(again.m_ID, 3);
+    }
+    // The last texts are kept: each still gives its own value.
+    for (int added = 179; added >= 150; --added) {
+        CString expected;
+        expected.Format("%d", 3 + added);
+        EXPECT_EQ(sum(added), expected);
+    }
+    // More statements lent at once than the cache keeps places for: the
+    // oldest places go while their statements are out.
+    auto heldText = [](int added) {
+        CString sql;
+        sql.Format("SELECT [ID] + %d FROM Names WHERE Grp = 2 ORDER BY ID", added);
+        return sql;
+    };
+    auto value = [](CRecordset& rs) {
+        CDBVariant v;
+        rs.GetFieldValue(static_cast<short>(0), v);
+        CString text;
+        if (v.m_dwType == DBVT_LONG)
+            text.Format("%d", static_cast<int>(v.m_lVal));
+        return text;
+    };
+    std::vector<std::unique_ptr<CRecordset>> held;
+    for (int batch = 0; batch < 3; ++batch) {
+        // Run once and given back, so that the held ones are lent by the cache.
+        for (int added = batch * 20; added < batch * 20 + 20; ++added) {
+            CRecordset once(&m_db);
+            once.Open(CRecordset::forwardOnly, heldText(added), CRecordset::readOnly);
+        }
+        for (int added = batch * 20; added < batch * 20 + 20; ++added) {
+            held.push_back(std::make_unique<CRecordset>(&m_db));
+            held.back()->Open(CRecordset::forwardOnly, heldText(added), CRecordset::readOnly);
+        }
+    }
+    for (int added = 100; added < 140; ++added)
+        sum(added);
+    for (int added = 0; added < 60; ++added) {
+        CRecordset& rs = *held[static_cast<size_t>(added)];
+        CString expected;
+        expected.Format("%d", 3 + added);
+        EXPECT_EQ(value(rs), expected) << added;
+        rs.MoveNext();
+        expected.Format("%d", 4 + added);
+        EXPECT_EQ(value(rs), expected) << added;
+    }
+    held.clear(); // every statement comes back: to its place, or finalized
+    for (int added = 59; added >= 0; --added) {
+        CRecordset rs(&m_db);
+        rs.Open(CRecordset::forwardOnly, heldText(added), CRecordset::readOnly);
+        CString expected;
+        expected.Format("%d", 3 + added);
+        EXPECT_EQ(value(rs), expected) << added;
+    }
 }
 
 // A walk holds a read transaction on its snapshot: writers go on (the

@@ -287,28 +287,71 @@ int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value, bool 
     return SQLITE_MISUSE;
 }
 
-CSqliteStmtHandle CSqliteStatementCache::Take(const std::string& key)
+CSqliteStmtHandle CSqliteStatementCache::Take(const std::string& key, uint64_t& ticket)
 {
+    ticket = 0;
     for (size_t i = m_entries.size(); i-- > 0;) {
-        if (m_entries[i].key == key) {
-            CSqliteStmtHandle stmt = std::move(m_entries[i].stmt);
-            m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(i));
-            return stmt;
+        CEntry& entry = m_entries[i];
+        if (entry.lentAs == 0 && entry.key == key) {
+            entry.lentAs = ++m_lastTicket;
+            ticket = entry.lentAs;
+            return std::move(entry.stmt);
         }
     }
     return CSqliteStmtHandle();
 }
 
-void CSqliteStatementCache::Give(std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept
+void CSqliteStatementCache::Give(uint64_t ticket, std::string key, CSqliteStmtHandle stmt,
+                                 uint64_t generation) noexcept
 {
     if (generation != m_generation || !stmt)
         return; // finalized here: it may describe an old schema
+    if (ticket != 0) {
+        for (size_t i = m_entries.size(); i-- > 0;) {
+            if (m_entries[i].lentAs == ticket) {
+                m_entries[i].stmt = std::move(stmt);
+                m_entries[i].lentAs = 0;
+                MoveToEnd(i);
+                return;
+            }
+        }
+        return; // its place was given up while it was lent: finalized
+    }
+    if (key.empty())
+        return;
     try {
-        m_entries.push_back({std::move(key), std::move(stmt)});
+        m_entries.push_back({std::move(key), std::move(stmt), 0});
     } catch (...) {
         return; // no memory for the entry: the statement is finalized
     }
-    if (m_entries.size() > Capacity)
+    Trim();
+}
+
+size_t CSqliteStatementCache::IdleCount() const
+{
+    return static_cast<size_t>(
+        std::count_if(m_entries.begin(), m_entries.end(), [](const CEntry& e) { return e.lentAs == 0; }));
+}
+
+void CSqliteStatementCache::MoveToEnd(size_t index) noexcept
+{
+    if (index + 1 < m_entries.size())
+        std::rotate(m_entries.begin() + static_cast<std::ptrdiff_t>(index),
+                    m_entries.begin() + static_cast<std::ptrdiff_t>(index) + 1, m_entries.end());
+}
+
+void CSqliteStatementCache::Trim() noexcept
+{
+    // The oldest idle statements beyond Capacity are finalized. Places of
+    // lent statements count only past twice the capacity (statements lent
+    // and never given back, after a failure between Take and Give): then
+    // the oldest place goes, and its statement is finalized when it comes.
+    while (IdleCount() > Capacity) {
+        const auto oldest =
+            std::find_if(m_entries.begin(), m_entries.end(), [](const CEntry& e) { return e.lentAs == 0; });
+        m_entries.erase(oldest);
+    }
+    while (m_entries.size() > 2 * Capacity)
         m_entries.erase(m_entries.begin());
 }
 
@@ -831,22 +874,25 @@ std::unique_ptr<CSqlStatement> CSqliteConnection::Prepare(const CString& engineS
         CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
         if (!sqlite3_stmt_readonly(stmt.get()))
             m_cache.Clear(); // it may change the schema when it runs
-        return std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, std::string(), 0);
+        return std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, 0, std::string(), 0);
     }
     // The parameterised text in storage kept from the calls before: most
     // calls differ from the last only in their values.
     CParameterisedSql& parameterised = m_parameterised;
     const bool hasParameters = ParameteriseSelect(engineSql.Str(), parameterised);
-    std::string key = hasParameters ? parameterised.text : engineSql.Str();
-    CSqliteStmtHandle stmt = m_cache.Take(key);
+    const std::string& lookup = hasParameters ? parameterised.text : engineSql.Str();
+    uint64_t ticket = 0;
+    CSqliteStmtHandle stmt = m_cache.Take(lookup, ticket);
+    std::string key; // a statement prepared anew is kept under its text
     if (!stmt) {
+        key = lookup;
         if (hasParameters) {
             try {
                 stmt = PrepareRaw(CString(key), shown);
             } catch (const CDBException&) {
                 // The statement as written decides: its own error, or (should
                 // only the parameterised text fail) a statement of its own.
-                return std::make_unique<CSqliteStatement>(*this, PrepareRaw(engineSql, shown), shown,
+                return std::make_unique<CSqliteStatement>(*this, PrepareRaw(engineSql, shown), shown, 0,
                                                           std::string(), 0);
             }
         } else {
@@ -857,12 +903,16 @@ std::unique_ptr<CSqlStatement> CSqliteConnection::Prepare(const CString& engineS
             key.clear(); // not kept for reuse
         }
     }
+    // Made before the values are bound: a failed binding gives the
+    // statement back to the cache with the statement object.
+    sqlite3_stmt* const raw = stmt.get();
+    auto statement =
+        std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, ticket, std::move(key), m_cache.Generation());
     const size_t values = hasParameters ? parameterised.values.size() : 0;
     for (size_t i = 0; i < values; ++i)
-        if (const int rc = BindSqliteValue(stmt.get(), static_cast<int>(i + 1), parameterised.values[i]);
-            rc != SQLITE_OK)
+        if (const int rc = BindSqliteValue(raw, static_cast<int>(i + 1), parameterised.values[i]); rc != SQLITE_OK)
             ThrowError(rc, shown);
-    return std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, std::move(key), m_cache.Generation());
+    return statement;
 }
 
 bool CSqliteConnection::ParameteriseSelect(const std::string& sql, CParameterisedSql& out)
@@ -889,15 +939,16 @@ bool CSqliteConnection::ParameteriseSelect(const std::string& sql, CParameterise
     return changed;
 }
 
-void CSqliteConnection::ReleaseStatement(std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept
+void CSqliteConnection::ReleaseStatement(uint64_t ticket, std::string key, CSqliteStmtHandle stmt,
+                                         uint64_t generation) noexcept
 {
     if (!stmt)
         return;
     sqlite3_reset(stmt.get());
-    if (key.empty())
+    if (ticket == 0 && key.empty())
         return; // finalized by the handle
     sqlite3_clear_bindings(stmt.get());
-    m_cache.Give(std::move(key), std::move(stmt), generation);
+    m_cache.Give(ticket, std::move(key), std::move(stmt), generation);
 }
 
 int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
@@ -1043,24 +1094,26 @@ CString CSqliteConnection::GetParameterMarker(int index) const
 }
 
 CSqliteConnection::CCachedWrite::CCachedWrite(CSqliteConnection& connection, const CString& sql)
-    : m_connection(connection), m_key(sql.Str()), m_generation(connection.m_cache.Generation())
+    : m_connection(connection), m_generation(connection.m_cache.Generation())
 {
-    m_stmt = connection.m_cache.Take(m_key);
-    if (!m_stmt)
+    m_stmt = connection.m_cache.Take(sql.Str(), m_ticket);
+    if (!m_stmt) {
+        m_key = sql.Str();
         m_stmt = connection.PrepareRaw(sql, sql);
+    }
 }
 
 CSqliteConnection::CCachedWrite::CCachedWrite(CSqliteConnection& connection, std::string key, const CString& shown)
     : m_connection(connection), m_key(std::move(key)), m_generation(connection.m_cache.Generation())
 {
-    m_stmt = connection.m_cache.Take(m_key);
+    m_stmt = connection.m_cache.Take(m_key, m_ticket);
     if (!m_stmt)
         m_stmt = connection.PrepareRaw(CString(m_key), shown);
 }
 
 CSqliteConnection::CCachedWrite::~CCachedWrite()
 {
-    m_connection.ReleaseStatement(std::move(m_key), std::move(m_stmt), m_generation);
+    m_connection.ReleaseStatement(m_ticket, std::move(m_key), std::move(m_stmt), m_generation);
 }
 
 int CSqliteConnection::DataVersion() const

@@ -57,31 +57,42 @@ CDBException MakeSqliteException(sqlite3* db, int rc, const CString& shown, int 
 // bindings (the statements of CCachedWrite, whose end clears them).
 int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value, bool lent = false);
 
-// Idle prepared statements of one connection, keyed by the text they were
+// Prepared statements of one connection, keyed by the text they were
 // prepared from (literals of reads already replaced by parameters; the row
-// writes of the recordsets by their own text), the most recently
-// used last. A statement is here only while no recordset runs it: Take hands
-// it out and removes it, Give puts it back (reset, bindings cleared). The
-// oldest is finalized when more than Capacity are idle. Clear finalizes them
-// all and starts a new generation: statements handed out before it are
-// finalized when given back instead of being kept.
+// writes of the recordsets by their own text), the most recently used last.
+// Take lends an idle statement and keeps its place with its key, under a
+// ticket of its own; Give puts it back there (reset, bindings cleared), so a
+// statement run again and again costs no copy of its text. A statement
+// prepared anew is given with its key instead. The oldest idle statement is
+// finalized when more than Capacity are idle. Clear finalizes them all and
+// starts a new generation: statements handed out before it are finalized
+// when given back instead of being kept.
 class CSqliteStatementCache {
 public:
     static constexpr size_t Capacity = 24;
 
-    CSqliteStmtHandle Take(const std::string& key);
-    void Give(std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept;
+    // The idle statement kept under key, and its ticket; null (ticket 0)
+    // when none is idle.
+    CSqliteStmtHandle Take(const std::string& key, uint64_t& ticket);
+    // A statement back from Take (its ticket), or prepared anew (ticket 0,
+    // kept under key). Finalized instead: a statement of an older
+    // generation, a new one without a key, one whose place is gone.
+    void Give(uint64_t ticket, std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept;
     void Clear() noexcept;
     uint64_t Generation() const { return m_generation; }
-    size_t IdleCount() const { return m_entries.size(); }
+    size_t IdleCount() const;
 
 private:
     struct CEntry {
         std::string key;
-        CSqliteStmtHandle stmt;
+        CSqliteStmtHandle stmt; // null while lent
+        uint64_t lentAs = 0;    // the ticket while lent
     };
+    void MoveToEnd(size_t index) noexcept;
+    void Trim() noexcept;
     std::vector<CEntry> m_entries;
     uint64_t m_generation = 0;
+    uint64_t m_lastTicket = 0;
 };
 
 class CSqliteConnection : public CSqlConnection {
@@ -141,7 +152,7 @@ public:
     sqlite3* Handle() const { return m_db.get(); }
     // Takes back a statement handed out by Prepare (key empty: not cached).
     // Resets it (releasing its locks) and clears its bindings.
-    void ReleaseStatement(std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept;
+    void ReleaseStatement(uint64_t ticket, std::string key, CSqliteStmtHandle stmt, uint64_t generation) noexcept;
     const CSqliteStatementCache& StatementCache() const { return m_cache; }
     [[noreturn]] void ThrowError(int rc, const CString& shown) const;
     CDBException MakeError(int rc, const CString& shown) const;
@@ -166,7 +177,8 @@ private:
 
     private:
         CSqliteConnection& m_connection;
-        std::string m_key;
+        std::string m_key;     // a statement prepared anew is kept under it
+        uint64_t m_ticket = 0; // a statement lent by the cache
         uint64_t m_generation;
         CSqliteStmtHandle m_stmt;
     };

@@ -7,15 +7,15 @@
 #include <strings.h>
 
 CSqliteStatement::CSqliteStatement(CSqliteConnection& connection, CSqliteStmtHandle stmt, const CString& shown,
-                                   std::string cacheKey, uint64_t generation)
+                                   uint64_t cacheTicket, std::string cacheKey, uint64_t generation)
     : m_connection(connection), m_stmt(std::move(stmt)), m_strShown(shown), m_cacheKey(std::move(cacheKey)),
-      m_generation(generation)
+      m_cacheTicket(cacheTicket), m_generation(generation)
 {
 }
 
 CSqliteStatement::~CSqliteStatement()
 {
-    m_connection.ReleaseStatement(std::move(m_cacheKey), std::move(m_stmt), m_generation);
+    m_connection.ReleaseStatement(m_cacheTicket, std::move(m_cacheKey), std::move(m_stmt), m_generation);
 }
 
 int CSqliteStatement::GetColumnCount() const

@@ -12,11 +12,13 @@
 
 class CSqliteStatement : public CSqlStatement {
 public:
-    // cacheKey: the text under which the connection keeps the statement for
-    // reuse (empty: finalized on destruction); generation: the cache's
-    // generation when the statement was handed out.
+    // cacheTicket: the ticket of a statement lent by the connection's cache
+    // (0: none); cacheKey: for a statement prepared anew, the text under
+    // which the connection keeps it for reuse (with neither: finalized on
+    // destruction); generation: the cache's generation when the statement
+    // was handed out.
     CSqliteStatement(CSqliteConnection& connection, CSqliteStmtHandle stmt, const CString& shown,
-                     std::string cacheKey, uint64_t generation);
+                     uint64_t cacheTicket, std::string cacheKey, uint64_t generation);
     ~CSqliteStatement() override;
     CSqliteStatement(const CSqliteStatement&) = delete;
     CSqliteStatement& operator=(const CSqliteStatement&) = delete;
@@ -41,6 +43,7 @@ private:
     CSqliteStmtHandle m_stmt;
     CString m_strShown;
     std::string m_cacheKey;
+    uint64_t m_cacheTicket;
     uint64_t m_generation;
     bool m_bHasRow = false;
 };
