@@ -290,10 +290,9 @@ int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value, bool 
 CSqliteStmtHandle CSqliteStatementCache::Take(const std::string& key, uint64_t& ticket)
 {
     ticket = 0;
-    for (size_t i = m_entries.size(); i-- > 0;) {
-        CEntry& entry = m_entries[i];
+    for (CEntry& entry : m_entries) {
         if (entry.lentAs == 0 && entry.key == key) {
-            entry.lentAs = ++m_lastTicket;
+            entry.lentAs = ++m_clock;
             ticket = entry.lentAs;
             return std::move(entry.stmt);
         }
@@ -307,11 +306,11 @@ void CSqliteStatementCache::Give(uint64_t ticket, std::string key, CSqliteStmtHa
     if (generation != m_generation || !stmt)
         return; // finalized here: it may describe an old schema
     if (ticket != 0) {
-        for (size_t i = m_entries.size(); i-- > 0;) {
-            if (m_entries[i].lentAs == ticket) {
-                m_entries[i].stmt = std::move(stmt);
-                m_entries[i].lentAs = 0;
-                MoveToEnd(i);
+        for (CEntry& entry : m_entries) {
+            if (entry.lentAs == ticket) {
+                entry.stmt = std::move(stmt);
+                entry.lentAs = 0;
+                entry.usedAt = ++m_clock;
                 return;
             }
         }
@@ -320,7 +319,7 @@ void CSqliteStatementCache::Give(uint64_t ticket, std::string key, CSqliteStmtHa
     if (key.empty())
         return;
     try {
-        m_entries.push_back({std::move(key), std::move(stmt), 0});
+        m_entries.push_back({std::move(key), std::move(stmt), 0, ++m_clock});
     } catch (...) {
         return; // no memory for the entry: the statement is finalized
     }
@@ -333,26 +332,24 @@ size_t CSqliteStatementCache::IdleCount() const
         std::count_if(m_entries.begin(), m_entries.end(), [](const CEntry& e) { return e.lentAs == 0; }));
 }
 
-void CSqliteStatementCache::MoveToEnd(size_t index) noexcept
-{
-    if (index + 1 < m_entries.size())
-        std::rotate(m_entries.begin() + static_cast<std::ptrdiff_t>(index),
-                    m_entries.begin() + static_cast<std::ptrdiff_t>(index) + 1, m_entries.end());
-}
-
 void CSqliteStatementCache::Trim() noexcept
 {
-    // The oldest idle statements beyond Capacity are finalized. Places of
-    // lent statements count only past twice the capacity (statements lent
-    // and never given back, after a failure between Take and Give): then
-    // the oldest place goes, and its statement is finalized when it comes.
-    while (IdleCount() > Capacity) {
-        const auto oldest =
-            std::find_if(m_entries.begin(), m_entries.end(), [](const CEntry& e) { return e.lentAs == 0; });
-        m_entries.erase(oldest);
-    }
+    // The least recently used idle statements beyond Capacity are finalized.
+    // Places of lent statements count only past twice the capacity
+    // (statements lent and never given back, after a failure between Take
+    // and Give): then the least recently used place goes, and a statement
+    // that comes back to it later is finalized.
+    auto oldest = [&](bool idleOnly) {
+        auto found = m_entries.end();
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
+            if ((!idleOnly || it->lentAs == 0) && (found == m_entries.end() || it->usedAt < found->usedAt))
+                found = it;
+        return found;
+    };
+    while (IdleCount() > Capacity)
+        m_entries.erase(oldest(true));
     while (m_entries.size() > 2 * Capacity)
-        m_entries.erase(m_entries.begin());
+        m_entries.erase(oldest(false));
 }
 
 void CSqliteStatementCache::Clear() noexcept

@@ -59,7 +59,7 @@ int BindSqliteValue(sqlite3_stmt* stmt, int index, const CSqlValue& value, bool 
 
 // Prepared statements of one connection, keyed by the text they were
 // prepared from (literals of reads already replaced by parameters; the row
-// writes of the recordsets by their own text), the most recently used last.
+// writes of the recordsets by their own text), each stamped when last used.
 // Take lends an idle statement and keeps its place with its key, under a
 // ticket of its own; Give puts it back there (reset, bindings cleared), so a
 // statement run again and again costs no copy of its text. A statement
@@ -87,12 +87,12 @@ private:
         std::string key;
         CSqliteStmtHandle stmt; // null while lent
         uint64_t lentAs = 0;    // the ticket while lent
+        uint64_t usedAt = 0;    // when last given (a count of tickets and gives)
     };
-    void MoveToEnd(size_t index) noexcept;
     void Trim() noexcept;
     std::vector<CEntry> m_entries;
     uint64_t m_generation = 0;
-    uint64_t m_lastTicket = 0;
+    uint64_t m_clock = 0; // tickets and use stamps, never repeated
 };
 
 class CSqliteConnection : public CSqlConnection {
