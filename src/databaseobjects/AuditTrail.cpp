@@ -121,8 +121,8 @@ bool ReadHead(CDatabase& db, CHead& head, int32_t* lastStored = nullptr)
         auto integer = [&](size_t column) { return static_cast<int32_t>(std::atol(row.at(column).GetString())); };
         head.Entries = integer(0);
         head.LastEntryID = integer(1);
-        head.LastHash = row.at(2);
-        head.Seal = row.at(3);
+        head.LastHash = std::move(row.at(2));
+        head.Seal = std::move(row.at(3));
         if (lastStored)
             *lastStored = integer(4);
     }
@@ -140,19 +140,25 @@ void Add(std::vector<CDBVariant>& values, const CString& value)
     values.emplace_back().SetString(value);
 }
 
+void Add(std::vector<CDBVariant>& values, CString&& value)
+{
+    values.emplace_back().SetString(std::move(value));
+}
+
 // The values go apart from the statement's text: one text per connection,
-// prepared once however many entries are written.
-void Insert(CDatabase& db, const CAuditEntry& e)
+// prepared once however many entries are written. The entry's texts are
+// taken over.
+void Insert(CDatabase& db, CAuditEntry&& e)
 {
     std::vector<CDBVariant> values;
     values.reserve(14);
     Add(values, e.EntryID);
-    for (const CString* text : {&e.Time, &e.Station, &e.UserName, &e.Action, &e.ObjectKind})
-        Add(values, *text);
+    for (CString* text : {&e.Time, &e.Station, &e.UserName, &e.Action, &e.ObjectKind})
+        Add(values, std::move(*text));
     Add(values, e.ObjectKey);
-    for (const CString* text :
+    for (CString* text :
          {&e.ObjectIdentifier, &e.FieldName, &e.OldValue, &e.NewValue, &e.Reason, &e.PreviousHash, &e.Hash})
-        Add(values, *text);
+        Add(values, std::move(*text));
     db.ExecuteSQL("INSERT INTO AuditTrail ([EntryID], [EntryTime], [Station], [UserName], [Action], [ObjectKind], "
                   "[ObjectKey], [ObjectIdentifier], [FieldName], [OldValue], [NewValue], [Reason], [PreviousHash], "
                   "[Hash]) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
@@ -167,7 +173,7 @@ void WriteHead(CDatabase& db, const CAuditSealer& sealer, int32_t entries, int32
     Add(values, entries);
     Add(values, lastEntryID);
     Add(values, lastHash);
-    Add(values, HeadSeal(sealer, entries, lastEntryID, lastHash));
+    Add(values, HeadSeal(sealer, entries, lastEntryID, lastHash)); // a temporary: taken over
     db.ExecuteSQL("UPDATE AuditTrailHead SET [Entries] = ?, [LastEntryID] = ?, [LastHash] = ?, [Seal] = ?",
                   std::move(values));
 }
@@ -294,7 +300,7 @@ void Write(CDatabase* db, const std::vector<CAuditEntry>& entries, const CTransa
         AfxThrowDBException("The audit trail has lost its head row; no entry can be chained.");
     int32_t id = std::max(lastStored, head.LastEntryID);
     int32_t count = head.Entries;
-    CString previous = head.LastHash;
+    CString previous = std::move(head.LastHash);
     for (const CAuditEntry& given : entries) {
         CAuditEntry e;
         e.EntryID = ++id;
@@ -311,8 +317,8 @@ void Write(CDatabase* db, const std::vector<CAuditEntry>& entries, const CTransa
         e.Reason = reason;
         e.PreviousHash = previous;
         e.Hash = sealer.Seal(HashedParts(e));
-        Insert(*db, e);
         previous = e.Hash;
+        Insert(*db, std::move(e));
         ++count;
     }
     WriteHead(*db, sealer, count, id, previous);

@@ -66,6 +66,14 @@ void CDBVariant::SetString(const CString& value)
     m_dwType = DBVT_STRING;
 }
 
+void CDBVariant::SetString(CString&& value)
+{
+    auto* taken = new CString(std::move(value));
+    Clear();
+    m_pstring = taken;
+    m_dwType = DBVT_STRING;
+}
+
 void CDBVariant::SetBinary(const CByteArray& value)
 {
     auto* copy = new CByteArray(value);

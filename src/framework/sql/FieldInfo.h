@@ -129,6 +129,7 @@ public:
     void SetDouble(double value);
     void SetDate(const TIMESTAMP_STRUCT& value);
     void SetString(const CString& value);
+    void SetString(CString&& value); // takes the text over
     void SetBinary(const CByteArray& value);
 
     DWORD m_dwType = DBVT_NULL;
