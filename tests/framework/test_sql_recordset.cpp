@@ -61,6 +61,25 @@ public:
     }
 };
 
+// Names its column with whichever variable `redirect` points at when
+// DoFieldExchange runs, and counts the runs.
+class CRebindSet : public CRecordset {
+public:
+    explicit CRebindSet(CDatabase* db) : CRecordset(db) { m_nFields = 2; }
+    int32_t m_A = 0;
+    CString m_First;
+    CString m_Second;
+    CString* redirect = &m_First;
+    int runs = 0;
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        ++runs;
+        pFX->SetFieldType(CFieldExchange::outputColumn);
+        RFX_Long(pFX, "[A]", m_A);
+        RFX_Text(pFX, "[B]", *redirect, 50);
+    }
+};
+
 int RetCode(const std::function<void()>& action)
 {
     try {
@@ -97,6 +116,34 @@ protected:
     std::unique_ptr<zentest::CTestDatabase> m_database;
     CDatabase m_db;
 };
+
+// Columns are bound to the variables DoFieldExchange names when the
+// recordset opens: rows read, AddNew, Update and IsFieldNull use those, and
+// the next open binds again.
+TEST_P(SqlRecordset, ColumnsAreBoundToTheVariablesNamedAtTheOpen)
+{
+    m_db.ExecuteSQL("INSERT INTO Pairs (A, B) VALUES (1, 'one'), (2, 'two')");
+    CRebindSet rs(&m_db);
+    ASSERT_TRUE(rs.Open(CRecordset::dynaset, "SELECT [A], [B] FROM Pairs ORDER BY A"));
+    EXPECT_EQ(rs.runs, 1);
+    rs.redirect = &rs.m_Second; // too late for this open
+    EXPECT_EQ(rs.m_First, CString("one"));
+    rs.MoveNext();
+    EXPECT_EQ(rs.m_First, CString("two"));
+    EXPECT_EQ(rs.m_Second, CString(""));
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_First));
+    rs.AddNew();
+    EXPECT_TRUE(rs.IsFieldNull(&rs.m_First));
+    rs.m_A = 3;
+    rs.m_First = "three";
+    ASSERT_TRUE(rs.Update());
+    EXPECT_EQ(rs.m_First, CString("two")); // given back after the new row
+    EXPECT_EQ(rs.runs, 1);
+    rs.Close();
+    ASSERT_TRUE(rs.Open(CRecordset::dynaset, "SELECT [A], [B] FROM Pairs WHERE A = 3"));
+    EXPECT_EQ(rs.runs, 2);
+    EXPECT_EQ(rs.m_Second, CString("three"));
+}
 
 // Cases of what SQLite alone does: its write-ahead log, a text kept in a date
 // column.

@@ -403,6 +403,7 @@ void FixupField(CRecordsetState& st, size_t index, CFieldExchange::Kind kind, vo
     if (operation == CFieldExchange::Name) {
         ++ctx.named;
         ctx.naming->push_back({CString(szName ? szName : ""), ColumnOf(szName), kind, nMaxLength});
+        st.fieldAddresses.push_back(pValue);
         return;
     }
     const CBoundFieldList& fields = st.Fields();
@@ -479,9 +480,28 @@ void CFieldExchange::Exchange(const char* szName, Kind kind, void* pValue, int n
         if (index >= expected.size() || expected[index].kind != kind || expected[index].maxLength != nMaxLength ||
             !SameName(expected[index].name.Str(), szName ? szName : ""))
             ctx.differs = true;
+        ctx.state.fieldAddresses.push_back(pValue);
         return;
     }
     ExchangeOther(m_nOperation, *m_pContext, index, szName, kind, pValue, nMaxLength);
+}
+
+void RunFieldPass(CRecordset& rs, CFieldExchangeContext& ctx, UINT operation)
+{
+    CRecordsetState& st = ctx.state;
+    const CBoundFieldList& fields = st.Fields();
+    if (st.fieldAddresses.size() != fields.size()) {
+        CFieldExchange fx(operation, &rs, &ctx);
+        rs.DoFieldExchange(&fx);
+        return;
+    }
+    if (operation == CFieldExchange::Fixup) {
+        for (size_t i = 0; i < fields.size(); ++i)
+            FixupField(st, i, fields[i].kind, st.fieldAddresses[i]);
+        return;
+    }
+    for (size_t i = 0; i < fields.size(); ++i)
+        ExchangeOther(operation, ctx, i, nullptr, fields[i].kind, st.fieldAddresses[i], fields[i].maxLength);
 }
 
 void RFX_Long(CFieldExchange* pFX, const char* szName, int32_t& value)

@@ -1,8 +1,9 @@
 // Field exchange: a recordset's DoFieldExchange names its columns with the
 // RFX_ functions, in the order of the columns of its SELECT statement, each
-// bound to one variable. The recordset runs DoFieldExchange to read a row
-// into the variables, to mark them NULL for AddNew, and to find the ones
-// changed since AddNew/Edit, which Update writes.
+// bound to one variable. The recordset runs DoFieldExchange when it opens and
+// binds each column to the variable named then; through those variables it
+// reads rows, marks them NULL for AddNew, and finds the ones changed since
+// AddNew/Edit, which Update writes.
 #pragma once
 
 #include "framework/CByteArray.h"

@@ -112,10 +112,18 @@ CString RefusalText(const CRecordsetState* st, const char* recordsetReason, cons
     ThrowSqlLayerError(AFX_SQL_ERROR_NO_CURRENT_RECORD, "No current record.");
 }
 
+// The Name pass, which DoFieldExchange itself runs (every other pass goes
+// through RunFieldPass).
+void RunNamePass(CRecordset& rs, CFieldExchangeContext& ctx)
+{
+    ctx.state.fieldAddresses.clear();
+    CFieldExchange fx(CFieldExchange::Name, &rs, &ctx);
+    rs.DoFieldExchange(&fx);
+}
+
 void RunPass(CRecordset& rs, CFieldExchangeContext& ctx, UINT operation)
 {
-    CFieldExchange fx(operation, &rs, &ctx);
-    rs.DoFieldExchange(&fx);
+    RunFieldPass(rs, ctx, operation);
 }
 
 void Fixup(CRecordset& rs, CRecordsetState& st)
@@ -464,7 +472,8 @@ std::shared_ptr<const CBoundFieldList> NameFields(CRecordset& rs, CRecordsetStat
     if (std::shared_ptr<const CBoundFieldList> known = cache.FindFields(type)) {
         CFieldExchangeContext ctx(st);
         ctx.expected = known.get();
-        RunPass(rs, ctx, CFieldExchange::Name);
+        st.fieldAddresses.reserve(known->size());
+        RunNamePass(rs, ctx);
         if (!ctx.differs && ctx.named == known->size())
             return known;
     }
@@ -472,7 +481,8 @@ std::shared_ptr<const CBoundFieldList> NameFields(CRecordset& rs, CRecordsetStat
     fresh->reserve(declared);
     CFieldExchangeContext ctx(st);
     ctx.naming = fresh.get();
-    RunPass(rs, ctx, CFieldExchange::Name);
+    st.fieldAddresses.reserve(declared);
+    RunNamePass(rs, ctx);
     cache.AddFields(type, fresh);
     return fresh;
 }

@@ -44,6 +44,10 @@ struct CRecordsetState {
     std::shared_ptr<const CBoundFieldList> fieldList; // the bound fields (never null once open)
     const CBoundFieldList& Fields() const { return *fieldList; }
     std::vector<uint8_t> fieldNull; // per field: the column was NULL in the current row
+    // Per field: its variable, as DoFieldExchange named it when the
+    // recordset was opened. The passes after the open go through these, as
+    // columns are bound to their variables once, at the open.
+    std::vector<void*> fieldAddresses;
 
     std::unique_ptr<CSqlStatement> statement; // the query, stepped forward
     std::unique_ptr<CSqlStatement> reselect;  // one row by identity, prepared when needed
@@ -88,6 +92,11 @@ struct CRecordsetState {
     // their pseudo-nulls.
     std::vector<CFieldCopy> snapshot;
 };
+
+// One field-exchange pass over the bound fields (any operation but Name):
+// through the variables the open found when it named them, or through
+// DoFieldExchange when it found none for every field.
+void RunFieldPass(CRecordset& rs, CFieldExchangeContext& ctx, UINT operation);
 
 // Column c of the current row (a result position), copied from the
 // statement while the row is still the statement's.
