@@ -396,8 +396,9 @@ void FixupField(CRecordsetState& st, size_t index, CFieldExchange::Kind kind, vo
 }
 
 // Exchange for the passes other than Fixup and the Name pass that compares.
-[[gnu::noinline]] void ExchangeOther(UINT operation, CFieldExchangeContext& ctx, size_t index, const char* szName,
-                                     Kind kind, void* pValue, int nMaxLength)
+// Put in place in the loop of RunFieldPass; called out of line from Exchange.
+[[gnu::always_inline]] inline void ExchangeField(UINT operation, CFieldExchangeContext& ctx, size_t index,
+                                                 const char* szName, Kind kind, void* pValue, int nMaxLength)
 {
     CRecordsetState& st = ctx.state;
     if (operation == CFieldExchange::Name) {
@@ -454,6 +455,12 @@ void FixupField(CRecordsetState& st, size_t index, CFieldExchange::Kind kind, vo
     }
 }
 
+[[gnu::noinline]] void ExchangeOther(UINT operation, CFieldExchangeContext& ctx, size_t index, const char* szName,
+                                     Kind kind, void* pValue, int nMaxLength)
+{
+    ExchangeField(operation, ctx, index, szName, kind, pValue, nMaxLength);
+}
+
 } // namespace
 
 CFieldExchange::CFieldExchange(UINT nOperation, CRecordset* prs, CFieldExchangeContext* pContext)
@@ -501,7 +508,7 @@ void RunFieldPass(CRecordset& rs, CFieldExchangeContext& ctx, UINT operation)
         return;
     }
     for (size_t i = 0; i < fields.size(); ++i)
-        ExchangeOther(operation, ctx, i, nullptr, fields[i].kind, st.fieldAddresses[i], fields[i].maxLength);
+        ExchangeField(operation, ctx, i, nullptr, fields[i].kind, st.fieldAddresses[i], fields[i].maxLength);
 }
 
 void RFX_Long(CFieldExchange* pFX, const char* szName, int32_t& value)
