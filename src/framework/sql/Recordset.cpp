@@ -121,17 +121,12 @@ void RunNamePass(CRecordset& rs, CFieldExchangeContext& ctx)
     rs.DoFieldExchange(&fx);
 }
 
-void RunPass(CRecordset& rs, CFieldExchangeContext& ctx, UINT operation)
-{
-    RunFieldPass(rs, ctx, operation);
-}
-
 void Fixup(CRecordset& rs, CRecordsetState& st)
 {
     if (st.Fields().empty() || !st.hasRow)
         return;
     CFieldExchangeContext ctx(st);
-    RunPass(rs, ctx, CFieldExchange::Fixup);
+    RunFieldPass(rs, ctx, CFieldExchange::Fixup);
 }
 
 // The variables into buffer. move: texts and byte arrays are moved out of
@@ -142,7 +137,7 @@ void StoreFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& b
     CFieldExchangeContext ctx(st);
     ctx.buffer = &buffer;
     ctx.move = move;
-    RunPass(rs, ctx, CFieldExchange::StoreField);
+    RunFieldPass(rs, ctx, CFieldExchange::StoreField);
 }
 
 // The variables from buffer, whose texts and byte arrays are moved out: each
@@ -154,7 +149,7 @@ void LoadFields(CRecordset& rs, CRecordsetState& st, std::vector<CFieldCopy>& bu
     CFieldExchangeContext ctx(st);
     ctx.buffer = &buffer;
     ctx.move = true;
-    RunPass(rs, ctx, CFieldExchange::LoadField);
+    RunFieldPass(rs, ctx, CFieldExchange::LoadField);
 }
 
 // Next row of the query's own walk, skipping rows that were added or changed
@@ -761,7 +756,7 @@ void CRecordset::AddNew()
     {
         CFieldExchangeContext ctx(st);
         ctx.buffer = &st.saved;
-        RunPass(*this, ctx, CFieldExchange::BeginAddNew);
+        RunFieldPass(*this, ctx, CFieldExchange::BeginAddNew);
     }
     st.snapshot.clear();
     st.mode = CRecordsetState::Mode::AddNew;
@@ -795,7 +790,7 @@ BOOL CRecordset::Update()
         ctx.buffer = st.mode == CRecordsetState::Mode::AddNew ? nullptr : &st.snapshot;
         ctx.changedColumns = &columns;
         ctx.changedValues = &values;
-        RunPass(*this, ctx, CFieldExchange::MarkForUpdate);
+        RunFieldPass(*this, ctx, CFieldExchange::MarkForUpdate);
     }
     KeepRow(st); // the row stays current across the write
     if (st.mode == CRecordsetState::Mode::AddNew) {
@@ -993,7 +988,7 @@ BOOL CRecordset::IsFieldNull(const void* pv)
         return FALSE;
     CFieldExchangeContext ctx(*m_pState);
     ctx.target = pv;
-    RunPass(*this, ctx, CFieldExchange::IsFieldNull);
+    RunFieldPass(*this, ctx, CFieldExchange::IsFieldNull);
     return ctx.targetFound && ctx.targetNull ? TRUE : FALSE;
 }
 
