@@ -783,8 +783,12 @@ BOOL CRecordset::Update()
     if (!m_pState || m_pState->mode == CRecordsetState::Mode::None)
         ThrowSqlLayerError(AFX_SQL_ERROR_ILLEGAL_MODE, "Update was called without AddNew or Edit.");
     CRecordsetState& st = *m_pState;
+    // Sized for every field at once: a row's values come one field at a
+    // time, and growing the lists step by step moves them each time.
     std::vector<CString> columns;
     std::vector<CSqlValue> values;
+    columns.reserve(st.Fields().size());
+    values.reserve(st.Fields().size());
     {
         CFieldExchangeContext ctx(st);
         ctx.buffer = st.mode == CRecordsetState::Mode::AddNew ? nullptr : &st.snapshot;
