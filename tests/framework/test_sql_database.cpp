@@ -110,6 +110,48 @@ TEST(SqlConnectString, ValuesAreBracedOnlyWhenNeeded)
         EXPECT_EQ(FormatConnectStringValue(value), CString(formatted)) << value;
 }
 
+// A variant's text is its own: a copy, a list that grows, a text set from
+// the variant's own text and a change of kind each leave every variant
+// holding exactly what was set on it.
+TEST(SqlVariant, TextsStayWithTheirVariantThroughCopiesAndKindChanges)
+{
+    CDBVariant a;
+    a.SetString(CString("first"));
+    CDBVariant b = a;
+    const CDBVariant c(a);
+    a.SetString(CString("second"));
+    EXPECT_EQ(*b.m_pstring, CString("first"));
+    EXPECT_EQ(*c.m_pstring, CString("first"));
+    EXPECT_NE(b.m_pstring, a.m_pstring);
+
+    const CDBVariant& same = a; // assigned to itself through another name
+    a = same;
+    a.SetString(*a.m_pstring);
+    a.SetString(std::move(*a.m_pstring));
+    EXPECT_EQ(a.m_dwType, static_cast<DWORD>(DBVT_STRING));
+    EXPECT_EQ(*a.m_pstring, CString("second"));
+
+    const CString longText(std::string(300, 'x').c_str());
+    CString taken = longText;
+    a.SetString(std::move(taken));
+    EXPECT_EQ(*a.m_pstring, longText);
+    a.SetLong(7);
+    EXPECT_EQ(a.m_dwType, static_cast<DWORD>(DBVT_LONG));
+    EXPECT_EQ(a.m_lVal, 7);
+    b = a;
+    EXPECT_EQ(b.m_dwType, static_cast<DWORD>(DBVT_LONG));
+    a.SetString(CString("third"));
+    a.Clear();
+    EXPECT_EQ(a.m_dwType, static_cast<DWORD>(DBVT_NULL));
+
+    std::vector<CDBVariant> grown; // no room made first: every growth copies
+    for (int i = 0; i < 100; ++i)
+        grown.emplace_back().SetString(CString(("text " + std::to_string(i) + std::string(i % 40, '.')).c_str()));
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(*grown[static_cast<size_t>(i)].m_pstring,
+                  CString(("text " + std::to_string(i) + std::string(i % 40, '.')).c_str()));
+}
+
 // Every path that exists opens exactly that file, whatever it holds; a path
 // built to smuggle in a second DBQ opens its own file, and given unbraced it
 // is refused instead of opening the other one.

@@ -35,7 +35,7 @@ void CDBVariant::Clear()
     case DBVT_DATE: delete m_pdate; break;
     case DBVT_STRING:
     case DBVT_ASTRING:
-    case DBVT_WSTRING: delete m_pstring; break;
+    case DBVT_WSTRING: m_string = CString(); break; // its storage released, as a delete would
     case DBVT_BINARY: delete m_pbinary; break;
     default: break;
     }
@@ -60,17 +60,25 @@ void CDBVariant::SetDate(const TIMESTAMP_STRUCT& value)
 
 void CDBVariant::SetString(const CString& value)
 {
-    auto* copy = new CString(value);
-    Clear();
-    m_pstring = copy;
+    if (m_dwType == DBVT_STRING || m_dwType == DBVT_ASTRING || m_dwType == DBVT_WSTRING) {
+        m_string = value; // also when value is this variant's own text
+    } else {
+        CString copy(value); // value may live in what Clear frees
+        Clear();
+        m_string = std::move(copy);
+    }
+    m_pstring = &m_string;
     m_dwType = DBVT_STRING;
 }
 
 void CDBVariant::SetString(CString&& value)
 {
-    auto* taken = new CString(std::move(value));
-    Clear();
-    m_pstring = taken;
+    if (&value != &m_string) {
+        CString taken(std::move(value));
+        Clear();
+        m_string = std::move(taken);
+    }
+    m_pstring = &m_string;
     m_dwType = DBVT_STRING;
 }
 

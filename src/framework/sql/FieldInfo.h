@@ -109,7 +109,9 @@ struct TIMESTAMP_STRUCT {
 // DOUBLE -> DBVT_DOUBLE, REAL -> DBVT_SINGLE, DATETIME -> DBVT_DATE, text ->
 // DBVT_STRING, binary -> DBVT_BINARY; NULL -> DBVT_NULL). The string, date
 // and binary kinds point to values that the variant owns; copying a variant
-// copies them. Binary values are held as a CByteArray.
+// copies them. Binary values are held as a CByteArray. A text lives inside
+// the variant (m_pstring points at it): a list of values for a statement
+// costs no allocation per text beyond the text's own.
 class CDBVariant {
 public:
     CDBVariant() { m_dblVal = 0.0; }
@@ -144,4 +146,7 @@ public:
         CString* m_pstring;
         CByteArray* m_pbinary;
     };
+
+private:
+    CString m_string; // the text m_pstring points at, for the string kinds
 };
