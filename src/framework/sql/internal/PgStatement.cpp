@@ -153,9 +153,13 @@ CODBCFieldInfo CPgStatement::DescribeColumn(int column) const
 
 void CPgStatement::Bind(int index, const CSqlValue& value)
 {
-    CString what;
-    what.Format("parameter %d", index);
-    RefuseNulInText(value, what, m_strShown);
+    // The target is named only for a refusal: a binding is made for every
+    // value of every statement.
+    if (value.GetType() == CSqlValue::Type::Text && value.GetText().find('\0') != std::string::npos) {
+        CString what;
+        what.Format("parameter %d", index);
+        RefuseNulInText(value, what, m_strShown);
+    }
     if (index < 1 || static_cast<size_t>(index) > m_params.size()) {
         CString reason;
         reason.Format("The statement has no parameter %d.", index);

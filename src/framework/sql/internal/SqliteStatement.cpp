@@ -74,10 +74,13 @@ CODBCFieldInfo CSqliteStatement::DescribeColumn(int column) const
 
 void CSqliteStatement::Bind(int index, const CSqlValue& value)
 {
-    CString what;
-    if (value.GetType() == CSqlValue::Type::Text)
+    // The target is named only for a refusal: a binding is made for every
+    // value of every statement.
+    if (value.GetType() == CSqlValue::Type::Text && value.GetText().find('\0') != std::string::npos) {
+        CString what;
         what.Format("parameter %d", index);
-    RefuseNulInText(value, what, m_strShown);
+        RefuseNulInText(value, what, m_strShown);
+    }
     if (const int rc = BindSqliteValue(m_stmt.get(), index, value); rc != SQLITE_OK)
         m_connection.ThrowError(rc, m_strShown);
 }
