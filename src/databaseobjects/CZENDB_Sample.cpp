@@ -341,14 +341,16 @@ bool CZENDB_Sample::Save(ESampleSaveOutcome& outcome)
 
 bool CZENDB_Sample::IdentifierTakenByOther(int32_t ownKey)
 {
-    std::string sql = "SELECT [SampleID] FROM Samples WHERE ";
-    zendb_ident::AppendMatchCondition(sql, UserSampleID);
-    sql += " AND [SampleID] <> " + std::to_string(ownKey);
-    CRecordset rs(Database);
-    rs.Open(CRecordset::forwardOnly, sql.c_str(), CRecordset::readOnly);
-    const bool taken = !rs.IsEOF();
-    rs.Close();
-    return taken;
+    // The match of zendb_ident::AppendMatchCondition for an identifier that
+    // is not empty, with the identifier and the key as values: one prepared
+    // statement serves every save.
+    std::vector<CDBVariant> values(2);
+    values[0].SetString(CString(UserSampleID.GetString())); // up to a NUL, as the condition takes it
+    values[1].SetLong(ownKey);
+    std::vector<CString> row;
+    return Database->QueryFirstRow("SELECT [SampleID] FROM Samples WHERE [UserSampleID] = ? COLLATE NOCASE AND "
+                                   "[UserSampleID] <> ('') AND [SampleID] <> ?",
+                                   values, row) != FALSE;
 }
 
 bool CZENDB_Sample::Load(const CString& userSampleID)

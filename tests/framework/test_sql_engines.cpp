@@ -394,6 +394,78 @@ TEST_P(SqlEngines, QueryFirstRowGivesTheFirstRowAsTexts)
     EXPECT_EQ(Column("SELECT COUNT(*) FROM Items"), (std::vector<std::string>{"2"}));
 }
 
+// The single row read with values apart from the statement: each "?" takes
+// the next value, a text read again with other values gives their row (the
+// engine's statement kept and bound anew), and what ExecuteSQL with values
+// refuses is refused here too, before anything is read.
+TEST_P(SqlEngines, QueryFirstRowWithValuesReadsTheRowOfTheGivenValues)
+{
+    m_db.ExecuteSQL("INSERT INTO Items ([Count], Name) VALUES (7, 'Abc'), (8, 'it''s'), (9, NULL)");
+    auto number = [](int32_t v) {
+        CDBVariant out;
+        out.SetLong(v);
+        return out;
+    };
+    auto text = [](const std::string& v) {
+        CDBVariant out;
+        out.SetString(CString(v));
+        return out;
+    };
+    struct Case {
+        const char* sql;
+        std::vector<CDBVariant> values;
+        std::vector<std::string> row; // empty: no row
+    };
+    const char* const byName = "SELECT [Count] FROM Items WHERE Name = ? COLLATE NOCASE AND [Count] <> ?";
+    const Case cases[] = {
+        {byName, {text("aBC"), number(-1)}, {"7"}},
+        {byName, {text("aBC"), number(7)}, {}},
+        {byName, {text("IT'S"), number(-1)}, {"8"}},
+        {byName, {text("it's a '?'"), number(-1)}, {}},
+        {"SELECT Name, [Count] FROM Items WHERE [Count] = ?", {number(9)}, {"", "9"}},
+        {"SELECT COUNT(*) FROM Items WHERE [Count] > ?", {number(7)}, {"2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        std::vector<CString> row = {"left from before"};
+        EXPECT_EQ(m_db.QueryFirstRow(c.sql, c.values, row) != FALSE, !c.row.empty());
+        std::vector<std::string> texts;
+        for (const CString& t : row)
+            texts.push_back(t.Str());
+        EXPECT_EQ(texts, c.row);
+    }
+
+    CDBVariant date;
+    TIMESTAMP_STRUCT when{};
+    when.year = 2024;
+    when.month = 1;
+    when.day = 2;
+    date.SetDate(when);
+    struct Refusal {
+        const char* sql;
+        std::vector<CDBVariant> values;
+        const char* reason;
+    };
+    const Refusal refusals[] = {
+        {byName, {text("Abc")}, "The statement has 2 parameters, but 1 values were given."},
+        {"SELECT Name FROM Items WHERE [When] = ?", {date}, "Value 1 of the statement is of a kind that cannot be given"},
+        {byName, {text(std::string("Ab\0c", 4)), number(-1)}, "The text for parameter 1 holds a NUL byte (after 2 characters)"},
+        {"DELETE FROM Items WHERE [Count] = ?", {number(7)}, "Only a SELECT statement gives a row to read."},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.reason);
+        std::vector<CString> row;
+        try {
+            m_db.QueryFirstRow(r.sql, r.values, row);
+            ADD_FAILURE() << "not refused";
+        } catch (const CDBException& e) {
+            EXPECT_NE(e.m_strError.Find(r.reason), -1) << e.m_strError.Str();
+        }
+        EXPECT_TRUE(row.empty());
+    }
+    EXPECT_EQ(Column("SELECT COUNT(*) FROM Items"), (std::vector<std::string>{"3"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SqlEngines, ::testing::ValuesIn(zentest::AllEngines()),
                          [](const ::testing::TestParamInfo<ETestEngine>& engine) {
                              return std::string(zentest::EngineName(engine.param));

@@ -195,6 +195,22 @@ CDatabase::CKeptTextPtr CDatabase::EngineText(const char* sql)
     return kept->second;
 }
 
+namespace {
+
+// The values of the statement's current row into row, as texts.
+void ReadRowTexts(CSqlStatement& statement, std::vector<CString>& row)
+{
+    const int columns = statement.GetColumnCount();
+    row.reserve(static_cast<size_t>(columns));
+    CSqlValue value;
+    for (int c = 0; c < columns; ++c) {
+        statement.ReadValue(c, value);
+        row.emplace_back(SqlValueToText(value));
+    }
+}
+
+} // namespace
+
 BOOL CDatabase::QueryFirstRow(const char* lpszSQL, std::vector<CString>& values)
 {
     values.clear();
@@ -210,15 +226,10 @@ BOOL CDatabase::QueryFirstRow(const char* lpszSQL, std::vector<CString>& values)
     const std::unique_ptr<CSqlStatement> statement = m_pConnection->Prepare(engineSql, shown);
     if (!statement->Step())
         return FALSE;
-    const int columns = statement->GetColumnCount();
-    values.reserve(static_cast<size_t>(columns));
-    CSqlValue value;
-    for (int c = 0; c < columns; ++c) {
-        statement->ReadValue(c, value);
-        values.emplace_back(SqlValueToText(value));
-    }
+    ReadRowTexts(*statement, values);
     return TRUE; // the statement is reset when it goes, which ends its read
 }
+
 
 namespace {
 
@@ -273,11 +284,25 @@ void CDatabase::ExecuteSQL(const char* lpszSQL, std::vector<CDBVariant>&& values
     });
 }
 
-template <class Value>
-void CDatabase::ExecuteWithValues(const char* lpszSQL, size_t count, Value&& value)
+BOOL CDatabase::QueryFirstRow(const char* lpszSQL, const std::vector<CDBVariant>& values, std::vector<CString>& row)
 {
+    row.clear();
     if (!m_pConnection)
         ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    const CKeptTextPtr text = ValueText(lpszSQL, values.size());
+    if (SqlFirstWord(text->engine) != "SELECT")
+        ThrowSqlLayerError(SQL_ERROR, "Only a SELECT statement gives a row to read.", text->shown);
+    const std::unique_ptr<CSqlStatement> statement = m_pConnection->Prepare(text->engine, text->shown);
+    for (size_t i = 0; i < values.size(); ++i)
+        statement->Bind(static_cast<int>(i + 1), ParameterValue(values[i], i, text->shown));
+    if (!statement->Step())
+        return FALSE;
+    ReadRowTexts(*statement, row);
+    return TRUE;
+}
+
+CDatabase::CKeptTextPtr CDatabase::ValueText(const char* lpszSQL, size_t count)
+{
     constexpr size_t kKeptTexts = 256;
     const std::string_view given(lpszSQL ? lpszSQL : "");
     auto kept = m_valueTexts.find(given);
@@ -293,15 +318,24 @@ void CDatabase::ExecuteWithValues(const char* lpszSQL, size_t count, Value&& val
             m_valueTexts.clear();
         kept = m_valueTexts.emplace(std::string(given), std::move(text)).first;
     }
-    const CKeptTextPtr text = kept->second;
-    const CString& shown = text->shown;
-    const CString& engineSql = text->engine;
+    CKeptTextPtr text = kept->second;
     if (text->markers != static_cast<int>(count)) {
         CString reason;
         reason.Format("The statement has %d parameters, but %d values were given.", text->markers,
                       static_cast<int>(count));
-        ThrowSqlLayerError(SQL_ERROR, reason, shown);
+        ThrowSqlLayerError(SQL_ERROR, reason, text->shown);
     }
+    return text;
+}
+
+template <class Value>
+void CDatabase::ExecuteWithValues(const char* lpszSQL, size_t count, Value&& value)
+{
+    if (!m_pConnection)
+        ThrowDBException(AFX_SQL_ERROR_CONNECT_FAIL);
+    const CKeptTextPtr text = ValueText(lpszSQL, count);
+    const CString& shown = text->shown;
+    const CString& engineSql = text->engine;
     std::vector<CSqlValue> bound;
     bound.reserve(count);
     for (size_t i = 0; i < count; ++i)

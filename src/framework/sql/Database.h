@@ -115,6 +115,12 @@ public:
     // CDBException as ExecuteSQL does. For a single row read often (a
     // counter, a head row), without a recordset's bound fields.
     BOOL QueryFirstRow(const char* lpszSQL, std::vector<CString>& values);
+    // The same with the statement's values given apart from its text, each
+    // "?" standing for the next of values as ExecuteSQL's values do: a text
+    // written again with other values is translated and prepared once per
+    // connection. row gets the first row's values. Throws CDBException as
+    // ExecuteSQL with values does.
+    BOOL QueryFirstRow(const char* lpszSQL, const std::vector<CDBVariant>& values, std::vector<CString>& row);
 
     // BEGIN IMMEDIATE: takes the write lock at once (waiting up to the query
     // timeout for another connection). Throws CDBException on failure (also
@@ -207,6 +213,9 @@ private:
     // connection (see m_executeTexts). Shared: it outlives the map's next
     // emptying.
     CKeptTextPtr EngineText(const char* sql);
+    // The kept text of a statement with count values (see m_valueTexts).
+    // Throws CDBException when its markers are not count.
+    CKeptTextPtr ValueText(const char* sql, size_t count);
     // ExecuteSQL with count values, value(i, shown) giving the i-th.
     template <class Value>
     void ExecuteWithValues(const char* lpszSQL, size_t count, Value&& value);
