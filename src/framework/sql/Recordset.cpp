@@ -783,12 +783,14 @@ BOOL CRecordset::Update()
     if (!m_pState || m_pState->mode == CRecordsetState::Mode::None)
         ThrowSqlLayerError(AFX_SQL_ERROR_ILLEGAL_MODE, "Update was called without AddNew or Edit.");
     CRecordsetState& st = *m_pState;
-    // Sized for every field at once: a row's values come one field at a
-    // time, and growing the lists step by step moves them each time.
+    // Room for the few columns a write usually changes: growing the lists
+    // from nothing moves them at each step, and room for every field would
+    // take a block too large for the allocator's quick path.
+    constexpr size_t kUsualChanges = 8;
     std::vector<CString> columns;
     std::vector<CSqlValue> values;
-    columns.reserve(st.Fields().size());
-    values.reserve(st.Fields().size());
+    columns.reserve(kUsualChanges);
+    values.reserve(kUsualChanges);
     {
         CFieldExchangeContext ctx(st);
         ctx.buffer = st.mode == CRecordsetState::Mode::AddNew ? nullptr : &st.snapshot;
