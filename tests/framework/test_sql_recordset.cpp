@@ -200,6 +200,16 @@ TEST_P(SqlRecordset, AddNewGivesTheVariablesBeforeItBackAfterUpdateOrCancel)
         for (int i = 0; i < 5; ++i)
             first.m_Blob[i] = static_cast<BYTE>(i + 1);
         ASSERT_TRUE(first.Update());
+        // Empty before AddNew (no row read): empty again after the write
+        // and after a new row given up.
+        EXPECT_TRUE(first.m_Name.IsEmpty());
+        EXPECT_EQ(first.m_Blob.GetSize(), 0);
+        first.AddNew();
+        first.m_Name = "given up";
+        first.m_Blob.SetSize(3);
+        first.CancelUpdate();
+        EXPECT_TRUE(first.m_Name.IsEmpty());
+        EXPECT_EQ(first.m_Blob.GetSize(), 0);
     }
     struct Case {
         const char* name;

@@ -280,9 +280,22 @@ CFieldCopy Take(Kind kind, void* p)
     }
 }
 
+bool IsPseudoNull(Kind kind, const void* p);
+
+// AddNew keeps a text or byte array that is empty already (its pseudo-null)
+// as this marker instead of the value: nothing is moved out of it, nothing
+// set, and restoring the marker empties the variable again. A new row's
+// recordset usually has most of its texts empty.
+bool IsEmptyMarker(Kind kind, const CFieldCopy& copy)
+{
+    return (kind == Kind::Text || kind == Kind::Binary) && std::holds_alternative<int32_t>(copy);
+}
+
 // Whether the variable holds what copy holds, without copying it.
 bool SameAsCopy(Kind kind, const void* p, const CFieldCopy& copy)
 {
+    if (IsEmptyMarker(kind, copy))
+        return IsPseudoNull(kind, p);
     switch (kind) {
     case Kind::Text: {
         const auto* text = std::get_if<std::string>(&copy);
@@ -301,7 +314,9 @@ void Restore(Kind kind, void* p, const CFieldCopy& copy);
 // Restore, taking a text or a byte array from copy instead of copying it.
 void Restore(Kind kind, void* p, CFieldCopy&& copy)
 {
-    if (kind == Kind::Text)
+    if (IsEmptyMarker(kind, copy))
+        SetPseudoNull(kind, p);
+    else if (kind == Kind::Text)
         static_cast<CString*>(p)->StdString() = std::move(std::get<std::string>(copy));
     else if (kind == Kind::Binary)
         *static_cast<CByteArray*>(p) = std::move(std::get<CByteArray>(copy));
@@ -311,6 +326,10 @@ void Restore(Kind kind, void* p, CFieldCopy&& copy)
 
 void Restore(Kind kind, void* p, const CFieldCopy& copy)
 {
+    if (IsEmptyMarker(kind, copy)) {
+        SetPseudoNull(kind, p);
+        return;
+    }
     switch (kind) {
     case Kind::Long: *static_cast<int32_t*>(p) = std::get<int32_t>(copy); break;
     case Kind::Int: *static_cast<int*>(p) = std::get<int32_t>(copy); break;
@@ -422,11 +441,19 @@ void FixupField(CRecordsetState& st, size_t index, CFieldExchange::Kind kind, vo
     case CFieldExchange::BeginAddNew:
         // StoreField (moving), then SetFieldNull, in one pass; the buffer
         // grows with the fields named (it holds the ones before this one).
-        if (index == ctx.buffer->size())
-            ctx.buffer->push_back(Take(kind, pValue));
-        else
-            ctx.buffer->at(index) = Take(kind, pValue);
-        SetPseudoNull(kind, pValue);
+        // An empty text or byte array is kept as the empty marker.
+        if ((kind == Kind::Text || kind == Kind::Binary) && IsPseudoNull(kind, pValue)) {
+            if (index == ctx.buffer->size())
+                ctx.buffer->emplace_back(std::in_place_type<int32_t>, 0);
+            else
+                ctx.buffer->at(index).emplace<int32_t>(0);
+        } else {
+            if (index == ctx.buffer->size())
+                ctx.buffer->push_back(Take(kind, pValue));
+            else
+                ctx.buffer->at(index) = Take(kind, pValue);
+            SetPseudoNull(kind, pValue);
+        }
         st.fieldNull[index] = true;
         break;
     case CFieldExchange::LoadField:
