@@ -280,9 +280,9 @@ bool IsActive(CDatabase* db)
 
 void Write(CDatabase* db, const std::vector<CAuditEntry>& entries, const CTransaction* enclosing)
 {
-    if (entries.empty() || !IsActive(db))
+    auto* session = entries.empty() ? nullptr : dynamic_cast<CAuditSession*>(db);
+    if (session == nullptr || !session->IsAuditTrailPresent())
         return;
-    auto* session = dynamic_cast<CAuditSession*>(db);
     const CString time = NowUtc();
     const CString station = Cut(HostName());
     const CString user = Cut(session->GetAuditUserName());
@@ -348,7 +348,9 @@ void Write(CDatabase* db, const CTransaction& enclosing, const char* action, con
     e.ObjectKind = kind;
     e.ObjectKey = key;
     e.ObjectIdentifier = identifier;
-    Write(db, std::vector<CAuditEntry>{e}, &enclosing);
+    std::vector<CAuditEntry> entries;
+    entries.push_back(std::move(e));
+    Write(db, entries, &enclosing);
 }
 
 CAuditRow ReadRow(CDatabase& db, const CString& sql)
