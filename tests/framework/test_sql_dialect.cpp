@@ -4,6 +4,7 @@
 #include "framework/Exceptions.h"
 #include "framework/sql/Dialect.h"
 #include "framework/sql/SqlText.h"
+#include "framework/sql/internal/SqlTokens.h"
 
 #include <gtest/gtest.h>
 
@@ -323,6 +324,36 @@ TEST(SqlDialect, StoredDateTextRoundTrip)
         EXPECT_FALSE(ParseSqlDateTimeText(bad, untouched)) << bad;
         EXPECT_EQ(untouched.GetTime(), 7);
     }
+}
+
+// The first word a driver tells statements apart by: after blanks and
+// comments, upper-cased, letters only; a word too long to keep whole never
+// reads as the keyword it begins with.
+TEST(SqlDialect, TheFirstWordIsTheStatementsKeyword)
+{
+    const std::string longWord(40, 'x');
+    const std::pair<std::string, std::string> cases[] = {
+        {"SELECT 1", "SELECT"},
+        {"  \t\r\n select * FROM t", "SELECT"},
+        {"-- note\nInsert INTO t VALUES (1)", "INSERT"},
+        {"/* a */ /* b */savepoint zen_1", "SAVEPOINT"},
+        {"RELEASE SAVEPOINT zen_1", "RELEASE"},
+        {"SELECTX", "SELECTX"},
+        {"(SELECT 1)", ""},
+        {"/* never closed", ""},
+        {"-- only a comment", ""},
+        {"", ""},
+        {"selectabcdefghijklmnopqrstuvwxyz", "SELECTABCDEFGHIJKLMNOP+"},
+        {longWord, std::string(22, 'X') + "+"},
+    };
+    for (const auto& [sql, word] : cases) {
+        SCOPED_TRACE(sql);
+        const CSqlWord first = SqlFirstWord(sql.c_str());
+        EXPECT_EQ(std::string(first.View()), word);
+        EXPECT_EQ(first.empty(), word.empty());
+    }
+    EXPECT_FALSE(SqlFirstWord("SELECTABCDEFGHIJKLMNOPQRSTUVWXYZ") == "SELECTABCDEFGHIJKLMNOP");
+    EXPECT_TRUE(SqlFirstWord(nullptr).empty());
 }
 
 } // namespace

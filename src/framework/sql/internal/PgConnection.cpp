@@ -28,7 +28,7 @@ namespace {
 
 // Statements that start, end or mark a transaction: they run as they are,
 // never under the statement savepoint (releasing it would release theirs).
-bool IsTransactionControl(const std::string& word)
+bool IsTransactionControl(std::string_view word)
 {
     return word == "BEGIN" || word == "START" || word == "COMMIT" || word == "END" || word == "ROLLBACK" ||
            word == "SAVEPOINT" || word == "RELEASE" || word == "ABORT";
@@ -70,7 +70,7 @@ bool FitsInferredTypes(const std::vector<CSqlValue>& values)
     return true;
 }
 
-bool IsRowStatement(const std::string& word)
+bool IsRowStatement(std::string_view word)
 {
     return word == "SELECT" || word == "INSERT" || word == "UPDATE" || word == "DELETE" || word == "WITH" ||
            word == "VALUES";
@@ -78,7 +78,7 @@ bool IsRowStatement(const std::string& word)
 
 // Statements after which the tables may have other columns (or be gone):
 // everything but row statements, transaction control and session settings.
-bool MayChangeSchema(const std::string& word)
+bool MayChangeSchema(std::string_view word)
 {
     return !IsRowStatement(word) && !IsTransactionControl(word) && word != "SET" && word != "SHOW" &&
            word != "LOCK";
@@ -435,7 +435,7 @@ void CPgConnection::GivePrepared(std::string key, CPrepared prepared, uint64_t g
     }
 }
 
-void CPgConnection::ForgetSchemaBefore(const std::string& word) noexcept
+void CPgConnection::ForgetSchemaBefore(std::string_view word) noexcept
 {
     // A rollback (also to a savepoint) undoes the schema changes of the
     // transaction: what was kept after them describes tables that are gone.
@@ -458,7 +458,7 @@ void CPgConnection::ForgetSchema() noexcept
 
 std::unique_ptr<CSqlStatement> CPgConnection::Prepare(const CString& engineSql, const CString& shown)
 {
-    const std::string word = SqlFirstWord(engineSql);
+    const CSqlWord word = SqlFirstWord(engineSql);
     ForgetSchemaBefore(word);
     if (word != "SELECT")
         return std::make_unique<CPgStatement>(*this, engineSql, shown);
@@ -483,7 +483,7 @@ std::unique_ptr<CSqlStatement> CPgConnection::Prepare(const CString& engineSql, 
 
 int CPgConnection::Execute(const CString& engineSql, const CString& shown)
 {
-    const std::string word = SqlFirstWord(engineSql);
+    const CSqlWord word = SqlFirstWord(engineSql);
     if (word == "BEGIN" || word == "START") {
         BeginTransaction();
         return 0;

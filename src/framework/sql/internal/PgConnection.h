@@ -28,6 +28,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct CPgConnCloser {
@@ -203,7 +204,7 @@ private:
     void ForgetSchema() noexcept;
     // ForgetSchema when the statement that begins with word may change the
     // schema, or is a rollback of a transaction that changed it.
-    void ForgetSchemaBefore(const std::string& word) noexcept;
+    void ForgetSchemaBefore(std::string_view word) noexcept;
 
     CPgConnHandle m_conn;
     CString m_conninfo;

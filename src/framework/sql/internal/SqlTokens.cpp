@@ -1,6 +1,7 @@
 // Tokenizer of SQL text and the analysis of a SELECT statement's shape.
 #include "framework/sql/internal/SqlTokens.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -280,7 +281,20 @@ CSelectShape AnalyzeSelect(const CSqlTokens& tokens)
     return shape;
 }
 
-std::string SqlFirstWord(const char* p)
+CSqlWord::CSqlWord(const char* begin, const char* end)
+{
+    const size_t length = static_cast<size_t>(end - begin);
+    const size_t kept = std::min(length, kMaxLength);
+    for (size_t i = 0; i < kept; ++i) {
+        const char c = begin[i];
+        m_text[i] = c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    m_size = static_cast<unsigned char>(kept);
+    if (length > kMaxLength)
+        m_text[m_size++] = '+';
+}
+
+CSqlWord SqlFirstWord(const char* p)
 {
     // ASCII only, whatever the locale: statements begin with ASCII keywords.
     const auto isBlank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
@@ -294,20 +308,16 @@ std::string SqlFirstWord(const char* p)
         } else if (p[0] == '/' && p[1] == '*') {
             const char* end = std::strstr(p + 2, "*/");
             if (!end)
-                return std::string();
+                return CSqlWord();
             p = end + 2;
         } else {
             break;
         }
     }
     if (!p)
-        return std::string();
+        return CSqlWord();
     const char* begin = p;
     while (isLetter(*p))
         ++p;
-    std::string word(begin, p);
-    for (char& c : word)
-        if (c >= 'a')
-            c = static_cast<char>(c - 'a' + 'A');
-    return word;
+    return CSqlWord(begin, p);
 }

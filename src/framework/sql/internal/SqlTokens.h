@@ -61,7 +61,26 @@ struct CSelectShape {
 
 CSelectShape AnalyzeSelect(const CSqlTokens& tokens);
 
+// A statement's first word, upper-cased, held in place (no allocation: a
+// driver asks for it at every statement). A word longer than kMaxLength
+// letters keeps its first kMaxLength letters and a '+', which no keyword
+// spells, so that it never reads as a keyword.
+class CSqlWord {
+public:
+    static constexpr size_t kMaxLength = 22;
+    CSqlWord() = default;
+    CSqlWord(const char* begin, const char* end);
+    std::string_view View() const { return {m_text, m_size}; }
+    operator std::string_view() const { return View(); }
+    bool empty() const { return m_size == 0; }
+    friend bool operator==(const CSqlWord& word, std::string_view text) { return word.View() == text; }
+
+private:
+    char m_text[kMaxLength + 1] = {};
+    unsigned char m_size = 0;
+};
+
 // The first word of a statement (after blanks and comments), upper-cased;
 // empty when there is none. Lets a driver tell reads, writes and
 // transaction control apart without tokenising the whole text.
-std::string SqlFirstWord(const char* sql);
+CSqlWord SqlFirstWord(const char* sql);

@@ -992,7 +992,7 @@ int CSqliteConnection::RunWrite(sqlite3_stmt* stmt, const CString& shown)
 
 int CSqliteConnection::Execute(const CString& engineSql, const CString& shown)
 {
-    const std::string word = SqlFirstWord(engineSql);
+    const CSqlWord word = SqlFirstWord(engineSql);
     if (MayChangeSchema(word)) {
         m_cache.Clear();
         CSqliteStmtHandle stmt = PrepareRaw(engineSql, shown);
