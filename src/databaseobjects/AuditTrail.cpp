@@ -272,16 +272,26 @@ void CreateTables(CDatabase& db)
     transaction.Commit();
 }
 
-bool IsActive(CDatabase* db)
+namespace {
+
+// db's audit session when it keeps a trail, else nullptr.
+CAuditSession* ActiveSession(CDatabase* db)
 {
     auto* session = dynamic_cast<CAuditSession*>(db);
-    return session != nullptr && session->IsAuditTrailPresent();
+    return session != nullptr && session->IsAuditTrailPresent() ? session : nullptr;
+}
+
+} // namespace
+
+bool IsActive(CDatabase* db)
+{
+    return ActiveSession(db) != nullptr;
 }
 
 void Write(CDatabase* db, const std::vector<CAuditEntry>& entries, const CTransaction* enclosing)
 {
-    auto* session = entries.empty() ? nullptr : dynamic_cast<CAuditSession*>(db);
-    if (session == nullptr || !session->IsAuditTrailPresent())
+    CAuditSession* const session = entries.empty() ? nullptr : ActiveSession(db);
+    if (session == nullptr)
         return;
     const CString time = NowUtc();
     const CString station = Cut(HostName());

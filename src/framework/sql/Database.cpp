@@ -230,7 +230,6 @@ BOOL CDatabase::QueryFirstRow(const char* lpszSQL, std::vector<CString>& values)
     return TRUE; // the statement is reset when it goes, which ends its read
 }
 
-
 namespace {
 
 CSqlValue ParameterValue(const CDBVariant& value, size_t index, const CString& shown)
