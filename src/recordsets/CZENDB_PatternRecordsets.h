@@ -19,6 +19,8 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    // Names the same member fields at every open.
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE PatternID=<key> AND Deleted = 0 ": a deleted pattern is never
     // found by its key.
     virtual CString GetWhereSQL(int32_t patternID);
@@ -41,6 +43,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
 
     CZENDB_IndentType m_IndentType;
 };
@@ -52,6 +55,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE RoutineTypeID=<key>" (finds deleted routines too).
     virtual CString GetWhereSQL(int32_t routineTypeID);
 
@@ -69,6 +73,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE RoutineProfileTypeID=<key>".
     virtual CString GetWhereSQL(int32_t routineProfileTypeID);
 
@@ -82,6 +87,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE ProfileID=<key>".
     virtual CString GetWhereSQL(int32_t profileID);
 
@@ -98,6 +104,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE IndentID=<key>".
     virtual CString GetWhereSQL(int32_t indentID);
 

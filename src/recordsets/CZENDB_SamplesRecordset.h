@@ -26,6 +26,8 @@ public:
     // All 34 columns of Samples, ending with a blank.
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    // Names the same member fields at every open.
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
 
     // The default statement limited to 5000 rows ("SELECT TOP 5000 ...").
     virtual CString GetDefaultFirst5000SQL();
@@ -75,6 +77,7 @@ public:
     // Samples joined with their default pattern and routine (read-only).
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
 
     CZENDB_Sample m_Sample;     // key, identifier, three dates, PatternName, RoutineName
 };
@@ -88,6 +91,7 @@ public:
     // ("SELECT TOP 1 %s ORDER BY [RegistrationDate] DESC").
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
 
     CZENDB_Sample m_Sample;     // key, identifier, registration date
 };

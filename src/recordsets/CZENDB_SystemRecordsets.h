@@ -19,6 +19,8 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    // Names the same member fields at every open.
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
 
     // The version steps 1.6 -> 1.7, 1.7 -> 1.8 and 1.8 -> 1.9: each sets the
     // minor version of the first row when that row holds the step's source
@@ -39,6 +41,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE Field0='<stored name>'"; quotes in the name are doubled.
     virtual CString GetWhereSQL(const CString& storedName);
 
@@ -52,6 +55,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE Control='<control>'"; quotes in the name are doubled.
     virtual CString GetWhereSQL(const CString& control);
 
@@ -66,6 +70,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE Control='<control>'"; quotes in the name are doubled.
     virtual CString GetWhereSQL(const CString& control);
 
@@ -81,6 +86,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE SampleID=<key>".
     virtual CString GetWhereSQL(int32_t sampleID);
 
@@ -96,6 +102,7 @@ public:
 
     CString GetDefaultSQL() override;
     void DoFieldExchange(CFieldExchange* pFX) override;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
     // " WHERE SampleID=<key>".
     virtual CString GetWhereSQL(int32_t sampleID);
 

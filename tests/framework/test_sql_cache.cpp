@@ -536,4 +536,101 @@ TEST_F(SqlCache, AFailedOpenLeavesTheFieldListRight)
     EXPECT_FALSE(rs.IsFieldNull(&rs.m_Name));
 }
 
+// A class that promises fixed fields; one derived from it that names a
+// fourth field without promising; one that promises but binds a variable
+// outside the object.
+class CFixedNameSet : public CNameSet {
+public:
+    using CNameSet::CNameSet;
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
+};
+
+class CGroupNameSet : public CFixedNameSet {
+public:
+    explicit CGroupNameSet(CDatabase* db) : CFixedNameSet(db) { m_nFields = 4; }
+    int32_t m_Group = 0;
+    CString GetDefaultSQL() override { return "SELECT [ID], [Name], [When], [Grp] FROM Names"; }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        CNameSet::DoFieldExchange(pFX);
+        RFX_Long(pFX, "[Grp]", m_Group);
+    }
+};
+
+int32_t g_outsideGroup = 0;
+class COutsideSet : public CNameSet {
+public:
+    explicit COutsideSet(CDatabase* db) : CNameSet(db) { m_nFields = 4; }
+    CString GetDefaultSQL() override { return "SELECT [ID], [Name], [When], [Grp] FROM Names"; }
+    void DoFieldExchange(CFieldExchange* pFX) override
+    {
+        CNameSet::DoFieldExchange(pFX);
+        RFX_Long(pFX, "[Grp]", g_outsideGroup);
+    }
+    CFixedFieldExchange GetFixedFieldExchange() const override { return FixedFieldExchangeOf(*this); }
+};
+
+// "id:name@day:group" of the row with the given ID, read by a fresh object of
+// Set (on the heap, so that each lies elsewhere); group from read(rs).
+template <class Set, class Read>
+std::string ReadRow(CDatabase& db, int id, Read read)
+{
+    auto rs = std::make_unique<Set>(&db);
+    rs->Open(CRecordset::dynaset, rs->GetDefaultSQL() + " WHERE ID = " + std::to_string(id).c_str());
+    if (rs->IsEOF())
+        return "none";
+    return std::to_string(rs->m_ID) + ":" + rs->m_Name.Str() + "@" + rs->m_When.Format("%m-%d").Str() + ":" +
+           std::to_string(read(*rs));
+}
+
+TEST_F(SqlCache, FixedFieldsBindEachObjectsOwnMembers)
+{
+    const auto noGroup = [](const CNameSet&) { return 0; };
+    const auto group = [](const CGroupNameSet& rs) { return rs.m_Group; };
+    const auto outside = [](const COutsideSet&) { return g_outsideGroup; };
+    const struct {
+        int id;
+        const char* expected;
+    } rows[] = {{1, "1:plain@03-05:"}, {2, "2:O'Brien@03-05:"}, {3, "3:it's 'quoted'@03-06:"}};
+    const int groups[] = {1, 1, 2};
+    for (int round = 0; round < 2; ++round) {
+        for (size_t i = 0; i < std::size(rows); ++i) {
+            SCOPED_TRACE(rows[i].id);
+            const std::string base = rows[i].expected;
+            EXPECT_EQ(ReadRow<CFixedNameSet>(m_db, rows[i].id, noGroup), base + "0");
+            // A derived class that does not promise names its own fields.
+            EXPECT_EQ(ReadRow<CGroupNameSet>(m_db, rows[i].id, group), base + std::to_string(groups[i]));
+            // A promise broken by a variable outside the object is not taken.
+            g_outsideGroup = -1;
+            EXPECT_EQ(ReadRow<COutsideSet>(m_db, rows[i].id, outside), base + std::to_string(groups[i]));
+        }
+    }
+    EXPECT_EQ(m_db.GetRecordsetTextCache().FieldListCount(), 3u);
+
+    // Written through the kept offsets: the change lands in the object's own
+    // columns, and a second object reads it back.
+    {
+        CFixedNameSet first(&m_db);
+        first.Open(CRecordset::dynaset, "SELECT [ID], [Name], [When] FROM Names WHERE ID = 4");
+        ASSERT_FALSE(first.IsEOF());
+        first.Edit();
+        first.m_Name = "edited";
+        first.m_When = CTime(2016, 7, 8, 0, 0, 0);
+        first.Update();
+        first.AddNew();
+        first.m_Name = "added";
+        first.m_When = CTime(2017, 1, 2, 0, 0, 0);
+        first.Update();
+    }
+    EXPECT_EQ(ReadRow<CFixedNameSet>(m_db, 4, noGroup), "4:edited@07-08:0");
+    EXPECT_EQ(Names("Name = 'added'"), "added;");
+
+    // A connection opened anew names each class again.
+    m_db.Close();
+    m_db.OpenEx(Connect());
+    EXPECT_EQ(m_db.GetRecordsetTextCache().FieldListCount(), 0u);
+    EXPECT_EQ(ReadRow<CFixedNameSet>(m_db, 4, noGroup), "4:edited@07-08:0");
+    EXPECT_EQ(ReadRow<CGroupNameSet>(m_db, 2, group), "2:O'Brien@03-05:1");
+}
+
 } // namespace

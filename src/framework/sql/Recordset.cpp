@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <strings.h>
 #include <typeindex>
@@ -456,21 +457,58 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
     return text;
 }
 
+// Where each named field's variable lies in the object at `object` of `size`
+// bytes, or null when one lies outside it (then the promise of fixed fields
+// does not hold, and the class is named at every open).
+std::shared_ptr<const std::vector<size_t>> FieldOffsets(const std::vector<void*>& addresses, const void* object,
+                                                        size_t size)
+{
+    auto offsets = std::make_shared<std::vector<size_t>>();
+    offsets->reserve(addresses.size());
+    const auto begin = reinterpret_cast<std::uintptr_t>(object);
+    for (const void* address : addresses) {
+        const auto at = reinterpret_cast<std::uintptr_t>(address);
+        if (at < begin || at - begin >= size)
+            return nullptr;
+        offsets->push_back(static_cast<size_t>(at - begin));
+    }
+    return offsets;
+}
+
 // The fields that rs's DoFieldExchange names. A recordset class names the
 // same fields at every open: the list of its previous open on this
 // connection is taken when the names, kinds and lengths named now are the
-// same (compared in place), else the list is made anew and kept.
+// same (compared in place), else the list is made anew and kept. A class
+// that promises fixed fields (CRecordset::GetFixedFieldExchange) is named
+// once per connection; its later opens bind at the offsets found then.
 std::shared_ptr<const CBoundFieldList> NameFields(CRecordset& rs, CRecordsetState& st, CRecordsetTextCache& cache,
                                                   UINT declared)
 {
-    const std::type_index type(typeid(rs));
-    if (std::shared_ptr<const CBoundFieldList> known = cache.FindFields(type)) {
+    const std::type_info& typeInfo = typeid(rs);
+    const std::type_index type(typeInfo);
+    const CRecordset::CFixedFieldExchange fixed = rs.GetFixedFieldExchange();
+    // Offsets count from the whole object, which holds rs as a base.
+    void* const object = dynamic_cast<void*>(&rs);
+    const bool promised = fixed.type != nullptr && *fixed.type == typeInfo;
+    const CRecordsetTextCache::CKnownFields* known = cache.FindFields(type);
+    if (known != nullptr && promised && known->offsets) {
+        const std::vector<size_t>& offsets = *known->offsets;
+        st.fieldAddresses.resize(offsets.size());
+        for (size_t i = 0; i < offsets.size(); ++i)
+            st.fieldAddresses[i] = static_cast<char*>(object) + offsets[i];
+        return known->fields;
+    }
+    if (known != nullptr) {
+        std::shared_ptr<const CBoundFieldList> fields = known->fields;
         CFieldExchangeContext ctx(st);
-        ctx.expected = known.get();
-        st.fieldAddresses.reserve(known->size());
+        ctx.expected = fields.get();
+        st.fieldAddresses.reserve(fields->size());
         RunNamePass(rs, ctx);
-        if (!ctx.differs && ctx.named == known->size())
-            return known;
+        if (!ctx.differs && ctx.named == fields->size()) {
+            if (promised)
+                cache.AddFields(type, fields, FieldOffsets(st.fieldAddresses, object, fixed.size));
+            return fields;
+        }
     }
     auto fresh = std::make_shared<CBoundFieldList>();
     fresh->reserve(declared);
@@ -478,7 +516,7 @@ std::shared_ptr<const CBoundFieldList> NameFields(CRecordset& rs, CRecordsetStat
     ctx.naming = fresh.get();
     st.fieldAddresses.reserve(declared);
     RunNamePass(rs, ctx);
-    cache.AddFields(type, fresh);
+    cache.AddFields(type, fresh, promised ? FieldOffsets(st.fieldAddresses, object, fixed.size) : nullptr);
     return fresh;
 }
 

@@ -12,8 +12,10 @@
 #include "framework/sql/FieldExchange.h"
 #include "framework/sql/FieldInfo.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <typeinfo>
 
 struct CRecordsetState; // framework/sql/internal
 
@@ -153,6 +155,27 @@ public:
     virtual CString GetDefaultConnect();
     virtual CString GetDefaultSQL();
     virtual void DoFieldExchange(CFieldExchange* pFX);
+
+    // A recordset class's promise that its DoFieldExchange always names the
+    // same columns, of the same kinds and lengths, each bound to a member of
+    // the object itself (within its `size` bytes). Its opens then bind each
+    // column at the offset found at the class's first open on the
+    // connection instead of running DoFieldExchange to name the fields
+    // again. Only the class named by `type` promises: a class derived from
+    // it (which may exchange other fields) is named at every open, unless it
+    // promises itself. A field found outside the object voids the promise.
+    struct CFixedFieldExchange {
+        const std::type_info* type = nullptr; // nullptr: no promise (the default)
+        size_t size = 0;
+    };
+    virtual CFixedFieldExchange GetFixedFieldExchange() const { return {}; }
+    // The promise for the class T of the caller: GetFixedFieldExchange()
+    // overridden in T as `return FixedFieldExchangeOf(*this);`.
+    template <class T>
+    static CFixedFieldExchange FixedFieldExchangeOf(const T&)
+    {
+        return {&typeid(T), sizeof(T)};
+    }
 
     CDatabase* m_pDatabase;
     CString m_strFilter;

@@ -142,26 +142,36 @@ public:
                            const std::string& sort, std::shared_ptr<const CSelectTextPattern> pattern);
 
     // The bound fields that the recordset class `type` named at its last open
-    // on this connection, or nullptr (see NameFields in Recordset.cpp).
-    std::shared_ptr<const CBoundFieldList> FindFields(std::type_index type) const
+    // on this connection, or nullptr (see NameFields in Recordset.cpp);
+    // offsets: where each field's variable lies in an object of the class,
+    // for a class that promises fixed fields (see
+    // CRecordset::GetFixedFieldExchange), else null.
+    struct CKnownFields {
+        std::type_index type;
+        std::shared_ptr<const CBoundFieldList> fields;
+        std::shared_ptr<const std::vector<size_t>> offsets;
+    };
+    const CKnownFields* FindFields(std::type_index type) const
     {
-        for (const auto& [known, fields] : m_fields)
-            if (known == type)
-                return fields;
+        for (const CKnownFields& known : m_fields)
+            if (known.type == type)
+                return &known;
         return nullptr;
     }
-    // Keeps fields for type (replacing its earlier list); at most Capacity
-    // classes, the earliest kept dropped first.
-    void AddFields(std::type_index type, std::shared_ptr<const CBoundFieldList> fields)
+    // Keeps fields (and offsets) for type, replacing its earlier list; at
+    // most Capacity classes, the earliest kept dropped first.
+    void AddFields(std::type_index type, std::shared_ptr<const CBoundFieldList> fields,
+                   std::shared_ptr<const std::vector<size_t>> offsets = nullptr)
     {
-        for (auto& [known, kept] : m_fields)
-            if (known == type) {
-                kept = std::move(fields);
+        for (CKnownFields& known : m_fields)
+            if (known.type == type) {
+                known.fields = std::move(fields);
+                known.offsets = std::move(offsets);
                 return;
             }
         if (m_fields.size() >= Capacity)
             m_fields.erase(m_fields.begin());
-        m_fields.emplace_back(type, std::move(fields));
+        m_fields.push_back({type, std::move(fields), std::move(offsets)});
     }
     size_t FieldListCount() const { return m_fields.size(); }
 
@@ -217,7 +227,7 @@ private:
     };
     static constexpr size_t kRecentPatterns = 4;
     std::vector<CRecentPattern> m_recentPatterns; // most recently used first
-    std::vector<std::pair<std::type_index, std::shared_ptr<const CBoundFieldList>>> m_fields;
+    std::vector<CKnownFields> m_fields;
 };
 
 template <class T>
