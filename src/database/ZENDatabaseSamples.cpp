@@ -103,11 +103,7 @@ CString ProposeNextIdentifier(const CString& id)
 
 bool CZENDatabase::SampleExist(const CString& userSampleID, int32_t& sampleID)
 {
-    CZENDB_Sample sample(this);
-    if (!sample.Load(userSampleID))
-        return false;
-    sampleID = sample.SampleID;
-    return true;
+    return CZENDB_Sample::FindKey(this, userSampleID, sampleID);
 }
 
 CString CZENDatabase::GetNextUserSampleID()

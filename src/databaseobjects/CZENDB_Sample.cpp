@@ -141,6 +141,30 @@ std::unique_ptr<CSampleRegistrationField> MakeRegistrationElement(int32_t sample
     }
 }
 
+// Opens the samples of `database` on the first row whose UserSampleID
+// equals `wanted` as Load compares it, and hands the recordset to read.
+// false when there is none, or after a database error (shown).
+template <class Read>
+bool ReadByIdentifier(CDatabase* database, const CString& wanted, Read read)
+{
+    bool found = false;
+    try {
+        CZENDB_SamplesRecordset rs(database);
+        CString sql = rs.GetDefaultSQL();
+        sql.StdString() += " WHERE ";
+        zendb_ident::AppendMatchCondition(sql.StdString(), wanted);
+        if (OpenDynaset(rs, sql) && !rs.IsEOF()) {
+            read(rs);
+            found = true;
+        }
+        rs.Close();
+    } catch (CDBException& e) {
+        ShowDatabaseError(e);
+        e.Delete();
+    }
+    return found;
+}
+
 } // namespace
 
 CZENDB_Sample::CZENDB_Sample(CDatabase* database)
@@ -360,23 +384,18 @@ bool CZENDB_Sample::Load(const CString& userSampleID)
     // A copy: the argument may be this sample's own UserSampleID, which the
     // row overwrites.
     const CString wanted = userSampleID;
-    bool loaded = false;
-    try {
-        CZENDB_SamplesRecordset rs(Database);
-        CString sql = rs.GetDefaultSQL();
-        sql.StdString() += " WHERE ";
-        zendb_ident::AppendMatchCondition(sql.StdString(), wanted);
-        if (OpenDynaset(rs, sql) && !rs.IsEOF()) {
-            KeepConnection = true;
-            rs.GetSample(*this);
-            loaded = true;
-        }
-        rs.Close();
-    } catch (CDBException& e) {
-        ShowDatabaseError(e);
-        e.Delete();
-    }
-    return loaded;
+    return ReadByIdentifier(Database, wanted, [this](CZENDB_SamplesRecordset& rs) {
+        KeepConnection = true;
+        rs.GetSample(*this);
+    });
+}
+
+bool CZENDB_Sample::FindKey(CDatabase* database, const CString& userSampleID, int32_t& sampleID)
+{
+    if (database == nullptr)
+        return false;
+    return ReadByIdentifier(database, userSampleID,
+                            [&sampleID](CZENDB_SamplesRecordset& rs) { sampleID = rs.ReadSample().SampleID; });
 }
 
 bool CZENDB_Sample::Load(int32_t sampleID)

@@ -77,6 +77,11 @@ public:
     // kept ("s-1" loads the row of "S-1" and reads "S-1"); KeepConnection is
     // set. false, with the sample unchanged, when none exists.
     virtual bool Load(const CString& userSampleID);
+    // The key of the row that Load(userSampleID) would load, found by the same
+    // statement with the same log entries, without a sample object filled;
+    // sampleID is set only when true. false when none exists, or after a
+    // database error (shown as Load shows it) or without a database.
+    static bool FindKey(CDatabase* database, const CString& userSampleID, int32_t& sampleID);
     // The same for the row with the given key.
     virtual bool Load(int32_t sampleID);
     // Deletes the sample's row and its default-test rows in one transaction on

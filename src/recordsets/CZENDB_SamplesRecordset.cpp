@@ -219,6 +219,11 @@ CString CZENDB_SamplesRecordset::GetWhereSQL(int32_t sampleID)
 
 void CZENDB_SamplesRecordset::GetSample(CZENDB_Sample& sample)
 {
+    sample = ReadSample();
+}
+
+const CZENDB_Sample& CZENDB_SamplesRecordset::ReadSample()
+{
     ZEN_LOG_EVENT(kModule, kGetSample, "Deserialize trace data...");
     if (m_Trace.GetSize() > 1) {
         try {
@@ -236,7 +241,7 @@ void CZENDB_SamplesRecordset::GetSample(CZENDB_Sample& sample)
         // this sample.
         m_Sample.Trace.RemoveAll();
     }
-    sample = m_Sample;
+    return m_Sample;
 }
 
 void CZENDB_SamplesRecordset::SetSample(const CZENDB_Sample& sample, bool keepKey)

@@ -52,6 +52,9 @@ public:
     // block (a missing, one-byte or damaged block gives an empty trace, without
     // an error) and assigns the bound sample to `sample`. Logs its steps.
     void GetSample(CZENDB_Sample& sample);
+    // The same work, for a caller that only reads the sample: returns the
+    // bound sample itself (valid until the next move or Close).
+    const CZENDB_Sample& ReadSample();
     // After Edit or AddNew, before Update: assigns `sample` to the bound sample
     // (its key left as AddNew set it when keepKey is true, so the database
     // assigns it) and, when the trace has points, serialises it into the start

@@ -457,6 +457,55 @@ TEST_P(SampleOps, LoadByKeyAndByIdentifierIncludingQuotes)
     EXPECT_FALSE(unconnected.Delete());
 }
 
+// The log lines written since offset, without their time stamps.
+std::vector<std::string> LogMessagesSince(const std::string& path, std::streamoff offset)
+{
+    std::ifstream in(path);
+    in.seekg(offset);
+    std::vector<std::string> messages;
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t at = line.find(" recordsets:");
+        messages.push_back(at == std::string::npos ? line : line.substr(at));
+    }
+    return messages;
+}
+
+// FindKey answers what Load finds, by the same statement and log lines, and
+// reports a failing statement as Load does.
+TEST_P(SampleOps, FindKeyFindsWhatLoadFindsWithTheSameLogLines)
+{
+    const zentest::CTempDir dir;
+    const CPrivateEventLog log(dir);
+    CZENDB_Sample saved = MakeSample(&m_db, "O'Brien-7");
+    ASSERT_TRUE(saved.Save());
+    for (const char* id : {"O'Brien-7", "o'brien-7", "O'Brien", "", "'; DROP TABLE Samples; --"}) {
+        SCOPED_TRACE(id);
+        std::streamoff offset = LogSize(log.Path());
+        CZENDB_Sample loaded(&m_db);
+        const bool found = loaded.Load(CString(id));
+        const std::vector<std::string> loadLines = LogMessagesSince(log.Path(), offset);
+        ASSERT_EQ(loadLines.size(), found ? 1u : 0u); // the read of the row
+        offset = LogSize(log.Path());
+        int32_t key = -7;
+        EXPECT_EQ(CZENDB_Sample::FindKey(&m_db, id, key), found);
+        EXPECT_EQ(LogMessagesSince(log.Path(), offset), loadLines);
+        EXPECT_EQ(key, found ? saved.SampleID : -7);
+    }
+    int32_t key = -7;
+    EXPECT_FALSE(CZENDB_Sample::FindKey(nullptr, "O'Brien-7", key));
+    EXPECT_TRUE(Messages().empty());
+
+    m_db.ExecuteSQL("ALTER TABLE Samples RENAME COLUMN Customer TO Client");
+    EXPECT_FALSE(CZENDB_Sample::FindKey(&m_db, "O'Brien-7", key));
+    ASSERT_EQ(Messages().size(), 1u);
+    CZENDB_Sample loaded(&m_db);
+    EXPECT_FALSE(loaded.Load(CString("O'Brien-7")));
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(Messages()[0], Messages()[1]);
+    EXPECT_EQ(key, -7);
+}
+
 TEST_P(SampleOps, LoadedSampleKeepsItsConnectionThroughLaterAssignments)
 {
     CZENDB_Sample saved(&m_db, "K-1");
