@@ -181,6 +181,58 @@ TEST_F(SqlCache, LookupsThatDifferInTheLiteralShareAStatement)
     EXPECT_EQ(Names("Name = 'plain'"), "");
 }
 
+// Lookups made from one pattern, each with its value bound to the kept
+// statement: the rows of their own value by number and by text, a row read
+// again after a change, and, once the table is gone (dropped here or by
+// another connection), the error of the lookup's own statement as written.
+TEST_F(SqlCache, LookupsFromAPatternReadTheirOwnRowsAndReportTheirOwnErrors)
+{
+    const struct {
+        const char* where;
+        const char* names;
+    } cases[] = {
+        {"ID = 3", "it's 'quoted';"}, {"ID = 1", "plain;"}, {"ID = 7", ""},       {"ID = 12345678901", ""},
+        {"Grp = 2", "it's 'quoted';;?1 -- /* not a comment */;"}, {"Grp = 3", "x';"},
+        {"Name = 'plain'", "plain;"}, {"Name = 'O Brien'", ""},   {"Name = ''", ";"}, {"Name = 'plain'", "plain;"},
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const auto& c : cases)
+            EXPECT_EQ(Names(c.where), c.names) << c.where;
+
+    CNameSet rs(&m_db);
+    rs.Open(CRecordset::dynaset, "SELECT [ID], [Name], [When] FROM Names WHERE ID = 4");
+    EXPECT_EQ(rs.GetSQL(), "SELECT [ID], [Name], [When] FROM Names WHERE ID = 4");
+    rs.Edit();
+    rs.m_Name = "four";
+    ASSERT_TRUE(rs.Update());
+    rs.MoveFirst();
+    EXPECT_EQ(rs.m_Name, "four");
+    rs.Close();
+    EXPECT_EQ(Names("ID = 4"), "four;");
+
+    const auto errorOf = [&](const char* where) {
+        try {
+            Names(where);
+        } catch (const CDBException& e) {
+            return e.m_strError.Str();
+        }
+        return std::string("no error");
+    };
+    CDatabase other;
+    other.OpenEx(Connect());
+    other.ExecuteSQL("ALTER TABLE Names RENAME TO Gone");
+    std::string error = errorOf("ID = 5");
+    EXPECT_NE(error.find("no such table: Names"), std::string::npos) << error;
+    EXPECT_NE(error.find("WHERE ID = 5 ORDER BY ID"), std::string::npos) << error;
+    other.ExecuteSQL("ALTER TABLE Gone RENAME TO Names");
+    EXPECT_EQ(Names("ID = 5"), "?1 -- /* not a comment */;");
+
+    m_db.ExecuteSQL("DROP TABLE Names");
+    error = errorOf("Name = 'plain'");
+    EXPECT_NE(error.find("no such table: Names"), std::string::npos) << error;
+    EXPECT_NE(error.find("WHERE Name = 'plain' ORDER BY ID"), std::string::npos) << error;
+}
+
 TEST_F(SqlCache, TwoOpenRecordsetsOfOneStatementWalkOnTheirOwn)
 {
     const char* sql = "SELECT [ID], [Name], [When] FROM Names WHERE Grp = 2 ORDER BY ID";

@@ -444,6 +444,11 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
                 pattern->text = WorkOutSelectText(connection, standInSql, fields, filter, sort, alone);
                 MarkStandIns(*pattern);
                 pattern->usable = !alone && SameSelectText(*InstantiatePattern(*pattern, value), *text);
+                if (pattern->usable && pattern->text->singleTable) {
+                    CParameterisedSql parameterised;
+                    const bool made = connection.ParameteriseForReuse(pattern->text->withRowId, parameterised);
+                    NoteEngineParameters(*pattern, made, std::move(parameterised), literal.text);
+                }
             } catch (const CDBException&) {
                 pattern->usable = false;
             }
@@ -455,6 +460,24 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
         cache.AddPattern(std::move(patternKey), std::move(pattern));
     }
     return text;
+}
+
+// The statement of text (a read of one table) with the row identity. A text
+// made from a pattern whose engine text is kept parameterised is prepared
+// from that with its own value; should that fail, from its own engine text,
+// whose error then counts.
+std::unique_ptr<CSqlStatement> PrepareWithRowId(CSqlConnection& connection, const CPreparedSelectText& text)
+{
+    if (text.madeFrom) {
+        std::vector<CSqlValue> values;
+        if (InstanceValues(*text.madeFrom, text.madeWith, values)) {
+            try {
+                return connection.PrepareParameterised(text.madeFrom->engine.text, values, text.sql);
+            } catch (const CDBException&) {
+            }
+        }
+    }
+    return connection.Prepare(text.WithRowId(), text.sql);
 }
 
 // Where each named field's variable lies in the object at `object` of `size`
@@ -590,7 +613,7 @@ BOOL CRecordset::Open(UINT nOpenType, const char* lpszSQL, DWORD dwOptions)
     // changed, deleted or read again. Tables without one (views) stay read-only.
     if (text->singleTable) {
         try {
-            st.statement = st.connection->Prepare(text->withRowId, sql);
+            st.statement = PrepareWithRowId(*st.connection, *text);
         } catch (const CDBException&) {
             st.statement.reset();
         }

@@ -210,6 +210,50 @@ const CString& CPreparedSelectText::ReselectSql() const
     return reselectSql;
 }
 
+const CString& CPreparedSelectText::WithRowId() const
+{
+    if (madeFrom && withRowId.IsEmpty() && !madeFrom->text->withRowId.IsEmpty()) {
+        withRowId = madeFrom->text->withRowId;
+        ReplaceAll(withRowId, madeFrom->standIn, madeWith);
+    }
+    return withRowId;
+}
+
+void NoteEngineParameters(CSelectTextPattern& pattern, bool made, CParameterisedSql parameterised,
+                          bool standInIsText)
+{
+    pattern.standInSlots.clear();
+    if (!made || !pattern.marked || pattern.inWithRowId.empty() ||
+        parameterised.text.find(pattern.standIn) != std::string::npos)
+        return;
+    CSqlValue standIn;
+    if (!LiteralValue(pattern.standIn, standInIsText, standIn))
+        return;
+    std::vector<size_t> slots;
+    for (size_t k = 0; k < parameterised.values.size(); ++k)
+        if (parameterised.values[k] == standIn)
+            slots.push_back(k);
+    // Every occurrence a parameter of its own: none left in the text (asked
+    // above), none inside another value.
+    if (slots.size() != pattern.inWithRowId.size())
+        return;
+    pattern.engine = std::move(parameterised);
+    pattern.engine.spans.clear(); // where the literals stood in the pattern's text: of no use to an instance
+    pattern.standInSlots = std::move(slots);
+    pattern.standInIsText = standInIsText;
+}
+
+bool InstanceValues(const CSelectTextPattern& pattern, std::string_view value, std::vector<CSqlValue>& values)
+{
+    CSqlValue own;
+    if (pattern.standInSlots.empty() || !LiteralValue(value, pattern.standInIsText, own))
+        return false;
+    values = pattern.engine.values;
+    for (size_t slot : pattern.standInSlots)
+        values[slot] = own;
+    return true;
+}
+
 std::shared_ptr<CPreparedSelectText> InstantiatePatternText(std::shared_ptr<const CSelectTextPattern> pattern,
                                                             std::string_view value)
 {
@@ -221,7 +265,10 @@ std::shared_ptr<CPreparedSelectText> InstantiatePatternText(std::shared_ptr<cons
     if (pattern->marked) {
         Splice(text->sql, from.sql, pattern->inSql, standIn.size(), value);
         Splice(text->table, from.table, pattern->inTable, standIn.size(), value);
-        Splice(text->withRowId, from.withRowId, pattern->inWithRowId, standIn.size(), value);
+        // Left to WithRowId where the statement is prepared from the
+        // pattern's parameterised engine text.
+        if (pattern->standInSlots.empty() || from.reselectSql.IsEmpty())
+            Splice(text->withRowId, from.withRowId, pattern->inWithRowId, standIn.size(), value);
     } else {
         text->sql = from.sql;
         text->table = from.table;
@@ -242,6 +289,7 @@ std::shared_ptr<CPreparedSelectText> InstantiatePattern(const CSelectTextPattern
     std::shared_ptr<CPreparedSelectText> text =
         InstantiatePatternText(std::make_shared<CSelectTextPattern>(pattern), value);
     text->ReselectSql();
+    text->WithRowId();
     text->madeFrom.reset();
     text->madeWith.clear();
     text->tokens = pattern.text->tokens;

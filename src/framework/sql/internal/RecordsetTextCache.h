@@ -11,6 +11,7 @@
 #pragma once
 
 #include "framework/CString.h"
+#include "framework/sql/internal/SqlLiterals.h"
 #include "framework/sql/internal/SqlTokens.h"
 
 #include <cstddef>
@@ -42,7 +43,10 @@ struct CPreparedSelectText {
     CSqlTokens tokens;    // its tokens, for the translation without identity (empty: not yet made)
     bool singleTable = false;
     CString table;        // the single table's name, unquoted
-    CString withRowId;    // engine text selecting the row identity first (single table only)
+    // Engine text selecting the row identity first (single table only). A
+    // text made for an open from a pattern whose engine text is kept
+    // parameterised leaves it to WithRowId (see CSelectTextPattern::engine).
+    mutable CString withRowId;
     // One row by identity, not yet translated (single table only). A text
     // made for an open from a pattern leaves it to ReselectSql: most opens
     // never read a row again.
@@ -59,6 +63,8 @@ struct CPreparedSelectText {
 
     // reselectSql, made from the pattern on first use.
     const CString& ReselectSql() const;
+    // withRowId, made from the pattern on first use.
+    const CString& WithRowId() const;
 };
 
 // The last value a statement compares with by a plain '=' ("= 17",
@@ -90,7 +96,26 @@ struct CSelectTextPattern {
     std::vector<size_t> inSql;
     std::vector<size_t> inTable;
     std::vector<size_t> inWithRowId;
+    // text's withRowId as the engine parameterises it for reuse
+    // (CSqlConnection::ParameteriseForReuse), when each occurrence of the
+    // stand-in became the value of a parameter: at standInSlots. An instance
+    // is then prepared from it with its own value in those slots, without
+    // its engine text being made and parameterised again (see
+    // NoteEngineParameters). No slots: not so.
+    CParameterisedSql engine;
+    std::vector<size_t> standInSlots;
+    bool standInIsText = false;
 };
+// Fills pattern's engine and standInSlots from parameterised, what the
+// engine made of the pattern's withRowId (made: it parameterised it), when
+// the stand-in stands in parameters alone; standInIsText: the stand-in is a
+// text literal's value.
+void NoteEngineParameters(CSelectTextPattern& pattern, bool made, CParameterisedSql parameterised,
+                          bool standInIsText);
+// The values by which an instance of pattern made with value is prepared
+// from pattern.engine.text; false when the pattern has no such text or value
+// cannot be such a value.
+bool InstanceValues(const CSelectTextPattern& pattern, std::string_view value, std::vector<CSqlValue>& values);
 // Finds where pattern's stand-in stands in its texts, for instances made by
 // putting the value in those places.
 void MarkStandIns(CSelectTextPattern& pattern);

@@ -5,6 +5,7 @@
 
 #include "framework/CString.h"
 #include "framework/sql/Dialect.h"
+#include "framework/sql/internal/SqlLiterals.h"
 #include "framework/sql/internal/SqlStatement.h"
 #include "framework/sql/internal/SqlValue.h"
 
@@ -41,6 +42,19 @@ public:
     // caller wrote (used in error texts). Text after the first statement is
     // refused.
     virtual std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) = 0;
+    // How Prepare finds the engine's statement of a SELECT for reuse: the
+    // text with its literals lifted into parameters (ParameteriseLiterals,
+    // markers as the engine writes them) and their values. false when
+    // Prepare takes the text as it is, as this base always does.
+    virtual bool ParameteriseForReuse(const CString& engineSql, CParameterisedSql& out);
+    // What Prepare(engineSql, shown) gives for an engineSql that
+    // ParameteriseForReuse turns into `text`, with `values` in place of its
+    // literals' values. Throws CDBException when text cannot be prepared
+    // (the caller then prepares its engineSql, whose own error counts); this
+    // base always throws.
+    virtual std::unique_ptr<CSqlStatement> PrepareParameterised(const std::string& text,
+                                                                const std::vector<CSqlValue>& values,
+                                                                const CString& shown);
     // Runs one statement to its end; returns the number of rows it changed.
     virtual int Execute(const CString& engineSql, const CString& shown) = 0;
     // Runs one statement that returns no rows to its end with values bound

@@ -21,6 +21,19 @@ int CSqlConnection::ExecuteWithValues(const CString& /*engineSql*/, const CStrin
                        "Statements with parameter values are not supported by this database engine.", shown);
 }
 
+bool CSqlConnection::ParameteriseForReuse(const CString& /*engineSql*/, CParameterisedSql& /*out*/)
+{
+    return false;
+}
+
+std::unique_ptr<CSqlStatement> CSqlConnection::PrepareParameterised(const std::string& /*text*/,
+                                                                    const std::vector<CSqlValue>& /*values*/,
+                                                                    const CString& shown)
+{
+    ThrowSqlLayerError(SQL_ERROR, "Statements with parameter values are not supported by this database engine.",
+                       shown);
+}
+
 std::vector<CString> CSqlConnection::ListTables()
 {
     ThrowSqlLayerError(AFX_SQL_ERROR_ROW_UPDATE_NOT_SUPPORTED,

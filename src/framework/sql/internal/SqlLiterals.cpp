@@ -197,6 +197,22 @@ bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterise
     return true;
 }
 
+bool LiteralValue(std::string_view value, bool text, CSqlValue& out)
+{
+    if (text) {
+        // Without quotes the text is its own value (no '' to undo).
+        if (value.find('\'') != std::string_view::npos)
+            return false;
+        out = CSqlValue::Text(std::string(value));
+        return true;
+    }
+    int64_t integer = 0;
+    if (!IntegerValue(std::string(value), integer))
+        return false;
+    out = CSqlValue::Integer(integer);
+    return true;
+}
+
 bool ParameteriseLike(const CParameterisedTemplate& known, std::string_view sql, CParameterisedSql& out,
                       bool& changed)
 {
@@ -223,19 +239,9 @@ bool ParameteriseLike(const CParameterisedTemplate& known, std::string_view sql,
             return false; // differs before this literal: also before every later one
         if (std::memcmp(old.data() + span.end, sql.data() + (sql.size() - tail), tail) != 0)
             continue;
-        const std::string value(sql.substr(span.begin, sql.size() - tail - span.begin));
         CSqlValue replaced;
-        if (span.text) {
-            // Without quotes the text is its own value (no '' to undo).
-            if (value.find('\'') != std::string::npos)
-                return false;
-            replaced = CSqlValue::Text(value);
-        } else {
-            int64_t integer = 0;
-            if (!IntegerValue(value, integer))
-                return false;
-            replaced = CSqlValue::Integer(integer);
-        }
+        if (!LiteralValue(sql.substr(span.begin, sql.size() - tail - span.begin), span.text, replaced))
+            return false;
         out = known.result;
         out.values[k] = std::move(replaced);
         const ptrdiff_t shift = static_cast<ptrdiff_t>(sql.size()) - static_cast<ptrdiff_t>(old.size());

@@ -45,6 +45,11 @@ struct CParameterisedSql {
 // parentheses).
 bool ParameteriseLiterals(std::string_view sql, char markerPrefix, CParameterisedSql& out, bool rowValues = false);
 
+// The parameter value of a literal that ParameteriseLiterals replaced, given
+// its new value's text: a text without quotes is its own value, a number of
+// digits alone that fits 64 bits an integer. false for anything else.
+bool LiteralValue(std::string_view value, bool text, CSqlValue& out);
+
 // A statement as written and what ParameteriseLiterals made of it (changed
 // false: nothing was replaced).
 struct CParameterisedTemplate {

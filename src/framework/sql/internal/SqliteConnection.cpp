@@ -900,16 +900,48 @@ std::unique_ptr<CSqlStatement> CSqliteConnection::Prepare(const CString& engineS
             key.clear(); // not kept for reuse
         }
     }
+    static const std::vector<CSqlValue> kNoValues;
+    return BindForReuse(std::move(stmt), ticket, std::move(key), hasParameters ? parameterised.values : kNoValues,
+                        shown);
+}
+
+std::unique_ptr<CSqlStatement> CSqliteConnection::BindForReuse(CSqliteStmtHandle stmt, uint64_t ticket,
+                                                               std::string key, const std::vector<CSqlValue>& values,
+                                                               const CString& shown)
+{
     // Made before the values are bound: a failed binding gives the
     // statement back to the cache with the statement object.
     sqlite3_stmt* const raw = stmt.get();
     auto statement =
         std::make_unique<CSqliteStatement>(*this, std::move(stmt), shown, ticket, std::move(key), m_cache.Generation());
-    const size_t values = hasParameters ? parameterised.values.size() : 0;
-    for (size_t i = 0; i < values; ++i)
-        if (const int rc = BindSqliteValue(raw, static_cast<int>(i + 1), parameterised.values[i]); rc != SQLITE_OK)
+    for (size_t i = 0; i < values.size(); ++i)
+        if (const int rc = BindSqliteValue(raw, static_cast<int>(i + 1), values[i]); rc != SQLITE_OK)
             ThrowError(rc, shown);
     return statement;
+}
+
+bool CSqliteConnection::ParameteriseForReuse(const CString& engineSql, CParameterisedSql& out)
+{
+    // As Prepare does for a text it meets for the first time.
+    return SqlFirstWord(engineSql) == "SELECT" && ParameteriseLiterals(engineSql.Str(), '?', out);
+}
+
+std::unique_ptr<CSqlStatement> CSqliteConnection::PrepareParameterised(const std::string& text,
+                                                                       const std::vector<CSqlValue>& values,
+                                                                       const CString& shown)
+{
+    uint64_t ticket = 0;
+    CSqliteStmtHandle stmt = m_cache.Take(text, ticket);
+    std::string key;
+    if (!stmt) {
+        key = text;
+        stmt = PrepareRaw(CString(key), shown);
+        if (!sqlite3_stmt_readonly(stmt.get())) {
+            m_cache.Clear();
+            key.clear();
+        }
+    }
+    return BindForReuse(std::move(stmt), ticket, std::move(key), values, shown);
 }
 
 bool CSqliteConnection::ParameteriseSelect(const std::string& sql, CParameterisedSql& out)

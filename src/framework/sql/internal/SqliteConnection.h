@@ -122,6 +122,9 @@ public:
     // parameters, and a statement that no recordset runs is reused for the
     // same text. Errors are those of the statement as written.
     std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) override;
+    bool ParameteriseForReuse(const CString& engineSql, CParameterisedSql& out) override;
+    std::unique_ptr<CSqlStatement> PrepareParameterised(const std::string& text, const std::vector<CSqlValue>& values,
+                                                        const CString& shown) override;
     int Execute(const CString& engineSql, const CString& shown) override;
     // Kept in the statement cache by its text (a schema statement empties
     // the cache first and is not kept).
@@ -240,6 +243,11 @@ private:
     static constexpr size_t kLiteralTemplates = 8;
     // ParameteriseLiterals of a SELECT text through m_literalTemplates.
     bool ParameteriseSelect(const std::string& sql, CParameterisedSql& out);
+    // The statement of a SELECT for reuse: stmt taken from the cache
+    // (ticket) or prepared anew (kept under key), made a statement object,
+    // then the values bound to its parameters.
+    std::unique_ptr<CSqlStatement> BindForReuse(CSqliteStmtHandle stmt, uint64_t ticket, std::string key,
+                                                const std::vector<CSqlValue>& values, const CString& shown);
     int m_nBusyTimeoutMs;
     bool m_bCanUpdate = false;
     bool m_bReadOnlyOpen = false;
