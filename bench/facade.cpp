@@ -1090,6 +1090,44 @@ void BM_Paired_SampleExist(benchmark::State& state)
 }
 BENCHMARK(BM_Paired_SampleExist)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
+// GetNextUserSampleID against the raw query of the latest registration
+// (BM_NextUserSampleID_Raw), in slices of kNextIdentifierCalls calls.
+void BM_Paired_NextUserSampleID(benchmark::State& state)
+{
+    constexpr int kNextIdentifierCalls = 200;
+    CRawDatabase db;
+    const zenbench::CRawStatement stmt(db.Get(), kLatestRegistration);
+    CBenchFacade facade;
+    bool proposed = true;
+    zenbench::RunPaired(
+        state, kNextIdentifierCalls,
+        [&] {
+            return zenbench::TimedUs([&] {
+                for (int i = 0; i < kNextIdentifierCalls; ++i) {
+                    const CString next = facade->GetNextUserSampleID();
+                    proposed = proposed && !next.IsEmpty();
+                    benchmark::DoNotOptimize(next);
+                }
+            });
+        },
+        [&] {
+            return zenbench::TimedUs([&] {
+                for (int i = 0; i < kNextIdentifierCalls; ++i) {
+                    std::string id;
+                    while (id.empty() && stmt.Step())
+                        if (const unsigned char* text = sqlite3_column_text(stmt.Get(), 1))
+                            id = reinterpret_cast<const char*>(text);
+                    stmt.Reset();
+                    const std::string proposal = ProposeAfter(id);
+                    benchmark::DoNotOptimize(proposal);
+                }
+            });
+        });
+    if (!proposed)
+        state.SkipWithError("no proposal");
+}
+BENCHMARK(BM_Paired_NextUserSampleID)->Unit(benchmark::kMillisecond);
+
 // A sample's load by key against the raw load (state.range(0) as above).
 void BM_Paired_LoadByKey(benchmark::State& state)
 {

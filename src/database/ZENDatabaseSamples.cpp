@@ -110,8 +110,10 @@ CString CZENDatabase::GetNextUserSampleID()
 {
     try {
         CZENDB_SampleRegisteredByRecordset latest(this);
-        CString sql;
-        sql.Format("SELECT TOP 1 %s ORDER BY [RegistrationDate] DESC", latest.GetDefaultSQL().GetString());
+        // "SELECT TOP 1 %s ORDER BY [RegistrationDate] DESC", put together
+        // without the formatter's work.
+        CString sql = latest.GetDefaultSQL();
+        sql.StdString().insert(0, "SELECT TOP 1 ").append(" ORDER BY [RegistrationDate] DESC");
         if (!latest.Open(CRecordset::dynaset, sql, CRecordset::none))
             return CString();
         // Several samples may share the latest registration date; the first

@@ -184,7 +184,8 @@ TEST_F(SqlCache, LookupsThatDifferInTheLiteralShareAStatement)
 // Lookups made from one pattern, each with its value bound to the kept
 // statement: the rows of their own value by number and by text, a row read
 // again after a change, and, once the table is gone (dropped here or by
-// another connection), the error of the lookup's own statement as written.
+// another connection), the error of the lookup's own statement as written;
+// the same error for a statement kept with its own parameterised text.
 TEST_F(SqlCache, LookupsFromAPatternReadTheirOwnRowsAndReportTheirOwnErrors)
 {
     const struct {
@@ -218,19 +219,37 @@ TEST_F(SqlCache, LookupsFromAPatternReadTheirOwnRowsAndReportTheirOwnErrors)
         }
         return std::string("no error");
     };
+    // The same for a statement without a value to compare with, kept as it is.
+    const auto plainError = [&] {
+        try {
+            CNameSet all(&m_db);
+            all.Open(CRecordset::snapshot, "SELECT [ID], [Name], [When] FROM Names ORDER BY ID");
+        } catch (const CDBException& e) {
+            return e.m_strError.Str();
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(plainError(), "no error");
     CDatabase other;
     other.OpenEx(Connect());
     other.ExecuteSQL("ALTER TABLE Names RENAME TO Gone");
     std::string error = errorOf("ID = 5");
     EXPECT_NE(error.find("no such table: Names"), std::string::npos) << error;
     EXPECT_NE(error.find("WHERE ID = 5 ORDER BY ID"), std::string::npos) << error;
+    error = plainError();
+    EXPECT_NE(error.find("no such table: Names"), std::string::npos) << error;
+    EXPECT_NE(error.find("FROM Names ORDER BY ID"), std::string::npos) << error;
     other.ExecuteSQL("ALTER TABLE Gone RENAME TO Names");
     EXPECT_EQ(Names("ID = 5"), "?1 -- /* not a comment */;");
+    EXPECT_EQ(plainError(), "no error");
 
     m_db.ExecuteSQL("DROP TABLE Names");
     error = errorOf("Name = 'plain'");
     EXPECT_NE(error.find("no such table: Names"), std::string::npos) << error;
     EXPECT_NE(error.find("WHERE Name = 'plain' ORDER BY ID"), std::string::npos) << error;
+    error = plainError();
+    EXPECT_NE(error.find("no such table: Names"), std::string::npos) << error;
+    EXPECT_NE(error.find("FROM Names ORDER BY ID"), std::string::npos) << error;
 }
 
 TEST_F(SqlCache, TwoOpenRecordsetsOfOneStatementWalkOnTheirOwn)

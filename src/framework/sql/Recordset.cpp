@@ -429,6 +429,10 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
         WorkOutSelectText(connection, CString(given), fields, filter, sort, tableNameAlone);
     if (tableNameAlone)
         return text;
+    if (text->singleTable) {
+        text->engineKnown = connection.ParameteriseForReuse(text->withRowId, text->engine);
+        text->engine.spans.clear(); // of no use to an open
+    }
     cache.Add(std::move(key), text);
 
     if (hasLiteral && !cache.FindPattern(patternKey)) {
@@ -464,18 +468,20 @@ std::shared_ptr<const CPreparedSelectText> PrepareSelectText(CRecordsetTextCache
 
 // The statement of text (a read of one table) with the row identity. A text
 // made from a pattern whose engine text is kept parameterised is prepared
-// from that with its own value; should that fail, from its own engine text,
-// whose error then counts.
+// from that with its own value, a text kept in the cache from its own
+// parameterised engine text; should that fail, from its engine text as it
+// is, whose error then counts.
 std::unique_ptr<CSqlStatement> PrepareWithRowId(CSqlConnection& connection, const CPreparedSelectText& text)
 {
-    if (text.madeFrom) {
-        std::vector<CSqlValue> values;
-        if (InstanceValues(*text.madeFrom, text.madeWith, values)) {
-            try {
+    try {
+        if (text.madeFrom) {
+            std::vector<CSqlValue> values;
+            if (InstanceValues(*text.madeFrom, text.madeWith, values))
                 return connection.PrepareParameterised(text.madeFrom->engine.text, values, text.sql);
-            } catch (const CDBException&) {
-            }
+        } else if (text.engineKnown) {
+            return connection.PrepareParameterised(text.engine.text, text.engine.values, text.sql);
         }
+    } catch (const CDBException&) {
     }
     return connection.Prepare(text.WithRowId(), text.sql);
 }

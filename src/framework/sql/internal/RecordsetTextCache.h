@@ -60,6 +60,12 @@ struct CPreparedSelectText {
     // The result columns the last open of this text (or of a text made from
     // the same pattern) read; shared with the pattern's texts. Null: not kept.
     std::shared_ptr<CResultColumns> columns;
+    // withRowId as the engine parameterises it for reuse
+    // (CSqlConnection::ParameteriseForReuse), worked out once for a text
+    // kept in the cache: its opens are prepared from it without the engine
+    // text being parameterised again. engineKnown false: not so.
+    CParameterisedSql engine;
+    bool engineKnown = false;
 
     // reselectSql, made from the pattern on first use.
     const CString& ReselectSql() const;

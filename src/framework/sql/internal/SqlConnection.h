@@ -42,10 +42,11 @@ public:
     // caller wrote (used in error texts). Text after the first statement is
     // refused.
     virtual std::unique_ptr<CSqlStatement> Prepare(const CString& engineSql, const CString& shown) = 0;
-    // How Prepare finds the engine's statement of a SELECT for reuse: the
-    // text with its literals lifted into parameters (ParameteriseLiterals,
-    // markers as the engine writes them) and their values. false when
-    // Prepare takes the text as it is, as this base always does.
+    // How Prepare finds the engine's statement of a SELECT for reuse: out is
+    // the text with its literals lifted into parameters (ParameteriseLiterals,
+    // markers as the engine writes them) and their values, or the text
+    // itself without values when it has no such literal. false when the
+    // engine keeps no statements for reuse, as this base.
     virtual bool ParameteriseForReuse(const CString& engineSql, CParameterisedSql& out);
     // What Prepare(engineSql, shown) gives for an engineSql that
     // ParameteriseForReuse turns into `text`, with `values` in place of its

@@ -923,7 +923,14 @@ std::unique_ptr<CSqlStatement> CSqliteConnection::BindForReuse(CSqliteStmtHandle
 bool CSqliteConnection::ParameteriseForReuse(const CString& engineSql, CParameterisedSql& out)
 {
     // As Prepare does for a text it meets for the first time.
-    return SqlFirstWord(engineSql) == "SELECT" && ParameteriseLiterals(engineSql.Str(), '?', out);
+    if (SqlFirstWord(engineSql) != "SELECT")
+        return false;
+    if (!ParameteriseLiterals(engineSql.Str(), '?', out)) {
+        out.text = engineSql.Str();
+        out.values.clear();
+        out.spans.clear();
+    }
+    return true;
 }
 
 std::unique_ptr<CSqlStatement> CSqliteConnection::PrepareParameterised(const std::string& text,
