@@ -431,17 +431,24 @@ std::string ProposeAfter(const std::string& id)
     return id.substr(0, digit) + std::to_string(std::atoi(id.c_str() + digit) + 1);
 }
 
+// The raw proposal: the first identifier of the latest registration
+// (kLatestRegistration, prepared once), increased.
+std::string RawNextIdentifier(const zenbench::CRawStatement& stmt)
+{
+    std::string id;
+    while (id.empty() && stmt.Step())
+        if (const unsigned char* text = sqlite3_column_text(stmt.Get(), 1))
+            id = reinterpret_cast<const char*>(text);
+    stmt.Reset();
+    return ProposeAfter(id);
+}
+
 void BM_NextUserSampleID_Raw(benchmark::State& state)
 {
     CRawDatabase db;
     const zenbench::CRawStatement stmt(db.Get(), kLatestRegistration);
     for (auto _ : state) {
-        std::string id;
-        while (id.empty() && stmt.Step())
-            if (const unsigned char* text = sqlite3_column_text(stmt.Get(), 1))
-                id = reinterpret_cast<const char*>(text);
-        stmt.Reset();
-        const std::string proposal = ProposeAfter(id);
+        const std::string proposal = RawNextIdentifier(stmt);
         benchmark::DoNotOptimize(proposal);
     }
 }
@@ -1113,12 +1120,7 @@ void BM_Paired_NextUserSampleID(benchmark::State& state)
         [&] {
             return zenbench::TimedUs([&] {
                 for (int i = 0; i < kNextIdentifierCalls; ++i) {
-                    std::string id;
-                    while (id.empty() && stmt.Step())
-                        if (const unsigned char* text = sqlite3_column_text(stmt.Get(), 1))
-                            id = reinterpret_cast<const char*>(text);
-                    stmt.Reset();
-                    const std::string proposal = ProposeAfter(id);
+                    const std::string proposal = RawNextIdentifier(stmt);
                     benchmark::DoNotOptimize(proposal);
                 }
             });
